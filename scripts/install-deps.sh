@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Trellick needs to build, run and test. Installs only what is
+# missing, through sudo when not root. Usage: install-deps.sh [run|test]
+set -euo pipefail
+
+what=${1:-test}
+
+build_pkgs=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev
+  libevdev-dev libudev-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xinput-dev libxcb-res0-dev libxcb-keysyms1-dev
+  libglib2.0-dev libyaml-cpp-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+test_pkgs=(
+  clang libclang-rt-14-dev
+  xvfb xauth openbox xdotool wmctrl x11-utils xterm imagemagick dbus
+)
+
+pkgs=("${build_pkgs[@]}")
+if [ "$what" = test ]; then pkgs+=("${test_pkgs[@]}"); fi
+
+missing=()
+for p in "${pkgs[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install ${missing[*]}" >&2; exit 1; }
+  sudo=sudo
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

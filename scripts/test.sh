@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs what the tests need, builds and runs the whole suite.
+#   --sanitize none|asan|tsan|all   which sanitizer runs follow the plain run (default: all)
+#                                   asan = AddressSanitizer + UBSan over everything,
+#                                   tsan = ThreadSanitizer over the Qt-free core
+#   --fuzz-seconds N                time per fuzz target (default 10; 0 skips fuzzing)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+sanitize=all
+fuzz_seconds=10
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --sanitize) sanitize=$2; shift 2 ;;
+    --sanitize=*) sanitize=${1#*=}; shift ;;
+    --fuzz-seconds) fuzz_seconds=$2; shift 2 ;;
+    --fuzz-seconds=*) fuzz_seconds=${1#*=}; shift ;;
+    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+    *) echo "test.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+case "$sanitize" in none|asan|tsan|all) ;; *) echo "test.sh: --sanitize takes none, asan, tsan or all" >&2; exit 2 ;; esac
+
+"$root/scripts/install-deps.sh" test
+
+run_flavour() {
+  local flavour=$1
+  echo "== $flavour build" >&2
+  "$root/scripts/build.sh" "$flavour"
+  echo "== $flavour tests" >&2
+  (cd "$root/build/$flavour" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600)
+}
+
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export ASAN_OPTIONS=detect_leaks=1
+# Qt and GLib keep process-lifetime allocations; the suppressions name only those.
+export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+run_flavour default
+case "$sanitize" in
+  tsan|all) run_flavour tsan ;;
+esac
+case "$sanitize" in
+  asan|all) run_flavour asan ;;
+esac
+
+if [ "$fuzz_seconds" != 0 ] && [ -x "$root/scripts/fuzz.sh" ]; then
+  "$root/scripts/fuzz.sh" "$fuzz_seconds"
+fi
+echo "All test runs passed." >&2

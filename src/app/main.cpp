@@ -1,0 +1,57 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Commands.h"
+
+namespace {
+
+const char* kUsage =
+    "Usage: trellick [OPTIONS]\n"
+    "       trellick debug-gestures [--frames FILE | --replay FILE] [OPTIONS]\n"
+    "\n"
+    "Switch windows with a three-finger sideways swipe on the touchpad.\n"
+    "\n"
+    "Options:\n"
+    "  --replay FILE          feed a touchpad recording instead of the touchpads\n"
+    "  --quit-after-replay    with --replay: quit one second after the last frame\n"
+    "  -h, --help             show this help and exit\n"
+    "  -v, --version          show the version and exit\n"
+    "\n"
+    "debug-gestures prints, one JSON object a line, what the gesture engine decides:\n"
+    "  --frames FILE          a scenario file: 'T X1 Y1 X2 Y2 ...' contact frames, 'T escape'\n"
+    "  --replay FILE          a recording (evemu, evtest or 'libinput record')\n"
+    "  --device-desc FILE     axis ranges for a recording without them (evemu A: lines)\n"
+    "  --dump-frames          print the assembled frames in the --frames format instead\n"
+    "  --recents N            entries in the recency list (default 5)\n"
+    "  --favourites N         pinned favourites, all resolving (default 0)\n"
+    "  --set KEY=VALUE        store a preference first, e.g. --set trellick.mode=\"toggleLastApp\"\n"
+    "  Without --frames or --replay it reads the touchpads live until interrupted.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const auto& a : args) {
+        if (a == "debug-gestures") break;  // its own options follow
+        if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (a == "-v" || a == "--version") {
+            std::printf("trellick %s\n", TRELLICK_VERSION);
+            return 0;
+        }
+    }
+    if (!args.empty() && args[0] == "debug-gestures") {
+        for (const auto& a : args) {
+            if (a == "-h" || a == "--help") {
+                std::fputs(kUsage, stdout);
+                return 0;
+            }
+        }
+        return trellick::runDebugGestures({args.begin() + 1, args.end()});
+    }
+    return trellick::runTrayApp(argc, argv);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Swallows scrolling while a directional gesture is engaged. begin/end may be called from
+// any thread; each posts its work to the main queue, so they take effect in call order.
+
+#include <functional>
+#include <memory>
+
+#include "platform/InputServices.h"
+#include "platform/MainQueue.h"
+
+namespace trellick {
+
+class ScrollSuppressor : public std::enable_shared_from_this<ScrollSuppressor> {
+public:
+    static std::shared_ptr<ScrollSuppressor> create(std::shared_ptr<ScrollBlocker> blocker,
+                                                    std::shared_ptr<MainQueue> mainQueue);
+
+    // Main thread: makes the blocker exist (idle) if it does not yet; retried on later calls.
+    void installIfNeeded();
+    void begin();
+    void end();
+
+    // Main-thread state, for tests and diagnostics.
+    bool installed() const { return installed_; }
+    bool wantEnabled() const { return wantEnabled_; }
+    // Hears every change of the wanted state (main thread).
+    void setWantObserver(std::function<void(bool)> observer) { wantObserver_ = std::move(observer); }
+
+private:
+    ScrollSuppressor(std::shared_ptr<ScrollBlocker> blocker, std::shared_ptr<MainQueue> mainQueue)
+        : blocker_(std::move(blocker)), mainQueue_(std::move(mainQueue)) {}
+    void setWant(bool want);
+    void onLost();
+
+    std::shared_ptr<ScrollBlocker> blocker_;
+    std::shared_ptr<MainQueue> mainQueue_;
+    bool installed_ = false;
+    bool wantEnabled_ = false;
+    std::function<void(bool)> wantObserver_;
+};
+
+}  // namespace trellick
