@@ -41,9 +41,14 @@ public:
 
     Subscription connect(Slot slot) {
         auto id = state_->nextId++;
-        state_->slots.emplace_back(id, std::make_shared<Slot>(std::move(slot)));
+        auto entry = std::make_shared<Entry>(Entry{std::move(slot), true});
+        state_->slots.emplace_back(id, entry);
         std::weak_ptr<State> weak = state_;
-        return Subscription([weak, id] {
+        std::weak_ptr<Entry> weakEntry = entry;
+        return Subscription([weak, weakEntry, id] {
+            // Marked first: an emission in progress holds its own copy of the list and
+            // must not call a slot whose owner has just let go of it.
+            if (auto live = weakEntry.lock()) live->connected = false;
             if (auto s = weak.lock()) {
                 std::erase_if(s->slots, [id](const auto& e) { return e.first == id; });
             }
@@ -53,14 +58,20 @@ public:
     void emit(const Args&... args) const {
         // Copy first: a slot may subscribe or unsubscribe while we iterate.
         auto slots = state_->slots;
-        for (auto& [id, slot] : slots) (*slot)(args...);
+        for (auto& [id, entry] : slots) {
+            if (entry->connected) entry->fn(args...);
+        }
     }
 
     std::size_t size() const { return state_->slots.size(); }
 
 private:
+    struct Entry {
+        Slot fn;
+        bool connected;
+    };
     struct State {
-        std::vector<std::pair<unsigned long, std::shared_ptr<Slot>>> slots;
+        std::vector<std::pair<unsigned long, std::shared_ptr<Entry>>> slots;
         unsigned long nextId = 0;
     };
     std::shared_ptr<State> state_ = std::make_shared<State>();
