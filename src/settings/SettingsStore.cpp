@@ -1,1 +1,162 @@
-// being written
+#include "settings/SettingsStore.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace trellick {
+
+const char* rawValue(SwitchMode v) {
+    switch (v) {
+        case SwitchMode::directionalMRU: return "directionalMRU";
+        case SwitchMode::toggleLastApp: return "toggleLastApp";
+    }
+    return "directionalMRU";
+}
+
+const char* rawValue(Granularity v) {
+    switch (v) {
+        case Granularity::window: return "window";
+        case Granularity::app: return "app";
+    }
+    return "window";
+}
+
+const char* rawValue(HUDStyle v) {
+    switch (v) {
+        case HUDStyle::modern: return "modern";
+        case HUDStyle::classic: return "classic";
+        case HUDStyle::windows95: return "windows95";
+    }
+    return "modern";
+}
+
+const char* rawValue(HUDLabelStyle v) {
+    switch (v) {
+        case HUDLabelStyle::caption: return "caption";
+        case HUDLabelStyle::perIcon: return "perIcon";
+    }
+    return "caption";
+}
+
+namespace {
+
+// The stored raw string selecting a case; anything else (missing, another kind, a different
+// spelling) gives the default.
+template <typename Enum, std::size_t N>
+Enum readEnum(const PreferencesStore& store, const char* key, const Enum (&all)[N], Enum fallback) {
+    auto raw = prefs::typedString(store, key);
+    if (!raw) return fallback;
+    for (Enum e : all) {
+        if (*raw == rawValue(e)) return e;
+    }
+    return fallback;
+}
+
+std::vector<std::string> readFavourites(const PreferencesStore& store) {
+    auto value = store.object(keys::favouriteApps);
+    if (!value) return {};
+    auto array = value->asArray();
+    if (!array) return {};
+    std::vector<std::string> ids;
+    for (const auto& element : *array) {
+        auto s = element.asString();
+        if (!s) return {};  // one foreign element spoils the whole list
+        ids.push_back(*s);
+    }
+    if (ids.size() > static_cast<std::size_t>(SettingsStore::maxFavourites)) {
+        ids.resize(SettingsStore::maxFavourites);
+    }
+    return ids;
+}
+
+PrefValue toPref(const std::vector<std::string>& ids) {
+    PrefArray array;
+    array.reserve(ids.size());
+    for (const auto& id : ids) array.emplace_back(id);
+    return PrefValue(std::move(array));
+}
+
+}  // namespace
+
+SettingsStore::SettingsStore(PreferencesStore& prefs, LoginItemService& loginItems)
+    : mode(&willChange, [this](const SwitchMode& v) { prefs_.set(keys::mode, rawValue(v)); }),
+      granularity(&willChange, [this](const Granularity& v) { prefs_.set(keys::granularity, rawValue(v)); }),
+      enabled(&willChange, [this](const bool& v) { prefs_.set(keys::enabled, v); }),
+      invertDirection(&willChange, [this](const bool& v) { prefs_.set(keys::invertDirection, v); }),
+      showHUD(&willChange, [this](const bool& v) { prefs_.set(keys::showHUD, v); }),
+      hudStyle(&willChange, [this](const HUDStyle& v) { prefs_.set(keys::hudStyle, rawValue(v)); }),
+      hudLabelStyle(&willChange, [this](const HUDLabelStyle& v) { prefs_.set(keys::hudLabelStyle, rawValue(v)); }),
+      compactPeekSpacing(&willChange, [this](const bool& v) { prefs_.set(keys::compactPeek, v); }),
+      hapticFeedback(&willChange, [this](const bool& v) { prefs_.set(keys::hapticFeedback, v); }),
+      sensitivity(&willChange, [this](const double& v) { prefs_.set(keys::sensitivity, v); }),
+      acceleration(&willChange, [this](const double& v) { prefs_.set(keys::acceleration, v); }),
+      cancelDistance(&willChange, [this](const double& v) { prefs_.set(keys::cancelDistance, v); }),
+      flickRevealDelay(&willChange, [this](const double& v) { prefs_.set(keys::flickRevealDelay, v); }),
+      flickVelocity(&willChange, [this](const double& v) { prefs_.set(keys::flickVelocity, v); }),
+      favouritesEnabled(&willChange, [this](const bool& v) { prefs_.set(keys::favouritesEnabled, v); }),
+      favouriteApps(&willChange,
+                    [this](const std::vector<std::string>& v) { prefs_.set(keys::favouriteApps, toPref(v)); }),
+      // Not persisted: the login-item service is the truth. A failure is logged by
+      // LoginItem and the toggle keeps showing what the user asked for.
+      launchAtLogin(&willChange, [this](const bool& v) { LoginItem::setEnabled(loginItems_, v); }),
+      prefs_(prefs),
+      loginItems_(loginItems) {
+    requestedTab.setWillChange(&willChange);
+
+    // Table order. Loading writes nothing back: keys never set stay absent.
+    mode.load(readEnum(prefs_, keys::mode, kAllSwitchModes, SwitchMode::directionalMRU));
+    granularity.load(readEnum(prefs_, keys::granularity, kAllGranularities, Granularity::window));
+    enabled.load(prefs::typedBool(prefs_, keys::enabled).value_or(true));
+    invertDirection.load(prefs::lenientBool(prefs_, keys::invertDirection));
+    showHUD.load(prefs::typedBool(prefs_, keys::showHUD).value_or(true));
+    hudStyle.load(readEnum(prefs_, keys::hudStyle, kAllHUDStyles, HUDStyle::modern));
+    hudLabelStyle.load(readEnum(prefs_, keys::hudLabelStyle, kAllHUDLabelStyles, HUDLabelStyle::caption));
+    compactPeekSpacing.load(prefs::typedBool(prefs_, keys::compactPeek).value_or(true));
+    hapticFeedback.load(prefs::typedBool(prefs_, keys::hapticFeedback).value_or(true));
+    sensitivity.load(prefs::typedNumber(prefs_, keys::sensitivity).value_or(defaults::sensitivity));
+    acceleration.load(prefs::typedNumber(prefs_, keys::acceleration).value_or(defaults::acceleration));
+    cancelDistance.load(prefs::typedNumber(prefs_, keys::cancelDistance).value_or(defaults::cancelDistance));
+    flickRevealDelay.load(prefs::typedNumber(prefs_, keys::flickRevealDelay).value_or(defaults::flickRevealDelay));
+    flickVelocity.load(prefs::typedNumber(prefs_, keys::flickVelocity).value_or(defaults::flickVelocity));
+    favouritesEnabled.load(prefs::typedBool(prefs_, keys::favouritesEnabled).value_or(true));
+    favouriteApps.load(readFavourites(prefs_));
+    launchAtLogin.load(loginItems_.isEnabled());
+}
+
+void SettingsStore::addFavourite(const std::string& bundleID) {
+    if (bundleID.empty()) return;
+    const auto& current = favouriteApps.get();
+    if (std::find(current.begin(), current.end(), bundleID) != current.end()) return;
+    if (current.size() >= static_cast<std::size_t>(maxFavourites)) return;
+    auto updated = current;
+    updated.push_back(bundleID);
+    favouriteApps.set(std::move(updated));
+}
+
+void SettingsStore::removeFavourite(const std::string& bundleID) {
+    auto updated = favouriteApps.get();
+    std::erase(updated, bundleID);
+    favouriteApps.set(std::move(updated));  // written even when nothing was removed
+}
+
+void SettingsStore::moveFavourite(const std::string& bundleID, int offset) {
+    const auto& current = favouriteApps.get();
+    auto it = std::find(current.begin(), current.end(), bundleID);
+    if (it == current.end()) return;
+    long long i = it - current.begin();
+    long long j = i + offset;
+    if (j < 0 || j >= static_cast<long long>(current.size())) return;
+    auto updated = current;
+    std::swap(updated[static_cast<std::size_t>(i)], updated[static_cast<std::size_t>(j)]);
+    favouriteApps.set(std::move(updated));
+}
+
+void SettingsStore::resetGestureTuning() {
+    sensitivity.set(defaults::sensitivity);
+    acceleration.set(defaults::acceleration);
+    cancelDistance.set(defaults::cancelDistance);
+    flickRevealDelay.set(defaults::flickRevealDelay);
+    flickVelocity.set(defaults::flickVelocity);
+}
+
+}  // namespace trellick

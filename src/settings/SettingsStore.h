@@ -48,6 +48,15 @@ inline constexpr const char* onboarded = "trellick.onboarded";
 inline constexpr const char* usageCounts = "trellick.usageCounts";
 }  // namespace keys
 
+// Defaults of the gesture tuning, shared by the load rules and "Reset to defaults".
+namespace defaults {
+inline constexpr double sensitivity = 0.667;
+inline constexpr double acceleration = 0.08;
+inline constexpr double cancelDistance = 0.06;
+inline constexpr double flickRevealDelay = 0.1;
+inline constexpr double flickVelocity = 2.5;
+}  // namespace defaults
+
 class SettingsStore {
 public:
     static constexpr int maxFavourites = 3;
