@@ -1,2 +1,339 @@
+// `trellick debug-gestures`: runs the gesture engine over contact frames and prints what it
+// decides, one JSON object a line. Everything runs on one thread on virtual time: main-queue
+// work posted while a frame is handled runs before the next frame, delayed work runs at the
+// first frame whose time reaches it, whatever is left runs at the end of input.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
 #include "app/Commands.h"
-namespace trellick { int runDebugGestures(const std::vector<std::string>&) { return 2; } }
+#include "app/DebugGestures.h"
+#include "platform/fake/Fakes.h"
+#include "settings/SettingsStore.h"
+
+namespace trellick {
+
+namespace {
+
+const char* stateName(GestureState s) {
+    switch (s) {
+    case GestureState::idle: return "idle";
+    case GestureState::watching: return "watching";
+    case GestureState::active: return "active";
+    }
+    return "idle";
+}
+
+const char* rowName(SwitcherRow r) { return r == SwitcherRow::favourites ? "favourites" : "recents"; }
+
+// Fixed-point with trailing zeros trimmed: stable across platforms and easy to read.
+std::string number(double v) {
+    if (!std::isfinite(v)) return "null";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6f", v);
+    std::string s(buf);
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    if (s == "-0") s = "0";
+    return s;
+}
+
+PrefValue fromJson(const QJsonValue& v) {
+    switch (v.type()) {
+    case QJsonValue::Bool: return PrefValue(v.toBool());
+    case QJsonValue::Double: return PrefValue(v.toDouble());
+    case QJsonValue::String: return PrefValue(v.toString().toStdString());
+    case QJsonValue::Array: {
+        // Built in place: moving a filled container into the variant trips a GCC 12
+        // false "maybe uninitialized" warning.
+        PrefValue out;
+        auto& a = out.v.emplace<PrefArray>();
+        for (const auto& e : v.toArray()) a.push_back(fromJson(e));
+        return out;
+    }
+    case QJsonValue::Object: {
+        PrefValue out;
+        auto& o = out.v.emplace<PrefObject>();
+        auto obj = v.toObject();
+        for (auto it = obj.begin(); it != obj.end(); ++it) o[it.key().toStdString()] = fromJson(it.value());
+        return out;
+    }
+    default: return PrefValue();
+    }
+}
+
+bool isPreferenceKey(const std::string& key) {
+    for (const char* k : {keys::mode, keys::granularity, keys::enabled, keys::invertDirection, keys::showHUD,
+                          keys::hudStyle, keys::hudLabelStyle, keys::compactPeek, keys::hapticFeedback,
+                          keys::sensitivity, keys::acceleration, keys::cancelDistance, keys::flickRevealDelay,
+                          keys::flickVelocity, keys::favouritesEnabled, keys::favouriteApps, keys::onboarded,
+                          keys::usageCounts}) {
+        if (key == k) return true;
+    }
+    return false;
+}
+
+bool parseCount(const std::string& text, int& out) {
+    if (text.empty() || text.size() > 6) return false;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') return false;
+    }
+    out = std::stoi(text);
+    return true;
+}
+
+}  // namespace
+
+// ---- Printing the engine's decisions ----
+
+class GestureRun::Printer : public GestureTrace, public HUD, public HapticPerformer {
+public:
+    explicit Printer(std::FILE* out) : out_(out) {}
+    double t = 0;
+
+    void line(const std::string& event, const std::string& fields = {}) {
+        std::fprintf(out_, "{\"t\":%s,\"event\":\"%s\"%s}\n", number(t).c_str(), event.c_str(), fields.c_str());
+    }
+    void stateChanged(GestureState to) override { line("state", std::string(",\"to\":\"") + stateName(to) + "\""); }
+    void spreadReported(float spread, bool rejected) override {
+        line("spread", ",\"value\":" + number(spread) + ",\"rejected\":" + (rejected ? "true" : "false"));
+    }
+    void selected(SwitcherRow row, int index, bool beginning) override {
+        line("select", std::string(",\"row\":\"") + rowName(row) + "\",\"index\":" + std::to_string(index) +
+                           ",\"beginning\":" + (beginning ? "true" : "false"));
+    }
+    void switchedPrevious() override { line("switchPrevious"); }
+    void committed(SwitcherRow row, int index) override {
+        line("commit", std::string(",\"row\":\"") + rowName(row) + "\",\"index\":" + std::to_string(index));
+    }
+    void cancelled() override { line("cancel"); }
+    void swipeEvaluated(float dx) override { line("swipe", ",\"dx\":" + number(dx)); }
+    void suppress(bool on) { line("suppress", std::string(",\"on\":") + (on ? "true" : "false")); }
+
+    void showList(const std::vector<SwitchTarget>&, int, const std::vector<SwitchTarget>&, int, SwitcherRow,
+                  HUDLabelStyle, HUDStyle, bool) override {}
+    void hide() override {}
+    void setCancelProgress(double p) override { line("cancelProgress", ",\"value\":" + number(p)); }
+
+    void perform(HapticPattern pattern, HapticTime) override {
+        line("haptic", std::string(",\"kind\":\"") + (pattern == HapticPattern::alignment ? "selection" : "switch") + "\"");
+    }
+
+private:
+    std::FILE* out_;
+};
+
+GestureRun::GestureRun(const Options& options, std::FILE* out) {
+    printer_ = std::make_shared<Printer>(out);
+    clock_ = std::make_shared<fake::FakeClock>();
+    clock_->set(0);
+    queue_ = std::make_shared<fake::FakeMainQueue>(clock_);
+    loginItems_ = std::make_shared<fake::FakeLoginItemService>();
+
+    std::vector<std::string> names;
+    for (int i = 1; i <= options.recents; ++i) names.push_back("Entry " + std::to_string(i));
+    switcher_ = std::make_shared<fake::FakeSwitcher>(names);
+    favourites_ = std::make_shared<fake::FakeFavourites>();
+    if (options.favourites > 0) {
+        PrefValue ids;
+        auto& list = ids.v.emplace<PrefArray>();
+        for (int i = 1; i <= options.favourites; ++i) list.push_back(PrefValue("favourite." + std::to_string(i)));
+        prefs_.set(keys::favouriteApps, ids);
+    }
+    for (const auto& [key, value] : options.preferences) prefs_.set(key, value);
+
+    settings_ = std::make_shared<SettingsStore>(prefs_, *loginItems_);
+    diagnostics_ = std::make_shared<Diagnostics>();
+    keyMonitor_ = std::make_shared<fake::FakeKeyMonitor>();
+
+    MultitouchMonitor::Collaborators c;
+    c.settings = settings_;
+    c.appTracker = switcher_;
+    c.windowTracker = switcher_;
+    c.favourites = favourites_;
+    c.hud = printer_;
+    c.diagnostics = diagnostics_;
+    c.mainQueue = queue_;
+    c.scrollBlocker = std::make_shared<fake::FakeScrollBlocker>();
+    c.keyMonitor = keyMonitor_;
+    c.haptics = std::make_shared<Haptics>(printer_, clock_);
+    c.notifications = std::make_shared<NotificationCenter>();
+    c.trace = printer_;
+    monitor_ = MultitouchMonitor::create(std::move(c));
+    std::weak_ptr<Printer> printer = printer_;
+    monitor_->scrollSuppressor().setWantObserver([printer](bool on) {
+        if (auto p = printer.lock()) p->suppress(on);
+    });
+}
+
+GestureRun::~GestureRun() = default;
+
+void GestureRun::runDueWork(double t) {
+    printer_->t = t;
+    queue_->advanceTo(t);
+    clock_->set(t);
+}
+
+void GestureRun::frame(double t, const std::vector<MTFinger>& fingers) {
+    runDueWork(t);
+    monitor_->handleFrame(fingers.data(), static_cast<int>(fingers.size()), t);
+    queue_->runPending();
+}
+
+void GestureRun::escape(double t) {
+    runDueWork(t);
+    keyMonitor_->pressEscape();
+    queue_->runPending();
+}
+
+void GestureRun::finish() { queue_->drain(); }
+
+// ---- The scenario file ----
+
+bool readScenario(const std::string& path, std::vector<ScenarioItem>& items, std::string& error) {
+    std::ifstream in(path);
+    if (!in) {
+        error = path + ": cannot open the file";
+        return false;
+    }
+    std::string text;
+    int lineNo = 0;
+    double lastTime = -INFINITY;
+    auto fail = [&](const std::string& what) {
+        error = path + ":" + std::to_string(lineNo) + ": " + what;
+        return false;
+    };
+    while (std::getline(in, text)) {
+        ++lineNo;
+        if (auto hash = text.find('#'); hash != std::string::npos) text.erase(hash);
+        std::istringstream words(text);
+        std::vector<std::string> tokens;
+        for (std::string w; words >> w;) tokens.push_back(w);
+        if (tokens.empty()) continue;
+
+        auto parseNumber = [](const std::string& s, double& v) {
+            std::size_t used = 0;
+            try {
+                v = std::stod(s, &used);
+            } catch (...) {
+                return false;
+            }
+            return used == s.size() && std::isfinite(v);
+        };
+        ScenarioItem item;
+        if (!parseNumber(tokens[0], item.time)) return fail("'" + tokens[0] + "' is not a time in seconds");
+        if (item.time < lastTime) {
+            return fail("time " + tokens[0] + " goes backwards (the line before was at " + number(lastTime) + ")");
+        }
+        lastTime = item.time;
+        if (tokens.size() == 2 && tokens[1] == "escape") {
+            item.escape = true;
+        } else {
+            if ((tokens.size() - 1) % 2 != 0) return fail("contacts come as X Y pairs, but an X has no Y");
+            if ((tokens.size() - 1) / 2 > 64) return fail("more than 64 contacts in one frame");
+            for (std::size_t i = 1; i + 1 < tokens.size(); i += 2) {
+                double x, y;
+                if (!parseNumber(tokens[i], x)) return fail("'" + tokens[i] + "' is not a number");
+                if (!parseNumber(tokens[i + 1], y)) return fail("'" + tokens[i + 1] + "' is not a number");
+                MTFinger f;
+                f.trackingId = static_cast<int>(i / 2);
+                f.slot = static_cast<int>(i / 2);
+                f.x = static_cast<float>(x);
+                f.y = static_cast<float>(y);
+                item.fingers.push_back(f);
+            }
+        }
+        items.push_back(std::move(item));
+    }
+    return true;
+}
+
+// ---- The command ----
+
+namespace {
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "trellick: %s\n", message.c_str());
+    std::fprintf(stderr, "Try 'trellick debug-gestures --help'.\n");
+    return 2;
+}
+}  // namespace
+
+int parseDebugOptions(const std::vector<std::string>& args, GestureRun::Options& options, DebugSource& source) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= args.size()) return false;
+            out = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--frames") {
+            if (!value(v)) return usageError("--frames needs a FILE");
+            source.framesFile = v;
+        } else if (a == "--recents" || a == "--favourites") {
+            int n = 0;
+            if (!value(v) || !parseCount(v, n)) return usageError(a + " needs a whole number");
+            (a == "--recents" ? options.recents : options.favourites) = n;
+        } else if (a == "--set") {
+            if (!value(v)) return usageError("--set needs KEY=VALUE");
+            auto eq = v.find('=');
+            if (eq == std::string::npos || eq == 0) return usageError("--set needs KEY=VALUE, got '" + v + "'");
+            std::string key = v.substr(0, eq), text = v.substr(eq + 1);
+            if (!isPreferenceKey(key)) return usageError("'" + key + "' is not a preference key (such as trellick.mode)");
+            // VALUE is JSON when it parses as JSON, else a string.
+            QJsonParseError err;
+            auto doc = QJsonDocument::fromJson(QByteArray::fromStdString("[" + text + "]"), &err);
+            PrefValue pv;
+            if (err.error == QJsonParseError::NoError && doc.isArray() && doc.array().size() == 1) {
+                pv = fromJson(doc.array().at(0));
+            } else {
+                pv = PrefValue(text);
+            }
+            options.preferences.emplace_back(key, std::move(pv));
+        } else {
+            int consumed = parseMoreDebugOptions(args, i, source);
+            if (consumed < 0) return usageError("unknown option '" + a + "'");
+            if (consumed == 0) return 2;  // already reported
+        }
+    }
+    return -1;
+}
+
+int runScenario(const std::string& path, const GestureRun::Options& options) {
+    std::vector<ScenarioItem> items;
+    std::string error;
+    if (!readScenario(path, items, error)) {
+        std::fprintf(stderr, "trellick: %s\n", error.c_str());
+        return 2;
+    }
+    GestureRun run(options, stdout);
+    for (const auto& item : items) {
+        if (item.escape) {
+            run.escape(item.time);
+        } else {
+            run.frame(item.time, item.fingers);
+        }
+    }
+    run.finish();
+    std::fflush(stdout);
+    return 0;
+}
+
+int runDebugGestures(const std::vector<std::string>& args) {
+    GestureRun::Options options;
+    DebugSource source;
+    if (int rc = parseDebugOptions(args, options, source); rc >= 0) return rc;
+    if (!source.framesFile.empty()) return runScenario(source.framesFile, options);
+    return runOtherDebugSource(source, options);
+}
+
+}  // namespace trellick

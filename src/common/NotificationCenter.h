@@ -16,7 +16,7 @@ public:
     }
     void post(const std::string& name) {
         auto it = signals_.find(name);
-        if (it != signals_.end()) it->second.emit();
+        if (it != signals_.end()) it->second.notify();
     }
 
 private:

@@ -42,7 +42,7 @@ public:
     Subscription connect(Slot slot) {
         auto id = state_->nextId++;
         auto entry = std::make_shared<Entry>(Entry{std::move(slot), true});
-        state_->slots.emplace_back(id, entry);
+        state_->list.emplace_back(id, entry);
         std::weak_ptr<State> weak = state_;
         std::weak_ptr<Entry> weakEntry = entry;
         return Subscription([weak, weakEntry, id] {
@@ -50,20 +50,20 @@ public:
             // must not call a slot whose owner has just let go of it.
             if (auto live = weakEntry.lock()) live->connected = false;
             if (auto s = weak.lock()) {
-                std::erase_if(s->slots, [id](const auto& e) { return e.first == id; });
+                std::erase_if(s->list, [id](const auto& e) { return e.first == id; });
             }
         });
     }
 
-    void emit(const Args&... args) const {
+    void notify(const Args&... args) const {
         // Copy first: a slot may subscribe or unsubscribe while we iterate.
-        auto slots = state_->slots;
-        for (auto& [id, entry] : slots) {
+        auto entries = state_->list;
+        for (auto& [id, entry] : entries) {
             if (entry->connected) entry->fn(args...);
         }
     }
 
-    std::size_t size() const { return state_->slots.size(); }
+    std::size_t size() const { return state_->list.size(); }
 
 private:
     struct Entry {
@@ -71,7 +71,7 @@ private:
         bool connected;
     };
     struct State {
-        std::vector<std::pair<unsigned long, std::shared_ptr<Entry>>> slots;
+        std::vector<std::pair<unsigned long, std::shared_ptr<Entry>>> list;
         unsigned long nextId = 0;
     };
     std::shared_ptr<State> state_ = std::make_shared<State>();
@@ -90,9 +90,9 @@ public:
     void setWillChange(const Signal<>* willChange) { willChange_ = willChange; }
 
     void set(T value) {
-        if (willChange_) willChange_->emit();
+        if (willChange_) willChange_->notify();
         value_ = std::move(value);
-        changed_.emit(value_);
+        changed_.notify(value_);
     }
 
     // Replaces the value without telling anyone (used while an owner loads itself).

@@ -136,10 +136,18 @@ private:
     explicit MultitouchMonitor(Collaborators collaborators);
     void mirrorSettings();
     template <typename F>
-    void writeShared(F&& fn);
+    void writeShared(F&& fn) {
+        std::lock_guard lock(sharedLock_);
+        fn(shared_);
+    }
     // Posts fn(monitor) to the main queue, holding the monitor weakly.
     template <typename F>
-    void postMain(F&& fn);
+    void postMain(F&& fn) {
+        std::weak_ptr<MultitouchMonitor> weak = weak_from_this();
+        c_.mainQueue->post([weak, fn = std::forward<F>(fn)]() mutable {
+            if (auto self = weak.lock()) fn(*self);
+        });
+    }
     void setState(State to);
 
     void reportSpread(float spread, bool rejected);

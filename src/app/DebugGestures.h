@@ -1,0 +1,80 @@
+#pragma once
+// The engine run behind `trellick debug-gestures`, shared by the scenario, recording and live
+// sources: one thread, virtual time, one JSON object a line for each decision.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gesture/MultitouchMonitor.h"
+#include "platform/fake/Fakes.h"
+#include "settings/PreferencesStore.h"
+
+namespace trellick {
+
+class GestureRun {
+public:
+    struct Options {
+        int recents = 5;     // entries of the recency list
+        int favourites = 0;  // pinned favourites, all resolving
+        std::vector<std::pair<std::string, PrefValue>> preferences;  // stored before loading
+    };
+
+    GestureRun(const Options& options, std::FILE* out);
+    ~GestureRun();
+    GestureRun(const GestureRun&) = delete;
+    GestureRun& operator=(const GestureRun&) = delete;
+
+    // Feed items in time order. `t` is what the output reports as the time.
+    void frame(double t, const std::vector<MTFinger>& fingers);
+    void escape(double t);
+    // End of input: runs whatever work is left.
+    void finish();
+
+    MultitouchMonitor& monitor() { return *monitor_; }
+    Diagnostics& diagnostics() { return *diagnostics_; }
+
+private:
+    class Printer;
+    void runDueWork(double t);
+
+    std::shared_ptr<Printer> printer_;
+    std::shared_ptr<fake::FakeClock> clock_;
+    std::shared_ptr<fake::FakeMainQueue> queue_;
+    std::shared_ptr<fake::FakeLoginItemService> loginItems_;
+    MemoryPreferencesStore prefs_;
+    std::shared_ptr<fake::FakeSwitcher> switcher_;
+    std::shared_ptr<fake::FakeFavourites> favourites_;
+    std::shared_ptr<SettingsStore> settings_;
+    std::shared_ptr<Diagnostics> diagnostics_;
+    std::shared_ptr<fake::FakeKeyMonitor> keyMonitor_;
+    std::shared_ptr<MultitouchMonitor> monitor_;
+};
+
+// One line of a scenario file: a contact frame, or an Escape press.
+struct ScenarioItem {
+    double time = 0;
+    bool escape = false;
+    std::vector<MTFinger> fingers;
+};
+
+// Reads a scenario file. On failure `error` is "FILE:LINE: what is wrong" (or "FILE: ...").
+bool readScenario(const std::string& path, std::vector<ScenarioItem>& items, std::string& error);
+
+// Where the frames come from.
+struct DebugSource {
+    std::string framesFile;
+    std::string replayFile;
+    std::string deviceDescFile;
+    bool dumpFrames = false;
+};
+
+// Parses the options of the other sources at args[i] (advancing i past any value).
+// Returns 1 when taken, -1 when unknown, 0 when it was bad and already reported.
+int parseMoreDebugOptions(const std::vector<std::string>& args, std::size_t& i, DebugSource& source);
+// Runs a source other than a scenario file (a recording, or the live touchpads).
+int runOtherDebugSource(const DebugSource& source, const GestureRun::Options& options);
+
+}  // namespace trellick
