@@ -235,7 +235,8 @@ bool readScenario(const std::string& path, std::vector<ScenarioItem>& items, std
             return fail("time " + tokens[0] + " goes backwards (the line before was at " + number(lastTime) + ")");
         }
         lastTime = item.time;
-        if (tokens.size() == 2 && tokens[1] == "escape") {
+        if (tokens.size() >= 2 && tokens[1] == "escape") {
+            if (tokens.size() > 2) return fail("'escape' stands alone after the time, but '" + tokens[2] + "' follows it");
             item.escape = true;
         } else {
             if ((tokens.size() - 1) % 2 != 0) return fail("contacts come as X Y pairs, but an X has no Y");
