@@ -1,0 +1,65 @@
+#pragma once
+// Touchpad recordings: evemu files, evtest output and `libinput record` YAML, read into
+// events plus what they tell about the device. Frames come from them through the same
+// FrameAssembler as from a live touchpad.
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "gesture/MTFinger.h"
+#include "replay/InputEvent.h"
+
+namespace trellick::input {
+
+// A recording that cannot be used. what() reads "FILE:LINE: problem" (or "FILE: problem"
+// when no line is to blame).
+class RecordingError : public std::runtime_error {
+public:
+    RecordingError(std::string file, int line, std::string problem);
+    const std::string& file() const { return file_; }
+    int line() const { return line_; }  // 0 when the file as a whole is at fault
+    const std::string& problem() const { return problem_; }
+
+private:
+    std::string file_;
+    int line_;
+    std::string problem_;
+};
+
+enum class RecordingFormat { evemu, evtest, libinputRecord };
+
+struct Recording {
+    RecordingFormat format = RecordingFormat::evemu;
+    DeviceInfo device;  // declared capabilities plus every code the events use
+    // Times count from the first event, in seconds, never decreasing.
+    std::vector<InputEvent> events;
+};
+
+// The readers. `file` names the input in errors. They fill in ranges only where the text
+// declares them; loadRecording() completes them.
+Recording readEvemu(std::string_view text, const std::string& file);
+Recording readEvtest(std::string_view text, const std::string& file);
+Recording readLibinputRecord(std::string_view text, const std::string& file);
+// Picks the reader from the content.
+Recording readRecording(std::string_view text, const std::string& file);
+
+// evemu description lines (N:, I:, P:, B:, A:, comments) as found in `<name>.desc` files.
+DeviceInfo readDeviceDescription(std::string_view text, const std::string& file);
+
+// Reads a recording file. Axis ranges the recording lacks come from `<base>.desc` beside it,
+// else from `deviceDescFile`. Throws RecordingError when it cannot be read, does not parse or
+// still has no usable ranges.
+Recording loadRecording(const std::string& path, const std::optional<std::string>& deviceDescFile = {});
+
+struct Frame {
+    double time = 0;
+    std::vector<MTFinger> fingers;
+};
+
+// Every frame of a recording, in order.
+std::vector<Frame> assembleFrames(const Recording& recording);
+
+}  // namespace trellick::input
