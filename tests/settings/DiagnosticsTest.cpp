@@ -7,17 +7,6 @@
 namespace trellick {
 namespace {
 
-TEST(Diagnostics, StartsEmpty) {
-    Diagnostics d;
-    EXPECT_EQ(d.swipeEventsSeen(), 0);
-    EXPECT_EQ(d.actionsTriggered(), 0);
-    EXPECT_EQ(d.spreadRejects(), 0);
-    EXPECT_FALSE(d.lastEventAt().has_value());
-    EXPECT_TRUE(d.mruNames().empty());
-    EXPECT_TRUE(d.mruWindowTitles().empty());
-    EXPECT_FALSE(d.accessibilityTrusted());
-}
-
 TEST(Diagnostics, EveryFieldAnnouncesItsChangeBeforehand) {
     Diagnostics d;
     int announced = 0;
@@ -27,7 +16,7 @@ TEST(Diagnostics, EveryFieldAnnouncesItsChangeBeforehand) {
         countSeenByRedraw = d.swipeEventsSeen();
     });
     d.increment(d.swipeEventsSeen);
-    EXPECT_EQ(countSeenByRedraw, 0) << "fires before the value changes";
+    EXPECT_EQ(countSeenByRedraw, 0);
     EXPECT_EQ(d.swipeEventsSeen(), 1);
 
     d.increment(d.actionsTriggered);
