@@ -1,0 +1,182 @@
+#include "platform/evdev/EvdevTouchSource.h"
+
+#include <cerrno>
+
+#include "common/Log.h"
+#include "platform/evdev/SystemTouchpads.h"
+
+namespace trellick::evdev {
+
+std::shared_ptr<EvdevTouchSource> EvdevTouchSource::create(std::shared_ptr<MainQueue> mainQueue,
+                                                           std::weak_ptr<Diagnostics> diagnostics, Backend backend) {
+    std::shared_ptr<EvdevTouchSource> s(new EvdevTouchSource(std::move(mainQueue), std::move(diagnostics), std::move(backend)));
+    s->startMonitor();
+    return s;
+}
+
+std::shared_ptr<EvdevTouchSource> EvdevTouchSource::createSystem(std::shared_ptr<MainQueue> mainQueue,
+                                                                 std::weak_ptr<Diagnostics> diagnostics) {
+    return create(std::move(mainQueue), std::move(diagnostics), {makeUdevDiscovery(), makeEvdevOpener(), monotonicNow});
+}
+
+EvdevTouchSource::EvdevTouchSource(std::shared_ptr<MainQueue> mainQueue, std::weak_ptr<Diagnostics> diagnostics,
+                                   Backend backend)
+    : mainQueue_(std::move(mainQueue)),
+      diagnostics_(std::move(diagnostics)),
+      backend_(std::move(backend)),
+      loop_(backend_.now) {}
+
+EvdevTouchSource::~EvdevTouchSource() { loop_.stop(); }
+
+std::string EvdevTouchSource::accessWarning(const std::string& devnode) {
+    return "Trellick cannot read the touchpad " + devnode +
+           " (permission denied). To grant touchpad access, add a udev rule that gives the logged-in "
+           "user access to touchpads: put the line\n"
+           "  ACTION!=\"remove\", KERNEL==\"event*\", ENV{ID_INPUT_TOUCHPAD}==\"1\", TAG+=\"uaccess\"\n"
+           "into /etc/udev/rules.d/70-trellick-touchpad.rules and run "
+           "'sudo udevadm control --reload && sudo udevadm trigger'. "
+           "Or add your user to the 'input' group and log in again.";
+}
+
+void EvdevTouchSource::startMonitor() {
+    if (!backend_.discovery) return;
+    int fd = backend_.discovery->monitorFd();
+    if (fd < 0) return;
+    std::weak_ptr<EvdevTouchSource> weak = weak_from_this();
+    auto queue = mainQueue_;
+    TouchpadDiscovery* discovery = backend_.discovery.get();
+    TouchLoop* loop = &loop_;
+    // Touch thread. The loop stops before the discovery is destroyed, so both pointers hold.
+    monitoring_ = loop_.watch(fd, [weak, queue, discovery, loop] {
+        for (auto& change : discovery->receiveChanges()) {
+            // An unplugged touchpad ends its gesture here, on the thread its frames come from.
+            if (change.kind == TouchpadChange::Kind::removed) loop->drop(change.node.devnode);
+            queue->post([weak, change] {
+                if (auto self = weak.lock()) self->onChange(change);
+            });
+        }
+    });
+}
+
+bool EvdevTouchSource::probe(const TouchpadNode& node) {
+    if (started_.count(node.devnode) || opened_.count(node.devnode)) return true;
+    if (!backend_.opener) return false;
+    auto result = backend_.opener->open(node);
+    if (result.reader) {
+        opened_[node.devnode] = std::move(result.reader);
+        noteRefused(node.devnode, false);
+        return true;
+    }
+    noteRefused(node.devnode, result.error == EACCES || result.error == EPERM);
+    return false;
+}
+
+void EvdevTouchSource::noteRefused(const std::string& devnode, bool refused) {
+    if (!refused) {
+        refused_.erase(devnode);
+        return;
+    }
+    refused_.insert(devnode);
+    if (!warned_) {
+        warned_ = true;
+        log::warning("trellick.evdev", accessWarning(devnode));
+    }
+}
+
+void EvdevTouchSource::publishRefused() {
+    auto count = static_cast<std::int64_t>(refused_.size());
+    if (count == publishedRefused_) return;
+    publishedRefused_ = count;
+    std::weak_ptr<Diagnostics> diagnostics = diagnostics_;
+    mainQueue_->post([diagnostics, count] {
+        if (auto d = diagnostics.lock()) d->touchpadsInaccessible.set(count);
+    });
+}
+
+std::vector<TouchDevice> EvdevTouchSource::deviceList() {
+    std::vector<TouchDevice> usable;
+    std::vector<TouchpadNode> nodes = backend_.discovery ? backend_.discovery->enumerate() : std::vector<TouchpadNode>{};
+    std::set<std::string> present;
+    for (const auto& node : nodes) {
+        present.insert(node.devnode);
+        names_[node.devnode] = node.name;
+        if (probe(node)) usable.push_back({node.devnode, node.name});
+    }
+    // Forget what went away without the monitor telling us.
+    std::erase_if(refused_, [&](const std::string& n) { return !present.count(n); });
+    std::erase_if(opened_, [&](const auto& entry) { return !present.count(entry.first); });
+    publishRefused();
+    return usable;
+}
+
+bool EvdevTouchSource::startDevice(const TouchDevice& device, FrameHandler handler) {
+    if (started_.count(device.id) || !handler) return false;
+    auto it = opened_.find(device.id);
+    if (it == opened_.end()) {
+        bool ok = probe({device.id, device.name});
+        publishRefused();
+        if (!ok) return false;
+        it = opened_.find(device.id);
+    }
+    std::unique_ptr<TouchpadReader> reader = std::move(it->second);
+    opened_.erase(it);
+
+    std::weak_ptr<EvdevTouchSource> weak = weak_from_this();
+    auto queue = mainQueue_;
+    std::string id = device.id;
+    auto onGone = [weak, queue, id] {
+        queue->post([weak, id] {
+            if (auto self = weak.lock()) self->onGone(id);
+        });
+    };
+    if (!loop_.add(device.id, std::move(reader), std::move(handler), std::move(onGone))) return false;
+    started_.insert(device.id);
+    if (!device.name.empty()) names_[device.id] = device.name;
+    return true;
+}
+
+void EvdevTouchSource::stopDevice(const TouchDevice& device) {
+    loop_.remove(device.id);
+    started_.erase(device.id);
+    opened_.erase(device.id);
+}
+
+void EvdevTouchSource::setHotplugHandler(HotplugHandler handler) { hotplug_ = std::move(handler); }
+
+void EvdevTouchSource::rescan() {
+    if (!backend_.discovery) return;
+    std::set<std::string> present;
+    for (const auto& node : backend_.discovery->enumerate()) {
+        present.insert(node.devnode);
+        names_[node.devnode] = node.name;
+        if (started_.count(node.devnode)) continue;
+        if (probe(node) && hotplug_) hotplug_({node.devnode, node.name}, true);
+    }
+    std::erase_if(refused_, [&](const std::string& n) { return !present.count(n); });
+    publishRefused();
+}
+
+void EvdevTouchSource::onChange(const TouchpadChange& change) {
+    const auto& node = change.node;
+    if (change.kind == TouchpadChange::Kind::removed) {
+        // A started device reports its removal through onGone, after its last frame.
+        opened_.erase(node.devnode);
+        refused_.erase(node.devnode);
+        publishRefused();
+        return;
+    }
+    // Added, or changed: a change can be the permission that makes a refused touchpad readable.
+    names_[node.devnode] = node.name;
+    if (started_.count(node.devnode)) return;
+    bool usable = probe(node);
+    publishRefused();
+    if (usable && hotplug_) hotplug_({node.devnode, node.name}, true);
+}
+
+void EvdevTouchSource::onGone(const std::string& devnode) {
+    opened_.erase(devnode);
+    if (!started_.erase(devnode)) return;
+    if (hotplug_) hotplug_({devnode, names_[devnode]}, false);
+}
+
+}  // namespace trellick::evdev

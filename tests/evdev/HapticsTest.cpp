@@ -1,0 +1,116 @@
+// Haptics through force feedback: the effect chosen per pattern and device, effects uploaded
+// once, and silence (never an error) where there is no haptic touchpad or it fails.
+
+#include <gtest/gtest.h>
+
+#include "platform/evdev/EvdevHaptics.h"
+
+namespace trellick::evdev {
+namespace {
+
+struct FakeFF : ForceFeedbackDevice {
+    std::vector<int> types;
+    std::vector<ff_effect> uploaded;
+    std::vector<int> played;
+    int failUploadWith = 0, failPlayWith = 0;
+    bool supports(int t) const override { return std::find(types.begin(), types.end(), t) != types.end(); }
+    int upload(ff_effect& e) override {
+        if (failUploadWith) return -failUploadWith;
+        uploaded.push_back(e);
+        return int(uploaded.size()) - 1;
+    }
+    int play(int id) override {
+        if (failPlayWith) return -failPlayWith;
+        played.push_back(id);
+        return 0;
+    }
+};
+
+struct HapticsRig {
+    double now = 0;
+    int looks = 0;
+    std::vector<std::unique_ptr<FakeFF>> next;  // what the next look finds
+    std::vector<FakeFF*> found;
+    EvdevHaptics haptics{[this] {
+                             ++looks;
+                             std::vector<std::unique_ptr<ForceFeedbackDevice>> out;
+                             for (auto& d : next) {
+                                 found.push_back(d.get());
+                                 out.push_back(std::move(d));
+                             }
+                             next.clear();
+                             return out;
+                         },
+                         [this] { return now; }};
+    FakeFF* add(std::vector<int> types) {
+        next.push_back(std::make_unique<FakeFF>());
+        next.back()->types = std::move(types);
+        return next.back().get();
+    }
+};
+
+TEST(Haptics, EachPatternIsUploadedOnceAndPlayedEveryTime) {
+    HapticsRig rig;
+    FakeFF* pad = rig.add({FF_RUMBLE, FF_PERIODIC});
+    rig.haptics.perform(HapticPattern::alignment, HapticTime::drawCompleted);
+    rig.haptics.perform(HapticPattern::alignment, HapticTime::drawCompleted);
+    rig.haptics.perform(HapticPattern::levelChange, HapticTime::now);
+    ASSERT_EQ(pad->uploaded.size(), 2u);
+    EXPECT_EQ(pad->played, (std::vector<int>{0, 0, 1}));
+    const ff_effect& tick = pad->uploaded[0];
+    const ff_effect& thud = pad->uploaded[1];
+    EXPECT_EQ(tick.type, FF_RUMBLE);
+    EXPECT_EQ(tick.id, -1);  // new effects
+    // A switch is felt as firmer and longer than a selection tick.
+    EXPECT_GT(thud.u.rumble.strong_magnitude, tick.u.rumble.strong_magnitude);
+    EXPECT_GT(thud.replay.length, tick.replay.length);
+    EXPECT_GT(tick.replay.length, 0);
+    EXPECT_EQ(rig.looks, 1);
+}
+
+TEST(Haptics, PeriodicEffectsServeDevicesWithoutRumbleAndOthersAreLeftAlone) {
+    HapticsRig rig;
+    FakeFF* periodic = rig.add({FF_PERIODIC});
+    FakeFF* none = rig.add({FF_CONSTANT});
+    rig.haptics.perform(HapticPattern::levelChange, HapticTime::now);
+    ASSERT_EQ(periodic->uploaded.size(), 1u);
+    EXPECT_EQ(periodic->uploaded[0].type, FF_PERIODIC);
+    EXPECT_EQ(periodic->uploaded[0].u.periodic.waveform, FF_SINE);
+    EXPECT_GT(periodic->uploaded[0].u.periodic.magnitude, 0);
+    EXPECT_EQ(periodic->played.size(), 1u);
+    EXPECT_TRUE(none->uploaded.empty());
+}
+
+TEST(Haptics, AFailingDeviceIsDroppedAndAbsentHardwareIsLookedForRarely) {
+    HapticsRig rig;
+    FakeFF* pad = rig.add({FF_RUMBLE});
+    rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
+    pad->failPlayWith = ENODEV;  // unplugged
+    rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
+    pad->failPlayWith = 0;
+    rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
+    EXPECT_EQ(pad->played.size(), 1u);  // given up after the failure
+    EXPECT_EQ(rig.looks, 1);
+
+    // Nothing to play on: looked for again only after a while, then found.
+    rig.now = 5;
+    rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
+    EXPECT_EQ(rig.looks, 1);
+    FakeFF* replugged = rig.add({FF_RUMBLE});
+    rig.now = 5 + EvdevHaptics::lookAgainAfter;
+    rig.haptics.perform(HapticPattern::levelChange, HapticTime::now);
+    EXPECT_EQ(rig.looks, 2);
+    EXPECT_EQ(replugged->played.size(), 1u);
+
+    // A device whose effect cannot be uploaded is dropped the same way.
+    FakeFF* full = rig.add({FF_RUMBLE});
+    full->failUploadWith = ENOSPC;
+    rig.haptics.refresh();
+    rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
+    rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
+    EXPECT_TRUE(full->played.empty());
+    EXPECT_EQ(rig.looks, 3);
+}
+
+}  // namespace
+}  // namespace trellick::evdev
