@@ -1,0 +1,233 @@
+#include "platform/fake/FakeWorkspace.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace trellick::fake {
+
+WindowId FakeWindowSystem::open(Window w) {
+    WindowId id;
+    {
+        std::lock_guard lock(m_);
+        id = next_++;
+        windows_[id] = std::move(w);
+        stacking_.push_back(id);
+    }
+    listChanged_.notify();
+    return id;
+}
+
+WindowId FakeWindowSystem::openAndFocus(Window w) {
+    WindowId id = open(std::move(w));
+    focus(id);
+    return id;
+}
+
+void FakeWindowSystem::close(WindowId id) {
+    closeSilently(id);
+    notifyClientList();
+}
+
+void FakeWindowSystem::closeSilently(WindowId id) {
+    std::lock_guard lock(m_);
+    windows_.erase(id);
+    std::erase(stacking_, id);
+    if (active_ == id) active_.reset();
+}
+
+void FakeWindowSystem::notifyClientList() { listChanged_.notify(); }
+
+void FakeWindowSystem::raiseLocked(WindowId id) {
+    std::erase(stacking_, id);
+    stacking_.push_back(id);
+}
+
+void FakeWindowSystem::focus(WindowId id) {
+    {
+        std::lock_guard lock(m_);
+        auto it = windows_.find(id);
+        if (it == windows_.end()) return;
+        it->second.minimised = false;
+        raiseLocked(id);
+        if (active_ == id) return;
+        active_ = id;
+    }
+    activeChanged_.notify(id);
+}
+
+void FakeWindowSystem::setTitle(WindowId id, std::string title) {
+    std::lock_guard lock(m_);
+    if (auto it = windows_.find(id); it != windows_.end()) it->second.title = std::move(title);
+}
+
+void FakeWindowSystem::setMinimised(WindowId id, bool minimised) {
+    std::lock_guard lock(m_);
+    if (auto it = windows_.find(id); it != windows_.end()) {
+        it->second.minimised = minimised;
+        if (minimised && active_ == id) active_.reset();
+    }
+}
+
+void FakeWindowSystem::setWindowControl(bool available, bool notify) {
+    {
+        std::lock_guard lock(m_);
+        control_ = available;
+    }
+    if (notify) controlChanged_.notify();
+}
+
+int FakeWindowSystem::aliveChecks() const {
+    std::lock_guard lock(m_);
+    return aliveChecks_;
+}
+
+bool FakeWindowSystem::windowControlAvailable() {
+    std::lock_guard lock(m_);
+    return control_;
+}
+
+std::vector<WindowId> FakeWindowSystem::clientList() {
+    std::lock_guard lock(m_);
+    std::vector<WindowId> out;
+    for (auto& [id, w] : windows_) out.push_back(id);
+    return out;
+}
+
+std::optional<WindowId> FakeWindowSystem::activeWindow() {
+    std::lock_guard lock(m_);
+    return active_;
+}
+
+std::optional<WindowId> FakeWindowSystem::focusedWindow(int pid) {
+    std::lock_guard lock(m_);
+    if (active_ && windows_.at(*active_).pid == pid) return active_;
+    std::optional<WindowId> minimisedOne;
+    for (auto it = stacking_.rbegin(); it != stacking_.rend(); ++it) {
+        auto& w = windows_.at(*it);
+        if (w.pid != pid || w.kind == WindowKind::other) continue;
+        if (!w.minimised) return *it;
+        if (!minimisedOne) minimisedOne = *it;
+    }
+    return minimisedOne;
+}
+
+bool FakeWindowSystem::isAlive(WindowId window) {
+    std::lock_guard lock(m_);
+    ++aliveChecks_;
+    auto it = windows_.find(window);
+    return it != windows_.end() && it->second.kind != WindowKind::other;
+}
+
+std::optional<WindowKind> FakeWindowSystem::kind(WindowId window) {
+    std::lock_guard lock(m_);
+    auto it = windows_.find(window);
+    if (it == windows_.end()) return std::nullopt;
+    return it->second.kind;
+}
+
+std::optional<std::string> FakeWindowSystem::title(WindowId window) {
+    std::lock_guard lock(m_);
+    auto it = windows_.find(window);
+    if (it == windows_.end()) return std::nullopt;
+    return it->second.title;
+}
+
+std::optional<bool> FakeWindowSystem::isMinimised(WindowId window) {
+    std::lock_guard lock(m_);
+    auto it = windows_.find(window);
+    if (it == windows_.end()) return std::nullopt;
+    return it->second.minimised;
+}
+
+int FakeWindowSystem::pid(WindowId window) {
+    std::lock_guard lock(m_);
+    auto it = windows_.find(window);
+    return it == windows_.end() ? 0 : it->second.pid;
+}
+
+WindowClassHints FakeWindowSystem::classHints(WindowId window) {
+    std::lock_guard lock(m_);
+    auto it = windows_.find(window);
+    return it == windows_.end() ? WindowClassHints{} : it->second.hints;
+}
+
+std::optional<IconHandle> FakeWindowSystem::icon(WindowId window) {
+    std::lock_guard lock(m_);
+    if (!windows_.count(window)) return std::nullopt;
+    return IconHandle{"window-icon-" + std::to_string(window), nullptr};
+}
+
+bool FakeWindowSystem::activate(WindowId window) {
+    {
+        std::lock_guard lock(m_);
+        activations.push_back(window);
+        if (!control_ || !windows_.count(window)) return false;
+        if (!honourActivation) return true;
+    }
+    focus(window);
+    return true;
+}
+
+Subscription FakeWindowSystem::onActiveWindowChanged(std::function<void(WindowId)> handler) {
+    return activeChanged_.connect(std::move(handler));
+}
+Subscription FakeWindowSystem::onClientListChanged(std::function<void()> handler) {
+    return listChanged_.connect([h = std::move(handler)] { h(); });
+}
+Subscription FakeWindowSystem::onWindowControlChanged(std::function<void()> handler) {
+    return controlChanged_.connect([h = std::move(handler)] { h(); });
+}
+
+std::optional<DesktopEntry> FakeDesktopEntries::find(const std::string& id) {
+    auto it = entries.find(id);
+    if (it == entries.end()) return std::nullopt;
+    DesktopEntry e{id, it->second.name, std::nullopt};
+    if (!it->second.icon.empty()) e.icon = IconHandle{it->second.icon, nullptr};
+    return e;
+}
+
+std::optional<std::string> FakeDesktopEntries::idForWMClass(const std::string& wmClass) {
+    for (auto& [id, e] : entries)
+        if (e.startupWMClass == wmClass) return id;
+    auto lower = [](std::string s) {
+        for (auto& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    for (auto& [id, e] : entries)
+        if (lower(id) == lower(wmClass)) return id;
+    return std::nullopt;
+}
+
+bool FakeDesktopEntries::launch(const std::string& id) {
+    if (!entries.count(id)) return false;
+    launched.push_back(id);
+    if (onLaunch) onLaunch(id);
+    return true;
+}
+
+void ManualWorkQueue::async(std::function<void()> fn) {
+    std::lock_guard lock(m_);
+    items_.push_back(std::move(fn));
+}
+
+int ManualWorkQueue::run() {
+    int ran = 0;
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard lock(m_);
+            if (items_.empty()) return ran;
+            fn = std::move(items_.front());
+            items_.pop_front();
+        }
+        fn();
+        ++ran;
+    }
+}
+
+std::size_t ManualWorkQueue::pending() const {
+    std::lock_guard lock(m_);
+    return items_.size();
+}
+
+}  // namespace trellick::fake

@@ -1,0 +1,108 @@
+#pragma once
+// An in-memory window manager and desktop-entry catalogue, driven by the test: windows are
+// opened, focused, minimised and closed by hand, and the window system reports it like an
+// EWMH window manager would. Also a work queue that runs only when the test says so.
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/DesktopEntries.h"
+#include "platform/WindowSystem.h"
+#include "tracking/WorkQueue.h"
+
+namespace trellick::fake {
+
+class FakeWindowSystem : public WindowSystem {
+public:
+    struct Window {
+        int pid = 0;
+        std::string title;
+        WindowKind kind = WindowKind::normal;
+        bool minimised = false;
+        WindowClassHints hints;
+    };
+
+    // Test side. Each change notifies at once (the test plays the main thread).
+    WindowId open(Window w);                   // maps it (not focused)
+    WindowId openAndFocus(Window w);
+    void close(WindowId id);                   // unmanaged; gone
+    void closeSilently(WindowId id);           // gone, but no notification yet (a race)
+    void notifyClientList();
+    void focus(WindowId id);                   // as if the user clicked it
+    void setTitle(WindowId id, std::string title);
+    void setMinimised(WindowId id, bool minimised);
+    void setWindowControl(bool available, bool notify = true);  // the window manager left or came back
+    // When false, activate() requests are accepted but the window manager ignores them.
+    bool honourActivation = true;
+
+    // What the code under test asked for.
+    std::vector<WindowId> activations;
+    int aliveChecks() const;
+
+    // WindowSystem.
+    bool windowControlAvailable() override;
+    std::vector<WindowId> clientList() override;
+    std::optional<WindowId> activeWindow() override;
+    std::optional<WindowId> focusedWindow(int pid) override;
+    bool isAlive(WindowId window) override;
+    std::optional<WindowKind> kind(WindowId window) override;
+    std::optional<std::string> title(WindowId window) override;
+    std::optional<bool> isMinimised(WindowId window) override;
+    int pid(WindowId window) override;
+    WindowClassHints classHints(WindowId window) override;
+    std::optional<IconHandle> icon(WindowId window) override;
+    bool activate(WindowId window) override;
+    Subscription onActiveWindowChanged(std::function<void(WindowId)> handler) override;
+    Subscription onClientListChanged(std::function<void()> handler) override;
+    Subscription onWindowControlChanged(std::function<void()> handler) override;
+
+private:
+    void raiseLocked(WindowId id);
+
+    mutable std::mutex m_;  // the "any thread" reads may come from a worker
+    std::map<WindowId, Window> windows_;
+    std::vector<WindowId> stacking_;  // bottom to top
+    std::optional<WindowId> active_;
+    bool control_ = true;
+    WindowId next_ = 0x400001;
+    int aliveChecks_ = 0;
+    Signal<WindowId> activeChanged_;
+    Signal<> listChanged_;
+    Signal<> controlChanged_;
+};
+
+class FakeDesktopEntries : public DesktopEntries {
+public:
+    struct Entry {
+        std::string name;
+        std::string icon;
+        std::string startupWMClass;
+    };
+    std::map<std::string, Entry> entries;  // by id
+    std::vector<std::string> launched;
+    // Called on launch (for example to open the application's window).
+    std::function<void(const std::string& id)> onLaunch;
+
+    std::optional<DesktopEntry> find(const std::string& id) override;
+    std::optional<std::string> idForWMClass(const std::string& wmClass) override;
+    bool launch(const std::string& id) override;
+};
+
+// Work that runs only when the test calls run().
+class ManualWorkQueue : public WorkQueue {
+public:
+    void async(std::function<void()> fn) override;
+    int run();  // runs everything queued (and what that queues); returns how many ran
+    std::size_t pending() const;
+
+private:
+    mutable std::mutex m_;
+    std::deque<std::function<void()>> items_;
+};
+
+}  // namespace trellick::fake

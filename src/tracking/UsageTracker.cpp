@@ -1,0 +1,69 @@
+#include "tracking/UsageTracker.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "settings/SettingsStore.h"
+
+namespace trellick {
+
+void UsageTracker::start() {
+    std::weak_ptr<UsageTracker> weak = weak_from_this();
+    observer_ = workspace_->onActivated([weak](const RunningApp& app) {
+        if (auto self = weak.lock()) self->record(app);
+    });
+}
+
+UsageTracker::Counts UsageTracker::readCounts(const PreferencesStore& prefs) {
+    auto stored = prefs.object(keys::usageCounts);
+    if (!stored) return {};
+    auto obj = stored->asObject();
+    if (!obj) return {};
+    Counts counts;
+    for (auto& [key, value] : *obj) {
+        auto n = value.asNumber();
+        if (!n || !std::isfinite(*n) || std::floor(*n) != *n || std::fabs(*n) > 9.0e15) return {};
+        counts[key] = static_cast<long long>(*n);
+    }
+    return counts;
+}
+
+void UsageTracker::record(const RunningApp& app) {
+    if (!app.regular || !app.bundleID || app.bundleID == ownBundleID_) return;
+    const std::string& id = *app.bundleID;
+    Counts counts = readCounts(*prefs_);
+    counts[id] += 1;
+    if (counts.size() > static_cast<std::size_t>(maxEntries)) {
+        std::vector<std::pair<std::string, long long>> sorted(counts.begin(), counts.end());
+        // Which of equal counts survive the cut is ours to choose: keep the application just
+        // used, so that a new one can gain a foothold among many counted once.
+        std::stable_sort(sorted.begin(), sorted.end(), [&id](const auto& a, const auto& b) {
+            if (a.second != b.second) return a.second > b.second;
+            return a.first == id && b.first != id;
+        });
+        sorted.resize(maxEntries);
+        counts = Counts(sorted.begin(), sorted.end());
+    }
+    PrefObject out;
+    for (auto& [key, n] : counts) out[key] = PrefValue(n);
+    prefs_->set(keys::usageCounts, PrefValue(std::move(out)));
+}
+
+std::vector<std::string> UsageTracker::suggestions(const PreferencesStore& prefs, Favourites& favourites, int limit,
+                                                   const std::set<std::string>& excluding,
+                                                   const std::optional<std::string>& ownBundleID) {
+    std::vector<std::string> out;
+    if (limit <= 0) return out;
+    Counts counts = readCounts(prefs);
+    std::vector<std::pair<std::string, long long>> sorted(counts.begin(), counts.end());
+    // The map iterates in identifier order, so a stable sort by count breaks ties by identifier.
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    for (auto& [id, n] : sorted) {
+        if (static_cast<int>(out.size()) >= limit) break;
+        if (id == ownBundleID || excluding.count(id) || !favourites.appExists(id)) continue;
+        out.push_back(id);
+    }
+    return out;
+}
+
+}  // namespace trellick
