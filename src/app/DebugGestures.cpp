@@ -17,6 +17,7 @@
 
 #include "app/Commands.h"
 #include "app/DebugGestures.h"
+#include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/fake/Fakes.h"
 #include "settings/SettingsStore.h"
 
@@ -45,30 +46,6 @@ std::string number(double v) {
     if (!s.empty() && s.back() == '.') s.pop_back();
     if (s == "-0") s = "0";
     return s;
-}
-
-PrefValue fromJson(const QJsonValue& v) {
-    switch (v.type()) {
-    case QJsonValue::Bool: return PrefValue(v.toBool());
-    case QJsonValue::Double: return PrefValue(v.toDouble());
-    case QJsonValue::String: return PrefValue(v.toString().toStdString());
-    case QJsonValue::Array: {
-        // Built in place: moving a filled container into the variant trips a GCC 12
-        // false "maybe uninitialized" warning.
-        PrefValue out;
-        auto& a = out.v.emplace<PrefArray>();
-        for (const auto& e : v.toArray()) a.push_back(fromJson(e));
-        return out;
-    }
-    case QJsonValue::Object: {
-        PrefValue out;
-        auto& o = out.v.emplace<PrefObject>();
-        auto obj = v.toObject();
-        for (auto it = obj.begin(); it != obj.end(); ++it) o[it.key().toStdString()] = fromJson(it.value());
-        return out;
-    }
-    default: return PrefValue();
-    }
 }
 
 bool isPreferenceKey(const std::string& key) {
@@ -295,7 +272,7 @@ int parseDebugOptions(const std::vector<std::string>& args, GestureRun::Options&
             auto doc = QJsonDocument::fromJson(QByteArray::fromStdString("[" + text + "]"), &err);
             PrefValue pv;
             if (err.error == QJsonParseError::NoError && doc.isArray() && doc.array().size() == 1) {
-                pv = fromJson(doc.array().at(0));
+                pv = prefValueFromJson(doc.array().at(0));
             } else {
                 pv = PrefValue(text);
             }

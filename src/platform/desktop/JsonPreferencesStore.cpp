@@ -18,27 +18,6 @@ namespace {
 
 constexpr const char* kCategory = "trellick.settings";
 
-PrefValue fromJson(const QJsonValue& json) {
-    switch (json.type()) {
-        case QJsonValue::Bool: return PrefValue(json.toBool());
-        case QJsonValue::Double: return PrefValue(json.toDouble());
-        case QJsonValue::String: return PrefValue(json.toString().toStdString());
-        case QJsonValue::Array: {
-            PrefArray array;
-            for (const auto& element : json.toArray()) array.push_back(fromJson(element));
-            return PrefValue(std::move(array));
-        }
-        case QJsonValue::Object: {
-            PrefObject object;
-            const auto o = json.toObject();
-            for (auto it = o.begin(); it != o.end(); ++it) object[it.key().toStdString()] = fromJson(it.value());
-            return PrefValue(std::move(object));
-        }
-        case QJsonValue::Null:
-        case QJsonValue::Undefined: break;
-    }
-    return PrefValue();
-}
 
 QJsonValue toJson(const PrefValue& value) {
     if (auto b = value.asBool()) return QJsonValue(*b);
@@ -58,6 +37,28 @@ QJsonValue toJson(const PrefValue& value) {
 }
 
 }  // namespace
+
+PrefValue prefValueFromJson(const QJsonValue& json) {
+    switch (json.type()) {
+        case QJsonValue::Bool: return PrefValue(json.toBool());
+        case QJsonValue::Double: return PrefValue(json.toDouble());
+        case QJsonValue::String: return PrefValue(json.toString().toStdString());
+        case QJsonValue::Array: {
+            PrefArray array;
+            for (const auto& element : json.toArray()) array.push_back(prefValueFromJson(element));
+            return PrefValue(std::move(array));
+        }
+        case QJsonValue::Object: {
+            PrefObject object;
+            const auto o = json.toObject();
+            for (auto it = o.begin(); it != o.end(); ++it) object[it.key().toStdString()] = prefValueFromJson(it.value());
+            return PrefValue(std::move(object));
+        }
+        case QJsonValue::Null:
+        case QJsonValue::Undefined: break;
+    }
+    return PrefValue();
+}
 
 JsonPreferencesStore::JsonPreferencesStore() : JsonPreferencesStore(defaultPath()) {}
 
@@ -110,7 +111,7 @@ void JsonPreferencesStore::load() {
         } else {
             const auto root = doc.object();
             for (auto it = root.begin(); it != root.end(); ++it) {
-                values_[it.key().toStdString()] = fromJson(it.value());
+                values_[it.key().toStdString()] = prefValueFromJson(it.value());
             }
             return;
         }

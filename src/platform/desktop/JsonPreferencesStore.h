@@ -3,6 +3,7 @@
 // are the preference keys. Read once at construction; every change rewrites the whole file
 // atomically with mode 0600, keeping keys this version does not know. Main thread only.
 
+#include <QJsonValue>
 #include <QString>
 
 #include <map>
@@ -12,6 +13,9 @@
 #include "settings/PreferencesStore.h"
 
 namespace trellick {
+
+// A JSON value as a preference value (null and undefined become an empty value).
+PrefValue prefValueFromJson(const QJsonValue& json);
 
 class JsonPreferencesStore : public PreferencesStore {
 public:
