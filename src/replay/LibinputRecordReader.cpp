@@ -2,7 +2,10 @@
 // properties); devices[].events[] holds frames as {evdev: [[sec, usec, type, code, value]...]}.
 // Keys this reader does not use are ignored, as the format asks.
 
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
+
+#include <sstream>
 
 #include "replay/ReaderSupport.h"
 
@@ -67,6 +70,24 @@ void readDevice(const YAML::Node& evdev, DeviceInfo& dev, const std::string& fil
     }
 }
 
+// The format never uses aliases, and an alias can stand for a whole list: a small file could
+// otherwise expand into an enormous recording. Found in a first, cheap pass of events.
+class AliasFinder : public YAML::EventHandler {
+public:
+    std::optional<YAML::Mark> alias;
+    void OnDocumentStart(const YAML::Mark&) override {}
+    void OnDocumentEnd() override {}
+    void OnNull(const YAML::Mark&, YAML::anchor_t) override {}
+    void OnAlias(const YAML::Mark& mark, YAML::anchor_t) override {
+        if (!alias) alias = mark;
+    }
+    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t, const std::string&) override {}
+    void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {}
+    void OnSequenceEnd() override {}
+    void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {}
+    void OnMapEnd() override {}
+};
+
 bool isTouchpad(const YAML::Node& device) {
     // A missing key gives an invalid node: test it before asking its type.
     if (!device.IsMap()) return false;
@@ -88,7 +109,15 @@ Recording readLibinputRecord(std::string_view text, const std::string& file) {
     Recording rec;
     rec.format = RecordingFormat::libinputRecord;
     try {
-        const YAML::Node root = YAML::Load(std::string(text));
+        std::string copy(text);
+        {
+            std::istringstream in(copy);
+            YAML::Parser parser(in);
+            AliasFinder finder;
+            parser.HandleNextDocument(finder);
+            if (finder.alias) fail(file, finder.alias->line + 1, "aliases have no place in a 'libinput record' file");
+        }
+        const YAML::Node root = YAML::Load(copy);
         if (!root.IsMap()) fail(file, lineOf(root), "not a 'libinput record' file (expected a mapping at the top)");
         const YAML::Node devices = root["devices"];
         if (!devices || !devices.IsSequence() || devices.size() == 0) {
@@ -118,7 +147,7 @@ Recording readLibinputRecord(std::string_view text, const std::string& file) {
                     if (!ev.IsSequence() || ev.size() != 5) {
                         fail(file, lineOf(ev), "an event must be [sec, usec, type, code, value]");
                     }
-                    auto sec = intOf(ev[0], 0, 10'000'000'000LL, file, "the seconds");
+                    auto sec = intOf(ev[0], 0, maxTimeSeconds, file, "the seconds");
                     auto usec = intOf(ev[1], 0, 999'999, file, "the microseconds");
                     auto type = intOf(ev[2], 0, 0xffff, file, "the event type");
                     auto code = intOf(ev[3], 0, 0xffff, file, "the event code");

@@ -76,13 +76,14 @@ std::optional<std::int64_t> parseTime(std::string_view t) {
     auto dot = t.find('.');
     std::string_view whole = t.substr(0, dot);
     std::string_view frac = dot == std::string_view::npos ? std::string_view{} : t.substr(dot + 1);
-    if (whole.empty() || whole.size() > 11 || frac.size() > 9) return std::nullopt;
+    if (whole.empty() || whole.size() > 10 || frac.size() > 9) return std::nullopt;
     if (dot != std::string_view::npos && frac.empty()) return std::nullopt;
     std::int64_t sec = 0;
     for (char c : whole) {
         if (c < '0' || c > '9') return std::nullopt;
         sec = sec * 10 + (c - '0');
     }
+    if (sec > maxTimeSeconds) return std::nullopt;  // nanoseconds must fit in 64 bits
     std::int64_t ns = 0;
     std::int64_t scale = 100'000'000;
     for (char c : frac) {

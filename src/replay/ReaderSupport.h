@@ -19,6 +19,8 @@ std::vector<std::string_view> tokens(std::string_view s);
 // Whole-token integers in the given base; leading zeros and a sign are fine. Empty when the
 // token is not a number or does not fit in [lo, hi].
 std::optional<std::int64_t> parseInt(std::string_view token, int base, std::int64_t lo, std::int64_t hi);
+// Later times cannot be held in nanoseconds (the year 2255 is far enough).
+inline constexpr std::int64_t maxTimeSeconds = 9'000'000'000;
 // "SECONDS.FRACTION" (fraction optional, up to 9 digits) as nanoseconds.
 std::optional<std::int64_t> parseTime(std::string_view token);
 
@@ -39,7 +41,8 @@ private:
 // event and notes which codes the recording uses.
 class EventCollector {
 public:
-    static constexpr std::size_t maxEvents = 20'000'000;
+    // An hour of a busy touchpad is about 4 million events.
+    static constexpr std::size_t maxEvents = 10'000'000;
 
     EventCollector(Recording& recording, const std::string& file) : rec_(recording), file_(file) {}
     // Throws RecordingError naming `line` when the event is impossible.

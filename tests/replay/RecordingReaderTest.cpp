@@ -79,6 +79,9 @@ TEST(EvemuReader, ReportsTheLineAndWhatIsWrong) {
     EXPECT_EQ(err("E: 1.0 0003 0040 7\n"), "x.evemu:1: event code 64 is out of range for type 3");
     EXPECT_EQ(err("E: 1.0 0003 0035 99999999999\n"), "x.evemu:1: event value 99999999999 does not fit in 32 bits");
     EXPECT_EQ(err("E: x1.0 0003 0035 1\n"), "x.evemu:1: E: 'x1.0' is not a time (SECONDS.MICROSECONDS)");
+    // Beyond what nanoseconds can count: refused, not wrapped around.
+    EXPECT_EQ(err("E: 9999999999.000000 0003 0035 1\n"),
+              "x.evemu:1: E: '9999999999.000000' is not a time (SECONDS.MICROSECONDS)");
     EXPECT_EQ(err("A: 35 0\n"), "x.evemu:1: A: needs an axis code and min max fuzz flat [resolution]");
     EXPECT_EQ(err("Q: 1\n"), "x.evemu:1: unknown line type 'Q:'");
     EXPECT_EQ(err("hello\n"), "x.evemu:1: not an evemu line (expected E:, N:, I:, P:, B: or A:)");
@@ -219,6 +222,9 @@ TEST(LibinputRecordReader, ReportsTheLineAndWhatIsWrong) {
               "r.yml:6: the event code 'banana' is not a number in range");
     EXPECT_EQ(err("version: 1\n"), "r.yml:1: no 'devices' list");
     EXPECT_THAT(err("version: 1\ndevices: [\n"), ::testing::MatchesRegex("r\\.yml:[0-9]+: .+"));
+    // An alias could make a small file stand for a huge recording.
+    EXPECT_EQ(err("x: &a {evdev: [[0, 0, 0, 0, 0]]}\ndevices:\n- events: [*a, *a, *a]\n"),
+              "r.yml:3: aliases have no place in a 'libinput record' file");
 }
 
 TEST(RecordingFormats, AreRecognisedFromTheirContent) {
