@@ -3,25 +3,34 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "platform/evdev/EvdevHaptics.h"
 
 namespace trellick::evdev {
 namespace {
 
-struct FakeFF : ForceFeedbackDevice {
+// What happened to a fake device; kept by the test, since the performer may discard the
+// device itself.
+struct FFLog {
     std::vector<int> types;
     std::vector<ff_effect> uploaded;
     std::vector<int> played;
     int failUploadWith = 0, failPlayWith = 0;
-    bool supports(int t) const override { return std::find(types.begin(), types.end(), t) != types.end(); }
+};
+
+struct FakeFF : ForceFeedbackDevice {
+    explicit FakeFF(FFLog* log) : log(log) {}
+    FFLog* log;
+    bool supports(int t) const override { return std::find(log->types.begin(), log->types.end(), t) != log->types.end(); }
     int upload(ff_effect& e) override {
-        if (failUploadWith) return -failUploadWith;
-        uploaded.push_back(e);
-        return int(uploaded.size()) - 1;
+        if (log->failUploadWith) return -log->failUploadWith;
+        log->uploaded.push_back(e);
+        return int(log->uploaded.size()) - 1;
     }
     int play(int id) override {
-        if (failPlayWith) return -failPlayWith;
-        played.push_back(id);
+        if (log->failPlayWith) return -log->failPlayWith;
+        log->played.push_back(id);
         return 0;
     }
 };
@@ -29,29 +38,23 @@ struct FakeFF : ForceFeedbackDevice {
 struct HapticsRig {
     double now = 0;
     int looks = 0;
-    std::vector<std::unique_ptr<FakeFF>> next;  // what the next look finds
-    std::vector<FakeFF*> found;
+    std::deque<FFLog> logs;
+    std::vector<std::unique_ptr<ForceFeedbackDevice>> next;  // what the next look finds
     EvdevHaptics haptics{[this] {
                              ++looks;
-                             std::vector<std::unique_ptr<ForceFeedbackDevice>> out;
-                             for (auto& d : next) {
-                                 found.push_back(d.get());
-                                 out.push_back(std::move(d));
-                             }
-                             next.clear();
-                             return out;
+                             return std::move(next);
                          },
                          [this] { return now; }};
-    FakeFF* add(std::vector<int> types) {
-        next.push_back(std::make_unique<FakeFF>());
-        next.back()->types = std::move(types);
-        return next.back().get();
+    FFLog* add(std::vector<int> types) {
+        logs.emplace_back().types = std::move(types);
+        next.push_back(std::make_unique<FakeFF>(&logs.back()));
+        return &logs.back();
     }
 };
 
 TEST(Haptics, EachPatternIsUploadedOnceAndPlayedEveryTime) {
     HapticsRig rig;
-    FakeFF* pad = rig.add({FF_RUMBLE, FF_PERIODIC});
+    FFLog* pad = rig.add({FF_RUMBLE, FF_PERIODIC});
     rig.haptics.perform(HapticPattern::alignment, HapticTime::drawCompleted);
     rig.haptics.perform(HapticPattern::alignment, HapticTime::drawCompleted);
     rig.haptics.perform(HapticPattern::levelChange, HapticTime::now);
@@ -70,8 +73,8 @@ TEST(Haptics, EachPatternIsUploadedOnceAndPlayedEveryTime) {
 
 TEST(Haptics, PeriodicEffectsServeDevicesWithoutRumbleAndOthersAreLeftAlone) {
     HapticsRig rig;
-    FakeFF* periodic = rig.add({FF_PERIODIC});
-    FakeFF* none = rig.add({FF_CONSTANT});
+    FFLog* periodic = rig.add({FF_PERIODIC});
+    FFLog* none = rig.add({FF_CONSTANT});
     rig.haptics.perform(HapticPattern::levelChange, HapticTime::now);
     ASSERT_EQ(periodic->uploaded.size(), 1u);
     EXPECT_EQ(periodic->uploaded[0].type, FF_PERIODIC);
@@ -79,11 +82,12 @@ TEST(Haptics, PeriodicEffectsServeDevicesWithoutRumbleAndOthersAreLeftAlone) {
     EXPECT_GT(periodic->uploaded[0].u.periodic.magnitude, 0);
     EXPECT_EQ(periodic->played.size(), 1u);
     EXPECT_TRUE(none->uploaded.empty());
+    EXPECT_TRUE(none->played.empty());
 }
 
 TEST(Haptics, AFailingDeviceIsDroppedAndAbsentHardwareIsLookedForRarely) {
     HapticsRig rig;
-    FakeFF* pad = rig.add({FF_RUMBLE});
+    FFLog* pad = rig.add({FF_RUMBLE});
     rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
     pad->failPlayWith = ENODEV;  // unplugged
     rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
@@ -96,14 +100,14 @@ TEST(Haptics, AFailingDeviceIsDroppedAndAbsentHardwareIsLookedForRarely) {
     rig.now = 5;
     rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
     EXPECT_EQ(rig.looks, 1);
-    FakeFF* replugged = rig.add({FF_RUMBLE});
+    FFLog* replugged = rig.add({FF_RUMBLE});
     rig.now = 5 + EvdevHaptics::lookAgainAfter;
     rig.haptics.perform(HapticPattern::levelChange, HapticTime::now);
     EXPECT_EQ(rig.looks, 2);
     EXPECT_EQ(replugged->played.size(), 1u);
 
     // A device whose effect cannot be uploaded is dropped the same way.
-    FakeFF* full = rig.add({FF_RUMBLE});
+    FFLog* full = rig.add({FF_RUMBLE});
     full->failUploadWith = ENOSPC;
     rig.haptics.refresh();
     rig.haptics.perform(HapticPattern::alignment, HapticTime::now);
