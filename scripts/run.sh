@@ -6,5 +6,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" default
 bin="$root/build/default/src/app/trellick"
 if [ $# -gt 0 ]; then exec "$bin" "$@"; fi
-echo "Trellick: replaying the example scenario examples/directional-walk.frames" >&2
-exec "$bin" debug-gestures --frames "$root/examples/directional-walk.frames"
+# With a readable touchpad: what the engine decides as you swipe (Ctrl-C stops). Without one
+# (exit status 3, the first line says why): a recording of the project's own.
+status=0
+"$bin" debug-gestures || status=$?
+[ "$status" -eq 3 ] || exit "$status"
+echo "Trellick: replaying the demo recording examples/directional-walk.evemu" >&2
+exec "$bin" debug-gestures --replay "$root/examples/directional-walk.evemu"

@@ -1,16 +1,200 @@
-// The recording and live sources of `trellick debug-gestures`.
+// The recording and live sources of `trellick debug-gestures`: --replay FILE runs a touchpad
+// recording through the frame assembler and the engine as fast as possible; without --frames
+// or --replay the live touchpads are read until interrupted. --dump-frames prints the
+// assembled frames in the --frames format instead of the engine's decisions.
 
+#include <csignal>
 #include <cstdio>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 
 #include "app/DebugGestures.h"
+#include "common/Log.h"
+#include "platform/evdev/EvdevTouchSource.h"
+#include "replay/FrameText.h"
+#include "replay/Recording.h"
 
 namespace trellick {
 
-int parseMoreDebugOptions(const std::vector<std::string>&, std::size_t&, DebugSource&) { return -1; }
+namespace {
 
-int runOtherDebugSource(const DebugSource&, const GestureRun::Options&) {
-    std::fprintf(stderr, "trellick: debug-gestures needs --frames FILE\n");
-    return 2;
+int badOption(const std::string& message) {
+    std::fprintf(stderr, "trellick: %s\n", message.c_str());
+    std::fprintf(stderr, "Try 'trellick debug-gestures --help'.\n");
+    return 0;
+}
+
+void dumpFrame(double t, const std::vector<MTFinger>& fingers) {
+    std::printf("%s\n", input::framesLine(t, fingers.data(), static_cast<int>(fingers.size())).c_str());
+}
+
+int runReplay(const DebugSource& source, const GestureRun::Options& options) {
+    std::vector<input::Frame> frames;
+    input::Recording rec;
+    try {
+        rec = input::loadRecording(source.replayFile,
+                                   source.deviceDescFile.empty() ? std::nullopt : std::optional(source.deviceDescFile));
+        frames = input::assembleFrames(rec);
+    } catch (const input::RecordingError& e) {
+        std::fprintf(stderr, "trellick: %s\n", e.what());
+        return 2;
+    }
+    if (source.dumpFrames) {
+        std::printf("# %zu frames of %s (%s); t counts from its first event\n", frames.size(), source.replayFile.c_str(),
+                    rec.device.name.empty() ? "unnamed device" : rec.device.name.c_str());
+        for (const auto& f : frames) dumpFrame(f.time, f.fingers);
+    } else {
+        GestureRun run(options, stdout);
+        for (const auto& f : frames) run.frame(f.time, f.fingers);
+        run.finish();
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+// ---- Live ----
+
+std::atomic<bool> interrupted{false};
+extern "C" void onInterrupt(int) { interrupted = true; }
+
+// Work the touch source posts for the main thread, run by the command's loop.
+class LoopQueue : public MainQueue {
+public:
+    void post(std::function<void()> fn) override {
+        std::lock_guard lock(m_);
+        work_.push_back(std::move(fn));
+        cv_.notify_all();
+    }
+    void postAfter(double, std::function<void()> fn) override { post(std::move(fn)); }
+
+    struct Frame {
+        double time;
+        std::vector<MTFinger> fingers;
+    };
+    void frame(const MTFinger* f, int n, double t) {
+        std::lock_guard lock(m_);
+        frames_.push_back({t, std::vector<MTFinger>(f, f + n)});
+        cv_.notify_all();
+    }
+    // Waits a little for frames or work; returns what arrived.
+    void wait(std::deque<Frame>& frames, std::deque<std::function<void()>>& work) {
+        std::unique_lock lock(m_);
+        // Bounded, so an interrupt is noticed without waking from the signal handler.
+        cv_.wait_for(lock, std::chrono::milliseconds(100), [&] { return !frames_.empty() || !work_.empty(); });
+        frames.swap(frames_);
+        work.swap(work_);
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<Frame> frames_;
+    std::deque<std::function<void()>> work_;
+};
+
+std::string deviceNames(const std::vector<TouchDevice>& devices) {
+    std::string s;
+    for (const auto& d : devices) s += (s.empty() ? "" : ", ") + d.id + " (" + d.name + ")";
+    return s;
+}
+
+int runLive(const DebugSource& source, const GestureRun::Options& options) {
+    auto queue = std::make_shared<LoopQueue>();
+    // The source's warnings come after the first line, which says what was opened.
+    std::vector<std::string> warnings;
+    log::setSink([&warnings](const std::string&, const std::string& m) { warnings.push_back(m); });
+    auto touchpads = evdev::EvdevTouchSource::createSystem(queue, {});
+    auto devices = touchpads->deviceList();
+    std::vector<TouchDevice> started;
+    auto handler = [queue](const MTFinger* f, int n, double t) { queue->frame(f, n, t); };
+    for (const auto& d : devices) {
+        if (touchpads->startDevice(d, handler)) started.push_back(d);
+    }
+    log::setSink(nullptr);
+
+    if (started.empty()) {
+        auto refused = touchpads->inaccessible();
+        if (!refused.empty()) {
+            std::string list;
+            for (const auto& r : refused) list += (list.empty() ? "" : ", ") + r;
+            std::fprintf(stderr, "trellick: no touchpad can be read: permission denied for %s\n", list.c_str());
+        } else {
+            std::fprintf(stderr, "trellick: no touchpad found (no input device with ID_INPUT_TOUCHPAD=1)\n");
+        }
+        for (const auto& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+        return 3;
+    }
+    std::fprintf(stderr, "trellick: reading %s; swipe with three fingers, Ctrl-C to stop\n", deviceNames(started).c_str());
+    for (const auto& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+
+    touchpads->setHotplugHandler([&](const TouchDevice& d, bool added) {
+        if (added && touchpads->startDevice(d, handler)) {
+            std::fprintf(stderr, "trellick: reading %s\n", deviceNames({d}).c_str());
+        } else if (!added) {
+            std::fprintf(stderr, "trellick: %s went away\n", d.id.c_str());
+        }
+    });
+
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    // The engine runs on this thread, fed in arrival order; t counts from the first frame.
+    std::optional<GestureRun> run;
+    if (!source.dumpFrames) run.emplace(options, stdout);
+    std::optional<double> first;
+    std::deque<LoopQueue::Frame> frames;
+    std::deque<std::function<void()>> work;
+    while (!interrupted) {
+        queue->wait(frames, work);
+        for (auto& fn : work) fn();
+        work.clear();
+        for (auto& f : frames) {
+            if (!first) first = f.time;
+            double t = std::max(0.0, f.time - *first);
+            if (run) {
+                run->frame(t, f.fingers);
+            } else {
+                dumpFrame(t, f.fingers);
+            }
+        }
+        frames.clear();
+    }
+    for (const auto& d : started) touchpads->stopDevice(d);
+    if (run) run->finish();
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace
+
+int parseMoreDebugOptions(const std::vector<std::string>& args, std::size_t& i, DebugSource& source) {
+    const std::string& a = args[i];
+    if (a == "--dump-frames") {
+        source.dumpFrames = true;
+        return 1;
+    }
+    if (a == "--replay" || a == "--device-desc") {
+        if (i + 1 >= args.size()) return badOption(a + " needs a FILE");
+        (a == "--replay" ? source.replayFile : source.deviceDescFile) = args[++i];
+        return 1;
+    }
+    return -1;
+}
+
+int runOtherDebugSource(const DebugSource& source, const GestureRun::Options& options) {
+    if (!source.replayFile.empty()) return runReplay(source, options);
+    if (!source.deviceDescFile.empty()) {
+        badOption("--device-desc goes with --replay FILE");
+        return 2;
+    }
+    return runLive(source, options);
 }
 
 }  // namespace trellick

@@ -1,0 +1,36 @@
+#pragma once
+// Contact frames as text: the scenario format of `debug-gestures --frames` ("T X1 Y1 X2 Y2
+// ...", '#' comments, "T escape" lines), and evemu recordings synthesised from frames, so a
+// scenario can be replayed through the same path as a real touchpad.
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "replay/Recording.h"
+
+namespace trellick::input {
+
+// One scenario line for a frame. Positions keep every digit a float needs, so reading the line
+// back gives the same frame.
+std::string framesLine(double time, const MTFinger* fingers, int count);
+
+// The frames of a scenario text (Escape lines are skipped). Throws RecordingError.
+std::vector<Frame> readFramesText(std::string_view text, const std::string& file);
+
+// The touchpad the synthesised recordings describe.
+struct SynthPad {
+    std::string name = "Trellick Demo Touchpad";
+    int width = 3000;   // X 0..width
+    int height = 2000;  // Y 0..height
+    int slots = 5;
+};
+
+// An evemu recording of the frames: a header for `pad`, then per frame the slot, tracking id,
+// position, BTN_TOUCH and BTN_TOOL_* changes and a SYN_REPORT, timed from `startTime`.
+// Frames with more contacts than slots keep the first `slots`.
+void writeEvemu(std::ostream& out, const std::vector<Frame>& frames, const SynthPad& pad, double startTime,
+                const std::string& comment);
+
+}  // namespace trellick::input
