@@ -38,8 +38,9 @@ void X11ScrollBlocker::setEnabled(bool enabled) {
     }
     if (!enabled) {
         if (grabbed_) {
+            // A round trip: the pointer is free for others once this returns.
             xcb_ungrab_pointer(conn_->xcb(), XCB_CURRENT_TIME);
-            xcb_flush(conn_->xcb());
+            free(xcb_get_input_focus_reply(conn_->xcb(), xcb_get_input_focus(conn_->xcb()), nullptr));
         }
         grabbed_ = false;
         return;
