@@ -66,20 +66,6 @@ TEST(FrameAssembly, SlotsKeepTheirValuesAcrossFramesAndNewTouches) {
     EXPECT_FLOAT_EQ(frames[3].fingers[0].x, 0.2f);
 }
 
-TEST(FrameAssembly, AStreamStartsFromANeutralDeviceWithSlotZeroCurrent) {
-    FrameAssembler a(touchpad());
-    Stream s;
-    s.id(3).pos(500, 250).key(BTN_TOUCH, 1).report();  // no ABS_MT_SLOT before the first touch
-    auto frames = run(a, s);
-    ASSERT_EQ(frames[0].fingers.size(), 1u);
-    EXPECT_EQ(frames[0].fingers[0].slot, 0);
-
-    a.reset();
-    Stream after;
-    after.at(1).report();
-    EXPECT_TRUE(run(a, after)[0].fingers.empty());
-}
-
 TEST(FrameAssembly, OnlyFingersOnThePadCount) {
     // BTN_TOUCH up: nothing touches, whatever the slots say.
     Stream s;
