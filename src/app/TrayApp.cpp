@@ -1,12 +1,182 @@
-#include <cstdio>
+// `trellick` and `trellick --replay FILE [--quit-after-replay]`: the tray application.
 
+#include <QAction>
+#include <QApplication>
+#include <QKeySequence>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include <xcb/xcb.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/AppDelegate.h"
 #include "app/Commands.h"
+#include "app/ReplayTouchSource.h"
+#include "app/TrayIcon.h"
+#include "app/UnavailableWindowSystem.h"
+#include "platform/desktop/JsonPreferencesStore.h"
+#include "platform/desktop/QtLogSink.h"
+#include "platform/desktop/QtMainQueue.h"
+#include "platform/desktop/XdgAutostartService.h"
+#include "platform/evdev/EvdevHaptics.h"
+#include "platform/evdev/EvdevTouchSource.h"
+#include "platform/x11/GioDesktopEntries.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11InputServices.h"
+#include "platform/x11/X11WindowSystem.h"
+#include "replay/Recording.h"
 
 namespace trellick {
 
-int runTrayApp(int, char**) {
-    std::fputs("trellick: the tray application is not built yet; try 'trellick debug-gestures --help'\n", stderr);
-    return 1;
+namespace {
+
+struct Options {
+    std::string replayFile;
+    bool quitAfterReplay = false;
+};
+
+// Parses the tray application's options; false (after saying why) when they are wrong.
+bool parseOptions(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--replay" && i + 1 < argc) o.replayFile = argv[++i];
+        else if (a.rfind("--replay=", 0) == 0) o.replayFile = a.substr(9);
+        else if (a == "--quit-after-replay") o.quitAfterReplay = true;
+        else {
+            std::fprintf(stderr, "trellick: unknown option '%s' (try 'trellick --help')\n", a.c_str());
+            return false;
+        }
+    }
+    if (o.quitAfterReplay && o.replayFile.empty()) {
+        std::fputs("trellick: --quit-after-replay needs --replay FILE\n", stderr);
+        return false;
+    }
+    return true;
+}
+
+bool waylandSession() {
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    const char* wl = std::getenv("WAYLAND_DISPLAY");
+    return (type && std::strcmp(type, "wayland") == 0) || (wl && *wl);
+}
+
+bool x11DisplayReachable() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    bool ok = c && !xcb_connection_has_error(c);
+    if (c) xcb_disconnect(c);
+    return ok;
+}
+
+}  // namespace
+
+int runTrayApp(int argc, char** argv) {
+    Options options;
+    if (!parseOptions(argc, argv, options)) return 2;
+
+    // Read the recording before anything shows up, so that a bad file is reported plainly.
+    std::vector<ReplayTouchSource::Frame> frames;
+    if (!options.replayFile.empty()) {
+        try {
+            for (auto& f : input::assembleFrames(input::loadRecording(options.replayFile)))
+                frames.push_back({f.time, std::move(f.fingers)});
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "trellick: cannot replay %s\n", e.what());
+            return 1;
+        }
+    }
+
+    const bool wayland = waylandSession();
+    if (!wayland && !x11DisplayReachable()) {
+        const char* display = std::getenv("DISPLAY");
+        if (display && *display)
+            std::fprintf(stderr, "trellick: cannot connect to the X11 display %s; Trellick needs an X11 session.\n",
+                         display);
+        else
+            std::fputs("trellick: no X11 display (DISPLAY is not set); Trellick needs an X11 session.\n", stderr);
+        return 1;
+    }
+
+    installQtLogSink();
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Trellick");
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto mainQueue = std::make_shared<QtMainQueue>();
+    auto clock = std::make_shared<SteadyClock>();
+
+    AppDelegate::Platform platform;
+    platform.preferences = std::make_shared<JsonPreferencesStore>();
+    platform.loginItems = std::make_shared<XdgAutostartService>();
+    platform.mainQueue = mainQueue;
+    platform.clock = clock;
+    platform.desktopEntries = std::make_shared<GioDesktopEntries>();
+    platform.haptics = evdev::EvdevHaptics::createSystem();
+
+    std::shared_ptr<X11Connection> connection;
+    Subscription lostSub;
+    if (wayland) {
+        std::fputs("trellick: this is a Wayland session: window control is unavailable, so swipes cannot switch "
+                    "windows yet; touchpad input still works.\n",
+                    stderr);
+        platform.windows = std::make_shared<UnavailableWindowSystem>();
+    } else {
+        std::string why;
+        connection = X11Connection::open(mainQueue, &why);
+        if (!connection) {
+            std::fprintf(stderr, "trellick: %s\n", why.c_str());
+            return 1;
+        }
+        platform.windows = X11WindowSystem::create(connection);
+        platform.scrollBlocker = std::make_shared<X11ScrollBlocker>(connection);
+        platform.keyMonitor = X11KeyMonitor::create(connection);
+        lostSub = connection->onLost([] {
+            std::fputs("trellick: lost the connection to the X server; quitting.\n", stderr);
+            QCoreApplication::exit(1);
+        });
+    }
+
+    std::weak_ptr<AppDelegate> weakDelegate;
+    if (!options.replayFile.empty()) {
+        bool quitAfter = options.quitAfterReplay;
+        std::string name = options.replayFile;
+        platform.makeTouchSource = [&frames, mainQueue, quitAfter, name](std::weak_ptr<Diagnostics>) {
+            std::weak_ptr<MainQueue> weakQueue = mainQueue;
+            return std::make_shared<ReplayTouchSource>(name, std::move(frames), mainQueue, [quitAfter, weakQueue] {
+                if (!quitAfter) return;
+                if (auto q = weakQueue.lock()) q->postAfter(1.0, [] { QCoreApplication::quit(); });
+            });
+        };
+    } else {
+        platform.makeTouchSource = [mainQueue](std::weak_ptr<Diagnostics> diagnostics) {
+            return evdev::EvdevTouchSource::createSystem(mainQueue, std::move(diagnostics));
+        };
+    }
+
+    auto delegate = std::make_shared<AppDelegate>(std::move(platform));
+    delegate->applicationDidFinishLaunching();
+    if (connection) connection->startReading();
+
+    QSystemTrayIcon tray(drawTrayIcon());
+    tray.setToolTip("Trellick");
+    QMenu menu;
+    QAction* quit = menu.addAction("Quit Trellick");
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QObject::connect(quit, &QAction::triggered, &app, &QCoreApplication::quit);
+    tray.setContextMenu(&menu);
+    if (QSystemTrayIcon::isSystemTrayAvailable()) tray.show();
+    else std::fputs("trellick: no system tray here; running without a menu (quit with Ctrl+C).\n", stderr);
+
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate->applicationWillTerminate(); });
+    int status = app.exec();
+    delegate->applicationWillTerminate();
+    delegate.reset();
+    return status;
 }
 
 }  // namespace trellick
