@@ -39,6 +39,11 @@ X11Connection::X11Connection(std::shared_ptr<MainQueue> mainQueue, xcb_connectio
     uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};
     xcb_create_window(c_, XCB_COPY_FROM_PARENT, own_, root_, -1, -1, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
                       XCB_COPY_FROM_PARENT, mask, values);
+    // Named, so that the rig (and xwininfo) can tell a Trellick process is connected.
+    const char name[] = "Trellick window tracking";
+    const char cls[] = "trellick\0Trellick";
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, own_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, sizeof name - 1, name);
+    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, own_, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, sizeof cls, cls);
     wakeAtom_ = atom(kWakeAtom);
 }
 
