@@ -108,6 +108,11 @@ TEST_F(X11RigTest, WindowFactsComeFromTheServer) {
         return dock != 0;
     }));
     EXPECT_TRUE(windows->windowControlAvailable());
+    auto list = windows->clientList();
+    std::sort(list.begin(), list.end());
+    std::vector<WindowId> expected{a, plain, dock};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(list, expected);
     EXPECT_EQ(windows->title(a), "Alpha document");
     EXPECT_EQ(windows->kind(a), WindowKind::normal);
     EXPECT_EQ(windows->kind(dock), WindowKind::other);

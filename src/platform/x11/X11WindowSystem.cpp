@@ -79,7 +79,7 @@ std::optional<X11WindowSystem::Property> X11WindowSystem::property(xcb_window_t 
     if (reply->type != XCB_ATOM_NONE) {
         out = Property{reply->type, reply->format,
                        std::string(static_cast<const char*>(xcb_get_property_value(reply)),
-                                   static_cast<std::size_t>(xcb_get_property_value_length(reply)) * (reply->format / 8))};
+                                   static_cast<std::size_t>(xcb_get_property_value_length(reply)))};  // bytes
     }
     free(reply);
     return out;

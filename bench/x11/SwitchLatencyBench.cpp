@@ -1,0 +1,123 @@
+// Measures, on a private Xvfb with openbox, the time from the lift frame of a toggle-mode
+// three-finger swipe to the previously used window being active: the engine's decision, the
+// main-queue hand-over, the window tracker's raise, the window manager's activation and its
+// PropertyNotify back to us. Prints the median of repeated runs.
+// Usage: bench_switch_latency [RUNS]
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "Rig.h"
+#include "gesture/MultitouchMonitor.h"
+#include "platform/fake/Fakes.h"
+#include "platform/x11/GioDesktopEntries.h"
+#include "platform/x11/X11Connection.h"
+#include "platform/x11/X11WindowSystem.h"
+#include "settings/Diagnostics.h"
+#include "tracking/AppTracker.h"
+#include "tracking/WindowTracker.h"
+#include "tracking/WindowWorkspace.h"
+
+using namespace trellick;
+
+int main(int argc, char** argv) {
+    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 41;
+    rig::Rig rig;
+    std::string why;
+    if (!rig.start(&why)) {
+        std::fprintf(stderr, "bench_switch_latency: no X11 rig: %s\n", why.c_str());
+        return 1;
+    }
+    // Virtual time that follows the real clock: the queue is pumped in a tight loop.
+    auto clock = std::make_shared<fake::FakeClock>();
+    clock->set(rig::monotonicNow());
+    auto queue = std::make_shared<fake::FakeMainQueue>(clock);
+    auto pump = [&] { queue->advanceTo(rig::monotonicNow()); };
+
+    auto conn = X11Connection::open(queue, &why);
+    if (!conn) {
+        std::fprintf(stderr, "bench_switch_latency: %s\n", why.c_str());
+        return 1;
+    }
+    auto windows = X11WindowSystem::create(conn);
+    auto workspace = WindowWorkspace::create(windows, std::make_shared<GioDesktopEntries>());
+    auto diagnostics = std::make_shared<Diagnostics>();
+    auto appTracker = AppTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
+    auto windowTracker = WindowTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
+    windowTracker->start();
+    conn->startReading();
+
+    MemoryPreferencesStore prefs;
+    prefs.set(keys::mode, "toggleLastApp");
+    prefs.set(keys::granularity, "window");
+    prefs.set(keys::hapticFeedback, false);
+    fake::FakeLoginItemService login;
+    auto touch = std::make_shared<fake::FakeTouchDevices>();
+    touch->present = {{"pad", "bench touchpad"}};
+    MultitouchMonitor::Collaborators c;
+    c.settings = std::make_shared<SettingsStore>(prefs, login);
+    c.appTracker = appTracker;
+    c.windowTracker = windowTracker;
+    c.favourites = std::make_shared<fake::FakeFavourites>();
+    c.hud = std::make_shared<NullHUD>();
+    c.diagnostics = diagnostics;
+    c.mainQueue = queue;
+    c.touchDevices = touch;
+    c.notifications = std::make_shared<NotificationCenter>();
+    auto monitor = MultitouchMonitor::create(c);
+    monitor->start();
+
+    for (const char* cls : {"AlphaWin", "BetaWin", "GammaWin"}) rig.window(cls, cls);
+    if (!rig::waitFor([&] { return windows->clientList().size() == 3; }, 10.0, pump)) {
+        std::fprintf(stderr, "bench_switch_latency: the windows did not appear (%zu)\n", windows->clientList().size());
+        return 1;
+    }
+    for (WindowId w : windows->clientList()) {
+        rig.run("xdotool windowactivate --sync " + std::to_string(w));
+        rig::waitFor([&] { return windowTracker->mru().size() > 0 && windowTracker->mru().front().id == w; }, 5.0, pump);
+    }
+
+    std::vector<double> samples;
+    for (int run = 0; run < runs; ++run) {
+        if (windowTracker->mru().size() < 2) break;
+        WindowId expected = windowTracker->mru()[1].id;
+        // A toggle swipe: hold, slide 0.2 to the right in 10 ms steps, lift.
+        double t = rig::monotonicNow();
+        auto frame = [&](float dx) {
+            touch->deliver("pad", {fake::finger(0.40f + dx, 0.5f), fake::finger(0.45f + dx, 0.5f),
+                                   fake::finger(0.50f + dx, 0.5f)},
+                           t);
+            t += 0.01;
+            pump();
+        };
+        for (int i = 0; i < 6; ++i) frame(0);
+        for (int i = 1; i <= 10; ++i) frame(0.02f * static_cast<float>(i));
+        double start = rig::monotonicNow();
+        touch->deliver("pad", {}, start);  // the lift frame
+        double end = 0;
+        double deadline = start + 2.0;
+        while (rig::monotonicNow() < deadline) {
+            pump();
+            if (windows->activeWindow() == expected) {
+                end = rig::monotonicNow();
+                break;
+            }
+        }
+        if (end == 0) {
+            std::fprintf(stderr, "run %d: the window did not become active\n", run);
+            continue;
+        }
+        samples.push_back((end - start) * 1000.0);
+        // Let the tracker see the activation before the next run.
+        rig::waitFor([&] { return windowTracker->mru().front().id == expected; }, 2.0, pump);
+        rig::waitFor([] { return false; }, 0.05, pump);
+    }
+    if (samples.empty()) return 1;
+    std::sort(samples.begin(), samples.end());
+    std::printf("lift frame -> window active, %zu runs: median %.2f ms, min %.2f ms, max %.2f ms\n", samples.size(),
+                samples[samples.size() / 2], samples.front(), samples.back());
+    monitor->stop();
+    return 0;
+}
