@@ -141,7 +141,6 @@ int runTrayApp(int argc, char** argv) {
         });
     }
 
-    std::weak_ptr<AppDelegate> weakDelegate;
     if (!options.replayFile.empty()) {
         bool quitAfter = options.quitAfterReplay;
         std::string name = options.replayFile;

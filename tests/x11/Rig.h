@@ -95,7 +95,9 @@ inline const std::string& dataDir() {
         // The system folders stay too: the window manager finds its theme there.
         setenv("XDG_DATA_DIRS", (base + ":/usr/local/share:/usr/share").c_str(), 1);
         setenv("XDG_DATA_HOME", (base + "/home-data").c_str(), 1);
-        std::atexit([] { std::filesystem::remove_all(dataDir()); });
+        // Outlives the static string, whose destructor runs before this handler.
+        static const std::string* forCleanup = new std::string(base);
+        std::atexit([] { std::filesystem::remove_all(*forCleanup); });
         return base;
     }();
     return dir;

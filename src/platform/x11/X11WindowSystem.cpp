@@ -90,7 +90,7 @@ std::vector<uint32_t> X11WindowSystem::cardinals(xcb_window_t window, xcb_atom_t
     auto p = property(window, prop);
     if (!p || p->format != 32) return out;
     out.resize(p->bytes.size() / 4);
-    std::memcpy(out.data(), p->bytes.data(), out.size() * 4);
+    if (!out.empty()) std::memcpy(out.data(), p->bytes.data(), out.size() * 4);
     return out;
 }
 
