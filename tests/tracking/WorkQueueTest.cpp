@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <thread>
 #include <vector>
 
+#include "TrackingWorld.h"
+#include "tracking/AppTracker.h"
+#include "tracking/WindowTracker.h"
 #include "tracking/WorkQueue.h"
 
 using namespace trellick;
@@ -47,3 +51,39 @@ TEST(SerialQueueTest, DestructionWaitsForTheRunningItem) {
     EXPECT_TRUE(finished) << "the running item completed before the queue went away";
     releaser.join();
 }
+
+// The trackers' background reads on real worker threads (this is what ThreadSanitizer checks).
+namespace {
+
+// Runs the main queue until `done`, giving the workers a bounded amount of wall time.
+template <typename F>
+bool spinUntil(trellick::fake::FakeMainQueue& q, F done) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+        q.runPending();
+        if (done()) return true;
+        std::this_thread::yield();
+    }
+    return false;
+}
+
+class RealQueuesTest : public ::testing::Test, protected trellick::test::TrackingWorld {};
+
+TEST_F(RealQueuesTest, TitlesAndLivenessComeBackFromTheirWorkers) {
+    makeWorkspace();
+    auto apps = AppTracker::create({workspace, windows, mainQueue, diagnostics, nullptr, ownPID});
+    auto wins = WindowTracker::create({workspace, windows, mainQueue, diagnostics, nullptr, ownPID});
+    wins->start();
+    WindowId a = windows->openAndFocus(win(10, "Alpha", "alpha title"));
+    windows->openAndFocus(win(20, "Beta", "beta title"));
+    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return apps->cachedTitle(20) == "beta title"; }));
+    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return apps->cachedTitle(10) == "alpha title"; }));
+    windows->closeSilently(a);
+    for (int walk = 0; walk < 20; ++walk) wins->orderedTargets();  // overlapping walks: one check at a time
+    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return wins->orderedCount() == 1 && !wins->pruneInFlight(); }));
+    apps.reset();  // workers still holding work must not touch the gone trackers
+    wins.reset();
+    mainQueue->runPending();
+}
+
+}  // namespace
