@@ -268,8 +268,8 @@ int X11WindowSystem::pid(WindowId window) {
 
 int X11WindowSystem::pidFromXRes(WindowId window) {
     if (!xresAvailable_) return 0;
-    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    auto cookie = xcb_res_query_client_ids(conn_->xcb(), 1, &spec);
+    xcb_res_client_id_spec_t clientId{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    auto cookie = xcb_res_query_client_ids(conn_->xcb(), 1, &clientId);
     xcb_generic_error_t* err = nullptr;
     auto* reply = xcb_res_query_client_ids_reply(conn_->xcb(), cookie, &err);
     free(err);
