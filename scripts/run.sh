@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # Installs what Trellick needs, builds it and runs it.
+#   In an X11 session: the tray application (arguments are passed on, e.g. --help).
+#   Without a display: what the gesture engine decides as you swipe on the touchpad, or,
+#   with no readable touchpad, a replay of the project's demo recording.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" run
 "$root/scripts/build.sh" default
 bin="$root/build/default/src/app/trellick"
 if [ $# -gt 0 ]; then exec "$bin" "$@"; fi
-# With a readable touchpad: what the engine decides as you swipe (Ctrl-C stops). Without one
-# (exit status 3, the first line says why): a recording of the project's own.
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Trellick: starting the tray application on display $DISPLAY (quit from its menu, or Ctrl+C)" >&2
+  exec "$bin"
+fi
+echo "Trellick: no X11 display, so showing what the gesture engine decides instead of switching windows" >&2
+# Exit status 3 means no touchpad could be read (the first line said why).
 status=0
 "$bin" debug-gestures || status=$?
 [ "$status" -eq 3 ] || exit "$status"

@@ -86,8 +86,8 @@ int runTrayApp(int argc, char** argv) {
             for (auto& f : input::assembleFrames(input::loadRecording(options.replayFile)))
                 frames.push_back({f.time, std::move(f.fingers)});
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "trellick: cannot replay %s\n", e.what());
-            return 1;
+            std::fprintf(stderr, "trellick: %s\n", e.what());
+            return 2;
         }
     }
 

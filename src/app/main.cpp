@@ -11,10 +11,12 @@ const char* kUsage =
     "Usage: trellick [OPTIONS]\n"
     "       trellick debug-gestures [--frames FILE | --replay FILE] [OPTIONS]\n"
     "\n"
-    "Switch windows with a three-finger sideways swipe on the touchpad.\n"
+    "Switch windows with a three-finger sideways swipe on the touchpad. Without options it runs\n"
+    "in the system tray of an X11 session.\n"
     "\n"
     "Options:\n"
-    "  --replay FILE          feed a touchpad recording instead of the touchpads\n"
+    "  --replay FILE          feed a touchpad recording (evemu, evtest or 'libinput record')\n"
+    "                         instead of the touchpads, in real time\n"
     "  --quit-after-replay    with --replay: quit one second after the last frame\n"
     "  -h, --help             show this help and exit\n"
     "  -v, --version          show the version and exit\n"
@@ -27,7 +29,11 @@ const char* kUsage =
     "  --recents N            entries in the recency list (default 5)\n"
     "  --favourites N         pinned favourites, all resolving (default 0)\n"
     "  --set KEY=VALUE        store a preference first, e.g. --set trellick.mode=\"toggleLastApp\"\n"
-    "  Without --frames or --replay it reads the touchpads live until interrupted.\n";
+    "  Without --frames or --replay it reads the touchpads live until interrupted.\n"
+    "\n"
+    "Exit status: 0 done; 1 no X11 display or the display went away; 2 bad options or input\n"
+    "(a file that does not parse is reported as FILE:LINE); 3 debug-gestures found no readable\n"
+    "touchpad.\n";
 
 }  // namespace
 
