@@ -276,7 +276,10 @@ int X11WindowSystem::pidFromXRes(WindowId window) {
     if (!reply) return 0;
     int result = 0;
     for (auto it = xcb_res_query_client_ids_ids_iterator(reply); it.rem; xcb_res_client_id_value_next(&it)) {
-        if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && it.data->length >= 4) {
+        // The value begins with the client id it answers for.
+        xcb_res_client_id_spec_t id;
+        std::memcpy(&id, it.data, sizeof id);
+        if ((id.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) && it.data->length >= 4) {
             result = static_cast<int>(*xcb_res_client_id_value_value(it.data));
             break;
         }
