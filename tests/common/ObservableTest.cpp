@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,62 +9,50 @@
 namespace trellick {
 namespace {
 
-TEST(Observable, SubscribersHearTheCurrentValueThenEveryAssignmentUntilDropped) {
-    Observable<int> value(7);
-    std::vector<std::string> heard;
-    auto a = value.subscribe([&](const int& v) { heard.push_back("a" + std::to_string(v)); });
-    {
-        auto b = value.subscribe([&](const int& v) { heard.push_back("b" + std::to_string(v)); });
-        value.set(7);  // an equal value is still an assignment
-    }
-    value.assignSilently(8);  // loading is not
-    Subscription moved = std::move(a);
-    value.set(9);
-    moved = Subscription();
-    value.set(10);
-    EXPECT_EQ(heard, (std::vector<std::string>{"a7", "b7", "a7", "b7", "a9"}));
+using Heard = std::vector<std::string>;
+
+auto recorder(Heard& heard, std::string who) {
+    return [&heard, who](const int& v) { heard.push_back(who + std::to_string(v)); };
 }
 
-TEST(Observable, UnsubscribingDuringAnEmission) {
+TEST(Setting, AnnouncesStoresTellsEverySubscriberUntilDroppedThenWrites) {
+    Signal<> willChange;
+    Heard heard;
+    Subscription outlivesItsSource;
+    {
+        Setting<int> setting(&willChange, recorder(heard, "write"));
+        setting.load(7);  // loading is neither heard nor written
+        auto w = willChange.connect([&] { heard.push_back("will" + std::to_string(setting.get())); });
+        auto a = setting.subscribe(recorder(heard, "a"));  // hears the current value at once
+        {
+            auto b = setting.subscribe(recorder(heard, "b"));
+            setting.set(7);  // an equal value is still an assignment
+        }
+        setting.load(8);
+        Subscription moved = std::move(a);
+        setting.set(9);
+        moved = Subscription();
+        setting.set(10);
+        outlivesItsSource = setting.subscribe([](const int&) {});
+    }
+    outlivesItsSource.reset();  // the sanitizer builds check that nothing freed is touched
+    EXPECT_EQ(heard, (Heard{"a7", "b7", "will7", "a7", "b7", "write7", "will8", "a9", "write9", "will9", "write10"}));
+}
+
+TEST(Observable, ASlotDroppedDuringAnEmissionIsNotCalledLaterInIt) {
+    // A view closing may tear down a later listener whose owner is then gone; a slot may drop itself.
     Observable<int> value(0);
-    std::vector<std::string> heard;
-    // A slot that tears down a later listener (a view closing) must not see that listener
-    // called afterwards in the same emission: its owner may be gone.
-    auto victim = std::make_unique<Subscription>();
-    Subscription killer = value.subscribe([&](const int& v) {
-        if (v == 1) victim.reset();
-    });
-    *victim = value.subscribe([&](const int& v) { heard.push_back("victim" + std::to_string(v)); });
-    // A slot dropping its own subscription from inside the call finishes safely.
-    std::optional<Subscription> self;
-    self = value.subscribe([&](const int& v) {
-        heard.push_back("self" + std::to_string(v));
-        if (v == 1) self.reset();
+    Heard heard;
+    std::optional<Subscription> victim, self;
+    Subscription killer = value.subscribe([&](const int& v) { if (v == 1) victim.reset(); });
+    victim = value.subscribe(recorder(heard, "victim"));
+    self = value.subscribe([&, hear = recorder(heard, "self")](const int& v) {
+        hear(v);
+        if (v == 1) self.reset();  // from inside its own call
     });
     value.set(1);
     value.set(2);
-    EXPECT_EQ(heard, (std::vector<std::string>{"victim0", "self0", "self1"}));
-}
-
-TEST(Observable, SubscriptionMayOutliveItsSource) {
-    Subscription sub;
-    {
-        Observable<std::string> value("x");
-        sub = value.subscribe([](const std::string&) {});
-    }
-    // Nothing left to cancel: the sanitizer builds check that nothing freed is touched.
-    sub.reset();
-}
-
-TEST(Setting, AnnouncesThenStoresAndNotifiesThenWrites) {
-    Signal<> willChange;
-    std::vector<std::string> events;
-    Setting<int> setting(&willChange, [&](const int& v) { events.push_back("write" + std::to_string(v)); });
-    setting.load(5);  // neither heard nor written
-    auto w = willChange.connect([&] { events.push_back("will(old=" + std::to_string(setting.get()) + ")"); });
-    auto s = setting.subscribe([&](const int& v) { events.push_back("changed" + std::to_string(v)); });
-    setting.set(6);
-    EXPECT_EQ(events, (std::vector<std::string>{"changed5", "will(old=5)", "changed6", "write6"}));
+    EXPECT_EQ(heard, (Heard{"victim0", "self0", "self1"}));
 }
 
 }  // namespace

@@ -1,0 +1,161 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "common/Log.h"
+#include "platform/fake/Fakes.h"
+#include "settings/SettingsStore.h"
+
+namespace trellick {
+namespace {
+
+using Ids = std::vector<std::string>;
+
+PrefValue array(std::initializer_list<PrefValue> items) { return PrefValue(PrefArray(items)); }
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    MemoryPreferencesStore prefs;
+    fake::FakeLoginItemService login;
+};
+
+TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack) {
+    using Check = std::function<bool(const SettingsStore&)>;
+    const std::vector<std::tuple<const char*, PrefValue, Check>> cases = {
+        {keys::mode, "toggleLastApp", [](auto& s) { return s.mode() == SwitchMode::toggleLastApp; }},
+        {keys::mode, "TOGGLELASTAPP", [](auto& s) { return s.mode() == SwitchMode::directionalMRU; }},
+        {keys::granularity, "app", [](auto& s) { return s.granularity() == Granularity::app; }},
+        {keys::hudStyle, "windows95", [](auto& s) { return s.hudStyle() == HUDStyle::windows95; }},
+        {keys::hudLabelStyle, "perIcon", [](auto& s) { return s.hudLabelStyle() == HUDLabelStyle::perIcon; }},
+        {keys::enabled, "false", [](auto& s) { return s.enabled(); }},
+        {keys::enabled, false, [](auto& s) { return !s.enabled(); }},
+        {keys::compactPeek, false, [](auto& s) { return !s.compactPeekSpacing(); }},
+        {keys::hapticFeedback, 0, [](auto& s) { return s.hapticFeedback(); }},
+        {keys::invertDirection, "YES", [](auto& s) { return s.invertDirection(); }},
+        {keys::sensitivity, "1", [](auto& s) { return s.sensitivity() == 0.667; }},
+        {keys::cancelDistance, true, [](auto& s) { return s.cancelDistance() == 0.06; }},
+        {keys::favouriteApps, array({"a", "b", "c", "d"}), [](auto& s) { return s.favouriteApps() == Ids{"a", "b", "c"}; }},
+        {keys::favouriteApps, array({"a", "b", "c", 4}), [](auto& s) { return s.favouriteApps().empty(); }},
+        {keys::favouriteApps, "a", [](auto& s) { return s.favouriteApps().empty(); }},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [key, stored, check] = cases[i];
+        MemoryPreferencesStore store;
+        store.set(key, stored);
+        SettingsStore s(store, login);
+        EXPECT_TRUE(check(s)) << key << ", case " << i;
+        EXPECT_EQ(store.writes(), 1) << key;  // whatever was read, the stored value stays
+        EXPECT_EQ(store.object(key), stored) << key;
+    }
+}
+
+TEST_F(SettingsStoreTest, DefaultsThenEveryAssignmentWritesThroughToItsStore) {
+    login.enabled = true;  // launch at login is read from the login-item service, never from preferences
+    SettingsStore s(prefs, login);
+    EXPECT_EQ(s.mode(), SwitchMode::directionalMRU);
+    EXPECT_EQ(s.hudStyle(), HUDStyle::modern);
+    EXPECT_TRUE(s.enabled() && s.showHUD() && s.compactPeekSpacing() && s.hapticFeedback() && s.favouritesEnabled());
+    EXPECT_FALSE(s.invertDirection());
+    EXPECT_TRUE(s.launchAtLogin());
+    EXPECT_EQ(s.flickVelocity(), 2.5);
+    EXPECT_EQ(prefs.writes(), 0);
+
+    const std::vector<std::tuple<std::function<void()>, const char*, PrefValue>> assignments = {
+        {[&] { s.mode.set(SwitchMode::toggleLastApp); }, keys::mode, "toggleLastApp"},
+        {[&] { s.granularity.set(Granularity::app); }, keys::granularity, "app"},
+        {[&] { s.hudStyle.set(HUDStyle::windows95); }, keys::hudStyle, "windows95"},
+        {[&] { s.hudLabelStyle.set(HUDLabelStyle::perIcon); }, keys::hudLabelStyle, "perIcon"},
+        {[&] { s.enabled.set(false); }, keys::enabled, false},
+        {[&] { s.invertDirection.set(true); }, keys::invertDirection, true},
+        {[&] { s.showHUD.set(false); }, keys::showHUD, false},
+        {[&] { s.compactPeekSpacing.set(false); }, keys::compactPeek, false},
+        {[&] { s.hapticFeedback.set(false); }, keys::hapticFeedback, false},
+        {[&] { s.favouritesEnabled.set(false); }, keys::favouritesEnabled, false},
+        {[&] { s.sensitivity.set(0.25); }, keys::sensitivity, 0.25},
+        {[&] { s.acceleration.set(0.5); }, keys::acceleration, 0.5},
+        {[&] { s.cancelDistance.set(0.75); }, keys::cancelDistance, 0.75},
+        {[&] { s.flickRevealDelay.set(0.2); }, keys::flickRevealDelay, 0.2},
+        {[&] { s.flickVelocity.set(2.5); }, keys::flickVelocity, 2.5},  // equal to the default, still written
+        // Direct assignment: no limit, no dedup.
+        {[&] { s.favouriteApps.set({"x", "x", "y", "z"}); }, keys::favouriteApps, array({"x", "x", "y", "z"})},
+    };
+    for (const auto& [assign, key, stored] : assignments) {
+        assign();
+        EXPECT_EQ(prefs.object(key), stored) << key;
+    }
+    s.requestedTab.set("Favourites");  // not a preference
+    EXPECT_EQ(prefs.writes(), 16);
+
+    std::vector<std::string> lines;
+    log::setSink([&](const std::string& category, const std::string& m) { lines.push_back(category + "|" + m); });
+    s.launchAtLogin.set(true);  // the entry is already there: not rewritten
+    s.launchAtLogin.set(false);
+    EXPECT_FALSE(login.enabled);
+    login.failWith = "could not write /home/u/.config/autostart/trellick.desktop: Read-only file system";
+    s.launchAtLogin.set(true);
+    log::setSink(nullptr);
+    EXPECT_EQ(login.calls, 2);
+    EXPECT_TRUE(s.launchAtLogin()) << "the toggle keeps what the user asked for";
+    EXPECT_EQ(lines, Ids{"trellick.settings|Trellick: failed to update login item: could not write "
+                         "/home/u/.config/autostart/trellick.desktop: Read-only file system"});
+    EXPECT_EQ(prefs.writes(), 16) << "launch at login is never a preference";
+}
+
+TEST_F(SettingsStoreTest, FavouriteOperations) {
+    SettingsStore s(prefs, login);
+    auto stored = [&] { return prefs.object(keys::favouriteApps); };
+    s.addFavourite("");
+    for (auto id : {"a", "b", "a", "c", "d"}) s.addFavourite(id);
+    EXPECT_EQ(stored(), array({"a", "b", "c"})) << "no empty id, no duplicate, nothing past three";
+    EXPECT_EQ(prefs.writes(), 3);
+
+    s.moveFavourite("a", -1);
+    s.moveFavourite("c", +1);
+    s.moveFavourite("missing", 1);
+    EXPECT_EQ(prefs.writes(), 3) << "moves off either end write nothing";
+    s.moveFavourite("a", 2);  // a swap, not remove-and-insert
+    EXPECT_EQ(stored(), array({"c", "b", "a"}));
+
+    s.removeFavourite("not-pinned");
+    EXPECT_EQ(prefs.writes(), 5) << "removing rewrites even when nothing changed";
+    s.favouriteApps.set({"d", "e", "d"});
+    s.removeFavourite("d");
+    EXPECT_EQ(stored(), array({"e"}));
+}
+
+TEST_F(SettingsStoreTest, ResetGestureTuningTouchesOnlyTheFiveTuningValuesInOrder) {
+    // Stored values are read back unclamped.
+    for (auto [key, v] : {std::pair{keys::sensitivity, 1.5}, {keys::acceleration, 0.2}, {keys::cancelDistance, 0.3},
+                          {keys::flickRevealDelay, 0.4}, {keys::flickVelocity, -3.5}}) {
+        prefs.set(key, v);
+    }
+    SettingsStore s(prefs, login);
+    std::vector<double> heard;
+    std::vector<Subscription> subs;
+    for (auto* setting : {&s.sensitivity, &s.acceleration, &s.cancelDistance, &s.flickRevealDelay, &s.flickVelocity}) {
+        subs.push_back(setting->subscribe([&](const double& v) { heard.push_back(v); }));
+    }
+    s.resetGestureTuning();
+    EXPECT_EQ(heard, (std::vector<double>{1.5, 0.2, 0.3, 0.4, -3.5, 0.667, 0.08, 0.06, 0.1, 2.5}));
+    EXPECT_EQ(prefs.object(keys::cancelDistance), PrefValue(0.06));
+    EXPECT_EQ(prefs.writes(), 5 + 5) << "nothing but the five is written";
+}
+
+TEST(PreferenceReads, LenientBoolReadsLikeTheCocoaStringConversion) {
+    const std::vector<std::pair<PrefValue, bool>> cases = {
+        {true, true},    {false, false},  {1, true},        {0, false},       {-0.5, true},     {"YES", true},
+        {"true", true},  {"  t", true},   {"0042", true},   {"-7", true},     {"0", false},     {"no", false},
+        {"false", false}, {"", false},    {"x1", false},    {PrefValue(), false}, {array({true}), false},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        MemoryPreferencesStore store;
+        store.set("k", cases[i].first);
+        EXPECT_EQ(prefs::lenientBool(store, "k"), cases[i].second) << "case " << i;
+    }
+}
+
+}  // namespace
+}  // namespace trellick
