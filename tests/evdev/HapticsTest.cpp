@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 
 #include "platform/evdev/EvdevHaptics.h"
@@ -21,7 +22,7 @@ struct FFLog {
 struct FakeFF : ForceFeedbackDevice {
     explicit FakeFF(FFLog* log) : log(log) {}
     FFLog* log;
-    bool supports(int t) const override { return std::find(log->types.begin(), log->types.end(), t) != log->types.end(); }
+    bool supports(int t) const override { return std::ranges::find(log->types, t) != log->types.end(); }
     int upload(ff_effect& e) override {
         if (log->failUploadWith) return -log->failUploadWith;
         log->uploaded.push_back(e);
@@ -39,11 +40,11 @@ struct HapticsRig {
     int looks = 0;
     std::deque<FFLog> logs;
     std::vector<std::unique_ptr<ForceFeedbackDevice>> next;  // what the next look finds
-    EvdevHaptics haptics{[this] {
-                             ++looks;
-                             return std::move(next);
-                         },
-                         [this] { return now; }};
+    std::vector<std::unique_ptr<ForceFeedbackDevice>> find() {
+        ++looks;
+        return std::move(next);
+    }
+    EvdevHaptics haptics{[this] { return find(); }, [this] { return now; }};
     FFLog* add(std::vector<int> types) {
         logs.emplace_back().types = std::move(types);
         next.push_back(std::make_unique<FakeFF>(&logs.back()));

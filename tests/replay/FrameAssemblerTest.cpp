@@ -2,28 +2,81 @@
 // are scaled, fingers the device announces but cannot track, lost events and protocol A.
 
 #include <gtest/gtest.h>
+#include <linux/input.h>
 
-#include "EventStream.h"
+#include <cstdio>
 
-namespace trellick::input::test {
+#include "replay/FrameAssembler.h"
+#include "replay/Recording.h"
+
+namespace trellick::input {
 namespace {
 
-TEST(FrameAssembly, ContactsAreTouchingSlotsInSlotOrderWithTheirDetails) {
+// A touchpad 0..1000 wide and 0..500 tall.
+DeviceInfo touchpad(bool btnTouch = true, bool distance = false) {
+    DeviceInfo d;
+    d.abs[ABS_MT_POSITION_X] = {true, 0, 1000, 10};
+    d.abs[ABS_MT_POSITION_Y] = {true, 0, 500, 10};
+    if (distance) d.absCodes.set(ABS_MT_DISTANCE);
+    if (btnTouch) d.keys.set(BTN_TOUCH);
+    return d;
+}
+
+// Builds events; each report() closes a frame at the current time.
+struct Stream {
+    double t = 0;
+    std::vector<InputEvent> events;
+    Stream& at(double time) {
+        t = time;
+        return *this;
+    }
+    Stream& ev(int type, int code, int value) {
+        events.push_back({t, std::uint16_t(type), std::uint16_t(code), value});
+        return *this;
+    }
+    Stream& abs(int code, int value) { return ev(EV_ABS, code, value); }
+    Stream& key(int code, int value) { return ev(EV_KEY, code, value); }
+    Stream& slot(int s) { return abs(ABS_MT_SLOT, s); }
+    Stream& id(int trackingId) { return abs(ABS_MT_TRACKING_ID, trackingId); }
+    Stream& pos(int x, int y) { return abs(ABS_MT_POSITION_X, x).abs(ABS_MT_POSITION_Y, y); }
+    Stream& down(int s, int trackingId, int x, int y) { return slot(s).id(trackingId).pos(x, y); }
+    Stream& up(int s) { return slot(s).id(-1); }
+    Stream& mtReport() { return ev(EV_SYN, SYN_MT_REPORT, 0); }
+    Stream& report() { return ev(EV_SYN, SYN_REPORT, 0); }
+};
+
+std::vector<Frame> run(const DeviceInfo& d, const Stream& s) { return assembleFrames({{}, d, s.events}); }
+// Frames as "T: ID@X,Y ID@X,Y / T: ..." (positions to six digits).
+std::string text(const std::vector<Frame>& frames) {
+    std::string out;
+    char buf[48];
+    for (const auto& f : frames) {
+        std::snprintf(buf, sizeof buf, "%s%g:", out.empty() ? "" : " / ", f.time);
+        out += buf;
+        for (const auto& g : f.fingers) {
+            std::snprintf(buf, sizeof buf, " %d@%g,%g", g.trackingId, g.x, g.y);
+            out += buf;
+        }
+    }
+    return out;
+}
+
+TEST(FrameAssembly, ContactsAreTrackedSlotsInSlotOrderKeepingTheirValues) {
     Stream s;
-    s.at(1.0).down(2, 70, 100, 100).abs(ABS_MT_PRESSURE, 40).abs(ABS_MT_TOUCH_MAJOR, 9).abs(ABS_MT_TOUCH_MINOR, 7);
-    s.down(0, 71, 900, 400).key(BTN_TOUCH, 1).key(BTN_TOOL_DOUBLETAP, 1).report();
+    s.at(1).down(2, 70, 100, 100).abs(ABS_MT_PRESSURE, 40).abs(ABS_MT_TOUCH_MAJOR, 9).abs(ABS_MT_TOUCH_MINOR, 7);
+    s.down(0, 71, 900, 400).key(BTN_TOUCH, 1);
+    s.slot(5000).id(9).pos(1, 1).slot(-3).id(10).report();  // corrupt slot numbers are ignored
+    s.at(2).slot(2).abs(ABS_MT_POSITION_X, 500).report();   // only what changed is sent
+    s.at(3).up(0).report();
+    s.at(4).slot(0).id(7).report();  // a new touch where the old one left, position unchanged
     auto frames = run(touchpad(), s);
-    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(text(frames), "1: 71@0.9,0.2 70@0.1,0.8 / 2: 71@0.9,0.2 70@0.5,0.8 / 3: 70@0.5,0.8 / 4: 7@0.9,0.2 70@0.5,0.8");
     const auto& f = frames[0].fingers;
-    ASSERT_EQ(f.size(), 2u);
     EXPECT_EQ(f[0].slot, 0);
-    EXPECT_EQ(f[0].trackingId, 71);
     EXPECT_EQ(f[1].slot, 2);
-    EXPECT_EQ(f[1].trackingId, 70);
     EXPECT_FLOAT_EQ(f[1].pressure, 40);
     EXPECT_FLOAT_EQ(f[1].touchMajor, 9);
     EXPECT_FLOAT_EQ(f[1].touchMinor, 7);
-    EXPECT_DOUBLE_EQ(frames[0].time, 1.0);
 }
 
 TEST(FrameAssembly, PositionsAreScaledWithYGrowingUpwardAndNotClamped) {
@@ -32,152 +85,70 @@ TEST(FrameAssembly, PositionsAreScaledWithYGrowingUpwardAndNotClamped) {
     d.abs[ABS_MT_POSITION_Y] = {true, -50, 450, 0};
     Stream s;
     s.down(0, 1, 100, -50).down(1, 2, 1100, 450).down(2, 3, 600, 200).key(BTN_TOUCH, 1).report();
-    // A finger sliding toward the top edge (device Y shrinking), then past the left edge.
-    s.at(0.01).slot(2).abs(ABS_MT_POSITION_Y, 100).report();
-    s.at(0.02).slot(0).abs(ABS_MT_POSITION_X, 0).report();
-    auto frames = run(d, s);
-    ASSERT_EQ(frames.size(), 3u);
-    const auto& f = frames[0].fingers;
-    EXPECT_FLOAT_EQ(f[0].x, 0.0f);  // left, top
-    EXPECT_FLOAT_EQ(f[0].y, 1.0f);
-    EXPECT_FLOAT_EQ(f[1].x, 1.0f);  // right, bottom
-    EXPECT_FLOAT_EQ(f[1].y, 0.0f);
-    EXPECT_FLOAT_EQ(f[2].x, 0.5f);
-    EXPECT_FLOAT_EQ(f[2].y, 0.5f);
-    EXPECT_GT(frames[1].fingers[2].y, frames[0].fingers[2].y);
-    EXPECT_FLOAT_EQ(frames[2].fingers[0].x, -0.1f);
-}
-
-TEST(FrameAssembly, SlotsKeepTheirValuesAcrossFramesAndNewTouches) {
-    Stream s;
-    s.down(0, 5, 200, 100).down(1, 6, 400, 100).key(BTN_TOUCH, 1).report();
-    s.at(0.01).slot(1).abs(ABS_MT_POSITION_X, 500).report();  // only what changed is sent
-    s.at(0.02).up(0).report();
-    s.at(0.03).slot(0).id(7).report();  // a new touch where the old one left, position unchanged
-    auto frames = run(touchpad(), s);
-    ASSERT_EQ(frames.size(), 4u);
-    ASSERT_EQ(frames[1].fingers.size(), 2u);
-    EXPECT_FLOAT_EQ(frames[1].fingers[0].x, 0.2f);
-    EXPECT_FLOAT_EQ(frames[1].fingers[1].x, 0.5f);
-    ASSERT_EQ(frames[2].fingers.size(), 1u);
-    EXPECT_EQ(frames[2].fingers[0].trackingId, 6);
-    ASSERT_EQ(frames[3].fingers.size(), 2u);
-    EXPECT_EQ(frames[3].fingers[0].trackingId, 7);
-    EXPECT_FLOAT_EQ(frames[3].fingers[0].x, 0.2f);
+    s.at(1).slot(2).abs(ABS_MT_POSITION_Y, 100).report();  // toward the top edge (device Y shrinks)
+    s.at(2).slot(0).abs(ABS_MT_POSITION_X, 0).report();    // past the left edge
+    EXPECT_EQ(text(run(d, s)), "0: 1@0,1 2@1,0 3@0.5,0.5 / 1: 1@0,1 2@1,0 3@0.5,0.7 / 2: 1@-0.1,1 2@1,0 3@0.5,0.7");
 }
 
 TEST(FrameAssembly, OnlyFingersOnThePadCount) {
-    // BTN_TOUCH up: nothing touches, whatever the slots say.
+    // BTN_TOUCH up: nothing touches, whatever the slots say; without BTN_TOUCH the id decides.
     Stream s;
     s.down(0, 1, 500, 250).report();
-    s.at(0.01).key(BTN_TOUCH, 1).report();
-    s.at(0.02).key(BTN_TOUCH, 0).report();
-    auto withKey = run(touchpad(true), s);
-    EXPECT_EQ(withKey[0].fingers.size(), 0u);
-    EXPECT_EQ(withKey[1].fingers.size(), 1u);
-    EXPECT_EQ(withKey[2].fingers.size(), 0u);
-    // A device without BTN_TOUCH: the tracking id alone makes the contact.
-    auto noKey = run(touchpad(false), s);
-    EXPECT_EQ(noKey[0].fingers.size(), 1u);
+    s.at(1).key(BTN_TOUCH, 1).report();
+    s.at(2).key(BTN_TOUCH, 0).report();
+    EXPECT_EQ(text(run(touchpad(true), s)), "0: / 1: 1@0.5,0.5 / 2:");
+    EXPECT_EQ(text(run(touchpad(false), s)), "0: 1@0.5,0.5 / 1: 1@0.5,0.5 / 2: 1@0.5,0.5");
 
     // Hovering fingers (distance > 0) are not contacts; they land when the distance is 0.
     Stream hover;
     hover.down(0, 1, 300, 250).abs(ABS_MT_DISTANCE, 1).down(1, 2, 600, 250).key(BTN_TOUCH, 1).report();
-    hover.at(0.01).slot(0).abs(ABS_MT_DISTANCE, 0).report();
-    auto h = run(touchpad(true, true), hover);
-    ASSERT_EQ(h[0].fingers.size(), 1u);
-    EXPECT_EQ(h[0].fingers[0].slot, 1);
-    EXPECT_EQ(h[1].fingers.size(), 2u);
+    hover.at(1).slot(0).abs(ABS_MT_DISTANCE, 0).report();
+    EXPECT_EQ(text(run(touchpad(true, true), hover)), "0: 2@0.6,0.5 / 1: 1@0.3,0.5 2@0.6,0.5");
 
     // A palm is not a finger, and a three-finger tool count does not bring it back.
     Stream palm;
-    palm.down(0, 1, 100, 100).abs(ABS_MT_TOOL_TYPE, 2 /* MT_TOOL_PALM */);
+    palm.down(0, 1, 100, 100).abs(ABS_MT_TOOL_TYPE, MT_TOOL_PALM);
     palm.down(1, 2, 500, 250).down(2, 3, 600, 250).key(BTN_TOUCH, 1).key(BTN_TOOL_TRIPLETAP, 1).report();
-    auto p = run(touchpad(), palm);
-    ASSERT_EQ(p[0].fingers.size(), 2u);
-    EXPECT_EQ(p[0].fingers[0].slot, 1);
+    EXPECT_EQ(text(run(touchpad(), palm)), "0: 2@0.5,0.5 3@0.6,0.5");
 }
 
 TEST(FrameAssembly, AnnouncedFingersBeyondTheTrackedOnesStandAtTheCentroid) {
-    // A two-slot pad with three fingers down.
-    Stream s;
+    Stream s;  // a two-slot pad with three fingers down
     s.down(0, 1, 200, 100).down(1, 2, 400, 300).key(BTN_TOUCH, 1).key(BTN_TOOL_TRIPLETAP, 1).report();
-    // The tool count drops back to two: no stand-in any more.
-    s.at(0.01).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_DOUBLETAP, 1).report();
+    s.at(1).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_DOUBLETAP, 1).report();  // back to two
     // One slot briefly empty while the device still says three fingers.
-    s.at(0.02).up(0).key(BTN_TOOL_DOUBLETAP, 0).key(BTN_TOOL_TRIPLETAP, 1).report();
-    // Five fingers on a two-slot pad.
-    s.at(0.03).down(0, 3, 200, 100).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_QUINTTAP, 1).report();
-    // Lifted: the tool button alone makes no contact.
-    s.at(0.04).key(BTN_TOUCH, 0).report();
+    s.at(2).up(0).key(BTN_TOOL_DOUBLETAP, 0).key(BTN_TOOL_TRIPLETAP, 1).report();
+    s.at(3).down(0, 3, 200, 100).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_QUINTTAP, 1).report();  // five
+    s.at(4).key(BTN_TOUCH, 0).report();  // lifted: the tool button alone makes no contact
     auto frames = run(touchpad(), s);
-    ASSERT_EQ(frames.size(), 5u);
-
-    const auto& three = frames[0].fingers;
-    ASSERT_EQ(three.size(), 3u);
-    EXPECT_FLOAT_EQ(three[2].x, 0.3f);
-    EXPECT_FLOAT_EQ(three[2].y, 0.6f);
-    EXPECT_EQ(three[2].slot, -1);
-    EXPECT_EQ(three[2].trackingId, -1);
-
-    EXPECT_EQ(frames[1].fingers.size(), 2u);
-    ASSERT_EQ(frames[2].fingers.size(), 3u);
-    EXPECT_FLOAT_EQ(frames[2].fingers[1].x, 0.4f);
-    EXPECT_FLOAT_EQ(frames[2].fingers[2].x, 0.4f);
-    EXPECT_EQ(frames[3].fingers.size(), 5u);
-    EXPECT_TRUE(frames[4].fingers.empty());
+    EXPECT_EQ(text(frames), "0: 1@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 / 1: 1@0.2,0.8 2@0.4,0.4 / "
+                            "2: 2@0.4,0.4 -1@0.4,0.4 -1@0.4,0.4 / "
+                            "3: 3@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 -1@0.3,0.6 -1@0.3,0.6 / 4:");
+    EXPECT_EQ(frames[0].fingers[2].slot, -1);
 }
 
 TEST(FrameAssembly, LostEventsGiveOneFrameOfTheResyncedState) {
     Stream s;
     s.down(0, 1, 100, 100).down(1, 2, 200, 100).key(BTN_TOUCH, 1).report();
     // A packet cut short by the drop, then the resync: slot 1 ended, slot 0 moved.
-    s.at(0.5).slot(0).abs(ABS_MT_POSITION_X, 150);
-    s.dropped();
+    s.at(0.5).slot(0).abs(ABS_MT_POSITION_X, 150).ev(EV_SYN, SYN_DROPPED, 0);
     s.slot(0).abs(ABS_MT_POSITION_X, 300).slot(1).id(-1).slot(0).report();
     s.at(0.51).abs(ABS_MT_POSITION_X, 310).report();
-    auto frames = run(touchpad(), s);
-    ASSERT_EQ(frames.size(), 3u);
-    ASSERT_EQ(frames[1].fingers.size(), 1u);
-    EXPECT_FLOAT_EQ(frames[1].fingers[0].x, 0.3f);
-    EXPECT_DOUBLE_EQ(frames[1].time, 0.5);
-    EXPECT_FLOAT_EQ(frames[2].fingers[0].x, 0.31f);
+    EXPECT_EQ(text(run(touchpad(), s)), "0: 1@0.1,0.8 2@0.2,0.8 / 0.5: 1@0.3,0.8 / 0.51: 1@0.31,0.8");
 }
 
 TEST(FrameAssembly, ProtocolAListsEachContactAndEveryPacketStandsAlone) {
-    DeviceInfo d = touchpad(false);
+    DeviceInfo d = touchpad(false, true);
     d.protocolA = true;
     Stream s;
     s.pos(100, 100).mtReport().pos(900, 400).mtReport().report();
-    s.at(0.01).pos(120, 100).mtReport().report();  // the second contact left
-    s.at(0.02).mtReport().report();               // none left
-    s.at(0.03).pos(500, 250).abs(ABS_MT_DISTANCE, 2).mtReport().pos(10, 10).mtReport().report();
-    d.absCodes.set(ABS_MT_DISTANCE);
-    auto frames = run(d, s);
-    ASSERT_EQ(frames.size(), 4u);
-    ASSERT_EQ(frames[0].fingers.size(), 2u);
-    EXPECT_FLOAT_EQ(frames[0].fingers[0].x, 0.1f);
-    EXPECT_FLOAT_EQ(frames[0].fingers[1].x, 0.9f);
-    ASSERT_EQ(frames[1].fingers.size(), 1u);
-    EXPECT_FLOAT_EQ(frames[1].fingers[0].x, 0.12f);
-    EXPECT_TRUE(frames[2].fingers.empty());
-    ASSERT_EQ(frames[3].fingers.size(), 1u);  // the hovering one is left out
-    EXPECT_FLOAT_EQ(frames[3].fingers[0].x, 0.01f);
-
+    s.at(1).pos(120, 100).mtReport().report();  // the second contact left
+    s.at(2).mtReport().report();               // none left
+    s.at(3).pos(500, 250).abs(ABS_MT_DISTANCE, 2).mtReport().pos(10, 10).mtReport().report();  // one hovers
+    EXPECT_EQ(text(run(d, s)), "0: -1@0.1,0.8 -1@0.9,0.2 / 1: -1@0.12,0.8 / 2: / 3: -1@0.01,0.98");
     // A device not declared as protocol A is recognised by its first SYN_MT_REPORT.
-    auto undeclared = run(touchpad(false), s);
-    EXPECT_EQ(undeclared[0].fingers.size(), 2u);
-    EXPECT_EQ(undeclared[1].fingers.size(), 1u);
-}
-
-TEST(FrameAssembly, CorruptSlotNumbersAreIgnored) {
-    Stream s;
-    s.down(0, 1, 500, 250).key(BTN_TOUCH, 1);
-    s.slot(5000).id(9).pos(1, 1).slot(-3).id(10).report();
-    auto frames = run(touchpad(), s);
-    ASSERT_EQ(frames[0].fingers.size(), 1u);
-    EXPECT_EQ(frames[0].fingers[0].trackingId, 1);
+    EXPECT_EQ(text(run(touchpad(false), s)), "0: -1@0.1,0.8 -1@0.9,0.2 / 1: -1@0.12,0.8 / 2: / 3: -1@0.5,0.5 -1@0.01,0.98");
 }
 
 }  // namespace
-}  // namespace trellick::input::test
+}  // namespace trellick::input

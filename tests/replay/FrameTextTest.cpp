@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "replay/FrameText.h"
@@ -13,9 +14,7 @@ namespace {
 
 std::string slurp(const std::string& p) {
     std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 TEST(FrameText, AScenarioSurvivesTheTripThroughAnEvemuRecording) {
@@ -37,13 +36,13 @@ TEST(FrameText, AScenarioSurvivesTheTripThroughAnEvemuRecording) {
         }
     }
     // Dumped frame lines read back exactly, to the last bit of each float.
-    MTFinger f[1];
-    f[0].x = 1.0f / 3.0f;
-    f[0].y = -0.05f;
-    auto line = readFramesText(framesLine(12.345678, f, 1), "l");
+    MTFinger f;
+    f.x = 1.0f / 3.0f;
+    f.y = -0.05f;
+    auto line = readFramesText(framesLine(12.345678, &f, 1), "l");
     EXPECT_DOUBLE_EQ(line[0].time, 12.345678);
-    EXPECT_EQ(line[0].fingers[0].x, f[0].x);
-    EXPECT_EQ(line[0].fingers[0].y, f[0].y);
+    EXPECT_EQ(line[0].fingers[0].x, f.x);
+    EXPECT_EQ(line[0].fingers[0].y, f.y);
 }
 
 TEST(FrameText, TheShippedDemoRecordingIsTheDirectionalWalkScenario) {
