@@ -2,14 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <map>
+#include <algorithm>
 #include <sstream>
 
-#include "Rig.h"
-#include "platform/fake/Fakes.h"
-#include "platform/x11/X11Connection.h"
-#include "platform/x11/X11WindowSystem.h"
+#include "RigTest.h"
 
 using namespace trellick;
 
@@ -19,197 +15,120 @@ namespace {
 // still hold of 0.1 s, then `steps` frames 10 ms apart moving right by `dx` each, then lift.
 void writeRecording(const std::string& base, double idle, int steps, double dx) {
     std::ofstream out(base + ".evemu");
-    double t = 0;
-    auto line = [&](int type, int code, int value) {
+    auto line = [&](double t, int type, int code, int value) {
         char buf[64];
         std::snprintf(buf, sizeof buf, "E: %.6f %04x %04x %d\n", t, type, code, value);
         out << buf;
     };
-    line(0, 0, 0);  // an empty frame marks the start
-    t = idle;
-    double xs[] = {0.40, 0.45, 0.50}, offset = 0;
-    auto frame = [&](bool first) {
+    line(0, 0, 0, 0);  // an empty frame marks the start
+    for (int f = 0, lift = 11 + steps; f <= lift; ++f) {
+        double t = idle + 0.01 * f, offset = dx * std::max(0, f - 10);
         for (int i = 0; i < 3; ++i) {
-            line(3, 0x2f, i);
-            if (first) line(3, 0x39, 100 + i);
-            line(3, 0x35, static_cast<int>((xs[i] + offset) * 1000));
-            line(3, 0x36, 500);
+            line(t, 3, 0x2f, i);
+            if (f == 0 || f == lift) line(t, 3, 0x39, f == 0 ? 100 + i : -1);
+            if (f == lift) continue;
+            line(t, 3, 0x35, static_cast<int>((0.40 + 0.05 * i + offset) * 1000));
+            line(t, 3, 0x36, 500);
         }
-        if (first) {
-            line(1, 0x14a, 1);
-            line(1, 0x14e, 1);
+        if (f == 0 || f == lift) {
+            line(t, 1, 0x14a, f == 0);
+            line(t, 1, 0x14e, f == 0);
         }
-        line(0, 0, 0);
-    };
-    frame(true);
-    for (int i = 0; i < 10; ++i) {
-        t += 0.01;
-        frame(false);
+        line(t, 0, 0, 0);
     }
-    for (int i = 0; i < steps; ++i) {
-        t += 0.01;
-        offset += dx;
-        frame(false);
-    }
-    t += 0.01;
-    for (int i = 0; i < 3; ++i) {
-        line(3, 0x2f, i);
-        line(3, 0x39, -1);
-    }
-    line(1, 0x14a, 0);
-    line(1, 0x14e, 0);
-    line(0, 0, 0);
     std::ofstream(base + ".desc") << "A: 2f 0 4 0 0\nA: 35 0 1000 0 0\nA: 36 0 1000 0 0\nA: 39 0 65535 0 0\n";
 }
 
-class TrayAppRigTest : public ::testing::Test {
+class TrayAppRigTest : public rig::RigTest {
 protected:
     void SetUp() override {
-        std::string why;
-        if (!rig.start(&why)) GTEST_SKIP() << "no X11 rig: " << why;
-        conn = X11Connection::open(queue, &why);
-        ASSERT_TRUE(conn) << why;
-        windows = X11WindowSystem::create(conn);
-        std::filesystem::create_directories(rig.tmp() + "/config/trellick");
+        RigTest::SetUp();
+        if (!IsSkipped() && !HasFatalFailure()) std::filesystem::create_directories(rig.tmp() + "/config/trellick");
     }
-    void TearDown() override {
-        if (app > 0) rig::stop(app, SIGKILL);
-        windows.reset();
-        conn.reset();
-        rig.shutdown();
-    }
-
-    void preferences(const std::string& json) {
-        std::ofstream(rig.tmp() + "/config/trellick/preferences.json") << json;
-    }
-    WindowId open(const std::string& cls) {
-        pid_t pid = rig.window(cls, cls + " window");
-        std::optional<WindowId> w;
-        EXPECT_TRUE(rig::waitFor([&] { return (w = windows->focusedWindow(pid)).has_value(); }));
-        return w.value_or(0);
-    }
-    void focus(WindowId w) {
-        rig.run("xdotool windowactivate --sync " + std::to_string(w));
-        EXPECT_TRUE(rig::waitFor([&] { return windows->activeWindow() == w; }));
-    }
-    // Starts trellick with extra environment; its standard error goes to a file.
-    void launch(std::vector<std::string> args, std::map<std::string, std::string> env = {},
-                std::vector<std::string> unset = {}) {
-        std::vector<std::string> envs;
-        for (char** e = environ; *e; ++e) {
-            std::string kv = *e, key = kv.substr(0, kv.find('='));
-            if (env.count(key) || std::find(unset.begin(), unset.end(), key) != unset.end()) continue;
-            envs.push_back(kv);
-        }
-        for (auto& [k, v] : env) envs.push_back(k + "=" + v);
-        std::vector<char*> envp, argv;
-        for (auto& e : envs) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        args.insert(args.begin(), TRELLICK_EXECUTABLE);
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        stderrPath = rig.tmp() + "/trellick.err";
-        posix_spawn_file_actions_addopen(&fa, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-        ASSERT_EQ(posix_spawn(&app, argv[0], &fa, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&fa);
+    void TearDown() override { rig::stop(app, SIGKILL); }
+    WindowId open(const std::string& cls) { return RigTest::open(cls, cls + " window"); }
+    // Starts trellick with `preferences` stored and a recording of `steps` after `idle` seconds.
+    void launch(const std::string& preferences, double idle, int steps, double dx, std::vector<std::string> args = {},
+                const std::map<std::string, std::string>& env = {}) {
+        std::ofstream(rig.tmp() + "/config/trellick/preferences.json") << preferences;
+        writeRecording(rig.tmp() + "/swipe", idle, steps, dx);
+        args.insert(args.begin(), {TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/swipe.evemu"});
+        app = rig::spawn(args, rig.tmp() + "/trellick.err", env);
+        ASSERT_GT(app, 0);
     }
     // Waits for trellick's own X connection to show up (ours has a window of that name too).
     bool connected() {
         char own[16];
         std::snprintf(own, sizeof own, "0x%x ", conn->ownWindow());
         std::string cmd = "xwininfo -root -children | grep 'Trellick window tracking' | grep -vq '" + std::string(own) + "'";
-        return rig::waitFor([&] { return rig.run(cmd) == 0; }, 10.0);
+        return waitFor([&] { return rig.run(cmd) == 0; }, 10.0);
     }
-    // Waits for the process to end; its wait status, or -1 on time-out.
-    int finish(double timeout = 20.0) {
+    // Waits for trellick to end and checks that it exited with `code`.
+    void expectExit(int code) {
         int status = -1;
-        bool done = rig::waitFor([&] { return waitpid(app, &status, WNOHANG) == app; }, timeout);
-        if (!done) return -1;
-        app = -1;
-        return status;
+        bool ended = waitFor([&] { return waitpid(app, &status, WNOHANG) == app; }, 20.0);
+        if (ended) app = -1;
+        ASSERT_TRUE(ended && WIFEXITED(status)) << "status " << status << ": " << stderrText();
+        EXPECT_EQ(WEXITSTATUS(status), code) << stderrText();
     }
     std::string stderrText() {
-        std::ifstream in(stderrPath);
         std::stringstream ss;
-        ss << in.rdbuf();
+        ss << std::ifstream(rig.tmp() + "/trellick.err").rdbuf();
         return ss.str();
     }
 
-    rig::Rig rig;
-    std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
-    std::shared_ptr<fake::FakeMainQueue> queue = std::make_shared<fake::FakeMainQueue>(clock);
-    std::shared_ptr<X11Connection> conn;
-    std::shared_ptr<X11WindowSystem> windows;
     pid_t app = -1;
-    std::string stderrPath;
 };
 
-TEST_F(TrayAppRigTest, ToggleSwipeGoesBackToThePreviouslyActiveWindow) {
-    WindowId a = open("AlphaWin"), b = open("BetaWin"), c = open("GammaWin");
-    preferences(R"({"trellick.mode": "toggleLastApp", "trellick.granularity": "window", "trellick.onboarded": true})");
-    writeRecording(rig.tmp() + "/toggle", 3.0, 10, 0.02);
-    launch({"--replay", rig.tmp() + "/toggle.evemu", "--quit-after-replay"});
-    ASSERT_TRUE(connected()) << stderrText();
-    rig::waitFor([] { return false; }, 0.3);
-    for (WindowId w : {a, b, c}) focus(w);
-    int status = finish();
-    ASSERT_TRUE(WIFEXITED(status)) << "status " << status << ": " << stderrText();
-    EXPECT_EQ(WEXITSTATUS(status), 0) << stderrText();
-    EXPECT_EQ(windows->activeWindow(), b);
-}
+// A toggle swipe goes back to the previously active window; a slow, held directional slide
+// walks two steps and commits the window it reached.
+struct Swipe {
+    const char* mode;
+    int steps;
+    double dx;
+    int expected;  // of the windows focused in turn
+    friend std::ostream& operator<<(std::ostream& out, const Swipe& s) { return out << s.mode; }
+};
+class TrayAppSwipeTest : public TrayAppRigTest, public ::testing::WithParamInterface<Swipe> {};
 
-TEST_F(TrayAppRigTest, DirectionalWalkCommitsTheWindowItWalkedTo) {
-    WindowId a = open("AlphaWin"), b = open("BetaWin"), c = open("GammaWin");
-    preferences(R"({"trellick.mode": "directionalMRU", "trellick.granularity": "window", "trellick.onboarded": true})");
-    writeRecording(rig.tmp() + "/walk", 3.0, 60, 0.004);  // a slow, held slide: two steps
-    launch({"--replay", rig.tmp() + "/walk.evemu", "--quit-after-replay"});
+TEST_P(TrayAppSwipeTest, ReplayedSwipeSwitchesRealWindows) {
+    WindowId w[] = {open("AlphaWin"), open("BetaWin"), open("GammaWin")};
+    launch(std::string(R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")") +
+               GetParam().mode + "\"}",
+           3.0, GetParam().steps, GetParam().dx, {"--quit-after-replay"});
     ASSERT_TRUE(connected()) << stderrText();
-    rig::waitFor([] { return false; }, 0.3);
-    for (WindowId w : {a, b, c}) focus(w);
-    int status = finish();
-    ASSERT_TRUE(WIFEXITED(status)) << "status " << status << ": " << stderrText();
-    EXPECT_EQ(WEXITSTATUS(status), 0) << stderrText();
-    EXPECT_EQ(windows->activeWindow(), a);
+    waitFor([] { return false; }, 0.3);
+    for (WindowId x : w) focus(x);
+    expectExit(0);
+    EXPECT_EQ(windows->activeWindow(), w[GetParam().expected]);
 }
+INSTANTIATE_TEST_SUITE_P(Modes, TrayAppSwipeTest,
+                         ::testing::Values(Swipe{"toggleLastApp", 10, 0.02, 1}, Swipe{"directionalMRU", 60, 0.004, 0}),
+                         [](const auto& info) { return std::string(info.param.mode); });
 
 TEST_F(TrayAppRigTest, LosingTheXServerEndsWithAMessage) {
-    writeRecording(rig.tmp() + "/long", 60.0, 10, 0.02);
-    launch({"--replay", rig.tmp() + "/long.evemu"});
+    launch("{}", 60.0, 10, 0.02);
     ASSERT_TRUE(connected()) << stderrText();
     windows.reset();
     conn.reset();
     rig.killServer();
-    int status = finish();
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0) << ": "
-                                   << stderrText();
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    expectExit(1);
     EXPECT_NE(stderrText().find("X"), std::string::npos) << stderrText();
 }
 
-TEST_F(TrayAppRigTest, WithoutADisplayItSaysSoAndExits) {
-    writeRecording(rig.tmp() + "/short", 0.1, 10, 0.02);
-    launch({"--replay", rig.tmp() + "/short.evemu", "--quit-after-replay"}, {}, {"DISPLAY", "WAYLAND_DISPLAY"});
-    int status = finish();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesNothing) {
+    launch("{}", 0.1, 10, 0.02, {"--quit-after-replay"}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
+    expectExit(1);
     EXPECT_NE(stderrText().find("no X11 display"), std::string::npos) << stderrText();
-}
 
-TEST_F(TrayAppRigTest, WaylandSessionRunsWithoutWindowControl) {
     WindowId a = open("AlphaWin"), b = open("BetaWin");
     focus(a);
     focus(b);
-    preferences(R"({"trellick.mode": "toggleLastApp", "trellick.onboarded": true})");
-    writeRecording(rig.tmp() + "/toggle", 0.5, 10, 0.02);
-    launch({"--replay", rig.tmp() + "/toggle.evemu", "--quit-after-replay"}, {{"XDG_SESSION_TYPE", "wayland"}});
-    int status = finish();
-    ASSERT_TRUE(WIFEXITED(status)) << stderrText();
-    EXPECT_EQ(WEXITSTATUS(status), 0) << stderrText();
+    launch(R"({"trellick.mode": "toggleLastApp", "trellick.onboarded": true})", 0.5, 10, 0.02,
+           {"--quit-after-replay"}, {{"XDG_SESSION_TYPE", "wayland"}});
+    expectExit(0);
     EXPECT_NE(stderrText().find("window control is unavailable"), std::string::npos) << stderrText();
-    EXPECT_EQ(windows->activeWindow(), b) << "nothing was switched";
+    EXPECT_EQ(windows->activeWindow(), b);
 }
 
 }  // namespace

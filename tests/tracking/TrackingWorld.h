@@ -2,17 +2,21 @@
 // A desktop in memory for the trackers: fake windows and desktop entries, the workspace
 // derived from them, a main queue on virtual time and hand-run background queues.
 
-#include <memory>
+#include <type_traits>
 
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/Fakes.h"
 #include "settings/Diagnostics.h"
+#include "tracking/AppTracker.h"
+#include "tracking/WindowTracker.h"
 #include "tracking/WindowWorkspace.h"
 
 namespace trellick::test {
 
 struct TrackingWorld {
     static constexpr int ownPID = 999;
+    using Ids = std::vector<WindowId>;
+    using Strings = std::vector<std::string>;
 
     std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
     std::shared_ptr<fake::FakeMainQueue> mainQueue = std::make_shared<fake::FakeMainQueue>(clock);
@@ -27,14 +31,34 @@ struct TrackingWorld {
         workspace = WindowWorkspace::create(windows, entries, [](int) { return std::string(); });
     }
 
-    // A window of application `name` (its WM_CLASS class), process `pid`.
-    static fake::FakeWindowSystem::Window win(int pid, const std::string& name, const std::string& title = "") {
-        fake::FakeWindowSystem::Window w;
-        w.pid = pid;
-        w.title = title;
-        w.hints.className = name;
-        w.hints.instance = name;
-        return w;
+    // An AppTracker or a started WindowTracker over the workspace (built now if not yet);
+    // `realWorkers` gives it its own background thread instead of the hand-run queue.
+    template <typename Tracker>
+    std::shared_ptr<Tracker> make(bool realWorkers = false) {
+        if (!workspace) makeWorkspace();
+        auto t = Tracker::create({workspace, windows, mainQueue, diagnostics,
+                                  realWorkers ? nullptr : background, ownPID});
+        if constexpr (std::is_same_v<Tracker, WindowTracker>) t->start();
+        if (!realWorkers) settle();
+        return t;
+    }
+
+    // A window of application `name` (its WM_CLASS), process `pid`, maybe with a GTK application id.
+    static fake::FakeWindowSystem::Window win(int pid, const std::string& name, const std::string& title = "",
+                                              WindowKind kind = WindowKind::normal, const std::string& gtkId = "") {
+        return {pid, title, kind, false, {name, name, gtkId, ""}};
+    }
+
+    // The window list's ids, and "title|subtitle" of each target.
+    static Ids ids(const WindowTracker& t) {
+        Ids out;
+        for (auto& e : t.mru()) out.push_back(e.id);
+        return out;
+    }
+    static Strings labels(const std::vector<SwitchTarget>& targets) {
+        Strings out;
+        for (auto& t : targets) out.push_back(t.title + "|" + t.subtitle.value_or("<none>"));
+        return out;
     }
 
     // Runs background work and what it hands back, until both are idle.

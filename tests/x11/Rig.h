@@ -8,20 +8,16 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <xcb/xcb.h>
-
-#include <cstring>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "platform/fake/Fakes.h"
 
 extern char** environ;
 
@@ -31,51 +27,53 @@ inline double monotonicNow() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-inline bool haveTools() {
-    return std::system("command -v Xvfb >/dev/null 2>&1 && command -v openbox >/dev/null 2>&1") == 0;
-}
-
-inline pid_t spawn(const std::vector<std::string>& argv, bool quiet = true) {
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+// Starts argv (looked up in PATH) with standard error to `errors` and standard output
+// discarded; `env` overrides variables, an empty value removes one.
+inline pid_t spawn(std::vector<std::string> argv, const std::string& errors = "/dev/null",
+                   const std::map<std::string, std::string>& env = {}) {
+    std::vector<std::string> vars;
+    for (char** e = environ; *e; ++e)
+        if (std::string kv = *e; !env.count(kv.substr(0, kv.find('=')))) vars.push_back(kv);
+    for (auto& [k, v] : env)
+        if (!v.empty()) vars.push_back(k + "=" + v);
+    std::vector<char*> args, envp;
+    for (auto& a : argv) args.push_back(a.data());
+    for (auto& v : vars) envp.push_back(v.data());
     args.push_back(nullptr);
+    envp.push_back(nullptr);
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    if (quiet) {
-        posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-    }
+    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ) != 0) pid = -1;
+    if (posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&fa);
     return pid;
-}
-
-// Stops a child: SIGTERM, then SIGKILL if it lingers. Returns its wait status.
-inline int stop(pid_t pid, int sig = SIGTERM) {
-    if (pid <= 0) return 0;
-    ::kill(pid, sig);
-    int status = 0;
-    for (int i = 0; i < 300; ++i) {
-        if (waitpid(pid, &status, WNOHANG) == pid) return status;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ::kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return status;
 }
 
 // Polls `done` every 10 ms for up to `timeout` seconds, running `pump` before each look.
 inline bool waitFor(const std::function<bool()>& done, double timeout = 5.0,
                     const std::function<void()>& pump = nullptr) {
-    double end = monotonicNow() + timeout;
-    for (;;) {
+    for (double end = monotonicNow() + timeout;; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
         if (pump) pump();
         if (done()) return true;
         if (monotonicNow() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
+
+// Stops a child: `sig`, then SIGKILL if it lingers for 3 s. Returns its wait status.
+inline int stop(pid_t pid, int sig = SIGTERM) {
+    int status = 0;
+    if (pid <= 0) return 0;
+    ::kill(pid, sig);
+    if (!waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 3.0)) {
+        ::kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    return status;
+}
+
+inline int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 
 // The desktop entries every rig test may use; one folder for the whole process because GIO
 // reads XDG_DATA_DIRS once.
@@ -113,12 +111,13 @@ public:
     // Starts Xvfb and openbox; false with a reason when they cannot run here.
     bool start(std::string* why) {
         dataDir();
-        if (!haveTools()) {
-            *why = "Xvfb or openbox is not installed";
+        if (run("for t in Xvfb openbox wmctrl xdotool xwininfo; do command -v $t || exit 1; done") != 0) {
+            *why = "Xvfb, openbox, wmctrl, xdotool or xwininfo is not installed";
             return false;
         }
-        tmp_ = std::filesystem::temp_directory_path() / ("trellick-rig-" + std::to_string(getpid()) + "-" +
-                                                         std::to_string(counter()++));
+        static int counter = 0;
+        tmp_ = std::filesystem::temp_directory_path() /
+               ("trellick-rig-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
         std::filesystem::create_directories(tmp_ + "/config");
         setenv("XDG_CONFIG_HOME", (tmp_ + "/config").c_str(), 1);
         int fds[2];
@@ -127,8 +126,7 @@ public:
         xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
         close(fds[1]);
         std::string number;
-        char ch;
-        while (read(fds[0], &ch, 1) == 1 && ch != '\n') number += ch;
+        for (char ch; read(fds[0], &ch, 1) == 1 && ch != '\n';) number += ch;
         close(fds[0]);
         if (xvfb_ <= 0 || number.empty()) {
             *why = "Xvfb did not start";
@@ -136,84 +134,46 @@ public:
         }
         display = ":" + number;
         setenv("DISPLAY", display.c_str(), 1);
-        if (!startWM()) {
-            *why = "openbox did not start managing windows";
-            return false;
-        }
-        return true;
+        if (!startWM()) *why = "openbox did not start managing windows";
+        return wm_ > 0;
     }
 
-    // Starts openbox and waits until it manages windows: its check property appears before
-    // that, so a probe window is mapped (again and again) until it shows in the client list.
+    // Starts openbox and waits until it manages windows: it announces itself before that, so a
+    // probe client is started (again and again) until its window shows in the client list. The
+    // probe is a dock, never focused: a later window reusing its id is no stale active window.
     bool startWM() {
         wm_ = spawn({"openbox", "--sm-disable"});
-        xcb_connection_t* c = xcb_connect(display.c_str(), nullptr);
-        if (xcb_connection_has_error(c)) {
-            xcb_disconnect(c);
-            return false;
+        auto listed = [] { return rig::run("wmctrl -lx 2>/dev/null | grep -q rigprobe") == 0; };
+        for (double patience = 0.25; patience < 10; patience *= 2) {  // longer each time, for loaded machines
+            pid_t probe = spawn({TRELLICK_TEST_WINDOW, "--class", "RigProbe", "--dock"});
+            bool managed = waitFor(listed, patience);
+            stop(probe);
+            if (managed && waitFor([&] { return !listed(); }, 2.0)) return true;
         }
-        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-        const char* name = "_NET_CLIENT_LIST";
-        auto* ar = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-        xcb_atom_t list = ar ? ar->atom : 0;
-        free(ar);
-        xcb_window_t probe = xcb_generate_id(c);
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, probe, screen->root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                          screen->root_visual, 0, nullptr);
-        auto managed = [&] {
-            auto* r = xcb_get_property_reply(c, xcb_get_property(c, 0, screen->root, list, XCB_ATOM_WINDOW, 0, 4096),
-                                             nullptr);
-            bool found = false;
-            if (r && r->format == 32) {
-                auto* ids = static_cast<xcb_window_t*>(xcb_get_property_value(r));
-                for (int i = 0; i < xcb_get_property_value_length(r) / 4; ++i) found = found || ids[i] == probe;
-            }
-            free(r);
-            return found;
-        };
-        bool ok = false;
-        for (int i = 0; i < 100 && !ok; ++i) {
-            xcb_unmap_window(c, probe);
-            xcb_map_window(c, probe);
-            xcb_flush(c);
-            ok = waitFor(managed, 0.1);
-        }
-        xcb_destroy_window(c, probe);
-        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-        waitFor([&] { return !managed(); }, 2.0);
-        xcb_disconnect(c);
-        return ok;
-    }
-    void killWM() {
-        stop(wm_, SIGKILL);
+        stop(wm_);
         wm_ = -1;
+        return false;
     }
-    void killServer() {
-        stop(xvfb_, SIGKILL);
-        xvfb_ = -1;
-    }
+    void killWM() { wm_ = (stop(wm_, SIGKILL), -1); }
+    void killServer() { xvfb_ = (stop(xvfb_, SIGKILL), -1); }
 
-    // A client of ours: `count` windows of class `cls` titled `title`.
+    // A client of ours with a window of class `cls` titled `title` (see TestWindow.cpp).
     pid_t window(const std::string& cls, const std::string& title, std::vector<std::string> extra = {}) {
         std::vector<std::string> argv{TRELLICK_TEST_WINDOW, "--class", cls, "--title", title};
         argv.insert(argv.end(), extra.begin(), extra.end());
-        pid_t pid = spawn(argv);
-        clients_.push_back(pid);
-        return pid;
+        return clients_.emplace_back(spawn(argv));
     }
     void quit(pid_t client) {
         stop(client);
         std::erase(clients_, client);
     }
-    int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+    int run(const std::string& command) { return rig::run(command); }
 
     void shutdown() {
         for (pid_t p : clients_) stop(p);
         clients_.clear();
-        if (wm_ > 0) stop(wm_);
-        wm_ = -1;
-        if (xvfb_ > 0) stop(xvfb_);
-        xvfb_ = -1;
+        wm_ = (stop(wm_), -1);
+        xvfb_ = (stop(xvfb_), -1);
         if (!tmp_.empty()) std::filesystem::remove_all(tmp_);
         tmp_.clear();
     }
@@ -222,10 +182,6 @@ public:
     std::string display;
 
 private:
-    static int& counter() {
-        static int n = 0;
-        return n;
-    }
     pid_t xvfb_ = -1, wm_ = -1;
     std::vector<pid_t> clients_;
     std::string tmp_;

@@ -1,83 +1,71 @@
 // A small X11 client for the rig: maps windows with a given WM_CLASS and title, answers
 // WM_DELETE_WINDOW by destroying that window, and exits when its last window is gone.
-// Usage: x11_test_window --class CLASS [--title T] [--count N] [--no-pid] [--type dialog|dock]
+// Usage: x11_test_window --class CLASS [--title T] [--count N] [--no-pid] [--dock]
 
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
 
-namespace {
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
-    xcb_atom_t a = r ? r->atom : 0;
-    free(r);
-    return a;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    std::string cls = "TestWindow", title = "test window", type;
+    std::string cls = "TestWindow", title = "test window";
     int count = 1;
-    bool setPid = true;
+    bool setPid = true, dock = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--class" && i + 1 < argc) cls = argv[++i];
         else if (a == "--title" && i + 1 < argc) title = argv[++i];
         else if (a == "--count" && i + 1 < argc) count = std::atoi(argv[++i]);
-        else if (a == "--type" && i + 1 < argc) type = argv[++i];
         else if (a == "--no-pid") setPid = false;
+        else if (a == "--dock") dock = true;
     }
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) return 1;
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
-    xcb_atom_t protocols = atom(c, "WM_PROTOCOLS"), del = atom(c, "WM_DELETE_WINDOW");
-    xcb_atom_t netName = atom(c, "_NET_WM_NAME"), utf8 = atom(c, "UTF8_STRING"), pidAtom = atom(c, "_NET_WM_PID");
-    xcb_atom_t wtype = atom(c, "_NET_WM_WINDOW_TYPE");
-    std::set<xcb_window_t> windows;
+    auto atom = [c](const char* name) {
+        auto* r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
+        xcb_atom_t a = r ? r->atom : 0;
+        free(r);
+        return a;
+    };
+    xcb_atom_t protocols = atom("WM_PROTOCOLS"), del = atom("WM_DELETE_WINDOW");
     std::string wmClass = cls;
     for (auto& ch : wmClass) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
     wmClass += '\0' + cls + '\0';
+    std::set<xcb_window_t> windows;
     for (int i = 0; i < count; ++i) {
         xcb_window_t w = xcb_generate_id(c);
         uint32_t values[] = {screen->white_pixel, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
         xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 40 + 30 * i, 40 + 30 * i, 320, 200, 1,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK,
                           values);
+        auto set = [&](xcb_atom_t property, xcb_atom_t type, uint8_t format, uint32_t length, const void* data) {
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, property, type, format, length, data);
+        };
         std::string t = count > 1 ? title + " " + std::to_string(i + 1) : title;
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
-                            static_cast<uint32_t>(t.size()), t.data());
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, netName, utf8, 8, static_cast<uint32_t>(t.size()), t.data());
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                            static_cast<uint32_t>(wmClass.size()), wmClass.data());
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, protocols, XCB_ATOM_ATOM, 32, 1, &del);
-        if (setPid) {
-            uint32_t pid = static_cast<uint32_t>(getpid());
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, pidAtom, XCB_ATOM_CARDINAL, 32, 1, &pid);
-        }
-        if (!type.empty()) {
-            xcb_atom_t t2 = atom(c, type == "dialog" ? "_NET_WM_WINDOW_TYPE_DIALOG" : "_NET_WM_WINDOW_TYPE_DOCK");
-            xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, wtype, XCB_ATOM_ATOM, 32, 1, &t2);
-        }
+        set(XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, static_cast<uint32_t>(t.size()), t.data());
+        set(atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8, static_cast<uint32_t>(t.size()), t.data());
+        set(XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, static_cast<uint32_t>(wmClass.size()), wmClass.data());
+        set(protocols, XCB_ATOM_ATOM, 32, 1, &del);
+        uint32_t pid = static_cast<uint32_t>(getpid());
+        if (setPid) set(atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+        xcb_atom_t dockType = atom("_NET_WM_WINDOW_TYPE_DOCK");
+        if (dock) set(atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &dockType);
         xcb_map_window(c, w);
         windows.insert(w);
     }
     xcb_flush(c);
     while (xcb_generic_event_t* ev = xcb_wait_for_event(c)) {
-        uint8_t t = ev->response_type & 0x7f;
-        if (t == XCB_CLIENT_MESSAGE) {
-            auto* cm = reinterpret_cast<xcb_client_message_event_t*>(ev);
-            if (cm->type == protocols && cm->data.data32[0] == del) {
-                xcb_destroy_window(c, cm->window);
-                windows.erase(cm->window);
-                // Round-trip so the destruction reaches the server before we might exit.
-                free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-            }
+        auto* cm = reinterpret_cast<xcb_client_message_event_t*>(ev);
+        if ((ev->response_type & 0x7f) == XCB_CLIENT_MESSAGE && cm->type == protocols && cm->data.data32[0] == del) {
+            xcb_destroy_window(c, cm->window);
+            windows.erase(cm->window);
+            // Round-trip so the destruction reaches the server before we might exit.
+            free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         }
         free(ev);
         if (windows.empty()) break;

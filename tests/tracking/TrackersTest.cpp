@@ -1,0 +1,238 @@
+// AppTracker and WindowTracker over the in-memory desktop.
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "TrackingWorld.h"
+
+using namespace trellick;
+
+namespace {
+
+class AppTrackerTest : public ::testing::Test, protected test::TrackingWorld {};
+
+TEST_F(AppTrackerTest, ActivationsOrderTheListAndActivatePreviousRaisesTheNextRunningAppsFocusedWindow) {
+    WindowId mine = windows->openAndFocus(win(ownPID, "trellick", "Settings"));
+    auto t = make<AppTracker>();
+    EXPECT_EQ(t->orderedCount(), 0) << "our own process is never listed";
+
+    WindowId a1 = windows->openAndFocus(win(10, "Alpha", "a doc"));
+    WindowId b = windows->openAndFocus(win(20, "Beta", "b doc"));
+    WindowId g = windows->openAndFocus(win(30, "Gamma"));  // untitled: no subtitle
+    windows->focus(mine);
+    windows->focus(a1);
+    settle();
+    EXPECT_EQ(t->mru(), (std::vector<int>{10, 30, 20}));
+    EXPECT_EQ(labels(t->orderedTargets()), (Strings{"Alpha|a doc", "Gamma|<none>", "Beta|b doc"}));
+    EXPECT_EQ(diagnostics->mruNames.get(), (Strings{"Alpha", "Gamma", "Beta"}));
+
+    // Alpha's newer window is the one it has focused: that one comes forward.
+    WindowId a2 = windows->openAndFocus(win(10, "Alpha", "a2"));
+    windows->focus(g);
+    settle();
+    auto targets = t->orderedTargets();  // Gamma, Alpha, Beta
+    t->activatePrevious();
+    EXPECT_EQ(windows->activeWindow(), a2);
+
+    // Gamma quits: still counted, but never chosen, not even by a target taken before.
+    windows->close(g);
+    settle();
+    EXPECT_EQ(t->mru(), (std::vector<int>{10, 30, 20}));
+    EXPECT_EQ(labels(t->orderedTargets()), (Strings{"Alpha|a2", "Beta|b doc"}));
+    windows->activations.clear();
+    targets[0].activate();
+    EXPECT_TRUE(windows->activations.empty());
+    t->activatePrevious();
+    EXPECT_EQ(windows->activations, Ids{b});
+    t.reset();
+    targets[1].activate();  // the tracker is gone: its targets still work
+    EXPECT_EQ(windows->activations, (Ids{b, a2}));
+}
+
+TEST_F(AppTrackerTest, TheTwentyFirstAppDropsTheOldestAndTitlesAreReadOnlyWhileListedWithWindowControl) {
+    auto t = make<AppTracker>();
+    for (int pid = 1; pid <= 20; ++pid) windows->openAndFocus(win(pid, "App" + std::to_string(pid), "t"));
+    settle();
+    ASSERT_EQ(t->orderedCount(), 20);
+    ASSERT_EQ(t->cachedTitle(1), "t");
+
+    windows->openAndFocus(win(21, "Late", "late title"));
+    mainQueue->runPending();
+    EXPECT_FALSE(t->cachedTitle(21)) << "stored before the background read ran";
+    EXPECT_EQ(t->orderedCount(), 20);
+    EXPECT_EQ(t->mru().front(), 21);
+    EXPECT_EQ(t->mru().back(), 2);
+    EXPECT_FALSE(t->cachedTitle(1)) << "the title leaves with its app";
+    EXPECT_EQ(diagnostics->mruNames.get().size(), 8u);
+
+    // 21's read is still queued when twenty newer apps push it off the list.
+    for (int pid = 100; pid < 120; ++pid) windows->openAndFocus(win(pid, "Filler"));
+    settle();
+    EXPECT_FALSE(t->cachedTitle(21));
+
+    windows->setWindowControl(false);
+    windows->openAndFocus(win(30, "Gamma", "secret"));
+    settle();
+    EXPECT_EQ(t->mru().front(), 30);
+    EXPECT_FALSE(t->cachedTitle(30));
+}
+
+class WindowTrackerTest : public ::testing::Test, protected test::TrackingWorld {};
+
+TEST_F(WindowTrackerTest, FocusBuildsTheListAcrossAndWithinApplications) {
+    WindowId a1 = windows->openAndFocus(win(10, "Alpha", "a1"));
+    auto t = make<WindowTracker>();
+    EXPECT_TRUE(diagnostics->accessibilityTrusted.get());
+    EXPECT_EQ(ids(*t), Ids{a1});
+
+    WindowId b1 = windows->openAndFocus(win(20, "Beta", "b1"));
+    WindowId a2 = windows->openAndFocus(win(10, "Alpha", ""));  // same app, other window, untitled
+    windows->focus(a1);
+    settle();
+    EXPECT_EQ(ids(*t), (Ids{a1, a2, b1}));
+    EXPECT_EQ(diagnostics->mruWindowTitles.get(),
+              (Strings{"Alpha \u2014 a1", "Alpha \u2014 (untitled)", "Beta \u2014 b1"}));
+
+    // Focusing again replaces the entry, so a changed title shows. Our own windows are listed
+    // too, though our own process is not observed.
+    windows->setTitle(b1, "b1 renamed");
+    windows->focus(b1);
+    WindowId mine = windows->openAndFocus(win(ownPID, "trellick", "Settings"));
+    windows->openAndFocus(win(50, "Panel", "", WindowKind::other));  // not a window to switch to
+    settle();
+    EXPECT_EQ(ids(*t), (Ids{mine, b1, a1, a2}));
+    EXPECT_EQ(t->observedPids().count(ownPID), 0u);
+    EXPECT_EQ(labels(t->orderedTargets()), (Strings{"trellick|Settings", "Beta|b1 renamed", "Alpha|a1", "Alpha|<none>"}));
+}
+
+TEST_F(WindowTrackerTest, ClosedWindowsAndQuitAppsArePrunedAndActivatePreviousRaisesMinimisedOnes) {
+    auto t = make<WindowTracker>();
+    WindowId a1 = windows->openAndFocus(win(10, "Alpha", "a1"));
+    WindowId a2 = windows->openAndFocus(win(10, "Alpha", "a2"));
+    WindowId b = windows->openAndFocus(win(20, "Beta", "b"));
+    WindowId c = windows->openAndFocus(win(30, "Gamma", "c"));
+    windows->closeSilently(b);  // the client list not re-read yet: only liveness can tell
+    t->activatePrevious();
+    EXPECT_EQ(windows->activeWindow(), a2);
+    settle();
+    EXPECT_EQ(ids(*t), (Ids{a2, c, a1}));
+
+    // Alpha quits: every entry of the process goes, the one already closed too.
+    windows->closeSilently(a1);
+    windows->close(a2);
+    settle();
+    EXPECT_EQ(ids(*t), Ids{c});
+    EXPECT_EQ(diagnostics->mruWindowTitles.get(), Strings{"Gamma \u2014 c"});
+    EXPECT_EQ(t->observedPids(), std::set<int>{30});
+    WindowId a3 = windows->openAndFocus(win(10, "Alpha", "a3"));  // relaunched, same process id
+    settle();
+    EXPECT_EQ(t->observedPids(), (std::set<int>{10, 30}));
+    EXPECT_EQ(ids(*t), (Ids{a3, c}));
+
+    windows->setMinimised(c, true);
+    windows->activations.clear();
+    t->activatePrevious();
+    EXPECT_EQ(windows->activeWindow(), c);
+    EXPECT_EQ(windows->isMinimised(c), false);
+    mainQueue->advanceTo(clock->now() + 1.0);
+    EXPECT_EQ(windows->activations, Ids{c}) << "no retry once it became active";
+
+    windows->closeSilently(a3);  // c alone: nothing to switch to
+    windows->activations.clear();
+    t->activatePrevious();
+    EXPECT_TRUE(windows->activations.empty());
+}
+
+TEST_F(WindowTrackerTest, RaiseIsRetriedOnceWhenTheWindowManagerIgnoresIt) {
+    auto t = make<WindowTracker>();
+    WindowId a = windows->openAndFocus(win(10, "Alpha"));
+    windows->openAndFocus(win(20, "Beta"));
+    settle();
+    windows->honourActivation = false;
+    t->activatePrevious();
+    EXPECT_EQ(windows->activations, Ids{a});
+    mainQueue->advanceTo(clock->now() + 5.0);
+    EXPECT_EQ(windows->activations, (Ids{a, a})) << "retried once only";
+
+    // The user focuses another window before the retry is due: the retry must not take it back.
+    windows->activations.clear();
+    windows->openAndFocus(win(30, "Gamma"));
+    settle();
+    t->activatePrevious();
+    windows->focus(a);
+    mainQueue->advanceTo(clock->now() + 1.0);
+    EXPECT_EQ(windows->activations.size(), 1u);
+    EXPECT_EQ(windows->activeWindow(), a);
+}
+
+TEST_F(WindowTrackerTest, WalksCheckLivenessInTheBackgroundOneCheckAtATime) {
+    auto t = make<WindowTracker>();
+    WindowId a = windows->openAndFocus(win(10, "Alpha"));
+    WindowId b = windows->openAndFocus(win(20, "Beta"));
+    WindowId c = windows->openAndFocus(win(30, "Gamma"));
+    settle();
+    windows->closeSilently(a);
+    int checksBefore = windows->aliveChecks();
+    auto targets = t->orderedTargets();
+    EXPECT_EQ(targets.size(), 3u) << "built from the list at hand";
+    EXPECT_EQ(windows->aliveChecks(), checksBefore) << "no verification on the main thread";
+    EXPECT_TRUE(t->pruneInFlight());
+    t->orderedTargets();  // a second walk while the first check is in flight
+    EXPECT_EQ(background->pending(), 1u);
+
+    // A window recorded after the snapshot stays even though it is not in the check's result.
+    WindowId d = windows->openAndFocus(win(40, "Delta"));
+    settle();
+    EXPECT_FALSE(t->pruneInFlight());
+    EXPECT_EQ(ids(*t), (Ids{d, c, b}));
+
+    // Stale targets are harmless: the closed window's, and any once the tracker is gone.
+    windows->activations.clear();
+    targets[2].activate();
+    EXPECT_EQ(windows->activations, Ids{a});
+    t.reset();
+    targets[1].activate();
+    settle();
+    EXPECT_EQ(windows->activations, Ids{a});
+}
+
+TEST_F(WindowTrackerTest, WithoutWindowControlNothingIsRecordedUntilItArrives) {
+    windows->setWindowControl(false);
+    WindowId a = windows->openAndFocus(win(10, "Alpha"));
+    auto t = make<WindowTracker>();
+    windows->openAndFocus(win(20, "Beta"));
+    windows->focus(a);
+    settle();
+    EXPECT_FALSE(diagnostics->accessibilityTrusted.get());
+    EXPECT_EQ(t->orderedCount(), 0);
+    EXPECT_TRUE(t->observedPids().empty());
+
+    // The window manager comes up: every application is observed, the front window recorded.
+    windows->setWindowControl(true);
+    settle();
+    EXPECT_TRUE(diagnostics->accessibilityTrusted.get());
+    EXPECT_EQ(t->observedPids(), (std::set<int>{10, 20}));
+    EXPECT_EQ(ids(*t), Ids{a});
+
+    // Losing it detaches nothing. Gamma starts meanwhile; control then returns unannounced,
+    // and only the reconcile once a minute attaches Gamma, and it keeps running.
+    windows->setWindowControl(false);
+    settle();
+    windows->openAndFocus(win(30, "Gamma"));
+    windows->setWindowControl(true, /*notify=*/false);
+    settle();
+    EXPECT_FALSE(diagnostics->accessibilityTrusted.get());
+    EXPECT_EQ(t->observedPids(), (std::set<int>{10, 20}));
+    double start = clock->now();
+    mainQueue->advanceTo(start + 59.9);
+    EXPECT_EQ(t->observedPids(), (std::set<int>{10, 20}));
+    mainQueue->advanceTo(start + 60.0);
+    EXPECT_EQ(t->observedPids(), (std::set<int>{10, 20, 30}));
+    WindowId g2 = windows->openAndFocus(win(30, "Gamma", "g2"));  // a focus move within Gamma
+    settle();
+    EXPECT_EQ(t->mru().front().id, g2);
+    EXPECT_NE(mainQueue->nextDueTime(), std::numeric_limits<double>::infinity());
+}
+
+}  // namespace
