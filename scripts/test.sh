@@ -31,7 +31,9 @@ run_flavour() {
 }
 
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-export ASAN_OPTIONS=detect_leaks=1
+# Full stacks on allocation, so leak suppressions also match inside libraries built without
+# frame pointers (libdbus, reached through the tray icon).
+export ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0
 # Qt and GLib keep process-lifetime allocations; the suppressions name only those.
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1

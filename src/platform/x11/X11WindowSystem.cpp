@@ -136,6 +136,9 @@ void X11WindowSystem::handle(const X11Connection::Event& ev) {
                 std::erase_if(pidCache_, [&list](const auto& kv) {
                     return std::find(list.begin(), list.end(), kv.first) == list.end();
                 });
+                // Likewise the last active window: a new window given its id must still be
+                // reported when it becomes active.
+                if (lastActive_ && std::find(list.begin(), list.end(), *lastActive_) == list.end()) lastActive_.reset();
             }
             listChanged_.notify();
         } else if (pn->atom == aCheck_ || pn->atom == aSupported_) {
