@@ -1,6 +1,7 @@
 #pragma once
 // A gesture engine wired to in-memory doubles, fed frames by hand on virtual time.
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -12,35 +13,24 @@
 
 namespace trellick::test {
 
-struct Pt {
-    float x, y;
-};
+struct Pt { float x, y; };
 
 // Records the engine's touch-thread and main-thread decisions.
 struct TraceLog : GestureTrace {
+    struct Sel { SwitcherRow row; int index; bool beginning; };
     std::vector<GestureState> states;
-    std::vector<std::pair<float, bool>> spreads;
-    struct Sel {
-        SwitcherRow row;
-        int index;
-        bool beginning;
-    };
     std::vector<Sel> selects;
-    int previous = 0;
     std::vector<std::pair<SwitcherRow, int>> commits;
-    int cancels = 0;
-    std::vector<float> swipes;
-
+    int previous = 0, cancels = 0;
     void stateChanged(GestureState to) override { states.push_back(to); }
-    void spreadReported(float s, bool r) override { spreads.emplace_back(s, r); }
     void selected(SwitcherRow row, int index, bool beginning) override { selects.push_back({row, index, beginning}); }
     void switchedPrevious() override { ++previous; }
     void committed(SwitcherRow row, int index) override { commits.emplace_back(row, index); }
     void cancelled() override { ++cancels; }
-    void swipeEvaluated(float dx) override { swipes.push_back(dx); }
 };
 
 struct EngineRig {
+    using Prefs = std::vector<std::pair<std::string, PrefValue>>;
     std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
     std::shared_ptr<fake::FakeMainQueue> queue = std::make_shared<fake::FakeMainQueue>(clock);
     MemoryPreferencesStore prefs;
@@ -49,8 +39,7 @@ struct EngineRig {
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
     std::shared_ptr<fake::FakeSwitcher> windows =
         std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"w0", "w1", "w2", "w3", "w4"});
-    std::shared_ptr<fake::FakeSwitcher> apps =
-        std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"a0", "a1", "a2"});
+    std::shared_ptr<fake::FakeSwitcher> apps = std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"a0", "a1", "a2"});
     std::shared_ptr<fake::FakeFavourites> favourites = std::make_shared<fake::FakeFavourites>();
     std::shared_ptr<fake::FakeHUD> hud = std::make_shared<fake::FakeHUD>();
     std::shared_ptr<fake::FakeHaptics> haptic = std::make_shared<fake::FakeHaptics>();
@@ -62,64 +51,48 @@ struct EngineRig {
     std::shared_ptr<MultitouchMonitor> monitor;
 
     // Preferences are stored before the settings load, so read rules apply.
-    explicit EngineRig(std::vector<std::pair<std::string, PrefValue>> preferences = {}) {
+    explicit EngineRig(const Prefs& preferences = {}) {
         clock->set(0);
         for (auto& [k, v] : preferences) prefs.set(k, v);
         settings = std::make_shared<SettingsStore>(prefs, loginItems);
-        MultitouchMonitor::Collaborators c;
-        c.settings = settings;
-        c.appTracker = apps;
-        c.windowTracker = windows;
-        c.favourites = favourites;
-        c.hud = hud;
-        c.diagnostics = diagnostics;
-        c.mainQueue = queue;
-        c.touchDevices = touch;
-        c.scrollBlocker = blocker;
-        c.keyMonitor = keys;
-        c.haptics = std::make_shared<Haptics>(haptic, clock);
-        c.notifications = notifications;
-        c.trace = trace;
-        monitor = MultitouchMonitor::create(std::move(c));
+        monitor = MultitouchMonitor::create({.settings = settings, .appTracker = apps, .windowTracker = windows,
+                                             .favourites = favourites, .hud = hud, .diagnostics = diagnostics,
+                                             .mainQueue = queue, .touchDevices = touch, .scrollBlocker = blocker,
+                                             .keyMonitor = keys, .haptics = std::make_shared<Haptics>(haptic, clock),
+                                             .notifications = notifications, .trace = trace});
     }
 
     // One frame at time t, then the main queue runs what it posted (and due delayed work).
     void frame(double t, const std::vector<Pt>& pts) {
         queue->advanceTo(t);
         clock->set(t);
-        std::vector<MTFinger> fs;
-        for (auto p : pts) fs.push_back(fake::finger(p.x, p.y));
+        auto fs = fingers(pts);
         monitor->handleFrame(fs.data(), static_cast<int>(fs.size()), t);
         queue->runPending();
+    }
+    static std::vector<MTFinger> fingers(const std::vector<Pt>& pts) {
+        std::vector<MTFinger> fs;
+        for (auto p : pts) fs.push_back(fake::finger(p.x, p.y));
+        return fs;
     }
     // Three fingers whose centroid is (cx, cy), 0.2 apart.
     static std::vector<Pt> three(float cx, float cy) { return {{cx - 0.1f, cy}, {cx, cy + 0.02f}, {cx + 0.1f, cy - 0.02f}}; }
     void three(double t, float cx, float cy) { frame(t, three(cx, cy)); }
     void lift(double t) { frame(t, {}); }
-
     // Puts three fingers down at (cx, cy) at t and lets the gesture become active at t+0.05.
     void activate(double t, float cx, float cy) {
         three(t, cx, cy);
         three(t + 0.05, cx, cy);
     }
-
-    // Slides the three-finger centroid from x0 to x1 (at height y) in steps of `step` every
-    // 10 ms, starting at time t; returns the time of the last frame.
+    // Slides the centroid from x0 to x1 at height y in steps of `step` every 10 ms after t;
+    // returns the time of the last frame.
     double slide(double t, float x0, float x1, float y, float step = 0.005f) {
         float dir = x1 > x0 ? 1.0f : -1.0f;
         int n = static_cast<int>(std::lround(std::fabs(x1 - x0) / step));
-        for (int i = 1; i <= n; ++i) {
-            t += 0.01;
-            three(t, x0 + dir * step * static_cast<float>(i), y);
-        }
+        for (int i = 1; i <= n; ++i) three(t += 0.01, x0 + dir * step * static_cast<float>(i), y);
         return t;
     }
-
-    int count(HapticPattern p) const {
-        int n = 0;
-        for (auto q : haptic->played) n += q == p;
-        return n;
-    }
+    int count(HapticPattern p) const { return static_cast<int>(std::ranges::count(haptic->played, p)); }
 };
 
 }  // namespace trellick::test

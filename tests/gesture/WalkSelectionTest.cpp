@@ -1,4 +1,4 @@
-// The main-thread half of the walk: snapshots, cursor limits, overlay, ticks and commit.
+// The main-thread side: the walk's snapshots, cursors, overlay and commit, haptics, scrolling.
 
 #include <gtest/gtest.h>
 
@@ -9,134 +9,120 @@ namespace {
 
 using Row = SwitcherRow;
 
-TEST(WalkSelection, FirstUpdateFreezesTheListsAndShowsTheOverlay) {
-    EngineRig rig;
-    rig.monitor->updateSelection(Row::recents, 1, true);
-    EXPECT_EQ(rig.monitor->cursorIndex(), 1);
-    EXPECT_EQ(rig.monitor->directionalSnapshot().size(), 5u);
-    EXPECT_EQ(rig.monitor->sharedSnapshot().recentsCount, 5);
-    ASSERT_EQ(rig.hud->shown.size(), 1u);
-    EXPECT_EQ(rig.hud->shown[0].recentsSelected, 1);
-    EXPECT_EQ(rig.count(HapticPattern::alignment), 1);
-    EXPECT_TRUE(rig.monitor->escapeMonitorInstalled());
-    EXPECT_TRUE(rig.blocker->created);
-
-    // The list is frozen: the tracker changing underneath does not move the walk.
-    rig.windows->names_.push_back("late");
-    rig.monitor->updateSelection(Row::recents, 2, false);
-    EXPECT_EQ(rig.monitor->directionalSnapshot().size(), 5u);
-}
-
-TEST(WalkSelection, CursorIsLimitedAndOnlyRealMovesTick) {
-    EngineRig rig;
-    rig.monitor->updateSelection(Row::recents, 1, true);
-    rig.clock->advance(1);
-    rig.monitor->updateSelection(Row::recents, 9, false);
-    EXPECT_EQ(rig.monitor->cursorIndex(), 4);
-    EXPECT_EQ(rig.count(HapticPattern::alignment), 2);
-    rig.clock->advance(1);
-    rig.monitor->updateSelection(Row::recents, 10, false);
-    EXPECT_EQ(rig.monitor->cursorIndex(), 4);
-    EXPECT_EQ(rig.count(HapticPattern::alignment), 2);
-    rig.monitor->updateSelection(Row::recents, -3, false);
-    EXPECT_EQ(rig.monitor->cursorIndex(), 0);
-}
-
-TEST(WalkSelection, ChangingRowTicksEvenAtTheSameIndex) {
-    EngineRig rig;
-    rig.settings->favouriteApps.set({"f1"});
-    rig.monitor->updateSelection(Row::recents, 0, true);
-    rig.clock->advance(1);
-    rig.monitor->updateSelection(Row::favourites, 0, false);
-    EXPECT_EQ(rig.monitor->currentFocus(), Row::favourites);
-    EXPECT_EQ(rig.count(HapticPattern::alignment), 2);
-    rig.monitor->commitDirectional();
-    EXPECT_EQ(rig.favourites->activations, std::vector<std::string>{"f1"});
-    EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), 1);
-}
-
-TEST(WalkSelection, EmptyFavouritesRowHoldsThePlaceholder) {
+TEST(WalkSelection, FirstUpdateFreezesTheRowsAndLaterIndicesAreLimited) {
     EngineRig rig;
     int opened = 0;
     auto sub = rig.notifications->observe(kOpenFavouritesSettings, [&] { ++opened; });
     rig.favourites->missing = {"gone"};
     rig.settings->favouriteApps.set({"gone"});  // configured, but nothing resolves
     rig.monitor->updateSelection(Row::recents, 1, true);
+    EXPECT_EQ(rig.monitor->cursorIndex(), 1);
+    EXPECT_EQ(rig.monitor->sharedSnapshot().recentsCount, 5);
+    ASSERT_EQ(rig.hud->shown.size(), 1u);
+    EXPECT_EQ(rig.hud->shown[0].recentsSelected, 1);
+    EXPECT_TRUE(rig.hud->shown[0].hasPlaceholder);
+    EXPECT_EQ(rig.count(HapticPattern::alignment), 1);
+    EXPECT_TRUE(rig.monitor->escapeMonitorInstalled());
+    EXPECT_TRUE(rig.blocker->created);
+    // The empty favourites row holds the placeholder.
     ASSERT_EQ(rig.monitor->favouriteSnapshot().size(), 1u);
     const auto& placeholder = rig.monitor->favouriteSnapshot()[0];
     EXPECT_TRUE(placeholder.isPlaceholder);
     EXPECT_EQ(placeholder.title, "Add Favourites");
     EXPECT_EQ(placeholder.subtitle, "Open Settings");
-    EXPECT_TRUE(rig.hud->shown.back().hasPlaceholder);
-
-    rig.monitor->updateSelection(Row::favourites, 0, false);
-    rig.monitor->commitDirectional();
+    // An entry arriving now is not part of this walk: index 9 selects the fifth entry.
+    rig.windows->names_.push_back("late");
+    rig.clock->advance(1);
+    rig.monitor->updateSelection(Row::recents, 9, false);
+    EXPECT_EQ(rig.monitor->cursorIndex(), 4);
+    EXPECT_EQ(rig.count(HapticPattern::alignment), 2);
+    rig.clock->advance(1);
+    rig.monitor->updateSelection(Row::recents, 10, false);  // no move, no tick
+    EXPECT_EQ(rig.monitor->cursorIndex(), 4);
+    EXPECT_EQ(rig.count(HapticPattern::alignment), 2);
+    rig.monitor->updateSelection(Row::recents, -3, false);
+    EXPECT_EQ(rig.monitor->cursorIndex(), 0);
+    rig.clock->advance(1);
+    rig.monitor->updateSelection(Row::favourites, 0, false);  // the row changed: a tick at the same index
+    EXPECT_EQ(rig.count(HapticPattern::alignment), 4);
+    rig.monitor->commitDirectional();  // the placeholder posts the notification
     EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(rig.windows->activations.empty());
     EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), 1);
 }
 
-TEST(WalkSelection, FavouritesDisabledShowsOnlyRecents) {
+TEST(WalkSelection, FavouritesDisabledShowsOnlyRecentsAndAnEmptyListNothing) {
     EngineRig rig({{keys::favouritesEnabled, PrefValue(false)}});
     rig.monitor->updateSelection(Row::recents, 1, true);
     EXPECT_TRUE(rig.monitor->favouriteSnapshot().empty());
     EXPECT_EQ(rig.hud->shown.back().favouritesCount, 0);
-}
-
-TEST(WalkSelection, CommitAtIndexZeroActivatesTheCurrentEntry) {
-    EngineRig rig;
-    rig.monitor->updateSelection(Row::recents, 0, true);
-    rig.monitor->commitDirectional();
-    EXPECT_EQ(rig.windows->activations, std::vector<std::string>{"w0"});
-    EXPECT_TRUE(rig.monitor->directionalSnapshot().empty());
-    EXPECT_TRUE(rig.monitor->favouriteSnapshot().empty());
-    EXPECT_FALSE(rig.hud->visible);
-    EXPECT_FALSE(rig.monitor->escapeMonitorInstalled());
-    EXPECT_EQ(rig.count(HapticPattern::levelChange), 1);
-}
-
-TEST(WalkSelection, NothingToShowMeansNoOverlayNoTickNoTarget) {
-    EngineRig rig({{keys::favouritesEnabled, PrefValue(false)}});
+    // No recency list either: the walk runs but nothing is shown or felt, and nothing commits.
     rig.windows->names_.clear();
+    rig.clock->advance(1);
     rig.monitor->updateSelection(Row::recents, 1, true);
-    EXPECT_TRUE(rig.hud->shown.empty());
-    EXPECT_TRUE(rig.haptic->played.empty());
     rig.monitor->commitDirectional();
-    ASSERT_EQ(rig.trace->commits.size(), 1u);
-    EXPECT_EQ(rig.trace->commits[0].second, -1);
+    EXPECT_EQ(rig.hud->shown.size(), 1u);
+    EXPECT_EQ(rig.haptic->played.size(), 1u);
+    EXPECT_EQ(rig.trace->commits, (std::vector<std::pair<Row, int>>{{Row::recents, -1}}));
     EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), 0);
     EXPECT_EQ(rig.hud->hides, 1);
 }
 
-TEST(WalkSelection, HapticsOffSilencesEverythingElseUnchanged) {
-    EngineRig rig({{keys::hapticFeedback, PrefValue(false)}});
-    rig.monitor->updateSelection(Row::recents, 1, true);
-    rig.monitor->updateSelection(Row::recents, 2, false);
-    rig.monitor->commitDirectional();
-    rig.monitor->cancelHaptic(true);
-    rig.queue->drain();
-    EXPECT_TRUE(rig.haptic->played.empty());
-    EXPECT_EQ(rig.windows->activations, std::vector<std::string>{"w2"});
+TEST(WalkSelection, TicksAreRateLimitedAndHapticsOrOverlayOffChangeNothingElse) {
+    EngineRig quiet({{keys::hapticFeedback, PrefValue(false)}});
+    EngineRig noOverlay({{keys::showHUD, PrefValue(false)}});
+    for (auto* rig : {&quiet, &noOverlay}) {
+        rig->monitor->updateSelection(Row::recents, 1, true);
+        EXPECT_EQ(rig->monitor->escapeMonitorInstalled(), rig == &quiet);
+        rig->clock->advance(0.01);
+        rig->monitor->updateSelection(Row::recents, 2, false);  // 10 ms after a tick: none
+        rig->clock->advance(0.02);
+        rig->monitor->updateSelection(Row::recents, 3, false);  // 30 ms after it: a tick
+        rig->clock->advance(0.03);
+        rig->monitor->commitDirectional();
+        EXPECT_EQ(rig->windows->activations, std::vector<std::string>{"w3"});
+        rig->monitor->updateSelection(Row::recents, 1, true);  // right after the switch tick: none
+        rig->monitor->cancelHaptic(true);                       // an arming's double thud
+        rig->queue->runPending();
+    }
+    noOverlay.settings->hapticFeedback.set(false);  // turned off before the second thud
+    quiet.queue->drain();
+    noOverlay.queue->drain();
+    EXPECT_TRUE(quiet.haptic->played.empty());
+    EXPECT_EQ(quiet.hud->shown.size(), 4u);
+    EXPECT_TRUE(noOverlay.hud->shown.empty());
+    using enum HapticPattern;
+    EXPECT_EQ(noOverlay.haptic->played, (std::vector<HapticPattern>{alignment, alignment, levelChange, levelChange}));
 }
 
-TEST(WalkSelection, OverlayOffStillWalksWithoutEscapeMonitor) {
-    EngineRig rig({{keys::showHUD, PrefValue(false)}});
-    rig.monitor->updateSelection(Row::recents, 2, true);
-    EXPECT_TRUE(rig.hud->shown.empty());
-    EXPECT_FALSE(rig.monitor->escapeMonitorInstalled());
-    EXPECT_EQ(rig.count(HapticPattern::alignment), 1);
-    rig.monitor->commitDirectional();
-    EXPECT_EQ(rig.windows->activations, std::vector<std::string>{"w2"});
-}
-
-TEST(WalkSelection, CancelThrowsTheWalkAway) {
-    EngineRig rig;
-    rig.monitor->updateSelection(Row::recents, 2, true);
-    rig.monitor->cancelDirectional();
-    EXPECT_TRUE(rig.monitor->directionalSnapshot().empty());
-    EXPECT_FALSE(rig.hud->visible);
-    EXPECT_FALSE(rig.monitor->escapeMonitorInstalled());
-    EXPECT_TRUE(rig.windows->activations.empty());
-    EXPECT_EQ(rig.count(HapticPattern::levelChange), 0);
+TEST(ScrollSuppressor, RetriesARefusedBlockerAndAppliesBeginAndEndInCallOrder) {
+    auto queue = std::make_shared<fake::FakeMainQueue>(std::make_shared<fake::FakeClock>());
+    auto blocker = std::make_shared<fake::FakeScrollBlocker>();
+    blocker->refuseCreate = true;
+    auto s = ScrollSuppressor::create(blocker, queue);
+    s->begin();
+    queue->runPending();
+    EXPECT_FALSE(s->installed());
+    blocker->refuseCreate = false;
+    s->begin();
+    s->end();
+    s->begin();
+    EXPECT_TRUE(blocker->enableHistory.empty());  // nothing happens off the main thread
+    queue->runPending();
+    s->installIfNeeded();
+    EXPECT_EQ(blocker->createCalls, 2);  // the refusal, then created once, idle first
+    EXPECT_EQ(blocker->enableHistory, (std::vector<bool>{false, true, false, true}));
+    // A grab lost while wanted is taken again; after end it stays released.
+    blocker->loseIt();
+    EXPECT_TRUE(blocker->enabled);
+    s->end();
+    queue->runPending();
+    blocker->loseIt();
+    EXPECT_FALSE(blocker->enabled);
+    s->begin();  // posted for a suppressor that is then gone: does nothing
+    s.reset();
+    queue->runPending();
+    EXPECT_FALSE(blocker->enabled);
 }
 
 }  // namespace
