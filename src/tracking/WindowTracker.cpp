@@ -105,6 +105,8 @@ void WindowTracker::reconcileObservers() {
 }
 
 void WindowTracker::focusChanged(WindowId window) {
+    // Any focus move settles a pending raise: its retry must never take the focus back.
+    ++raiseGeneration_;
     int pid = d_.windows->pid(window);
     if (pid < 1 || !observers_.count(pid)) return;
     recordFocusedWindow(pid);

@@ -164,6 +164,19 @@ TEST_F(WindowTrackerTest, RaiseIsRetriedOnceWhenTheWindowManagerIgnoresIt) {
     mainQueue->advanceTo(clock->now() + 1.0);
     EXPECT_EQ(windows->activations.size(), 1u);
     EXPECT_EQ(windows->activeWindow(), a);
+
+    // Focus moves away and back to where it was before the retry is due: that is the user
+    // (or the other tracker) acting, not an ignored request, so no retry either.
+    windows->activations.clear();
+    WindowId gamma = windows->clientList().back();
+    windows->focus(gamma);
+    settle();
+    t->activatePrevious();  // asks for a; ignored
+    windows->focus(a);
+    windows->focus(gamma);
+    mainQueue->advanceTo(clock->now() + 1.0);
+    EXPECT_EQ(windows->activations, Ids{a});
+    EXPECT_EQ(windows->activeWindow(), gamma);
 }
 
 TEST_F(WindowTrackerTest, WalksCheckLivenessInTheBackgroundOneCheckAtATime) {
