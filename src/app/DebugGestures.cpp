@@ -19,6 +19,7 @@
 #include "app/DebugGestures.h"
 #include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/fake/Fakes.h"
+#include "replay/FrameText.h"
 #include "settings/SettingsStore.h"
 
 namespace trellick {
@@ -174,67 +175,6 @@ void GestureRun::escape(double t) {
 
 void GestureRun::finish() { queue_->drain(); }
 
-// ---- The scenario file ----
-
-bool readScenario(const std::string& path, std::vector<ScenarioItem>& items, std::string& error) {
-    std::ifstream in(path);
-    if (!in) {
-        error = path + ": cannot open the file";
-        return false;
-    }
-    std::string text;
-    int lineNo = 0;
-    double lastTime = -INFINITY;
-    auto fail = [&](const std::string& what) {
-        error = path + ":" + std::to_string(lineNo) + ": " + what;
-        return false;
-    };
-    while (std::getline(in, text)) {
-        ++lineNo;
-        if (auto hash = text.find('#'); hash != std::string::npos) text.erase(hash);
-        std::istringstream words(text);
-        std::vector<std::string> tokens;
-        for (std::string w; words >> w;) tokens.push_back(w);
-        if (tokens.empty()) continue;
-
-        auto parseNumber = [](const std::string& s, double& v) {
-            std::size_t used = 0;
-            try {
-                v = std::stod(s, &used);
-            } catch (...) {
-                return false;
-            }
-            return used == s.size() && std::isfinite(v);
-        };
-        ScenarioItem item;
-        if (!parseNumber(tokens[0], item.time)) return fail("'" + tokens[0] + "' is not a time in seconds");
-        if (item.time < lastTime) {
-            return fail("time " + tokens[0] + " goes backwards (the line before was at " + number(lastTime) + ")");
-        }
-        lastTime = item.time;
-        if (tokens.size() >= 2 && tokens[1] == "escape") {
-            if (tokens.size() > 2) return fail("'escape' stands alone after the time, but '" + tokens[2] + "' follows it");
-            item.escape = true;
-        } else {
-            if ((tokens.size() - 1) % 2 != 0) return fail("contacts come as X Y pairs, but an X has no Y");
-            if ((tokens.size() - 1) / 2 > 64) return fail("more than 64 contacts in one frame");
-            for (std::size_t i = 1; i + 1 < tokens.size(); i += 2) {
-                double x, y;
-                if (!parseNumber(tokens[i], x)) return fail("'" + tokens[i] + "' is not a number");
-                if (!parseNumber(tokens[i + 1], y)) return fail("'" + tokens[i + 1] + "' is not a number");
-                MTFinger f;
-                f.trackingId = static_cast<int>(i / 2);
-                f.slot = static_cast<int>(i / 2);
-                f.x = static_cast<float>(x);
-                f.y = static_cast<float>(y);
-                item.fingers.push_back(f);
-            }
-        }
-        items.push_back(std::move(item));
-    }
-    return true;
-}
-
 // ---- The command ----
 
 namespace {
@@ -287,10 +227,18 @@ int parseDebugOptions(const std::vector<std::string>& args, GestureRun::Options&
 }
 
 int runScenario(const std::string& path, const GestureRun::Options& options) {
-    std::vector<ScenarioItem> items;
-    std::string error;
-    if (!readScenario(path, items, error)) {
-        std::fprintf(stderr, "trellick: %s\n", error.c_str());
+    std::ifstream in(path);
+    if (!in) {
+        std::fprintf(stderr, "trellick: %s: cannot open the file\n", path.c_str());
+        return 2;
+    }
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<input::ScenarioItem> items;
+    try {
+        items = input::readScenarioText(text.str(), path);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "trellick: %s\n", e.what());
         return 2;
     }
     GestureRun run(options, stdout);

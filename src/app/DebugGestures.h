@@ -53,16 +53,6 @@ private:
     std::shared_ptr<MultitouchMonitor> monitor_;
 };
 
-// One line of a scenario file: a contact frame, or an Escape press.
-struct ScenarioItem {
-    double time = 0;
-    bool escape = false;
-    std::vector<MTFinger> fingers;
-};
-
-// Reads a scenario file. On failure `error` is "FILE:LINE: what is wrong" (or "FILE: ...").
-bool readScenario(const std::string& path, std::vector<ScenarioItem>& items, std::string& error);
-
 // Where the frames come from.
 struct DebugSource {
     std::string framesFile;

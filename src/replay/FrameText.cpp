@@ -18,9 +18,9 @@ std::string framesLine(double time, const MTFinger* fingers, int count) {
     return line;
 }
 
-std::vector<Frame> readFramesText(std::string_view text, const std::string& file) {
+std::vector<ScenarioItem> readScenarioText(std::string_view text, const std::string& file) {
     using namespace detail;
-    std::vector<Frame> frames;
+    std::vector<ScenarioItem> items;
     Lines lines(text);
     std::string_view raw;
     double last = -INFINITY;
@@ -34,21 +34,41 @@ std::vector<Frame> readFramesText(std::string_view text, const std::string& file
             v = std::strtod(str.c_str(), &end);
             return end && *end == '\0' && !str.empty() && std::isfinite(v);
         };
-        Frame f;
-        if (!number(t[0], f.time)) fail(file, lines.number(), "'" + std::string(t[0]) + "' is not a time in seconds");
-        if (f.time < last) fail(file, lines.number(), "time goes backwards");
-        last = f.time;
-        if (t.size() == 2 && t[1] == "escape") continue;
-        if (t.size() % 2 == 0) fail(file, lines.number(), "contacts come as X Y pairs, but an X has no Y");
-        for (std::size_t i = 1; i + 1 < t.size(); i += 2) {
-            double x, y;
-            if (!number(t[i], x) || !number(t[i + 1], y)) fail(file, lines.number(), "a position is not a number");
-            MTFinger m;
-            m.x = float(x);
-            m.y = float(y);
-            f.fingers.push_back(m);
+        auto bad = [&](const std::string& what) { fail(file, lines.number(), what); };
+        ScenarioItem item;
+        if (!number(t[0], item.time)) bad("'" + std::string(t[0]) + "' is not a time in seconds");
+        if (item.time < last) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%g", last);
+            bad("time " + std::string(t[0]) + " goes backwards (the line before was at " + buf + ")");
         }
-        frames.push_back(std::move(f));
+        last = item.time;
+        if (t.size() >= 2 && t[1] == "escape") {
+            if (t.size() > 2) bad("'escape' stands alone after the time, but '" + std::string(t[2]) + "' follows it");
+            item.escape = true;
+        } else {
+            if (t.size() % 2 == 0) bad("contacts come as X Y pairs, but an X has no Y");
+            if ((t.size() - 1) / 2 > 64) bad("more than 64 contacts in one frame");
+            for (std::size_t i = 1; i + 1 < t.size(); i += 2) {
+                double x, y;
+                if (!number(t[i], x)) bad("'" + std::string(t[i]) + "' is not a number");
+                if (!number(t[i + 1], y)) bad("'" + std::string(t[i + 1]) + "' is not a number");
+                MTFinger m;
+                m.trackingId = m.slot = static_cast<int>(i / 2);
+                m.x = float(x);
+                m.y = float(y);
+                item.fingers.push_back(m);
+            }
+        }
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+std::vector<Frame> readFramesText(std::string_view text, const std::string& file) {
+    std::vector<Frame> frames;
+    for (auto& item : readScenarioText(text, file)) {
+        if (!item.escape) frames.push_back({item.time, std::move(item.fingers)});
     }
     return frames;
 }
@@ -105,7 +125,7 @@ void writeEvemu(std::ostream& out, const std::vector<Frame>& frames, const Synth
          96);
     mask(out, EV_ABS, {ABS_X, ABS_Y, ABS_MT_SLOT, ABS_MT_POSITION_X, ABS_MT_POSITION_Y, ABS_MT_TRACKING_ID}, 8);
     char buf[96];
-    for (auto [code, max] : {std::pair{ABS_X, pad.width}, {ABS_Y, pad.height}, {ABS_MT_SLOT, pad.slots - 1},
+    for (auto [code, max] : {std::pair{ABS_X, pad.width}, {ABS_Y, pad.height}, {ABS_MT_SLOT, pad.slotCount - 1},
                              {ABS_MT_POSITION_X, pad.width}, {ABS_MT_POSITION_Y, pad.height}, {ABS_MT_TRACKING_ID, 65535}}) {
         std::snprintf(buf, sizeof buf, "A: %02x 0 %d 0 0 %d\n", code, max,
                       code == ABS_X || code == ABS_MT_POSITION_X || code == ABS_Y || code == ABS_MT_POSITION_Y ? 30 : 0);
@@ -115,16 +135,16 @@ void writeEvemu(std::ostream& out, const std::vector<Frame>& frames, const Synth
     struct SlotState {
         int id = -1, x = -1, y = -1;
     };
-    std::vector<SlotState> slots(std::size_t(pad.slots));
+    std::vector<SlotState> slots(std::size_t(pad.slotCount));
     int current = 0, nextId = 1, lastCount = 0;
     for (const auto& f : frames) {
         double t = startTime + f.time;
-        int count = std::min<int>(int(f.fingers.size()), pad.slots);
+        int count = std::min<int>(int(f.fingers.size()), pad.slotCount);
         auto select = [&](int s) {
             if (s != current) event(out, t, EV_ABS, ABS_MT_SLOT, s);
             current = s;
         };
-        for (int s = 0; s < pad.slots; ++s) {
+        for (int s = 0; s < pad.slotCount; ++s) {
             SlotState& st = slots[std::size_t(s)];
             if (s >= count) {
                 if (st.id >= 0) {

@@ -16,6 +16,15 @@ namespace trellick::input {
 // back gives the same frame.
 std::string framesLine(double time, const MTFinger* fingers, int count);
 
+// One line of a scenario: a contact frame, or the Escape key pressed at `time`.
+struct ScenarioItem {
+    double time = 0;
+    bool escape = false;
+    std::vector<MTFinger> fingers;
+};
+
+// Every item of a scenario text, in order. Throws RecordingError ("FILE:LINE: what").
+std::vector<ScenarioItem> readScenarioText(std::string_view text, const std::string& file);
 // The frames of a scenario text (Escape lines are skipped). Throws RecordingError.
 std::vector<Frame> readFramesText(std::string_view text, const std::string& file);
 
@@ -24,12 +33,12 @@ struct SynthPad {
     std::string name = "Trellick Demo Touchpad";
     int width = 3000;   // X 0..width
     int height = 2000;  // Y 0..height
-    int slots = 5;
+    int slotCount = 5;
 };
 
 // An evemu recording of the frames: a header for `pad`, then per frame the slot, tracking id,
 // position, BTN_TOUCH and BTN_TOOL_* changes and a SYN_REPORT, timed from `startTime`.
-// Frames with more contacts than slots keep the first `slots`.
+// Frames with more contacts than slots keep the first `slotCount`.
 void writeEvemu(std::ostream& out, const std::vector<Frame>& frames, const SynthPad& pad, double startTime,
                 const std::string& comment);
 
