@@ -1,4 +1,5 @@
 #include "platform/fake/FakeWorkspace.h"
+#include "platform/fake/Fakes.h"
 
 #include <algorithm>
 #include <cctype>
@@ -210,20 +211,7 @@ void ManualWorkQueue::async(std::function<void()> fn) {
     items_.push_back(std::move(fn));
 }
 
-int ManualWorkQueue::run() {
-    int ran = 0;
-    for (;;) {
-        std::function<void()> fn;
-        {
-            std::lock_guard lock(m_);
-            if (items_.empty()) return ran;
-            fn = std::move(items_.front());
-            items_.pop_front();
-        }
-        fn();
-        ++ran;
-    }
-}
+int ManualWorkQueue::run() { return runQueued(m_, items_); }
 
 std::size_t ManualWorkQueue::pending() const {
     std::lock_guard lock(m_);

@@ -16,20 +16,22 @@ void FakeMainQueue::postAfter(double seconds, std::function<void()> fn) {
     delayed_.push_back({due, seq_++, std::move(fn)});
 }
 
-int FakeMainQueue::runPending() {
+int runQueued(std::mutex& lock, std::deque<std::function<void()>>& queue) {
     int ran = 0;
     for (;;) {
         std::function<void()> fn;
         {
-            std::lock_guard lock(m_);
-            if (ready_.empty()) return ran;
-            fn = std::move(ready_.front());
-            ready_.pop_front();
+            std::lock_guard guard(lock);
+            if (queue.empty()) return ran;
+            fn = std::move(queue.front());
+            queue.pop_front();
         }
         fn();
         ++ran;
     }
 }
+
+int FakeMainQueue::runPending() { return runQueued(m_, ready_); }
 
 void FakeMainQueue::advanceTo(double t) {
     runPending();

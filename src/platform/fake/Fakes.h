@@ -17,6 +17,10 @@
 
 namespace trellick::fake {
 
+// Runs queued work, and the work it queues, until the queue is empty; the lock is not held
+// while a task runs, so tasks may queue more. Returns how many ran.
+int runQueued(std::mutex& lock, std::deque<std::function<void()>>& queue);
+
 // A clock that only moves when told to.
 class FakeClock : public Clock {
 public:
