@@ -97,25 +97,33 @@ MRUSwitcher& MultitouchMonitor::switcher() const {
 
 // ---- Devices (main thread) ----
 
-bool MultitouchMonitor::start() {
-    scrollSuppressor_->installIfNeeded();
-    if (!c_.touchDevices) return false;
-    auto list = c_.touchDevices->deviceList();
-    if (list.empty()) return false;
+// Frames reach the engine through this; it keeps the engine alive only for each call.
+FrameHandler MultitouchMonitor::frameHandler() {
     std::weak_ptr<MultitouchMonitor> weak = weak_from_this();
-    for (const auto& device : list) {
-        bool known = std::any_of(devices_.begin(), devices_.end(), [&](auto& d) { return d.id == device.id; });
-        if (known) continue;  // a retry must not register a device twice
-        auto handler = [weak](const MTFinger* fingers, int count, double time) {
-            if (auto self = weak.lock()) self->handleFrame(fingers, count, time);
-        };
-        if (c_.touchDevices->startDevice(device, handler)) devices_.push_back(device);
-    }
+    return [weak](const MTFinger* fingers, int count, double time) {
+        if (auto self = weak.lock()) self->handleFrame(fingers, count, time);
+    };
+}
+
+void MultitouchMonitor::publishDeviceCount() {
     auto count = static_cast<std::int64_t>(devices_.size());
     postDiagnostics([count](Diagnostics& d) {
         d.multitouchDevicesActive.set(count);
         d.fingerStride.set(kFingerStride);
     });
+}
+
+bool MultitouchMonitor::start() {
+    scrollSuppressor_->installIfNeeded();
+    if (!c_.touchDevices) return false;
+    auto list = c_.touchDevices->deviceList();
+    if (list.empty()) return false;
+    for (const auto& device : list) {
+        bool known = std::any_of(devices_.begin(), devices_.end(), [&](auto& d) { return d.id == device.id; });
+        if (known) continue;  // a retry must not register a device twice
+        if (c_.touchDevices->startDevice(device, frameHandler())) devices_.push_back(device);
+    }
+    publishDeviceCount();
     return !devices_.empty();
 }
 
@@ -132,21 +140,13 @@ void MultitouchMonitor::onHotplug(const TouchDevice& device, bool added) {
     auto it = std::find_if(devices_.begin(), devices_.end(), [&](auto& d) { return d.id == device.id; });
     if (added) {
         if (it != devices_.end() || !c_.touchDevices) return;
-        std::weak_ptr<MultitouchMonitor> weak = weak_from_this();
-        auto handler = [weak](const MTFinger* fingers, int count, double time) {
-            if (auto self = weak.lock()) self->handleFrame(fingers, count, time);
-        };
-        if (!c_.touchDevices->startDevice(device, handler)) return;
+        if (!c_.touchDevices->startDevice(device, frameHandler())) return;
         devices_.push_back(device);
     } else {
         if (it == devices_.end()) return;
         devices_.erase(it);
     }
-    auto count = static_cast<std::int64_t>(devices_.size());
-    postDiagnostics([count](Diagnostics& d) {
-        d.multitouchDevicesActive.set(count);
-        d.fingerStride.set(kFingerStride);
-    });
+    publishDeviceCount();
 }
 
 // ---- The frame handler (touch thread) ----

@@ -159,6 +159,8 @@ private:
     void reportCancelProgress(float progress);
     void postDiagnostics(std::function<void(Diagnostics&)> fn);
     void onHotplug(const TouchDevice& device, bool added);
+    FrameHandler frameHandler();
+    void publishDeviceCount();
 
     Collaborators c_;
     std::shared_ptr<ScrollSuppressor> scrollSuppressor_;
