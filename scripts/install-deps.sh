@@ -7,7 +7,7 @@ what=${1:-test}
 
 build_pkgs=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6svg6-dev
+  qt6-base-dev qt6-base-dev-tools
   libevdev-dev libudev-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xinput-dev libxcb-res0-dev libxcb-keysyms1-dev
   libglib2.0-dev libyaml-cpp-dev
@@ -15,7 +15,7 @@ build_pkgs=(
 )
 test_pkgs=(
   clang libclang-rt-14-dev
-  xvfb xauth openbox xdotool wmctrl x11-utils xterm imagemagick dbus
+  xvfb xauth openbox xdotool wmctrl x11-utils dbus
 )
 
 pkgs=("${build_pkgs[@]}")
