@@ -38,12 +38,12 @@ std::vector<Frame> longWalk() {
     at(0.2f, 0.5f);
     at(0.2f, 0.5f);
     for (int round = 0; round < 4; ++round) {
-        for (int i = 0; i < 150; ++i) at(0.2f + 0.004f * static_cast<float>(i), 0.5f);   // forward
-        for (int i = 150; i > 0; --i) at(0.2f + 0.004f * static_cast<float>(i), 0.5f);   // back
+        for (int i = 0; i < 150; ++i) at(0.2f + 0.004f * static_cast<float>(i), 0.5f);  // forward
+        for (int i = 150; i > 0; --i) at(0.2f + 0.004f * static_cast<float>(i), 0.5f);  // back
     }
-    for (int i = 0; i < 30; ++i) at(0.2f, 0.5f + 0.006f * static_cast<float>(i));        // favourites
+    for (int i = 0; i < 30; ++i) at(0.2f, 0.5f + 0.006f * static_cast<float>(i));  // favourites
     for (int i = 0; i < 60; ++i) at(0.2f + 0.003f * static_cast<float>(i), 0.68f);
-    for (int i = 0; i < 100; ++i) at(0.38f, 0.68f - 0.006f * static_cast<float>(i));     // toward cancel
+    for (int i = 0; i < 100; ++i) at(0.38f, 0.68f - 0.006f * static_cast<float>(i));  // toward cancel
     for (int i = 0; i < 60; ++i) at(0.38f, 0.08f + 0.006f * static_cast<float>(i));
     fs.push_back({t += 0.008, {}});
     return fs;
@@ -95,13 +95,16 @@ void runGesture(benchmark::State& state, SwitchMode mode, const std::vector<Fram
     }
     state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(frames.size()));
     state.counters["frames"] = static_cast<double>(frames.size());
-    state.counters["ns_per_frame"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * frames.size()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_frame"] = benchmark::Counter(static_cast<double>(state.iterations() * frames.size()),
+                                                        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_ToggleSwipe(benchmark::State& state) { runGesture(state, SwitchMode::toggleLastApp, toggleSwipe()); }
-void BM_DirectionalWalk(benchmark::State& state) { runGesture(state, SwitchMode::directionalMRU, longWalk()); }
+void BM_ToggleSwipe(benchmark::State& state) {
+    runGesture(state, SwitchMode::toggleLastApp, toggleSwipe());
+}
+void BM_DirectionalWalk(benchmark::State& state) {
+    runGesture(state, SwitchMode::directionalMRU, longWalk());
+}
 
 BENCHMARK(BM_ToggleSwipe);
 BENCHMARK(BM_DirectionalWalk);

@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
             auto ext = entry.path().extension();
             if (ext != ".evemu" && ext != ".evtest" && ext != ".yml") continue;
             try {
-                recordings.emplace_back(entry.path().stem().string(), trellick::input::loadRecording(entry.path().string()));
+                recordings.emplace_back(entry.path().stem().string(),
+                                        trellick::input::loadRecording(entry.path().string()));
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "skipping %s: %s\n", entry.path().c_str(), e.what());
             }
@@ -103,12 +104,11 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < recordings.size(); ++i) {
         const auto& [name, rec] = recordings[i];
         std::string label = (i == 0 ? "longest/" : "") + name;
-        benchmark::RegisterBenchmark(("assemble/" + label).c_str(), [&rec = rec](benchmark::State& s) {
-            trellick::assembleOnly(s, rec);
-        });
-        benchmark::RegisterBenchmark(("assemble+engine/directional/" + label).c_str(), [&rec = rec](benchmark::State& s) {
-            trellick::assembleAndEngine(s, rec, "directionalMRU");
-        });
+        benchmark::RegisterBenchmark(("assemble/" + label).c_str(),
+                                     [&rec = rec](benchmark::State& s) { trellick::assembleOnly(s, rec); });
+        benchmark::RegisterBenchmark(
+            ("assemble+engine/directional/" + label).c_str(),
+            [&rec = rec](benchmark::State& s) { trellick::assembleAndEngine(s, rec, "directionalMRU"); });
         benchmark::RegisterBenchmark(("assemble+engine/toggle/" + label).c_str(), [&rec = rec](benchmark::State& s) {
             trellick::assembleAndEngine(s, rec, "toggleLastApp");
         });

@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
     }
     for (WindowId w : windows->clientList()) {
         rig.run("xdotool windowactivate --sync " + std::to_string(w));
-        rig::waitFor([&] { return windowTracker->mru().size() > 0 && windowTracker->mru().front().id == w; }, 5.0, pump);
+        rig::waitFor([&] { return windowTracker->mru().size() > 0 && windowTracker->mru().front().id == w; }, 5.0,
+                     pump);
     }
 
     std::vector<double> samples;
@@ -86,9 +87,9 @@ int main(int argc, char** argv) {
         // A toggle swipe: hold, slide 0.2 to the right in 10 ms steps, lift.
         double t = rig::monotonicNow();
         auto frame = [&](float dx) {
-            touch->deliver("pad", {fake::finger(0.40f + dx, 0.5f), fake::finger(0.45f + dx, 0.5f),
-                                   fake::finger(0.50f + dx, 0.5f)},
-                           t);
+            touch->deliver(
+                "pad", {fake::finger(0.40f + dx, 0.5f), fake::finger(0.45f + dx, 0.5f), fake::finger(0.50f + dx, 0.5f)},
+                t);
             t += 0.01;
             pump();
         };

@@ -73,6 +73,8 @@ void AppDelegate::applicationWillTerminate() {
     if (monitor_) monitor_->stop();
 }
 
-void AppDelegate::openSettings() { ++settingsOpenRequests_; }
+void AppDelegate::openSettings() {
+    ++settingsOpenRequests_;
+}
 
 }  // namespace trellick

@@ -28,14 +28,19 @@ namespace {
 
 const char* stateName(GestureState s) {
     switch (s) {
-    case GestureState::idle: return "idle";
-    case GestureState::watching: return "watching";
-    case GestureState::active: return "active";
+    case GestureState::idle:
+        return "idle";
+    case GestureState::watching:
+        return "watching";
+    case GestureState::active:
+        return "active";
     }
     return "idle";
 }
 
-const char* rowName(SwitcherRow r) { return r == SwitcherRow::favourites ? "favourites" : "recents"; }
+const char* rowName(SwitcherRow r) {
+    return r == SwitcherRow::favourites ? "favourites" : "recents";
+}
 
 // Fixed-point with trailing zeros trimmed: stable across platforms and easy to read.
 std::string number(double v) {
@@ -50,11 +55,11 @@ std::string number(double v) {
 }
 
 bool isPreferenceKey(const std::string& key) {
-    for (const char* k : {keys::mode, keys::granularity, keys::enabled, keys::invertDirection, keys::showHUD,
-                          keys::hudStyle, keys::hudLabelStyle, keys::compactPeek, keys::hapticFeedback,
-                          keys::sensitivity, keys::acceleration, keys::cancelDistance, keys::flickRevealDelay,
-                          keys::flickVelocity, keys::favouritesEnabled, keys::favouriteApps, keys::onboarded,
-                          keys::usageCounts}) {
+    for (const char* k :
+         {keys::mode, keys::granularity, keys::enabled, keys::invertDirection, keys::showHUD, keys::hudStyle,
+          keys::hudLabelStyle, keys::compactPeek, keys::hapticFeedback, keys::sensitivity, keys::acceleration,
+          keys::cancelDistance, keys::flickRevealDelay, keys::flickVelocity, keys::favouritesEnabled,
+          keys::favouriteApps, keys::onboarded, keys::usageCounts}) {
         if (key == k) return true;
     }
     return false;
@@ -103,7 +108,8 @@ public:
     void setCancelProgress(double p) override { line("cancelProgress", ",\"value\":" + number(p)); }
 
     void perform(HapticPattern pattern, HapticTime) override {
-        line("haptic", std::string(",\"kind\":\"") + (pattern == HapticPattern::alignment ? "selection" : "switch") + "\"");
+        line("haptic",
+             std::string(",\"kind\":\"") + (pattern == HapticPattern::alignment ? "selection" : "switch") + "\"");
     }
 
 private:
@@ -173,7 +179,9 @@ void GestureRun::escape(double t) {
     queue_->runPending();
 }
 
-void GestureRun::finish() { queue_->drain(); }
+void GestureRun::finish() {
+    queue_->drain();
+}
 
 // ---- The command ----
 
@@ -206,7 +214,8 @@ int parseDebugOptions(const std::vector<std::string>& args, GestureRun::Options&
             auto eq = v.find('=');
             if (eq == std::string::npos || eq == 0) return usageError("--set needs KEY=VALUE, got '" + v + "'");
             std::string key = v.substr(0, eq), text = v.substr(eq + 1);
-            if (!isPreferenceKey(key)) return usageError("'" + key + "' is not a preference key (such as trellick.mode)");
+            if (!isPreferenceKey(key))
+                return usageError("'" + key + "' is not a preference key (such as trellick.mode)");
             // VALUE is JSON when it parses as JSON, else a string.
             QJsonParseError err;
             auto doc = QJsonDocument::fromJson(QByteArray::fromStdString("[" + text + "]"), &err);

@@ -17,8 +17,8 @@ namespace trellick {
 class GestureRun {
 public:
     struct Options {
-        int recents = 5;     // entries of the recency list
-        int favourites = 0;  // pinned favourites, all resolving
+        int recents = 5;                                             // entries of the recency list
+        int favourites = 0;                                          // pinned favourites, all resolving
         std::vector<std::pair<std::string, PrefValue>> preferences;  // stored before loading
     };
 

@@ -3,11 +3,11 @@
 // or --replay the live touchpads are read until interrupted. --dump-frames prints the
 // assembled frames in the --frames format instead of the engine's decisions.
 
-#include <csignal>
-#include <cstdio>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
+#include <cstdio>
 #include <deque>
 #include <mutex>
 
@@ -43,8 +43,8 @@ int runReplay(const DebugSource& source, const GestureRun::Options& options) {
         return 2;
     }
     if (source.dumpFrames) {
-        std::printf("# %zu frames of %s (%s); t counts from its first event\n", frames.size(), source.replayFile.c_str(),
-                    rec.device.name.empty() ? "unnamed device" : rec.device.name.c_str());
+        std::printf("# %zu frames of %s (%s); t counts from its first event\n", frames.size(),
+                    source.replayFile.c_str(), rec.device.name.empty() ? "unnamed device" : rec.device.name.c_str());
         for (const auto& f : frames) dumpFrame(f.time, f.fingers);
     } else {
         GestureRun run(options, stdout);
@@ -58,7 +58,9 @@ int runReplay(const DebugSource& source, const GestureRun::Options& options) {
 // ---- Live ----
 
 std::atomic<bool> interrupted{false};
-extern "C" void onInterrupt(int) { interrupted = true; }
+extern "C" void onInterrupt(int) {
+    interrupted = true;
+}
 
 // Work the touch source posts for the main thread, run by the command's loop.
 class LoopQueue : public MainQueue {
@@ -127,7 +129,8 @@ int runLive(const DebugSource& source, const GestureRun::Options& options) {
         for (const auto& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
         return 3;
     }
-    std::fprintf(stderr, "trellick: reading %s; swipe with three fingers, Ctrl-C to stop\n", deviceNames(started).c_str());
+    std::fprintf(stderr, "trellick: reading %s; swipe with three fingers, Ctrl-C to stop\n",
+                 deviceNames(started).c_str());
     for (const auto& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
 
     touchpads->setHotplugHandler([&](const TouchDevice& d, bool added) {

@@ -6,11 +6,18 @@ namespace trellick {
 
 ReplayTouchSource::ReplayTouchSource(std::string name, std::vector<Frame> frames, std::shared_ptr<MainQueue> mainQueue,
                                      std::function<void()> finished)
-    : name_(std::move(name)), frames_(std::move(frames)), mainQueue_(std::move(mainQueue)), finished_(std::move(finished)) {}
+    : name_(std::move(name)),
+      frames_(std::move(frames)),
+      mainQueue_(std::move(mainQueue)),
+      finished_(std::move(finished)) {}
 
-ReplayTouchSource::~ReplayTouchSource() { join(); }
+ReplayTouchSource::~ReplayTouchSource() {
+    join();
+}
 
-std::vector<TouchDevice> ReplayTouchSource::deviceList() { return {TouchDevice{"replay:" + name_, name_}}; }
+std::vector<TouchDevice> ReplayTouchSource::deviceList() {
+    return {TouchDevice{"replay:" + name_, name_}};
+}
 
 bool ReplayTouchSource::startDevice(const TouchDevice&, FrameHandler handler) {
     std::lock_guard lock(m_);
@@ -21,7 +28,9 @@ bool ReplayTouchSource::startDevice(const TouchDevice&, FrameHandler handler) {
     return true;
 }
 
-void ReplayTouchSource::stopDevice(const TouchDevice&) { join(); }
+void ReplayTouchSource::stopDevice(const TouchDevice&) {
+    join();
+}
 
 void ReplayTouchSource::join() {
     {

@@ -45,9 +45,12 @@ struct Options {
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--replay" && i + 1 < argc) o.replayFile = argv[++i];
-        else if (a.rfind("--replay=", 0) == 0) o.replayFile = a.substr(9);
-        else if (a == "--quit-after-replay") o.quitAfterReplay = true;
+        if (a == "--replay" && i + 1 < argc)
+            o.replayFile = argv[++i];
+        else if (a.rfind("--replay=", 0) == 0)
+            o.replayFile = a.substr(9);
+        else if (a == "--quit-after-replay")
+            o.quitAfterReplay = true;
         else {
             std::fprintf(stderr, "trellick: unknown option '%s' (try 'trellick --help')\n", a.c_str());
             return false;
@@ -121,9 +124,10 @@ int runTrayApp(int argc, char** argv) {
     std::shared_ptr<X11Connection> connection;
     Subscription lostSub;
     if (wayland) {
-        std::fputs("trellick: this is a Wayland session: window control is unavailable, so swipes cannot switch "
-                    "windows yet; touchpad input still works.\n",
-                    stderr);
+        std::fputs(
+            "trellick: this is a Wayland session: window control is unavailable, so swipes cannot switch "
+            "windows yet; touchpad input still works.\n",
+            stderr);
         platform.windows = std::make_shared<UnavailableWindowSystem>();
     } else {
         std::string why;
@@ -168,8 +172,10 @@ int runTrayApp(int argc, char** argv) {
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     QObject::connect(quit, &QAction::triggered, &app, &QCoreApplication::quit);
     tray.setContextMenu(&menu);
-    if (QSystemTrayIcon::isSystemTrayAvailable()) tray.show();
-    else std::fputs("trellick: no system tray here; running without a menu (quit with Ctrl+C).\n", stderr);
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        tray.show();
+    else
+        std::fputs("trellick: no system tray here; running without a menu (quit with Ctrl+C).\n", stderr);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate->applicationWillTerminate(); });
     int status = app.exec();

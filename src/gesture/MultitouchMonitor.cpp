@@ -84,7 +84,8 @@ void MultitouchMonitor::mirrorSettings() {
     mirror(s.cancelDistance, [](Shared& sh, double v) { sh.cancelDownThreshold = static_cast<float>(v * 0.3 + 0.15); });
     mirror(s.flickRevealDelay, [](Shared& sh, double v) { sh.flickRevealDelay = v; });
     mirror(s.flickVelocity, [](Shared& sh, double v) { sh.flickVelocity = static_cast<float>(v); });
-    mirror(s.favouriteApps, [](Shared& sh, const std::vector<std::string>& v) { sh.favouritesCount = static_cast<int>(v.size()); });
+    mirror(s.favouriteApps,
+           [](Shared& sh, const std::vector<std::string>& v) { sh.favouritesCount = static_cast<int>(v.size()); });
     mirror(s.favouritesEnabled, [](Shared& sh, bool v) { sh.favouritesEnabled = v; });
 }
 
@@ -463,7 +464,8 @@ void MultitouchMonitor::trackDirectional(float cx, float cy, int numFingers, dou
         focus = SwitcherRow::favourites;
     } else {
         float s = settings.invertDirection ? -accumScaledDx_ : accumScaledDx_;
-        float sDead = s > horizontalBuffer ? s - horizontalBuffer : (s < -horizontalBuffer ? s + horizontalBuffer : 0.0f);
+        float sDead =
+            s > horizontalBuffer ? s - horizontalBuffer : (s < -horizontalBuffer ? s + horizontalBuffer : 0.0f);
         int maxIdx = settings.recentsCount >= 1 ? settings.recentsCount - 1 : std::numeric_limits<int>::max();
         auto stepped = steppedIndex(sDead, settings.stepDistance, maxIdx);
         if (stepped.pin) {

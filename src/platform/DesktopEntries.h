@@ -10,7 +10,7 @@
 namespace trellick {
 
 struct DesktopEntry {
-    std::string id;  // the desktop file id without ".desktop", e.g. "org.gnome.TextEditor"
+    std::string id;    // the desktop file id without ".desktop", e.g. "org.gnome.TextEditor"
     std::string name;  // the localized Name
     std::optional<IconHandle> icon;
 };

@@ -39,19 +39,19 @@ public:
 
     // Reads of the server's current state; each may be called from any thread. A window that
     // has vanished simply yields nothing (or false, 0, empty).
-    virtual std::vector<WindowId> clientList() = 0;                   // _NET_CLIENT_LIST
-    virtual std::optional<WindowId> activeWindow() = 0;               // never 0
+    virtual std::vector<WindowId> clientList() = 0;      // _NET_CLIENT_LIST
+    virtual std::optional<WindowId> activeWindow() = 0;  // never 0
     // The window an application has focus in: its active window when it is active, otherwise
     // its topmost managed window in the stacking order (visible ones before minimised ones).
     virtual std::optional<WindowId> focusedWindow(int pid) = 0;
     // Still managed (in the client list) and of a kind one switches to (normal or dialog).
     virtual bool isAlive(WindowId window) = 0;
     virtual std::optional<WindowKind> kind(WindowId window) = 0;
-    virtual std::optional<std::string> title(WindowId window) = 0;    // _NET_WM_NAME, else WM_NAME
-    virtual std::optional<bool> isMinimised(WindowId window) = 0;     // _NET_WM_STATE_HIDDEN
-    virtual int pid(WindowId window) = 0;                             // _NET_WM_PID, else XRes; 0 unknown
+    virtual std::optional<std::string> title(WindowId window) = 0;  // _NET_WM_NAME, else WM_NAME
+    virtual std::optional<bool> isMinimised(WindowId window) = 0;   // _NET_WM_STATE_HIDDEN
+    virtual int pid(WindowId window) = 0;                           // _NET_WM_PID, else XRes; 0 unknown
     virtual WindowClassHints classHints(WindowId window) = 0;
-    virtual std::optional<IconHandle> icon(WindowId window) = 0;      // _NET_WM_ICON
+    virtual std::optional<IconHandle> icon(WindowId window) = 0;  // _NET_WM_ICON
 
     // Asks the window manager to activate the window (which also de-iconifies it). False when
     // the request could not be made: no window control, or the window is not managed. Whether

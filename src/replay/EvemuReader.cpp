@@ -27,12 +27,15 @@ public:
     // False when the line is not a header line.
     bool header(char kind, std::string_view rest, int line) {
         switch (kind) {
-        case 'N': device_.name = std::string(trim(rest)); return true;
+        case 'N':
+            device_.name = std::string(trim(rest));
+            return true;
         case 'I': {
             auto t = tokens(stripComment(rest));
             if (t.size() != 4) fail(file_, line, "I: needs four hexadecimal numbers (bus vendor product version)");
             for (auto tok : t) {
-                if (!parseInt(tok, 16, 0, 0xffff)) fail(file_, line, "I: '" + std::string(tok) + "' is not a 16-bit hexadecimal number");
+                if (!parseInt(tok, 16, 0, 0xffff))
+                    fail(file_, line, "I: '" + std::string(tok) + "' is not a 16-bit hexadecimal number");
             }
             return true;
         }
@@ -96,7 +99,8 @@ public:
             }
             return true;
         }
-        default: return false;
+        default:
+            return false;
         }
     }
 

@@ -66,7 +66,8 @@ Recording readEvtest(std::string_view text, const std::string& file) {
             auto comma = s.find(',');
             if (comma == std::string_view::npos) fail(file, n, "expected a ',' after the event time");
             auto time = parseTime(trim(s.substr(0, comma)));
-            if (!time) fail(file, n, "'" + std::string(trim(s.substr(0, comma))) + "' is not a time (SECONDS.MICROSECONDS)");
+            if (!time)
+                fail(file, n, "'" + std::string(trim(s.substr(0, comma))) + "' is not a time (SECONDS.MICROSECONDS)");
             s = trim(s.substr(comma + 1));
             std::int64_t type = 0, code = 0, value = 0;
             if (startsWith(s, "type")) {
@@ -87,9 +88,11 @@ Recording readEvtest(std::string_view text, const std::string& file) {
                     code = SYN_MT_REPORT;
                 } else if (s.find("SYN_DROPPED") != std::string_view::npos) {
                     code = SYN_DROPPED;
-                } else if (s.find("SYN_REPORT") != std::string_view::npos || s.find("Report Sync") != std::string_view::npos) {
+                } else if (s.find("SYN_REPORT") != std::string_view::npos ||
+                           s.find("Report Sync") != std::string_view::npos) {
                     code = SYN_REPORT;
-                } else if (s.find("SYN_CONFIG") != std::string_view::npos || s.find("Config Sync") != std::string_view::npos) {
+                } else if (s.find("SYN_CONFIG") != std::string_view::npos ||
+                           s.find("Config Sync") != std::string_view::npos) {
                     code = SYN_CONFIG;
                 } else {
                     fail(file, n, "unrecognised event line");
@@ -106,12 +109,14 @@ Recording readEvtest(std::string_view text, const std::string& file) {
         std::int64_t num = 0;
         if (startsWith(s, "Event type")) {
             s = s.substr(6);
-            if (!takeNumbered(s, "type", 10, num) || num < 0 || num > EV_MAX) fail(file, n, "expected 'Event type N (NAME)'");
+            if (!takeNumbered(s, "type", 10, num) || num < 0 || num > EV_MAX)
+                fail(file, n, "expected 'Event type N (NAME)'");
             headerType = num;
             headerCode = -1;
         } else if (startsWith(s, "Event code")) {
             s = s.substr(6);
-            if (!takeNumbered(s, "code", 10, num) || num < 0 || num > KEY_MAX) fail(file, n, "expected 'Event code N (NAME)'");
+            if (!takeNumbered(s, "code", 10, num) || num < 0 || num > KEY_MAX)
+                fail(file, n, "expected 'Event code N (NAME)'");
             headerCode = num;
             if (headerType == EV_KEY) dev.keys.set(std::size_t(num));
             if (headerType == EV_ABS) {

@@ -44,15 +44,34 @@ void FrameAssembler::reset() {
 
 void FrameAssembler::applyAxis(Contact& c, int code, std::int32_t value) {
     switch (code) {
-    case ABS_MT_TRACKING_ID: c.trackingId = value; break;
-    case ABS_MT_POSITION_X: c.x = value; c.hasX = true; break;
-    case ABS_MT_POSITION_Y: c.y = value; c.hasY = true; break;
-    case ABS_MT_PRESSURE: c.pressure = value; break;
-    case ABS_MT_TOUCH_MAJOR: c.touchMajor = value; break;
-    case ABS_MT_TOUCH_MINOR: c.touchMinor = value; break;
-    case ABS_MT_DISTANCE: c.distance = value; break;
-    case ABS_MT_TOOL_TYPE: c.toolType = value; break;
-    default: break;
+    case ABS_MT_TRACKING_ID:
+        c.trackingId = value;
+        break;
+    case ABS_MT_POSITION_X:
+        c.x = value;
+        c.hasX = true;
+        break;
+    case ABS_MT_POSITION_Y:
+        c.y = value;
+        c.hasY = true;
+        break;
+    case ABS_MT_PRESSURE:
+        c.pressure = value;
+        break;
+    case ABS_MT_TOUCH_MAJOR:
+        c.touchMajor = value;
+        break;
+    case ABS_MT_TOUCH_MINOR:
+        c.touchMinor = value;
+        break;
+    case ABS_MT_DISTANCE:
+        c.distance = value;
+        break;
+    case ABS_MT_TOOL_TYPE:
+        c.toolType = value;
+        break;
+    default:
+        break;
     }
 }
 
@@ -79,13 +98,26 @@ bool FrameAssembler::feed(const InputEvent& e) {
         bool down = e.value != 0;
         int bit = -1;
         switch (e.code) {
-        case BTN_TOUCH: btnTouch_ = down; return false;
-        case BTN_TOOL_FINGER: bit = 0; break;
-        case BTN_TOOL_DOUBLETAP: bit = 1; break;
-        case BTN_TOOL_TRIPLETAP: bit = 2; break;
-        case BTN_TOOL_QUADTAP: bit = 3; break;
-        case BTN_TOOL_QUINTTAP: bit = 4; break;
-        default: return false;
+        case BTN_TOUCH:
+            btnTouch_ = down;
+            return false;
+        case BTN_TOOL_FINGER:
+            bit = 0;
+            break;
+        case BTN_TOOL_DOUBLETAP:
+            bit = 1;
+            break;
+        case BTN_TOOL_TRIPLETAP:
+            bit = 2;
+            break;
+        case BTN_TOOL_QUADTAP:
+            bit = 3;
+            break;
+        case BTN_TOOL_QUINTTAP:
+            bit = 4;
+            break;
+        default:
+            return false;
         }
         if (down) {
             tools_ |= std::uint8_t(1u << bit);

@@ -85,12 +85,18 @@ void event(std::ostream& out, double t, int type, int code, int value) {
 // The BTN_TOOL_* key that stands for n fingers (0 for none).
 int toolFor(int n) {
     switch (n) {
-    case 0: return 0;
-    case 1: return BTN_TOOL_FINGER;
-    case 2: return BTN_TOOL_DOUBLETAP;
-    case 3: return BTN_TOOL_TRIPLETAP;
-    case 4: return BTN_TOOL_QUADTAP;
-    default: return BTN_TOOL_QUINTTAP;
+    case 0:
+        return 0;
+    case 1:
+        return BTN_TOOL_FINGER;
+    case 2:
+        return BTN_TOOL_DOUBLETAP;
+    case 3:
+        return BTN_TOOL_TRIPLETAP;
+    case 4:
+        return BTN_TOOL_QUADTAP;
+    default:
+        return BTN_TOOL_QUINTTAP;
     }
 }
 
@@ -100,8 +106,8 @@ void mask(std::ostream& out, int type, const std::vector<int>& codes, int bytes)
     for (int c : codes) b[std::size_t(c / 8)] |= 1u << (c % 8);
     for (int i = 0; i < bytes; i += 8) {
         char buf[64];
-        std::snprintf(buf, sizeof buf, "B: %02x %02x %02x %02x %02x %02x %02x %02x %02x\n", type, b[i], b[i + 1], b[i + 2],
-                      b[i + 3], b[i + 4], b[i + 5], b[i + 6], b[i + 7]);
+        std::snprintf(buf, sizeof buf, "B: %02x %02x %02x %02x %02x %02x %02x %02x %02x\n", type, b[i], b[i + 1],
+                      b[i + 2], b[i + 3], b[i + 4], b[i + 5], b[i + 6], b[i + 7]);
         out << buf;
     }
 }
@@ -121,14 +127,20 @@ void writeEvemu(std::ostream& out, const std::vector<Frame>& frames, const Synth
     out << "P: 05 00 00 00 00 00 00 00\n";  // pointer, button pad
     mask(out, EV_SYN, {SYN_REPORT, SYN_DROPPED}, 8);
     mask(out, EV_KEY,
-         {BTN_LEFT, BTN_TOOL_FINGER, BTN_TOOL_QUINTTAP, BTN_TOUCH, BTN_TOOL_DOUBLETAP, BTN_TOOL_TRIPLETAP, BTN_TOOL_QUADTAP},
+         {BTN_LEFT, BTN_TOOL_FINGER, BTN_TOOL_QUINTTAP, BTN_TOUCH, BTN_TOOL_DOUBLETAP, BTN_TOOL_TRIPLETAP,
+          BTN_TOOL_QUADTAP},
          96);
     mask(out, EV_ABS, {ABS_X, ABS_Y, ABS_MT_SLOT, ABS_MT_POSITION_X, ABS_MT_POSITION_Y, ABS_MT_TRACKING_ID}, 8);
     char buf[96];
-    for (auto [code, max] : {std::pair{ABS_X, pad.width}, {ABS_Y, pad.height}, {ABS_MT_SLOT, pad.slotCount - 1},
-                             {ABS_MT_POSITION_X, pad.width}, {ABS_MT_POSITION_Y, pad.height}, {ABS_MT_TRACKING_ID, 65535}}) {
-        std::snprintf(buf, sizeof buf, "A: %02x 0 %d 0 0 %d\n", code, max,
-                      code == ABS_X || code == ABS_MT_POSITION_X || code == ABS_Y || code == ABS_MT_POSITION_Y ? 30 : 0);
+    for (auto [code, max] : {std::pair{ABS_X, pad.width},
+                             {ABS_Y, pad.height},
+                             {ABS_MT_SLOT, pad.slotCount - 1},
+                             {ABS_MT_POSITION_X, pad.width},
+                             {ABS_MT_POSITION_Y, pad.height},
+                             {ABS_MT_TRACKING_ID, 65535}}) {
+        std::snprintf(
+            buf, sizeof buf, "A: %02x 0 %d 0 0 %d\n", code, max,
+            code == ABS_X || code == ABS_MT_POSITION_X || code == ABS_Y || code == ABS_MT_POSITION_Y ? 30 : 0);
         out << buf;
     }
 

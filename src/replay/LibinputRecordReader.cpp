@@ -22,7 +22,8 @@ int lineOf(const YAML::Node& node) {
     return mark.is_null() ? 0 : mark.line + 1;
 }
 
-std::int64_t intOf(const YAML::Node& node, std::int64_t lo, std::int64_t hi, const std::string& file, const char* what) {
+std::int64_t intOf(const YAML::Node& node, std::int64_t lo, std::int64_t hi, const std::string& file,
+                   const char* what) {
     if (!node.IsScalar()) fail(file, lineOf(node), std::string(what) + " must be a number");
     auto v = parseInt(trim(node.Scalar()), 10, lo, hi);
     if (!v) fail(file, lineOf(node), std::string(what) + " '" + node.Scalar() + "' is not a number in range");
@@ -47,7 +48,8 @@ void readDevice(const YAML::Node& evdev, DeviceInfo& dev, const std::string& fil
         }
     }
     if (auto absinfo = evdev["absinfo"]; absinfo) {
-        if (!absinfo.IsMap()) fail(file, lineOf(absinfo), "'absinfo' must map axis codes to [min, max, fuzz, flat, resolution]");
+        if (!absinfo.IsMap())
+            fail(file, lineOf(absinfo), "'absinfo' must map axis codes to [min, max, fuzz, flat, resolution]");
         for (auto it = absinfo.begin(); it != absinfo.end(); ++it) {
             const YAML::Node key = it->first;
             const YAML::Node v = it->second;

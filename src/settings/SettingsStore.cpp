@@ -7,33 +7,42 @@ namespace trellick {
 
 const char* rawValue(SwitchMode v) {
     switch (v) {
-        case SwitchMode::directionalMRU: return "directionalMRU";
-        case SwitchMode::toggleLastApp: return "toggleLastApp";
+    case SwitchMode::directionalMRU:
+        return "directionalMRU";
+    case SwitchMode::toggleLastApp:
+        return "toggleLastApp";
     }
     return "directionalMRU";
 }
 
 const char* rawValue(Granularity v) {
     switch (v) {
-        case Granularity::window: return "window";
-        case Granularity::app: return "app";
+    case Granularity::window:
+        return "window";
+    case Granularity::app:
+        return "app";
     }
     return "window";
 }
 
 const char* rawValue(HUDStyle v) {
     switch (v) {
-        case HUDStyle::modern: return "modern";
-        case HUDStyle::classic: return "classic";
-        case HUDStyle::windows95: return "windows95";
+    case HUDStyle::modern:
+        return "modern";
+    case HUDStyle::classic:
+        return "classic";
+    case HUDStyle::windows95:
+        return "windows95";
     }
     return "modern";
 }
 
 const char* rawValue(HUDLabelStyle v) {
     switch (v) {
-        case HUDLabelStyle::caption: return "caption";
-        case HUDLabelStyle::perIcon: return "perIcon";
+    case HUDLabelStyle::caption:
+        return "caption";
+    case HUDLabelStyle::perIcon:
+        return "perIcon";
     }
     return "caption";
 }

@@ -85,7 +85,7 @@ public:
     Setting<double> flickVelocity;
     Setting<bool> favouritesEnabled;
     Setting<std::vector<std::string>> favouriteApps;
-    Setting<bool> launchAtLogin;  // not persisted: assignment calls LoginItem::setEnabled
+    Setting<bool> launchAtLogin;                          // not persisted: assignment calls LoginItem::setEnabled
     Observable<std::optional<std::string>> requestedTab;  // not persisted
 
     void addFavourite(const std::string& bundleID);

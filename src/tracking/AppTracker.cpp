@@ -27,9 +27,8 @@ void AppTracker::record(const RunningApp& app) {
     std::erase(mru_, pid);
     mru_.insert(mru_.begin(), pid);
     if (mru_.size() > static_cast<std::size_t>(maxDepth)) mru_.resize(maxDepth);
-    std::erase_if(titleCache_, [this](const auto& kv) {
-        return std::find(mru_.begin(), mru_.end(), kv.first) == mru_.end();
-    });
+    std::erase_if(titleCache_,
+                  [this](const auto& kv) { return std::find(mru_.begin(), mru_.end(), kv.first) == mru_.end(); });
     refreshTitle(pid);
     publishMRU();
 }
@@ -46,8 +45,10 @@ void AppTracker::refreshTitle(int pid) {
             auto self = weak.lock();
             if (!self) return;
             if (std::find(self->mru_.begin(), self->mru_.end(), pid) == self->mru_.end()) return;
-            if (title) self->titleCache_[pid] = *title;
-            else self->titleCache_.erase(pid);
+            if (title)
+                self->titleCache_[pid] = *title;
+            else
+                self->titleCache_.erase(pid);
         });
     });
 }
@@ -82,7 +83,9 @@ std::optional<RunningApp> AppTracker::previousApp() {
     return std::nullopt;
 }
 
-void AppTracker::activateApp(Workspace& workspace, int pid) { workspace.activateApp(pid); }
+void AppTracker::activateApp(Workspace& workspace, int pid) {
+    workspace.activateApp(pid);
+}
 
 void AppTracker::activatePrevious() {
     if (auto app = previousApp()) activateApp(*d_.workspace, app->pid);

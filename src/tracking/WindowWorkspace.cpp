@@ -18,7 +18,8 @@ bool endsWith(const std::string& s, const std::string& suffix) {
 std::string unescapeUnit(const std::string& s) {
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' && std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
+        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
             std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
             out += static_cast<char>(std::stoi(s.substr(i + 2, 2), nullptr, 16));
             i += 3;
@@ -36,8 +37,7 @@ bool allDigits(const std::string& s) {
 }  // namespace
 
 std::shared_ptr<WindowWorkspace> WindowWorkspace::create(std::shared_ptr<WindowSystem> windows,
-                                                         std::shared_ptr<DesktopEntries> entries,
-                                                         CgroupReader cgroup) {
+                                                         std::shared_ptr<DesktopEntries> entries, CgroupReader cgroup) {
     std::shared_ptr<WindowWorkspace> ws(new WindowWorkspace(std::move(windows), std::move(entries), std::move(cgroup)));
     std::weak_ptr<WindowWorkspace> weak = ws;
     ws->listSub_ = ws->windows_->onClientListChanged([weak] {
@@ -149,10 +149,14 @@ std::vector<std::string> WindowWorkspace::cgroupCandidates(const std::string& cg
     if (unit.rfind("app-", 0) != 0) return {};
     unit = unit.substr(4);
     bool scope = endsWith(unit, ".scope");
-    if (scope) unit.resize(unit.size() - 6);
-    else if (endsWith(unit, ".service")) unit.resize(unit.size() - 8);
-    else if (endsWith(unit, ".slice")) unit.resize(unit.size() - 6);
-    else return {};
+    if (scope)
+        unit.resize(unit.size() - 6);
+    else if (endsWith(unit, ".service"))
+        unit.resize(unit.size() - 8);
+    else if (endsWith(unit, ".slice"))
+        unit.resize(unit.size() - 6);
+    else
+        return {};
     if (auto at = unit.find('@'); at != std::string::npos) unit.resize(at);
     // A scope ends in "-RANDOM" (digits or a hex string); a service never does.
     if (scope) {
@@ -210,12 +214,16 @@ std::optional<AppLocation> WindowWorkspace::locate(const std::string& bundleID) 
     return AppLocation{entry->name, entry->icon};
 }
 
-bool WindowWorkspace::launch(const std::string& bundleID) { return entries_->launch(bundleID); }
+bool WindowWorkspace::launch(const std::string& bundleID) {
+    return entries_->launch(bundleID);
+}
 
 Subscription WindowWorkspace::onActivated(std::function<void(const RunningApp&)> handler) {
     return activated_.connect(std::move(handler));
 }
-Subscription WindowWorkspace::onLaunched(std::function<void(int)> handler) { return launched_.connect(std::move(handler)); }
+Subscription WindowWorkspace::onLaunched(std::function<void(int)> handler) {
+    return launched_.connect(std::move(handler));
+}
 Subscription WindowWorkspace::onTerminated(std::function<void(int)> handler) {
     return terminated_.connect(std::move(handler));
 }

@@ -60,7 +60,8 @@ protected:
     bool connected() {
         char own[16];
         std::snprintf(own, sizeof own, "0x%x ", conn->ownWindow());
-        std::string cmd = "xwininfo -root -children | grep 'Trellick window tracking' | grep -vq '" + std::string(own) + "'";
+        std::string cmd =
+            "xwininfo -root -children | grep 'Trellick window tracking' | grep -vq '" + std::string(own) + "'";
         return waitFor([&] { return rig.run(cmd) == 0; }, 10.0);
     }
     // Waits for trellick to end and checks that it exited with `code`.
@@ -124,8 +125,8 @@ TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesN
     WindowId a = open("AlphaWin"), b = open("BetaWin");
     focus(a);
     focus(b);
-    launch(R"({"trellick.mode": "toggleLastApp", "trellick.onboarded": true})", 0.5, 10, 0.02,
-           {"--quit-after-replay"}, {{"XDG_SESSION_TYPE", "wayland"}});
+    launch(R"({"trellick.mode": "toggleLastApp", "trellick.onboarded": true})", 0.5, 10, 0.02, {"--quit-after-replay"},
+           {{"XDG_SESSION_TYPE", "wayland"}});
     expectExit(0);
     EXPECT_NE(stderrText().find("window control is unavailable"), std::string::npos) << stderrText();
     EXPECT_EQ(windows->activeWindow(), b);

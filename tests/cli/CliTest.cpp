@@ -13,7 +13,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result { int status; std::string out, err; };
+struct Result {
+    int status;
+    std::string out, err;
+};
 
 std::string slurp(const fs::path& path) {
     std::stringstream s;
@@ -32,13 +35,15 @@ fs::path scratch(const std::string& name) {
 }
 
 Result run(const std::string& args) {
-    std::string cmd = std::string(TRELLICK_BINARY) + " " + args + " >" + scratch("out").string() + " 2>" +
-                      scratch("err").string();
+    std::string cmd =
+        std::string(TRELLICK_BINARY) + " " + args + " >" + scratch("out").string() + " 2>" + scratch("err").string();
     int raw = std::system(cmd.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(scratch("out")), slurp(scratch("err"))};
 }
 
-std::string example(const std::string& name) { return std::string(TRELLICK_SOURCE_DIR) + "/examples/" + name; }
+std::string example(const std::string& name) {
+    return std::string(TRELLICK_SOURCE_DIR) + "/examples/" + name;
+}
 
 std::string scenario(const std::string& text) {
     static int n = 0;
@@ -59,8 +64,10 @@ TEST(Cli, HelpAndVersion) {
 
 // The output is a contract that users and recordings are checked with: it must stay stable.
 TEST(Cli, ExampleScenariosGiveTheRecordedDecisions) {
-    for (auto [frames, options] : {std::pair{"directional-walk", ""}, {"toggle-swipe", "--set trellick.mode=toggleLastApp"},
-                                   {"pull-down-cancel", ""}, {"favourites", "--favourites 2"}}) {
+    for (auto [frames, options] : {std::pair{"directional-walk", ""},
+                                   {"toggle-swipe", "--set trellick.mode=toggleLastApp"},
+                                   {"pull-down-cancel", ""},
+                                   {"favourites", "--favourites 2"}}) {
         auto r = run("debug-gestures --frames " + example(frames + std::string(".frames")) + " " + options);
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, slurp(std::string(TRELLICK_SOURCE_DIR) + "/tests/cli/golden/" + frames + ".jsonl")) << frames;
@@ -68,7 +75,11 @@ TEST(Cli, ExampleScenariosGiveTheRecordedDecisions) {
 }
 
 TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
-    struct Case { const char* text; int line; const char* says; };
+    struct Case {
+        const char* text;
+        int line;
+        const char* says;
+    };
     for (auto c : {Case{"0 0.3 0.5\n0.01 0.3\n", 2, "X Y pairs"},
                    Case{"# comment\n\n0.5 0.3 0.5\n0.4 0.3 0.5\n", 4, "goes backwards"},
                    Case{"0 0.3 zero\n", 1, "not a number"}, Case{"soon 0.3 0.5\n", 1, "not a time"},
@@ -86,7 +97,8 @@ TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_EQ(r.err.rfind("trellick: ", 0), 0u) << args << ": " << r.err;
     }
-    EXPECT_NE(run("debug-gestures --frames /nonexistent/x.frames").err.find("/nonexistent/x.frames"), std::string::npos);
+    EXPECT_NE(run("debug-gestures --frames /nonexistent/x.frames").err.find("/nonexistent/x.frames"),
+              std::string::npos);
 }
 
 TEST(Cli, SetValuesAreJsonWhenTheyParseAndStringsOtherwise) {
@@ -111,7 +123,8 @@ TEST(Cli, EscapeLinesAndAnEmptyList) {
     // No recency list and favourites off: the walk runs, commits nothing.
     r = run("debug-gestures --frames " + example("directional-walk.frames") +
             " --recents 0 --set trellick.favouritesEnabled=false");
-    EXPECT_NE(r.out.find("{\"t\":0.59,\"event\":\"commit\",\"row\":\"recents\",\"index\":-1}"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("{\"t\":0.59,\"event\":\"commit\",\"row\":\"recents\",\"index\":-1}"), std::string::npos)
+        << r.out;
 }
 
 }  // namespace

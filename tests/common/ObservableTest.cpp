@@ -44,7 +44,9 @@ TEST(Observable, ASlotDroppedDuringAnEmissionIsNotCalledLaterInIt) {
     Observable<int> value(0);
     Heard heard;
     std::optional<Subscription> victim, self;
-    Subscription killer = value.subscribe([&](const int& v) { if (v == 1) victim.reset(); });
+    Subscription killer = value.subscribe([&](const int& v) {
+        if (v == 1) victim.reset();
+    });
     victim = value.subscribe(recorder(heard, "victim"));
     self = value.subscribe([&, hear = recorder(heard, "self")](const int& v) {
         hear(v);

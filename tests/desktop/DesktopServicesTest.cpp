@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <ctime>
 #include <map>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "common/Log.h"
@@ -44,7 +44,9 @@ int modeOf(const QString& path) {
 
 class DesktopFilesTest : public ::testing::Test {
 protected:
-    DesktopFilesTest() { log::setSink([this](const std::string&, const std::string& m) { warnings.push_back(m); }); }
+    DesktopFilesTest() {
+        log::setSink([this](const std::string&, const std::string& m) { warnings.push_back(m); });
+    }
     ~DesktopFilesTest() override { log::setSink(nullptr); }
 
     QTemporaryDir tmp;
@@ -61,7 +63,11 @@ TEST_F(DesktopFilesTest, PreferencesOfEveryKindAreSavedByReplacingTheFileWithMod
     QString oldLink = tmp.filePath("old.json");
     ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(oldLink).constData()), 0);
     const std::map<std::string, PrefValue> values = {
-        {"b", false}, {"n", -0.1}, {"big", 1e300}, {"s", "\"Grüße\"\n\\"}, {"null", PrefValue()},
+        {"b", false},
+        {"n", -0.1},
+        {"big", 1e300},
+        {"s", "\"Grüße\"\n\\"},
+        {"null", PrefValue()},
         {"nested", PrefObject{{"list", PrefArray{1, "two", true, PrefValue()}}, {"empty", PrefObject{}}}},
     };
     {
@@ -132,8 +138,10 @@ TEST_F(DesktopFilesTest, AutostartEntryIsReadWrittenWithAQuotedExecLineAndRemove
     XdgAutostartService service(entry, "/opt/My Apps/trel$ick%1\\x");
     EXPECT_FALSE(service.isEnabled());
     const std::vector<std::pair<QByteArray, bool>> cases = {
-        {"[Desktop Entry]\nExec=trellick\nHidden=true\n", false}, {"[Desktop Entry]\nHidden = true\n", false},
-        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false}, {"[Desktop Entry]\nHidden=false\n", true},
+        {"[Desktop Entry]\nExec=trellick\nHidden=true\n", false},
+        {"[Desktop Entry]\nHidden = true\n", false},
+        {"[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n", false},
+        {"[Desktop Entry]\nHidden=false\n", true},
         {"[Desktop Entry]\nExec=trellick\n[Desktop Action x]\nHidden=true\n", true},
         {"# Hidden=true\n[Desktop Entry]\nExec=trellick\n", true},
         {"[Desktop Entry]\nHidden=true\n", false},  // last: registering must replace it

@@ -114,7 +114,8 @@ struct FakeOpener : TouchpadOpener {
 
 // Waits for `done`, running the main queue meanwhile; false if it still fails after 10 s.
 bool eventually(const std::function<bool()>& done, fake::FakeMainQueue* queue = nullptr) {
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10); std::chrono::steady_clock::now() < end;) {
+    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         std::chrono::steady_clock::now() < end;) {
         if (queue) queue->runPending();
         if (done()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -133,7 +134,8 @@ struct Rig {
         double time;
         std::thread::id thread;
     };
-    std::shared_ptr<fake::FakeMainQueue> queue = std::make_shared<fake::FakeMainQueue>(std::make_shared<fake::FakeClock>());
+    std::shared_ptr<fake::FakeMainQueue> queue =
+        std::make_shared<fake::FakeMainQueue>(std::make_shared<fake::FakeClock>());
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
     FakeDiscovery* discovery;
     FakeOpener* opener;
@@ -301,13 +303,20 @@ TEST(TouchSource, TheEngineSeesAnUnpluggedTouchpadAsFingersLifting) {
     fake::FakeLoginItemService loginItems;
     auto trace = std::make_shared<LastState>();
     auto monitor = MultitouchMonitor::create(
-        {.settings = std::make_shared<SettingsStore>(prefs, loginItems), .appTracker = {},
-         .windowTracker = std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"a", "b"}), .favourites = {},
-         .hud = std::make_shared<fake::FakeHUD>(), .diagnostics = rig.diagnostics, .mainQueue = rig.queue,
-         .touchDevices = rig.source, .scrollBlocker = std::make_shared<fake::FakeScrollBlocker>(),
+        {.settings = std::make_shared<SettingsStore>(prefs, loginItems),
+         .appTracker = {},
+         .windowTracker = std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"a", "b"}),
+         .favourites = {},
+         .hud = std::make_shared<fake::FakeHUD>(),
+         .diagnostics = rig.diagnostics,
+         .mainQueue = rig.queue,
+         .touchDevices = rig.source,
+         .scrollBlocker = std::make_shared<fake::FakeScrollBlocker>(),
          .keyMonitor = std::make_shared<fake::FakeKeyMonitor>(),
-         .haptics = std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), std::make_shared<fake::FakeClock>()),
-         .notifications = {}, .trace = trace});
+         .haptics =
+             std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), std::make_shared<fake::FakeClock>()),
+         .notifications = {},
+         .trace = trace});
     ASSERT_TRUE(monitor->start());
     rig.queue->runPending();
     EXPECT_EQ(rig.diagnostics->multitouchDevicesActive.get(), 1);
@@ -325,12 +334,15 @@ TEST(TouchLoop, AHandlerMayRemoveItsDeviceAndDestroyTheLoopOnTheTouchThread) {
     auto [reader, pad] = Pad::make();
     std::atomic<int> calls{0};
     std::atomic<bool> destroyed{false};
-    ASSERT_TRUE(loop->add("pad", std::move(reader), [&](const MTFinger*, int, double) {
-        if (++calls > 1) return;
-        loop->remove("pad");  // mid-delivery, on the touch thread
-        loop.reset();         // and the last owner lets go here
-        destroyed = true;
-    }, nullptr));
+    ASSERT_TRUE(loop->add(
+        "pad", std::move(reader),
+        [&](const MTFinger*, int, double) {
+            if (++calls > 1) return;
+            loop->remove("pad");  // mid-delivery, on the touch thread
+            loop.reset();         // and the last owner lets go here
+            destroyed = true;
+        },
+        nullptr));
     pad->fingers(1, {{1, 1}}).fingers(2, {{2, 2}}).fingers(3, {{3, 3}});
     ASSERT_TRUE(eventually([&] { return destroyed.load(); }));
     EXPECT_EQ(calls, 1);  // removed: the frames already written are not delivered

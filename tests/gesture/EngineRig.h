@@ -13,11 +13,17 @@
 
 namespace trellick::test {
 
-struct Pt { float x, y; };
+struct Pt {
+    float x, y;
+};
 
 // Records the engine's touch-thread and main-thread decisions.
 struct TraceLog : GestureTrace {
-    struct Sel { SwitcherRow row; int index; bool beginning; };
+    struct Sel {
+        SwitcherRow row;
+        int index;
+        bool beginning;
+    };
     std::vector<GestureState> states;
     std::vector<Sel> selects;
     std::vector<std::pair<SwitcherRow, int>> commits;
@@ -39,7 +45,8 @@ struct EngineRig {
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
     std::shared_ptr<fake::FakeSwitcher> windows =
         std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"w0", "w1", "w2", "w3", "w4"});
-    std::shared_ptr<fake::FakeSwitcher> apps = std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"a0", "a1", "a2"});
+    std::shared_ptr<fake::FakeSwitcher> apps =
+        std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"a0", "a1", "a2"});
     std::shared_ptr<fake::FakeFavourites> favourites = std::make_shared<fake::FakeFavourites>();
     std::shared_ptr<fake::FakeHUD> hud = std::make_shared<fake::FakeHUD>();
     std::shared_ptr<fake::FakeHaptics> haptic = std::make_shared<fake::FakeHaptics>();
@@ -55,11 +62,19 @@ struct EngineRig {
         clock->set(0);
         for (auto& [k, v] : preferences) prefs.set(k, v);
         settings = std::make_shared<SettingsStore>(prefs, loginItems);
-        monitor = MultitouchMonitor::create({.settings = settings, .appTracker = apps, .windowTracker = windows,
-                                             .favourites = favourites, .hud = hud, .diagnostics = diagnostics,
-                                             .mainQueue = queue, .touchDevices = touch, .scrollBlocker = blocker,
-                                             .keyMonitor = keys, .haptics = std::make_shared<Haptics>(haptic, clock),
-                                             .notifications = notifications, .trace = trace});
+        monitor = MultitouchMonitor::create({.settings = settings,
+                                             .appTracker = apps,
+                                             .windowTracker = windows,
+                                             .favourites = favourites,
+                                             .hud = hud,
+                                             .diagnostics = diagnostics,
+                                             .mainQueue = queue,
+                                             .touchDevices = touch,
+                                             .scrollBlocker = blocker,
+                                             .keyMonitor = keys,
+                                             .haptics = std::make_shared<Haptics>(haptic, clock),
+                                             .notifications = notifications,
+                                             .trace = trace});
     }
 
     // One frame at time t, then the main queue runs what it posted (and due delayed work).
@@ -76,7 +91,9 @@ struct EngineRig {
         return fs;
     }
     // Three fingers whose centroid is (cx, cy), 0.2 apart.
-    static std::vector<Pt> three(float cx, float cy) { return {{cx - 0.1f, cy}, {cx, cy + 0.02f}, {cx + 0.1f, cy - 0.02f}}; }
+    static std::vector<Pt> three(float cx, float cy) {
+        return {{cx - 0.1f, cy}, {cx, cy + 0.02f}, {cx + 0.1f, cy - 0.02f}};
+    }
     void three(double t, float cx, float cy) { frame(t, three(cx, cy)); }
     void lift(double t) { frame(t, {}); }
     // Puts three fingers down at (cx, cy) at t and lets the gesture become active at t+0.05.

@@ -14,7 +14,9 @@ namespace {
 using S = GestureState;
 const std::pair<std::string, PrefValue> toggle{keys::mode, PrefValue("toggleLastApp")};
 
-std::vector<MTFinger> fingers(float cx) { return EngineRig::fingers(EngineRig::three(cx, 0.5f)); }
+std::vector<MTFinger> fingers(float cx) {
+    return EngineRig::fingers(EngineRig::three(cx, 0.5f));
+}
 
 TEST(StateMachine, OnlyASaneNarrowTouchHeldPastTheSettleTimeBecomesAGesture) {
     EngineRig rig;
@@ -61,10 +63,14 @@ TEST(StateMachine, OnlyASaneNarrowTouchHeldPastTheSettleTimeBecomesAGesture) {
 }
 
 TEST(StateMachine, ToggleFiresOnlyForQuickHorizontalSwipes) {
-    struct Case { float dx, dy; double duration; bool fires, fourthFinger = false, enabled = true; };
-    for (auto c : {Case{0.12f, 0.05f, 0.5, true}, Case{-0.12f, 0.05f, 0.5, true},  // either direction
-                   Case{0.12f, 0.11f, 0.5, false},                                   // 0.11 x 1.2 >= 0.12
-                   Case{0.12f, 0.05f, 0.8, false}, Case{0.095f, 0.0f, 0.5, false},   // too slow, too short
+    struct Case {
+        float dx, dy;
+        double duration;
+        bool fires, fourthFinger = false, enabled = true;
+    };
+    for (auto c : {Case{0.12f, 0.05f, 0.5, true}, Case{-0.12f, 0.05f, 0.5, true},   // either direction
+                   Case{0.12f, 0.11f, 0.5, false},                                  // 0.11 x 1.2 >= 0.12
+                   Case{0.12f, 0.05f, 0.8, false}, Case{0.095f, 0.0f, 0.5, false},  // too slow, too short
                    Case{-0.3f, -0.2f, 0.79, true}, Case{0.2f, 0.0f, 0.3, true, true},
                    Case{0.2f, 0.0f, 0.3, false, false, false}}) {  // switched off: evaluated, never fired
         SCOPED_TRACE(::testing::Message() << "dx " << c.dx << " dy " << c.dy << " for " << c.duration);

@@ -82,7 +82,7 @@ TEST(WalkSelection, TicksAreRateLimitedAndHapticsOrOverlayOffChangeNothingElse) 
         rig->monitor->commitDirectional();
         EXPECT_EQ(rig->windows->activations, std::vector<std::string>{"w3"});
         rig->monitor->updateSelection(Row::recents, 1, true);  // right after the switch tick: none
-        rig->monitor->cancelHaptic(true);                       // an arming's double thud
+        rig->monitor->cancelHaptic(true);                      // an arming's double thud
         rig->queue->runPending();
     }
     noOverlay.settings->hapticFeedback.set(false);  // turned off before the second thud

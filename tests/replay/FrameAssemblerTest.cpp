@@ -45,7 +45,9 @@ struct Stream {
     Stream& report() { return ev(EV_SYN, SYN_REPORT, 0); }
 };
 
-std::vector<Frame> run(const DeviceInfo& d, const Stream& s) { return assembleFrames({{}, d, s.events}); }
+std::vector<Frame> run(const DeviceInfo& d, const Stream& s) {
+    return assembleFrames({{}, d, s.events});
+}
 // Frames as "T: ID@X,Y ID@X,Y / T: ..." (positions to six digits).
 std::string text(const std::vector<Frame>& frames) {
     std::string out;
@@ -70,7 +72,8 @@ TEST(FrameAssembly, ContactsAreTrackedSlotsInSlotOrderKeepingTheirValues) {
     s.at(3).up(0).report();
     s.at(4).slot(0).id(7).report();  // a new touch where the old one left, position unchanged
     auto frames = run(touchpad(), s);
-    EXPECT_EQ(text(frames), "1: 71@0.9,0.2 70@0.1,0.8 / 2: 71@0.9,0.2 70@0.5,0.8 / 3: 70@0.5,0.8 / 4: 7@0.9,0.2 70@0.5,0.8");
+    EXPECT_EQ(text(frames),
+              "1: 71@0.9,0.2 70@0.1,0.8 / 2: 71@0.9,0.2 70@0.5,0.8 / 3: 70@0.5,0.8 / 4: 7@0.9,0.2 70@0.5,0.8");
     const auto& f = frames[0].fingers;
     EXPECT_EQ(f[0].slot, 0);
     EXPECT_EQ(f[1].slot, 2);
@@ -121,9 +124,10 @@ TEST(FrameAssembly, AnnouncedFingersBeyondTheTrackedOnesStandAtTheCentroid) {
     s.at(3).down(0, 3, 200, 100).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_QUINTTAP, 1).report();  // five
     s.at(4).key(BTN_TOUCH, 0).report();  // lifted: the tool button alone makes no contact
     auto frames = run(touchpad(), s);
-    EXPECT_EQ(text(frames), "0: 1@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 / 1: 1@0.2,0.8 2@0.4,0.4 / "
-                            "2: 2@0.4,0.4 -1@0.4,0.4 -1@0.4,0.4 / "
-                            "3: 3@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 -1@0.3,0.6 -1@0.3,0.6 / 4:");
+    EXPECT_EQ(text(frames),
+              "0: 1@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 / 1: 1@0.2,0.8 2@0.4,0.4 / "
+              "2: 2@0.4,0.4 -1@0.4,0.4 -1@0.4,0.4 / "
+              "3: 3@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 -1@0.3,0.6 -1@0.3,0.6 / 4:");
     EXPECT_EQ(frames[0].fingers[2].slot, -1);
 }
 
@@ -143,11 +147,12 @@ TEST(FrameAssembly, ProtocolAListsEachContactAndEveryPacketStandsAlone) {
     Stream s;
     s.pos(100, 100).mtReport().pos(900, 400).mtReport().report();
     s.at(1).pos(120, 100).mtReport().report();  // the second contact left
-    s.at(2).mtReport().report();               // none left
+    s.at(2).mtReport().report();                // none left
     s.at(3).pos(500, 250).abs(ABS_MT_DISTANCE, 2).mtReport().pos(10, 10).mtReport().report();  // one hovers
     EXPECT_EQ(text(run(d, s)), "0: -1@0.1,0.8 -1@0.9,0.2 / 1: -1@0.12,0.8 / 2: / 3: -1@0.01,0.98");
     // A device not declared as protocol A is recognised by its first SYN_MT_REPORT.
-    EXPECT_EQ(text(run(touchpad(false), s)), "0: -1@0.1,0.8 -1@0.9,0.2 / 1: -1@0.12,0.8 / 2: / 3: -1@0.5,0.5 -1@0.01,0.98");
+    EXPECT_EQ(text(run(touchpad(false), s)),
+              "0: -1@0.1,0.8 -1@0.9,0.2 / 1: -1@0.12,0.8 / 2: / 3: -1@0.5,0.5 -1@0.01,0.98");
 }
 
 }  // namespace

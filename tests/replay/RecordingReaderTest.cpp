@@ -121,7 +121,8 @@ devices:
 // evtest run without a device shows its menu first.
 const std::string kEvtestMenu = std::string("No device specified, trying to scan all of /dev/input/event*\n") +
                                 "Available devices:\n/dev/input/event5:\tSynPS/2 Synaptics TouchPad\n"
-                                "Select the device event number [0-5]: 5\n" + kEvtest;
+                                "Select the device event number [0-5]: 5\n" +
+                                kEvtest;
 
 TEST(RecordingReaders, ReadWhatAssemblyNeedsOfTheDeviceAndEveryEvent) {
     struct Case {
@@ -137,13 +138,13 @@ TEST(RecordingReaders, ReadWhatAssemblyNeedsOfTheDeviceAndEveryEvent) {
     // and both spellings of SYN_REPORT. libinput: the touchpad among the devices, entries other
     // than evdev skipped.
     const char* evtestEvents = "0 3 57 31; 0 4 4 589854; 0 0 2 0; 0 0 0 0; 0.01 0 3 0; 0.02 0 0 0";
-    for (const auto& c : {
-             Case{kEvemu, RecordingFormat::evemu, "Test Pad", 100, 1100, false,
-                  "0 3 57 257; 4e-06 3 53 600; 5e-06 3 54 -1; 1.1e-05 1 325 1; 1.2e-05 0 0 0; 0.611382 0 0 0"},
-             Case{kEvtest, RecordingFormat::evtest, "SynPS/2 Synaptics TouchPad", 1472, 5472, true, evtestEvents},
-             Case{kEvtestMenu, RecordingFormat::evtest, "SynPS/2 Synaptics TouchPad", 1472, 5472, true, evtestEvents},
-             Case{kLibinput, RecordingFormat::libinputRecord, "Synaptics TM2668-002", 0, 4089, false,
-                  "0 3 57 1420; 0 3 53 1218; 0 1 325 1; 0 0 0 0; 0.011879 3 53 1330; 0.011879 0 0 0"}}) {
+    for (const auto& c :
+         {Case{kEvemu, RecordingFormat::evemu, "Test Pad", 100, 1100, false,
+               "0 3 57 257; 4e-06 3 53 600; 5e-06 3 54 -1; 1.1e-05 1 325 1; 1.2e-05 0 0 0; 0.611382 0 0 0"},
+          Case{kEvtest, RecordingFormat::evtest, "SynPS/2 Synaptics TouchPad", 1472, 5472, true, evtestEvents},
+          Case{kEvtestMenu, RecordingFormat::evtest, "SynPS/2 Synaptics TouchPad", 1472, 5472, true, evtestEvents},
+          Case{kLibinput, RecordingFormat::libinputRecord, "Synaptics TM2668-002", 0, 4089, false,
+               "0 3 57 1420; 0 3 53 1218; 0 1 325 1; 0 0 0 0; 0.011879 3 53 1330; 0.011879 0 0 0"}}) {
         SCOPED_TRACE(c.text.substr(0, 40));
         auto rec = readRecording(c.text, "f");
         EXPECT_EQ(rec.format, c.format);
@@ -206,8 +207,9 @@ TEST(LoadRecording, TakesMissingRangesFromBesideItElseFromTheGivenDescriptionAnd
         std::ofstream(at(name)) << text;
         return at(name);
     };
-    auto path = write("bare.evemu", "E: 10.000000 0003 0039 1\nE: 10.000000 0003 0035 500\nE: 10.000000 0003 0036 100\n"
-                                    "E: 10.000000 0001 014a 1\nE: 10.000000 0000 0000 0\n");
+    auto path = write("bare.evemu",
+                      "E: 10.000000 0003 0039 1\nE: 10.000000 0003 0035 500\nE: 10.000000 0003 0036 100\n"
+                      "E: 10.000000 0001 014a 1\nE: 10.000000 0000 0000 0\n");
     auto error = [&](const std::string& file, std::optional<std::string> desc = {}) {
         return errorOf([&] { loadRecording(file, desc); });
     };

@@ -21,7 +21,9 @@ std::string slurp(const std::string& path) {
     std::ifstream in(path);
     return {std::istreambuf_iterator<char>(in), {}};
 }
-std::string example(const std::string& name) { return std::string(TRELLICK_SOURCE_DIR) + "/examples/" + name; }
+std::string example(const std::string& name) {
+    return std::string(TRELLICK_SOURCE_DIR) + "/examples/" + name;
+}
 
 class ReplayCommand : public ::testing::Test {
 protected:
@@ -35,7 +37,8 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
     Result run(const std::string& args) {
         std::string out = (dir_ / "out").string(), err = (dir_ / "err").string();
-        int raw = std::system((std::string(TRELLICK_BINARY) + " debug-gestures " + args + " >" + out + " 2>" + err).c_str());
+        int raw =
+            std::system((std::string(TRELLICK_BINARY) + " debug-gestures " + args + " >" + out + " 2>" + err).c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
     }
     std::string write(const std::string& name, const std::string& text) {
@@ -47,7 +50,8 @@ protected:
 TEST_F(ReplayCommand, ARecordingOfAScenarioAndItsDumpedFramesGiveTheScenariosDecisions) {
     for (auto [frames, options] : {std::pair{"directional-walk.frames", ""},
                                    {"toggle-swipe.frames", "--set trellick.mode=toggleLastApp"},
-                                   {"pull-down-cancel.frames", ""}, {"favourites.frames", "--favourites 2"}}) {
+                                   {"pull-down-cancel.frames", ""},
+                                   {"favourites.frames", "--favourites 2"}}) {
         SCOPED_TRACE(frames);
         auto scenario = trellick::input::readFramesText(slurp(example(frames)), frames);
         std::ostringstream evemu;
@@ -72,8 +76,9 @@ TEST_F(ReplayCommand, ProblemsWithTheRecordingStopWithFileLineAndStatus2) {
     EXPECT_TRUE(r.out.empty());
 
     // Ranges the recording lacks, given on the command line.
-    auto bare = write("bare.evemu", "E: 1.000000 0003 0039 1\nE: 1.000000 0003 0035 50\nE: 1.000000 0003 0036 50\n"
-                                    "E: 1.000000 0000 0000 0\n");
+    auto bare = write("bare.evemu",
+                      "E: 1.000000 0003 0039 1\nE: 1.000000 0003 0035 50\nE: 1.000000 0003 0036 50\n"
+                      "E: 1.000000 0000 0000 0\n");
     EXPECT_EQ(run("--replay " + bare).status, 2);
     auto desc = write("pad.desc", "A: 35 0 100 0 0\nA: 36 0 100 0 0\n");
     auto withDesc = run("--replay " + bare + " --device-desc " + desc + " --dump-frames");

@@ -25,7 +25,9 @@ protected:
     }
 };
 
-std::string path(const std::string& name) { return std::string(TRELLICK_RECORDINGS_DIR) + "/" + name; }
+std::string path(const std::string& name) {
+    return std::string(TRELLICK_RECORDINGS_DIR) + "/" + name;
+}
 // A recording's frames, which come in time order and near the pad whatever the pad.
 std::vector<Frame> frames(const std::string& name) {
     auto fr = assembleFrames(loadRecording(path(name)));
@@ -89,7 +91,7 @@ TEST_F(SharedRecordings, ThreeFingerSwipesBuildUpMoveAndLift) {
 TEST_F(SharedRecordings, TwoSlotPadsPalmsAndEvtestOutput) {
     auto three = withCount(frames("evemudev-cypress-3f-press-2slots.evemu"), 3);
     ASSERT_GE(three.size(), 30u);
-    EXPECT_GT(three.back().time - three.front().time, 0.45);  // held about half a second
+    EXPECT_GT(three.back().time - three.front().time, 0.45);       // held about half a second
     for (const auto& f : three) EXPECT_EQ(f.fingers[2].slot, -1);  // stands in at the centroid
     // A palm resting beside a two-finger scroll is a third contact to a pad without palm marks.
     EXPECT_EQ(withCount(frames("cros-link2012-palm-plus-2f-scroll-up.evemu"), 3).size(), 47u);
@@ -125,7 +127,8 @@ TEST_F(SharedRecordings, ThreeFingerSwipesSwitchInDirectionalModeAndQuickOnesTog
                    Case{"cros-veyron_minnie-3f-swipe-left.evemu", 1, false}}) {
         SCOPED_TRACE(c.name);
         auto directional = decide(c.name, "directionalMRU");
-        EXPECT_EQ(directional->trace->commits, (std::vector<std::pair<SwitcherRow, int>>{{SwitcherRow::recents, c.step}}));
+        EXPECT_EQ(directional->trace->commits,
+                  (std::vector<std::pair<SwitcherRow, int>>{{SwitcherRow::recents, c.step}}));
         EXPECT_EQ(directional->windows->activations.size(), 1u);
         auto toggle = decide(c.name, "toggleLastApp");
         EXPECT_EQ(toggle->trace->previous, c.toggles ? 1 : 0);  // quick switches
@@ -140,9 +143,9 @@ TEST_F(SharedRecordings, WideHandsScrollsOneFingerAndStillPressesNeverSwitch) {
         auto orco = decide("cros-orco-3f-swipe-right.evemu", mode);
         EXPECT_TRUE(orco->windows->activations.empty());
         EXPECT_EQ(orco->diagnostics->spreadRejects.get(), 1);
-        for (const char* name : {"cros-cyan-2f-scroll-right.evemu", "cros-x86-alex-2f-scroll-left.evemu",
-                                 "evemudev-synaptics-hp8470p-2f-scroll-horizontal.evemu",
-                                 "cros-link2013-1f-left-to-right.evtest"}) {
+        for (const char* name :
+             {"cros-cyan-2f-scroll-right.evemu", "cros-x86-alex-2f-scroll-left.evemu",
+              "evemudev-synaptics-hp8470p-2f-scroll-horizontal.evemu", "cros-link2013-1f-left-to-right.evtest"}) {
             auto o = decide(name, mode);
             EXPECT_TRUE(o->trace->states.empty()) << name;
             EXPECT_TRUE(o->windows->activations.empty()) << name;

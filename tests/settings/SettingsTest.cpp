@@ -14,7 +14,9 @@ namespace {
 
 using Ids = std::vector<std::string>;
 
-PrefValue array(std::initializer_list<PrefValue> items) { return PrefValue(PrefArray(items)); }
+PrefValue array(std::initializer_list<PrefValue> items) {
+    return PrefValue(PrefArray(items));
+}
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
@@ -37,7 +39,10 @@ TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack)
         {keys::invertDirection, "YES", [](auto& s) { return s.invertDirection(); }},
         {keys::sensitivity, "1", [](auto& s) { return s.sensitivity() == 0.667; }},
         {keys::cancelDistance, true, [](auto& s) { return s.cancelDistance() == 0.06; }},
-        {keys::favouriteApps, array({"a", "b", "c", "d"}), [](auto& s) { return s.favouriteApps() == Ids{"a", "b", "c"}; }},
+        {keys::favouriteApps, array({"a", "b", "c", "d"}),
+         [](auto& s) {
+             return s.favouriteApps() == Ids{"a", "b", "c"};
+         }},
         {keys::favouriteApps, array({"a", "b", "c", 4}), [](auto& s) { return s.favouriteApps().empty(); }},
         {keys::favouriteApps, "a", [](auto& s) { return s.favouriteApps().empty(); }},
     };
@@ -80,7 +85,10 @@ TEST_F(SettingsStoreTest, DefaultsThenEveryAssignmentWritesThroughToItsStore) {
         {[&] { s.flickRevealDelay.set(0.2); }, keys::flickRevealDelay, 0.2},
         {[&] { s.flickVelocity.set(2.5); }, keys::flickVelocity, 2.5},  // equal to the default, still written
         // Direct assignment: no limit, no dedup.
-        {[&] { s.favouriteApps.set({"x", "x", "y", "z"}); }, keys::favouriteApps, array({"x", "x", "y", "z"})},
+        {[&] {
+             s.favouriteApps.set({"x", "x", "y", "z"});
+         },
+         keys::favouriteApps, array({"x", "x", "y", "z"})},
     };
     for (const auto& [assign, key, stored] : assignments) {
         assign();
@@ -128,8 +136,11 @@ TEST_F(SettingsStoreTest, FavouriteOperations) {
 
 TEST_F(SettingsStoreTest, ResetGestureTuningTouchesOnlyTheFiveTuningValuesInOrder) {
     // Stored values are read back unclamped.
-    for (auto [key, v] : {std::pair{keys::sensitivity, 1.5}, {keys::acceleration, 0.2}, {keys::cancelDistance, 0.3},
-                          {keys::flickRevealDelay, 0.4}, {keys::flickVelocity, -3.5}}) {
+    for (auto [key, v] : {std::pair{keys::sensitivity, 1.5},
+                          {keys::acceleration, 0.2},
+                          {keys::cancelDistance, 0.3},
+                          {keys::flickRevealDelay, 0.4},
+                          {keys::flickVelocity, -3.5}}) {
         prefs.set(key, v);
     }
     SettingsStore s(prefs, login);
@@ -146,9 +157,9 @@ TEST_F(SettingsStoreTest, ResetGestureTuningTouchesOnlyTheFiveTuningValuesInOrde
 
 TEST(PreferenceReads, LenientBoolReadsLikeTheCocoaStringConversion) {
     const std::vector<std::pair<PrefValue, bool>> cases = {
-        {true, true},    {false, false},  {1, true},        {0, false},       {-0.5, true},     {"YES", true},
-        {"true", true},  {"  t", true},   {"0042", true},   {"-7", true},     {"0", false},     {"no", false},
-        {"false", false}, {"", false},    {"x1", false},    {PrefValue(), false}, {array({true}), false},
+        {true, true},     {false, false}, {1, true},      {0, false},           {-0.5, true},           {"YES", true},
+        {"true", true},   {"  t", true},  {"0042", true}, {"-7", true},         {"0", false},           {"no", false},
+        {"false", false}, {"", false},    {"x1", false},  {PrefValue(), false}, {array({true}), false},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
         MemoryPreferencesStore store;

@@ -103,7 +103,8 @@ TEST_F(WindowTrackerTest, FocusBuildsTheListAcrossAndWithinApplications) {
     settle();
     EXPECT_EQ(ids(*t), (Ids{mine, b1, a1, a2}));
     EXPECT_EQ(t->observedPids().count(ownPID), 0u);
-    EXPECT_EQ(labels(t->orderedTargets()), (Strings{"trellick|Settings", "Beta|b1 renamed", "Alpha|a1", "Alpha|<none>"}));
+    EXPECT_EQ(labels(t->orderedTargets()),
+              (Strings{"trellick|Settings", "Beta|b1 renamed", "Alpha|a1", "Alpha|<none>"}));
 }
 
 TEST_F(WindowTrackerTest, ClosedWindowsAndQuitAppsArePrunedAndActivatePreviousRaisesMinimisedOnes) {

@@ -36,8 +36,8 @@ struct TrackingWorld {
     template <typename Tracker>
     std::shared_ptr<Tracker> make(bool realWorkers = false) {
         if (!workspace) makeWorkspace();
-        auto t = Tracker::create({workspace, windows, mainQueue, diagnostics,
-                                  realWorkers ? nullptr : background, ownPID});
+        auto t =
+            Tracker::create({workspace, windows, mainQueue, diagnostics, realWorkers ? nullptr : background, ownPID});
         if constexpr (std::is_same_v<Tracker, WindowTracker>) t->start();
         if (!realWorkers) settle();
         return t;
@@ -63,8 +63,7 @@ struct TrackingWorld {
 
     // Runs background work and what it hands back, until both are idle.
     void settle() {
-        while (background->run() + mainQueue->runPending() > 0) {
-        }
+        while (background->run() + mainQueue->runPending() > 0) {}
     }
 };
 

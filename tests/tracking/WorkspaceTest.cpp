@@ -32,9 +32,9 @@ TEST_F(WindowWorkspaceTest, DesktopEntryIdIsFoundTheWayDocksFindIt) {
         {"whatever", "", "org.kde.thing.desktop", "", "org.kde.thing"},
         {"gnome-text-editor", "", "", "", "org.gnome.TextEditor"},  // from its systemd unit
         {"Code-OSS", "", "", "", "code"},                           // StartupWMClass
-        {"XTerm", "", "", "", "xterm"},                              // the file name, ignoring case
-        {"Unlisted", "", "", "", "Unlisted"},                        // no entry: the class name stands in
-        {"", "org.not.installed", "", "xterm", "xterm"},             // a hint without an entry is passed over
+        {"XTerm", "", "", "", "xterm"},                             // the file name, ignoring case
+        {"Unlisted", "", "", "", "Unlisted"},                       // no entry: the class name stands in
+        {"", "org.not.installed", "", "xterm", "xterm"},            // a hint without an entry is passed over
     };
     for (int pid = 1; auto& c : cases) {
         auto w = win(pid++, c.cls, "", WindowKind::normal, c.gtk);
@@ -146,7 +146,8 @@ TEST_F(UsageFavouritesTest, SuggestionsAreMostUsedFirstAndOnlyThoseThatExist) {
     makeWorkspace();
     for (auto id : {"A", "B", "C", "D", "trellick"}) entries->entries[id] = {id, "", ""};
     PrefObject counts;
-    for (auto& [id, n] : std::map<std::string, int>{{"A", 9}, {"B", 5}, {"C", 5}, {"D", 1}, {"trellick", 50}, {"Gone", 7}})
+    for (auto& [id, n] :
+         std::map<std::string, int>{{"A", 9}, {"B", 5}, {"C", 5}, {"D", 1}, {"trellick", 50}, {"Gone", 7}})
         counts[id] = PrefValue(n);
     prefs->set(keys::usageCounts, PrefValue(counts));
     Favourites fav(workspace);
@@ -185,7 +186,7 @@ TEST_F(UsageFavouritesTest, FavouritesResolveRunningThenInstalledAndBringForward
     targets[1].activate();
     EXPECT_EQ(entries->launched, Strings{"org.example.Installed"});
     EXPECT_EQ(workspace->frontmostApp()->bundleID, "org.example.Installed");
-    targets[1].activate();  // running now: no second instance
+    targets[1].activate();                 // running now: no second instance
     fav->activate("org.example.Unknown");  // neither running nor installed: nothing
     EXPECT_EQ(entries->launched.size(), 1u);
 }

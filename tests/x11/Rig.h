@@ -73,7 +73,9 @@ inline int stop(pid_t pid, int sig = SIGTERM) {
     return status;
 }
 
-inline int run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+inline int run(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str());
+}
 
 // The desktop entries every rig test may use; one folder for the whole process because GIO
 // reads XDG_DATA_DIRS once.
@@ -85,11 +87,13 @@ inline const std::string& dataDir() {
             std::ofstream(base + "/applications/" + file) << "[Desktop Entry]\nType=Application\n" << body;
         };
         const std::string helper = TRELLICK_TEST_WINDOW;
-        entry("org.trellick.Alpha.desktop", "Name=Alpha Editor\nIcon=accessories-text-editor\nExec=" + helper +
-                                                " --class AlphaWin --title \"Alpha launched\"\nStartupWMClass=AlphaWin\n");
+        entry("org.trellick.Alpha.desktop",
+              "Name=Alpha Editor\nIcon=accessories-text-editor\nExec=" + helper +
+                  " --class AlphaWin --title \"Alpha launched\"\nStartupWMClass=AlphaWin\n");
         entry("betawin.desktop", "Name=Beta Viewer\nIcon=image-viewer\nExec=" + helper + " --class BetaWin\n");
         entry("org.trellick.Gamma.desktop",
-              "Name=Gamma Mail\nExec=" + helper + " --class GammaWin --title \"Gamma launched\"\nStartupWMClass=GammaWin\n");
+              "Name=Gamma Mail\nExec=" + helper +
+                  " --class GammaWin --title \"Gamma launched\"\nStartupWMClass=GammaWin\n");
         // The system folders stay too: the window manager finds its theme there.
         setenv("XDG_DATA_DIRS", (base + ":/usr/local/share:/usr/share").c_str(), 1);
         setenv("XDG_DATA_HOME", (base + "/home-data").c_str(), 1);
@@ -123,7 +127,8 @@ public:
         int fds[2];
         if (pipe(fds) != 0) return false;
         fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
+        xvfb_ =
+            spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
         close(fds[1]);
         std::string number;
         for (char ch; read(fds[0], &ch, 1) == 1 && ch != '\n';) number += ch;

@@ -17,11 +17,16 @@ int main(int argc, char** argv) {
     bool setPid = true, dock = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--class" && i + 1 < argc) cls = argv[++i];
-        else if (a == "--title" && i + 1 < argc) title = argv[++i];
-        else if (a == "--count" && i + 1 < argc) count = std::atoi(argv[++i]);
-        else if (a == "--no-pid") setPid = false;
-        else if (a == "--dock") dock = true;
+        if (a == "--class" && i + 1 < argc)
+            cls = argv[++i];
+        else if (a == "--title" && i + 1 < argc)
+            title = argv[++i];
+        else if (a == "--count" && i + 1 < argc)
+            count = std::atoi(argv[++i]);
+        else if (a == "--no-pid")
+            setPid = false;
+        else if (a == "--dock")
+            dock = true;
     }
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) return 1;

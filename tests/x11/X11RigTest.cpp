@@ -230,9 +230,12 @@ TEST_F(X11RigTest, UsageCountsAndFavouritesUseRealDesktopEntries) {
     ASSERT_EQ(targets.size(), 2u);
     EXPECT_EQ(targets[0].title, "Gamma Mail");
     targets[0].activate();  // the launched client is not the rig's: it ends with the X server
-    EXPECT_TRUE(waitFor([&] {
-        return std::ranges::any_of(workspace->runningApps(), [](auto& app) { return app.bundleID == "org.trellick.Gamma"; });
-    }, 10.0));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return std::ranges::any_of(workspace->runningApps(),
+                                       [](auto& app) { return app.bundleID == "org.trellick.Gamma"; });
+        },
+        10.0));
     // A running favourite is brought forward instead.
     targets[1].activate();
     EXPECT_TRUE(waitFor([&] { return windows->activeWindow() == a; }));
@@ -249,9 +252,11 @@ TEST_F(X11RigTest, PointerGrabIsHeldExactlyBetweenBeginAndEnd) {
     };
     // Another client's grab succeeds only while we hold none; it keeps it when asked to.
     auto otherGrabs = [&](bool keep = false) {
-        auto* r = xcb_grab_pointer_reply(other, xcb_grab_pointer(other, 0, root, XCB_EVENT_MASK_BUTTON_PRESS,
-                                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE,
-                                                                  XCB_NONE, XCB_CURRENT_TIME), nullptr);
+        auto* r =
+            xcb_grab_pointer_reply(other,
+                                   xcb_grab_pointer(other, 0, root, XCB_EVENT_MASK_BUTTON_PRESS, XCB_GRAB_MODE_ASYNC,
+                                                    XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                                   nullptr);
         bool ok = r && r->status == XCB_GRAB_STATUS_SUCCESS;
         free(r);
         if (ok && !keep) otherReleases();
@@ -284,13 +289,20 @@ TEST_F(X11RigTest, EscapeTypedIntoAnotherWindowCancelsOnlyDuringAWalk) {
     MemoryPreferencesStore store;
     fake::FakeLoginItemService login;
     auto switcher = std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"x", "y"});
-    auto monitor = MultitouchMonitor::create(
-        {.settings = std::make_shared<SettingsStore>(store, login), .appTracker = switcher, .windowTracker = switcher,
-         .favourites = std::make_shared<fake::FakeFavourites>(), .hud = std::make_shared<fake::FakeHUD>(),
-         .diagnostics = diagnostics, .mainQueue = queue, .touchDevices = std::make_shared<fake::FakeTouchDevices>(),
-         .scrollBlocker = std::make_shared<fake::FakeScrollBlocker>(), .keyMonitor = keys,
-         .haptics = std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), clock),
-         .notifications = std::make_shared<NotificationCenter>(), .trace = nullptr});
+    auto monitor =
+        MultitouchMonitor::create({.settings = std::make_shared<SettingsStore>(store, login),
+                                   .appTracker = switcher,
+                                   .windowTracker = switcher,
+                                   .favourites = std::make_shared<fake::FakeFavourites>(),
+                                   .hud = std::make_shared<fake::FakeHUD>(),
+                                   .diagnostics = diagnostics,
+                                   .mainQueue = queue,
+                                   .touchDevices = std::make_shared<fake::FakeTouchDevices>(),
+                                   .scrollBlocker = std::make_shared<fake::FakeScrollBlocker>(),
+                                   .keyMonitor = keys,
+                                   .haptics = std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), clock),
+                                   .notifications = std::make_shared<NotificationCenter>(),
+                                   .trace = nullptr});
     focus(open("AlphaWin", "Alpha"));
     auto press = [&](const std::string& key) {
         rig.run("xdotool key " + key);

@@ -5,9 +5,9 @@
 #include <QSaveFile>
 #include <QStringList>
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace trellick::desktop {
 

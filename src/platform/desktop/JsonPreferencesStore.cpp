@@ -18,7 +18,6 @@ namespace {
 
 constexpr const char* kCategory = "trellick.settings";
 
-
 QJsonValue toJson(const PrefValue& value) {
     if (auto b = value.asBool()) return QJsonValue(*b);
     if (auto d = value.asNumber()) return QJsonValue(*d);
@@ -40,29 +39,35 @@ QJsonValue toJson(const PrefValue& value) {
 
 PrefValue prefValueFromJson(const QJsonValue& json) {
     switch (json.type()) {
-        case QJsonValue::Bool: return PrefValue(json.toBool());
-        case QJsonValue::Double: return PrefValue(json.toDouble());
-        case QJsonValue::String: return PrefValue(json.toString().toStdString());
-        case QJsonValue::Array: {
-            PrefArray array;
-            for (const auto& element : json.toArray()) array.push_back(prefValueFromJson(element));
-            return PrefValue(std::move(array));
-        }
-        case QJsonValue::Object: {
-            PrefObject object;
-            const auto o = json.toObject();
-            for (auto it = o.begin(); it != o.end(); ++it) object[it.key().toStdString()] = prefValueFromJson(it.value());
-            return PrefValue(std::move(object));
-        }
-        case QJsonValue::Null:
-        case QJsonValue::Undefined: break;
+    case QJsonValue::Bool:
+        return PrefValue(json.toBool());
+    case QJsonValue::Double:
+        return PrefValue(json.toDouble());
+    case QJsonValue::String:
+        return PrefValue(json.toString().toStdString());
+    case QJsonValue::Array: {
+        PrefArray array;
+        for (const auto& element : json.toArray()) array.push_back(prefValueFromJson(element));
+        return PrefValue(std::move(array));
+    }
+    case QJsonValue::Object: {
+        PrefObject object;
+        const auto o = json.toObject();
+        for (auto it = o.begin(); it != o.end(); ++it) object[it.key().toStdString()] = prefValueFromJson(it.value());
+        return PrefValue(std::move(object));
+    }
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        break;
     }
     return PrefValue();
 }
 
 JsonPreferencesStore::JsonPreferencesStore() : JsonPreferencesStore(defaultPath()) {}
 
-JsonPreferencesStore::JsonPreferencesStore(QString path) : path_(std::move(path)) { load(); }
+JsonPreferencesStore::JsonPreferencesStore(QString path) : path_(std::move(path)) {
+    load();
+}
 
 JsonPreferencesStore::~JsonPreferencesStore() {
     // A change that could not be written is worth one more try before it is gone.
@@ -118,8 +123,7 @@ void JsonPreferencesStore::load() {
     }
     setAsidePending_ = true;
     warnOnce("Trellick: preferences file " + path_.toStdString() + " " + problem.toStdString() +
-             "; using defaults. It will be kept as " + freeBadPath().toStdString() +
-             " before any setting is saved.");
+             "; using defaults. It will be kept as " + freeBadPath().toStdString() + " before any setting is saved.");
 }
 
 QString JsonPreferencesStore::freeBadPath() const {

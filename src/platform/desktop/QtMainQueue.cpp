@@ -36,7 +36,8 @@ void QtMainQueue::post(std::function<void()> fn) {
 void QtMainQueue::postAfter(double seconds, std::function<void()> fn) {
     // The delay counts from this call, not from when the main thread gets to it.
     double clamped = std::isfinite(seconds) ? std::clamp(seconds, 0.0, INT_MAX / 1000.0) : 0.0;
-    auto deadline = Steady::now() + std::chrono::duration_cast<Steady::duration>(std::chrono::duration<double>(clamped));
+    auto deadline =
+        Steady::now() + std::chrono::duration_cast<Steady::duration>(std::chrono::duration<double>(clamped));
     QObject* context = context_.get();
     auto start = [context, deadline, fn = std::move(fn)]() mutable {
         QTimer::singleShot(millisecondsUntil(deadline), Qt::PreciseTimer, context, std::move(fn));

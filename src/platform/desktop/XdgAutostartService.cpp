@@ -6,9 +6,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 #include "platform/desktop/FileUtil.h"
 
@@ -37,12 +37,18 @@ QString execArgument(const QString& arg) {
     }
     QString escaped;
     for (QChar c : out) {
-        if (c == QLatin1Char('\\')) escaped += QStringLiteral("\\\\");
-        else if (c == QLatin1Char('\n')) escaped += QStringLiteral("\\n");
-        else if (c == QLatin1Char('\t')) escaped += QStringLiteral("\\t");
-        else if (c == QLatin1Char('\r')) escaped += QStringLiteral("\\r");
-        else if (c == QLatin1Char('%')) escaped += QStringLiteral("%%");
-        else escaped += c;
+        if (c == QLatin1Char('\\'))
+            escaped += QStringLiteral("\\\\");
+        else if (c == QLatin1Char('\n'))
+            escaped += QStringLiteral("\\n");
+        else if (c == QLatin1Char('\t'))
+            escaped += QStringLiteral("\\t");
+        else if (c == QLatin1Char('\r'))
+            escaped += QStringLiteral("\\r");
+        else if (c == QLatin1Char('%'))
+            escaped += QStringLiteral("%%");
+        else
+            escaped += c;
     }
     return escaped;
 }

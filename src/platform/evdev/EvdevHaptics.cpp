@@ -21,14 +21,19 @@ struct Strength {
 // A selection tick is a light click, a switch a firm thud.
 Strength strengthOf(HapticPattern p) {
     switch (p) {
-    case HapticPattern::alignment: return {10, 0x5000};
-    case HapticPattern::levelChange: return {25, 0xc000};
-    case HapticPattern::generic: break;
+    case HapticPattern::alignment:
+        return {10, 0x5000};
+    case HapticPattern::levelChange:
+        return {25, 0xc000};
+    case HapticPattern::generic:
+        break;
     }
     return {15, 0x8000};
 }
 
-std::size_t indexOf(HapticPattern p) { return static_cast<std::size_t>(p) % 3; }
+std::size_t indexOf(HapticPattern p) {
+    return static_cast<std::size_t>(p) % 3;
+}
 
 }  // namespace
 

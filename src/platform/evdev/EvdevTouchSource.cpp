@@ -9,7 +9,8 @@ namespace trellick::evdev {
 
 std::shared_ptr<EvdevTouchSource> EvdevTouchSource::create(std::shared_ptr<MainQueue> mainQueue,
                                                            std::weak_ptr<Diagnostics> diagnostics, Backend backend) {
-    std::shared_ptr<EvdevTouchSource> s(new EvdevTouchSource(std::move(mainQueue), std::move(diagnostics), std::move(backend)));
+    std::shared_ptr<EvdevTouchSource> s(
+        new EvdevTouchSource(std::move(mainQueue), std::move(diagnostics), std::move(backend)));
     s->startMonitor();
     return s;
 }
@@ -26,7 +27,9 @@ EvdevTouchSource::EvdevTouchSource(std::shared_ptr<MainQueue> mainQueue, std::we
       backend_(std::move(backend)),
       loop_(backend_.now) {}
 
-EvdevTouchSource::~EvdevTouchSource() { loop_.stop(); }
+EvdevTouchSource::~EvdevTouchSource() {
+    loop_.stop();
+}
 
 std::string EvdevTouchSource::accessWarning(const std::string& devnode) {
     return "Trellick cannot read the touchpad " + devnode +
@@ -95,7 +98,8 @@ void EvdevTouchSource::publishRefused() {
 
 std::vector<TouchDevice> EvdevTouchSource::deviceList() {
     std::vector<TouchDevice> usable;
-    std::vector<TouchpadNode> nodes = backend_.discovery ? backend_.discovery->enumerate() : std::vector<TouchpadNode>{};
+    std::vector<TouchpadNode> nodes =
+        backend_.discovery ? backend_.discovery->enumerate() : std::vector<TouchpadNode>{};
     std::set<std::string> present;
     for (const auto& node : nodes) {
         present.insert(node.devnode);
@@ -141,7 +145,9 @@ void EvdevTouchSource::stopDevice(const TouchDevice& device) {
     opened_.erase(device.id);
 }
 
-void EvdevTouchSource::setHotplugHandler(HotplugHandler handler) { hotplug_ = std::move(handler); }
+void EvdevTouchSource::setHotplugHandler(HotplugHandler handler) {
+    hotplug_ = std::move(handler);
+}
 
 void EvdevTouchSource::rescan() {
     if (!backend_.discovery) return;

@@ -60,7 +60,7 @@ private:
     void noteRefused(const std::string& devnode, bool refused);
     void publishRefused();
     void onChange(const TouchpadChange& change);  // main thread
-    void onGone(const std::string& devnode);       // main thread
+    void onGone(const std::string& devnode);      // main thread
 
     std::shared_ptr<MainQueue> mainQueue_;
     std::weak_ptr<Diagnostics> diagnostics_;
@@ -69,8 +69,8 @@ private:
     HotplugHandler hotplug_;
 
     // Main thread.
-    std::map<std::string, std::string> names_;                            // devnode -> name
-    std::map<std::string, std::unique_ptr<TouchpadReader>> opened_;       // probed, not started
+    std::map<std::string, std::string> names_;                       // devnode -> name
+    std::map<std::string, std::unique_ptr<TouchpadReader>> opened_;  // probed, not started
     std::set<std::string> started_;
     std::set<std::string> refused_;
     std::int64_t publishedRefused_ = -1;

@@ -88,8 +88,7 @@ public:
             const char* action = udev_device_get_action(d);
             bool removal = action && std::strcmp(action, "remove") == 0;
             // A removed device has lost most of its properties: keep any event node.
-            if (removal && udev_device_get_devnode(d) &&
-                std::strncmp(udev_device_get_sysname(d), "event", 5) == 0) {
+            if (removal && udev_device_get_devnode(d) && std::strncmp(udev_device_get_sysname(d), "event", 5) == 0) {
                 out.push_back({TouchpadChange::Kind::removed, {udev_device_get_devnode(d), ""}});
             } else if (!removal && isTouchpadNode(d, node)) {
                 bool add = action && std::strcmp(action, "add") == 0;
@@ -202,7 +201,11 @@ public:
 
 }  // namespace
 
-std::unique_ptr<TouchpadDiscovery> makeUdevDiscovery() { return std::make_unique<UdevDiscovery>(); }
-std::unique_ptr<TouchpadOpener> makeEvdevOpener() { return std::make_unique<EvdevOpener>(); }
+std::unique_ptr<TouchpadDiscovery> makeUdevDiscovery() {
+    return std::make_unique<UdevDiscovery>();
+}
+std::unique_ptr<TouchpadOpener> makeEvdevOpener() {
+    return std::make_unique<EvdevOpener>();
+}
 
 }  // namespace trellick::evdev

@@ -35,7 +35,11 @@ struct TouchLoop::Core : std::enable_shared_from_this<Core> {
         double lastTime = 0;
 
         Device(std::string i, std::unique_ptr<TouchpadReader> r, FrameHandler h, GoneHandler g)
-            : id(std::move(i)), reader(std::move(r)), assembler(reader->info()), handler(std::move(h)), onGone(std::move(g)) {}
+            : id(std::move(i)),
+              reader(std::move(r)),
+              assembler(reader->info()),
+              handler(std::move(h)),
+              onGone(std::move(g)) {}
     };
 
     std::function<double()> now;
@@ -189,7 +193,9 @@ TouchLoop::~TouchLoop() {
     core_->watches.clear();
 }
 
-bool TouchLoop::ok() const { return core_->ok(); }
+bool TouchLoop::ok() const {
+    return core_->ok();
+}
 
 bool TouchLoop::add(const std::string& id, std::unique_ptr<TouchpadReader> reader, FrameHandler handler,
                     GoneHandler onGone) {
@@ -257,7 +263,8 @@ void TouchLoop::stop() {
     {
         std::lock_guard lock(core_->threadLock);
         core_->stopping = true;
-        if (core_->thread.joinable() && core_->thread.get_id() != std::this_thread::get_id()) t = std::move(core_->thread);
+        if (core_->thread.joinable() && core_->thread.get_id() != std::this_thread::get_id())
+            t = std::move(core_->thread);
     }
     if (core_->ok()) core_->wake();
     if (t.joinable()) t.join();

@@ -36,7 +36,9 @@ void FakeWindowSystem::closeSilently(WindowId id) {
     if (active_ == id) active_.reset();
 }
 
-void FakeWindowSystem::notifyClientList() { listChanged_.notify(); }
+void FakeWindowSystem::notifyClientList() {
+    listChanged_.notify();
+}
 
 void FakeWindowSystem::raiseLocked(WindowId id) {
     std::erase(stacking_, id);
@@ -211,7 +213,9 @@ void ManualWorkQueue::async(std::function<void()> fn) {
     items_.push_back(std::move(fn));
 }
 
-int ManualWorkQueue::run() { return runQueued(m_, items_); }
+int ManualWorkQueue::run() {
+    return runQueued(m_, items_);
+}
 
 std::size_t ManualWorkQueue::pending() const {
     std::lock_guard lock(m_);

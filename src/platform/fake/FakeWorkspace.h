@@ -28,12 +28,12 @@ public:
     };
 
     // Test side. Each change notifies at once (the test plays the main thread).
-    WindowId open(Window w);                   // maps it (not focused)
+    WindowId open(Window w);  // maps it (not focused)
     WindowId openAndFocus(Window w);
-    void close(WindowId id);                   // unmanaged; gone
-    void closeSilently(WindowId id);           // gone, but no notification yet (a race)
+    void close(WindowId id);          // unmanaged; gone
+    void closeSilently(WindowId id);  // gone, but no notification yet (a race)
     void notifyClientList();
-    void focus(WindowId id);                   // as if the user clicked it
+    void focus(WindowId id);  // as if the user clicked it
     void setTitle(WindowId id, std::string title);
     void setMinimised(WindowId id, bool minimised);
     void setWindowControl(bool available, bool notify = true);  // the window manager left or came back

@@ -31,7 +31,9 @@ int runQueued(std::mutex& lock, std::deque<std::function<void()>>& queue) {
     }
 }
 
-int FakeMainQueue::runPending() { return runQueued(m_, ready_); }
+int FakeMainQueue::runPending() {
+    return runQueued(m_, ready_);
+}
 
 void FakeMainQueue::advanceTo(double t) {
     runPending();
@@ -111,8 +113,8 @@ std::vector<SwitchTarget> FakeFavourites::targets(const std::vector<std::string>
 }
 
 void FakeHUD::showList(const std::vector<SwitchTarget>& recents, int recentsSelected,
-                       const std::vector<SwitchTarget>& favourites, int favSelected, SwitcherRow focus,
-                       HUDLabelStyle, HUDStyle, bool) {
+                       const std::vector<SwitchTarget>& favourites, int favSelected, SwitcherRow focus, HUDLabelStyle,
+                       HUDStyle, bool) {
     bool placeholder = std::any_of(favourites.begin(), favourites.end(), [](auto& t) { return t.isPlaceholder; });
     shown.push_back({static_cast<int>(recents.size()), recentsSelected, static_cast<int>(favourites.size()),
                      favSelected, focus, placeholder});

@@ -98,8 +98,8 @@ public:
         bool hasPlaceholder;
     };
     void showList(const std::vector<SwitchTarget>& recents, int recentsSelected,
-                  const std::vector<SwitchTarget>& favourites, int favSelected, SwitcherRow focus,
-                  HUDLabelStyle, HUDStyle, bool) override;
+                  const std::vector<SwitchTarget>& favourites, int favSelected, SwitcherRow focus, HUDLabelStyle,
+                  HUDStyle, bool) override;
     void hide() override {
         ++hides;
         visible = false;

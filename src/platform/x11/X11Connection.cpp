@@ -103,11 +103,10 @@ void X11Connection::readLoop() {
         }
         Event ev(raw, free);
         uint8_t type = raw->response_type & 0x7f;
-        if (type == XCB_CLIENT_MESSAGE &&
-            reinterpret_cast<const xcb_client_message_event_t*>(raw)->type == wakeAtom_ && stopping_)
+        if (type == XCB_CLIENT_MESSAGE && reinterpret_cast<const xcb_client_message_event_t*>(raw)->type == wakeAtom_ &&
+            stopping_)
             return;
-        if (type == XCB_PROPERTY_NOTIFY)
-            lastTime_ = reinterpret_cast<const xcb_property_notify_event_t*>(raw)->time;
+        if (type == XCB_PROPERTY_NOTIFY) lastTime_ = reinterpret_cast<const xcb_property_notify_event_t*>(raw)->time;
         mainQueue_->post([weak, ev] {
             if (auto self = weak.lock()) self->events_.notify(ev);
         });

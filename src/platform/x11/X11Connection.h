@@ -40,7 +40,9 @@ public:
     using Event = std::shared_ptr<const xcb_generic_event_t>;
     Subscription onEvent(std::function<void(const Event&)> handler) { return events_.connect(std::move(handler)); }
     // The server went away (delivered once, on the main thread).
-    Subscription onLost(std::function<void()> handler) { return lost_.connect([h = std::move(handler)] { h(); }); }
+    Subscription onLost(std::function<void()> handler) {
+        return lost_.connect([h = std::move(handler)] { h(); });
+    }
 
     // Starts the reader thread. Call once subscribers are in place.
     void startReading();

@@ -46,9 +46,9 @@ void X11ScrollBlocker::setEnabled(bool enabled) {
         return;
     }
     if (grabbed_) return;
-    auto cookie = xcb_grab_pointer(conn_->xcb(), 0, conn_->root(),
-                                   XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE,
-                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME);
+    auto cookie =
+        xcb_grab_pointer(conn_->xcb(), 0, conn_->root(), XCB_EVENT_MASK_BUTTON_PRESS | XCB_EVENT_MASK_BUTTON_RELEASE,
+                         XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME);
     xcb_generic_error_t* err = nullptr;
     auto* reply = xcb_grab_pointer_reply(conn_->xcb(), cookie, &err);
     free(err);

@@ -201,7 +201,7 @@ std::optional<WindowKind> X11WindowSystem::kind(WindowId window) {
     xcb_generic_error_t* err = nullptr;
     auto* reply = xcb_get_property_reply(conn_->xcb(), cookie, &err);
     free(err);
-    if (!reply) return std::nullopt;  // gone
+    if (!reply) return std::nullopt;                     // gone
     std::optional<WindowKind> out = WindowKind::normal;  // no type: a normal window
     if (reply->type == XCB_ATOM_ATOM && reply->format == 32) {
         auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
@@ -259,8 +259,10 @@ int X11WindowSystem::pid(WindowId window) {
     }
     int result = 0;
     auto ids = cardinals(window, aPid_);
-    if (!ids.empty() && ids[0] > 0) result = static_cast<int>(ids[0]);
-    else result = pidFromXRes(window);
+    if (!ids.empty() && ids[0] > 0)
+        result = static_cast<int>(ids[0]);
+    else
+        result = pidFromXRes(window);
     if (result > 0) {
         std::lock_guard lock(pidLock_);
         if (pidCache_.size() > 4096) pidCache_.clear();  // ids are reused; keep it bounded
