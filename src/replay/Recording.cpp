@@ -76,20 +76,19 @@ Recording loadRecording(const std::string& path, const std::optional<std::string
     Recording rec = readRecording(*text, path);
     if (rec.events.empty()) fail(path, 0, "the recording holds no events");
 
-    // Ranges the recording lacks: from <base>.desc beside it, else from the file given.
+    // Ranges and resolutions the recording lacks (positions, and the size and pressure axes
+    // that palm detection judges by): from <base>.desc beside it, else from the file given.
     std::filesystem::path beside(path);
     beside.replace_extension(".desc");
     bool besideRead = false;
-    if (!rec.device.xAxis() || !rec.device.yAxis()) {
+    if (beside.string() != path) {
         std::string err;
-        if (beside.string() != path) {
-            if (auto desc = readFile(beside.string(), err)) {
-                mergeDeclared(rec.device, readDeviceDescription(*desc, beside.string()));
-                besideRead = true;
-            }
+        if (auto desc = readFile(beside.string(), err)) {
+            mergeDeclared(rec.device, readDeviceDescription(*desc, beside.string()));
+            besideRead = true;
         }
     }
-    if ((!rec.device.xAxis() || !rec.device.yAxis()) && deviceDescFile) {
+    if (deviceDescFile) {
         std::string err;
         auto desc = readFile(*deviceDescFile, err);
         if (!desc) fail(*deviceDescFile, 0, "cannot read the device description: " + err);
