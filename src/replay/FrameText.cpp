@@ -68,7 +68,7 @@ std::vector<ScenarioItem> readScenarioText(std::string_view text, const std::str
 std::vector<Frame> readFramesText(std::string_view text, const std::string& file) {
     std::vector<Frame> frames;
     for (auto& item : readScenarioText(text, file)) {
-        if (!item.escape) frames.push_back({item.time, std::move(item.fingers)});
+        if (!item.escape) frames.push_back({item.time, std::move(item.fingers), {}});
     }
     return frames;
 }

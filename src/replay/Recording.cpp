@@ -108,7 +108,7 @@ std::vector<Frame> assembleFrames(const Recording& recording) {
     std::vector<Frame> frames;
     FrameAssembler assembler(recording.device);
     for (const auto& e : recording.events) {
-        if (assembler.feed(e)) frames.push_back({assembler.frameTime(), assembler.frame()});
+        if (assembler.feed(e)) frames.push_back({assembler.frameTime(), assembler.frame(), assembler.rejected()});
     }
     return frames;
 }

@@ -11,6 +11,7 @@
 
 #include "gesture/MTFinger.h"
 #include "replay/InputEvent.h"
+#include "replay/PalmRules.h"
 
 namespace trellick::input {
 
@@ -57,6 +58,7 @@ Recording loadRecording(const std::string& path, const std::optional<std::string
 struct Frame {
     double time = 0;
     std::vector<MTFinger> fingers;
+    std::vector<RejectedContact> rejected;  // touching contacts left out as palms or thumbs
 };
 
 // Every frame of a recording, in order.
