@@ -99,14 +99,6 @@ TEST_F(SharedRecordings, TwoSlotPadsPalmsAndEvtestOutput) {
     auto link2012 = frames("cros-link2012-palm-plus-2f-scroll-up.evemu");
     EXPECT_TRUE(withCount(link2012, 3).empty());
     EXPECT_GE(withCount(link2012, 2).size(), 50u);  // the scroll itself, both fingers kept
-    int flickers = 0;
-    for (const auto& f : link2012) {
-        for (const auto& r : f.rejected) {
-            EXPECT_LT(r.x, 0.25f) << "only the palm, in the lower left, is left out; at " << f.time;
-            flickers += r.evidence == PalmEvidence::flicker;
-        }
-    }
-    EXPECT_GT(flickers, 0);
     // One finger across an events-only evtest capture, scaled by the .desc beside it.
     auto link = frames("cros-link2013-1f-left-to-right.evtest");
     EXPECT_EQ(countSequence(link), (Counts{1, 0}));
