@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cmath>
 
 namespace trellick::input {
 
@@ -190,8 +189,9 @@ bool FrameAssembler::touches(const Contact& c) const {
     return !(hasDistance_ && c.distance != 0);
 }
 
-double FrameAssembler::distance(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const {
-    return std::hypot(double(x1) - double(x0), (double(y1) - double(y0)) * rules_.yScale);
+double FrameAssembler::distance2(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const {
+    double dx = double(x1) - double(x0), dy = (double(y1) - double(y0)) * rules_.yScale;
+    return dx * dx + dy * dy;
 }
 
 std::optional<PalmEvidence> FrameAssembler::sizeOrPressureSaysPalm(const Contact& c) const {
@@ -230,10 +230,10 @@ void FrameAssembler::land(Track& t, std::size_t slot, const Contact& c, double t
 
     // Does it continue a contact that ended close by a moment ago?
     Ended* back = nullptr;
-    double nearest = rules_.flickerRadius;
+    double nearest = rules_.flickerRadius * rules_.flickerRadius;
     for (auto& e : ended_) {
         if (time - e.time > palm::flickerGap) continue;
-        double d = distance(c.x, c.y, e.x, e.y);
+        double d = distance2(c.x, c.y, e.x, e.y);
         if (d <= nearest) {
             nearest = d;
             back = &e;
@@ -280,6 +280,7 @@ void FrameAssembler::judgeSlots(double time) {
     bool padTouched = !hasBtnTouch_ || btnTouch_;
 
     // Starts and ends of contacts, and what each says about itself.
+    int touching = 0, resting = 0;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const Contact& c = slots_[i];
         Track& t = tracks_[i];
@@ -301,13 +302,16 @@ void FrameAssembler::judgeSlots(double time) {
             t.settleBase = c.pressure;
             t.settleSince = time;
         }
-        if (t.resting && distance(c.x, c.y, t.landX, t.landY) >= rules_.still) t.resting = false;
+        if (t.resting && distance2(c.x, c.y, t.landX, t.landY) >= rules_.still * rules_.still) t.resting = false;
         if (auto why = sizeOrPressureSaysPalm(c)) markPalm(t, *why);
+        ++touching;
+        resting += t.resting ? 1 : 0;
     }
+    if (touching == 0) return;
     auto candidate = [](const Track& t) { return t.touching && !t.palm && !t.kernelPalm; };
 
     // Pressure beside the others: each contact against the heaviest settled other one.
-    if (rules_.perContact && rules_.comparePressure) {
+    if (rules_.perContact && rules_.comparePressure && touching > 1) {
         std::int32_t top = 0, second = 0;
         std::size_t topSlot = slots_.size();
         for (std::size_t i = 0; i < slots_.size(); ++i) {
@@ -332,7 +336,7 @@ void FrameAssembler::judgeSlots(double time) {
     }
 
     // Edge contacts that stay put while the others move away are resting hands.
-    for (std::size_t i = 0; i < slots_.size(); ++i) {
+    for (std::size_t i = 0; resting > 0 && i < slots_.size(); ++i) {
         Track& t = tracks_[i];
         if (!candidate(t) || !t.resting) continue;
         for (std::size_t j = 0; j < slots_.size(); ++j) {
@@ -345,7 +349,7 @@ void FrameAssembler::judgeSlots(double time) {
                     fromY = t.anchors[k].y;
                 }
             }
-            if (distance(fromX, fromY, o.lastX, o.lastY) >= rules_.moved) {
+            if (distance2(fromX, fromY, o.lastX, o.lastY) >= rules_.moved * rules_.moved) {
                 markPalm(t, PalmEvidence::edge);
                 break;
             }

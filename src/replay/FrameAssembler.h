@@ -101,7 +101,8 @@ private:
     void end(Track& t, double time);
     std::optional<PalmEvidence> sizeOrPressureSaysPalm(const Contact& c) const;
     void markPalm(Track& t, PalmEvidence why);
-    double distance(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const;
+    // Squared distance in x units.
+    double distance2(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const;
     void reject(const Contact& c, std::int32_t slot, PalmEvidence why, bool thumb, bool first);
     int announcedFingers() const;
     bool touches(const Contact& c) const;
