@@ -159,14 +159,21 @@ std::vector<WindowId> X11WindowSystem::clientList() {
     return {ids.begin(), ids.end()};
 }
 
-// The stacking order is what the recency lists are seeded from when Trellick starts or window
-// control returns: the window manager raises a window when it is activated, so from the top
-// down the stack is the best record of recent use there is before Trellick has seen any
-// activation itself. It spans every desktop (a window of another desktop sits where its last
-// use left it, and activating it switches desktop as at any other time) and keeps minimised
-// windows wherever the manager puts them (the trackers rank those last themselves).
-// _NET_CLIENT_LIST_STACKING is optional in EWMH: without it, _NET_CLIENT_LIST, which lists
-// windows in the order they were mapped, is read newest first, the nearest guess left.
+// Recency at launch. The recency lists learn from activations, so at start (and whenever
+// window control is gained) they would hold the active entry alone and the first swipe would
+// have nowhere to go. A window manager raises the window it activates, so the stacking order,
+// read from the top down, is the best record of recent use there is before Trellick has seen
+// an activation of its own: both trackers seed their lists from it below the active entry
+// (switchable windows of other processes, within the usual limits), and real activations
+// reorder them as before.
+// - It spans every desktop: a window of another desktop stays where its last use left it,
+//   and activating it switches desktop as at any other time.
+// - Minimised windows stay wherever the manager puts them (many lower them to the bottom,
+//   some leave them in place): the trackers rank them after the visible ones themselves.
+// - _NET_CLIENT_LIST_STACKING is optional in EWMH. Without it, _NET_CLIENT_LIST, which lists
+//   windows in the order they were first mapped, is read newest first: the nearest guess left.
+// - A manager that starts after Trellick takes on the existing windows one at a time, so the
+//   trackers seed again at each client-list change until the first focus change.
 std::vector<WindowId> X11WindowSystem::stackingOrder() {
     auto p = property(conn_->root(), aStacking_);
     std::vector<uint32_t> ids = p ? cardinals(*p) : cardinals(conn_->root(), aClientList_);
