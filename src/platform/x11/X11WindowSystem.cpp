@@ -172,6 +172,9 @@ std::vector<WindowId> X11WindowSystem::clientList() {
 //   some leave them in place): the trackers rank them after the visible ones themselves.
 // - _NET_CLIENT_LIST_STACKING is optional in EWMH. Without it, _NET_CLIENT_LIST, which lists
 //   windows in the order they were first mapped, is read newest first: the nearest guess left.
+// - With no active window, or one nobody switches to (a desktop, a panel), the top-most
+//   switchable window heads the lists, as it would had Trellick been running all along:
+//   focus on such windows is never recorded.
 // - A manager that starts after Trellick takes on the existing windows one at a time, so the
 //   trackers seed again at each client-list change until the first focus change.
 std::vector<WindowId> X11WindowSystem::stackingOrder() {
