@@ -36,6 +36,20 @@ bool allDigits(const std::string& s) {
 
 }  // namespace
 
+std::vector<StackedWindow> windowsByStacking(WindowSystem& windows, int ownPID) {
+    std::vector<StackedWindow> shown, minimised;
+    if (!windows.windowControlAvailable()) return shown;
+    for (WindowId w : windows.stackingOrder()) {
+        auto k = windows.kind(w);
+        if (w == 0 || !k || *k == WindowKind::other) continue;
+        int pid = windows.pid(w);
+        if (pid < 1 || pid == ownPID) continue;
+        (windows.isMinimised(w).value_or(false) ? minimised : shown).push_back({w, pid});
+    }
+    shown.insert(shown.end(), minimised.begin(), minimised.end());
+    return shown;
+}
+
 std::shared_ptr<WindowWorkspace> WindowWorkspace::create(std::shared_ptr<WindowSystem> windows,
                                                          std::shared_ptr<DesktopEntries> entries, CgroupReader cgroup) {
     std::shared_ptr<WindowWorkspace> ws(new WindowWorkspace(std::move(windows), std::move(entries), std::move(cgroup)));

@@ -107,6 +107,22 @@ INSTANTIATE_TEST_SUITE_P(Modes, TrayAppSwipeTest,
                          ::testing::Values(Swipe{"toggleLastApp", 10, 0.02, 1}, Swipe{"directionalMRU", 60, 0.004, 0}),
                          [](const auto& info) { return std::string(info.param.mode); });
 
+// Windows focused one after another before Trellick starts: a toggle swipe right after launch
+// goes back to the one focused before the active one, in either granularity.
+class TrayAppFirstSwipeTest : public TrayAppRigTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(TrayAppFirstSwipeTest, AToggleRightAfterLaunchHasSomewhereToGo) {
+    WindowId w[] = {open("AlphaWin"), open("BetaWin"), open("GammaWin"), open("DeltaWin")};
+    for (WindowId x : w) focus(x);
+    launch(std::string(R"({"trellick.mode": "toggleLastApp", "trellick.onboarded": true, "trellick.granularity": ")") +
+               GetParam() + "\"}",
+           0.5, 10, 0.02, {"--quit-after-replay"});
+    expectExit(0);
+    EXPECT_TRUE(waitFor([&] { return windows->activeWindow() == w[2]; }, 2.0)) << stderrText();
+}
+INSTANTIATE_TEST_SUITE_P(Granularity, TrayAppFirstSwipeTest, ::testing::Values("window", "app"),
+                         [](const auto& info) { return std::string(info.param); });
+
 TEST_F(TrayAppRigTest, LosingTheXServerEndsWithAMessage) {
     launch("{}", 60.0, 10, 0.02);
     ASSERT_TRUE(connected()) << stderrText();

@@ -96,6 +96,11 @@ std::vector<WindowId> FakeWindowSystem::clientList() {
     return out;
 }
 
+std::vector<WindowId> FakeWindowSystem::stackingOrder() {
+    std::lock_guard lock(m_);
+    return {stacking_.rbegin(), stacking_.rend()};
+}
+
 std::optional<WindowId> FakeWindowSystem::activeWindow() {
     std::lock_guard lock(m_);
     return active_;

@@ -47,6 +47,7 @@ public:
     // WindowSystem.
     bool windowControlAvailable() override;
     std::vector<WindowId> clientList() override;
+    std::vector<WindowId> stackingOrder() override;
     std::optional<WindowId> activeWindow() override;
     std::optional<WindowId> focusedWindow(int pid) override;
     bool isAlive(WindowId window) override;
