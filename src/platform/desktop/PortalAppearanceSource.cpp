@@ -63,8 +63,13 @@ PortalAppearanceSource::PortalAppearanceSource(const QDBusConnection& bus)
     : bus_(bus), watcher_(kService, bus, QDBusServiceWatcher::WatchForOwnerChange) {
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) app->installEventFilter(this);
     // A portal started later (or restarted) is read afresh; one that quits leaves the palette.
-    connect(&watcher_, &QDBusServiceWatcher::serviceRegistered, this, [this] { readAll(); });
-    connect(&watcher_, &QDBusServiceWatcher::serviceUnregistered, this, [this] { forgetPortal(); });
+    connect(&watcher_, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                if (newOwner.isEmpty())
+                    forgetPortal();
+                else
+                    readAll();
+            });
     bus_.connect(kService, kPath, kInterface, QStringLiteral("SettingChanged"), this,
                  SLOT(settingChanged(QDBusMessage)));
     update();

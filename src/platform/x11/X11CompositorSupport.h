@@ -13,8 +13,7 @@ namespace trellick {
 
 class X11CompositorSupport : public CompositorSupport, public std::enable_shared_from_this<X11CompositorSupport> {
 public:
-    // Reads the current owner and starts watching it. Call before the connection's reader
-    // starts, or changes made meanwhile are heard only at the next one.
+    // Starts watching the selection, then reads its owner: no change in between goes unheard.
     static std::shared_ptr<X11CompositorSupport> create(std::shared_ptr<X11Connection> connection);
 
     bool compositorActive() const override { return active_; }
