@@ -65,6 +65,7 @@ private:
                     CgroupReader cgroup);
     void onActiveWindow(WindowId window);
     RunningApp describe(int pid, WindowId window);
+    void addWindowIcon(RunningApp& app, WindowId window);
     std::optional<std::string> resolveEntryId(int pid, const WindowClassHints& hints);
 
     std::shared_ptr<WindowSystem> windows_;

@@ -330,14 +330,15 @@ WindowClassHints X11WindowSystem::classHints(WindowId window) {
 std::optional<IconHandle> X11WindowSystem::icon(WindowId window) {
     auto p = property(window, aIcon_, 1u << 20);
     if (!p || p->format != 32) return std::nullopt;
-    // Pick the size nearest 64 pixels, preferring larger ones.
+    // Pick the size nearest 128 pixels, preferring larger ones: the overlay draws icons of up
+    // to 56 logical pixels, which is 112 device pixels at a device pixel ratio of 2.
     const auto* d = reinterpret_cast<const uint32_t*>(p->bytes.data());
     std::size_t n = p->bytes.size() / 4, best = n;
     uint32_t bestW = 0, bestH = 0;
     for (std::size_t i = 0; i + 2 <= n;) {
         uint32_t w = d[i], h = d[i + 1];
         if (w == 0 || h == 0 || w > 1024 || h > 1024 || i + 2 + std::size_t(w) * h > n) break;
-        auto score = [](uint32_t s) { return s >= 64 ? s - 64 : (64 - s) * 4; };
+        auto score = [](uint32_t s) { return s >= 128 ? s - 128 : (128 - s) * 4; };
         if (best == n || score(w) < score(bestW)) {
             best = i;
             bestW = w;
