@@ -75,10 +75,9 @@ TEST_F(SettingsStoreTest, AKeyChangedByOthersIsReadByItsRuleAndHeardWithoutWriti
         EXPECT_EQ(heard, 1) << key;
         EXPECT_EQ(store.writes(), 0) << key;
     }
-    MemoryPreferencesStore store;
-    SettingsStore s(store, login);
-    store.changeByOthers(keys::mode, "toggleLastApp");
-    store.changeByOthers(keys::mode, std::nullopt);
+    SettingsStore s(prefs, login);
+    prefs.changeByOthers(keys::mode, "toggleLastApp");
+    prefs.changeByOthers(keys::mode, std::nullopt);
     EXPECT_EQ(s.mode(), SwitchMode::directionalMRU) << "a removed key reads as missing";
 }
 
