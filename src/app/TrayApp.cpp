@@ -18,6 +18,7 @@
 #include "app/AppDelegate.h"
 #include "app/Commands.h"
 #include "app/ReplayTouchSource.h"
+#include "app/TerminationSignals.h"
 #include "app/TrayIcon.h"
 #include "app/UnavailableWindowSystem.h"
 #include "platform/desktop/JsonPreferencesStore.h"
@@ -109,12 +110,15 @@ int runTrayApp(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Trellick");
     QApplication::setQuitOnLastWindowClosed(false);
+    TerminationSignals termination([](int) { QCoreApplication::quit(); });
 
     auto mainQueue = std::make_shared<QtMainQueue>();
     auto clock = std::make_shared<SteadyClock>();
 
     AppDelegate::Platform platform;
-    platform.preferences = std::make_shared<JsonPreferencesStore>();
+    auto preferences = std::make_shared<JsonPreferencesStore>();
+    preferences->startWatching();
+    platform.preferences = preferences;
     platform.loginItems = std::make_shared<XdgAutostartService>();
     platform.mainQueue = mainQueue;
     platform.clock = clock;

@@ -133,6 +133,25 @@ TEST_F(TrayAppRigTest, LosingTheXServerEndsWithAMessage) {
     EXPECT_NE(stderrText().find("X"), std::string::npos) << stderrText();
 }
 
+TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrittenBefore) {
+    // A file where the configuration folder should be: the usage counts cannot be written yet.
+    const std::string config = rig.tmp() + "/blocked-config";
+    std::ofstream(config) << "in the way";
+    launch("{}", 60.0, 10, 0.02, {}, {{"XDG_CONFIG_HOME", config}});
+    ASSERT_TRUE(connected()) << stderrText();
+    WindowId a = open("AlphaWin"), b = open("BetaWin");
+    auto failedToSave = [&] { return stderrText().find("could not save preferences") != std::string::npos; };
+    for (int i = 0; i < 20 && !failedToSave(); ++i) focus(i % 2 ? b : a);
+    ASSERT_TRUE(failedToSave()) << stderrText();
+
+    std::filesystem::remove(config);
+    ::kill(app, SIGTERM);
+    expectExit(0);
+    std::stringstream written;
+    written << std::ifstream(config + "/trellick/preferences.json").rdbuf();
+    EXPECT_NE(written.str().find("\"org.trellick.Alpha\": "), std::string::npos) << written.str() << stderrText();
+}
+
 TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesNothing) {
     launch("{}", 0.1, 10, 0.02, {"--quit-after-replay"}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}});
     expectExit(1);

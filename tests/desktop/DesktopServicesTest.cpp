@@ -76,7 +76,9 @@ TEST_F(DesktopFilesTest, PreferencesOfEveryKindAreSavedByReplacingTheFileWithMod
     }
     EXPECT_EQ(readAll(oldLink), original) << "the old file was rewritten in place instead of replaced";
     EXPECT_EQ(modeOf(path), 0600);
-    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files).size(), 1) << "a temporary file was left behind";
+    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files),
+              QStringList({"preferences.json", "preferences.json.lock"}))
+        << "a temporary file was left behind";
     JsonPreferencesStore reloaded(path);
     for (const auto& [k, v] : values) EXPECT_EQ(reloaded.object(k), v) << k;
     EXPECT_EQ(reloaded.object("trellick.mode"), PrefValue("toggleLastApp"));

@@ -24,9 +24,10 @@ protected:
     fake::FakeLoginItemService login;
 };
 
-TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack) {
-    using Check = std::function<bool(const SettingsStore&)>;
-    const std::vector<std::tuple<const char*, PrefValue, Check>> cases = {
+using Check = std::function<bool(const SettingsStore&)>;
+// A stored value and what a setting makes of it by its read rule.
+std::vector<std::tuple<const char*, PrefValue, Check>> readRuleCases() {
+    return {
         {keys::mode, "toggleLastApp", [](auto& s) { return s.mode() == SwitchMode::toggleLastApp; }},
         {keys::mode, "TOGGLELASTAPP", [](auto& s) { return s.mode() == SwitchMode::directionalMRU; }},
         {keys::granularity, "app", [](auto& s) { return s.granularity() == Granularity::app; }},
@@ -46,6 +47,10 @@ TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack)
         {keys::favouriteApps, array({"a", "b", "c", 4}), [](auto& s) { return s.favouriteApps().empty(); }},
         {keys::favouriteApps, "a", [](auto& s) { return s.favouriteApps().empty(); }},
     };
+}
+
+TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack) {
+    const auto cases = readRuleCases();
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& [key, stored, check] = cases[i];
         MemoryPreferencesStore store;
@@ -55,6 +60,25 @@ TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack)
         EXPECT_EQ(store.writes(), 1) << key;  // whatever was read, the stored value stays
         EXPECT_EQ(store.object(key), stored) << key;
     }
+}
+
+TEST_F(SettingsStoreTest, AKeyChangedByOthersIsReadByItsRuleAndHeardWithoutWritingBack) {
+    const auto cases = readRuleCases();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [key, stored, check] = cases[i];
+        MemoryPreferencesStore store;
+        SettingsStore s(store, login);
+        int heard = 0;
+        auto sub = s.willChange.connect([&] { ++heard; });
+        store.changeByOthers(key, stored);
+        EXPECT_TRUE(check(s)) << key << ", case " << i;
+        EXPECT_EQ(heard, 1) << key;
+        EXPECT_EQ(store.writes(), 0) << key;
+    }
+    SettingsStore s(prefs, login);
+    prefs.changeByOthers(keys::mode, "toggleLastApp");
+    prefs.changeByOthers(keys::mode, std::nullopt);
+    EXPECT_EQ(s.mode(), SwitchMode::directionalMRU) << "a removed key reads as missing";
 }
 
 TEST_F(SettingsStoreTest, DefaultsThenEveryAssignmentWritesThroughToItsStore) {
