@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds one flavour into build/<flavour>: default, asan (address+undefined,
-# everything), tsan (thread, the Qt-free core only).
+# Configures and builds one flavour into build/<flavour>: default, asan (address+undefined
+# with float-cast-overflow, everything), tsan (thread, the Qt-free core only).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-default}
@@ -8,7 +8,7 @@ shift || true
 args=(-G Ninja -S "$root" -B "$root/build/$flavour")
 case "$flavour" in
   default) ;;
-  asan) args+=(-DTRELLICK_SANITIZE=address,undefined -DTRELLICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
+  asan) args+=(-DTRELLICK_SANITIZE=address,undefined,float-cast-overflow -DTRELLICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
   tsan) args+=(-DTRELLICK_SANITIZE=thread -DTRELLICK_CORE_ONLY=ON -DTRELLICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
   fuzz) args+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTRELLICK_CORE_ONLY=ON
                -DTRELLICK_BUILD_FUZZ=ON -DTRELLICK_BUILD_TESTS=OFF -DTRELLICK_BUILD_BENCH=OFF) ;;

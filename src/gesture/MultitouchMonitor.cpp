@@ -24,6 +24,11 @@ Centroid centroidOf(const MTFinger* fingers, int k) {
     return c;
 }
 
+// A converted setting as a float within [lo, hi] (NaN gives lo), so the cast is always defined.
+float limited(double v, double lo, double hi) {
+    return static_cast<float>(v >= lo ? std::min(v, hi) : lo);
+}
+
 // Used when a tracker is missing, so a misconfigured shell cannot crash a gesture.
 class EmptySwitcher : public MRUSwitcher {
 public:
@@ -79,11 +84,21 @@ void MultitouchMonitor::mirrorSettings() {
     mirror(s.enabled, [](Shared& sh, bool v) { sh.enabled = v; });
     mirror(s.mode, [](Shared& sh, SwitchMode v) { sh.mode = v; });
     mirror(s.invertDirection, [](Shared& sh, bool v) { sh.invertDirection = v; });
-    mirror(s.sensitivity, [](Shared& sh, double v) { sh.stepDistance = static_cast<float>((1.0 - v) * 0.12 + 0.04); });
-    mirror(s.acceleration, [](Shared& sh, double v) { sh.accelGain = static_cast<float>(v * 0.7); });
-    mirror(s.cancelDistance, [](Shared& sh, double v) { sh.cancelDownThreshold = static_cast<float>(v * 0.3 + 0.15); });
+    // The settings window offers small ranges, but the file may hold any finite number: each
+    // derived quantity is limited so that the walk stays finite and every division and
+    // float-to-int conversion stays defined (a zero step would flip the selection between the
+    // ends of the row, a negative cancel threshold would make the progress absurd).
+    mirror(s.sensitivity, [](Shared& sh, double v) {
+        sh.stepDistance = limited((1.0 - v) * 0.12 + 0.04, minStepDistance, maxStepDistance);
+    });
+    mirror(s.acceleration, [](Shared& sh, double v) { sh.accelGain = limited(v * 0.7, 0.0, maxAccelGain); });
+    mirror(s.cancelDistance, [](Shared& sh, double v) {
+        sh.cancelDownThreshold = limited(v * 0.3 + 0.15, minCancelThreshold, maxCancelThreshold);
+    });
     mirror(s.flickRevealDelay, [](Shared& sh, double v) { sh.flickRevealDelay = v; });
-    mirror(s.flickVelocity, [](Shared& sh, double v) { sh.flickVelocity = static_cast<float>(v); });
+    mirror(s.flickVelocity, [](Shared& sh, double v) {
+        sh.flickVelocity = limited(v, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
+    });
     mirror(s.favouriteApps,
            [](Shared& sh, const std::vector<std::string>& v) { sh.favouritesCount = static_cast<int>(v.size()); });
     mirror(s.favouritesEnabled, [](Shared& sh, bool v) { sh.favouritesEnabled = v; });
