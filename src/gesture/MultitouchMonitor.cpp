@@ -284,7 +284,15 @@ void MultitouchMonitor::handleFrame(const MTFinger* fingers, int numFingers, dou
 }
 
 void MultitouchMonitor::liftDecision(const Shared& settings) {
-    if (!directionalEngaged_ || directionalCancelled_) return;
+    if (directionalCancelled_) return;
+    // Escape pressed since the last frame: the lift cancels just as the next frame would have,
+    // with no haptic of its own (the Escape path plays none).
+    if (settings.enabled && settings.cancelRequested) {
+        directionalCancelled_ = true;
+        postMain([](MultitouchMonitor& m) { m.cancelDirectional(); });
+        return;
+    }
+    if (!directionalEngaged_) return;
     if (cancelArmed_ || lastVerticalDown_ - cancelBuffer >= settings.cancelDownThreshold) {
         directionalCancelled_ = true;
         bool playHaptic = !cancelArmed_;

@@ -127,4 +127,17 @@ TEST(Cli, EscapeLinesAndAnEmptyList) {
         << r.out;
 }
 
+TEST(Cli, EscapeThenALiftBeforeTheNextFrameCancelsAsThatFrameWould) {
+    // No switch, and no haptic beyond the Escape path's (none).
+    auto golden = slurp(std::string(TRELLICK_SOURCE_DIR) + "/tests/cli/golden/directional-walk.jsonl");
+    const std::string commit =
+        "{\"t\":0.59,\"event\":\"commit\",\"row\":\"recents\",\"index\":2}\n"
+        "{\"t\":0.59,\"event\":\"haptic\",\"kind\":\"switch\"}\n";
+    ASSERT_NE(golden.find(commit), std::string::npos);
+    auto escapeAtLift = slurp(example("directional-walk.frames"));
+    escapeAtLift.replace(escapeAtLift.rfind("0.590"), 5, "0.590 escape\n0.590");
+    auto r = run("debug-gestures --frames " + scenario(escapeAtLift));
+    EXPECT_EQ(r.out, golden.replace(golden.find(commit), commit.size(), "{\"t\":0.59,\"event\":\"cancel\"}\n"));
+}
+
 }  // namespace
