@@ -52,7 +52,12 @@ protected:
                 const std::map<std::string, std::string>& env = {}) {
         std::ofstream(rig.tmp() + "/config/trellick/preferences.json") << preferences;
         writeRecording(rig.tmp() + "/swipe", idle, steps, dx);
-        args.insert(args.begin(), {TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/swipe.evemu"});
+        std::string file = rig.tmp() + "/swipe.evemu";
+        if (scenario) {  // the recording's frames dumped as a scenario
+            std::string dump = TRELLICK_EXECUTABLE " debug-gestures --dump-frames --replay " + file;
+            ASSERT_EQ(std::system((dump + " >" + (file = rig.tmp() + "/swipe.frames")).c_str()), 0);
+        }
+        args.insert(args.begin(), {TRELLICK_EXECUTABLE, "--replay", file});
         app = rig::spawn(args, rig.tmp() + "/trellick.err", env);
         ASSERT_GT(app, 0);
     }
@@ -79,6 +84,7 @@ protected:
     }
 
     pid_t app = -1;
+    bool scenario = false;  // replay the swipe from a scenario file instead of a recording
 };
 
 // A toggle swipe goes back to the previously active window; a slow, held directional slide
@@ -88,12 +94,14 @@ struct Swipe {
     int steps;
     double dx;
     int expected;  // of the windows focused in turn
+    bool scenario = false;
     friend std::ostream& operator<<(std::ostream& out, const Swipe& s) { return out << s.mode; }
 };
 class TrayAppSwipeTest : public TrayAppRigTest, public ::testing::WithParamInterface<Swipe> {};
 
 TEST_P(TrayAppSwipeTest, ReplayedSwipeSwitchesRealWindows) {
     WindowId w[] = {open("AlphaWin"), open("BetaWin"), open("GammaWin")};
+    scenario = GetParam().scenario;
     launch(std::string(R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")") +
                GetParam().mode + "\"}",
            3.0, GetParam().steps, GetParam().dx, {"--quit-after-replay"});
@@ -104,8 +112,11 @@ TEST_P(TrayAppSwipeTest, ReplayedSwipeSwitchesRealWindows) {
     EXPECT_EQ(windows->activeWindow(), w[GetParam().expected]);
 }
 INSTANTIATE_TEST_SUITE_P(Modes, TrayAppSwipeTest,
-                         ::testing::Values(Swipe{"toggleLastApp", 10, 0.02, 1}, Swipe{"directionalMRU", 60, 0.004, 0}),
-                         [](const auto& info) { return std::string(info.param.mode); });
+                         ::testing::Values(Swipe{"toggleLastApp", 10, 0.02, 1}, Swipe{"directionalMRU", 60, 0.004, 0},
+                                           Swipe{"directionalMRU", 60, 0.004, 0, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.mode) + (info.param.scenario ? "FromAScenario" : "");
+                         });
 
 TEST_F(TrayAppRigTest, LosingTheXServerEndsWithAMessage) {
     launch("{}", 60.0, 10, 0.02);
