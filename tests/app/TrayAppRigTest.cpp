@@ -110,6 +110,8 @@ TEST_P(TrayAppSwipeTest, ReplayedSwipeSwitchesRealWindows) {
     for (WindowId x : w) focus(x);
     expectExit(0);
     EXPECT_EQ(windows->activeWindow(), w[GetParam().expected]);
+    for (const char* debug : {"trellick.gesture:", "trellick.tracking:"})  // off unless asked for
+        EXPECT_EQ(stderrText().find(debug), std::string::npos) << stderrText();
 }
 INSTANTIATE_TEST_SUITE_P(Modes, TrayAppSwipeTest,
                          ::testing::Values(Swipe{"toggleLastApp", 10, 0.02, 1}, Swipe{"directionalMRU", 60, 0.004, 0},
@@ -117,6 +119,34 @@ INSTANTIATE_TEST_SUITE_P(Modes, TrayAppSwipeTest,
                          [](const auto& info) {
                              return std::string(info.param.mode) + (info.param.scenario ? "FromAScenario" : "");
                          });
+
+TEST_F(TrayAppRigTest, DebugCategoriesShowTheGestureItsDecisionTheSwitchAndTheRecencyLists) {
+    WindowId a = open("AlphaWin"), b = open("BetaWin");
+    launch(R"({"trellick.mode": "toggleLastApp", "trellick.onboarded": true})", 2.0, 10, 0.02, {"--quit-after-replay"},
+           {{"QT_LOGGING_RULES", "trellick.*.debug=true"}});
+    ASSERT_TRUE(connected()) << stderrText();
+    focus(a);
+    focus(b);
+    expectExit(0);
+    for (const char* line : {"trellick.gesture: touchpad started: ", "trellick.gesture: gesture idle -> watching",
+                             "trellick.gesture: toggle swipe: dx 0.2", "trellick.gesture: switch to the previous entry",
+                             "trellick.tracking: windows, most recent first: "})
+        EXPECT_NE(stderrText().find(line), std::string::npos) << line << "\n" << stderrText();
+}
+
+TEST_F(TrayAppRigTest, WithoutAReadableTouchpadItSaysSoOnceAndThenWaitsQuietly) {
+    app = rig::spawn({TRELLICK_EXECUTABLE}, rig.tmp() + "/trellick.err",
+                     {{"QT_LOGGING_RULES", "trellick.evdev.debug=true"}});
+    ASSERT_TRUE(connected()) << stderrText();
+    waitFor([] { return false; }, 2.0);  // past the launch's retry a second later
+    std::string err = stderrText();
+    if (err.find("trellick.evdev: reading ") != std::string::npos) GTEST_SKIP() << "a touchpad here can be read";
+    int said = 0;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Trellick ", 0) == 0 && line.find("touchpad") != std::string::npos) ++said;
+    EXPECT_EQ(said, 1) << err;
+}
 
 TEST_F(TrayAppRigTest, LosingTheXServerEndsWithAMessage) {
     launch("{}", 60.0, 10, 0.02);
