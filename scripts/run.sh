@@ -3,10 +3,13 @@
 #   In an X11 session: the tray application (arguments are passed on, e.g. --help).
 #   Without a display: what the gesture engine decides as you swipe on the touchpad, or,
 #   with no readable touchpad, a replay of the project's demo recording.
+# Standard output carries only what trellick prints (JSON lines, --help); installing and
+# building report on standard error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh" run
-"$root/scripts/build.sh" default
+"$root/scripts/install-deps.sh" run >&2
+# Only what running needs: the tests and benchmarks wait for test.sh.
+"$root/scripts/build.sh" default --target trellick >&2
 bin="$root/build/default/src/app/trellick"
 if [ $# -gt 0 ]; then exec "$bin" "$@"; fi
 if [ -n "${DISPLAY:-}" ]; then

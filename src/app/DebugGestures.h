@@ -61,9 +61,6 @@ struct DebugSource {
     bool dumpFrames = false;
 };
 
-// Parses the options of the other sources at args[i] (advancing i past any value).
-// Returns 1 when taken, -1 when unknown, 0 when it was bad and already reported.
-int parseMoreDebugOptions(const std::vector<std::string>& args, std::size_t& i, DebugSource& source);
 // Runs a source other than a scenario file (a recording, or the live touchpads).
 int runOtherDebugSource(const DebugSource& source, const GestureRun::Options& options);
 

@@ -21,6 +21,7 @@
 #include "app/TerminationSignals.h"
 #include "app/TrayIcon.h"
 #include "app/UnavailableWindowSystem.h"
+#include "common/Text.h"
 #include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/desktop/QtLogSink.h"
 #include "platform/desktop/QtMainQueue.h"
@@ -31,7 +32,7 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11InputServices.h"
 #include "platform/x11/X11WindowSystem.h"
-#include "replay/Recording.h"
+#include "replay/FrameText.h"
 
 namespace trellick {
 
@@ -46,14 +47,18 @@ struct Options {
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--replay" && i + 1 < argc)
-            o.replayFile = argv[++i];
-        else if (a.rfind("--replay=", 0) == 0)
-            o.replayFile = a.substr(9);
-        else if (a == "--quit-after-replay")
+        if (a == "--replay" || a.rfind("--replay=", 0) == 0) {
+            std::string file = a == "--replay" ? (i + 1 < argc ? argv[++i] : "") : a.substr(9);
+            if (file.empty() || !o.replayFile.empty()) {
+                std::fputs(file.empty() ? "trellick: --replay needs a FILE\n" : "trellick: --replay is given twice\n",
+                           stderr);
+                return false;
+            }
+            o.replayFile = file;
+        } else if (a == "--quit-after-replay") {
             o.quitAfterReplay = true;
-        else {
-            std::fprintf(stderr, "trellick: unknown option '%s' (try 'trellick --help')\n", a.c_str());
+        } else {
+            std::fprintf(stderr, "trellick: unknown option %s (try 'trellick --help')\n", text::quoted(a).c_str());
             return false;
         }
     }
@@ -87,10 +92,9 @@ int runTrayApp(int argc, char** argv) {
     std::vector<ReplayTouchSource::Frame> frames;
     if (!options.replayFile.empty()) {
         try {
-            for (auto& f : input::assembleFrames(input::loadRecording(options.replayFile)))
-                frames.push_back({f.time, std::move(f.fingers)});
+            for (auto& f : input::loadFramesFile(options.replayFile)) frames.push_back({f.time, std::move(f.fingers)});
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "trellick: %s\n", e.what());
+            std::fprintf(stderr, "trellick: %s\n", text::printable(e.what()).c_str());
             return 2;
         }
     }

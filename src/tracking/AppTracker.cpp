@@ -7,6 +7,8 @@
 
 #include "tracking/WindowWorkspace.h"
 
+#include "common/Log.h"
+
 namespace trellick {
 
 std::shared_ptr<AppTracker> AppTracker::create(Deps deps) {
@@ -112,6 +114,7 @@ void AppTracker::publishMRU() {
         auto app = d_.workspace->runningApp(mru_[i]);
         if (app && app->name) names.push_back(*app->name);
     }
+    log::debug(log::tracking, [&] { return "applications, most recent first: " + log::joined(names); });
     std::weak_ptr<AppTracker> weak = weak_from_this();
     std::weak_ptr<Diagnostics> diagnostics = d_.diagnostics;
     d_.mainQueue->post([weak, diagnostics, names = std::move(names)] {

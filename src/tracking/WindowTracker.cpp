@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/Log.h"
 #include "tracking/WindowWorkspace.h"
 
 namespace trellick {
@@ -169,6 +170,7 @@ void WindowTracker::publish() {
         std::string name = app && app->name ? *app->name : "?";
         labels.push_back(name + " \u2014 " + (mru_[i].title.empty() ? "(untitled)" : mru_[i].title));
     }
+    log::debug(log::tracking, [&] { return "windows, most recent first: " + log::joined(labels); });
     std::weak_ptr<WindowTracker> weak = weak_from_this();
     std::weak_ptr<Diagnostics> diagnostics = d_.diagnostics;
     d_.mainQueue->post([weak, diagnostics, labels = std::move(labels)] {

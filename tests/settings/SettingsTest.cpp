@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -40,6 +41,9 @@ std::vector<std::tuple<const char*, PrefValue, Check>> readRuleCases() {
         {keys::invertDirection, "YES", [](auto& s) { return s.invertDirection(); }},
         {keys::sensitivity, "1", [](auto& s) { return s.sensitivity() == 0.667; }},
         {keys::cancelDistance, true, [](auto& s) { return s.cancelDistance() == 0.06; }},
+        {keys::cancelDistance, -0.5, [](auto& s) { return s.cancelDistance() == -0.5; }},
+        {keys::acceleration, HUGE_VAL, [](auto& s) { return s.acceleration() == 0.08; }},
+        {keys::flickVelocity, -HUGE_VAL, [](auto& s) { return s.flickVelocity() == 2.5; }},
         {keys::favouriteApps, array({"a", "b", "c", "d"}),
          [](auto& s) {
              return s.favouriteApps() == Ids{"a", "b", "c"};
