@@ -1,16 +1,54 @@
-// The overlay's building blocks: springs, application icons, symbols.
+// The overlay's building blocks: the model's queries, springs, application icons, symbols.
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "OverlayTestSupport.h"
 #include "overlay/Animation.h"
 #include "overlay/AppIcons.h"
 #include "overlay/Symbols.h"
 
 namespace trellick::test {
 namespace {
+
+TEST(HUDModel, FocusedTargetIsNothingOutsideTheFocusedRow) {
+    HUDModel m;
+    EXPECT_EQ(focusedTarget(m), nullptr);  // fresh
+    m.visible.set(targets(3));
+    m.selected.set(2);
+    EXPECT_EQ(focusedTarget(m)->title, "App 2");
+    m.selected.set(-1);
+    EXPECT_EQ(focusedTarget(m), nullptr);
+    m.selected.set(0);
+    m.focus.set(SwitcherRow::favourites);  // favourites empty: nothing, whatever recents hold
+    EXPECT_EQ(focusedTarget(m), nullptr);
+    m.favourites.set(targets(2, "Fav "));
+    m.favSelected.set(1);
+    EXPECT_EQ(focusedTarget(m)->title, "Fav 1");
+}
+
+TEST(HUDModel, ObserversDroppedWhileBeingToldAreNotCalledAgain) {
+    HUDModel m;
+    int first = 0, second = 0;
+    Subscription b;
+    Subscription a = m.observe([&](HUDModel::Field) {
+        ++first;
+        b.reset();
+    });
+    b = m.observe([&](HUDModel::Field) { ++second; });
+    Subscription late;
+    bool added = false;
+    auto adder = m.observe([&](HUDModel::Field) {
+        if (!added) late = m.observe([&](HUDModel::Field) { ++second; });
+        added = true;
+    });
+    m.selected.set(1);
+    m.selected.set(2);
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(second, 1);  // `late`, from the second assignment on
+}
 
 TEST(Spring, SettlesOnItsTargetAndCarriesVelocityIntoARetarget) {
     for (double damping : {0.5, 0.86, 1.0, 1.6}) {
