@@ -43,8 +43,8 @@ public:
 
     // The entry at `index` of the model's row (`visible` or `favourites`); null outside it.
     const Entry* at(const HUDModel& model, SwitcherRow row, int index) const;
-    const TextRecipe& recipe(std::size_t i) const { return recipes_[i]; }
-    const QFont& font(std::size_t i) const { return fonts_[i]; }
+    // The font of recipe `i`; a default one for an index the current recipes do not have.
+    const QFont& font(std::size_t i) const { return i < fonts_.size() ? fonts_[i] : fallback_; }
 
 private:
     void make(Entry& e, const SwitchTarget& t, bool favourite, AppIconCache& icons);
@@ -53,6 +53,7 @@ private:
     const OverlayFonts* fontSet_ = nullptr;
     std::vector<TextRecipe> recipes_;
     std::vector<QFont> fonts_;
+    QFont fallback_;
     std::vector<Entry> recents_, favourites_;
 };
 

@@ -205,6 +205,23 @@ INSTANTIATE_TEST_SUITE_P(Cases, Refit,
                          testing::Values(RefitCase{0.05, 0.2, 1}, RefitCase{0.3, 0.9, 0}, RefitCase{0.9, 0.05, 1},
                                          RefitCase{0.0, 0.1, 0}, RefitCase{0.1, 0.1000001, 1}));
 
+TEST(HUDController, TheRingComingAndGoingKeepsRoomForTheOtherRow) {
+    // Labels under the icons, one recent and three favourites: the favourites row needs the
+    // width when it has the focus, the recents row does not.
+    ControllerRig rig;
+    auto favs = targets(3, "Fav ");
+    rig.show(targets(1), 0, favs, 0, SwitcherRow::recents, HUDLabelStyle::perIcon);
+    rig.hud.setCancelProgress(0.5);
+    rig.hud.setCancelProgress(0);
+    rig.show(targets(1), 0, favs, 0, SwitcherRow::favourites, HUDLabelStyle::perIcon);
+    QImage img = rig.picture();
+    for (const QRectF& f : rig.panel->frames) EXPECT_EQ(f.width(), rig.panel->frames[0].width());
+    // The card is whole: its rim is transparent margin on both sides.
+    const int y = img.height() / 2;
+    EXPECT_LT(qAlpha(img.pixel(2, y)), 40);
+    EXPECT_LT(qAlpha(img.pixel(img.width() - 3, y)), 40);
+}
+
 TEST(HUDController, KeepsCancelProgressBetweenZeroAndOne) {
     ControllerRig rig;
     const std::pair<double, double> cases[] = {{2, 1}, {-1, 0}, {NAN, 0}, {0.42, 0.42}, {INFINITY, 1}};
