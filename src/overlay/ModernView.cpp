@@ -409,8 +409,4 @@ void ModernView::paint(QPainter& p, const HUDModel& m, PaintResources& res) {
     p.setOpacity(1);
 }
 
-std::unique_ptr<StyleView> makeStyleView(HUDStyle) {
-    return std::make_unique<ModernView>();
-}
-
 }  // namespace trellick
