@@ -105,10 +105,23 @@ public:
     void swipeEvaluated(float dx) override { line("swipe", ",\"dx\":" + number(dx)); }
     void suppress(bool on) { line("suppress", std::string(",\"on\":") + (on ? "true" : "false")); }
 
-    void showList(const std::vector<SwitchTarget>&, int, const std::vector<SwitchTarget>&, int, SwitcherRow,
-                  HUDLabelStyle, HUDStyle, bool) override {}
-    void hide() override {}
-    void setCancelProgress(double p) override { line("cancelProgress", ",\"value\":" + number(p)); }
+    // The overlay draws nothing here unless --overlay asked for pictures of it.
+    std::shared_ptr<OverlayPictures> overlay;
+    void showList(const std::vector<SwitchTarget>& recents, int s, const std::vector<SwitchTarget>& favourites, int f,
+                  SwitcherRow focus, HUDLabelStyle labels, HUDStyle style, bool compact) override {
+        if (!overlay) return;
+        overlay->setTime(t);
+        overlay->showList(recents, s, favourites, f, focus, labels, style, compact);
+    }
+    void hide() override {
+        if (overlay) overlay->hide();
+    }
+    void setCancelProgress(double p) override {
+        line("cancelProgress", ",\"value\":" + number(p));
+        if (!overlay) return;
+        overlay->setTime(t);
+        overlay->setCancelProgress(p);
+    }
 
     void perform(HapticPattern pattern, HapticTime) override {
         line("haptic",
@@ -121,6 +134,7 @@ private:
 
 GestureRun::GestureRun(const Options& options, std::FILE* out) {
     printer_ = std::make_shared<Printer>(out);
+    printer_->overlay = options.overlay;
     clock_ = std::make_shared<fake::FakeClock>();
     clock_->set(0);
     queue_ = std::make_shared<fake::FakeMainQueue>(clock_);
@@ -184,6 +198,9 @@ void GestureRun::escape(double t) {
 
 void GestureRun::finish() {
     queue_->drain();
+    if (auto& o = printer_->overlay) {
+        std::fprintf(stderr, "trellick: wrote %d overlay pictures to %s\n", o->written(), o->dir().c_str());
+    }
 }
 
 // ---- The command ----
@@ -254,7 +271,7 @@ int checkCombinations(const DebugSource& source, bool engineOptions) {
         return usageError("--device-desc goes with --replay FILE");
     if (source.dumpFrames && engineOptions)
         return usageError(
-            "--recents, --favourites and --set change what the engine decides, and --dump-frames "
+            "--recents, --favourites, --set and --overlay concern what the engine decides, and --dump-frames "
             "runs no engine");
     return -1;
 }
@@ -307,6 +324,9 @@ int parseDebugOptions(const std::vector<std::string>& args, GestureRun::Options&
             }
             options.preferences.emplace_back(key, std::move(pv));
             engineOptions = true;
+        } else if (int taken = parseOverlayOption(args, i, options.pictures); taken >= 0) {
+            if (taken == 0) return 2;  // already reported
+            engineOptions = true;
         } else {
             return usageError("unknown option " + text::quoted(a));
         }
@@ -339,6 +359,9 @@ int runDebugGestures(const std::vector<std::string>& args) {
     GestureRun::Options options;
     DebugSource source;
     if (int rc = parseDebugOptions(args, options, source); rc >= 0) return rc;
+    if (options.pictures.dir.empty() && (options.pictures.dark || options.pictures.scale != 1))
+        return usageError("--overlay-appearance and --overlay-scale go with --overlay DIR");
+    if (!options.pictures.dir.empty() && !(options.overlay = OverlayPictures::create(options.pictures))) return 2;
     if (!source.framesFile.empty()) return runScenario(source.framesFile, options);
     return runOtherDebugSource(source, options);
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/DebugOverlay.h"
 #include "gesture/MultitouchMonitor.h"
 #include "platform/fake/Fakes.h"
 #include "settings/PreferencesStore.h"
@@ -20,6 +21,8 @@ public:
         int recents = 5;                                             // entries of the recency list
         int favourites = 0;                                          // pinned favourites, all resolving
         std::vector<std::pair<std::string, PrefValue>> preferences;  // stored before loading
+        OverlayPictureOptions pictures;                              // --overlay DIR and its options
+        std::shared_ptr<OverlayPictures> overlay;                    // made from `pictures`, or none
     };
 
     GestureRun(const Options& options, std::FILE* out);

@@ -169,3 +169,39 @@ TEST(Cli, EscapeThenALiftBeforeTheNextFrameCancelsAsThatFrameWould) {
 }
 
 }  // namespace
+
+TEST(Cli, OverlayPicturesFollowTheDecisionsWithoutChangingThem) {
+    const auto dir = scratch("pictures");
+    auto plain = run("debug-gestures --frames " + example("favourites.frames") + " --favourites 2");
+    auto r = run("debug-gestures --frames " + example("favourites.frames") + " --favourites 2 --overlay " +
+                 dir.string() + " --overlay-appearance dark --overlay-scale 2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, plain.out);
+    EXPECT_NE(r.err.find("overlay pictures to " + dir.string()), std::string::npos) << r.err;
+    // One picture, at least, at the time of every selection the engine made.
+    std::istringstream lines(r.out);
+    int selections = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("\"event\":\"select\"") == std::string::npos) continue;
+        ++selections;
+        double t = std::stod(line.substr(5));
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "-t%.3f.png", t);
+        bool found = false;
+        for (const auto& f : fs::directory_iterator(dir)) {
+            std::string name = f.path().filename().string();
+            if (name.ends_with(suffix)) {
+                found = slurp(f.path()).rfind("\x89PNG", 0) == 0;
+            }
+        }
+        EXPECT_TRUE(found) << "no picture for " << line;
+    }
+    EXPECT_GT(selections, 1);
+    for (const char* args : {"--overlay", "--overlay-appearance blue --overlay /tmp/x", "--overlay-scale 9",
+                             "--overlay /proc/trellick-pictures"}) {
+        auto bad = run("debug-gestures --frames " + example("favourites.frames") + " " + args);
+        EXPECT_EQ(bad.status, 2) << args;
+        EXPECT_TRUE(bad.out.empty()) << args;
+        EXPECT_EQ(bad.err.rfind("trellick: ", 0), 0u) << args << ": " << bad.err;
+    }
+}
