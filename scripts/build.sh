@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Configures and builds one flavour into build/<flavour>: default, asan (address+undefined,
-# everything), tsan (thread, the Qt-free core only).
+# Configures and builds one flavour into build/<flavour>: default, asan (address+undefined
+# with float-cast-overflow, everything), tsan (thread, the Qt-free core only).
+#   build.sh FLAVOUR [--target NAME]... [CMAKE OPTIONS]   (without --target: everything)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 flavour=${1:-default}
 shift || true
+targets=()
+while [ $# -gt 0 ] && [ "$1" = --target ]; do
+  [ $# -ge 2 ] || { echo "build.sh: --target needs a NAME" >&2; exit 2; }
+  targets+=(--target "$2")
+  shift 2
+done
 args=(-G Ninja -S "$root" -B "$root/build/$flavour")
 case "$flavour" in
   default) ;;
-  asan) args+=(-DTRELLICK_SANITIZE=address,undefined -DTRELLICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
+  asan) args+=(-DTRELLICK_SANITIZE=address,undefined,float-cast-overflow -DTRELLICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
   tsan) args+=(-DTRELLICK_SANITIZE=thread -DTRELLICK_CORE_ONLY=ON -DTRELLICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
   fuzz) args+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTRELLICK_CORE_ONLY=ON
                -DTRELLICK_BUILD_FUZZ=ON -DTRELLICK_BUILD_TESTS=OFF -DTRELLICK_BUILD_BENCH=OFF) ;;
   *) echo "build.sh: unknown flavour '$flavour' (default, asan, tsan, fuzz)" >&2; exit 2 ;;
 esac
 cmake "${args[@]}" "$@" >/dev/null
-cmake --build "$root/build/$flavour" --parallel "$(nproc)"
+cmake --build "$root/build/$flavour" --parallel "$(nproc)" ${targets[@]+"${targets[@]}"}

@@ -9,13 +9,14 @@ build_pkgs=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools
   libevdev-dev libudev-dev
-  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xinput-dev libxcb-res0-dev libxcb-keysyms1-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xinput-dev libxcb-res0-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
   libglib2.0-dev libyaml-cpp-dev
+  libqt6svg6  # the SVG icon engine: many application icons are SVG only
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 test_pkgs=(
   clang libclang-rt-14-dev
-  xvfb xauth openbox xdotool wmctrl x11-utils dbus
+  xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr
 )
 
 pkgs=("${build_pkgs[@]}")

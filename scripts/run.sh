@@ -2,11 +2,15 @@
 # Installs what Trellick needs, builds it and runs it.
 #   In an X11 session: the tray application (arguments are passed on, e.g. --help).
 #   Without a display: what the gesture engine decides as you swipe on the touchpad, or,
-#   with no readable touchpad, a replay of the project's demo recording.
+#   with no readable touchpad, a replay of the project's demo recording, with pictures of
+#   the overlay it shows written to build/overlay-pictures.
+# Standard output carries only what trellick prints (JSON lines, --help); installing and
+# building report on standard error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh" run
-"$root/scripts/build.sh" default
+"$root/scripts/install-deps.sh" run >&2
+# Only what running needs: the tests and benchmarks wait for test.sh.
+"$root/scripts/build.sh" default --target trellick >&2
 bin="$root/build/default/src/app/trellick"
 if [ $# -gt 0 ]; then exec "$bin" "$@"; fi
 if [ -n "${DISPLAY:-}" ]; then
@@ -18,5 +22,8 @@ echo "Trellick: no X11 display, so showing what the gesture engine decides inste
 status=0
 "$bin" debug-gestures || status=$?
 [ "$status" -eq 3 ] || exit "$status"
+pictures="$root/build/overlay-pictures"
+rm -rf "$pictures"
 echo "Trellick: replaying the demo recording examples/directional-walk.evemu" >&2
-exec "$bin" debug-gestures --replay "$root/examples/directional-walk.evemu"
+# It says where it wrote the pictures of the overlay, one for each update of the swipe.
+exec "$bin" debug-gestures --replay "$root/examples/directional-walk.evemu" --overlay "$pictures"

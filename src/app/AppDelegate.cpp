@@ -71,6 +71,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::applicationWillTerminate() {
     if (monitor_) monitor_->stop();
+    // Settings are written as they change; one whose write failed gets its last chance here.
+    if (p_.preferences) p_.preferences->flush();
 }
 
 void AppDelegate::openSettings() {

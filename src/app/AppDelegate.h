@@ -63,7 +63,7 @@ public:
     // The launch sequence: trackers, engine, usage tracker, favourites notification,
     // granularity subscription and the touch source (with one retry after a second).
     void applicationDidFinishLaunching();
-    // Stops touch reading.
+    // Stops touch reading and retries any preferences write that failed.
     void applicationWillTerminate();
 
     // Windows of later issues (settings, welcome) hook in here; for now they record the request.

@@ -7,16 +7,19 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <memory>
-#include <sstream>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "app/Commands.h"
 #include "app/DebugGestures.h"
+#include "common/Text.h"
 #include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/fake/Fakes.h"
 #include "replay/FrameText.h"
@@ -102,10 +105,23 @@ public:
     void swipeEvaluated(float dx) override { line("swipe", ",\"dx\":" + number(dx)); }
     void suppress(bool on) { line("suppress", std::string(",\"on\":") + (on ? "true" : "false")); }
 
-    void showList(const std::vector<SwitchTarget>&, int, const std::vector<SwitchTarget>&, int, SwitcherRow,
-                  HUDLabelStyle, HUDStyle, bool) override {}
-    void hide() override {}
-    void setCancelProgress(double p) override { line("cancelProgress", ",\"value\":" + number(p)); }
+    // The overlay draws nothing here unless --overlay asked for pictures of it.
+    std::shared_ptr<OverlayPictures> overlay;
+    void showList(const std::vector<SwitchTarget>& recents, int s, const std::vector<SwitchTarget>& favourites, int f,
+                  SwitcherRow focus, HUDLabelStyle labels, HUDStyle style, bool compact) override {
+        if (!overlay) return;
+        overlay->setTime(t);
+        overlay->showList(recents, s, favourites, f, focus, labels, style, compact);
+    }
+    void hide() override {
+        if (overlay) overlay->hide();
+    }
+    void setCancelProgress(double p) override {
+        line("cancelProgress", ",\"value\":" + number(p));
+        if (!overlay) return;
+        overlay->setTime(t);
+        overlay->setCancelProgress(p);
+    }
 
     void perform(HapticPattern pattern, HapticTime) override {
         line("haptic",
@@ -118,6 +134,7 @@ private:
 
 GestureRun::GestureRun(const Options& options, std::FILE* out) {
     printer_ = std::make_shared<Printer>(out);
+    printer_->overlay = options.overlay;
     clock_ = std::make_shared<fake::FakeClock>();
     clock_->set(0);
     queue_ = std::make_shared<fake::FakeMainQueue>(clock_);
@@ -181,19 +198,87 @@ void GestureRun::escape(double t) {
 
 void GestureRun::finish() {
     queue_->drain();
+    if (auto& o = printer_->overlay) {
+        std::fprintf(stderr, "trellick: wrote %d overlay pictures to %s\n", o->written(), o->dir().c_str());
+    }
 }
 
 // ---- The command ----
 
 namespace {
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "trellick: %s\n", message.c_str());
+    std::fprintf(stderr, "trellick: %s\n", text::printable(message).c_str());
     std::fprintf(stderr, "Try 'trellick debug-gestures --help'.\n");
     return 2;
+}
+
+// A preference value as compact JSON, for messages.
+std::string json(const PrefValue& value) {
+    return std::visit(
+        [](const auto& v) -> std::string {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, std::monostate>) {
+                return "null";
+            } else if constexpr (std::is_same_v<T, bool>) {
+                return v ? "true" : "false";
+            } else if constexpr (std::is_same_v<T, double>) {
+                char buf[32];
+                auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+                return ec == std::errc() ? std::string(buf, end) : "?";
+            } else if constexpr (std::is_same_v<T, std::string>) {
+                std::string out = "\"";
+                for (char c : v) out += c == '"' || c == '\\' ? std::string{'\\', c} : std::string{c};
+                return out + "\"";  // control characters are escaped where it is printed
+            } else if constexpr (std::is_same_v<T, PrefArray>) {
+                std::string out = "[";
+                for (const auto& e : v) out += (out.size() > 1 ? "," : "") + json(e);
+                return out + "]";
+            } else {
+                std::string out = "{";
+                for (const auto& [k, e] : v) out += (out.size() > 1 ? "," : "") + json(PrefValue(k)) + ":" + json(e);
+                return out + "}";
+            }
+        },
+        value.v);
+}
+
+// What the settings make of `given` under `key` when that is not `given` itself (a value the
+// read rule ignores, or a list it shortens): each setting assigned its own value writes it
+// back in the form it was read.
+std::optional<PrefValue> valueUsedInstead(const std::string& key, const PrefValue& given) {
+    MemoryPreferencesStore store;
+    store.set(key, given);
+    fake::FakeLoginItemService loginItems;
+    SettingsStore s(store, loginItems);
+    auto rewrite = [](auto&... setting) { (setting.set(setting.get()), ...); };
+    rewrite(s.mode, s.granularity, s.enabled, s.invertDirection, s.showHUD, s.hudStyle, s.hudLabelStyle,
+            s.compactPeekSpacing, s.hapticFeedback, s.sensitivity, s.acceleration, s.cancelDistance, s.flickRevealDelay,
+            s.flickVelocity, s.favouritesEnabled, s.favouriteApps);
+    auto used = store.object(key);
+    if (!used || *used == given) return std::nullopt;
+    return used;
+}
+
+// The combinations of options that cannot all apply.
+int checkCombinations(const DebugSource& source, bool engineOptions) {
+    if (!source.framesFile.empty() && !source.replayFile.empty())
+        return usageError("--frames and --replay both name the frames to run; give one of them");
+    if (source.dumpFrames && !source.framesFile.empty())
+        return usageError(
+            "--dump-frames prints the frames of a recording or of the touchpads; a --frames file "
+            "already is frames");
+    if (!source.deviceDescFile.empty() && source.replayFile.empty())
+        return usageError("--device-desc goes with --replay FILE");
+    if (source.dumpFrames && engineOptions)
+        return usageError(
+            "--recents, --favourites, --set and --overlay concern what the engine decides, and --dump-frames "
+            "runs no engine");
+    return -1;
 }
 }  // namespace
 
 int parseDebugOptions(const std::vector<std::string>& args, GestureRun::Options& options, DebugSource& source) {
+    bool engineOptions = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         auto value = [&](std::string& out) {
@@ -202,52 +287,59 @@ int parseDebugOptions(const std::vector<std::string>& args, GestureRun::Options&
             return true;
         };
         std::string v;
-        if (a == "--frames") {
-            if (!value(v)) return usageError("--frames needs a FILE");
-            source.framesFile = v;
+        if (a == "--frames" || a == "--replay" || a == "--device-desc") {
+            std::string& file = a == "--frames"   ? source.framesFile
+                                : a == "--replay" ? source.replayFile
+                                                  : source.deviceDescFile;
+            if (!value(v) || v.empty()) return usageError(a + " needs a FILE");
+            if (!file.empty()) return usageError(a + " is given twice");
+            file = v;
+        } else if (a == "--dump-frames") {
+            source.dumpFrames = true;
         } else if (a == "--recents" || a == "--favourites") {
             int n = 0;
             if (!value(v) || !parseCount(v, n)) return usageError(a + " needs a whole number");
             (a == "--recents" ? options.recents : options.favourites) = n;
+            engineOptions = true;
         } else if (a == "--set") {
             if (!value(v)) return usageError("--set needs KEY=VALUE");
             auto eq = v.find('=');
-            if (eq == std::string::npos || eq == 0) return usageError("--set needs KEY=VALUE, got '" + v + "'");
-            std::string key = v.substr(0, eq), text = v.substr(eq + 1);
+            if (eq == std::string::npos || eq == 0) return usageError("--set needs KEY=VALUE, got " + text::quoted(v));
+            std::string key = v.substr(0, eq), raw = v.substr(eq + 1);
             if (!isPreferenceKey(key))
-                return usageError("'" + key + "' is not a preference key (such as trellick.mode)");
+                return usageError(text::quoted(key) + " is not a preference key (such as trellick.mode)");
             // VALUE is JSON when it parses as JSON, else a string.
             QJsonParseError err;
-            auto doc = QJsonDocument::fromJson(QByteArray::fromStdString("[" + text + "]"), &err);
+            auto doc = QJsonDocument::fromJson(QByteArray::fromStdString("[" + raw + "]"), &err);
             PrefValue pv;
             if (err.error == QJsonParseError::NoError && doc.isArray() && doc.array().size() == 1) {
                 pv = prefValueFromJson(doc.array().at(0));
             } else {
-                pv = PrefValue(text);
+                pv = PrefValue(raw);
+            }
+            // The read rule stands, but a value it does not take as given is said out loud.
+            if (auto used = valueUsedInstead(key, pv)) {
+                std::fprintf(stderr, "trellick: --set %s: the setting reads %s as %s\n", key.c_str(),
+                             text::printable(json(pv)).c_str(), text::printable(json(*used)).c_str());
             }
             options.preferences.emplace_back(key, std::move(pv));
+            engineOptions = true;
+        } else if (int taken = parseOverlayOption(args, i, options.pictures); taken >= 0) {
+            if (taken == 0) return 2;  // already reported
+            engineOptions = true;
         } else {
-            int consumed = parseMoreDebugOptions(args, i, source);
-            if (consumed < 0) return usageError("unknown option '" + a + "'");
-            if (consumed == 0) return 2;  // already reported
+            return usageError("unknown option " + text::quoted(a));
         }
     }
-    return -1;
+    return checkCombinations(source, engineOptions);
 }
 
 int runScenario(const std::string& path, const GestureRun::Options& options) {
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "trellick: %s: cannot open the file\n", path.c_str());
-        return 2;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
     std::vector<input::ScenarioItem> items;
     try {
-        items = input::readScenarioText(text.str(), path);
+        items = input::readScenarioText(input::readTextFile(path, "the scenario"), path);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "trellick: %s\n", e.what());
+        std::fprintf(stderr, "trellick: %s\n", text::printable(e.what()).c_str());
         return 2;
     }
     GestureRun run(options, stdout);
@@ -267,6 +359,9 @@ int runDebugGestures(const std::vector<std::string>& args) {
     GestureRun::Options options;
     DebugSource source;
     if (int rc = parseDebugOptions(args, options, source); rc >= 0) return rc;
+    if (options.pictures.dir.empty() && (options.pictures.dark || options.pictures.scale != 1))
+        return usageError("--overlay-appearance and --overlay-scale go with --overlay DIR");
+    if (!options.pictures.dir.empty() && !(options.overlay = OverlayPictures::create(options.pictures))) return 2;
     if (!source.framesFile.empty()) return runScenario(source.framesFile, options);
     return runOtherDebugSource(source, options);
 }

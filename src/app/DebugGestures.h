@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/DebugOverlay.h"
 #include "gesture/MultitouchMonitor.h"
 #include "platform/fake/Fakes.h"
 #include "settings/PreferencesStore.h"
@@ -20,6 +21,8 @@ public:
         int recents = 5;                                             // entries of the recency list
         int favourites = 0;                                          // pinned favourites, all resolving
         std::vector<std::pair<std::string, PrefValue>> preferences;  // stored before loading
+        OverlayPictureOptions pictures;                              // --overlay DIR and its options
+        std::shared_ptr<OverlayPictures> overlay;                    // made from `pictures`, or none
     };
 
     GestureRun(const Options& options, std::FILE* out);
@@ -61,9 +64,6 @@ struct DebugSource {
     bool dumpFrames = false;
 };
 
-// Parses the options of the other sources at args[i] (advancing i past any value).
-// Returns 1 when taken, -1 when unknown, 0 when it was bad and already reported.
-int parseMoreDebugOptions(const std::vector<std::string>& args, std::size_t& i, DebugSource& source);
 // Runs a source other than a scenario file (a recording, or the live touchpads).
 int runOtherDebugSource(const DebugSource& source, const GestureRun::Options& options);
 

@@ -14,6 +14,7 @@
 
 #include "app/DebugGestures.h"
 #include "common/Log.h"
+#include "common/Text.h"
 #include "platform/evdev/EvdevTouchSource.h"
 #include "replay/FrameText.h"
 #include "replay/Recording.h"
@@ -21,12 +22,6 @@
 namespace trellick {
 
 namespace {
-
-int badOption(const std::string& message) {
-    std::fprintf(stderr, "trellick: %s\n", message.c_str());
-    std::fprintf(stderr, "Try 'trellick debug-gestures --help'.\n");
-    return 0;
-}
 
 void dumpFrame(double t, const std::vector<MTFinger>& fingers,
                const std::vector<input::RejectedContact>& rejected = {}) {
@@ -43,12 +38,13 @@ int runReplay(const DebugSource& source, const GestureRun::Options& options) {
                                    source.deviceDescFile.empty() ? std::nullopt : std::optional(source.deviceDescFile));
         frames = input::assembleFrames(rec);
     } catch (const input::RecordingError& e) {
-        std::fprintf(stderr, "trellick: %s\n", e.what());
+        std::fprintf(stderr, "trellick: %s\n", text::printable(e.what()).c_str());
         return 2;
     }
     if (source.dumpFrames) {
         std::printf("# %zu frames of %s (%s); t counts from its first event\n", frames.size(),
-                    source.replayFile.c_str(), rec.device.name.empty() ? "unnamed device" : rec.device.name.c_str());
+                    text::printable(source.replayFile).c_str(),
+                    rec.device.name.empty() ? "unnamed device" : text::printable(rec.device.name).c_str());
         for (const auto& f : frames) dumpFrame(f.time, f.fingers, f.rejected);
     } else {
         GestureRun run(options, stdout);
@@ -139,7 +135,7 @@ int runLive(const DebugSource& source, const GestureRun::Options& options) {
             for (const auto& r : refused) list += (list.empty() ? "" : ", ") + r;
             std::fprintf(stderr, "trellick: no touchpad can be read: permission denied for %s\n", list.c_str());
         } else {
-            std::fprintf(stderr, "trellick: no touchpad found (no input device with ID_INPUT_TOUCHPAD=1)\n");
+            std::fputs("trellick: no touchpad can be read\n", stderr);  // the source's warning says why
         }
         for (const auto& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
         return 3;
@@ -192,26 +188,8 @@ int runLive(const DebugSource& source, const GestureRun::Options& options) {
 
 }  // namespace
 
-int parseMoreDebugOptions(const std::vector<std::string>& args, std::size_t& i, DebugSource& source) {
-    const std::string& a = args[i];
-    if (a == "--dump-frames") {
-        source.dumpFrames = true;
-        return 1;
-    }
-    if (a == "--replay" || a == "--device-desc") {
-        if (i + 1 >= args.size()) return badOption(a + " needs a FILE");
-        (a == "--replay" ? source.replayFile : source.deviceDescFile) = args[++i];
-        return 1;
-    }
-    return -1;
-}
-
 int runOtherDebugSource(const DebugSource& source, const GestureRun::Options& options) {
     if (!source.replayFile.empty()) return runReplay(source, options);
-    if (!source.deviceDescFile.empty()) {
-        badOption("--device-desc goes with --replay FILE");
-        return 2;
-    }
     return runLive(source, options);
 }
 

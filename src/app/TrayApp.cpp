@@ -18,8 +18,10 @@
 #include "app/AppDelegate.h"
 #include "app/Commands.h"
 #include "app/ReplayTouchSource.h"
+#include "app/TerminationSignals.h"
 #include "app/TrayIcon.h"
 #include "app/UnavailableWindowSystem.h"
+#include "common/Text.h"
 #include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/desktop/QtLogSink.h"
 #include "platform/desktop/QtMainQueue.h"
@@ -30,7 +32,7 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11InputServices.h"
 #include "platform/x11/X11WindowSystem.h"
-#include "replay/Recording.h"
+#include "replay/FrameText.h"
 
 namespace trellick {
 
@@ -45,14 +47,18 @@ struct Options {
 bool parseOptions(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--replay" && i + 1 < argc)
-            o.replayFile = argv[++i];
-        else if (a.rfind("--replay=", 0) == 0)
-            o.replayFile = a.substr(9);
-        else if (a == "--quit-after-replay")
+        if (a == "--replay" || a.rfind("--replay=", 0) == 0) {
+            std::string file = a == "--replay" ? (i + 1 < argc ? argv[++i] : "") : a.substr(9);
+            if (file.empty() || !o.replayFile.empty()) {
+                std::fputs(file.empty() ? "trellick: --replay needs a FILE\n" : "trellick: --replay is given twice\n",
+                           stderr);
+                return false;
+            }
+            o.replayFile = file;
+        } else if (a == "--quit-after-replay") {
             o.quitAfterReplay = true;
-        else {
-            std::fprintf(stderr, "trellick: unknown option '%s' (try 'trellick --help')\n", a.c_str());
+        } else {
+            std::fprintf(stderr, "trellick: unknown option %s (try 'trellick --help')\n", text::quoted(a).c_str());
             return false;
         }
     }
@@ -86,10 +92,9 @@ int runTrayApp(int argc, char** argv) {
     std::vector<ReplayTouchSource::Frame> frames;
     if (!options.replayFile.empty()) {
         try {
-            for (auto& f : input::assembleFrames(input::loadRecording(options.replayFile)))
-                frames.push_back({f.time, std::move(f.fingers)});
+            for (auto& f : input::loadFramesFile(options.replayFile)) frames.push_back({f.time, std::move(f.fingers)});
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "trellick: %s\n", e.what());
+            std::fprintf(stderr, "trellick: %s\n", text::printable(e.what()).c_str());
             return 2;
         }
     }
@@ -109,12 +114,15 @@ int runTrayApp(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Trellick");
     QApplication::setQuitOnLastWindowClosed(false);
+    TerminationSignals termination([](int) { QCoreApplication::quit(); });
 
     auto mainQueue = std::make_shared<QtMainQueue>();
     auto clock = std::make_shared<SteadyClock>();
 
     AppDelegate::Platform platform;
-    platform.preferences = std::make_shared<JsonPreferencesStore>();
+    auto preferences = std::make_shared<JsonPreferencesStore>();
+    preferences->startWatching();
+    platform.preferences = preferences;
     platform.loginItems = std::make_shared<XdgAutostartService>();
     platform.mainQueue = mainQueue;
     platform.clock = clock;

@@ -11,6 +11,7 @@ class UnavailableWindowSystem : public WindowSystem {
 public:
     bool windowControlAvailable() override { return false; }
     std::vector<WindowId> clientList() override { return {}; }
+    std::vector<WindowId> stackingOrder() override { return {}; }
     std::optional<WindowId> activeWindow() override { return std::nullopt; }
     std::optional<WindowId> focusedWindow(int) override { return std::nullopt; }
     bool isAlive(WindowId) override { return false; }

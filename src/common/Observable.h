@@ -134,6 +134,9 @@ public:
 
     // Used while loading: sets the value without writing it back or notifying anyone.
     void load(T value) { value_.assignSilently(std::move(value)); }
+    // A value that arrived from the store (written there by someone else): observers hear it
+    // as they hear an assignment, and nothing is written back.
+    void adopt(T value) { value_.set(std::move(value)); }
     void rebind(const Signal<>* willChange, Writer writer) {
         value_.setWillChange(willChange);
         writer_ = std::move(writer);

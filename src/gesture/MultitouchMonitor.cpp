@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+
+#include "common/Log.h"
 
 namespace trellick {
 
@@ -22,6 +25,30 @@ Centroid centroidOf(const MTFinger* fingers, int k) {
     c.x /= static_cast<float>(k);
     c.y /= static_cast<float>(k);
     return c;
+}
+
+const char* stateName(GestureState s) {
+    switch (s) {
+    case GestureState::idle:
+        return "idle";
+    case GestureState::watching:
+        return "watching";
+    case GestureState::active:
+        return "active";
+    }
+    return "?";
+}
+
+// Numbers in debug lines.
+std::string num(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3f", v);
+    return buf;
+}
+
+// A converted setting as a float within [lo, hi] (NaN gives lo), so the cast is always defined.
+float limited(double v, double lo, double hi) {
+    return static_cast<float>(v >= lo ? std::min(v, hi) : lo);
 }
 
 // Used when a tracker is missing, so a misconfigured shell cannot crash a gesture.
@@ -79,11 +106,21 @@ void MultitouchMonitor::mirrorSettings() {
     mirror(s.enabled, [](Shared& sh, bool v) { sh.enabled = v; });
     mirror(s.mode, [](Shared& sh, SwitchMode v) { sh.mode = v; });
     mirror(s.invertDirection, [](Shared& sh, bool v) { sh.invertDirection = v; });
-    mirror(s.sensitivity, [](Shared& sh, double v) { sh.stepDistance = static_cast<float>((1.0 - v) * 0.12 + 0.04); });
-    mirror(s.acceleration, [](Shared& sh, double v) { sh.accelGain = static_cast<float>(v * 0.7); });
-    mirror(s.cancelDistance, [](Shared& sh, double v) { sh.cancelDownThreshold = static_cast<float>(v * 0.3 + 0.15); });
+    // The settings window offers small ranges, but the file may hold any finite number: each
+    // derived quantity is limited so that the walk stays finite and every division and
+    // float-to-int conversion stays defined (a zero step would flip the selection between the
+    // ends of the row, a negative cancel threshold would make the progress absurd).
+    mirror(s.sensitivity, [](Shared& sh, double v) {
+        sh.stepDistance = limited((1.0 - v) * 0.12 + 0.04, minStepDistance, maxStepDistance);
+    });
+    mirror(s.acceleration, [](Shared& sh, double v) { sh.accelGain = limited(v * 0.7, 0.0, maxAccelGain); });
+    mirror(s.cancelDistance, [](Shared& sh, double v) {
+        sh.cancelDownThreshold = limited(v * 0.3 + 0.15, minCancelThreshold, maxCancelThreshold);
+    });
     mirror(s.flickRevealDelay, [](Shared& sh, double v) { sh.flickRevealDelay = v; });
-    mirror(s.flickVelocity, [](Shared& sh, double v) { sh.flickVelocity = static_cast<float>(v); });
+    mirror(s.flickVelocity, [](Shared& sh, double v) {
+        sh.flickVelocity = limited(v, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
+    });
     mirror(s.favouriteApps,
            [](Shared& sh, const std::vector<std::string>& v) { sh.favouritesCount = static_cast<int>(v.size()); });
     mirror(s.favouritesEnabled, [](Shared& sh, bool v) { sh.favouritesEnabled = v; });
@@ -122,7 +159,12 @@ bool MultitouchMonitor::start() {
     for (const auto& device : list) {
         bool known = std::any_of(devices_.begin(), devices_.end(), [&](auto& d) { return d.id == device.id; });
         if (known) continue;  // a retry must not register a device twice
-        if (c_.touchDevices->startDevice(device, frameHandler())) devices_.push_back(device);
+        bool started = c_.touchDevices->startDevice(device, frameHandler());
+        if (started) devices_.push_back(device);
+        log::debug(log::gesture, [&] {
+            return (started ? "touchpad started: " : "touchpad could not be started: ") + device.id + " (" +
+                   device.name + ")";
+        });
     }
     publishDeviceCount();
     return !devices_.empty();
@@ -130,7 +172,10 @@ bool MultitouchMonitor::start() {
 
 void MultitouchMonitor::stop() {
     if (c_.touchDevices) {
-        for (const auto& device : devices_) c_.touchDevices->stopDevice(device);
+        for (const auto& device : devices_) {
+            c_.touchDevices->stopDevice(device);
+            log::debug(log::gesture, [&] { return "touchpad stopped: " + device.id; });
+        }
     }
     devices_.clear();
     removeEscapeMonitor();
@@ -143,9 +188,11 @@ void MultitouchMonitor::onHotplug(const TouchDevice& device, bool added) {
         if (it != devices_.end() || !c_.touchDevices) return;
         if (!c_.touchDevices->startDevice(device, frameHandler())) return;
         devices_.push_back(device);
+        log::debug(log::gesture, [&] { return "touchpad added and started: " + device.id + " (" + device.name + ")"; });
     } else {
         if (it == devices_.end()) return;
         devices_.erase(it);
+        log::debug(log::gesture, [&] { return "touchpad gone: " + device.id; });
     }
     publishDeviceCount();
 }
@@ -177,11 +224,14 @@ float MultitouchMonitor::maxPairwiseSpread(const MTFinger* fingers, int count) {
 
 void MultitouchMonitor::setState(State to) {
     if (state_ == to) return;
+    log::debug(log::gesture, [&] { return std::string("gesture ") + stateName(state_) + " -> " + stateName(to); });
     state_ = to;
     if (c_.trace) c_.trace->stateChanged(to);
 }
 
 void MultitouchMonitor::reportSpread(float spread, bool rejected) {
+    if (rejected)
+        log::debug(log::gesture, [&] { return "three fingers too far apart (" + num(spread) + "): no gesture"; });
     if (c_.trace) c_.trace->spreadReported(spread, rejected);
     postDiagnostics([spread, rejected](Diagnostics& d) {
         d.lastFingerSpread.set(spread);
@@ -269,8 +319,18 @@ void MultitouchMonitor::handleFrame(const MTFinger* fingers, int numFingers, dou
 }
 
 void MultitouchMonitor::liftDecision(const Shared& settings) {
-    if (!directionalEngaged_ || directionalCancelled_) return;
+    if (directionalCancelled_) return;
+    // Escape pressed since the last frame: the lift cancels just as the next frame would have,
+    // with no haptic of its own (the Escape path plays none).
+    if (settings.enabled && settings.cancelRequested) {
+        log::debug(log::gesture, [] { return "lift: cancel (Escape)"; });
+        directionalCancelled_ = true;
+        postMain([](MultitouchMonitor& m) { m.cancelDirectional(); });
+        return;
+    }
+    if (!directionalEngaged_) return;
     if (cancelArmed_ || lastVerticalDown_ - cancelBuffer >= settings.cancelDownThreshold) {
+        log::debug(log::gesture, [] { return "lift: cancel (pulled down)"; });
         directionalCancelled_ = true;
         bool playHaptic = !cancelArmed_;
         postMain([playHaptic](MultitouchMonitor& m) {
@@ -280,8 +340,10 @@ void MultitouchMonitor::liftDecision(const Shared& settings) {
             m.cancelDirectional();
         });
     } else if (hudRevealed_) {
+        log::debug(log::gesture, [] { return "lift: commit the selection"; });
         postMain([](MultitouchMonitor& m) { m.commitDirectional(); });
     } else {
+        log::debug(log::gesture, [] { return "lift before the picker opened: quick switch"; });
         postMain([](MultitouchMonitor& m) { m.switchToPrevious(); });
     }
 }
@@ -334,6 +396,10 @@ void MultitouchMonitor::evaluateAndFire(double endTime, const Shared& settings) 
     bool fires = elapsed < maxDuration && std::fabs(dx) > dxThreshold &&
                  std::fabs(dy) * horizontalDominance < std::fabs(dx) && settings.enabled &&
                  settings.mode == SwitchMode::toggleLastApp;
+    log::debug(log::gesture, [&] {
+        return "toggle swipe: dx " + num(dx) + ", dy " + num(dy) + " in " + num(elapsed) +
+               " s: " + (fires ? "switch" : "no switch");
+    });
     if (fires) postMain([](MultitouchMonitor& m) { m.switchToPrevious(); });
 }
 
@@ -351,6 +417,7 @@ void MultitouchMonitor::trackDirectional(float cx, float cy, int numFingers, dou
     if (!settings.enabled) return;
     if (directionalCancelled_) return;
     if (settings.cancelRequested) {
+        log::debug(log::gesture, [] { return "walk cancelled (Escape)"; });
         directionalCancelled_ = true;
         postMain([](MultitouchMonitor& m) { m.cancelDirectional(); });
         return;
@@ -402,6 +469,7 @@ void MultitouchMonitor::trackDirectional(float cx, float cy, int numFingers, dou
     if (!directionalEngaged_) {
         if (std::fabs(accumDx_) <= engageThreshold) return;
         if (std::fabs(accumDx_) <= std::fabs(accumDy_) * horizontalDominance) return;
+        log::debug(log::gesture, [&] { return "engaged: horizontal travel " + num(accumDx_); });
         directionalEngaged_ = true;
         gestureEngageTime_ = now;
         scrollSuppressor_->begin();
@@ -412,6 +480,7 @@ void MultitouchMonitor::trackDirectional(float cx, float cy, int numFingers, dou
         double t = now - gestureEngageTime_;
         if (t < settings.flickRevealDelay) return;
         if (flickSpeed_ >= settings.flickVelocity && t < flickRevealHardCap) return;  // still flicking
+        log::debug(log::gesture, [&] { return "picker opened " + num(t) + " s after engaging"; });
         hudRevealed_ = true;
         // Start one step away from the current entry.
         float start = settings.stepDistance + horizontalBuffer;
@@ -499,6 +568,7 @@ void MultitouchMonitor::updateCancelArming(float progress) {
     if (cancelArmed_) {
         if (progress < disarmLevel) cancelArmed_ = false;
     } else if (progress >= 1) {
+        log::debug(log::gesture, [] { return "cancel armed"; });
         cancelArmed_ = true;
         cancelHaptic(true);
     }
@@ -516,6 +586,7 @@ void MultitouchMonitor::reportCancelProgress(float progress) {
 // ---- Main-thread actions ----
 
 void MultitouchMonitor::switchToPrevious() {
+    log::debug(log::gesture, [] { return "switch to the previous entry"; });
     if (auto d = c_.diagnostics.lock()) d->increment(d->actionsTriggered);
     if (c_.trace) c_.trace->switchedPrevious();
     switcher().activatePrevious();

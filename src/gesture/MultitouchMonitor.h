@@ -82,6 +82,12 @@ public:
     static constexpr float frameTimeFloor = 0.001f;
     static constexpr float disarmLevel = 0.85f;
     static constexpr float progressQuantum = 1.0f / 40.0f;
+    // Limits of the converted tuning values (far outside what the settings window offers).
+    static constexpr double minStepDistance = 0.01;
+    static constexpr double maxStepDistance = 100.0;
+    static constexpr double maxAccelGain = 1000.0;
+    static constexpr double minCancelThreshold = 0.01;
+    static constexpr double maxCancelThreshold = 100.0;
 
     // Builds the engine and subscribes it to the settings (main thread).
     static std::shared_ptr<MultitouchMonitor> create(Collaborators collaborators);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "common/Log.h"
+
 namespace trellick {
 
 SwitchTarget MultitouchMonitor::addFavouritesTarget() const {
@@ -72,6 +74,11 @@ void MultitouchMonitor::commitDirectional() {
     favouriteSnapshot_.clear();
 
     if (c_.trace) c_.trace->committed(currentFocus_, target ? cursor : -1);
+    log::debug(log::gesture, [&] {
+        if (!target) return std::string("commit: nothing to switch to");
+        return std::string("commit: switch to ") + (inFavourites ? "favourite " : "entry ") + std::to_string(cursor) +
+               ", " + target->title;
+    });
     if (target) {
         if (auto d = c_.diagnostics.lock()) d->increment(d->actionsTriggered);
         if (target->activate) target->activate();
@@ -82,6 +89,7 @@ void MultitouchMonitor::commitDirectional() {
 }
 
 void MultitouchMonitor::cancelDirectional() {
+    log::debug(log::gesture, [] { return "walk cancelled: no switch"; });
     directionalSnapshot_.clear();
     favouriteSnapshot_.clear();
     if (c_.trace) c_.trace->cancelled();

@@ -39,7 +39,10 @@ public:
 
     // Reads of the server's current state; each may be called from any thread. A window that
     // has vanished simply yields nothing (or false, 0, empty).
-    virtual std::vector<WindowId> clientList() = 0;      // _NET_CLIENT_LIST
+    virtual std::vector<WindowId> clientList() = 0;  // _NET_CLIENT_LIST
+    // The managed windows, top-most first: the window manager's own record of which windows
+    // were raised last, on every desktop, minimised ones included.
+    virtual std::vector<WindowId> stackingOrder() = 0;
     virtual std::optional<WindowId> activeWindow() = 0;  // never 0
     // The window an application has focus in: its active window when it is active, otherwise
     // its topmost managed window in the stacking order (visible ones before minimised ones).

@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "common/Text.h"
 #include "replay/ReaderSupport.h"
 
 namespace trellick::input {
@@ -35,14 +36,14 @@ public:
             if (t.size() != 4) fail(file_, line, "I: needs four hexadecimal numbers (bus vendor product version)");
             for (auto tok : t) {
                 if (!parseInt(tok, 16, 0, 0xffff))
-                    fail(file_, line, "I: '" + std::string(tok) + "' is not a 16-bit hexadecimal number");
+                    fail(file_, line, "I: " + text::quoted(tok) + " is not a 16-bit hexadecimal number");
             }
             return true;
         }
         case 'P': {
             for (auto tok : tokens(stripComment(rest))) {
                 auto b = parseInt(tok, 16, 0, 0xff);
-                if (!b) fail(file_, line, "P: '" + std::string(tok) + "' is not a hexadecimal byte");
+                if (!b) fail(file_, line, "P: " + text::quoted(tok) + " is not a hexadecimal byte");
                 for (int bit = 0; bit < 8; ++bit) {
                     std::size_t code = propBytes_ * 8 + std::size_t(bit);
                     if (((*b >> bit) & 1) && code < device_.props.size()) device_.props.set(code);
@@ -55,10 +56,10 @@ public:
             auto t = tokens(stripComment(rest));
             if (t.empty()) fail(file_, line, "B: needs an event type and mask bytes");
             auto type = parseInt(t[0], 16, 0, EV_MAX);
-            if (!type) fail(file_, line, "B: '" + std::string(t[0]) + "' is not an event type");
+            if (!type) fail(file_, line, "B: " + text::quoted(t[0]) + " is not an event type");
             for (std::size_t i = 1; i < t.size(); ++i) {
                 auto b = parseInt(t[i], 16, 0, 0xff);
-                if (!b) fail(file_, line, "B: '" + std::string(t[i]) + "' is not a hexadecimal byte");
+                if (!b) fail(file_, line, "B: " + text::quoted(t[i]) + " is not a hexadecimal byte");
                 std::size_t byteIndex = maskBytes_[std::size_t(*type)]++;
                 for (int bit = 0; bit < 8; ++bit) {
                     if (!((*b >> bit) & 1)) continue;
@@ -75,11 +76,11 @@ public:
                 fail(file_, line, "A: needs an axis code and min max fuzz flat [resolution]");
             }
             auto code = parseInt(t[0], 16, 0, ABS_MAX);
-            if (!code) fail(file_, line, "A: '" + std::string(t[0]) + "' is not an axis code");
+            if (!code) fail(file_, line, "A: " + text::quoted(t[0]) + " is not an axis code");
             std::array<std::int64_t, 5> v{};
             for (std::size_t i = 1; i < t.size(); ++i) {
                 auto n = parseInt(t[i], 10, i32min, i32max);
-                if (!n) fail(file_, line, "A: '" + std::string(t[i]) + "' is not a 32-bit number");
+                if (!n) fail(file_, line, "A: " + text::quoted(t[i]) + " is not a 32-bit number");
                 v[i - 1] = *n;
             }
             AbsAxis& a = device_.abs[std::size_t(*code)];
@@ -129,16 +130,16 @@ void parseEvemu(std::string_view text, const std::string& file, DeviceInfo& devi
             auto t = tokens(stripComment(rest));
             if (t.size() != 4) fail(file, n, "E: needs a time, a type, a code and a value");
             auto time = parseTime(t[0]);
-            if (!time) fail(file, n, "E: '" + std::string(t[0]) + "' is not a time (SECONDS.MICROSECONDS)");
+            if (!time) fail(file, n, "E: " + text::quoted(t[0]) + " is not a time (SECONDS.MICROSECONDS)");
             auto type = parseInt(t[1], 16, 0, 0xffff);
-            if (!type) fail(file, n, "E: '" + std::string(t[1]) + "' is not a hexadecimal event type");
+            if (!type) fail(file, n, "E: " + text::quoted(t[1]) + " is not a hexadecimal event type");
             auto code = parseInt(t[2], 16, 0, 0xffff);
-            if (!code) fail(file, n, "E: '" + std::string(t[2]) + "' is not a hexadecimal event code");
+            if (!code) fail(file, n, "E: " + text::quoted(t[2]) + " is not a hexadecimal event code");
             auto value = parseInt(t[3], 10, INT64_MIN / 4, INT64_MAX / 4);
-            if (!value) fail(file, n, "E: '" + std::string(t[3]) + "' is not a decimal value");
+            if (!value) fail(file, n, "E: " + text::quoted(t[3]) + " is not a decimal value");
             events->add(n, *time, *type, *code, *value);
         } else if (!parser.header(kind, rest, n)) {
-            fail(file, n, std::string("unknown line type '") + kind + ":'");
+            fail(file, n, "unknown line type " + text::quoted(std::string(1, kind) + ":"));
         }
     }
 }

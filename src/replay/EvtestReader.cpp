@@ -5,6 +5,7 @@
 
 #include <cctype>
 
+#include "common/Text.h"
 #include "replay/ReaderSupport.h"
 
 namespace trellick::input {
@@ -66,8 +67,7 @@ Recording readEvtest(std::string_view text, const std::string& file) {
             auto comma = s.find(',');
             if (comma == std::string_view::npos) fail(file, n, "expected a ',' after the event time");
             auto time = parseTime(trim(s.substr(0, comma)));
-            if (!time)
-                fail(file, n, "'" + std::string(trim(s.substr(0, comma))) + "' is not a time (SECONDS.MICROSECONDS)");
+            if (!time) fail(file, n, text::quoted(trim(s.substr(0, comma))) + " is not a time (SECONDS.MICROSECONDS)");
             s = trim(s.substr(comma + 1));
             std::int64_t type = 0, code = 0, value = 0;
             if (startsWith(s, "type")) {
@@ -79,7 +79,7 @@ Recording readEvtest(std::string_view text, const std::string& file) {
                 // evtest prints scan codes in hexadecimal.
                 bool hex = type == EV_MSC && (code == MSC_SCAN || code == MSC_RAW);
                 auto v = parseInt(s, hex ? 16 : 10, INT64_MIN / 4, INT64_MAX / 4);
-                if (!v) fail(file, n, "'" + std::string(s) + "' is not an event value");
+                if (!v) fail(file, n, text::quoted(s) + " is not an event value");
                 value = *v;
             } else {
                 // Synchronisation lines name their code between dashes, pluses or arrows.
@@ -128,7 +128,7 @@ Recording readEvtest(std::string_view text, const std::string& file) {
             auto t = tokens(s);
             std::optional<std::int64_t> v;
             if (t.size() == 2) v = parseInt(t[1], 10, i32min, i32max);
-            if (!v) fail(file, n, "expected '" + std::string(t.empty() ? s : t[0]) + " N'");
+            if (!v) fail(file, n, "expected " + text::quoted(std::string(t.empty() ? s : t[0]) + " N"));
             AbsAxis& a = dev.abs[std::size_t(headerCode)];
             if (t[0] == "Min") {
                 a.minimum = std::int32_t(*v);

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
+#include "common/Text.h"
 #include "replay/ReaderSupport.h"
 
 namespace trellick::input {
@@ -48,23 +50,23 @@ std::vector<ScenarioItem> readScenarioText(std::string_view text, const std::str
         };
         auto bad = [&](const std::string& what) { fail(file, lines.number(), what); };
         ScenarioItem item;
-        if (!number(t[0], item.time)) bad("'" + std::string(t[0]) + "' is not a time in seconds");
+        if (!number(t[0], item.time)) bad(text::quoted(t[0]) + " is not a time in seconds");
         if (item.time < last) {
             char buf[64];
             std::snprintf(buf, sizeof buf, "%g", last);
-            bad("time " + std::string(t[0]) + " goes backwards (the line before was at " + buf + ")");
+            bad("time " + text::quoted(t[0]) + " goes backwards (the line before was at " + buf + ")");
         }
         last = item.time;
         if (t.size() >= 2 && t[1] == "escape") {
-            if (t.size() > 2) bad("'escape' stands alone after the time, but '" + std::string(t[2]) + "' follows it");
+            if (t.size() > 2) bad("'escape' stands alone after the time, but " + text::quoted(t[2]) + " follows it");
             item.escape = true;
         } else {
             if (t.size() % 2 == 0) bad("contacts come as X Y pairs, but an X has no Y");
             if ((t.size() - 1) / 2 > 64) bad("more than 64 contacts in one frame");
             for (std::size_t i = 1; i + 1 < t.size(); i += 2) {
                 double x, y;
-                if (!number(t[i], x)) bad("'" + std::string(t[i]) + "' is not a number");
-                if (!number(t[i + 1], y)) bad("'" + std::string(t[i + 1]) + "' is not a number");
+                if (!number(t[i], x)) bad(text::quoted(t[i]) + " is not a number");
+                if (!number(t[i + 1], y)) bad(text::quoted(t[i + 1]) + " is not a number");
                 MTFinger m;
                 m.trackingId = m.slot = static_cast<int>(i / 2);
                 m.x = float(x);
@@ -83,6 +85,26 @@ std::vector<Frame> readFramesText(std::string_view text, const std::string& file
         if (!item.escape) frames.push_back({item.time, std::move(item.fingers), {}});
     }
     return frames;
+}
+
+bool looksLikeScenario(std::string_view text) {
+    detail::Lines lines(text);
+    std::string_view raw;
+    while (lines.next(raw)) {
+        auto t = detail::tokens(raw);
+        if (t.empty() || t[0][0] == '#') continue;
+        std::string first(t[0]);
+        char* end = nullptr;
+        std::strtod(first.c_str(), &end);
+        return end != first.c_str() && *end == '\0';
+    }
+    return false;
+}
+
+std::vector<Frame> loadFramesFile(const std::string& path) {
+    std::string text = readTextFile(path, "the file");
+    if (looksLikeScenario(text)) return readFramesText(text, path);
+    return assembleFrames(recordingFromText(text, path));
 }
 
 namespace {

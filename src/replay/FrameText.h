@@ -31,6 +31,13 @@ std::vector<ScenarioItem> readScenarioText(std::string_view text, const std::str
 // The frames of a scenario text (Escape lines are skipped). Throws RecordingError.
 std::vector<Frame> readFramesText(std::string_view text, const std::string& file);
 
+// Whether a text is a scenario rather than a recording: its first line that is neither blank
+// nor a comment starts with a number (a time), which no recording format does.
+bool looksLikeScenario(std::string_view text);
+// The frames of a file that holds either a recording (see loadRecording) or a scenario, told
+// apart by looksLikeScenario; a scenario's Escape lines are skipped. Throws RecordingError.
+std::vector<Frame> loadFramesFile(const std::string& path);
+
 // The touchpad the synthesised recordings describe.
 struct SynthPad {
     std::string name = "Trellick Demo Touchpad";

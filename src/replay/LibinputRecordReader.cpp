@@ -7,6 +7,7 @@
 
 #include <sstream>
 
+#include "common/Text.h"
 #include "replay/ReaderSupport.h"
 
 namespace trellick::input {
@@ -26,7 +27,8 @@ std::int64_t intOf(const YAML::Node& node, std::int64_t lo, std::int64_t hi, con
                    const char* what) {
     if (!node.IsScalar()) fail(file, lineOf(node), std::string(what) + " must be a number");
     auto v = parseInt(trim(node.Scalar()), 10, lo, hi);
-    if (!v) fail(file, lineOf(node), std::string(what) + " '" + node.Scalar() + "' is not a number in range");
+    if (!v)
+        fail(file, lineOf(node), std::string(what) + " " + text::quoted(node.Scalar()) + " is not a number in range");
     return *v;
 }
 

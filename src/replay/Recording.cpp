@@ -1,10 +1,12 @@
 #include "replay/Recording.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "replay/FrameAssembler.h"
 #include "replay/ReaderSupport.h"
@@ -14,19 +16,43 @@ namespace {
 
 using namespace detail;
 
-std::optional<std::string> readFile(const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+// Reads a text file in blocks, so that a device that never ends (/dev/zero) or a binary file
+// is caught by its first NUL byte instead of being read whole. Pipes are fine.
+std::optional<std::string> readText(const std::string& path, std::string& error) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         error = std::strerror(errno);
         return std::nullopt;
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) {
-        error = "read error";
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        error = "it is a directory, not a file";
         return std::nullopt;
     }
-    return ss.str();
+    std::string text;
+    char block[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            return std::nullopt;
+        }
+        if (n == 0) return text;
+        if (std::memchr(block, '\0', static_cast<std::size_t>(n))) {
+            error = "it is not a text file (it holds binary data)";
+            return std::nullopt;
+        }
+        if (text.size() + static_cast<std::size_t>(n) > maxTextFileSize) {
+            error = "it is larger than " + std::to_string(maxTextFileSize >> 20) + " MiB";
+            return std::nullopt;
+        }
+        text.append(block, static_cast<std::size_t>(n));
+    }
 }
 
 bool isEvemuLine(std::string_view line) {
@@ -46,6 +72,13 @@ bool isYamlStart(std::string_view line) {
 }
 
 }  // namespace
+
+std::string readTextFile(const std::string& path, const std::string& what) {
+    std::string error;
+    auto text = readText(path, error);
+    if (!text) fail(path, 0, "cannot read " + what + ": " + error);
+    return std::move(*text);
+}
 
 Recording readRecording(std::string_view text, const std::string& file) {
     Lines lines(text);
@@ -70,10 +103,12 @@ Recording readRecording(std::string_view text, const std::string& file) {
 }
 
 Recording loadRecording(const std::string& path, const std::optional<std::string>& deviceDescFile) {
-    std::string error;
-    auto text = readFile(path, error);
-    if (!text) fail(path, 0, "cannot read the recording: " + error);
-    Recording rec = readRecording(*text, path);
+    return recordingFromText(readTextFile(path, "the recording"), path, deviceDescFile);
+}
+
+Recording recordingFromText(std::string_view text, const std::string& path,
+                            const std::optional<std::string>& deviceDescFile) {
+    Recording rec = readRecording(text, path);
     if (rec.events.empty()) fail(path, 0, "the recording holds no events");
 
     // Ranges and resolutions the recording lacks (positions, and the size and pressure axes
@@ -83,16 +118,14 @@ Recording loadRecording(const std::string& path, const std::optional<std::string
     bool besideRead = false;
     if (beside.string() != path) {
         std::string err;
-        if (auto desc = readFile(beside.string(), err)) {
+        if (auto desc = readText(beside.string(), err)) {
             mergeDeclared(rec.device, readDeviceDescription(*desc, beside.string()));
             besideRead = true;
         }
     }
     if (deviceDescFile) {
-        std::string err;
-        auto desc = readFile(*deviceDescFile, err);
-        if (!desc) fail(*deviceDescFile, 0, "cannot read the device description: " + err);
-        mergeDeclared(rec.device, readDeviceDescription(*desc, *deviceDescFile));
+        auto desc = readTextFile(*deviceDescFile, "the device description");
+        mergeDeclared(rec.device, readDeviceDescription(desc, *deviceDescFile));
     }
     if (!rec.device.xAxis() || !rec.device.yAxis()) {
         std::string where = "not in the recording";

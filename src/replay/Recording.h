@@ -39,6 +39,13 @@ struct Recording {
     std::vector<InputEvent> events;
 };
 
+// The whole of a text file: a recording, a scenario, a device description (`what` names it in
+// errors). Throws RecordingError ("FILE: cannot read WHAT: why") for a file that cannot be
+// opened, a directory, a file holding binary data (a NUL byte) or one larger than
+// maxTextFileSize.
+inline constexpr std::size_t maxTextFileSize = std::size_t(1) << 30;
+std::string readTextFile(const std::string& path, const std::string& what);
+
 // The readers. `file` names the input in errors. They fill in ranges only where the text
 // declares them; loadRecording() completes them.
 Recording readEvemu(std::string_view text, const std::string& file);
@@ -54,6 +61,9 @@ DeviceInfo readDeviceDescription(std::string_view text, const std::string& file)
 // else from `deviceDescFile`. Throws RecordingError when it cannot be read, does not parse or
 // still has no usable ranges.
 Recording loadRecording(const std::string& path, const std::optional<std::string>& deviceDescFile = {});
+// The same for the text of `path`, already read.
+Recording recordingFromText(std::string_view text, const std::string& path,
+                            const std::optional<std::string>& deviceDescFile = {});
 
 struct Frame {
     double time = 0;

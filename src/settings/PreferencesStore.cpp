@@ -1,6 +1,7 @@
 #include "settings/PreferencesStore.h"
 
 #include <cctype>
+#include <cmath>
 
 namespace trellick::prefs {
 
@@ -14,7 +15,8 @@ std::optional<bool> typedBool(const PreferencesStore& store, const std::string& 
 std::optional<double> typedNumber(const PreferencesStore& store, const std::string& key) {
     auto value = store.object(key);
     if (!value) return std::nullopt;
-    if (auto d = value->asNumber()) return *d;
+    // Infinity or NaN (a hand-edited file, 1e999) is no more usable than a string.
+    if (auto d = value->asNumber(); d && std::isfinite(*d)) return *d;
     return std::nullopt;
 }
 

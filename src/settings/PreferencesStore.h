@@ -2,11 +2,14 @@
 // A key-value preferences store with JSON-like typed values. Types matter: the read rules
 // of the settings tell a boolean from a string that spells one.
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "common/Observable.h"
 
 namespace trellick {
 
@@ -38,6 +41,9 @@ struct PrefValue {
     friend bool operator==(const PrefValue&, const PrefValue&) = default;
 };
 
+// A new value computed from the current one (nothing: absent); nothing as the result removes the key.
+using PrefUpdate = std::function<std::optional<PrefValue>(const std::optional<PrefValue>&)>;
+
 class PreferencesStore {
 public:
     virtual ~PreferencesStore() = default;
@@ -47,6 +53,31 @@ public:
     // itself (a warning) and never lose the value held in memory.
     virtual void set(const std::string& key, PrefValue value) = 0;
     virtual void remove(const std::string& key) = 0;
+    // Read-modify-write of one key. A store shared with other processes applies `fn` to the
+    // freshest stored value, so that a count kept under the key is not lost when two
+    // processes add to it. `fn` may be called more than once and must depend on its argument only.
+    virtual void update(const std::string& key, const PrefUpdate& fn) {
+        if (auto value = fn(object(key)))
+            set(key, std::move(*value));
+        else
+            remove(key);
+    }
+    // Tries once more to persist changes whose write failed; true when nothing is left unsaved.
+    virtual bool flush() { return true; }
+
+    // Keys whose stored value was changed by someone else (another process, a hand edit), as
+    // seen by this store. Never fired for this store's own changes.
+    Subscription onChangedByOthers(std::function<void(const std::vector<std::string>&)> fn) {
+        return changedByOthers_.connect(std::move(fn));
+    }
+
+protected:
+    void notifyChangedByOthers(const std::vector<std::string>& keys) const {
+        if (!keys.empty()) changedByOthers_.notify(keys);
+    }
+
+private:
+    Signal<std::vector<std::string>> changedByOthers_;
 };
 
 // An in-memory store: for tests and for `debug-gestures`, which must not touch the user's file.
@@ -67,6 +98,15 @@ public:
     }
     const std::map<std::string, PrefValue>& values() const { return values_; }
     int writes() const { return writes_; }
+    // Plays another process editing the store: the value changes (nothing removes it) and
+    // observers of others' changes hear of it; no write of this store is counted.
+    void changeByOthers(const std::string& key, std::optional<PrefValue> value) {
+        if (value)
+            values_[key] = std::move(*value);
+        else
+            values_.erase(key);
+        notifyChangedByOthers({key});
+    }
 
 private:
     std::map<std::string, PrefValue> values_;

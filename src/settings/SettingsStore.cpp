@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include <algorithm>
+#include <set>
 #include <utility>
 
 namespace trellick {
@@ -111,25 +112,52 @@ SettingsStore::SettingsStore(PreferencesStore& prefs, LoginItemService& loginIte
       prefs_(prefs),
       loginItems_(loginItems) {
     requestedTab.setWillChange(&willChange);
-
-    // Table order. Loading writes nothing back: keys never set stay absent.
-    mode.load(readEnum(prefs_, keys::mode, kAllSwitchModes, SwitchMode::directionalMRU));
-    granularity.load(readEnum(prefs_, keys::granularity, kAllGranularities, Granularity::window));
-    enabled.load(prefs::typedBool(prefs_, keys::enabled).value_or(true));
-    invertDirection.load(prefs::lenientBool(prefs_, keys::invertDirection));
-    showHUD.load(prefs::typedBool(prefs_, keys::showHUD).value_or(true));
-    hudStyle.load(readEnum(prefs_, keys::hudStyle, kAllHUDStyles, HUDStyle::modern));
-    hudLabelStyle.load(readEnum(prefs_, keys::hudLabelStyle, kAllHUDLabelStyles, HUDLabelStyle::caption));
-    compactPeekSpacing.load(prefs::typedBool(prefs_, keys::compactPeek).value_or(true));
-    hapticFeedback.load(prefs::typedBool(prefs_, keys::hapticFeedback).value_or(true));
-    sensitivity.load(prefs::typedNumber(prefs_, keys::sensitivity).value_or(defaults::sensitivity));
-    acceleration.load(prefs::typedNumber(prefs_, keys::acceleration).value_or(defaults::acceleration));
-    cancelDistance.load(prefs::typedNumber(prefs_, keys::cancelDistance).value_or(defaults::cancelDistance));
-    flickRevealDelay.load(prefs::typedNumber(prefs_, keys::flickRevealDelay).value_or(defaults::flickRevealDelay));
-    flickVelocity.load(prefs::typedNumber(prefs_, keys::flickVelocity).value_or(defaults::flickVelocity));
-    favouritesEnabled.load(prefs::typedBool(prefs_, keys::favouritesEnabled).value_or(true));
-    favouriteApps.load(readFavourites(prefs_));
+    // Loading writes nothing back: keys never set stay absent.
+    readSettings(nullptr);
     launchAtLogin.load(loginItems_.isEnabled());
+    // An edit by someone else reaches observers as if the setting had been assigned here.
+    changedByOthers_ = prefs_.onChangedByOthers([this](const std::vector<std::string>& changed) {
+        std::set<std::string> keys(changed.begin(), changed.end());
+        readSettings(&keys);
+    });
+}
+
+void SettingsStore::readSettings(const std::set<std::string>* changed) {
+    // Without `changed`: every setting, silently (construction). With it: only those keys,
+    // each heard by its observers.
+    auto read = [changed](auto& setting, const char* key, auto&& value) {
+        if (!changed)
+            setting.load(value());
+        else if (changed->count(key))
+            setting.adopt(value());
+    };
+    auto& p = prefs_;
+    // Table order.
+    read(mode, keys::mode, [&] { return readEnum(p, keys::mode, kAllSwitchModes, SwitchMode::directionalMRU); });
+    read(granularity, keys::granularity,
+         [&] { return readEnum(p, keys::granularity, kAllGranularities, Granularity::window); });
+    read(enabled, keys::enabled, [&] { return prefs::typedBool(p, keys::enabled).value_or(true); });
+    read(invertDirection, keys::invertDirection, [&] { return prefs::lenientBool(p, keys::invertDirection); });
+    read(showHUD, keys::showHUD, [&] { return prefs::typedBool(p, keys::showHUD).value_or(true); });
+    read(hudStyle, keys::hudStyle, [&] { return readEnum(p, keys::hudStyle, kAllHUDStyles, HUDStyle::modern); });
+    read(hudLabelStyle, keys::hudLabelStyle,
+         [&] { return readEnum(p, keys::hudLabelStyle, kAllHUDLabelStyles, HUDLabelStyle::caption); });
+    read(compactPeekSpacing, keys::compactPeek, [&] { return prefs::typedBool(p, keys::compactPeek).value_or(true); });
+    read(hapticFeedback, keys::hapticFeedback,
+         [&] { return prefs::typedBool(p, keys::hapticFeedback).value_or(true); });
+    read(sensitivity, keys::sensitivity,
+         [&] { return prefs::typedNumber(p, keys::sensitivity).value_or(defaults::sensitivity); });
+    read(acceleration, keys::acceleration,
+         [&] { return prefs::typedNumber(p, keys::acceleration).value_or(defaults::acceleration); });
+    read(cancelDistance, keys::cancelDistance,
+         [&] { return prefs::typedNumber(p, keys::cancelDistance).value_or(defaults::cancelDistance); });
+    read(flickRevealDelay, keys::flickRevealDelay,
+         [&] { return prefs::typedNumber(p, keys::flickRevealDelay).value_or(defaults::flickRevealDelay); });
+    read(flickVelocity, keys::flickVelocity,
+         [&] { return prefs::typedNumber(p, keys::flickVelocity).value_or(defaults::flickVelocity); });
+    read(favouritesEnabled, keys::favouritesEnabled,
+         [&] { return prefs::typedBool(p, keys::favouritesEnabled).value_or(true); });
+    read(favouriteApps, keys::favouriteApps, [&] { return readFavourites(p); });
 }
 
 void SettingsStore::addFavourite(const std::string& bundleID) {

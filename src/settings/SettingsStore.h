@@ -1,8 +1,10 @@
 #pragma once
-// Every user setting. Loaded once at construction with per-key read rules, written through
-// to the preferences store on every assignment. Main thread only; no clamping.
+// Every user setting. Loaded at construction with per-key read rules, written through to the
+// preferences store on every assignment, and read again (by the same rules) when someone else
+// changes a key in the store. Main thread only; no clamping.
 
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -97,8 +99,11 @@ public:
     PreferencesStore& preferences() { return prefs_; }
 
 private:
+    void readSettings(const std::set<std::string>* changed);
+
     PreferencesStore& prefs_;
     LoginItemService& loginItems_;
+    Subscription changedByOthers_;
 };
 
 }  // namespace trellick

@@ -3,6 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
+
+#include "tracking/WindowWorkspace.h"
+
+#include "common/Log.h"
 
 namespace trellick {
 
@@ -10,8 +15,19 @@ std::shared_ptr<AppTracker> AppTracker::create(Deps deps) {
     std::shared_ptr<AppTracker> t(new AppTracker(std::move(deps)));
     std::weak_ptr<AppTracker> weak = t;
     t->observer_ = t->d_.workspace->onActivated([weak](const RunningApp& app) {
-        if (auto self = weak.lock()) self->record(app);
+        auto self = weak.lock();
+        if (!self) return;
+        self->seeding_ = false;
+        self->record(app);
     });
+    t->controlObserver_ = t->d_.windows->onWindowControlChanged([weak] {
+        if (auto self = weak.lock()) self->windowControlChanged();
+    });
+    t->listObserver_ = t->d_.windows->onClientListChanged([weak] {
+        auto self = weak.lock();
+        if (self && self->seeding_) self->seed();
+    });
+    t->windowControlChanged();
     if (auto front = t->d_.workspace->frontmostApp()) t->record(*front);
     return t;
 }
@@ -24,12 +40,42 @@ AppTracker::AppTracker(Deps deps) : d_(std::move(deps)) {
 void AppTracker::record(const RunningApp& app) {
     int pid = app.pid;
     if (pid < 1 || pid == d_.ownPID) return;
+    guessed_.erase(pid);
     std::erase(mru_, pid);
     mru_.insert(mru_.begin(), pid);
     if (mru_.size() > static_cast<std::size_t>(maxDepth)) mru_.resize(maxDepth);
     std::erase_if(titleCache_,
                   [this](const auto& kv) { return std::find(mru_.begin(), mru_.end(), kv.first) == mru_.end(); });
     refreshTitle(pid);
+    publishMRU();
+}
+
+void AppTracker::windowControlChanged() {
+    bool now = d_.windows->windowControlAvailable();
+    if (now && !hadControl_) {
+        seeding_ = true;
+        seed();
+    }
+    hadControl_ = now;
+}
+
+void AppTracker::seed() {
+    // Earlier guesses go; applications the user has activated keep their places and are not
+    // repeated. Each application stands where its top-most window does.
+    auto before = mru_;
+    auto wasGuessed = std::exchange(guessed_, {});
+    std::erase_if(mru_, [&wasGuessed](int pid) { return wasGuessed.count(pid) > 0; });
+    for (auto& w : windowsByStacking(*d_.windows, d_.ownPID)) {
+        if (mru_.size() >= static_cast<std::size_t>(maxDepth)) break;
+        if (std::find(mru_.begin(), mru_.end(), w.pid) != mru_.end()) continue;
+        mru_.push_back(w.pid);
+        guessed_.insert(w.pid);
+    }
+    if (mru_ == before) return;
+    std::erase_if(titleCache_,
+                  [this](const auto& kv) { return std::find(mru_.begin(), mru_.end(), kv.first) == mru_.end(); });
+    for (int pid : guessed_)
+        if (!wasGuessed.count(pid)) refreshTitle(pid);
     publishMRU();
 }
 
@@ -68,6 +114,7 @@ void AppTracker::publishMRU() {
         auto app = d_.workspace->runningApp(mru_[i]);
         if (app && app->name) names.push_back(*app->name);
     }
+    log::debug(log::tracking, [&] { return "applications, most recent first: " + log::joined(names); });
     std::weak_ptr<AppTracker> weak = weak_from_this();
     std::weak_ptr<Diagnostics> diagnostics = d_.diagnostics;
     d_.mainQueue->post([weak, diagnostics, names = std::move(names)] {

@@ -1,11 +1,14 @@
 #pragma once
 // The most-recently-used order of applications, learnt from application activations, as the
-// switcher of the "app" granularity. Main thread only, apart from the title reads, which run
-// one at a time on their own serial queue.
+// switcher of the "app" granularity. Below the frontmost application the list starts from the
+// window manager's stacking order (at start and whenever window control is gained), so that
+// the first switch after launch has somewhere to go. Main thread only, apart from the title
+// reads, which run one at a time on their own serial queue.
 
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,7 +35,8 @@ public:
         int ownPID = 0;                         // this process when 0
     };
 
-    // Starts recording at once, beginning with the frontmost application.
+    // Starts recording at once, beginning with the frontmost application and the others in
+    // stacking order.
     static std::shared_ptr<AppTracker> create(Deps deps);
     AppTracker(const AppTracker&) = delete;
     AppTracker& operator=(const AppTracker&) = delete;
@@ -56,12 +60,20 @@ private:
     void refreshTitle(int pid);
     void publishMRU();
     std::optional<RunningApp> previousApp();
+    void windowControlChanged();
+    void seed();
     static void activateApp(Workspace& workspace, int pid);
 
     Deps d_;
     std::vector<int> mru_;
     std::map<int, std::string> titleCache_;
-    Subscription observer_;
+    Subscription observer_, controlObserver_, listObserver_;
+    // As in the window tracker: applications listed from the stacking order and not activated
+    // since, and whether client-list changes still re-seed (until the first activation after
+    // window control was gained).
+    std::set<int> guessed_;
+    bool seeding_ = false;
+    bool hadControl_ = false;
 };
 
 }  // namespace trellick

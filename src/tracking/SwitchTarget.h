@@ -10,8 +10,10 @@
 
 namespace trellick {
 
-// An icon as the core sees it: opaque. The platform layer fills `data` (a QIcon, a pixmap...)
-// and the overlay knows how to draw it; `name` is the desktop icon name where there is one.
+// An icon as the core sees it: opaque. `name` is the desktop entry's icon (a theme icon name
+// or an absolute file path) where there is one; `data` is the platform's image where it has
+// one (on X11 a QImage, the window's _NET_WM_ICON), the fallback where `name` does not
+// resolve. The overlay knows how to draw either.
 struct IconHandle {
     std::string name;
     std::shared_ptr<const void> data;

@@ -14,12 +14,13 @@ void UsageTracker::start() {
     });
 }
 
-UsageTracker::Counts UsageTracker::readCounts(const PreferencesStore& prefs) {
-    auto stored = prefs.object(keys::usageCounts);
+namespace {
+
+UsageTracker::Counts countsFrom(const std::optional<PrefValue>& stored) {
     if (!stored) return {};
     auto obj = stored->asObject();
     if (!obj) return {};
-    Counts counts;
+    UsageTracker::Counts counts;
     for (auto& [key, value] : *obj) {
         auto n = value.asNumber();
         if (!n || !std::isfinite(*n) || std::floor(*n) != *n || std::fabs(*n) > 9.0e15) return {};
@@ -28,25 +29,33 @@ UsageTracker::Counts UsageTracker::readCounts(const PreferencesStore& prefs) {
     return counts;
 }
 
+}  // namespace
+
+UsageTracker::Counts UsageTracker::readCounts(const PreferencesStore& prefs) {
+    return countsFrom(prefs.object(keys::usageCounts));
+}
+
 void UsageTracker::record(const RunningApp& app) {
     if (!app.regular || !app.bundleID || app.bundleID == ownBundleID_) return;
-    const std::string& id = *app.bundleID;
-    Counts counts = readCounts(*prefs_);
-    counts[id] += 1;
-    if (counts.size() > static_cast<std::size_t>(maxEntries)) {
-        std::vector<std::pair<std::string, long long>> sorted(counts.begin(), counts.end());
-        // Which of equal counts survive the cut is ours to choose: keep the application just
-        // used, so that a new one can gain a foothold among many counted once.
-        std::stable_sort(sorted.begin(), sorted.end(), [&id](const auto& a, const auto& b) {
-            if (a.second != b.second) return a.second > b.second;
-            return a.first == id && b.first != id;
-        });
-        sorted.resize(maxEntries);
-        counts = Counts(sorted.begin(), sorted.end());
-    }
-    PrefObject out;
-    for (auto& [key, n] : counts) out[key] = PrefValue(n);
-    prefs_->set(keys::usageCounts, PrefValue(std::move(out)));
+    // Counted on the freshest stored counts: another process may have added to them.
+    prefs_->update(keys::usageCounts, [id = *app.bundleID](const std::optional<PrefValue>& stored) {
+        Counts counts = countsFrom(stored);
+        counts[id] += 1;
+        if (counts.size() > static_cast<std::size_t>(maxEntries)) {
+            std::vector<std::pair<std::string, long long>> sorted(counts.begin(), counts.end());
+            // Which of equal counts survive the cut is ours to choose: keep the application just
+            // used, so that a new one can gain a foothold among many counted once.
+            std::stable_sort(sorted.begin(), sorted.end(), [&id](const auto& a, const auto& b) {
+                if (a.second != b.second) return a.second > b.second;
+                return a.first == id && b.first != id;
+            });
+            sorted.resize(maxEntries);
+            counts = Counts(sorted.begin(), sorted.end());
+        }
+        std::optional<PrefValue> out(std::in_place, PrefObject{});
+        for (auto& [key, n] : counts) std::get<PrefObject>(out->v)[key] = PrefValue(n);
+        return out;
+    });
 }
 
 std::vector<std::string> UsageTracker::suggestions(const PreferencesStore& prefs, Favourites& favourites, int limit,

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 
+#include "common/Log.h"
+#include "tracking/WindowWorkspace.h"
+
 namespace trellick {
 
 std::shared_ptr<WindowTracker> WindowTracker::create(Deps deps) {
@@ -44,6 +47,10 @@ void WindowTracker::start() {
     focusObserver_ = d_.windows->onActiveWindowChanged([weak](WindowId w) {
         if (auto self = weak.lock()) self->focusChanged(w);
     });
+    listObserver_ = d_.windows->onClientListChanged([weak] {
+        auto self = weak.lock();
+        if (self && self->seeding_ && self->seed()) self->publish();
+    });
     refreshTrust(false);
     scheduleReconcile();
 }
@@ -72,6 +79,9 @@ void WindowTracker::refreshTrust(bool) {
     if (diag) diag->accessibilityTrusted.set(trusted);
     if (trusted && !was) {
         attachAll();
+        // The rest of the list from the stacking order, then the active window at its head.
+        seeding_ = true;
+        if (seed()) publish();
         if (auto front = d_.workspace->frontmostApp()) recordFocusedWindow(front->pid);
     }
 }
@@ -105,8 +115,10 @@ void WindowTracker::reconcileObservers() {
 }
 
 void WindowTracker::focusChanged(WindowId window) {
-    // Any focus move settles a pending raise: its retry must never take the focus back.
+    // Any focus move settles a pending raise: its retry must never take the focus back. It
+    // also ends the seeding: from here on the list follows what the user does.
     ++raiseGeneration_;
+    seeding_ = false;
     int pid = d_.windows->pid(window);
     if (pid < 1 || !observers_.count(pid)) return;
     recordFocusedWindow(pid);
@@ -125,10 +137,30 @@ void WindowTracker::recordFocusedWindow(int pid) {
 void WindowTracker::record(WindowId window, int pid) {
     if (window == 0 || !d_.windows->isAlive(window)) return;
     WindowEntry entry{window, pid, d_.windows->title(window).value_or("")};
+    guessed_.erase(window);
     std::erase_if(mru_, [window](const WindowEntry& e) { return e.id == window; });
     mru_.insert(mru_.begin(), std::move(entry));
     if (mru_.size() > static_cast<std::size_t>(maxDepth)) mru_.resize(maxDepth);
     publish();
+}
+
+bool WindowTracker::seed() {
+    // Earlier guesses go; windows the user has focused keep their places and are not repeated.
+    auto ids = [this] {
+        std::vector<WindowId> out;
+        for (auto& e : mru_) out.push_back(e.id);
+        return out;
+    };
+    auto before = ids();
+    std::erase_if(mru_, [this](const WindowEntry& e) { return guessed_.count(e.id) > 0; });
+    guessed_.clear();
+    for (auto& w : windowsByStacking(*d_.windows, d_.ownPID)) {
+        if (mru_.size() >= static_cast<std::size_t>(maxDepth)) break;
+        if (std::ranges::any_of(mru_, [&w](const WindowEntry& e) { return e.id == w.id; })) continue;
+        mru_.push_back({w.id, w.pid, d_.windows->title(w.id).value_or("")});
+        guessed_.insert(w.id);
+    }
+    return ids() != before;
 }
 
 void WindowTracker::publish() {
@@ -138,6 +170,7 @@ void WindowTracker::publish() {
         std::string name = app && app->name ? *app->name : "?";
         labels.push_back(name + " \u2014 " + (mru_[i].title.empty() ? "(untitled)" : mru_[i].title));
     }
+    log::debug(log::tracking, [&] { return "windows, most recent first: " + log::joined(labels); });
     std::weak_ptr<WindowTracker> weak = weak_from_this();
     std::weak_ptr<Diagnostics> diagnostics = d_.diagnostics;
     d_.mainQueue->post([weak, diagnostics, labels = std::move(labels)] {

@@ -2,7 +2,9 @@
 // The most-recently-used order of individual windows across all regular applications, as the
 // switcher of the "window" granularity. Learns focus from application activations and from
 // per-application focus observers, verifies windows lazily, raises with one short retry and
-// keeps the diagnostics page told of window control and of the head of the list.
+// keeps the diagnostics page told of window control and of the head of the list. Below the
+// active window the list starts from the window manager's stacking order, so that the first
+// switch after launch has somewhere to go.
 // Main thread only, apart from the liveness check on its own serial queue.
 
 #include <memory>
@@ -78,12 +80,19 @@ private:
     SwitchTarget target(const WindowEntry& entry);
     void scheduleReconcile();
     void focusChanged(WindowId window);
+    bool seed();
 
     Deps d_;
     std::vector<WindowEntry> mru_;
     std::set<int> observers_;  // applications whose focus changes are followed
     std::vector<Subscription> workspaceObservers_;
-    Subscription focusObserver_, trustObserver_;
+    Subscription focusObserver_, trustObserver_, listObserver_;
+    // Windows listed from the stacking order that have not been focused since: a guess that a
+    // fresher stacking order replaces, while real focus changes never move.
+    std::set<WindowId> guessed_;
+    // Window control was gained and no focus change has been seen since: the manager may
+    // still be taking on its windows one by one, so each client-list change re-seeds.
+    bool seeding_ = false;
     bool started_ = false;
     bool pruneInFlight_ = false;
     unsigned raiseGeneration_ = 0;

@@ -36,6 +36,20 @@ bool allDigits(const std::string& s) {
 
 }  // namespace
 
+std::vector<StackedWindow> windowsByStacking(WindowSystem& windows, int ownPID) {
+    std::vector<StackedWindow> shown, minimised;
+    if (!windows.windowControlAvailable()) return shown;
+    for (WindowId w : windows.stackingOrder()) {
+        auto k = windows.kind(w);
+        if (w == 0 || !k || *k == WindowKind::other) continue;
+        int pid = windows.pid(w);
+        if (pid < 1 || pid == ownPID) continue;
+        (windows.isMinimised(w).value_or(false) ? minimised : shown).push_back({w, pid});
+    }
+    shown.insert(shown.end(), minimised.begin(), minimised.end());
+    return shown;
+}
+
 std::shared_ptr<WindowWorkspace> WindowWorkspace::create(std::shared_ptr<WindowSystem> windows,
                                                          std::shared_ptr<DesktopEntries> entries, CgroupReader cgroup) {
     std::shared_ptr<WindowWorkspace> ws(new WindowWorkspace(std::move(windows), std::move(entries), std::move(cgroup)));
@@ -88,6 +102,10 @@ void WindowWorkspace::onActiveWindow(WindowId window) {
     // The window manager may announce the window before its client list catches up.
     if (!apps_.count(pid)) rescan();
     frontmostPid_ = pid;
+    // Some clients set their icon only after mapping the window: look again, off the
+    // gesture's path, while the application has no image.
+    if (auto it = apps_.find(pid); it != apps_.end() && !(it->second.icon && it->second.icon->data))
+        addWindowIcon(it->second, window);
     auto app = runningApp(pid);
     if (!app) {
         app = describe(pid, window);
@@ -110,8 +128,19 @@ RunningApp WindowWorkspace::describe(int pid, WindowId window) {
         app.bundleID = hints.className;
     }
     if (!app.name && !hints.className.empty()) app.name = hints.className;
-    if (!app.icon) app.icon = windows_->icon(window);
+    addWindowIcon(app, window);
     return app;
+}
+
+void WindowWorkspace::addWindowIcon(RunningApp& app, WindowId window) {
+    // The entry's icon name goes through the theme; the window's own image rides along for
+    // where the theme has no such icon, and stands alone where there is no entry.
+    auto own = windows_->icon(window);
+    if (!own || !own->data) return;
+    if (!app.icon)
+        app.icon = own;
+    else
+        app.icon->data = own->data;
 }
 
 std::optional<std::string> WindowWorkspace::resolveEntryId(int pid, const WindowClassHints& hints) {

@@ -9,12 +9,26 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/DesktopEntries.h"
 #include "platform/WindowSystem.h"
 #include "platform/Workspace.h"
 
 namespace trellick {
+
+struct StackedWindow {
+    WindowId id = 0;
+    int pid = 0;
+};
+
+// The windows one can switch to (normal or dialog, of a known process other than `ownPID`),
+// most recently used first as far as the window manager's stacking order tells: visible ones
+// top-most first, then minimised ones top-most first, wherever the manager stacks those (a
+// window put away is one the user is done with for now). Nothing without window control: a
+// departed manager's lists are stale. What the recency lists are seeded from before they have
+// seen activations of their own.
+std::vector<StackedWindow> windowsByStacking(WindowSystem& windows, int ownPID);
 
 class WindowWorkspace : public Workspace {
 public:
@@ -51,6 +65,7 @@ private:
                     CgroupReader cgroup);
     void onActiveWindow(WindowId window);
     RunningApp describe(int pid, WindowId window);
+    void addWindowIcon(RunningApp& app, WindowId window);
     std::optional<std::string> resolveEntryId(int pid, const WindowClassHints& hints);
 
     std::shared_ptr<WindowSystem> windows_;

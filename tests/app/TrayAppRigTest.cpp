@@ -52,7 +52,12 @@ protected:
                 const std::map<std::string, std::string>& env = {}) {
         std::ofstream(rig.tmp() + "/config/trellick/preferences.json") << preferences;
         writeRecording(rig.tmp() + "/swipe", idle, steps, dx);
-        args.insert(args.begin(), {TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/swipe.evemu"});
+        std::string file = rig.tmp() + "/swipe.evemu";
+        if (scenario) {  // the recording's frames dumped as a scenario
+            std::string dump = TRELLICK_EXECUTABLE " debug-gestures --dump-frames --replay " + file;
+            ASSERT_EQ(std::system((dump + " >" + (file = rig.tmp() + "/swipe.frames")).c_str()), 0);
+        }
+        args.insert(args.begin(), {TRELLICK_EXECUTABLE, "--replay", file});
         app = rig::spawn(args, rig.tmp() + "/trellick.err", env);
         ASSERT_GT(app, 0);
     }
@@ -79,6 +84,7 @@ protected:
     }
 
     pid_t app = -1;
+    bool scenario = false;  // replay the swipe from a scenario file instead of a recording
 };
 
 // A toggle swipe goes back to the previously active window; a slow, held directional slide
@@ -88,12 +94,14 @@ struct Swipe {
     int steps;
     double dx;
     int expected;  // of the windows focused in turn
+    bool scenario = false;
     friend std::ostream& operator<<(std::ostream& out, const Swipe& s) { return out << s.mode; }
 };
 class TrayAppSwipeTest : public TrayAppRigTest, public ::testing::WithParamInterface<Swipe> {};
 
 TEST_P(TrayAppSwipeTest, ReplayedSwipeSwitchesRealWindows) {
     WindowId w[] = {open("AlphaWin"), open("BetaWin"), open("GammaWin")};
+    scenario = GetParam().scenario;
     launch(std::string(R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")") +
                GetParam().mode + "\"}",
            3.0, GetParam().steps, GetParam().dx, {"--quit-after-replay"});
@@ -102,10 +110,59 @@ TEST_P(TrayAppSwipeTest, ReplayedSwipeSwitchesRealWindows) {
     for (WindowId x : w) focus(x);
     expectExit(0);
     EXPECT_EQ(windows->activeWindow(), w[GetParam().expected]);
+    for (const char* debug : {"trellick.gesture:", "trellick.tracking:"})  // off unless asked for
+        EXPECT_EQ(stderrText().find(debug), std::string::npos) << stderrText();
 }
 INSTANTIATE_TEST_SUITE_P(Modes, TrayAppSwipeTest,
-                         ::testing::Values(Swipe{"toggleLastApp", 10, 0.02, 1}, Swipe{"directionalMRU", 60, 0.004, 0}),
-                         [](const auto& info) { return std::string(info.param.mode); });
+                         ::testing::Values(Swipe{"toggleLastApp", 10, 0.02, 1}, Swipe{"directionalMRU", 60, 0.004, 0},
+                                           Swipe{"directionalMRU", 60, 0.004, 0, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.mode) + (info.param.scenario ? "FromAScenario" : "");
+                         });
+
+TEST_F(TrayAppRigTest, DebugCategoriesShowTheGestureItsDecisionTheSwitchAndTheRecencyLists) {
+    WindowId a = open("AlphaWin"), b = open("BetaWin");
+    launch(R"({"trellick.mode": "toggleLastApp", "trellick.onboarded": true})", 2.0, 10, 0.02, {"--quit-after-replay"},
+           {{"QT_LOGGING_RULES", "trellick.*.debug=true"}});
+    ASSERT_TRUE(connected()) << stderrText();
+    focus(a);
+    focus(b);
+    expectExit(0);
+    for (const char* line : {"trellick.gesture: touchpad started: ", "trellick.gesture: gesture idle -> watching",
+                             "trellick.gesture: toggle swipe: dx 0.2", "trellick.gesture: switch to the previous entry",
+                             "trellick.tracking: windows, most recent first: "})
+        EXPECT_NE(stderrText().find(line), std::string::npos) << line << "\n" << stderrText();
+}
+
+TEST_F(TrayAppRigTest, WithoutAReadableTouchpadItSaysSoOnceAndThenWaitsQuietly) {
+    app = rig::spawn({TRELLICK_EXECUTABLE}, rig.tmp() + "/trellick.err",
+                     {{"QT_LOGGING_RULES", "trellick.evdev.debug=true"}});
+    ASSERT_TRUE(connected()) << stderrText();
+    waitFor([] { return false; }, 2.0);  // past the launch's retry a second later
+    std::string err = stderrText();
+    if (err.find("trellick.evdev: reading ") != std::string::npos) GTEST_SKIP() << "a touchpad here can be read";
+    int said = 0;
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Trellick ", 0) == 0 && line.find("touchpad") != std::string::npos) ++said;
+    EXPECT_EQ(said, 1) << err;
+}
+
+// Windows focused one after another before Trellick starts: a toggle swipe right after launch
+// goes back to the one focused before the active one, in either granularity.
+class TrayAppFirstSwipeTest : public TrayAppRigTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(TrayAppFirstSwipeTest, AToggleRightAfterLaunchHasSomewhereToGo) {
+    WindowId w[] = {open("AlphaWin"), open("BetaWin"), open("GammaWin"), open("DeltaWin")};
+    for (WindowId x : w) focus(x);
+    launch(std::string(R"({"trellick.mode": "toggleLastApp", "trellick.onboarded": true, "trellick.granularity": ")") +
+               GetParam() + "\"}",
+           0.5, 10, 0.02, {"--quit-after-replay"});
+    expectExit(0);
+    EXPECT_TRUE(waitFor([&] { return windows->activeWindow() == w[2]; }, 2.0)) << stderrText();
+}
+INSTANTIATE_TEST_SUITE_P(Granularity, TrayAppFirstSwipeTest, ::testing::Values("window", "app"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST_F(TrayAppRigTest, LosingTheXServerEndsWithAMessage) {
     launch("{}", 60.0, 10, 0.02);
@@ -115,6 +172,25 @@ TEST_F(TrayAppRigTest, LosingTheXServerEndsWithAMessage) {
     rig.killServer();
     expectExit(1);
     EXPECT_NE(stderrText().find("X"), std::string::npos) << stderrText();
+}
+
+TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrittenBefore) {
+    // A file where the configuration folder should be: the usage counts cannot be written yet.
+    const std::string config = rig.tmp() + "/blocked-config";
+    std::ofstream(config) << "in the way";
+    launch("{}", 60.0, 10, 0.02, {}, {{"XDG_CONFIG_HOME", config}});
+    ASSERT_TRUE(connected()) << stderrText();
+    WindowId a = open("AlphaWin"), b = open("BetaWin");
+    auto failedToSave = [&] { return stderrText().find("could not save preferences") != std::string::npos; };
+    for (int i = 0; i < 20 && !failedToSave(); ++i) focus(i % 2 ? b : a);
+    ASSERT_TRUE(failedToSave()) << stderrText();
+
+    std::filesystem::remove(config);
+    ::kill(app, SIGTERM);
+    expectExit(0);
+    std::stringstream written;
+    written << std::ifstream(config + "/trellick/preferences.json").rdbuf();
+    EXPECT_NE(written.str().find("\"org.trellick.Alpha\": "), std::string::npos) << written.str() << stderrText();
 }
 
 TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesNothing) {

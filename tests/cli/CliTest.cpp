@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -76,20 +78,24 @@ TEST(Cli, ExampleScenariosGiveTheRecordedDecisions) {
 
 TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
     struct Case {
-        const char* text;
+        std::string text;
         int line;
         const char* says;
     };
-    for (auto c : {Case{"0 0.3 0.5\n0.01 0.3\n", 2, "X Y pairs"},
-                   Case{"# comment\n\n0.5 0.3 0.5\n0.4 0.3 0.5\n", 4, "goes backwards"},
-                   Case{"0 0.3 zero\n", 1, "not a number"}, Case{"soon 0.3 0.5\n", 1, "not a time"},
-                   Case{"0 escape now\n", 1, "stands alone"}, Case{"nan 0.3 0.5\n", 1, "not a time"}}) {
+    // Messages quote a short excerpt of what they could not parse, with control bytes escaped.
+    for (const auto& c : {Case{"0 0.3 0.5\n0.01 0.3\n", 2, "X Y pairs"},
+                          Case{"# comment\n\n0.5 0.3 0.5\n0.4 0.3 0.5\n", 4, "goes backwards"},
+                          Case{"0 0.3 zero\n", 1, "not a number"}, Case{"soon 0.3 0.5\n", 1, "not a time"},
+                          Case{"0 escape now\n", 1, "stands alone"}, Case{"nan 0.3 0.5\n", 1, "not a time"},
+                          Case{"0 0.3 \x1b[2J\x07 0.5 0.5 0.5 0.5\n", 1, "'\\x1b[2J\\x07' is not a number"},
+                          Case{"0 0.3 0.5 " + std::string(5000, 'x') + " 0.5\n", 1, "'xxxxxxxxxxxxxxxxxxxxxxxxxxxx"}}) {
         auto path = scenario(c.text);
         auto r = run("debug-gestures --frames " + path);
         EXPECT_EQ(r.status, 2) << c.text;
         EXPECT_TRUE(r.out.empty()) << c.text;
         EXPECT_EQ(r.err.rfind("trellick: " + path + ":" + std::to_string(c.line) + ": ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_LT(r.err.size(), path.size() + 100) << r.err;
     }
     for (const char* args : {"--frames /nonexistent/x.frames", "--recents many --frames x", "--set trellick.mode",
                              "--set trellick.moed=1", "--bogus", "--frames"}) {
@@ -101,11 +107,33 @@ TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
               std::string::npos);
 }
 
+TEST(Cli, FilesThatAreNotTextAndOptionsThatCannotAllApplyAreUsageErrors) {
+    const std::string frames = example("toggle-swipe.frames");
+    const std::vector<std::pair<std::string, const char*>> cases = {
+        {"--frames " + std::string(TRELLICK_SOURCE_DIR), "it is a directory"},
+        {"--frames " + std::string(TRELLICK_BINARY), "not a text file"},
+        {"--frames " + frames + " --replay " + frames, "--frames and --replay"},
+        {"--frames " + frames + " --dump-frames", "--dump-frames"},
+        {"--frames " + frames + " --device-desc " + frames, "--device-desc goes with --replay"},
+        {"--replay " + frames + " --dump-frames --recents 3", "--dump-frames runs no engine"},
+        {"--frames " + frames + " --frames " + frames, "given twice"}};
+    for (const auto& [args, says] : cases) {
+        auto r = run("debug-gestures " + args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_TRUE(r.out.empty()) << args;
+        EXPECT_EQ(r.err.rfind("trellick: ", 0), 0u) << args << ": " << r.err;
+        EXPECT_NE(r.err.find(says), std::string::npos) << args << ": " << r.err;
+    }
+}
+
 TEST(Cli, SetValuesAreJsonWhenTheyParseAndStringsOtherwise) {
     auto toggle = "debug-gestures --frames " + example("toggle-swipe.frames") + " --set trellick.mode=toggleLastApp";
-    // A string that spells false is not a boolean: the switch stays enabled.
-    EXPECT_NE(run(toggle + " --set 'trellick.enabled=\"false\"'").out.find("switchPrevious"), std::string::npos);
+    // A string that spells false is not a boolean: the switch stays enabled, and stderr says so.
+    auto spelt = run(toggle + " --set 'trellick.enabled=\"false\"'");
+    EXPECT_NE(spelt.out.find("switchPrevious"), std::string::npos);
+    EXPECT_NE(spelt.err.find("reads \"false\" as true"), std::string::npos) << spelt.err;
     auto off = run(toggle + " --set trellick.enabled=false");
+    EXPECT_EQ(off.err, "");
     EXPECT_EQ(off.out.find("switchPrevious"), std::string::npos);
     EXPECT_NE(off.out.find("\"event\":\"swipe\""), std::string::npos);
 }
@@ -127,4 +155,53 @@ TEST(Cli, EscapeLinesAndAnEmptyList) {
         << r.out;
 }
 
+TEST(Cli, EscapeThenALiftBeforeTheNextFrameCancelsAsThatFrameWould) {
+    // No switch, and no haptic beyond the Escape path's (none).
+    auto golden = slurp(std::string(TRELLICK_SOURCE_DIR) + "/tests/cli/golden/directional-walk.jsonl");
+    const std::string commit =
+        "{\"t\":0.59,\"event\":\"commit\",\"row\":\"recents\",\"index\":2}\n"
+        "{\"t\":0.59,\"event\":\"haptic\",\"kind\":\"switch\"}\n";
+    ASSERT_NE(golden.find(commit), std::string::npos);
+    auto escapeAtLift = slurp(example("directional-walk.frames"));
+    escapeAtLift.replace(escapeAtLift.rfind("0.590"), 5, "0.590 escape\n0.590");
+    auto r = run("debug-gestures --frames " + scenario(escapeAtLift));
+    EXPECT_EQ(r.out, golden.replace(golden.find(commit), commit.size(), "{\"t\":0.59,\"event\":\"cancel\"}\n"));
+}
+
 }  // namespace
+
+TEST(Cli, OverlayPicturesFollowTheDecisionsWithoutChangingThem) {
+    const auto dir = scratch("pictures");
+    auto plain = run("debug-gestures --frames " + example("favourites.frames") + " --favourites 2");
+    auto r = run("debug-gestures --frames " + example("favourites.frames") + " --favourites 2 --overlay " +
+                 dir.string() + " --overlay-appearance dark --overlay-scale 2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, plain.out);
+    EXPECT_NE(r.err.find("overlay pictures to " + dir.string()), std::string::npos) << r.err;
+    // One picture, at least, at the time of every selection the engine made.
+    std::istringstream lines(r.out);
+    int selections = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find("\"event\":\"select\"") == std::string::npos) continue;
+        ++selections;
+        double t = std::stod(line.substr(5));
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "-t%.3f.png", t);
+        bool found = false;
+        for (const auto& f : fs::directory_iterator(dir)) {
+            std::string name = f.path().filename().string();
+            if (name.ends_with(suffix)) {
+                found = slurp(f.path()).rfind("\x89PNG", 0) == 0;
+            }
+        }
+        EXPECT_TRUE(found) << "no picture for " << line;
+    }
+    EXPECT_GT(selections, 1);
+    for (const char* args : {"--overlay", "--overlay-appearance blue --overlay /tmp/x", "--overlay-scale 9",
+                             "--overlay /proc/trellick-pictures"}) {
+        auto bad = run("debug-gestures --frames " + example("favourites.frames") + " " + args);
+        EXPECT_EQ(bad.status, 2) << args;
+        EXPECT_TRUE(bad.out.empty()) << args;
+        EXPECT_EQ(bad.err.rfind("trellick: ", 0), 0u) << args << ": " << bad.err;
+    }
+}

@@ -76,7 +76,9 @@ TEST_F(DesktopFilesTest, PreferencesOfEveryKindAreSavedByReplacingTheFileWithMod
     }
     EXPECT_EQ(readAll(oldLink), original) << "the old file was rewritten in place instead of replaced";
     EXPECT_EQ(modeOf(path), 0600);
-    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files).size(), 1) << "a temporary file was left behind";
+    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files),
+              QStringList({"preferences.json", "preferences.json.lock"}))
+        << "a temporary file was left behind";
     JsonPreferencesStore reloaded(path);
     for (const auto& [k, v] : values) EXPECT_EQ(reloaded.object(k), v) << k;
     EXPECT_EQ(reloaded.object("trellick.mode"), PrefValue("toggleLastApp"));
@@ -214,25 +216,46 @@ TEST(SteadyClock, SharesTheMonotonicClockOfTouchEvents) {
     EXPECT_NEAR(SteadyClock().now(), static_cast<double>(ts.tv_sec) + ts.tv_nsec * 1e-9, 1.0);
 }
 
-TEST(QtLogSink, CoreWarningsReachTheirCategoryAndCanBeSilencedByRules) {
-    static Steps captured;
-    captured.clear();
-    auto previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& ctx, const QString& msg) {
-        captured.push_back(std::to_string(type) + " " + ctx.category + " " + msg.toStdString());
+// What reaches the terminal, formatted by Qt's own message pattern.
+Steps printed;
+class QtLogSinkTest : public ::testing::Test {
+protected:
+    QtLogSinkTest() {
+        printed.clear();
+        installQtLogSink();
+    }
+    ~QtLogSinkTest() override {
+        QLoggingCategory::setFilterRules({});
+        log::setSink(nullptr);
+        log::setDebugSink(nullptr);
+        qInstallMessageHandler(previous_);
+    }
+    QtMessageHandler previous_ = qInstallMessageHandler([](QtMsgType t, const QMessageLogContext& c, const QString& m) {
+        printed.push_back(qFormatLogMessage(t, c, m).toStdString());
     });
-    installQtLogSink();
+};
+
+TEST_F(QtLogSinkTest, WarningsNameTheProgramOnceAndRulesSilenceTheirCategory) {
     log::warning("trellick.settings", "Trellick: failed to update login item: \"x\"");
+    log::warning("trellick.tracking", "could not launch org.example.App: no such file");
     QLoggingCategory::setFilterRules("trellick.settings.warning=false");
     log::warning("trellick.settings", "silenced");
-    log::warning("trellick.tracking", "heard");
-    QLoggingCategory::setFilterRules(QString());
-    log::setSink(nullptr);
-    qInstallMessageHandler(previous);
-    const auto& quiet = loggingCategory("trellick.gesture");
-    EXPECT_FALSE(quiet.isDebugEnabled() || quiet.isInfoEnabled());
-    const std::string warning = std::to_string(QtWarningMsg);
-    EXPECT_EQ(captured, (Steps{warning + " trellick.settings Trellick: failed to update login item: \"x\"",
-                               warning + " trellick.tracking heard"}));
+    EXPECT_EQ(printed, (Steps{"Trellick: failed to update login item: \"x\"",
+                              "Trellick: could not launch org.example.App: no such file"}));
+}
+
+TEST_F(QtLogSinkTest, DebugLinesFollowTheRulesAndAreNotEvenMadeWhileOff) {
+    int made = 0;
+    auto line = [&] { return ++made, std::string("gesture idle -> watching"); };
+    log::debug(log::gesture, line);
+    QLoggingCategory::setFilterRules("trellick.*.debug=true");
+    log::debug(log::gesture, line);
+    QLoggingCategory::setFilterRules("trellick.*.debug=true\ntrellick.gesture.debug=false");
+    log::debug(log::gesture, line);
+    log::debug(log::tracking, [] { return std::string("windows, most recent first: a, b"); });
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(printed, (Steps{"trellick.gesture: gesture idle -> watching",
+                              "trellick.tracking: windows, most recent first: a, b"}));
 }
 
 }  // namespace

@@ -267,6 +267,21 @@ TEST(TouchSource, RefusedTouchpadsAreCountedExplainedOnceAndStartedWhenAccessArr
     EXPECT_EQ(rig.diagnostics->touchpadsInaccessible.get(), 0);
 }
 
+TEST(TouchSource, NoTouchpadOrNoneThatOpensIsExplainedOnceWhateverTheRetries) {
+    struct Case {
+        Nodes nodes;
+        std::map<std::string, int> refuse;
+        const char* says;
+    };
+    for (const auto& c : {Case{{}, {}, "ID_INPUT_TOUCHPAD=1"},
+                          Case{{{kA, "Pad A"}}, {{kA, ENOTSUP}}, "/dev/input/event5 (Operation not supported)"}}) {
+        Rig rig(c.nodes, c.refuse);
+        for (int retry = 0; retry < 3; ++retry) EXPECT_TRUE(rig.source->deviceList().empty());
+        ASSERT_EQ(rig.warnings.size(), 1u) << c.says;
+        EXPECT_NE(rig.warnings[0].find(c.says), std::string::npos) << rig.warnings[0];
+    }
+}
+
 TEST(TouchSource, StopDeviceWaitsForADeliveryInProgressAndNoFrameFollows) {
     Rig rig(Nodes{{kA, "Pad"}});
     rig.source->deviceList();

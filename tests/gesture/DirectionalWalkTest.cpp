@@ -190,5 +190,42 @@ TEST(DirectionalWalk, FewerFingersAreNotMovementAndEscapeCancelsOnTheNextFrame) 
     EXPECT_FALSE(rig.monitor->sharedSnapshot().cancelRequested);
 }
 
+// Tuning values only a hand-edited file can hold: the walk still opens one step away, walks
+// one way for a one-way slide, and a far pull fills the cancel indicator just when the lift
+// then cancels.
+struct Extreme {
+    const char* key;
+    double value;
+    bool farPullCancels;
+    friend void PrintTo(const Extreme& e, std::ostream* os) { *os << e.key << "=" << e.value; }
+};
+class ExtremeTuning : public ::testing::TestWithParam<Extreme> {};
+
+TEST_P(ExtremeTuning, KeepsTheWalkOrderlyAndTheCancelConsistent) {
+    auto [key, value, cancels] = GetParam();
+    auto prefs = plain();
+    prefs.emplace_back(key, PrefValue(value));  // the later value wins
+    EngineRig rig(prefs);
+    double t = reveal(rig);
+    for (int i = 0; i < 3; ++i) rig.three(t += 0.01, 0.36f, 0.5f);  // resting walks nowhere
+    const auto& selects = rig.trace->selects;
+    EXPECT_TRUE(selects.size() == 1 && selects[0].index == 1);
+    t = rig.slide(t, 0.36f, 0.7f, 0.5f);
+    for (std::size_t i = 1; i < selects.size(); ++i) EXPECT_GE(selects[i].index, selects[i - 1].index);
+    for (int i = 1; i <= 50; ++i) rig.three(t += 0.01, 0.7f, 0.5f - 0.01f * static_cast<float>(i));
+    for (double p : rig.hud->cancelProgress) EXPECT_TRUE(p >= 0 && p <= 1) << p;
+    EXPECT_EQ(rig.hud->cancelProgress.back(), cancels ? 1.0 : 0.0);
+    rig.lift(t + 0.01);
+    EXPECT_EQ(rig.trace->cancels, cancels ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HandEdited, ExtremeTuning,
+    ::testing::Values(Extreme{keys::sensitivity, 1.3333333333333333, true}, Extreme{keys::sensitivity, 1e300, true},
+                      Extreme{keys::sensitivity, -1e300, true}, Extreme{keys::acceleration, 1e39, true},
+                      Extreme{keys::acceleration, -1e39, true}, Extreme{keys::cancelDistance, -0.50000000001, true},
+                      Extreme{keys::cancelDistance, 1e300, false}, Extreme{keys::flickVelocity, 1e300, true},
+                      Extreme{keys::flickRevealDelay, -1e300, true}));
+
 }  // namespace
 }  // namespace trellick::test

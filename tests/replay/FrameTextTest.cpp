@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -53,6 +54,20 @@ TEST(FrameText, TheShippedDemoRecordingIsTheDirectionalWalkScenario) {
                "A synthetic touchpad of Trellick's own, not a real device.");
     EXPECT_EQ(evemu.str(), slurp(dir + "directional-walk.evemu"))
         << "regenerate it: trellick-frames-to-evemu examples/directional-walk.frames > examples/directional-walk.evemu";
+}
+
+// `trellick --replay` takes both kinds of file and tells them apart by their first line.
+TEST(FrameText, ScenariosAreToldFromRecordingsByTheirFirstLine) {
+    namespace fs = std::filesystem;
+    for (const auto& e : fs::directory_iterator(std::string(TRELLICK_SOURCE_DIR) + "/examples"))
+        EXPECT_EQ(looksLikeScenario(readTextFile(e.path().string(), "it")), e.path().extension() == ".frames");
+    if (!fs::is_directory(TRELLICK_RECORDINGS_DIR)) {
+        GTEST_SKIP() << "the shared touchpad recordings are not at " << TRELLICK_RECORDINGS_DIR;
+    }
+    for (const auto& e : fs::recursive_directory_iterator(TRELLICK_RECORDINGS_DIR)) {
+        if (!e.is_regular_file() || e.path().extension() == ".md") continue;
+        EXPECT_FALSE(looksLikeScenario(readTextFile(e.path().string(), "it"))) << e.path();
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <string>
 #include <tuple>
@@ -24,9 +25,10 @@ protected:
     fake::FakeLoginItemService login;
 };
 
-TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack) {
-    using Check = std::function<bool(const SettingsStore&)>;
-    const std::vector<std::tuple<const char*, PrefValue, Check>> cases = {
+using Check = std::function<bool(const SettingsStore&)>;
+// A stored value and what a setting makes of it by its read rule.
+std::vector<std::tuple<const char*, PrefValue, Check>> readRuleCases() {
+    return {
         {keys::mode, "toggleLastApp", [](auto& s) { return s.mode() == SwitchMode::toggleLastApp; }},
         {keys::mode, "TOGGLELASTAPP", [](auto& s) { return s.mode() == SwitchMode::directionalMRU; }},
         {keys::granularity, "app", [](auto& s) { return s.granularity() == Granularity::app; }},
@@ -39,6 +41,9 @@ TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack)
         {keys::invertDirection, "YES", [](auto& s) { return s.invertDirection(); }},
         {keys::sensitivity, "1", [](auto& s) { return s.sensitivity() == 0.667; }},
         {keys::cancelDistance, true, [](auto& s) { return s.cancelDistance() == 0.06; }},
+        {keys::cancelDistance, -0.5, [](auto& s) { return s.cancelDistance() == -0.5; }},
+        {keys::acceleration, HUGE_VAL, [](auto& s) { return s.acceleration() == 0.08; }},
+        {keys::flickVelocity, -HUGE_VAL, [](auto& s) { return s.flickVelocity() == 2.5; }},
         {keys::favouriteApps, array({"a", "b", "c", "d"}),
          [](auto& s) {
              return s.favouriteApps() == Ids{"a", "b", "c"};
@@ -46,6 +51,10 @@ TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack)
         {keys::favouriteApps, array({"a", "b", "c", 4}), [](auto& s) { return s.favouriteApps().empty(); }},
         {keys::favouriteApps, "a", [](auto& s) { return s.favouriteApps().empty(); }},
     };
+}
+
+TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack) {
+    const auto cases = readRuleCases();
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& [key, stored, check] = cases[i];
         MemoryPreferencesStore store;
@@ -55,6 +64,25 @@ TEST_F(SettingsStoreTest, StoredValuesAreReadByTheirOwnRulesAndNeverWrittenBack)
         EXPECT_EQ(store.writes(), 1) << key;  // whatever was read, the stored value stays
         EXPECT_EQ(store.object(key), stored) << key;
     }
+}
+
+TEST_F(SettingsStoreTest, AKeyChangedByOthersIsReadByItsRuleAndHeardWithoutWritingBack) {
+    const auto cases = readRuleCases();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& [key, stored, check] = cases[i];
+        MemoryPreferencesStore store;
+        SettingsStore s(store, login);
+        int heard = 0;
+        auto sub = s.willChange.connect([&] { ++heard; });
+        store.changeByOthers(key, stored);
+        EXPECT_TRUE(check(s)) << key << ", case " << i;
+        EXPECT_EQ(heard, 1) << key;
+        EXPECT_EQ(store.writes(), 0) << key;
+    }
+    SettingsStore s(prefs, login);
+    prefs.changeByOthers(keys::mode, "toggleLastApp");
+    prefs.changeByOthers(keys::mode, std::nullopt);
+    EXPECT_EQ(s.mode(), SwitchMode::directionalMRU) << "a removed key reads as missing";
 }
 
 TEST_F(SettingsStoreTest, DefaultsThenEveryAssignmentWritesThroughToItsStore) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
+#include <map>
 
 #include "TrackingWorld.h"
 
@@ -215,19 +217,20 @@ TEST_F(WindowTrackerTest, WithoutWindowControlNothingIsRecordedUntilItArrives) {
     windows->setWindowControl(false);
     WindowId a = windows->openAndFocus(win(10, "Alpha"));
     auto t = make<WindowTracker>();
-    windows->openAndFocus(win(20, "Beta"));
+    WindowId b = windows->openAndFocus(win(20, "Beta"));
     windows->focus(a);
     settle();
     EXPECT_FALSE(diagnostics->accessibilityTrusted.get());
     EXPECT_EQ(t->orderedCount(), 0);
     EXPECT_TRUE(t->observedPids().empty());
 
-    // The window manager comes up: every application is observed, the front window recorded.
+    // The window manager comes up: every application is observed, the front window recorded
+    // and the others listed below it.
     windows->setWindowControl(true);
     settle();
     EXPECT_TRUE(diagnostics->accessibilityTrusted.get());
     EXPECT_EQ(t->observedPids(), (std::set<int>{10, 20}));
-    EXPECT_EQ(ids(*t), Ids{a});
+    EXPECT_EQ(ids(*t), (Ids{a, b}));
 
     // Losing it detaches nothing. Gamma starts meanwhile; control then returns unannounced,
     // and only the reconcile once a minute attaches Gamma, and it keeps running.
@@ -247,6 +250,104 @@ TEST_F(WindowTrackerTest, WithoutWindowControlNothingIsRecordedUntilItArrives) {
     settle();
     EXPECT_EQ(t->mru().front().id, g2);
     EXPECT_NE(mainQueue->nextDueTime(), std::numeric_limits<double>::infinity());
+}
+
+// Before any activation has been seen, both lists hold the active entry and, below it, what
+// the window manager's stacking order tells: visible windows top-most first, then minimised
+// ones; never our own windows nor windows one does not switch to, and no more than the limits.
+struct StartCase {
+    const char* name;
+    std::function<void(fake::FakeWindowSystem&, const std::map<std::string, WindowId>&)> lastMove;
+    test::TrackingWorld::Strings windowsHead, appsHead;
+    const char* previous;  // where a toggle goes
+    friend std::ostream& operator<<(std::ostream& out, const StartCase& c) { return out << c.name; }
+};
+class SeedAtStartTest : public ::testing::TestWithParam<StartCase>, protected test::TrackingWorld {};
+
+TEST_P(SeedAtStartTest, ListsStartFromTheStackingOrderBelowTheActiveEntry) {
+    for (int i = 0; i < 26; ++i) {  // put away long ago, at the bottom
+        WindowId f = windows->openAndFocus(win(100 + i, "Filler", "f"));
+        windows->setMinimised(f, true);
+    }
+    std::map<std::string, WindowId> w;
+    w["a1"] = windows->openAndFocus(win(10, "Alpha", "a1"));
+    w["b"] = windows->openAndFocus(win(20, "Beta", "b"));
+    windows->openAndFocus(win(ownPID, "trellick", "Settings"));
+    w["c"] = windows->openAndFocus(win(30, "Gamma", "c"));
+    w["a2"] = windows->openAndFocus(win(10, "Alpha", "a2"));
+    w["panel"] = windows->open(win(50, "Panel", "", WindowKind::other));
+    w["d"] = windows->openAndFocus(win(40, "Delta", "d"));
+    windows->setMinimised(w["c"], true);
+    GetParam().lastMove(*windows, w);
+
+    auto windowTracker = make<WindowTracker>();
+    auto appTracker = make<AppTracker>();
+    auto windowLabels = labels(windowTracker->orderedTargets());
+    auto appLabels = labels(appTracker->orderedTargets());
+    EXPECT_EQ(windowLabels.size(), 30u);
+    EXPECT_EQ(appLabels.size(), 20u);
+    windowLabels.resize(5);
+    appLabels.resize(4);
+    EXPECT_EQ(windowLabels, GetParam().windowsHead);
+    EXPECT_EQ(appLabels, GetParam().appsHead);
+    windowTracker->activatePrevious();
+    EXPECT_EQ(windows->activeWindow(), w[GetParam().previous]);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Active, SeedAtStartTest,
+    ::testing::Values(StartCase{"Switchable",
+                                [](auto& ws, auto& w) { ws.focus(w.at("b")); },
+                                {"Beta|b", "Delta|d", "Alpha|a2", "Alpha|a1", "Gamma|c"},
+                                {"Beta|b", "Delta|d", "Alpha|a2", "Gamma|c"},
+                                "d"},
+                      // Focus on a window one does not switch to is not recorded at run time either.
+                      StartCase{"NotSwitchable",
+                                [](auto& ws, auto& w) { ws.focus(w.at("panel")); },
+                                {"Delta|d", "Alpha|a2", "Beta|b", "Alpha|a1", "Gamma|c"},
+                                {"Delta|d", "Alpha|a2", "Beta|b", "Gamma|c"},
+                                "a2"},
+                      StartCase{"None",
+                                [](auto& ws, auto& w) { ws.setMinimised(w.at("d"), true); },
+                                {"Alpha|a2", "Beta|b", "Alpha|a1", "Delta|d", "Gamma|c"},
+                                {"Alpha|a2", "Beta|b", "Delta|d", "Gamma|c"},
+                                "b"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// When window control arrives, the lists are seeded again: what the user has focused keeps its
+// order, earlier guesses give way to the stacking order of now, nothing is listed twice. While
+// the window manager takes on its windows one by one, each client-list change re-seeds, until
+// the first focus change.
+class SeedOnWindowControlTest : public ::testing::Test, protected test::TrackingWorld {};
+
+TEST_F(SeedOnWindowControlTest, SeedingAgainKeepsWhatTheUserFocusedInItsOrder) {
+    windows->setWindowControl(false);
+    auto windowTracker = make<WindowTracker>();
+    auto appTracker = make<AppTracker>();
+    // The names in each list (one window per application here).
+    auto lists = [&] {
+        settle();
+        std::pair<Strings, Strings> out;
+        for (auto& t : windowTracker->orderedTargets()) out.first.push_back(t.title);
+        for (auto& t : appTracker->orderedTargets()) out.second.push_back(t.title);
+        return out;
+    };
+    using Lists = std::pair<Strings, Strings>;
+    windows->setWindowControl(true);
+    WindowId x1 = windows->open(win(10, "X1"));
+    WindowId x2 = windows->open(win(20, "X2"));
+    windows->open(win(30, "X3"));
+    EXPECT_EQ(lists(), (Lists{{"X3", "X2", "X1"}, {"X3", "X2", "X1"}}));
+    windows->focus(x1);
+    WindowId x4 = windows->open(win(40, "X4"));  // after the first focus change
+    EXPECT_EQ(lists(), (Lists{{"X1", "X3", "X2"}, {"X1", "X3", "X2"}}));
+
+    // Only application activations are heard while control is away.
+    windows->setWindowControl(false);
+    windows->focus(x2);
+    windows->focus(x4);
+    EXPECT_EQ(lists(), (Lists{{"X1", "X3", "X2"}, {"X4", "X2", "X1", "X3"}}));
+    windows->setWindowControl(true);
+    EXPECT_EQ(lists(), (Lists{{"X4", "X1", "X2", "X3"}, {"X4", "X2", "X1", "X3"}}));
 }
 
 }  // namespace

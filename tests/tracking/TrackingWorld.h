@@ -46,7 +46,7 @@ struct TrackingWorld {
     // A window of application `name` (its WM_CLASS), process `pid`, maybe with a GTK application id.
     static fake::FakeWindowSystem::Window win(int pid, const std::string& name, const std::string& title = "",
                                               WindowKind kind = WindowKind::normal, const std::string& gtkId = "") {
-        return {pid, title, kind, false, {name, name, gtkId, ""}};
+        return {pid, title, kind, false, {name, name, gtkId, ""}, nullptr};
     }
 
     // The window list's ids, and "title|subtitle" of each target.

@@ -47,7 +47,63 @@ TEST_F(WindowWorkspaceTest, DesktopEntryIdIsFoundTheWayDocksFindIt) {
     EXPECT_EQ(workspace->runningApp(3)->name, "Text Editor");
     EXPECT_EQ(workspace->runningApp(3)->icon->name, "te");
     EXPECT_EQ(workspace->runningApp(6)->name, "Unlisted");
-    EXPECT_EQ(workspace->runningApp(6)->icon->name.rfind("window-icon-", 0), 0u) << "falls back to the window's icon";
+}
+
+TEST_F(WindowWorkspaceTest, AnApplicationsIconNamesItsEntrysIconAndCarriesItsWindowsImageAsTheFallback) {
+    entries->entries["named"] = {"Named", "named-icon", ""};
+    entries->entries["plain"] = {"Plain", "", ""};  // an entry without Icon
+    auto image = std::make_shared<int>(0);          // stands for the window's _NET_WM_ICON
+    struct Case {
+        const char* cls;
+        bool windowImage;
+        std::optional<std::string> name;  // nothing: no icon at all
+    } cases[] = {
+        {"named", true, "named-icon"}, {"named", false, "named-icon"},    {"plain", true, ""},
+        {"Unlisted", true, ""},        {"Unlisted", false, std::nullopt},
+    };
+    makeWorkspace();
+    for (int pid = 1; auto& c : cases) {
+        auto w = win(pid, c.cls);
+        if (c.windowImage) w.icon = image;
+        windows->open(w);
+        auto icon = workspace->runningApp(pid++)->icon;
+        ASSERT_EQ(icon.has_value(), c.name.has_value()) << c.cls;
+        if (!icon) continue;
+        EXPECT_EQ(icon->name, *c.name) << c.cls;
+        EXPECT_EQ(icon->data, c.windowImage ? image : nullptr) << c.cls;
+    }
+}
+
+TEST_F(WindowWorkspaceTest, AnIconSetAfterTheWindowMappedIsPickedUpWhenTheApplicationIsActivated) {
+    entries->entries["late"] = {"Late", "late-icon", ""};
+    makeWorkspace();
+    WindowId w = windows->open(win(1, "late"));
+    EXPECT_FALSE(workspace->runningApp(1)->icon->data);
+    auto image = std::make_shared<int>(0);
+    windows->setIcon(w, image);
+    windows->focus(w);
+    EXPECT_EQ(workspace->runningApp(1)->icon->data, image);
+    EXPECT_EQ(workspace->runningApp(1)->icon->name, "late-icon");
+}
+
+TEST_F(WindowWorkspaceTest, TargetsOfEveryProducerCarryBothTheIconNameAndTheImage) {
+    entries->entries["app"] = {"App", "app-icon", ""};
+    auto image = std::make_shared<int>(0);
+    auto w = win(1, "app");
+    w.icon = image;
+    auto windowTracker = make<WindowTracker>();
+    auto appTracker = make<AppTracker>();
+    windows->openAndFocus(w);
+    settle();
+    auto windowTargets = windowTracker->orderedTargets(), appTargets = appTracker->orderedTargets();
+    auto favouriteTargets = std::make_shared<Favourites>(workspace)->targets({"app"});
+    for (auto* targets : {&windowTargets, &appTargets, &favouriteTargets}) {
+        auto t = std::find_if(targets->begin(), targets->end(), [](auto& t) { return t.title == "App"; });
+        ASSERT_NE(t, targets->end());
+        ASSERT_TRUE(t->icon);
+        EXPECT_EQ(t->icon->name, "app-icon");
+        EXPECT_EQ(t->icon->data, image);
+    }
 }
 
 TEST_F(WindowWorkspaceTest, SystemdUnitNamesGiveApplicationIdCandidates) {

@@ -1,6 +1,7 @@
 // A small X11 client for the rig: maps windows with a given WM_CLASS and title, answers
 // WM_DELETE_WINDOW by destroying that window, and exits when its last window is gone.
-// Usage: x11_test_window --class CLASS [--title T] [--count N] [--no-pid] [--dock]
+// Usage: x11_test_window --class CLASS [--title T] [--count N] [--no-pid] [--dock] [--icon]
+// --icon: a _NET_WM_ICON of 16, 64 and 128 pixels, opaque red, green and half-transparent blue.
 
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -10,11 +11,12 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
     std::string cls = "TestWindow", title = "test window";
     int count = 1;
-    bool setPid = true, dock = false;
+    bool setPid = true, dock = false, icon = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--class" && i + 1 < argc)
@@ -27,6 +29,8 @@ int main(int argc, char** argv) {
             setPid = false;
         else if (a == "--dock")
             dock = true;
+        else if (a == "--icon")
+            icon = true;
     }
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) return 1;
@@ -60,6 +64,14 @@ int main(int argc, char** argv) {
         if (setPid) set(atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
         xcb_atom_t dockType = atom("_NET_WM_WINDOW_TYPE_DOCK");
         if (dock) set(atom("_NET_WM_WINDOW_TYPE"), XCB_ATOM_ATOM, 32, 1, &dockType);
+        if (icon) {
+            std::vector<uint32_t> argb;
+            for (auto [size, colour] : {std::pair{16u, 0xffff0000u}, {64u, 0xff00ff00u}, {128u, 0x800000ffu}}) {
+                argb.insert(argb.end(), {size, size});
+                argb.insert(argb.end(), size * size, colour);
+            }
+            set(atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32, static_cast<uint32_t>(argb.size()), argb.data());
+        }
         xcb_map_window(c, w);
         windows.insert(w);
     }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
 
+#include <QImage>
+
 #include <algorithm>
 #include <set>
 
@@ -75,7 +77,7 @@ protected:
 };
 
 TEST_F(X11RigTest, WindowFactsAndApplicationIdentityComeFromTheServerAndDesktopEntries) {
-    WindowId a = open("AlphaWin", "Alpha document");
+    WindowId a = open("AlphaWin", "Alpha document", {"--icon"});
     WindowId plain = open("Plain", "no pid here", {"--no-pid"});
     pid_t dockPid = rig.window("DockWin", "dock", {"--dock"});
     Ids docks;
@@ -93,6 +95,11 @@ TEST_F(X11RigTest, WindowFactsAndApplicationIdentityComeFromTheServerAndDesktopE
     EXPECT_EQ(app->bundleID, "org.trellick.Alpha");
     EXPECT_EQ(app->name, "Alpha Editor");
     EXPECT_EQ(app->icon->name, "accessories-text-editor");
+    // The window's own image rides along, big enough for a device pixel ratio of 2.
+    auto image = std::static_pointer_cast<const QImage>(app->icon->data);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), QSize(128, 128));
+    EXPECT_EQ(image->pixel(127, 127), 0x800000ffu);
     EXPECT_EQ(workspace->runningApp(pids[plain])->bundleID, "Plain") << "no entry: the class name";
     EXPECT_FALSE(workspace->runningApp(dockPid));
 
@@ -105,6 +112,16 @@ TEST_F(X11RigTest, WindowFactsAndApplicationIdentityComeFromTheServerAndDesktopE
     EXPECT_FALSE(windows->activate(plain));
     EXPECT_FALSE(windows->activate(0xdead00));
     EXPECT_FALSE(conn->broken());
+}
+
+TEST_F(X11RigTest, StackingOrderIsTopMostFirstWithTheClientListNewestFirstAsFallback) {
+    Ids w = {open("AlphaWin", "a"), open("BetaWin", "b"), open("GammaWin", "c")};
+    focus(w[0]);
+    EXPECT_EQ(windows->stackingOrder(), (Ids{w[0], w[2], w[1]}));
+    // As under a manager that does not publish _NET_CLIENT_LIST_STACKING.
+    xcb_delete_property(conn->xcb(), conn->root(), conn->atom("_NET_CLIENT_LIST_STACKING"));
+    free(xcb_get_input_focus_reply(conn->xcb(), xcb_get_input_focus(conn->xcb()), nullptr));
+    EXPECT_EQ(windows->stackingOrder(), (Ids{w[2], w[1], w[0]}));
 }
 
 TEST_F(X11RigTest, RecencyListsFollowActivationsAndLoseClosedAndQuitWindows) {

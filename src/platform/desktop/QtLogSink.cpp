@@ -10,6 +10,19 @@
 
 namespace trellick {
 
+namespace {
+
+QLoggingCategory::CategoryFilter previousFilter = nullptr;
+
+// Qt calls this for every category when it is created and whenever the rules change: the
+// core's switches follow the rules, so its debug check never has to ask Qt.
+void followRules(QLoggingCategory* category) {
+    if (previousFilter) previousFilter(category);
+    log::setDebugEnabled(category->categoryName(), category->isDebugEnabled());
+}
+
+}  // namespace
+
 const QLoggingCategory& loggingCategory(const std::string& name) {
     static std::mutex mutex;
     // Never freed: a category may be used by late warnings during shutdown. Map nodes
@@ -22,12 +35,20 @@ const QLoggingCategory& loggingCategory(const std::string& name) {
 }
 
 void installQtLogSink() {
+    static std::once_flag once;
+    std::call_once(once, [] { previousFilter = QLoggingCategory::installFilter(followRules); });
+    for (log::Category* c : log::categories()) loggingCategory(c->name());  // applies the rules
     log::setSink([](const std::string& category, const std::string& message) {
         const QLoggingCategory& cat = loggingCategory(category);
-        if (cat.isWarningEnabled()) {
-            QMessageLogger(nullptr, 0, nullptr, cat.categoryName()).warning(cat).noquote()
-                << QString::fromStdString(message);
-        }
+        if (!cat.isWarningEnabled()) return;
+        // A warning is a sentence for the user that names the program once ("Trellick: ...");
+        // Qt's pattern would put the category before it as a second prefix.
+        bool named = message.rfind("Trellick", 0) == 0 || message.rfind("trellick", 0) == 0;
+        QMessageLogger().warning().noquote() << QString::fromStdString(named ? message : "Trellick: " + message);
+    });
+    log::setDebugSink([](const std::string& category, const std::string& message) {
+        const QLoggingCategory& cat = loggingCategory(category);
+        QMessageLogger(nullptr, 0, nullptr, cat.categoryName()).debug(cat).noquote() << QString::fromStdString(message);
     });
 }
 

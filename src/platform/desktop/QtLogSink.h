@@ -1,7 +1,8 @@
 #pragma once
-// Routes the core's warnings (log::warning) into Qt's logging categories, one per layer
-// ("trellick.settings", "trellick.gesture", ...). Warnings and worse are on by default,
-// debug and info off; QT_LOGGING_RULES (for example "trellick.*.debug=true") changes that.
+// Routes the core's logging (common/Log.h) into Qt's logging categories, one per layer
+// ("trellick.settings", "trellick.gesture", ...). Warnings and worse are on by default, debug
+// and info off; QT_LOGGING_RULES (for example "trellick.*.debug=true") changes that, and the
+// core's debug switches follow the rules, also when they change at run time.
 
 #include <QLoggingCategory>
 
@@ -12,7 +13,7 @@ namespace trellick {
 // The category of that name, created on first use. Thread-safe; never destroyed.
 const QLoggingCategory& loggingCategory(const std::string& name);
 
-// Makes log::warning write through the categories. Call once, early in main().
+// Makes the core's warnings and debug lines go through the categories. Call early in main().
 void installQtLogSink();
 
 }  // namespace trellick

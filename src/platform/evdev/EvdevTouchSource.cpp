@@ -1,6 +1,7 @@
 #include "platform/evdev/EvdevTouchSource.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include "common/Log.h"
 #include "platform/evdev/SystemTouchpads.h"
@@ -41,6 +42,12 @@ std::string EvdevTouchSource::accessWarning(const std::string& devnode) {
            "Or add your user to the 'input' group and log in again.";
 }
 
+std::string EvdevTouchSource::noTouchpadWarning() {
+    return "Trellick found no touchpad: no input device is marked as one (ID_INPUT_TOUCHPAD=1 in udev). "
+           "Connect a touchpad, or, if this computer has one, check what udev says about it: "
+           "'udevadm info /dev/input/eventN | grep ID_INPUT'.";
+}
+
 void EvdevTouchSource::startMonitor() {
     if (!backend_.discovery) return;
     int fd = backend_.discovery->monitorFd();
@@ -66,10 +73,14 @@ bool EvdevTouchSource::probe(const TouchpadNode& node) {
     if (!backend_.opener) return false;
     auto result = backend_.opener->open(node);
     if (result.reader) {
+        log::debug(log::evdev, [&] { return "opened " + node.devnode + " (" + node.name + ")"; });
         opened_[node.devnode] = std::move(result.reader);
         noteRefused(node.devnode, false);
         return true;
     }
+    std::string why = result.error ? std::strerror(result.error) : "unknown error";
+    log::debug(log::evdev, [&] { return "cannot open " + node.devnode + ": " + why; });
+    failed_[node.devnode] = why;
     noteRefused(node.devnode, result.error == EACCES || result.error == EPERM);
     return false;
 }
@@ -82,7 +93,7 @@ void EvdevTouchSource::noteRefused(const std::string& devnode, bool refused) {
     refused_.insert(devnode);
     if (!warned_) {
         warned_ = true;
-        log::warning("trellick.evdev", accessWarning(devnode));
+        log::warning(log::evdev, accessWarning(devnode));
     }
 }
 
@@ -101,10 +112,21 @@ std::vector<TouchDevice> EvdevTouchSource::deviceList() {
     std::vector<TouchpadNode> nodes =
         backend_.discovery ? backend_.discovery->enumerate() : std::vector<TouchpadNode>{};
     std::set<std::string> present;
+    failed_.clear();
     for (const auto& node : nodes) {
         present.insert(node.devnode);
         names_[node.devnode] = node.name;
         if (probe(node)) usable.push_back({node.devnode, node.name});
+    }
+    // No touchpad at all, or none that opens for another reason than permission (which has
+    // its own warning): said once, since the shell retries and later touchpads are reported.
+    if (usable.empty() && started_.empty() && refused_.empty() && !warnedUnusable_) {
+        warnedUnusable_ = true;
+        std::string failures;
+        for (const auto& [devnode, why] : failed_)
+            failures += (failures.empty() ? "" : ", ") + devnode + " (" + why + ")";
+        log::warning(log::evdev, failures.empty() ? noTouchpadWarning()
+                                                  : "Trellick cannot use the touchpads found: " + failures + ".");
     }
     // Forget what went away without the monitor telling us.
     std::erase_if(refused_, [&](const std::string& n) { return !present.count(n); });
@@ -155,10 +177,12 @@ bool EvdevTouchSource::startDevice(const TouchDevice& device, FrameHandler handl
     }
     started_.insert(device.id);
     if (!device.name.empty()) names_[device.id] = device.name;
+    log::debug(log::evdev, [&] { return "reading " + device.id; });
     return true;
 }
 
 void EvdevTouchSource::stopDevice(const TouchDevice& device) {
+    if (started_.count(device.id)) log::debug(log::evdev, [&] { return "closing " + device.id; });
     loop_.remove(device.id);
     started_.erase(device.id);
     opened_.erase(device.id);
@@ -201,6 +225,7 @@ void EvdevTouchSource::onChange(const TouchpadChange& change) {
 void EvdevTouchSource::onGone(const std::string& devnode) {
     opened_.erase(devnode);
     if (!started_.erase(devnode)) return;
+    log::debug(log::evdev, [&] { return devnode + " went away"; });
     if (hotplug_) hotplug_({devnode, names_[devnode]}, false);
 }
 

@@ -51,6 +51,8 @@ public:
 
     // The warning given (once) when a touchpad cannot be opened for lack of permission.
     static std::string accessWarning(const std::string& devnode);
+    // The warning given (once) when the system has no touchpad at all.
+    static std::string noTouchpadWarning();
 
     // Sees the contacts each frame leaves out as palms or thumbs, on the touch thread, just
     // before the frame itself (`debug-gestures --dump-frames`). Set before starting devices.
@@ -82,6 +84,8 @@ private:
     std::set<std::string> refused_;
     std::int64_t publishedRefused_ = -1;
     bool warned_ = false;
+    bool warnedUnusable_ = false;
+    std::map<std::string, std::string> failed_;  // devnode -> why it did not open (last listing)
     bool monitoring_ = false;
 };
 

@@ -71,6 +71,11 @@ void FakeWindowSystem::setMinimised(WindowId id, bool minimised) {
     }
 }
 
+void FakeWindowSystem::setIcon(WindowId id, std::shared_ptr<const void> icon) {
+    std::lock_guard lock(m_);
+    if (auto it = windows_.find(id); it != windows_.end()) it->second.icon = std::move(icon);
+}
+
 void FakeWindowSystem::setWindowControl(bool available, bool notify) {
     {
         std::lock_guard lock(m_);
@@ -94,6 +99,11 @@ std::vector<WindowId> FakeWindowSystem::clientList() {
     std::vector<WindowId> out;
     for (auto& [id, w] : windows_) out.push_back(id);
     return out;
+}
+
+std::vector<WindowId> FakeWindowSystem::stackingOrder() {
+    std::lock_guard lock(m_);
+    return {stacking_.rbegin(), stacking_.rend()};
 }
 
 std::optional<WindowId> FakeWindowSystem::activeWindow() {
@@ -156,8 +166,9 @@ WindowClassHints FakeWindowSystem::classHints(WindowId window) {
 
 std::optional<IconHandle> FakeWindowSystem::icon(WindowId window) {
     std::lock_guard lock(m_);
-    if (!windows_.count(window)) return std::nullopt;
-    return IconHandle{"window-icon-" + std::to_string(window), nullptr};
+    auto it = windows_.find(window);
+    if (it == windows_.end() || !it->second.icon) return std::nullopt;
+    return IconHandle{"", it->second.icon};
 }
 
 bool FakeWindowSystem::activate(WindowId window) {

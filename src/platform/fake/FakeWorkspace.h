@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@ public:
         WindowKind kind = WindowKind::normal;
         bool minimised = false;
         WindowClassHints hints;
+        std::shared_ptr<const void> icon;  // its _NET_WM_ICON image; none when unset
     };
 
     // Test side. Each change notifies at once (the test plays the main thread).
@@ -36,7 +38,8 @@ public:
     void focus(WindowId id);  // as if the user clicked it
     void setTitle(WindowId id, std::string title);
     void setMinimised(WindowId id, bool minimised);
-    void setWindowControl(bool available, bool notify = true);  // the window manager left or came back
+    void setIcon(WindowId id, std::shared_ptr<const void> icon);  // silently, as X11 would for us
+    void setWindowControl(bool available, bool notify = true);    // the window manager left or came back
     // When false, activate() requests are accepted but the window manager ignores them.
     bool honourActivation = true;
 
@@ -47,6 +50,7 @@ public:
     // WindowSystem.
     bool windowControlAvailable() override;
     std::vector<WindowId> clientList() override;
+    std::vector<WindowId> stackingOrder() override;
     std::optional<WindowId> activeWindow() override;
     std::optional<WindowId> focusedWindow(int pid) override;
     bool isAlive(WindowId window) override;

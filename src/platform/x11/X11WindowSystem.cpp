@@ -86,11 +86,15 @@ std::optional<X11WindowSystem::Property> X11WindowSystem::property(xcb_window_t 
 }
 
 std::vector<uint32_t> X11WindowSystem::cardinals(xcb_window_t window, xcb_atom_t prop) {
-    std::vector<uint32_t> out;
     auto p = property(window, prop);
-    if (!p || p->format != 32) return out;
-    out.resize(p->bytes.size() / 4);
-    if (!out.empty()) std::memcpy(out.data(), p->bytes.data(), out.size() * 4);
+    return p ? cardinals(*p) : std::vector<uint32_t>{};
+}
+
+std::vector<uint32_t> X11WindowSystem::cardinals(const Property& p) {
+    std::vector<uint32_t> out;
+    if (p.format != 32) return out;
+    out.resize(p.bytes.size() / 4);
+    if (!out.empty()) std::memcpy(out.data(), p.bytes.data(), out.size() * 4);
     return out;
 }
 
@@ -155,10 +159,28 @@ std::vector<WindowId> X11WindowSystem::clientList() {
     return {ids.begin(), ids.end()};
 }
 
-std::vector<WindowId> X11WindowSystem::stacking() {
-    auto ids = cardinals(conn_->root(), aStacking_);
-    if (ids.empty()) ids = cardinals(conn_->root(), aClientList_);
-    return {ids.begin(), ids.end()};
+// Recency at launch. The recency lists learn from activations, so at start (and whenever
+// window control is gained) they would hold the active entry alone and the first swipe would
+// have nowhere to go. A window manager raises the window it activates, so the stacking order,
+// read from the top down, is the best record of recent use there is before Trellick has seen
+// an activation of its own: both trackers seed their lists from it below the active entry
+// (switchable windows of other processes, within the usual limits), and real activations
+// reorder them as before.
+// - It spans every desktop: a window of another desktop stays where its last use left it,
+//   and activating it switches desktop as at any other time.
+// - Minimised windows stay wherever the manager puts them (many lower them to the bottom,
+//   some leave them in place): the trackers rank them after the visible ones themselves.
+// - _NET_CLIENT_LIST_STACKING is optional in EWMH. Without it, _NET_CLIENT_LIST, which lists
+//   windows in the order they were first mapped, is read newest first: the nearest guess left.
+// - With no active window, or one nobody switches to (a desktop, a panel), the top-most
+//   switchable window heads the lists, as it would had Trellick been running all along:
+//   focus on such windows is never recorded.
+// - A manager that starts after Trellick takes on the existing windows one at a time, so the
+//   trackers seed again at each client-list change until the first focus change.
+std::vector<WindowId> X11WindowSystem::stackingOrder() {
+    auto p = property(conn_->root(), aStacking_);
+    std::vector<uint32_t> ids = p ? cardinals(*p) : cardinals(conn_->root(), aClientList_);
+    return {ids.rbegin(), ids.rend()};  // both list bottom (or oldest) first
 }
 
 std::optional<WindowId> X11WindowSystem::activeWindow() {
@@ -173,17 +195,16 @@ std::optional<WindowId> X11WindowSystem::focusedWindow(int wantedPid) {
         auto k = kind(*active);
         if (k && *k != WindowKind::other) return active;
     }
-    auto order = stacking();
     std::optional<WindowId> minimisedOne;
-    for (auto it = order.rbegin(); it != order.rend(); ++it) {
-        if (pid(*it) != wantedPid) continue;
-        auto k = kind(*it);
+    for (WindowId w : stackingOrder()) {
+        if (pid(w) != wantedPid) continue;
+        auto k = kind(w);
         if (!k || *k == WindowKind::other) continue;
-        if (isMinimised(*it).value_or(false)) {
-            if (!minimisedOne) minimisedOne = *it;
+        if (isMinimised(w).value_or(false)) {
+            if (!minimisedOne) minimisedOne = w;
             continue;
         }
-        return *it;
+        return w;
     }
     return minimisedOne;
 }
@@ -309,14 +330,15 @@ WindowClassHints X11WindowSystem::classHints(WindowId window) {
 std::optional<IconHandle> X11WindowSystem::icon(WindowId window) {
     auto p = property(window, aIcon_, 1u << 20);
     if (!p || p->format != 32) return std::nullopt;
-    // Pick the size nearest 64 pixels, preferring larger ones.
+    // Pick the size nearest 128 pixels, preferring larger ones: the overlay draws icons of up
+    // to 56 logical pixels, which is 112 device pixels at a device pixel ratio of 2.
     const auto* d = reinterpret_cast<const uint32_t*>(p->bytes.data());
     std::size_t n = p->bytes.size() / 4, best = n;
     uint32_t bestW = 0, bestH = 0;
     for (std::size_t i = 0; i + 2 <= n;) {
         uint32_t w = d[i], h = d[i + 1];
         if (w == 0 || h == 0 || w > 1024 || h > 1024 || i + 2 + std::size_t(w) * h > n) break;
-        auto score = [](uint32_t s) { return s >= 64 ? s - 64 : (64 - s) * 4; };
+        auto score = [](uint32_t s) { return s >= 128 ? s - 128 : (128 - s) * 4; };
         if (best == n || score(w) < score(bestW)) {
             best = i;
             bestW = w;

@@ -21,6 +21,7 @@ public:
 
     bool windowControlAvailable() override { return control_.load(); }
     std::vector<WindowId> clientList() override;
+    std::vector<WindowId> stackingOrder() override;
     std::optional<WindowId> activeWindow() override;
     std::optional<WindowId> focusedWindow(int pid) override;
     bool isAlive(WindowId window) override;
@@ -51,7 +52,7 @@ private:
     // Nothing when the window is gone or the property is absent.
     std::optional<Property> property(xcb_window_t window, xcb_atom_t prop, uint32_t maxLongs = 1u << 16);
     std::vector<uint32_t> cardinals(xcb_window_t window, xcb_atom_t prop);
-    std::vector<WindowId> stacking();
+    static std::vector<uint32_t> cardinals(const Property& p);
     int pidFromXRes(WindowId window);
 
     std::shared_ptr<X11Connection> conn_;

@@ -1,0 +1,243 @@
+// The overlay controller: windowing of the recency list, what it publishes, when it measures,
+// and how it sizes and places the panel. The panel is the real offscreen one, so sizes are
+// the modern style's own.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "OverlayTestSupport.h"
+
+namespace trellick::test {
+namespace {
+
+struct WindowCase {
+    int n, s;
+    int lo, hi;
+    bool moreBefore, moreAfter;
+};
+
+class WindowOfNine : public testing::TestWithParam<WindowCase> {};
+
+TEST_P(WindowOfNine, ShowsTheSliceAroundTheCursor) {
+    const WindowCase c = GetParam();
+    ControllerRig rig;
+    rig.show(targets(c.n), c.s);
+    const HUDModel& m = rig.hud.model();
+    std::vector<std::string> expected;
+    for (int i = c.lo; i < c.hi; ++i) expected.push_back("App " + std::to_string(i));
+    EXPECT_EQ(titles(m.visible()), expected);
+    EXPECT_EQ(m.selected(), c.s - c.lo);
+    EXPECT_EQ(m.recentsAbsolute(), c.s);
+    EXPECT_EQ(m.recentsCount(), c.n);
+    EXPECT_EQ(m.moreBefore(), c.moreBefore);
+    EXPECT_EQ(m.moreAfter(), c.moreAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WindowOfNine,
+                         testing::Values(WindowCase{20, 0, 0, 9, false, true}, WindowCase{20, 6, 2, 11, true, true},
+                                         WindowCase{20, 19, 11, 20, true, false}, WindowCase{5, 0, 0, 5, false, false},
+                                         WindowCase{5, 4, 0, 5, false, false}, WindowCase{9, 8, 0, 9, false, false},
+                                         WindowCase{10, 4, 0, 9, false, true}, WindowCase{10, 5, 1, 10, true, false},
+                                         WindowCase{10, 9, 1, 10, true, false}));
+
+TEST(HUDController, RepublishesTheListOnlyWhenTheWindowMoves) {
+    ControllerRig rig;
+    int listPublications = 0, cursorPublications = 0;
+    auto watch = rig.hud.model().observe([&](HUDModel::Field f) {
+        listPublications += f == HUDModel::Field::visible;
+        cursorPublications += f == HUDModel::Field::selected;
+    });
+    auto list = targets(20);
+    for (int s = 0; s <= 8; ++s) rig.show(list, s);
+    // Shown at 0; the window starts sliding once the cursor passes the middle slot (5..8).
+    EXPECT_EQ(listPublications, 1 + 4);
+    EXPECT_EQ(cursorPublications, 9);
+}
+
+TEST(HUDController, CursorStepsMeasureOnlyWhenTheSizeKeyChanges) {
+    ControllerRig rig;
+    auto list = targets(20);
+    rig.show(list, 0, targets(2, "Fav "));
+    EXPECT_EQ(rig.panel->layoutPasses, 2);  // both rows measured with the focus, once
+    for (int s = 1; s <= 4; ++s) rig.show(list, s, targets(2, "Fav "));
+    EXPECT_EQ(rig.panel->layoutPasses, 2);
+    EXPECT_EQ(rig.panel->frames.size(), 1u);
+    rig.show(list, 5, targets(2, "Fav "));  // the window slides: entries now lie before it
+    EXPECT_EQ(rig.panel->layoutPasses, 3);
+    for (int s = 6; s <= 10; ++s) rig.show(list, s, targets(2, "Fav "));
+    EXPECT_EQ(rig.panel->layoutPasses, 3);
+}
+
+TEST(HUDController, MovingTheFocusBetweenRowsNeverResizes) {
+    for (bool compact : {true, false}) {
+        for (auto labels : {HUDLabelStyle::caption, HUDLabelStyle::perIcon}) {
+            for (int n : {1, 3, 12}) {
+                ControllerRig rig;
+                auto favs = targets(3, "Fav ");
+                rig.show(targets(n), 0, favs, 0, SwitcherRow::recents, labels, compact);
+                rig.show(targets(n), 0, favs, 1, SwitcherRow::favourites, labels, compact);
+                rig.show(targets(n), 0, favs, 1, SwitcherRow::recents, labels, compact);
+                EXPECT_EQ(rig.panel->frames.size(), 1u) << "n " << n << " compact " << compact;
+            }
+        }
+    }
+}
+
+TEST(HUDController, KeepsTheFavouritesRowOfTheShowing) {
+    ControllerRig rig;
+    rig.show(targets(4), 0, targets(2, "First "));
+    rig.hud.setCancelProgress(0.5);
+    rig.show(targets(4), 1, targets(3, "Second "));
+    EXPECT_EQ(titles(rig.hud.model().favourites()), titles(targets(2, "First ")));
+    EXPECT_EQ(rig.hud.model().generation(), 1);
+    EXPECT_EQ(rig.hud.model().cancelProgress(), 0.5);
+
+    // After a hide the next list is a fresh showing: new row, next generation, no cancel.
+    rig.hud.hide();
+    rig.show(targets(4), 1, targets(3, "Second "));
+    EXPECT_EQ(titles(rig.hud.model().favourites()), titles(targets(3, "Second ")));
+    EXPECT_EQ(rig.hud.model().generation(), 2);
+    EXPECT_EQ(rig.hud.model().cancelProgress(), 0);
+    EXPECT_EQ(rig.panel->shows, 2);
+    EXPECT_EQ(rig.panel->fades, (std::vector<double>{0.14, 0.14}));
+    EXPECT_EQ(rig.panelsMade, 1);
+}
+
+TEST(HUDController, GrowsDuringAGestureButNeverBelowItsShowingSize) {
+    ControllerRig rig;
+    auto list = targets(20);
+    rig.show(list, 0, {}, 0, SwitcherRow::recents, HUDLabelStyle::perIcon);
+    rig.show(list, 0);  // less to show: the panel keeps its size
+    EXPECT_EQ(rig.panel->frames.size(), 1u);
+    rig.show(list, 0, {}, 0, SwitcherRow::recents, HUDLabelStyle::perIcon);
+    EXPECT_EQ(rig.panel->frames.size(), 1u);
+
+    ControllerRig other;
+    other.show(list, 0);
+    other.show(list, 0, {}, 0, SwitcherRow::recents, HUDLabelStyle::perIcon);  // more: it grows
+    other.show(list, 0);                                                       // and goes back
+    ASSERT_EQ(other.panel->frames.size(), 3u);
+    EXPECT_GT(other.panel->frames[1].width(), other.panel->frames[0].width());
+    EXPECT_EQ(other.panel->frames[2].size(), other.panel->frames[0].size());
+}
+
+TEST(HUDController, ShowsNothingForTwoEmptyRows) {
+    ControllerRig rig;
+    rig.show({}, 0);
+    EXPECT_EQ(rig.panelsMade, 0);
+    rig.hud.hide();  // no panel yet: nothing to order out
+    rig.show(targets(3), 1);
+    rig.show({}, 0);
+    EXPECT_EQ(titles(rig.hud.model().visible()), titles(targets(3)));
+    EXPECT_EQ(rig.panel->frames.size(), 1u);
+}
+
+TEST(HUDController, ShowsFavouritesAloneWithAnEmptyWindow) {
+    ControllerRig rig;
+    rig.show({}, 0, placeholderRow(), 0, SwitcherRow::favourites);
+    EXPECT_TRUE(rig.hud.model().visible().empty());
+    EXPECT_FALSE(rig.hud.model().moreBefore());
+    EXPECT_FALSE(rig.hud.model().moreAfter());
+    EXPECT_EQ(rig.panel->shows, 1);
+}
+
+struct PlacementCase {
+    const char* name;
+    QPointF pointer;
+    std::vector<QRectF> screens;
+    std::optional<QRectF> primary;
+    QPointF centre;  // of the panel; NaN: where it was
+};
+
+class Placement : public testing::TestWithParam<PlacementCase> {};
+
+TEST_P(Placement, CentresOnTheScreenUnderThePointer) {
+    const auto& c = GetParam();
+    ControllerRig rig;
+    rig.screens->at = c.pointer;
+    rig.screens->frames = c.screens;
+    rig.screens->main = c.primary;
+    rig.show(targets(3), 0);
+    QRectF f = rig.panel->frames.back();
+    if (std::isnan(c.centre.x())) {
+        EXPECT_EQ(f.topLeft(), QPointF(0, 0));
+    } else {
+        EXPECT_NEAR(f.center().x(), c.centre.x(), 0.5);
+        EXPECT_NEAR(f.center().y(), c.centre.y(), 0.5);
+    }
+}
+
+const QRectF left(0, 0, 1920, 1080), right(1920, 0, 1280, 1024);
+INSTANTIATE_TEST_SUITE_P(Cases, Placement,
+                         testing::Values(PlacementCase{"first", {100, 100}, {left, right}, left, {960, 540}},
+                                         PlacementCase{"second", {2000, 900}, {left, right}, left, {2560, 512}},
+                                         PlacementCase{"edge", {1920, 10}, {left, right}, left, {2560, 512}},
+                                         PlacementCase{"off", {5000, 5000}, {left, right}, right, {2560, 512}},
+                                         PlacementCase{"none", {5, 5}, {}, std::nullopt, {NAN, NAN}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct RefitCase {
+    double first, second;
+    int refits;  // new frames after `second`
+};
+
+class Refit : public testing::TestWithParam<RefitCase> {};
+
+TEST_P(Refit, GrowsAndShrinksAtTheBottomWhenTheRingComesOrGoes) {
+    const auto c = GetParam();
+    ControllerRig rig;
+    rig.show(targets(5), 1);
+    rig.hud.setCancelProgress(c.first);
+    const QRectF before = rig.panel->frames.back();
+    const auto framesBefore = rig.panel->frames.size();
+    rig.hud.setCancelProgress(c.second);
+    ASSERT_EQ(rig.panel->frames.size() - framesBefore, static_cast<std::size_t>(c.refits));
+    if (c.refits == 0) return;
+    const QRectF after = rig.panel->frames.back();
+    EXPECT_EQ(after.top(), before.top());
+    EXPECT_NEAR(after.center().x(), before.center().x(), 0.5);
+    // The ring and its spacing: 22 + 10 points.
+    EXPECT_EQ(after.height() - before.height(), c.second > c.first ? 32 : -32);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Refit,
+                         testing::Values(RefitCase{0.05, 0.2, 1}, RefitCase{0.3, 0.9, 0}, RefitCase{0.9, 0.05, 1},
+                                         RefitCase{0.0, 0.1, 0}, RefitCase{0.1, 0.1000001, 1}));
+
+TEST(HUDController, TheRingComingAndGoingKeepsRoomForTheOtherRow) {
+    // Labels under the icons, one recent and three favourites: the favourites row needs the
+    // width when it has the focus, the recents row does not.
+    ControllerRig rig;
+    auto favs = targets(3, "Fav ");
+    rig.show(targets(1), 0, favs, 0, SwitcherRow::recents, HUDLabelStyle::perIcon);
+    rig.hud.setCancelProgress(0.5);
+    rig.hud.setCancelProgress(0);
+    rig.show(targets(1), 0, favs, 0, SwitcherRow::favourites, HUDLabelStyle::perIcon);
+    QImage img = rig.picture();
+    for (const QRectF& f : rig.panel->frames) EXPECT_EQ(f.width(), rig.panel->frames[0].width());
+    // The card is whole: its rim is transparent margin on both sides.
+    const int y = img.height() / 2;
+    EXPECT_LT(qAlpha(img.pixel(2, y)), 40);
+    EXPECT_LT(qAlpha(img.pixel(img.width() - 3, y)), 40);
+}
+
+TEST(HUDController, KeepsCancelProgressBetweenZeroAndOne) {
+    ControllerRig rig;
+    const std::pair<double, double> cases[] = {{2, 1}, {-1, 0}, {NAN, 0}, {0.42, 0.42}, {INFINITY, 1}};
+    for (auto [given, stored] : cases) {
+        rig.hud.setCancelProgress(given);  // taken even before anything is shown
+        EXPECT_EQ(rig.hud.model().cancelProgress(), stored) << given;
+    }
+}
+
+TEST(HUDController, HidesAtOnce) {
+    ControllerRig rig;
+    rig.show(targets(3), 1);
+    rig.hud.hide();
+    EXPECT_EQ(rig.panel->hides, 1);
+    EXPECT_TRUE(rig.picture().isNull());
+}
+
+}  // namespace
+}  // namespace trellick::test

@@ -1,0 +1,185 @@
+// The overlay's building blocks: the model's queries, springs, application icons, symbols.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include "OverlayTestSupport.h"
+#include "overlay/Animation.h"
+#include "overlay/AppIcons.h"
+#include "overlay/Symbols.h"
+
+namespace trellick::test {
+namespace {
+
+TEST(HUDModel, FocusedTargetIsNothingOutsideTheFocusedRow) {
+    HUDModel m;
+    EXPECT_EQ(focusedTarget(m), nullptr);  // fresh
+    m.visible.set(targets(3));
+    m.selected.set(2);
+    EXPECT_EQ(focusedTarget(m)->title, "App 2");
+    m.selected.set(-1);
+    EXPECT_EQ(focusedTarget(m), nullptr);
+    m.selected.set(0);
+    m.focus.set(SwitcherRow::favourites);  // favourites empty: nothing, whatever recents hold
+    EXPECT_EQ(focusedTarget(m), nullptr);
+    m.favourites.set(targets(2, "Fav "));
+    m.favSelected.set(1);
+    EXPECT_EQ(focusedTarget(m)->title, "Fav 1");
+}
+
+TEST(HUDModel, ObserversDroppedWhileBeingToldAreNotCalledAgain) {
+    HUDModel m;
+    int first = 0, second = 0;
+    Subscription b;
+    Subscription a = m.observe([&](HUDModel::Field) {
+        ++first;
+        b.reset();
+    });
+    b = m.observe([&](HUDModel::Field) { ++second; });
+    Subscription late;
+    bool added = false;
+    auto adder = m.observe([&](HUDModel::Field) {
+        if (!added) late = m.observe([&](HUDModel::Field) { ++second; });
+        added = true;
+    });
+    m.selected.set(1);
+    m.selected.set(2);
+    EXPECT_EQ(first, 2);
+    EXPECT_EQ(second, 1);  // `late`, from the second assignment on
+}
+
+TEST(Spring, SettlesOnItsTargetAndCarriesVelocityIntoARetarget) {
+    for (double damping : {0.5, 0.86, 1.0, 1.6}) {
+        Spring s(0.3, damping, 0.01);
+        s.snap(0);
+        s.retarget(100, 0);
+        double peak = 0, last = 0;
+        bool jumped = false;
+        for (double t = 0; t < 0.2; t += 0.001) {
+            double v = s.value(t);
+            jumped |= std::abs(v - last) > 5;
+            last = v;
+            peak = std::max(peak, v);
+        }
+        const double velocity = s.velocity(0.2);
+        s.retarget(-50, 0.2);  // mid-flight: neither position nor velocity jumps
+        EXPECT_NEAR(s.value(0.2), last, 2) << damping;
+        EXPECT_NEAR(s.velocity(0.2), velocity, std::abs(velocity) * 0.02 + 1) << damping;
+        EXPECT_FALSE(jumped) << damping;
+        EXPECT_TRUE(s.settled(5)) << damping;
+        EXPECT_EQ(s.value(5), -50) << damping;
+        for (double t = 0.2; t < 5; t += 0.01) {
+            if (damping >= 1) {
+                ASSERT_GE(s.value(t), -50.01) << "overshoot at " << t;
+            }
+        }
+        if (damping == 0.5) {
+            EXPECT_GT(peak, 100) << "an underdamped spring overshoots";
+        }
+    }
+}
+
+TEST(Spring, AtRestOnceItsEnvelopeIsWithinPrecision) {
+    Spring s(0.3, 0.86, 0.05);
+    s.snap(0);
+    s.retarget(64, 10);
+    EXPECT_FALSE(s.settled(10.1));
+    EXPECT_TRUE(s.settled(11));
+    for (double t = 10; t < 12; t += 0.001)
+        if (s.settled(t)) {
+            ASSERT_NEAR(s.value(t - 0.001), 64, 0.06) << t;
+        }
+}
+
+// Icons: a theme lookup that counts, files on disk, window images, the fallbacks.
+struct IconRig {
+    int lookups = 0;
+    AppIconCache cache{[this](const QString& name) {
+        ++lookups;
+        if (name != "known-app") return QIcon();
+        QPixmap pm(48, 48);
+        pm.fill(Qt::red);
+        return QIcon(pm);
+    }};
+};
+
+TEST(AppIcons, ResolvesEachApplicationOnce) {
+    IconRig rig;
+    auto* a = rig.cache.resolve(IconHandle{"known-app", nullptr});
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(rig.cache.resolve(IconHandle{"known-app", nullptr}), a);
+    for (double side : {20.0, 52.0, 55.12}) ASSERT_NE(rig.cache.pixmap(a, side, 2), nullptr);
+    EXPECT_EQ(rig.lookups, 1);
+    EXPECT_EQ(a->kind(), AppIconCache::Kind::image);
+    EXPECT_EQ(rig.cache.pixmap(a, 52, 2)->size(), QSize(104, 104));
+    EXPECT_EQ(rig.cache.pixmap(a, 52, 2)->toImage().pixelColor(52, 52), QColor(Qt::red));
+}
+
+TEST(AppIcons, FallsBackFromThemeToWindowImageToGenericGlyph) {
+    IconRig rig;
+    auto image = std::make_shared<QImage>(16, 16, QImage::Format_ARGB32);
+    image->fill(Qt::blue);
+    std::shared_ptr<const void> data(image, image.get());
+    QTemporaryDir dir;
+    const QString file = QDir(dir.path()).filePath("app.png");
+    QImage green(32, 32, QImage::Format_ARGB32);
+    green.fill(Qt::green);
+    ASSERT_TRUE(green.save(file));
+
+    auto colour = [&](const AppIconCache::Entry* e) {
+        return rig.cache.pixmap(e, 20, 1)->toImage().pixelColor(10, 10);
+    };
+    EXPECT_EQ(colour(rig.cache.resolve(IconHandle{"unknown-app", data})), QColor(Qt::blue));
+    EXPECT_EQ(colour(rig.cache.resolve(IconHandle{file.toStdString(), nullptr})), QColor(Qt::green));
+    EXPECT_EQ(colour(rig.cache.resolve(IconHandle{"", data})), QColor(Qt::blue));
+    EXPECT_EQ(rig.cache.resolve(IconHandle{"/no/such/icon.png", nullptr})->kind(), AppIconCache::Kind::generic);
+    EXPECT_EQ(rig.cache.resolve(std::nullopt)->kind(), AppIconCache::Kind::generic);
+    EXPECT_EQ(rig.cache.resolve(IconHandle{addFavouritesIconName, nullptr})->kind(), AppIconCache::Kind::addFavourites);
+    EXPECT_EQ(rig.cache.pixmap(rig.cache.resolve(IconHandle{addFavouritesIconName, nullptr}), 20, 1), nullptr);
+}
+
+TEST(AppIcons, AWindowImageIsResolvedAgainOnceItsAddressIsReused) {
+    IconRig rig;
+    // Owned apart from its control block, so its memory is freed while the cache still
+    // remembers the address.
+    std::shared_ptr<QImage> first(new QImage(16, 16, QImage::Format_ARGB32));
+    first->fill(Qt::blue);
+    const void* address = first.get();
+    rig.cache.resolve(IconHandle{"", std::shared_ptr<const void>(first, first.get())});
+    first.reset();
+    std::vector<std::shared_ptr<QImage>> keep;
+    while (keep.size() < 100 && (keep.empty() || keep.back().get() != address))
+        keep.emplace_back(new QImage(16, 16, QImage::Format_ARGB32));
+    if (keep.back().get() != address) GTEST_SKIP() << "the allocator did not reuse the address";
+    keep.back()->fill(Qt::green);
+    auto* e = rig.cache.resolve(IconHandle{"", std::shared_ptr<const void>(keep.back(), keep.back().get())});
+    EXPECT_EQ(rig.cache.pixmap(e, 20, 1)->toImage().pixelColor(10, 10), QColor(Qt::green));
+}
+
+class Symbols : public testing::TestWithParam<const char*> {};
+
+TEST_P(Symbols, AreDrawnInsideTheirBox) {
+    auto s = symbolNamed(GetParam());
+    ASSERT_TRUE(s.has_value());
+    QSizeF box = symbolSize(*s, 100);
+    for (auto weight : {SymbolWeight::regular, SymbolWeight::black}) {
+        QRectF bounds = symbolPath(*s, weight).boundingRect();
+        EXPECT_FALSE(bounds.isEmpty());
+        EXPECT_TRUE(QRectF(QPointF(0, 0), box / (box.height() / 100)).adjusted(-0.5, -0.5, 0.5, 0.5).contains(bounds))
+            << GetParam();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Symbols,
+                         testing::Values("pin.fill", "chevron.compact.left", "chevron.compact.right", "xmark",
+                                         "rectangle.2.swap", "minus", "square", "arrowtriangle.left.fill",
+                                         "arrowtriangle.right.fill", "plus.circle.fill"));
+
+TEST(Symbols, UnknownNamesAreNone) {
+    EXPECT_FALSE(symbolNamed("chevron.left").has_value());
+    EXPECT_EQ(retroPointerPath().boundingRect(), QRectF(0, 0, 11.5, 20));
+}
+
+}  // namespace
+}  // namespace trellick::test

@@ -1,0 +1,100 @@
+#pragma once
+// Shared by the overlay's tests: lists of targets, a screen double, and an offscreen panel
+// that records what the controller asks of it.
+
+#include <QImage>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "overlay/HUDController.h"
+#include "overlay/ImagePanel.h"
+
+namespace trellick::test {
+
+inline std::vector<SwitchTarget> targets(int n, const std::string& prefix = "App ", bool subtitles = false) {
+    std::vector<SwitchTarget> out;
+    for (int i = 0; i < n; ++i) {
+        SwitchTarget t;
+        t.title = prefix + std::to_string(i);
+        if (subtitles) t.subtitle = "Window " + std::to_string(i);
+        out.push_back(std::move(t));
+    }
+    return out;
+}
+
+inline std::vector<SwitchTarget> placeholderRow() {
+    SwitchTarget t;
+    t.title = "Add Favourites";
+    t.subtitle = "Open Settings";
+    t.icon = IconHandle{addFavouritesIconName, nullptr};
+    t.isPlaceholder = true;
+    return {t};
+}
+
+inline std::vector<std::string> titles(const std::vector<SwitchTarget>& list) {
+    std::vector<std::string> out;
+    for (const auto& t : list) out.push_back(t.title);
+    return out;
+}
+
+struct Screens : ScreenLocator {
+    QPointF at{960, 540};
+    std::vector<QRectF> frames{QRectF(0, 0, 1920, 1080)};
+    std::optional<QRectF> main = QRectF(0, 0, 1920, 1080);
+    QPointF pointer() const override { return at; }
+    std::vector<QRectF> screens() const override { return frames; }
+    std::optional<QRectF> primary() const override { return main; }
+};
+
+// The real layouts and painter, offscreen, counting each measurement (a layout pass).
+struct RecordingPanel : ImagePanel {
+    using ImagePanel::ImagePanel;
+    int layoutPasses = 0, shows = 0, hides = 0;
+    std::vector<QRectF> frames;
+    std::vector<double> fades;
+    QSizeF fittingSize(const HUDModel& m) override {
+        ++layoutPasses;
+        return ImagePanel::fittingSize(m);
+    }
+    void setFrame(const QRectF& f) override {
+        frames.push_back(f);
+        ImagePanel::setFrame(f);
+    }
+    void orderFront(double fade) override {
+        ++shows;
+        fades.push_back(fade);
+        ImagePanel::orderFront(fade);
+    }
+    void orderOut() override {
+        ++hides;
+        ImagePanel::orderOut();
+    }
+};
+
+struct ControllerRig {
+    std::shared_ptr<Screens> screens = std::make_shared<Screens>();
+    double now = 100;
+    RecordingPanel* panel = nullptr;
+    int panelsMade = 0;
+    Appearance look;
+    bool composited = true;
+    HUDController hud{[this](const HUDModel& live) {
+                          auto p = std::make_unique<RecordingPanel>(live, [this] { return now; });
+                          p->renderer().setAppearance(look);
+                          p->renderer().setComposited(composited);
+                          panel = p.get();
+                          ++panelsMade;
+                          return p;
+                      },
+                      screens};
+
+    void show(const std::vector<SwitchTarget>& recents, int s, const std::vector<SwitchTarget>& favs = {}, int f = 0,
+              SwitcherRow focus = SwitcherRow::recents, HUDLabelStyle labels = HUDLabelStyle::caption,
+              bool compact = true) {
+        hud.showList(recents, s, favs, f, focus, labels, HUDStyle::modern, compact);
+    }
+    QImage picture() { return panel->render(true); }
+};
+
+}  // namespace trellick::test
