@@ -20,6 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (flags & 1) d.keys.set(BTN_TOUCH);
     if (flags & 2) d.absCodes.set(ABS_MT_DISTANCE);
     d.protocolA = flags & 4;
+    // What palms and thumbs are judged by: pressure with or without a range, a contact size
+    // with or without a resolution, and semi-MT slots.
+    if (flags & 8) d.absCodes.set(ABS_MT_PRESSURE);
+    if (flags & 16) d.abs[ABS_MT_PRESSURE] = {true, 0, 255, 0};
+    if (flags & 32) d.abs[ABS_MT_TOUCH_MAJOR] = {true, 0, 255, flags & 64 ? 4 : 0};
+    if (flags & 128) d.props.set(INPUT_PROP_SEMI_MT);
     FrameAssembler a(d);
     double t = 0;
     for (std::size_t i = 5; i + 8 <= size; i += 8) {
@@ -33,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (a.feed(e)) {
             for (const auto& f : a.frame()) {
                 if (f.x != f.x) __builtin_trap();  // positions come from integers: never NaN
+            }
+            for (const auto& r : a.rejected()) {
+                if (r.x != r.x || r.y != r.y) __builtin_trap();
             }
         }
     }

@@ -1,11 +1,18 @@
 // Frames per second from recorded kernel events through frame assembly, and through assembly
 // plus the gesture engine (with the main-thread work it posts), for each shared touchpad
-// recording; the longest one (most frames) is the headline figure.
+// recording; the longest one (most frames) is the headline figure. The everyday corpus (palms,
+// thumbs, scrolls and clicks on two boards) is measured per board as a whole, since that is
+// where the assembler has the most contacts to judge; `per_frame` is the cost of one frame.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "gesture/MultitouchMonitor.h"
 #include "platform/fake/Fakes.h"
@@ -19,22 +26,32 @@ namespace {
 using input::FrameAssembler;
 using input::Recording;
 
-void assembleOnly(benchmark::State& state, const Recording& rec) {
+using Recordings = std::vector<const Recording*>;
+
+void report(benchmark::State& state, std::size_t frames) {
+    state.SetItemsProcessed(static_cast<std::int64_t>(frames));
+    state.counters["frames"] = double(frames) / double(state.iterations());
+    state.counters["per_frame"] =
+        benchmark::Counter(double(frames), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void assembleOnly(benchmark::State& state, const Recordings& recs) {
     std::size_t frames = 0;
     for (auto _ : state) {
-        FrameAssembler assembler(rec.device);
-        for (const auto& e : rec.events) {
-            if (assembler.feed(e)) {
-                benchmark::DoNotOptimize(assembler.frame().data());
-                ++frames;
+        for (const Recording* rec : recs) {
+            FrameAssembler assembler(rec->device);
+            for (const auto& e : rec->events) {
+                if (assembler.feed(e)) {
+                    benchmark::DoNotOptimize(assembler.frame().data());
+                    ++frames;
+                }
             }
         }
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(frames));
-    state.counters["frames"] = double(frames) / double(state.iterations());
+    report(state, frames);
 }
 
-void assembleAndEngine(benchmark::State& state, const Recording& rec, const char* mode) {
+void assembleAndEngine(benchmark::State& state, const Recordings& recs, const char* mode) {
     auto clock = std::make_shared<fake::FakeClock>();
     auto queue = std::make_shared<fake::FakeMainQueue>(clock);
     MemoryPreferencesStore prefs;
@@ -56,23 +73,31 @@ void assembleAndEngine(benchmark::State& state, const Recording& rec, const char
     auto monitor = MultitouchMonitor::create(std::move(c));
 
     double base = 0;
-    double span = rec.events.empty() ? 0 : rec.events.back().time + 1.0;
     std::size_t frames = 0;
     for (auto _ : state) {
-        FrameAssembler assembler(rec.device);
-        for (const auto& e : rec.events) {
-            if (!assembler.feed(e)) continue;
-            double t = base + assembler.frameTime();
-            const auto& f = assembler.frame();
-            monitor->handleFrame(f.data(), static_cast<int>(f.size()), t);
-            queue->advanceTo(t);
-            ++frames;
+        for (const Recording* rec : recs) {
+            FrameAssembler assembler(rec->device);
+            for (const auto& e : rec->events) {
+                if (!assembler.feed(e)) continue;
+                double t = base + assembler.frameTime();
+                const auto& f = assembler.frame();
+                monitor->handleFrame(f.data(), static_cast<int>(f.size()), t);
+                queue->advanceTo(t);
+                ++frames;
+            }
+            base += rec->events.empty() ? 0 : rec->events.back().time + 1.0;  // each pass is a later stretch of time
+            queue->drain();
         }
-        base += span;  // each pass is a later stretch of time
-        queue->drain();
     }
-    state.SetItemsProcessed(static_cast<std::int64_t>(frames));
-    state.counters["frames"] = double(frames) / double(state.iterations());
+    report(state, frames);
+}
+
+void registerAll(const std::string& label, const Recordings& recs) {
+    benchmark::RegisterBenchmark(("assemble/" + label).c_str(), [recs](benchmark::State& s) { assembleOnly(s, recs); });
+    benchmark::RegisterBenchmark(("assemble+engine/directional/" + label).c_str(),
+                                 [recs](benchmark::State& s) { assembleAndEngine(s, recs, "directionalMRU"); });
+    benchmark::RegisterBenchmark(("assemble+engine/toggle/" + label).c_str(),
+                                 [recs](benchmark::State& s) { assembleAndEngine(s, recs, "toggleLastApp"); });
 }
 
 }  // namespace
@@ -80,38 +105,63 @@ void assembleAndEngine(benchmark::State& state, const Recording& rec, const char
 
 int main(int argc, char** argv) {
     namespace fs = std::filesystem;
+    using trellick::input::Recording;
     benchmark::Initialize(&argc, argv);
-    static std::vector<std::pair<std::string, trellick::input::Recording>> recordings;
+    // Loaded once and never moved: the benchmarks keep pointers to them.
+    static std::vector<std::pair<std::string, Recording>> recordings;
+    static std::vector<std::pair<std::string, std::vector<Recording>>> boards;
+    auto load = [](const fs::path& path, const std::optional<std::string>& desc) -> std::optional<Recording> {
+        try {
+            return trellick::input::loadRecording(path.string(), desc);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "skipping %s: %s\n", path.c_str(), e.what());
+            return std::nullopt;
+        }
+    };
+    auto isRecording = [](const fs::path& p) {
+        auto ext = p.extension();
+        return ext == ".evemu" || ext == ".evtest" || ext == ".yml";
+    };
     if (fs::is_directory(TRELLICK_RECORDINGS_DIR)) {
         for (const auto& entry : fs::directory_iterator(TRELLICK_RECORDINGS_DIR)) {
-            auto ext = entry.path().extension();
-            if (ext != ".evemu" && ext != ".evtest" && ext != ".yml") continue;
-            try {
-                recordings.emplace_back(entry.path().stem().string(),
-                                        trellick::input::loadRecording(entry.path().string()));
-            } catch (const std::exception& e) {
-                std::fprintf(stderr, "skipping %s: %s\n", entry.path().c_str(), e.what());
+            if (!isRecording(entry.path())) continue;
+            if (auto rec = load(entry.path(), std::nullopt))
+                recordings.emplace_back(entry.path().stem().string(), *rec);
+        }
+        fs::path everyday = fs::path(TRELLICK_RECORDINGS_DIR) / "everyday";
+        if (fs::is_directory(everyday)) {
+            for (const auto& board : fs::directory_iterator(everyday)) {
+                if (!board.is_directory()) continue;
+                std::string desc = (board.path() / "board.desc").string();
+                std::vector<fs::path> files;
+                for (const auto& entry : fs::directory_iterator(board.path())) {
+                    if (isRecording(entry.path())) files.push_back(entry.path());
+                }
+                std::sort(files.begin(), files.end());
+                std::vector<Recording> recs;
+                for (const auto& f : files) {
+                    if (auto rec = load(f, desc)) recs.push_back(std::move(*rec));
+                }
+                if (!recs.empty()) boards.emplace_back(board.path().filename().string(), std::move(recs));
             }
+            std::sort(boards.begin(), boards.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         }
     }
-    if (recordings.empty()) {
+    if (recordings.empty() && boards.empty()) {
         std::fprintf(stderr, "no touchpad recordings at %s: nothing to measure\n", TRELLICK_RECORDINGS_DIR);
         return 0;
     }
-    auto frameCount = [](const trellick::input::Recording& r) { return trellick::input::assembleFrames(r).size(); };
+    auto frameCount = [](const Recording& r) { return trellick::input::assembleFrames(r).size(); };
     std::stable_sort(recordings.begin(), recordings.end(),
                      [&](const auto& a, const auto& b) { return frameCount(a.second) > frameCount(b.second); });
     for (std::size_t i = 0; i < recordings.size(); ++i) {
         const auto& [name, rec] = recordings[i];
-        std::string label = (i == 0 ? "longest/" : "") + name;
-        benchmark::RegisterBenchmark(("assemble/" + label).c_str(),
-                                     [&rec = rec](benchmark::State& s) { trellick::assembleOnly(s, rec); });
-        benchmark::RegisterBenchmark(
-            ("assemble+engine/directional/" + label).c_str(),
-            [&rec = rec](benchmark::State& s) { trellick::assembleAndEngine(s, rec, "directionalMRU"); });
-        benchmark::RegisterBenchmark(("assemble+engine/toggle/" + label).c_str(), [&rec = rec](benchmark::State& s) {
-            trellick::assembleAndEngine(s, rec, "toggleLastApp");
-        });
+        trellick::registerAll((i == 0 ? "longest/" : "") + name, {&rec});
+    }
+    for (const auto& [board, recs] : boards) {
+        trellick::Recordings all;
+        for (const auto& r : recs) all.push_back(&r);
+        trellick::registerAll("everyday/" + board, all);
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

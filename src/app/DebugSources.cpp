@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 #include "app/DebugGestures.h"
 #include "common/Log.h"
@@ -22,8 +23,11 @@ namespace trellick {
 
 namespace {
 
-void dumpFrame(double t, const std::vector<MTFinger>& fingers) {
+void dumpFrame(double t, const std::vector<MTFinger>& fingers,
+               const std::vector<input::RejectedContact>& rejected = {}) {
     std::printf("%s\n", input::framesLine(t, fingers.data(), static_cast<int>(fingers.size())).c_str());
+    // Why a touch was ignored, under its frame; frames without such contacts print as before.
+    if (!rejected.empty()) std::printf("%s\n", input::rejectedLine(rejected).c_str());
 }
 
 int runReplay(const DebugSource& source, const GestureRun::Options& options) {
@@ -41,7 +45,7 @@ int runReplay(const DebugSource& source, const GestureRun::Options& options) {
         std::printf("# %zu frames of %s (%s); t counts from its first event\n", frames.size(),
                     text::printable(source.replayFile).c_str(),
                     rec.device.name.empty() ? "unnamed device" : text::printable(rec.device.name).c_str());
-        for (const auto& f : frames) dumpFrame(f.time, f.fingers);
+        for (const auto& f : frames) dumpFrame(f.time, f.fingers, f.rejected);
     } else {
         GestureRun run(options, stdout);
         for (const auto& f : frames) run.frame(f.time, f.fingers);
@@ -71,10 +75,16 @@ public:
     struct Frame {
         double time;
         std::vector<MTFinger> fingers;
+        std::vector<input::RejectedContact> rejected;
     };
+    // The touch thread reports a frame's left-out contacts just before the frame itself.
+    void rejected(const std::vector<input::RejectedContact>& r) {
+        std::lock_guard lock(m_);
+        rejected_ = r;
+    }
     void frame(const MTFinger* f, int n, double t) {
         std::lock_guard lock(m_);
-        frames_.push_back({t, std::vector<MTFinger>(f, f + n)});
+        frames_.push_back({t, std::vector<MTFinger>(f, f + n), std::exchange(rejected_, {})});
         cv_.notify_all();
     }
     // Waits a little for frames or work; returns what arrived.
@@ -90,6 +100,7 @@ private:
     std::mutex m_;
     std::condition_variable cv_;
     std::deque<Frame> frames_;
+    std::vector<input::RejectedContact> rejected_;
     std::deque<std::function<void()>> work_;
 };
 
@@ -105,6 +116,10 @@ int runLive(const DebugSource& source, const GestureRun::Options& options) {
     std::vector<std::string> warnings;
     log::setSink([&warnings](const std::string&, const std::string& m) { warnings.push_back(m); });
     auto touchpads = evdev::EvdevTouchSource::createSystem(queue, {});
+    if (source.dumpFrames) {
+        touchpads->setRejectedObserver(
+            [queue](const std::string&, double, const std::vector<input::RejectedContact>& r) { queue->rejected(r); });
+    }
     auto devices = touchpads->deviceList();
     std::vector<TouchDevice> started;
     auto handler = [queue](const MTFinger* f, int n, double t) { queue->frame(f, n, t); };
@@ -160,7 +175,7 @@ int runLive(const DebugSource& source, const GestureRun::Options& options) {
             if (run) {
                 run->frame(t, f.fingers);
             } else {
-                dumpFrame(t, f.fingers);
+                dumpFrame(t, f.fingers, f.rejected);
             }
         }
         frames.clear();

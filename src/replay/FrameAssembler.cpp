@@ -2,6 +2,7 @@
 
 #include <linux/input.h>
 
+#include <algorithm>
 #include <cassert>
 
 namespace trellick::input {
@@ -28,6 +29,7 @@ FrameAssembler::FrameAssembler(const DeviceInfo& device) {
     hasBtnTouch_ = device.hasKey(BTN_TOUCH);
     hasDistance_ = device.hasAbs(ABS_MT_DISTANCE);
     protocolA_ = device.protocolA;
+    rules_ = PalmRules::forDevice(device);
     frame_.reserve(8);
     reset();
 }
@@ -39,7 +41,14 @@ void FrameAssembler::reset() {
     tools_ = 0;
     pendingA_ = Contact{};
     packetA_.clear();
+    tracks_.clear();
+    for (auto& e : ended_) e = Ended{};
+    endedNext_ = 0;
+    palmsAway_ = 0;
+    lastAnnounced_ = 0;
+    lastRejectedA_ = 0;
     frame_.clear();
+    rejected_.clear();
 }
 
 void FrameAssembler::applyAxis(Contact& c, int code, std::int32_t value) {
@@ -63,6 +72,9 @@ void FrameAssembler::applyAxis(Contact& c, int code, std::int32_t value) {
         break;
     case ABS_MT_TOUCH_MINOR:
         c.touchMinor = value;
+        break;
+    case ABS_MT_WIDTH_MAJOR:
+        c.widthMajor = value;
         break;
     case ABS_MT_DISTANCE:
         c.distance = value;
@@ -134,6 +146,7 @@ bool FrameAssembler::feed(const InputEvent& e) {
                 protocolA_ = true;
                 pendingA_ = slots_[0];
                 slots_.assign(1, Contact{});
+                tracks_.clear();
             }
             if (packetA_.size() < std::size_t(maxSlots) && pendingA_.hasX && pendingA_.hasY) {
                 packetA_.push_back(pendingA_);
@@ -173,17 +186,214 @@ int FrameAssembler::announcedFingers() const {
 }
 
 bool FrameAssembler::touches(const Contact& c) const {
-    if (hasDistance_ && c.distance != 0) return false;
-    if (c.toolType == MT_TOOL_PALM) return false;
-    return true;
+    return !(hasDistance_ && c.distance != 0);
+}
+
+double FrameAssembler::distance2(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const {
+    double dx = double(x1) - double(x0), dy = (double(y1) - double(y0)) * rules_.yScale;
+    return dx * dx + dy * dy;
+}
+
+std::optional<PalmEvidence> FrameAssembler::sizeOrPressureSaysPalm(const Contact& c) const {
+    if (!rules_.perContact) return std::nullopt;
+    if (c.touchMajor >= rules_.touchMajor || c.touchMinor >= rules_.touchMinor || c.widthMajor >= rules_.widthMajor) {
+        return PalmEvidence::size;
+    }
+    if (c.pressure >= rules_.pressure) return PalmEvidence::pressure;
+    return std::nullopt;
+}
+
+void FrameAssembler::markPalm(Track& t, PalmEvidence why) {
+    if (t.palm) return;
+    t.palm = true;
+    t.evidence = why;
+}
+
+void FrameAssembler::reject(const Contact& c, std::int32_t slot, PalmEvidence why, bool thumb, bool first) {
+    RejectedContact r;
+    r.trackingId = c.trackingId;
+    r.slot = slot;
+    r.x = float((double(c.x) - xMin_) / xSpan_);
+    r.y = float(1.0 - (double(c.y) - yMin_) / ySpan_);
+    r.evidence = why;
+    r.thumb = thumb;
+    r.first = first;
+    rejected_.push_back(r);
+}
+
+void FrameAssembler::land(Track& t, std::size_t slot, const Contact& c, double time) {
+    t.landed = true;
+    t.landTime = time;
+    t.landX = c.x;
+    t.landY = c.y;
+    if (!rules_.perContact) return;
+
+    // Does it continue a contact that ended close by a moment ago?
+    Ended* back = nullptr;
+    double nearest = rules_.flickerRadius * rules_.flickerRadius;
+    for (auto& e : ended_) {
+        if (time - e.time > palm::flickerGap) continue;
+        double d = distance2(c.x, c.y, e.x, e.y);
+        if (d <= nearest) {
+            nearest = d;
+            back = &e;
+        }
+    }
+    if (back) {
+        t.returns = back->returns + 1;
+        if (back->palm) {
+            markPalm(t, PalmEvidence::flicker);
+            palmsAway_ = std::max(0, palmsAway_ - 1);  // the palm is back in a slot
+        } else if (t.returns >= palm::flickerReturns) {
+            markPalm(t, PalmEvidence::flicker);
+        }
+        back->time = -1e300;  // one return each
+    }
+
+    t.thumbZone = c.y > rules_.lowerEdge;
+    t.resting = t.thumbZone || c.x < rules_.leftEdge || c.x > rules_.rightEdge;
+    if (!t.resting) return;
+    // Where the others stand now: their movement counts from here.
+    for (std::size_t j = 0; j < slots_.size() && t.anchorCount < int(std::size(t.anchors)); ++j) {
+        const Contact& o = slots_[j];
+        if (j == slot || o.trackingId < 0 || !touches(o)) continue;
+        t.anchors[t.anchorCount++] = {std::int32_t(j), o.trackingId, o.x, o.y};
+    }
+}
+
+void FrameAssembler::end(Track& t, double time) {
+    if (!t.landed) return;
+    bool palm = t.palm || t.kernelPalm;
+    if (palm) {
+        // The tool count may still include it until the device notices it is gone.
+        ++palmsAway_;
+        palmsAwayUntil_ = time + palm::flickerGap;
+    }
+    if (!rules_.perContact) return;
+    int returns = time - t.landTime < palm::flickerLife ? t.returns : 0;
+    ended_[endedNext_] = {time, t.lastX, t.lastY, returns, palm};
+    endedNext_ = (endedNext_ + 1) % palm::endedMemory;
+}
+
+void FrameAssembler::judgeSlots(double time) {
+    if (tracks_.size() < slots_.size()) tracks_.resize(slots_.size());
+    bool padTouched = !hasBtnTouch_ || btnTouch_;
+
+    // Starts and ends of contacts, and what each says about itself.
+    int touching = 0, resting = 0;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        const Contact& c = slots_[i];
+        Track& t = tracks_[i];
+        if (t.trackingId != c.trackingId) {
+            end(t, time);
+            t = Track{};
+            t.trackingId = c.trackingId;
+        }
+        t.touching = false;
+        t.leftOut = false;
+        if (c.trackingId < 0 || !padTouched || !touches(c)) continue;
+        t.touching = true;
+        t.kernelPalm = c.toolType == MT_TOOL_PALM;
+        if (!t.landed) land(t, i, c, time);
+        t.lastX = c.x;
+        t.lastY = c.y;
+        t.peakPressure = std::max(t.peakPressure, c.pressure);
+        if (c.pressure > palm::settleGrowth * t.settleBase) {
+            t.settleBase = c.pressure;
+            t.settleSince = time;
+        }
+        if (t.resting && distance2(c.x, c.y, t.landX, t.landY) >= rules_.still * rules_.still) t.resting = false;
+        if (auto why = sizeOrPressureSaysPalm(c)) markPalm(t, *why);
+        ++touching;
+        resting += t.resting ? 1 : 0;
+    }
+    if (touching == 0) return;
+    auto candidate = [](const Track& t) { return t.touching && !t.palm && !t.kernelPalm; };
+
+    // Pressure beside the others: each contact against the heaviest settled other one.
+    if (rules_.perContact && rules_.comparePressure && touching > 1) {
+        std::int32_t top = 0, second = 0;
+        std::size_t topSlot = slots_.size();
+        for (std::size_t i = 0; i < slots_.size(); ++i) {
+            const Track& t = tracks_[i];
+            if (!candidate(t) || time - t.settleSince < palm::settleTime) continue;
+            if (t.peakPressure > top) {
+                second = top;
+                top = t.peakPressure;
+                topSlot = i;
+            } else if (t.peakPressure > second) {
+                second = t.peakPressure;
+            }
+        }
+        for (std::size_t i = 0; i < slots_.size(); ++i) {
+            Track& t = tracks_[i];
+            if (!candidate(t)) continue;
+            std::int32_t reference = i == topSlot ? second : top;
+            if (reference > 0 && slots_[i].pressure >= palm::pressureRatio * reference) {
+                markPalm(t, PalmEvidence::pressure);
+            }
+        }
+    }
+
+    // Edge contacts that stay put while the others move away are resting hands.
+    for (std::size_t i = 0; resting > 0 && i < slots_.size(); ++i) {
+        Track& t = tracks_[i];
+        if (!candidate(t) || !t.resting) continue;
+        for (std::size_t j = 0; j < slots_.size(); ++j) {
+            const Track& o = tracks_[j];
+            if (j == i || !candidate(o) || o.resting) continue;
+            std::int32_t fromX = o.landX, fromY = o.landY;
+            for (int k = 0; k < t.anchorCount; ++k) {
+                if (t.anchors[k].slot == std::int32_t(j) && t.anchors[k].trackingId == o.trackingId) {
+                    fromX = t.anchors[k].x;
+                    fromY = t.anchors[k].y;
+                }
+            }
+            if (distance2(fromX, fromY, o.lastX, o.lastY) >= rules_.moved * rules_.moved) {
+                markPalm(t, PalmEvidence::edge);
+                break;
+            }
+        }
+    }
+
+    // Who is left out, and why.
+    int candidates = 0;
+    for (const auto& t : tracks_) candidates += candidate(t) ? 1 : 0;
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        Track& t = tracks_[i];
+        if (!t.touching) continue;
+        const Contact& c = slots_[i];
+        std::int32_t slot = std::int32_t(i);
+        if (t.kernelPalm || t.palm) {
+            PalmEvidence why = t.kernelPalm ? PalmEvidence::kernel : t.evidence;
+            reject(c, slot, why, why == PalmEvidence::edge && t.thumbZone, !t.counted);
+            t.counted = true;
+            t.leftOut = true;
+        } else if (t.resting && candidates > 1) {
+            // Alone it is a finger like any other: one contact never makes a gesture.
+            reject(c, slot, PalmEvidence::resting, t.thumbZone, false);
+            t.leftOut = true;
+        }
+    }
 }
 
 void FrameAssembler::buildFrame(const std::vector<Contact>& contacts, bool fromSlots, double time) {
     frame_.clear();
+    rejected_.clear();
     frameTime_ = time;
-    if (hasBtnTouch_ && !btnTouch_) return;
+    if (fromSlots) judgeSlots(time);  // also while BTN_TOUCH is up: contacts still start and end
+    int announced = announcedFingers();
+    // A smaller tool count accounts for palms that had left their slots.
+    if (announced < lastAnnounced_) palmsAway_ = std::max(0, palmsAway_ - (lastAnnounced_ - announced));
+    lastAnnounced_ = announced;
+    if (time > palmsAwayUntil_) palmsAway_ = 0;
+    if (hasBtnTouch_ && !btnTouch_) {
+        lastRejectedA_ = 0;
+        return;
+    }
 
-    int tracked = 0;  // contacts the device knows about, touching or not
+    int tracked = 0;  // contacts the device knows about, touching or not, palms included
+    std::size_t rejectedA = 0;
     double sumX = 0, sumY = 0;
     for (std::size_t i = 0; i < contacts.size(); ++i) {
         const Contact& c = contacts[i];
@@ -191,6 +401,17 @@ void FrameAssembler::buildFrame(const std::vector<Contact>& contacts, bool fromS
         if (fromSlots && c.trackingId < 0) continue;
         ++tracked;
         if (!touches(c)) continue;
+        if (fromSlots) {
+            if (tracks_[i].leftOut) continue;
+        } else {
+            auto why = c.toolType == MT_TOOL_PALM ? std::optional(PalmEvidence::kernel) : sizeOrPressureSaysPalm(c);
+            if (why) {
+                // No identities: a contact counts as new when the packet has more palms than the last.
+                reject(c, -1, *why, false, rejectedA >= lastRejectedA_);
+                ++rejectedA;
+                continue;
+            }
+        }
         MTFinger f;
         f.trackingId = c.trackingId;
         f.slot = fromSlots ? std::int32_t(i) : -1;
@@ -205,10 +426,12 @@ void FrameAssembler::buildFrame(const std::vector<Contact>& contacts, bool fromS
         sumY += ny;
         frame_.push_back(f);
     }
+    if (!fromSlots) lastRejectedA_ = rejectedA;
     if (frame_.empty()) return;
 
-    // Fingers the device announces but cannot track stand in at the centroid.
-    int missing = announcedFingers() - tracked;
+    // Fingers the device announces but cannot track stand in at the centroid; palms that
+    // flickered out of their slot are still in the announced count.
+    int missing = announced - tracked - palmsAway_;
     if (missing <= 0) return;
     double n = double(frame_.size());
     MTFinger extra;

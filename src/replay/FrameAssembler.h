@@ -4,17 +4,32 @@
 //
 // Contacts are the slots (in slot order) holding a tracking id >= 0 that touch the pad:
 // BTN_TOUCH down where the device has BTN_TOUCH, ABS_MT_DISTANCE 0 where it reports distance
-// (a hovering finger is not a contact), and not marked MT_TOOL_PALM. When BTN_TOOL_DOUBLETAP ..
-// QUINTTAP announce more fingers than the device tracks (two-slot and semi-MT pads), the
-// missing ones are added at the centroid of the known contacts. Positions are scaled by the
-// device's ranges, y flipped to grow upward, and deliberately not clamped: the engine has its
-// own sanity limits for values outside the pad.
+// (a hovering finger is not a contact), and that are fingers rather than palms or thumbs.
+// When BTN_TOOL_DOUBLETAP .. QUINTTAP announce more fingers than the device tracks (two-slot
+// and semi-MT pads), the missing ones are added at the centroid of the known fingers.
+// Positions are scaled by the device's ranges, y flipped to grow upward, and deliberately not
+// clamped: the engine has its own sanity limits for values outside the pad.
+//
+// Palms and thumbs. A palm handed on as a finger turns a two-finger scroll into a "three-finger
+// swipe", so a contact is left out when, in this order of trust:
+// - the device marks it MT_TOOL_PALM (for as long as it does);
+// - its size or pressure says palm (PalmRules): from then on, for the rest of its tracking id;
+// - it landed in a side or lower edge zone and lies still while another contact touches (a
+//   resting palm or thumb): left out until it moves, and for good once the others have moved
+//   well away while it stayed;
+// - it keeps vanishing and coming back in the same place under new tracking ids, or comes back
+//   where a palm just left (flickering palms).
+// The BTN_TOOL_* count says how many things touch, palms included, so a palm never comes back
+// as a stand-in, not even while it flickers out of its slot. Protocol A contacts have no
+// identity: only the device's mark and the size and pressure limits apply to them.
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "gesture/MTFinger.h"
 #include "replay/InputEvent.h"
+#include "replay/PalmRules.h"
 
 namespace trellick::input {
 
@@ -32,6 +47,8 @@ public:
 
     const std::vector<MTFinger>& frame() const { return frame_; }
     double frameTime() const { return frameTime_; }
+    // The touching contacts the last frame left out, and why.
+    const std::vector<RejectedContact>& rejected() const { return rejected_; }
 
     // Back to a neutral device: no contacts, no buttons down, slot 0 current.
     void reset();
@@ -40,13 +57,53 @@ private:
     struct Contact {
         std::int32_t trackingId = -1;
         std::int32_t x = 0, y = 0;
-        std::int32_t pressure = 0, touchMajor = 0, touchMinor = 0;
+        std::int32_t pressure = 0, touchMajor = 0, touchMinor = 0, widthMajor = 0;
         std::int32_t distance = 0, toolType = 0;
         bool hasX = false, hasY = false;
     };
 
+    // Where another contact stood when a resting edge contact landed.
+    struct Anchor {
+        std::int32_t slot = -1, trackingId = -1, x = 0, y = 0;
+    };
+    // What is known of the contact (tracking id) a slot holds.
+    struct Track {
+        std::int32_t trackingId = -1;
+        bool landed = false;     // has touched the pad
+        bool palm = false;       // for the rest of its life
+        bool counted = false;    // reported as left out for good (once)
+        bool thumbZone = false;  // landed in the lower edge zone
+        bool resting = false;    // landed in an edge zone and has not moved since
+        bool kernelPalm = false;
+        bool touching = false;  // in the current frame
+        bool leftOut = false;   // of the current frame
+        PalmEvidence evidence = PalmEvidence::kernel;
+        int returns = 0;  // times it came back where a contact had just ended
+        double landTime = 0;
+        std::int32_t landX = 0, landY = 0, lastX = 0, lastY = 0;
+        std::int32_t peakPressure = 0;
+        std::int32_t settleBase = 0;  // pressure when it last grew markedly, at settleSince
+        double settleSince = 0;
+        int anchorCount = 0;  // others beyond four count from where they landed
+        Anchor anchors[4];
+    };
+    struct Ended {
+        double time = -1e300;
+        std::int32_t x = 0, y = 0;
+        int returns = 0;
+        bool palm = false;
+    };
+
     void applyAxis(Contact& c, int code, std::int32_t value);
     void buildFrame(const std::vector<Contact>& contacts, bool fromSlots, double time);
+    void judgeSlots(double time);
+    void land(Track& t, std::size_t slot, const Contact& c, double time);
+    void end(Track& t, double time);
+    std::optional<PalmEvidence> sizeOrPressureSaysPalm(const Contact& c) const;
+    void markPalm(Track& t, PalmEvidence why);
+    // Squared distance in x units.
+    double distance2(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1) const;
+    void reject(const Contact& c, std::int32_t slot, PalmEvidence why, bool thumb, bool first);
     int announcedFingers() const;
     bool touches(const Contact& c) const;
 
@@ -54,6 +111,7 @@ private:
     double xMin_, xSpan_, yMin_, ySpan_;
     bool hasBtnTouch_, hasDistance_;
     bool protocolA_;
+    PalmRules rules_;
 
     // Device state.
     std::vector<Contact> slots_;
@@ -65,7 +123,18 @@ private:
     Contact pendingA_;
     std::vector<Contact> packetA_;
 
+    // Palm judgement: per slot, alongside slots_; contacts that ended lately; palms that left
+    // their slot while the BTN_TOOL_* count may still include them.
+    std::vector<Track> tracks_;
+    Ended ended_[palm::endedMemory];
+    int endedNext_ = 0;
+    int palmsAway_ = 0;
+    double palmsAwayUntil_ = 0;
+    int lastAnnounced_ = 0;
+    std::size_t lastRejectedA_ = 0;  // protocol A: contacts left out of the previous packet
+
     std::vector<MTFinger> frame_;
+    std::vector<RejectedContact> rejected_;
     double frameTime_ = 0;
 };
 

@@ -20,6 +20,18 @@ std::string framesLine(double time, const MTFinger* fingers, int count) {
     return line;
 }
 
+std::string rejectedLine(const std::vector<RejectedContact>& rejected) {
+    std::string line;
+    char buf[64];
+    for (const auto& r : rejected) {
+        line += line.empty() ? "# not fingers: " : "; ";
+        std::snprintf(buf, sizeof buf, "%s at %.6g %.6g, ", r.thumb ? "thumb" : "palm", double(r.x), double(r.y));
+        line += buf;
+        line += describe(r.evidence);
+    }
+    return line;
+}
+
 std::vector<ScenarioItem> readScenarioText(std::string_view text, const std::string& file) {
     using namespace detail;
     std::vector<ScenarioItem> items;
@@ -70,7 +82,7 @@ std::vector<ScenarioItem> readScenarioText(std::string_view text, const std::str
 std::vector<Frame> readFramesText(std::string_view text, const std::string& file) {
     std::vector<Frame> frames;
     for (auto& item : readScenarioText(text, file)) {
-        if (!item.escape) frames.push_back({item.time, std::move(item.fingers)});
+        if (!item.escape) frames.push_back({item.time, std::move(item.fingers), {}});
     }
     return frames;
 }

@@ -15,6 +15,9 @@ namespace trellick::input {
 // One scenario line for a frame. Positions keep every digit a float needs, so reading the line
 // back gives the same frame.
 std::string framesLine(double time, const MTFinger* fingers, int count);
+// A comment line for the scenario format saying which touching contacts a frame left out and
+// why ("# not fingers: palm at X Y, presses too hard for a finger; ..."); empty when none.
+std::string rejectedLine(const std::vector<RejectedContact>& rejected);
 
 // One line of a scenario: a contact frame, or the Escape key pressed at `time`.
 struct ScenarioItem {

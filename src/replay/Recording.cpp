@@ -111,20 +111,19 @@ Recording recordingFromText(std::string_view text, const std::string& path,
     Recording rec = readRecording(text, path);
     if (rec.events.empty()) fail(path, 0, "the recording holds no events");
 
-    // Ranges the recording lacks: from <base>.desc beside it, else from the file given.
+    // Ranges and resolutions the recording lacks (positions, and the size and pressure axes
+    // that palm detection judges by): from <base>.desc beside it, else from the file given.
     std::filesystem::path beside(path);
     beside.replace_extension(".desc");
     bool besideRead = false;
-    if (!rec.device.xAxis() || !rec.device.yAxis()) {
+    if (beside.string() != path) {
         std::string err;
-        if (beside.string() != path) {
-            if (auto desc = readText(beside.string(), err)) {
-                mergeDeclared(rec.device, readDeviceDescription(*desc, beside.string()));
-                besideRead = true;
-            }
+        if (auto desc = readText(beside.string(), err)) {
+            mergeDeclared(rec.device, readDeviceDescription(*desc, beside.string()));
+            besideRead = true;
         }
     }
-    if ((!rec.device.xAxis() || !rec.device.yAxis()) && deviceDescFile) {
+    if (deviceDescFile) {
         auto desc = readTextFile(*deviceDescFile, "the device description");
         mergeDeclared(rec.device, readDeviceDescription(desc, *deviceDescFile));
     }
@@ -142,7 +141,7 @@ std::vector<Frame> assembleFrames(const Recording& recording) {
     std::vector<Frame> frames;
     FrameAssembler assembler(recording.device);
     for (const auto& e : recording.events) {
-        if (assembler.feed(e)) frames.push_back({assembler.frameTime(), assembler.frame()});
+        if (assembler.feed(e)) frames.push_back({assembler.frameTime(), assembler.frame(), assembler.rejected()});
     }
     return frames;
 }

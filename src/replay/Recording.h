@@ -11,6 +11,7 @@
 
 #include "gesture/MTFinger.h"
 #include "replay/InputEvent.h"
+#include "replay/PalmRules.h"
 
 namespace trellick::input {
 
@@ -67,6 +68,7 @@ Recording recordingFromText(std::string_view text, const std::string& path,
 struct Frame {
     double time = 0;
     std::vector<MTFinger> fingers;
+    std::vector<RejectedContact> rejected;  // touching contacts left out as palms or thumbs
 };
 
 // Every frame of a recording, in order.

@@ -14,6 +14,8 @@ Diagnostics::Diagnostics() {
     fingerStride.setWillChange(&willChange);
     lastFingerSpread.setWillChange(&willChange);
     spreadRejects.setWillChange(&willChange);
+    palmRejects.setWillChange(&willChange);
+    thumbRejects.setWillChange(&willChange);
     accessibilityTrusted.setWillChange(&willChange);
     touchpadsInaccessible.setWillChange(&willChange);
 }

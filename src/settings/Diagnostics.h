@@ -31,6 +31,9 @@ public:
     Observable<std::int64_t> fingerStride{0};
     Observable<double> lastFingerSpread{0.0};
     Observable<std::int64_t> spreadRejects{0};
+    // Linux only: touching contacts the touchpad reader did not count as fingers, each once.
+    Observable<std::int64_t> palmRejects{0};
+    Observable<std::int64_t> thumbRejects{0};
     // "Window control": whether the window manager lets us read and raise windows.
     Observable<bool> accessibilityTrusted{false};
     // Linux only: touchpads present that could not be opened (permission), and whether

@@ -5,6 +5,7 @@
 #include <linux/input.h>
 
 #include <cstdio>
+#include <functional>
 
 #include "replay/FrameAssembler.h"
 #include "replay/Recording.h"
@@ -43,12 +44,14 @@ struct Stream {
     Stream& up(int s) { return slot(s).id(-1); }
     Stream& mtReport() { return ev(EV_SYN, SYN_MT_REPORT, 0); }
     Stream& report() { return ev(EV_SYN, SYN_REPORT, 0); }
+    Stream& pressure(int p) { return abs(ABS_MT_PRESSURE, p); }
 };
 
 std::vector<Frame> run(const DeviceInfo& d, const Stream& s) {
     return assembleFrames({{}, d, s.events});
 }
-// Frames as "T: ID@X,Y ID@X,Y / T: ..." (positions to six digits).
+// Frames as "T: ID@X,Y ID@X,Y / T: ..." (positions to six digits), each left-out contact as
+// "!ID:[thumb:]EVIDENCE", with '*' on the frame that counts it.
 std::string text(const std::vector<Frame>& frames) {
     std::string out;
     char buf[48];
@@ -57,6 +60,12 @@ std::string text(const std::vector<Frame>& frames) {
         out += buf;
         for (const auto& g : f.fingers) {
             std::snprintf(buf, sizeof buf, " %d@%g,%g", g.trackingId, g.x, g.y);
+            out += buf;
+        }
+        for (const auto& r : f.rejected) {
+            const char* why[] = {"kernel", "size", "pressure", "resting", "edge", "flicker"};
+            std::snprintf(buf, sizeof buf, " !%d:%s%s%s", r.trackingId, r.thumb ? "thumb:" : "", why[int(r.evidence)],
+                          r.first ? "*" : "");
             out += buf;
         }
     }
@@ -86,11 +95,12 @@ TEST(FrameAssembly, PositionsAreScaledWithYGrowingUpwardAndNotClamped) {
     DeviceInfo d = touchpad();
     d.abs[ABS_MT_POSITION_X] = {true, 100, 1100, 0};
     d.abs[ABS_MT_POSITION_Y] = {true, -50, 450, 0};
-    Stream s;
-    s.down(0, 1, 100, -50).down(1, 2, 1100, 450).down(2, 3, 600, 200).key(BTN_TOUCH, 1).report();
-    s.at(1).slot(2).abs(ABS_MT_POSITION_Y, 100).report();  // toward the top edge (device Y shrinks)
-    s.at(2).slot(0).abs(ABS_MT_POSITION_X, 0).report();    // past the left edge
-    EXPECT_EQ(text(run(d, s)), "0: 1@0,1 2@1,0 3@0.5,0.5 / 1: 1@0,1 2@1,0 3@0.5,0.7 / 2: 1@-0.1,1 2@1,0 3@0.5,0.7");
+    Stream s;  // one finger, so nothing resting at an edge is left out
+    s.down(0, 1, 100, -50).key(BTN_TOUCH, 1).report();
+    s.at(1).pos(1100, 450).report();
+    s.at(2).pos(600, 100).report();              // toward the top edge (device Y shrinks)
+    s.at(3).abs(ABS_MT_POSITION_X, 0).report();  // past the left edge
+    EXPECT_EQ(text(run(d, s)), "0: 1@0,1 / 1: 1@1,0 / 2: 1@0.5,0.7 / 3: 1@-0.1,0.7");
 }
 
 TEST(FrameAssembly, OnlyFingersOnThePadCount) {
@@ -112,7 +122,7 @@ TEST(FrameAssembly, OnlyFingersOnThePadCount) {
     Stream palm;
     palm.down(0, 1, 100, 100).abs(ABS_MT_TOOL_TYPE, MT_TOOL_PALM);
     palm.down(1, 2, 500, 250).down(2, 3, 600, 250).key(BTN_TOUCH, 1).key(BTN_TOOL_TRIPLETAP, 1).report();
-    EXPECT_EQ(text(run(touchpad(), palm)), "0: 2@0.5,0.5 3@0.6,0.5");
+    EXPECT_EQ(text(run(touchpad(), palm)), "0: 2@0.5,0.5 3@0.6,0.5 !1:kernel*");
 }
 
 TEST(FrameAssembly, AnnouncedFingersBeyondTheTrackedOnesStandAtTheCentroid) {
@@ -153,6 +163,118 @@ TEST(FrameAssembly, ProtocolAListsEachContactAndEveryPacketStandsAlone) {
     // A device not declared as protocol A is recognised by its first SYN_MT_REPORT.
     EXPECT_EQ(text(run(touchpad(false), s)),
               "0: -1@0.1,0.8 -1@0.9,0.2 / 1: -1@0.12,0.8 / 2: / 3: -1@0.5,0.5 -1@0.01,0.98");
+}
+
+// ---- Palms and thumbs ----
+
+// A device that also reports `code`, with a declared range when `max` > 0.
+std::function<void(DeviceInfo&)> axis(int code, int max = 0, int resolution = 0, bool semiMt = false) {
+    return [=](DeviceInfo& d) {
+        d.absCodes.set(code);
+        if (max > 0) d.abs[code] = {true, 0, max, resolution};
+        d.props.set(INPUT_PROP_SEMI_MT, semiMt);
+    };
+}
+
+TEST(FrameAssembly, PalmsAndThumbsAreNotFingers) {
+    struct Case {
+        const char* what;
+        std::function<void(DeviceInfo&)> device;
+        Stream stream;
+        const char* frames;
+    };
+    // A light contact and a heavy or large one beside it.
+    auto two = [](int code, int light, int heavy) {
+        Stream s;
+        s.down(0, 1, 300, 250).abs(code, light).down(1, 2, 600, 250).abs(code, heavy);
+        return s.key(BTN_TOUCH, 1).report();
+    };
+    Stream heavier;  // no range: against the heaviest settled finger, never one still landing
+    heavier.down(0, 1, 300, 250).pressure(40).down(1, 2, 400, 250).pressure(40).key(BTN_TOUCH, 1).report();
+    heavier.at(0.06).report().at(0.07).down(2, 3, 500, 250).pressure(5).report();
+    heavier.at(0.08).down(3, 4, 600, 250).pressure(110).report();
+    Stream landing;  // one settled finger and a light one still landing: the settled one is no palm
+    landing.down(0, 1, 300, 250).pressure(40).key(BTN_TOUCH, 1).report().at(0.1).down(1, 2, 500, 250).pressure(4);
+    landing.report().at(0.12).pressure(6).report().at(0.14).pressure(9).report().at(0.2).pressure(30).report();
+    Stream thumb;  // a thumb on the lower edge while two fingers scroll; one at the side moves first
+    thumb.down(0, 1, 500, 480).down(1, 2, 300, 200).down(2, 3, 400, 200).key(BTN_TOUCH, 1).report();
+    thumb.at(0.05).slot(1).abs(ABS_MT_POSITION_X, 350).slot(2).abs(ABS_MT_POSITION_X, 450).report();
+    thumb.at(0.1).slot(1).abs(ABS_MT_POSITION_X, 400).slot(2).abs(ABS_MT_POSITION_X, 500).report();
+    thumb.at(0.15).slot(0).abs(ABS_MT_POSITION_X, 600).down(3, 4, 30, 250).report();
+    thumb.at(0.2).slot(3).abs(ABS_MT_POSITION_X, 70).report();
+    Stream flicker;  // the third appearance in one place within moments is a palm's
+    flicker.down(0, 1, 500, 250).down(1, 9, 200, 100).key(BTN_TOUCH, 1).report().at(0.05).up(0).report();
+    flicker.at(0.1).down(0, 2, 510, 250).report().at(0.15).up(0).report().at(0.2).down(0, 3, 505, 255).report();
+    Stream plain;  // nothing but positions: fingers land, move, one taps again where it left
+    plain.down(0, 1, 300, 200).key(BTN_TOUCH, 1).report().at(0.02).down(1, 2, 400, 200).report();
+    plain.at(0.04).down(2, 3, 500, 200).report().at(0.1).slot(0).abs(ABS_MT_POSITION_X, 400);
+    plain.slot(1).abs(ABS_MT_POSITION_X, 500).slot(2).abs(ABS_MT_POSITION_X, 600).report();
+    plain.at(0.15).up(2).report().at(0.25).down(2, 4, 600, 210).report();
+    plain.at(0.3).up(0).up(1).up(2).key(BTN_TOUCH, 0).report();
+    Stream sticky;  // pressed down once: a palm for the rest of its tracking id, and where it left
+    sticky.down(0, 1, 500, 250).pressure(100).down(1, 2, 300, 250).pressure(100).key(BTN_TOUCH, 1).report();
+    sticky.at(0.05).slot(0).pressure(200).report().at(0.1).pressure(60).report().at(0.15).up(0).report();
+    sticky.at(0.2).down(0, 3, 510, 250).pressure(60).report().at(0.25).up(0).report();
+    sticky.at(0.6).down(0, 4, 800, 250).pressure(60).report();  // later, elsewhere: a finger
+    Stream tools;  // two slots, three things down: the palm drops out of its slot and is back
+    tools.down(0, 1, 200, 250).pressure(200).down(1, 2, 500, 250).pressure(60);
+    tools.key(BTN_TOUCH, 1).key(BTN_TOOL_TRIPLETAP, 1).report().at(0.05).up(0).report();
+    tools.at(0.1).down(0, 3, 210, 250).pressure(200).report();
+    tools.at(0.15).up(0).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_DOUBLETAP, 1).report();  // lifted
+    Stream packets;  // protocol A: no identities, judged packet by packet
+    packets.pos(100, 100).pressure(50).mtReport().pos(900, 400).pressure(220).mtReport().key(BTN_TOUCH, 1).report();
+    packets.at(1).pos(110, 100).pressure(50).mtReport().pos(900, 400).pressure(220).mtReport().report();
+
+    const Case cases[] = {
+        {"a large contact (22 mm at 4 units a millimetre)", axis(ABS_MT_TOUCH_MAJOR, 255, 4),
+         two(ABS_MT_TOUCH_MAJOR, 40, 100), "0: 1@0.3,0.5 !2:size*"},
+        {"a large contact on a scale of 0 to 15", axis(ABS_MT_WIDTH_MAJOR, 15), two(ABS_MT_WIDTH_MAJOR, 5, 12),
+         "0: 1@0.3,0.5 !2:size*"},
+        {"a heavy contact for the declared range", axis(ABS_MT_PRESSURE, 255), two(ABS_MT_PRESSURE, 80, 200),
+         "0: 1@0.3,0.5 !2:pressure*"},
+        {"a semi-MT pad believes only its own mark", axis(ABS_MT_PRESSURE, 255, 0, true),
+         two(ABS_MT_PRESSURE, 250, 250), "0: 1@0.3,0.5 2@0.6,0.5"},
+        {"a contact much heavier than the others", axis(ABS_MT_PRESSURE), heavier,
+         "0: 1@0.3,0.5 2@0.4,0.5 / 0.06: 1@0.3,0.5 2@0.4,0.5 / 0.07: 1@0.3,0.5 2@0.4,0.5 3@0.5,0.5 / "
+         "0.08: 1@0.3,0.5 2@0.4,0.5 3@0.5,0.5 !4:pressure*"},
+        {"a finger beside one still landing", axis(ABS_MT_PRESSURE), landing,
+         "0: 1@0.3,0.5 / 0.1: 1@0.3,0.5 2@0.5,0.5 / 0.12: 1@0.3,0.5 2@0.5,0.5 / 0.14: 1@0.3,0.5 2@0.5,0.5 / "
+         "0.2: 1@0.3,0.5 2@0.5,0.5"},
+        {"an edge contact that stays still while the others move",
+         {},
+         thumb,
+         "0: 2@0.3,0.6 3@0.4,0.6 !1:thumb:resting / 0.05: 2@0.35,0.6 3@0.45,0.6 !1:thumb:resting / "
+         "0.1: 2@0.4,0.6 3@0.5,0.6 !1:thumb:edge* / 0.15: 2@0.4,0.6 3@0.5,0.6 !1:thumb:edge !4:resting / "
+         "0.2: 2@0.4,0.6 3@0.5,0.6 4@0.07,0.5 !1:thumb:edge"},
+        {"a flickering contact",
+         {},
+         flicker,
+         "0: 1@0.5,0.5 9@0.2,0.8 / 0.05: 9@0.2,0.8 / 0.1: 2@0.51,0.5 9@0.2,0.8 / 0.15: 9@0.2,0.8 / "
+         "0.2: 9@0.2,0.8 !3:flicker*"},
+        {"a device that reports nothing to judge by",
+         {},
+         plain,
+         "0: 1@0.3,0.6 / 0.02: 1@0.3,0.6 2@0.4,0.6 / 0.04: 1@0.3,0.6 2@0.4,0.6 3@0.5,0.6 / "
+         "0.1: 1@0.4,0.6 2@0.5,0.6 3@0.6,0.6 / 0.15: 1@0.4,0.6 2@0.5,0.6 / 0.25: 1@0.4,0.6 2@0.5,0.6 4@0.6,0.58 / "
+         "0.3:"},
+        {"a palm stays one", axis(ABS_MT_PRESSURE, 255), sticky,
+         "0: 1@0.5,0.5 2@0.3,0.5 / 0.05: 2@0.3,0.5 !1:pressure* / 0.1: 2@0.3,0.5 !1:pressure / 0.15: 2@0.3,0.5 / "
+         "0.2: 2@0.3,0.5 !3:flicker* / 0.25: 2@0.3,0.5 / 0.6: 4@0.8,0.5 2@0.3,0.5"},
+        {"the tool count never brings a palm back", axis(ABS_MT_PRESSURE, 255), tools,
+         "0: 2@0.5,0.5 -1@0.5,0.5 !1:pressure* / 0.05: 2@0.5,0.5 -1@0.5,0.5 / 0.1: 2@0.5,0.5 -1@0.5,0.5 !3:flicker* / "
+         "0.15: 2@0.5,0.5 -1@0.5,0.5"},
+        {"protocol A",
+         [](DeviceInfo& d) {
+             axis(ABS_MT_PRESSURE, 255)(d);
+             d.protocolA = true;
+         },
+         packets, "0: -1@0.1,0.8 !-1:pressure* / 1: -1@0.11,0.8 !-1:pressure"},
+    };
+    for (const auto& c : cases) {
+        DeviceInfo d = touchpad();
+        if (c.device) c.device(d);
+        EXPECT_EQ(text(run(d, c.stream)), c.frames) << c.what;
+    }
 }
 
 }  // namespace

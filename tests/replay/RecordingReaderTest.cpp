@@ -229,6 +229,12 @@ TEST(LoadRecording, TakesMissingRangesFromBesideItElseFromTheGivenDescriptionAnd
     auto frames = assembleFrames(loadRecording(path, other));  // the one beside it wins
     EXPECT_FLOAT_EQ(frames[0].fingers[0].x, 0.5f);
     EXPECT_FLOAT_EQ(frames[0].fingers[0].y, 0.5f);
+    // Axes neither declares come from the other: what palm detection judges pressure by.
+    write("other.desc", "A: 35 0 2000 0 0\nA: 36 0 400 0 0\nA: 3a 0 255 0 0 0\nA: 30 0 100 0 0 4\n");
+    auto device = loadRecording(path, other).device;
+    EXPECT_EQ(device.abs[ABS_MT_POSITION_X].maximum, 1000);
+    EXPECT_EQ(device.abs[ABS_MT_PRESSURE].maximum, 255);
+    EXPECT_EQ(device.abs[ABS_MT_TOUCH_MAJOR].resolution, 4);
 
     EXPECT_EQ(error(at("none.evemu")), at("none.evemu") + ": cannot read the recording: No such file or directory");
     auto headerOnly = write("header.evemu", "N: pad\nA: 35 0 100 0 0\nA: 36 0 100 0 0\n");

@@ -86,4 +86,18 @@ TEST_F(ReplayCommand, ProblemsWithTheRecordingStopWithFileLineAndStatus2) {
     EXPECT_NE(withDesc.out.find("\n0.000000 0.5 0.5\n"), std::string::npos) << withDesc.out;
 }
 
+TEST_F(ReplayCommand, DumpedFramesSayWhichTouchesWereNotFingersAndWhy) {
+    auto palm = write("palm.evemu",
+                      "A: 35 0 100 0 0\nA: 36 0 100 0 0\nA: 3a 0 255 0 0\n"
+                      "E: 1.000000 0003 0039 1\nE: 1.000000 0003 0035 50\nE: 1.000000 0003 0036 50\n"
+                      "E: 1.000000 0003 003a 40\nE: 1.000000 0000 0000 0\n"
+                      "E: 1.010000 0003 002f 1\nE: 1.010000 0003 0039 2\nE: 1.010000 0003 0035 20\n"
+                      "E: 1.010000 0003 0036 50\nE: 1.010000 0003 003a 250\nE: 1.010000 0000 0000 0\n");
+    auto r = run("--replay " + palm + " --dump-frames");
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto body = r.out.substr(r.out.find('\n') + 1);
+    EXPECT_EQ(body,
+              "0.000000 0.5 0.5\n0.010000 0.5 0.5\n# not fingers: palm at 0.2 0.5, presses too hard for a finger\n");
+}
+
 }  // namespace

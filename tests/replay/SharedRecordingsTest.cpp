@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "gesture/EngineRig.h"
@@ -93,8 +94,11 @@ TEST_F(SharedRecordings, TwoSlotPadsPalmsAndEvtestOutput) {
     ASSERT_GE(three.size(), 30u);
     EXPECT_GT(three.back().time - three.front().time, 0.45);       // held about half a second
     for (const auto& f : three) EXPECT_EQ(f.fingers[2].slot, -1);  // stands in at the centroid
-    // A palm resting beside a two-finger scroll is a third contact to a pad without palm marks.
-    EXPECT_EQ(withCount(frames("cros-link2012-palm-plus-2f-scroll-up.evemu"), 3).size(), 47u);
+    // A palm resting beside a two-finger scroll, on a pad without palm marks, flickers under new
+    // tracking ids: it is left out, never a third finger.
+    auto link2012 = frames("cros-link2012-palm-plus-2f-scroll-up.evemu");
+    EXPECT_TRUE(withCount(link2012, 3).empty());
+    EXPECT_GE(withCount(link2012, 2).size(), 50u);  // the scroll itself, both fingers kept
     // One finger across an events-only evtest capture, scaled by the .desc beside it.
     auto link = frames("cros-link2013-1f-left-to-right.evtest");
     EXPECT_EQ(countSequence(link), (Counts{1, 0}));
@@ -103,11 +107,11 @@ TEST_F(SharedRecordings, TwoSlotPadsPalmsAndEvtestOutput) {
 
 // ---- What the engine decides ----
 
-// The engine after the recording's frames, in the given mode.
-std::unique_ptr<test::EngineRig> decide(const std::string& name, const char* mode) {
+// The engine after the frames, in the given mode.
+std::unique_ptr<test::EngineRig> decide(const std::vector<Frame>& frames, const char* mode) {
     using Prefs = std::vector<std::pair<std::string, PrefValue>>;
     auto rig = std::make_unique<test::EngineRig>(Prefs{{keys::mode, PrefValue(std::string(mode))}});
-    for (const auto& f : frames(name)) {
+    for (const auto& f : frames) {
         rig->queue->advanceTo(f.time);
         rig->clock->set(f.time);
         rig->monitor->handleFrame(f.fingers.data(), int(f.fingers.size()), f.time);
@@ -115,6 +119,9 @@ std::unique_ptr<test::EngineRig> decide(const std::string& name, const char* mod
     }
     rig->queue->drain();
     return rig;
+}
+std::unique_ptr<test::EngineRig> decide(const std::string& name, const char* mode) {
+    return decide(frames(name), mode);
 }
 
 TEST_F(SharedRecordings, ThreeFingerSwipesSwitchInDirectionalModeAndQuickOnesToggle) {
@@ -154,6 +161,31 @@ TEST_F(SharedRecordings, WideHandsScrollsOneFingerAndStillPressesNeverSwitch) {
         EXPECT_FALSE(press->trace->states.empty());  // recognised as three fingers that go nowhere
         EXPECT_TRUE(press->windows->activations.empty());
     }
+}
+
+// People scrolling, clicking, pointing and resting palms and thumbs on two boards: a window
+// switch from any of it is the worst thing the engine can do.
+TEST_F(SharedRecordings, EverydayTouchpadUseNeverSwitchesAWindow) {
+    fs::path everyday = path("everyday");
+    if (!fs::is_directory(everyday)) GTEST_SKIP() << "no everyday recordings at " << everyday;
+    int recordings = 0;
+    for (const auto& board : fs::directory_iterator(everyday)) {
+        if (!board.is_directory()) continue;
+        std::string desc = (board.path() / "board.desc").string();
+        for (const auto& entry : fs::directory_iterator(board.path())) {
+            if (entry.path().extension() != ".evemu") continue;
+            auto fr = assembleFrames(loadRecording(entry.path().string(), desc));
+            ++recordings;
+            for (const char* mode : {"directionalMRU", "toggleLastApp"}) {
+                auto rig = decide(fr, mode);
+                auto& commits = rig->trace->commits;
+                EXPECT_EQ(rig->trace->previous, 0) << entry.path() << " " << mode;
+                EXPECT_TRUE(std::none_of(commits.begin(), commits.end(), [](auto& c) { return c.second >= 0; }))
+                    << entry.path() << " " << mode;
+            }
+        }
+    }
+    EXPECT_GT(recordings, 0);
 }
 
 }  // namespace

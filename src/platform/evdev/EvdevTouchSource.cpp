@@ -155,7 +155,26 @@ bool EvdevTouchSource::startDevice(const TouchDevice& device, FrameHandler handl
             if (auto self = weak.lock()) self->onGone(id);
         });
     };
-    if (!loop_.add(device.id, std::move(reader), std::move(handler), std::move(onGone))) return false;
+    // Touch thread: each contact left out for good counts once in Diagnostics.
+    std::weak_ptr<Diagnostics> diagnostics = diagnostics_;
+    auto onRejected = [queue, diagnostics, id, observer = rejectedObserver_](
+                          const std::vector<input::RejectedContact>& rejected, double time) {
+        if (observer) observer(id, time, rejected);
+        std::int64_t palms = 0, thumbs = 0;
+        for (const auto& r : rejected) {
+            if (r.first) ++(r.thumb ? thumbs : palms);
+        }
+        if (palms + thumbs == 0) return;
+        queue->post([diagnostics, palms, thumbs] {
+            auto d = diagnostics.lock();
+            if (!d) return;
+            if (palms) d->palmRejects.set(d->palmRejects.get() + palms);
+            if (thumbs) d->thumbRejects.set(d->thumbRejects.get() + thumbs);
+        });
+    };
+    if (!loop_.add(device.id, std::move(reader), std::move(handler), std::move(onGone), std::move(onRejected))) {
+        return false;
+    }
     started_.insert(device.id);
     if (!device.name.empty()) names_[device.id] = device.name;
     log::debug(log::evdev, [&] { return "reading " + device.id; });

@@ -54,6 +54,12 @@ public:
     // The warning given (once) when the system has no touchpad at all.
     static std::string noTouchpadWarning();
 
+    // Sees the contacts each frame leaves out as palms or thumbs, on the touch thread, just
+    // before the frame itself (`debug-gestures --dump-frames`). Set before starting devices.
+    using RejectedObserver = std::function<void(const std::string& device, double time,
+                                                const std::vector<input::RejectedContact>& rejected)>;
+    void setRejectedObserver(RejectedObserver observer) { rejectedObserver_ = std::move(observer); }
+
 private:
     EvdevTouchSource(std::shared_ptr<MainQueue> mainQueue, std::weak_ptr<Diagnostics> diagnostics, Backend backend);
     void startMonitor();
@@ -69,6 +75,7 @@ private:
     Backend backend_;
     TouchLoop loop_;
     HotplugHandler hotplug_;
+    RejectedObserver rejectedObserver_;
 
     // Main thread.
     std::map<std::string, std::string> names_;                       // devnode -> name

@@ -30,16 +30,18 @@ struct TouchLoop::Core : std::enable_shared_from_this<Core> {
         input::FrameAssembler assembler;
         FrameHandler handler;
         GoneHandler onGone;
+        RejectedHandler onRejected;
         bool removed = false;
         bool fingersDown = false;  // the last frame delivered had contacts
         double lastTime = 0;
 
-        Device(std::string i, std::unique_ptr<TouchpadReader> r, FrameHandler h, GoneHandler g)
+        Device(std::string i, std::unique_ptr<TouchpadReader> r, FrameHandler h, GoneHandler g, RejectedHandler rj)
             : id(std::move(i)),
               reader(std::move(r)),
               assembler(reader->info()),
               handler(std::move(h)),
-              onGone(std::move(g)) {}
+              onGone(std::move(g)),
+              onRejected(std::move(rj)) {}
     };
 
     std::function<double()> now;
@@ -123,6 +125,9 @@ struct TouchLoop::Core : std::enable_shared_from_this<Core> {
                 const auto& frame = d->assembler.frame();
                 d->fingersDown = !frame.empty();
                 d->lastTime = d->assembler.frameTime();
+                if (d->onRejected && !d->assembler.rejected().empty()) {
+                    d->onRejected(d->assembler.rejected(), d->lastTime);
+                }
                 d->handler(frame.data(), static_cast<int>(frame.size()), d->lastTime);
                 if (d->removed) return;  // the handler stopped it
                 continue;
@@ -198,7 +203,7 @@ bool TouchLoop::ok() const {
 }
 
 bool TouchLoop::add(const std::string& id, std::unique_ptr<TouchpadReader> reader, FrameHandler handler,
-                    GoneHandler onGone) {
+                    GoneHandler onGone, RejectedHandler onRejected) {
     if (!core_->ok() || !reader || core_->stopping) return false;
     if (reader->info().unusableReason()) return false;
     int fd = reader->fd();
@@ -206,7 +211,8 @@ bool TouchLoop::add(const std::string& id, std::unique_ptr<TouchpadReader> reade
         std::lock_guard lock(core_->m);
         if (core_->tokens.count(id)) return false;
         std::uint64_t token = core_->nextToken++;
-        auto d = std::make_shared<Core::Device>(id, std::move(reader), std::move(handler), std::move(onGone));
+        auto d = std::make_shared<Core::Device>(id, std::move(reader), std::move(handler), std::move(onGone),
+                                                std::move(onRejected));
         epoll_event ev{};
         ev.events = EPOLLIN;
         ev.data.u64 = token;

@@ -6,9 +6,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/TouchDevices.h"
 #include "platform/evdev/TouchpadBackend.h"
+#include "replay/PalmRules.h"
 
 namespace trellick::evdev {
 
@@ -16,6 +18,9 @@ class TouchLoop {
 public:
     // Called on the touch thread after a device was dropped because it went away or failed.
     using GoneHandler = std::function<void()>;
+    // Called on the touch thread just before a frame that left touching contacts out (palms,
+    // thumbs) is handed on: those contacts, and the frame's time.
+    using RejectedHandler = std::function<void(const std::vector<input::RejectedContact>&, double time)>;
 
     // `now` gives monotonic seconds (the clock of the kernel's event times); it dates the
     // empty frame of a device that goes away.
@@ -29,7 +34,8 @@ public:
 
     // Starts reading the device (starting the thread if needed). False when the loop cannot
     // take it (not ok, or the id is taken).
-    bool add(const std::string& id, std::unique_ptr<TouchpadReader> reader, FrameHandler handler, GoneHandler onGone);
+    bool add(const std::string& id, std::unique_ptr<TouchpadReader> reader, FrameHandler handler, GoneHandler onGone,
+             RejectedHandler onRejected = {});
     // Stops reading the device and closes it. No frame of it is delivered after this returns.
     // Safe from any thread, the touch thread included.
     void remove(const std::string& id);
