@@ -64,18 +64,6 @@ TEST(Cli, HelpAndVersion) {
     EXPECT_EQ(run("debug-gestures --help").status, 0);
 }
 
-// The output is a contract that users and recordings are checked with: it must stay stable.
-TEST(Cli, ExampleScenariosGiveTheRecordedDecisions) {
-    for (auto [frames, options] : {std::pair{"directional-walk", ""},
-                                   {"toggle-swipe", "--set trellick.mode=toggleLastApp"},
-                                   {"pull-down-cancel", ""},
-                                   {"favourites", "--favourites 2"}}) {
-        auto r = run("debug-gestures --frames " + example(frames + std::string(".frames")) + " " + options);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, slurp(std::string(TRELLICK_SOURCE_DIR) + "/tests/cli/golden/" + frames + ".jsonl")) << frames;
-    }
-}
-
 TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
     struct Case {
         std::string text;
@@ -157,7 +145,8 @@ TEST(Cli, EscapeLinesAndAnEmptyList) {
 
 TEST(Cli, EscapeThenALiftBeforeTheNextFrameCancelsAsThatFrameWould) {
     // No switch, and no haptic beyond the Escape path's (none).
-    auto golden = slurp(std::string(TRELLICK_SOURCE_DIR) + "/tests/cli/golden/directional-walk.jsonl");
+    auto golden = slurp(std::string(TRELLICK_SOURCE_DIR) +
+                        "/tests/cli/golden/examples/directional-walk.frames.directional.jsonl");
     const std::string commit =
         "{\"t\":0.59,\"event\":\"commit\",\"row\":\"recents\",\"index\":2}\n"
         "{\"t\":0.59,\"event\":\"haptic\",\"kind\":\"switch\"}\n";
