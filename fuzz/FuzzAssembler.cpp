@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "replay/FrameAssembler.h"
+#include "input/FrameAssembler.h"
 
 using namespace trellick::input;
 

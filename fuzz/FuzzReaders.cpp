@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "replay/Recording.h"
+#include "input/Recording.h"
 
 using namespace trellick::input;
 

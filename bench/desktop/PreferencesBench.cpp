@@ -14,7 +14,7 @@
 #include "settings/SettingsStore.h"
 #include "tracking/UsageTracker.h"
 
-namespace trellick {
+namespace trellick::desktop {
 namespace {
 
 std::shared_ptr<JsonPreferencesStore> fullStore(const QTemporaryDir& dir) {
@@ -51,6 +51,6 @@ void BM_ReadBackUnchanged(benchmark::State& state) {
 BENCHMARK(BM_ReadBackUnchanged)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-}  // namespace trellick
+}  // namespace trellick::desktop
 
 BENCHMARK_MAIN();

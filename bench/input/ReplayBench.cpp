@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "gesture/MultitouchMonitor.h"
+#include "input/FrameAssembler.h"
+#include "input/Recording.h"
 #include "platform/fake/Fakes.h"
-#include "replay/FrameAssembler.h"
-#include "replay/Recording.h"
 #include "settings/SettingsStore.h"
 
 namespace trellick {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "Rig.h"
+#include "platform/desktop/GioDesktopEntries.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/Fakes.h"
-#include "platform/x11/GioDesktopEntries.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "settings/Diagnostics.h"
@@ -23,6 +23,7 @@
 #include "tracking/WindowWorkspace.h"
 
 using namespace trellick;
+using namespace trellick::x11;
 
 int main(int argc, char** argv) {
     int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 21;
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     rig::waitFor([] { return false; }, 1.0);  // let the manager finish placing and focusing them
-    auto workspace = WindowWorkspace::create(windows, std::make_shared<GioDesktopEntries>());
+    auto workspace = WindowWorkspace::create(windows, std::make_shared<desktop::GioDesktopEntries>());
     auto diagnostics = std::make_shared<Diagnostics>();
     auto titles = std::make_shared<fake::ManualWorkQueue>();
 

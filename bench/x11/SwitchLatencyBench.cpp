@@ -11,8 +11,8 @@
 
 #include "Rig.h"
 #include "gesture/MultitouchMonitor.h"
+#include "platform/desktop/GioDesktopEntries.h"
 #include "platform/fake/Fakes.h"
-#include "platform/x11/GioDesktopEntries.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "settings/Diagnostics.h"
@@ -21,6 +21,7 @@
 #include "tracking/WindowWorkspace.h"
 
 using namespace trellick;
+using namespace trellick::x11;
 
 int main(int argc, char** argv) {
     int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 41;
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     auto windows = X11WindowSystem::create(conn);
-    auto workspace = WindowWorkspace::create(windows, std::make_shared<GioDesktopEntries>());
+    auto workspace = WindowWorkspace::create(windows, std::make_shared<desktop::GioDesktopEntries>());
     auto diagnostics = std::make_shared<Diagnostics>();
     auto appTracker = AppTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
     auto windowTracker = WindowTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});

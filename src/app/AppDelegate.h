@@ -7,23 +7,23 @@
 #include <string>
 #include <vector>
 
+#include "common/MainQueue.h"
 #include "common/NotificationCenter.h"
 #include "common/Observable.h"
 #include "gesture/HUD.h"
 #include "gesture/Haptics.h"
+#include "gesture/InputServices.h"
 #include "gesture/MultitouchMonitor.h"
-#include "platform/DesktopEntries.h"
-#include "platform/InputServices.h"
-#include "platform/MainQueue.h"
-#include "platform/TouchDevices.h"
-#include "platform/WindowSystem.h"
+#include "gesture/TouchDevices.h"
 #include "settings/Diagnostics.h"
 #include "settings/LoginItem.h"
 #include "settings/PreferencesStore.h"
 #include "settings/SettingsStore.h"
 #include "tracking/AppTracker.h"
+#include "tracking/DesktopEntries.h"
 #include "tracking/Favourites.h"
 #include "tracking/UsageTracker.h"
+#include "tracking/WindowSystem.h"
 #include "tracking/WindowTracker.h"
 #include "tracking/WindowWorkspace.h"
 

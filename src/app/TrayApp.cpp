@@ -17,22 +17,22 @@
 
 #include "app/AppDelegate.h"
 #include "app/Commands.h"
-#include "app/ReplayTouchSource.h"
 #include "app/TerminationSignals.h"
 #include "app/TrayIcon.h"
-#include "app/UnavailableWindowSystem.h"
 #include "common/Text.h"
+#include "input/FrameText.h"
+#include "platform/desktop/GioDesktopEntries.h"
 #include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/desktop/QtLogSink.h"
 #include "platform/desktop/QtMainQueue.h"
+#include "platform/desktop/UnavailableWindowSystem.h"
 #include "platform/desktop/XdgAutostartService.h"
 #include "platform/evdev/EvdevHaptics.h"
 #include "platform/evdev/EvdevTouchSource.h"
-#include "platform/x11/GioDesktopEntries.h"
+#include "platform/recording/ReplayTouchSource.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11InputServices.h"
 #include "platform/x11/X11WindowSystem.h"
-#include "replay/FrameText.h"
 
 namespace trellick {
 
@@ -89,7 +89,7 @@ int runTrayApp(int argc, char** argv) {
     if (!parseOptions(argc, argv, options)) return 2;
 
     // Read the recording before anything shows up, so that a bad file is reported plainly.
-    std::vector<ReplayTouchSource::Frame> frames;
+    std::vector<recording::ReplayTouchSource::Frame> frames;
     if (!options.replayFile.empty()) {
         try {
             for (auto& f : input::loadFramesFile(options.replayFile)) frames.push_back({f.time, std::move(f.fingers)});
@@ -110,43 +110,43 @@ int runTrayApp(int argc, char** argv) {
         return 1;
     }
 
-    installQtLogSink();
+    desktop::installQtLogSink();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Trellick");
     QApplication::setQuitOnLastWindowClosed(false);
     TerminationSignals termination([](int) { QCoreApplication::quit(); });
 
-    auto mainQueue = std::make_shared<QtMainQueue>();
-    auto clock = std::make_shared<SteadyClock>();
+    auto mainQueue = std::make_shared<desktop::QtMainQueue>();
+    auto clock = std::make_shared<desktop::SteadyClock>();
 
     AppDelegate::Platform platform;
-    auto preferences = std::make_shared<JsonPreferencesStore>();
+    auto preferences = std::make_shared<desktop::JsonPreferencesStore>();
     preferences->startWatching();
     platform.preferences = preferences;
-    platform.loginItems = std::make_shared<XdgAutostartService>();
+    platform.loginItems = std::make_shared<desktop::XdgAutostartService>();
     platform.mainQueue = mainQueue;
     platform.clock = clock;
-    platform.desktopEntries = std::make_shared<GioDesktopEntries>();
+    platform.desktopEntries = std::make_shared<desktop::GioDesktopEntries>();
     platform.haptics = evdev::EvdevHaptics::createSystem();
 
-    std::shared_ptr<X11Connection> connection;
+    std::shared_ptr<x11::X11Connection> connection;
     Subscription lostSub;
     if (wayland) {
         std::fputs(
             "trellick: this is a Wayland session: window control is unavailable, so swipes cannot switch "
             "windows yet; touchpad input still works.\n",
             stderr);
-        platform.windows = std::make_shared<UnavailableWindowSystem>();
+        platform.windows = std::make_shared<desktop::UnavailableWindowSystem>();
     } else {
         std::string why;
-        connection = X11Connection::open(mainQueue, &why);
+        connection = x11::X11Connection::open(mainQueue, &why);
         if (!connection) {
             std::fprintf(stderr, "trellick: %s\n", why.c_str());
             return 1;
         }
-        platform.windows = X11WindowSystem::create(connection);
-        platform.scrollBlocker = std::make_shared<X11ScrollBlocker>(connection);
-        platform.keyMonitor = X11KeyMonitor::create(connection);
+        platform.windows = x11::X11WindowSystem::create(connection);
+        platform.scrollBlocker = std::make_shared<x11::X11ScrollBlocker>(connection);
+        platform.keyMonitor = x11::X11KeyMonitor::create(connection);
         lostSub = connection->onLost([] {
             std::fputs("trellick: lost the connection to the X server; quitting.\n", stderr);
             QCoreApplication::exit(1);
@@ -158,10 +158,11 @@ int runTrayApp(int argc, char** argv) {
         std::string name = options.replayFile;
         platform.makeTouchSource = [&frames, mainQueue, quitAfter, name](std::weak_ptr<Diagnostics>) {
             std::weak_ptr<MainQueue> weakQueue = mainQueue;
-            return std::make_shared<ReplayTouchSource>(name, std::move(frames), mainQueue, [quitAfter, weakQueue] {
-                if (!quitAfter) return;
-                if (auto q = weakQueue.lock()) q->postAfter(1.0, [] { QCoreApplication::quit(); });
-            });
+            return std::make_shared<recording::ReplayTouchSource>(
+                name, std::move(frames), mainQueue, [quitAfter, weakQueue] {
+                    if (!quitAfter) return;
+                    if (auto q = weakQueue.lock()) q->postAfter(1.0, [] { QCoreApplication::quit(); });
+                });
         };
     } else {
         platform.makeTouchSource = [mainQueue](std::weak_ptr<Diagnostics> diagnostics) {

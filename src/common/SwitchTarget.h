@@ -1,12 +1,11 @@
 #pragma once
-// The vocabulary between producers of things to switch to (trackers, favourites) and their
+// The values passed between producers of things to switch to (trackers, favourites) and their
 // consumers (the gesture engine, the overlay).
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace trellick {
 
@@ -29,25 +28,5 @@ struct SwitchTarget {
 };
 
 enum class SwitcherRow { recents, favourites };
-
-// "The" recency tracker: AppTracker or WindowTracker. Main thread only.
-class MRUSwitcher {
-public:
-    virtual ~MRUSwitcher() = default;
-    // Switch to the most recent entry other than the front one; nothing if there is none.
-    virtual void activatePrevious() = 0;
-    // The recency list as targets, most recent first. May be shorter than orderedCount().
-    virtual std::vector<SwitchTarget> orderedTargets() = 0;
-    // The length of the list as kept, without resolving entries.
-    virtual int orderedCount() const = 0;
-};
-
-// What the gesture engine needs of the favourites: the targets of pinned bundle identifiers,
-// in the given order, leaving out those that do not resolve. Main thread only.
-class FavouriteTargetSource {
-public:
-    virtual ~FavouriteTargetSource() = default;
-    virtual std::vector<SwitchTarget> targets(const std::vector<std::string>& bundleIDs) = 0;
-};
 
 }  // namespace trellick

@@ -3,8 +3,8 @@
 
 #include <vector>
 
+#include "common/SwitchTarget.h"
 #include "settings/SettingsStore.h"
-#include "tracking/SwitchTarget.h"
 
 namespace trellick {
 

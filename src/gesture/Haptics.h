@@ -5,8 +5,8 @@
 #include <limits>
 #include <memory>
 
-#include "platform/InputServices.h"
-#include "platform/MainQueue.h"
+#include "common/MainQueue.h"
+#include "gesture/InputServices.h"
 
 namespace trellick {
 

@@ -8,18 +8,18 @@
 #include <optional>
 #include <vector>
 
+#include "common/MTFinger.h"
+#include "common/MainQueue.h"
 #include "common/NotificationCenter.h"
 #include "gesture/GestureTrace.h"
 #include "gesture/HUD.h"
 #include "gesture/Haptics.h"
-#include "gesture/MTFinger.h"
+#include "gesture/InputServices.h"
 #include "gesture/ScrollSuppressor.h"
-#include "platform/InputServices.h"
-#include "platform/MainQueue.h"
-#include "platform/TouchDevices.h"
+#include "gesture/TouchDevices.h"
 #include "settings/Diagnostics.h"
 #include "settings/SettingsStore.h"
-#include "tracking/SwitchTarget.h"
+#include "tracking/MRUSwitcher.h"
 
 namespace trellick {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gesture/MTFinger.h"
+#include "common/MTFinger.h"
 
 namespace trellick {
 

@@ -5,7 +5,7 @@
 #include <array>
 
 #include "common/Text.h"
-#include "replay/ReaderSupport.h"
+#include "input/ReaderSupport.h"
 
 namespace trellick::input {
 namespace {

@@ -6,7 +6,7 @@
 #include <cctype>
 
 #include "common/Text.h"
-#include "replay/ReaderSupport.h"
+#include "input/ReaderSupport.h"
 
 namespace trellick::input {
 namespace {

@@ -1,4 +1,4 @@
-#include "replay/FrameAssembler.h"
+#include "input/FrameAssembler.h"
 
 #include <linux/input.h>
 

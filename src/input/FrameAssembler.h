@@ -27,9 +27,9 @@
 #include <optional>
 #include <vector>
 
-#include "gesture/MTFinger.h"
-#include "replay/InputEvent.h"
-#include "replay/PalmRules.h"
+#include "common/MTFinger.h"
+#include "input/InputEvent.h"
+#include "input/PalmRules.h"
 
 namespace trellick::input {
 

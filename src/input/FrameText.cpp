@@ -1,11 +1,11 @@
-#include "replay/FrameText.h"
+#include "input/FrameText.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "common/Text.h"
-#include "replay/ReaderSupport.h"
+#include "input/ReaderSupport.h"
 
 namespace trellick::input {
 

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "common/Text.h"
-#include "replay/ReaderSupport.h"
+#include "input/ReaderSupport.h"
 
 namespace trellick::input {
 namespace {

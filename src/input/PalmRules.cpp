@@ -1,4 +1,4 @@
-#include "replay/PalmRules.h"
+#include "input/PalmRules.h"
 
 #include <linux/input.h>
 

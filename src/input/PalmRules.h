@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "replay/InputEvent.h"
+#include "input/InputEvent.h"
 
 namespace trellick::input {
 

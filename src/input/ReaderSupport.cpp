@@ -1,4 +1,4 @@
-#include "replay/ReaderSupport.h"
+#include "input/ReaderSupport.h"
 
 #include <cctype>
 #include <limits>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "replay/Recording.h"
+#include "input/Recording.h"
 
 namespace trellick::input::detail {
 

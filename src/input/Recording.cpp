@@ -1,4 +1,4 @@
-#include "replay/Recording.h"
+#include "input/Recording.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "replay/FrameAssembler.h"
-#include "replay/ReaderSupport.h"
+#include "input/FrameAssembler.h"
+#include "input/ReaderSupport.h"
 
 namespace trellick::input {
 namespace {

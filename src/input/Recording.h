@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "gesture/MTFinger.h"
-#include "replay/InputEvent.h"
-#include "replay/PalmRules.h"
+#include "common/MTFinger.h"
+#include "input/InputEvent.h"
+#include "input/PalmRules.h"
 
 namespace trellick::input {
 

@@ -19,7 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "tracking/SwitchTarget.h"
+#include "common/SwitchTarget.h"
 
 namespace trellick {
 

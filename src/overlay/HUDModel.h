@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "common/Observable.h"
+#include "common/SwitchTarget.h"
 #include "settings/SettingsStore.h"
-#include "tracking/SwitchTarget.h"
 
 namespace trellick {
 

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "tracking/SwitchTarget.h"
+#include "common/SwitchTarget.h"
 
 namespace trellick {
 

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/MainQueue.h"
-#include "platform/WindowSystem.h"
-#include "platform/Workspace.h"
+#include "common/MainQueue.h"
 #include "settings/Diagnostics.h"
-#include "tracking/SwitchTarget.h"
+#include "tracking/MRUSwitcher.h"
+#include "tracking/WindowSystem.h"
 #include "tracking/WorkQueue.h"
+#include "tracking/Workspace.h"
 
 namespace trellick {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "tracking/SwitchTarget.h"
+#include "common/SwitchTarget.h"
 
 namespace trellick {
 

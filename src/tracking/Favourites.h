@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Workspace.h"
-#include "tracking/SwitchTarget.h"
+#include "tracking/MRUSwitcher.h"
+#include "tracking/Workspace.h"
 
 namespace trellick {
 

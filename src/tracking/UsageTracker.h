@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Workspace.h"
 #include "settings/PreferencesStore.h"
 #include "tracking/Favourites.h"
+#include "tracking/Workspace.h"
 
 namespace trellick {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/DesktopEntries.h"
-#include "platform/WindowSystem.h"
-#include "platform/Workspace.h"
+#include "tracking/DesktopEntries.h"
+#include "tracking/WindowSystem.h"
+#include "tracking/Workspace.h"
 
 namespace trellick {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/Observable.h"
-#include "tracking/SwitchTarget.h"
+#include "common/SwitchTarget.h"
 
 namespace trellick {
 

@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "app/AppDelegate.h"
-#include "app/ReplayTouchSource.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/Fakes.h"
+#include "platform/recording/ReplayTouchSource.h"
 
 using namespace trellick;
 
@@ -111,10 +111,10 @@ public:
 TEST(ReplayTouchSourceTest, PlaysEveryFrameInOrderOnItsOwnThreadThenReports) {
     auto queue = std::make_shared<HandOverQueue>();
     auto finishedWork = queue->posted.get_future();
-    std::vector<ReplayTouchSource::Frame> frames;
+    std::vector<recording::ReplayTouchSource::Frame> frames;
     for (int i = 0; i < 5; ++i) frames.push_back({i * 0.002, std::vector<MTFinger>(static_cast<std::size_t>(i))});
     bool finished = false;
-    auto source = std::make_shared<ReplayTouchSource>("rec", frames, queue, [&] { finished = true; });
+    auto source = std::make_shared<recording::ReplayTouchSource>("rec", frames, queue, [&] { finished = true; });
     auto device = source->deviceList().at(0);
     std::vector<int> counts;
     std::vector<double> times;
@@ -138,9 +138,9 @@ TEST(ReplayTouchSourceTest, PlaysEveryFrameInOrderOnItsOwnThreadThenReports) {
 TEST(ReplayTouchSourceTest, StoppingEndsAPlaybackThatIsStillWaiting) {
     auto clock = std::make_shared<fake::FakeClock>();
     auto queue = std::make_shared<fake::FakeMainQueue>(clock);
-    std::vector<ReplayTouchSource::Frame> frames{{0.0, {}}, {3600.0, {}}};
+    std::vector<recording::ReplayTouchSource::Frame> frames{{0.0, {}}, {3600.0, {}}};
     std::atomic<int> delivered{0};
-    auto source = std::make_shared<ReplayTouchSource>("rec", frames, queue, nullptr);
+    auto source = std::make_shared<recording::ReplayTouchSource>("rec", frames, queue, nullptr);
     auto device = source->deviceList().at(0);
     source->startDevice(device, [&](const MTFinger*, int, double) { ++delivered; });
     source->stopDevice(device);  // returns without waiting an hour

@@ -25,7 +25,7 @@
 
 #include "platform/desktop/PortalAppearanceSource.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 void PrintTo(const Appearance& a, std::ostream* os) {
     *os << (a.scheme == ColorScheme::dark ? "dark " : "light ") << a.accent.name().toStdString();
@@ -257,4 +257,4 @@ TEST_F(AppearanceTest, APortalStartedLaterIsReadAndOneThatQuitsLeavesThePalette)
 }
 
 }  // namespace
-}  // namespace trellick
+}  // namespace trellick::desktop

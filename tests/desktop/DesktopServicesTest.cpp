@@ -22,7 +22,7 @@
 #include "platform/desktop/QtMainQueue.h"
 #include "platform/desktop/XdgAutostartService.h"
 
-namespace trellick {
+namespace trellick::desktop {
 namespace {
 
 QByteArray readAll(const QString& path) {
@@ -259,4 +259,4 @@ TEST_F(QtLogSinkTest, DebugLinesFollowTheRulesAndAreNotEvenMadeWhileOff) {
 }
 
 }  // namespace
-}  // namespace trellick
+}  // namespace trellick::desktop

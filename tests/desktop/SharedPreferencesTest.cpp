@@ -30,7 +30,7 @@
 #include "settings/SettingsStore.h"
 #include "tracking/UsageTracker.h"
 
-namespace trellick {
+namespace trellick::desktop {
 namespace {
 
 QByteArray readAll(const QString& path) {
@@ -239,4 +239,4 @@ TEST_F(SharedPreferencesTest, ChangesByOthersReachObserversAndOwnWritesDoNotEcho
 }
 
 }  // namespace
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <functional>
 
-#include "replay/FrameAssembler.h"
-#include "replay/Recording.h"
+#include "input/FrameAssembler.h"
+#include "input/Recording.h"
 
 namespace trellick::input {
 namespace {

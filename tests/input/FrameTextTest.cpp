@@ -8,7 +8,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "replay/FrameText.h"
+#include "input/FrameText.h"
 
 namespace trellick::input {
 namespace {

@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "replay/Recording.h"
+#include "input/Recording.h"
 
 namespace trellick::input {
 namespace {

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "replay/FrameText.h"
+#include "input/FrameText.h"
 
 namespace {
 

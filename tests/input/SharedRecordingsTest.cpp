@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "gesture/EngineRig.h"
-#include "replay/Recording.h"
+#include "input/Recording.h"
 
 namespace trellick::input {
 namespace {

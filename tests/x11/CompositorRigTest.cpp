@@ -17,6 +17,7 @@
 #include "platform/x11/X11CompositorSupport.h"
 
 using namespace trellick;
+using namespace trellick::x11;
 
 namespace {
 

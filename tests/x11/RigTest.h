@@ -17,9 +17,9 @@ protected:
         std::string why;
         if (!rig.start(&why)) GTEST_SKIP() << "no X11 rig: " << why;
         clock->set(monotonicNow());
-        conn = X11Connection::open(queue, &why);
+        conn = x11::X11Connection::open(queue, &why);
         ASSERT_TRUE(conn) << why;
-        windows = X11WindowSystem::create(conn);
+        windows = x11::X11WindowSystem::create(conn);
     }
     bool waitFor(const std::function<bool()>& done, double timeout = 5.0) {
         return rig::waitFor(done, timeout, [this] { queue->advanceTo(monotonicNow()); });
@@ -46,8 +46,8 @@ protected:
     Rig rig;
     std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
     std::shared_ptr<fake::FakeMainQueue> queue = std::make_shared<fake::FakeMainQueue>(clock);
-    std::shared_ptr<X11Connection> conn;
-    std::shared_ptr<X11WindowSystem> windows;
+    std::shared_ptr<x11::X11Connection> conn;
+    std::shared_ptr<x11::X11WindowSystem> windows;
     std::map<WindowId, pid_t> pids;
 };
 

@@ -10,7 +10,7 @@
 
 #include "RigTest.h"
 #include "gesture/MultitouchMonitor.h"
-#include "platform/x11/GioDesktopEntries.h"
+#include "platform/desktop/GioDesktopEntries.h"
 #include "platform/x11/X11InputServices.h"
 #include "settings/Diagnostics.h"
 #include "tracking/AppTracker.h"
@@ -20,6 +20,7 @@
 #include "tracking/WindowWorkspace.h"
 
 using namespace trellick;
+using namespace trellick::x11;
 
 namespace {
 
@@ -30,7 +31,7 @@ protected:
     void SetUp() override {
         RigTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        workspace = WindowWorkspace::create(windows, std::make_shared<GioDesktopEntries>());
+        workspace = WindowWorkspace::create(windows, std::make_shared<desktop::GioDesktopEntries>());
         activeSub = windows->onActiveWindowChanged([this](WindowId w) { lastActive = w; });
         conn->startReading();
     }

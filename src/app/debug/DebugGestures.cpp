@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "app/Commands.h"
-#include "app/DebugGestures.h"
+#include "app/debug/DebugGestures.h"
 #include "common/Text.h"
+#include "input/FrameText.h"
 #include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/fake/Fakes.h"
-#include "replay/FrameText.h"
 #include "settings/SettingsStore.h"
 
 namespace trellick {
@@ -313,7 +313,7 @@ int parseDebugOptions(const std::vector<std::string>& args, GestureRun::Options&
             auto doc = QJsonDocument::fromJson(QByteArray::fromStdString("[" + raw + "]"), &err);
             PrefValue pv;
             if (err.error == QJsonParseError::NoError && doc.isArray() && doc.array().size() == 1) {
-                pv = prefValueFromJson(doc.array().at(0));
+                pv = desktop::prefValueFromJson(doc.array().at(0));
             } else {
                 pv = PrefValue(raw);
             }

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/DebugOverlay.h"
+#include "app/debug/DebugOverlay.h"
 #include "gesture/MultitouchMonitor.h"
 #include "platform/fake/Fakes.h"
 #include "settings/PreferencesStore.h"

@@ -1,4 +1,4 @@
-#include "app/DebugOverlay.h"
+#include "app/debug/DebugOverlay.h"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -12,12 +12,12 @@
 #include <mutex>
 #include <utility>
 
-#include "app/DebugGestures.h"
+#include "app/debug/DebugGestures.h"
 #include "common/Log.h"
 #include "common/Text.h"
+#include "input/FrameText.h"
+#include "input/Recording.h"
 #include "platform/evdev/EvdevTouchSource.h"
-#include "replay/FrameText.h"
-#include "replay/Recording.h"
 
 namespace trellick {
 

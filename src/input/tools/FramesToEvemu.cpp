@@ -6,7 +6,7 @@
 #include <iostream>
 
 #include "common/Text.h"
-#include "replay/FrameText.h"
+#include "input/FrameText.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -1,4 +1,4 @@
-#include "platform/x11/GioDesktopEntries.h"
+#include "platform/desktop/GioDesktopEntries.h"
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -9,7 +9,7 @@
 
 #include "common/Log.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 namespace {
 
@@ -93,4 +93,4 @@ bool GioDesktopEntries::launch(const std::string& id) {
     return ok;
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -2,9 +2,9 @@
 // Desktop entries through GIO's GDesktopAppInfo: the XDG data dirs, localized names, icons
 // and launching. Main thread only.
 
-#include "platform/DesktopEntries.h"
+#include "tracking/DesktopEntries.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 class GioDesktopEntries : public DesktopEntries {
 public:
@@ -13,4 +13,4 @@ public:
     bool launch(const std::string& id) override;
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -24,7 +24,7 @@
 #include "common/Log.h"
 #include "platform/desktop/FileUtil.h"
 
-namespace trellick {
+namespace trellick::desktop {
 namespace {
 
 constexpr const char* kCategory = "trellick.settings";
@@ -572,4 +572,4 @@ void JsonPreferencesStore::watchPaths() {
     }
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

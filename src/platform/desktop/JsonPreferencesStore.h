@@ -26,7 +26,7 @@
 class QFileSystemWatcher;
 class QTimer;
 
-namespace trellick {
+namespace trellick::desktop {
 
 // A JSON value as a preference value (null and undefined become an empty value).
 PrefValue prefValueFromJson(const QJsonValue& json);
@@ -107,4 +107,4 @@ private:
     std::unique_ptr<QTimer> reloadTimer_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop

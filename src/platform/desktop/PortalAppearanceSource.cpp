@@ -12,7 +12,7 @@
 #include <cmath>
 #include <iterator>
 
-namespace trellick {
+namespace trellick::desktop {
 
 namespace {
 
@@ -152,4 +152,4 @@ void PortalAppearanceSource::update() {
     changed_.notify(current_);
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -16,7 +16,7 @@
 
 class QDBusMessage;
 
-namespace trellick {
+namespace trellick::desktop {
 
 class PortalAppearanceSource : public QObject, public AppearanceSource {
     Q_OBJECT
@@ -54,4 +54,4 @@ private:
     Signal<Appearance> changed_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -8,7 +8,7 @@
 
 #include "common/Log.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 namespace {
 
@@ -52,4 +52,4 @@ void installQtLogSink() {
     });
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace trellick {
+namespace trellick::desktop {
 
 // The category of that name, created on first use. Thread-safe; never destroyed.
 const QLoggingCategory& loggingCategory(const std::string& name);
@@ -16,4 +16,4 @@ const QLoggingCategory& loggingCategory(const std::string& name);
 // Makes the core's warnings and debug lines go through the categories. Call early in main().
 void installQtLogSink();
 
-}  // namespace trellick
+}  // namespace trellick::desktop

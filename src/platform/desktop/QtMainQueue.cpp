@@ -10,7 +10,7 @@
 #include <climits>
 #include <cmath>
 
-namespace trellick {
+namespace trellick::desktop {
 namespace {
 
 using Steady = std::chrono::steady_clock;
@@ -53,4 +53,4 @@ double SteadyClock::now() const {
     return std::chrono::duration<double>(Steady::now().time_since_epoch()).count();
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

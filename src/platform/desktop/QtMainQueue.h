@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "platform/MainQueue.h"
+#include "common/MainQueue.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 // post = a queued call onto the QCoreApplication's thread; postAfter = a single-shot timer
 // started there. Create it on the main thread, after the QCoreApplication. Work still
@@ -33,4 +33,4 @@ public:
     double now() const override;
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -3,9 +3,9 @@
 // windows. The trackers then stay empty and the diagnostics show window control as
 // unavailable; touch input works all the same.
 
-#include "platform/WindowSystem.h"
+#include "tracking/WindowSystem.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 class UnavailableWindowSystem : public WindowSystem {
 public:
@@ -27,4 +27,4 @@ public:
     Subscription onWindowControlChanged(std::function<void()>) override { return {}; }
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -12,7 +12,7 @@
 
 #include "platform/desktop/FileUtil.h"
 
-namespace trellick {
+namespace trellick::desktop {
 namespace {
 
 // One argument of an Exec line: quoted when it holds a reserved character, with ", `, $
@@ -125,4 +125,4 @@ std::optional<std::string> XdgAutostartService::unregisterItem() {
     return std::nullopt;
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -11,7 +11,7 @@
 
 #include "settings/LoginItem.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 class XdgAutostartService : public LoginItemService {
 public:
@@ -36,4 +36,4 @@ private:
     QString executable_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop

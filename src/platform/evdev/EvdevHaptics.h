@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/InputServices.h"
+#include "gesture/InputServices.h"
 
 namespace trellick::evdev {
 

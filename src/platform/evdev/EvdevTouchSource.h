@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/MainQueue.h"
-#include "platform/TouchDevices.h"
+#include "common/MainQueue.h"
+#include "gesture/TouchDevices.h"
 #include "platform/evdev/TouchLoop.h"
 #include "platform/evdev/TouchpadBackend.h"
 #include "settings/Diagnostics.h"

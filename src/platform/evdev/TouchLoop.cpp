@@ -12,7 +12,7 @@
 #include <mutex>
 #include <thread>
 
-#include "replay/FrameAssembler.h"
+#include "input/FrameAssembler.h"
 
 namespace trellick::evdev {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/TouchDevices.h"
+#include "gesture/TouchDevices.h"
+#include "input/PalmRules.h"
 #include "platform/evdev/TouchpadBackend.h"
-#include "replay/PalmRules.h"
 
 namespace trellick::evdev {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "replay/InputEvent.h"
+#include "input/InputEvent.h"
 
 namespace trellick::evdev {
 

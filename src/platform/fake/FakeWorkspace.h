@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/DesktopEntries.h"
-#include "platform/WindowSystem.h"
+#include "tracking/DesktopEntries.h"
+#include "tracking/WindowSystem.h"
 #include "tracking/WorkQueue.h"
 
 namespace trellick::fake {

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "common/MainQueue.h"
 #include "gesture/HUD.h"
-#include "platform/InputServices.h"
-#include "platform/MainQueue.h"
-#include "platform/TouchDevices.h"
+#include "gesture/InputServices.h"
+#include "gesture/TouchDevices.h"
 #include "settings/LoginItem.h"
-#include "tracking/SwitchTarget.h"
+#include "tracking/MRUSwitcher.h"
 
 namespace trellick::fake {
 

@@ -1,8 +1,8 @@
-#include "app/ReplayTouchSource.h"
+#include "platform/recording/ReplayTouchSource.h"
 
 #include <chrono>
 
-namespace trellick {
+namespace trellick::recording {
 
 ReplayTouchSource::ReplayTouchSource(std::string name, std::vector<Frame> frames, std::shared_ptr<MainQueue> mainQueue,
                                      std::function<void()> finished)
@@ -56,4 +56,4 @@ void ReplayTouchSource::play(FrameHandler handler) {
     if (finished_) mainQueue_->post(finished_);
 }
 
-}  // namespace trellick
+}  // namespace trellick::recording

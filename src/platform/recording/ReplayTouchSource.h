@@ -10,11 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "gesture/MTFinger.h"
-#include "platform/MainQueue.h"
-#include "platform/TouchDevices.h"
+#include "common/MTFinger.h"
+#include "common/MainQueue.h"
+#include "gesture/TouchDevices.h"
 
-namespace trellick {
+namespace trellick::recording {
 
 class ReplayTouchSource : public TouchDeviceSource, public std::enable_shared_from_this<ReplayTouchSource> {
 public:
@@ -47,4 +47,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::recording

@@ -14,7 +14,7 @@
 
 #include "common/Log.h"
 
-namespace trellick {
+namespace trellick::x11 {
 
 namespace {
 
@@ -120,4 +120,4 @@ void X11CompositorSupport::setBlurBehind(QWindow* window, const QRegion& region)
     xcb_flush(qc);
 }
 
-}  // namespace trellick
+}  // namespace trellick::x11

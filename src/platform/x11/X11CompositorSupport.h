@@ -9,7 +9,7 @@
 #include "overlay/OverlayDesktop.h"
 #include "platform/x11/X11Connection.h"
 
-namespace trellick {
+namespace trellick::x11 {
 
 class X11CompositorSupport : public CompositorSupport, public std::enable_shared_from_this<X11CompositorSupport> {
 public:
@@ -42,4 +42,4 @@ private:
     Subscription eventSub_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::x11

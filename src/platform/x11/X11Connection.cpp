@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace trellick {
+namespace trellick::x11 {
 
 namespace {
 constexpr const char* kWakeAtom = "_TRELLICK_WAKE";
@@ -113,4 +113,4 @@ void X11Connection::readLoop() {
     }
 }
 
-}  // namespace trellick
+}  // namespace trellick::x11

@@ -13,10 +13,10 @@
 #include <string>
 #include <thread>
 
+#include "common/MainQueue.h"
 #include "common/Observable.h"
-#include "platform/MainQueue.h"
 
-namespace trellick {
+namespace trellick::x11 {
 
 class X11Connection : public std::enable_shared_from_this<X11Connection> {
 public:
@@ -70,4 +70,4 @@ private:
     bool lostReported_ = false;
 };
 
-}  // namespace trellick
+}  // namespace trellick::x11

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-namespace trellick {
+namespace trellick::x11 {
 
 namespace {
 constexpr xcb_keysym_t kEscape = 0xff1b;  // XK_Escape
@@ -115,4 +115,4 @@ void X11KeyMonitor::handle(const X11Connection::Event& ev) {
     for (auto& [t, h] : copy) h();
 }
 
-}  // namespace trellick
+}  // namespace trellick::x11

@@ -7,10 +7,10 @@
 #include <map>
 #include <memory>
 
-#include "platform/InputServices.h"
+#include "gesture/InputServices.h"
 #include "platform/x11/X11Connection.h"
 
-namespace trellick {
+namespace trellick::x11 {
 
 // While enabled, the pointer is grabbed on the root: every button (so every scroll step)
 // and motion event comes to us and is dropped. A refused grab (another client holds one) is
@@ -54,4 +54,4 @@ private:
     Subscription eventSub_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::x11

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace trellick {
+namespace trellick::x11 {
 
 namespace {
 
@@ -384,4 +384,4 @@ Subscription X11WindowSystem::onWindowControlChanged(std::function<void()> handl
     return controlChanged_.connect([h = std::move(handler)] { h(); });
 }
 
-}  // namespace trellick
+}  // namespace trellick::x11

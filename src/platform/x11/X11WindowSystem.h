@@ -9,10 +9,10 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/WindowSystem.h"
 #include "platform/x11/X11Connection.h"
+#include "tracking/WindowSystem.h"
 
-namespace trellick {
+namespace trellick::x11 {
 
 class X11WindowSystem : public WindowSystem, public std::enable_shared_from_this<X11WindowSystem> {
 public:
@@ -71,4 +71,4 @@ private:
         aTypeDialog_, aState_, aHidden_, aPid_, aIcon_, aGtkId_, aKdeFile_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::x11
