@@ -22,7 +22,6 @@
 #include "common/Text.h"
 #include "input/FrameText.h"
 #include "platform/desktop/JsonPreferencesStore.h"
-#include "platform/fake/Fakes.h"
 #include "settings/SettingsStore.h"
 
 namespace trellick {
@@ -135,15 +134,7 @@ private:
 GestureRun::GestureRun(const Options& options, std::FILE* out) {
     printer_ = std::make_shared<Printer>(out);
     printer_->overlay = options.overlay;
-    clock_ = std::make_shared<fake::FakeClock>();
-    clock_->set(0);
-    queue_ = std::make_shared<fake::FakeMainQueue>(clock_);
-    loginItems_ = std::make_shared<fake::FakeLoginItemService>();
-
-    std::vector<std::string> names;
-    for (int i = 1; i <= options.recents; ++i) names.push_back("Entry " + std::to_string(i));
-    switcher_ = std::make_shared<fake::FakeSwitcher>(names);
-    favourites_ = std::make_shared<fake::FakeFavourites>();
+    time_ = std::make_shared<FrameTime>(0);
     if (options.favourites > 0) {
         PrefValue ids;
         auto& list = ids.v.emplace<PrefArray>();
@@ -152,21 +143,23 @@ GestureRun::GestureRun(const Options& options, std::FILE* out) {
     }
     for (const auto& [key, value] : options.preferences) prefs_.set(key, value);
 
-    settings_ = std::make_shared<SettingsStore>(prefs_, *loginItems_);
+    settings_ = std::make_shared<SettingsStore>(prefs_, loginItems_);
     diagnostics_ = std::make_shared<Diagnostics>();
-    keyMonitor_ = std::make_shared<fake::FakeKeyMonitor>();
+    keyMonitor_ = std::make_shared<ScriptedKeyMonitor>();
 
     MultitouchMonitor::Collaborators c;
     c.settings = settings_;
-    c.appTracker = switcher_;
-    c.windowTracker = switcher_;
-    c.favourites = favourites_;
+    // One list stands for windows and applications alike.
+    auto recents = std::make_shared<SimulatedRecents>(options.recents);
+    c.appTracker = recents;
+    c.windowTracker = recents;
+    c.favourites = std::make_shared<SimulatedFavourites>();
     c.hud = printer_;
     c.diagnostics = diagnostics_;
-    c.mainQueue = queue_;
-    c.scrollBlocker = std::make_shared<fake::FakeScrollBlocker>();
+    c.mainQueue = time_;
+    c.scrollBlocker = std::make_shared<NoScrollBlocker>();
     c.keyMonitor = keyMonitor_;
-    c.haptics = std::make_shared<Haptics>(printer_, clock_);
+    c.haptics = std::make_shared<Haptics>(printer_, time_);
     c.notifications = std::make_shared<NotificationCenter>();
     c.trace = printer_;
     monitor_ = MultitouchMonitor::create(std::move(c));
@@ -180,24 +173,24 @@ GestureRun::~GestureRun() = default;
 
 void GestureRun::runDueWork(double t) {
     printer_->t = t;
-    queue_->advanceTo(t);
-    clock_->set(t);
+    time_->advanceTo(t);
+    time_->set(t);
 }
 
 void GestureRun::frame(double t, const std::vector<MTFinger>& fingers) {
     runDueWork(t);
     monitor_->handleFrame(fingers.data(), static_cast<int>(fingers.size()), t);
-    queue_->runPending();
+    time_->runReady();
 }
 
 void GestureRun::escape(double t) {
     runDueWork(t);
     keyMonitor_->pressEscape();
-    queue_->runPending();
+    time_->runReady();
 }
 
 void GestureRun::finish() {
-    queue_->drain();
+    time_->drain();
     if (auto& o = printer_->overlay) {
         std::fprintf(stderr, "trellick: wrote %d overlay pictures to %s\n", o->written(), o->dir().c_str());
     }
@@ -248,7 +241,7 @@ std::string json(const PrefValue& value) {
 std::optional<PrefValue> valueUsedInstead(const std::string& key, const PrefValue& given) {
     MemoryPreferencesStore store;
     store.set(key, given);
-    fake::FakeLoginItemService loginItems;
+    MemoryLoginItem loginItems;
     SettingsStore s(store, loginItems);
     auto rewrite = [](auto&... setting) { (setting.set(setting.get()), ...); };
     rewrite(s.mode, s.granularity, s.enabled, s.invertDirection, s.showHUD, s.hudStyle, s.hudLabelStyle,

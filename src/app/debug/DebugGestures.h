@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/debug/DebugOverlay.h"
+#include "app/debug/Simulation.h"
 #include "gesture/MultitouchMonitor.h"
-#include "platform/fake/Fakes.h"
 #include "settings/PreferencesStore.h"
 
 namespace trellick {
@@ -44,15 +44,12 @@ private:
     void runDueWork(double t);
 
     std::shared_ptr<Printer> printer_;
-    std::shared_ptr<fake::FakeClock> clock_;
-    std::shared_ptr<fake::FakeMainQueue> queue_;
-    std::shared_ptr<fake::FakeLoginItemService> loginItems_;
+    std::shared_ptr<FrameTime> time_;
+    MemoryLoginItem loginItems_;
     MemoryPreferencesStore prefs_;
-    std::shared_ptr<fake::FakeSwitcher> switcher_;
-    std::shared_ptr<fake::FakeFavourites> favourites_;
     std::shared_ptr<SettingsStore> settings_;
     std::shared_ptr<Diagnostics> diagnostics_;
-    std::shared_ptr<fake::FakeKeyMonitor> keyMonitor_;
+    std::shared_ptr<ScriptedKeyMonitor> keyMonitor_;
     std::shared_ptr<MultitouchMonitor> monitor_;
 };
 
