@@ -38,11 +38,12 @@ int main(int argc, char** argv) {
     auto clock = std::make_shared<fake::FakeClock>();
     clock->set(rig::monotonicNow());
     auto queue = std::make_shared<fake::FakeMainQueue>(clock);
-    auto conn = X11Connection::open(queue, &why);
-    if (!conn) {
-        std::fprintf(stderr, "bench_seed: %s\n", why.c_str());
+    auto opened = X11Connection::open(queue);
+    if (!opened) {
+        std::fprintf(stderr, "bench_seed: %s\n", opened.error().reason.c_str());
         return 1;
     }
+    auto conn = opened.value();
     auto windows = X11WindowSystem::create(conn);
     std::size_t total = static_cast<std::size_t>(clients) * static_cast<std::size_t>(perClient);
     for (int i = 0; i < clients; ++i)

@@ -37,11 +37,12 @@ int main(int argc, char** argv) {
     auto queue = std::make_shared<fake::FakeMainQueue>(clock);
     auto pump = [&] { queue->advanceTo(rig::monotonicNow()); };
 
-    auto conn = X11Connection::open(queue, &why);
-    if (!conn) {
-        std::fprintf(stderr, "bench_switch_latency: %s\n", why.c_str());
+    auto opened = X11Connection::open(queue);
+    if (!opened) {
+        std::fprintf(stderr, "bench_switch_latency: %s\n", opened.error().reason.c_str());
         return 1;
     }
+    auto conn = opened.value();
     auto windows = X11WindowSystem::create(conn);
     auto workspace = WindowWorkspace::create(windows, std::make_shared<desktop::GioDesktopEntries>());
     auto diagnostics = std::make_shared<Diagnostics>();

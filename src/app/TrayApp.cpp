@@ -138,12 +138,12 @@ int runTrayApp(int argc, char** argv) {
             stderr);
         platform.windows = std::make_shared<desktop::UnavailableWindowSystem>();
     } else {
-        std::string why;
-        connection = x11::X11Connection::open(mainQueue, &why);
-        if (!connection) {
-            std::fprintf(stderr, "trellick: %s\n", why.c_str());
+        auto opened = x11::X11Connection::open(mainQueue);
+        if (!opened) {
+            std::fprintf(stderr, "trellick: %s\n", opened.error().reason.c_str());
             return 1;
         }
+        connection = std::move(opened).value();
         platform.windows = x11::X11WindowSystem::create(connection);
         platform.scrollBlocker = std::make_shared<x11::X11ScrollBlocker>(connection);
         platform.keyMonitor = x11::X11KeyMonitor::create(connection);

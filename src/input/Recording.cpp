@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "common/Result.h"
 #include "input/FrameAssembler.h"
 #include "input/ReaderSupport.h"
 
@@ -18,38 +19,27 @@ using namespace detail;
 
 // Reads a text file in blocks, so that a device that never ends (/dev/zero) or a binary file
 // is caught by its first NUL byte instead of being read whole. Pipes are fine.
-std::optional<std::string> readText(const std::string& path, std::string& error) {
+Result<std::string> readText(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return std::nullopt;
-    }
+    if (fd < 0) return Error{std::strerror(errno), errno};
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        error = "it is a directory, not a file";
-        return std::nullopt;
-    }
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) return Error{"it is a directory, not a file", EISDIR};
     std::string text;
     char block[65536];
     for (;;) {
         ssize_t n = ::read(fd, block, sizeof block);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            return std::nullopt;
-        }
+        if (n < 0) return Error{std::strerror(errno), errno};
         if (n == 0) return text;
         if (std::memchr(block, '\0', static_cast<std::size_t>(n))) {
-            error = "it is not a text file (it holds binary data)";
-            return std::nullopt;
+            return Error{"it is not a text file (it holds binary data)"};
         }
         if (text.size() + static_cast<std::size_t>(n) > maxTextFileSize) {
-            error = "it is larger than " + std::to_string(maxTextFileSize >> 20) + " MiB";
-            return std::nullopt;
+            return Error{"it is larger than " + std::to_string(maxTextFileSize >> 20) + " MiB"};
         }
         text.append(block, static_cast<std::size_t>(n));
     }
@@ -74,10 +64,9 @@ bool isYamlStart(std::string_view line) {
 }  // namespace
 
 std::string readTextFile(const std::string& path, const std::string& what) {
-    std::string error;
-    auto text = readText(path, error);
-    if (!text) fail(path, 0, "cannot read " + what + ": " + error);
-    return std::move(*text);
+    auto text = readText(path);
+    if (!text) fail(path, 0, "cannot read " + what + ": " + text.error().reason);
+    return std::move(text).value();
 }
 
 Recording readRecording(std::string_view text, const std::string& file) {
@@ -117,9 +106,9 @@ Recording recordingFromText(std::string_view text, const std::string& path,
     beside.replace_extension(".desc");
     bool besideRead = false;
     if (beside.string() != path) {
-        std::string err;
-        if (auto desc = readText(beside.string(), err)) {
-            mergeDeclared(rec.device, readDeviceDescription(*desc, beside.string()));
+        // A description beside it that cannot be read counts as none.
+        if (auto desc = readText(beside.string())) {
+            mergeDeclared(rec.device, readDeviceDescription(desc.value(), beside.string()));
             besideRead = true;
         }
     }

@@ -2,8 +2,7 @@
 // Launch at login. The platform service (XDG autostart on Linux) behind an interface, and the
 // stateless LoginItem operation of the settings store.
 
-#include <optional>
-#include <string>
+#include "common/Result.h"
 
 namespace trellick {
 
@@ -11,9 +10,9 @@ class LoginItemService {
 public:
     virtual ~LoginItemService() = default;
     virtual bool isEnabled() const = 0;
-    // Empty on success, else a human readable description of what went wrong.
-    virtual std::optional<std::string> registerItem() = 0;
-    virtual std::optional<std::string> unregisterItem() = 0;
+    // The error's reason is a human readable description of what went wrong.
+    virtual Result<> registerItem() = 0;
+    virtual Result<> unregisterItem() = 0;
 };
 
 namespace LoginItem {

@@ -152,22 +152,23 @@ TEST_F(DesktopFilesTest, AutostartEntryIsReadWrittenWithAQuotedExecLineAndRemove
         writeAll(entry, text);
         EXPECT_EQ(service.isEnabled(), enabled) << text.toStdString();
     }
-    EXPECT_EQ(service.registerItem(), std::nullopt);
+    EXPECT_TRUE(service.registerItem().ok());
     EXPECT_TRUE(service.isEnabled());
     const QByteArray text = readAll(entry);
     EXPECT_TRUE(text.startsWith("[Desktop Entry]\n") && text.contains("\nType=Application\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("\nExec=\"/opt/My Apps/trel\\\\$ick%%1\\\\\\\\x\"\n")) << text.toStdString();
 
-    EXPECT_EQ(service.unregisterItem(), std::nullopt);
+    EXPECT_TRUE(service.unregisterItem().ok());
     EXPECT_FALSE(QFile::exists(entry));
-    EXPECT_EQ(service.unregisterItem(), std::nullopt) << "already gone is not an error";
+    EXPECT_TRUE(service.unregisterItem().ok()) << "already gone is not an error";
     QDir().mkpath(entry + "/inside");  // a folder where the entry should be stops even root
-    auto error = service.unregisterItem();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_NE(error->find("could not remove " + entry.toStdString()), std::string::npos) << *error;
-    error = service.registerItem();
-    ASSERT_TRUE(error.has_value());
-    EXPECT_NE(error->find(entry.toStdString()), std::string::npos) << *error;
+    auto failed = service.unregisterItem();
+    ASSERT_FALSE(failed.ok());
+    EXPECT_NE(failed.error().reason.find("could not remove " + entry.toStdString()), std::string::npos)
+        << failed.error().reason;
+    failed = service.registerItem();
+    ASSERT_FALSE(failed.ok());
+    EXPECT_NE(failed.error().reason.find(entry.toStdString()), std::string::npos) << failed.error().reason;
 }
 
 using Steps = std::vector<std::string>;

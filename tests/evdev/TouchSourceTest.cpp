@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -101,12 +102,12 @@ struct FakeDiscovery : TouchpadDiscovery {
 
 // Opens socket touchpads; a node can be made to refuse with an errno. Main thread only.
 struct FakeOpener : TouchpadOpener {
-    Opened open(const TouchpadNode& node) override {
+    Result<std::unique_ptr<TouchpadReader>> open(const TouchpadNode& node) override {
         ++opens[node.devnode];
-        if (auto e = refuse.find(node.devnode); e != refuse.end()) return {nullptr, e->second};
+        if (auto e = refuse.find(node.devnode); e != refuse.end()) return Error{std::strerror(e->second), e->second};
         auto [reader, pad] = Pad::make();
         pads[node.devnode] = std::move(pad);
-        return {std::move(reader), 0};
+        return std::unique_ptr<TouchpadReader>(std::move(reader));
     }
     std::map<std::string, int> refuse, opens;
     std::map<std::string, std::unique_ptr<Pad>> pads;

@@ -46,8 +46,9 @@ protected:
 
     void SetUp() override {
         if (!app_) GTEST_SKIP() << "no X11 rig: " << why_;
-        conn = X11Connection::open(queue, &why_);
-        ASSERT_TRUE(conn) << why_;
+        auto opened = X11Connection::open(queue);
+        ASSERT_TRUE(opened) << opened.error().reason;
+        conn = opened.value();
         support = X11CompositorSupport::create(conn);
         conn->startReading();
         sub = support->subscribe([this](bool active) { heard.push_back(active); });

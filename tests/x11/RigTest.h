@@ -17,8 +17,9 @@ protected:
         std::string why;
         if (!rig.start(&why)) GTEST_SKIP() << "no X11 rig: " << why;
         clock->set(monotonicNow());
-        conn = x11::X11Connection::open(queue, &why);
-        ASSERT_TRUE(conn) << why;
+        auto opened = x11::X11Connection::open(queue);
+        ASSERT_TRUE(opened) << opened.error().reason;
+        conn = opened.value();
         windows = x11::X11WindowSystem::create(conn);
     }
     bool waitFor(const std::function<bool()>& done, double timeout = 5.0) {

@@ -120,14 +120,14 @@ void ScriptedKeyMonitor::pressEscape() {
     for (auto& [token, onEscape] : monitors) onEscape();
 }
 
-std::optional<std::string> MemoryLoginItem::registerItem() {
+Result<> MemoryLoginItem::registerItem() {
     enabled_ = true;
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> MemoryLoginItem::unregisterItem() {
+Result<> MemoryLoginItem::unregisterItem() {
     enabled_ = false;
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace trellick

@@ -99,8 +99,8 @@ private:
 class MemoryLoginItem : public LoginItemService {
 public:
     bool isEnabled() const override { return enabled_; }
-    std::optional<std::string> registerItem() override;
-    std::optional<std::string> unregisterItem() override;
+    Result<> registerItem() override;
+    Result<> unregisterItem() override;
 
 private:
     bool enabled_ = false;

@@ -11,7 +11,7 @@
 
 namespace trellick::desktop {
 
-std::optional<std::string> makeDirectories(const QString& dir) {
+Result<> makeDirectories(const QString& dir) {
     QString path = QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
     QStringList missing;
     for (QString p = path; !QFileInfo::exists(p); p = QFileInfo(p).path()) {
@@ -21,29 +21,31 @@ std::optional<std::string> makeDirectories(const QString& dir) {
     for (const auto& p : missing) {
         QByteArray native = QFile::encodeName(p);
         if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
-            return "could not create " + p.toStdString() + ": " + std::strerror(errno);
+            int err = errno;
+            return Error{"could not create " + p.toStdString() + ": " + std::strerror(err), err};
         }
     }
-    if (!QFileInfo(path).isDir()) return "could not create " + path.toStdString() + ": " + std::strerror(ENOTDIR);
-    return std::nullopt;
+    if (!QFileInfo(path).isDir())
+        return Error{"could not create " + path.toStdString() + ": " + std::strerror(ENOTDIR), ENOTDIR};
+    return {};
 }
 
-std::optional<std::string> writeFileAtomically(const QString& path, const QByteArray& data, int mode) {
-    if (auto error = makeDirectories(QFileInfo(path).path())) return error;
+Result<> writeFileAtomically(const QString& path, const QByteArray& data, int mode) {
+    if (auto made = makeDirectories(QFileInfo(path).path()); !made) return made;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return "could not write " + path.toStdString() + ": " + file.errorString().toStdString();
+        return Error{"could not write " + path.toStdString() + ": " + file.errorString().toStdString()};
     }
     // QSaveFile would carry over the old file's mode (or the umask's); the mode is ours to set.
     if (::fchmod(file.handle(), static_cast<mode_t>(mode)) != 0) {
         int err = errno;
         file.cancelWriting();
-        return "could not set the mode of " + path.toStdString() + ": " + std::strerror(err);
+        return Error{"could not set the mode of " + path.toStdString() + ": " + std::strerror(err), err};
     }
     if (file.write(data) != data.size() || !file.commit()) {
-        return "could not write " + path.toStdString() + ": " + file.errorString().toStdString();
+        return Error{"could not write " + path.toStdString() + ": " + file.errorString().toStdString()};
     }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace trellick::desktop

@@ -169,17 +169,18 @@ public:
         if (fd_ >= 0) ::close(fd_);
     }
 
-    // Nothing when held, or when no lock can be had here (a read-only folder, a file system
-    // without locks: the replace is atomic all the same); else why writing must wait.
-    std::optional<std::string> acquire(const QString& path) {
-        if (auto error = desktop::makeDirectories(QFileInfo(path).path())) return error;
+    // Succeeds when held, and when no lock can be had here (a read-only folder, a file system
+    // without locks: the replace is atomic all the same); else says why writing must wait.
+    Result<> acquire(const QString& path) {
+        if (auto made = makeDirectories(QFileInfo(path).path()); !made) return made;
         fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600);
-        if (fd_ < 0) return std::nullopt;
+        if (fd_ < 0) return {};
         for (int waited = 0;;) {
-            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return std::nullopt;
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return {};
             if (errno == EINTR) continue;
-            if (errno != EWOULDBLOCK) return std::nullopt;
-            if (waited >= kLockPatienceMs) return "another process has held " + path.toStdString() + " for too long";
+            if (errno != EWOULDBLOCK) return {};
+            if (waited >= kLockPatienceMs)
+                return Error{"another process has held " + path.toStdString() + " for too long"};
             ::usleep(5000);
             waited += 5;
         }
@@ -410,8 +411,8 @@ void JsonPreferencesStore::save() {
     std::vector<std::string> changed;
     {
         WriteLock lock;
-        if (auto error = lock.acquire(path_ + QStringLiteral(".lock"))) {
-            warnSaveFailed(*error);
+        if (auto held = lock.acquire(path_ + QStringLiteral(".lock")); !held) {
+            warnSaveFailed(held.error().reason);
             return;
         }
         Contents current;
@@ -431,8 +432,8 @@ void JsonPreferencesStore::save() {
         case ReadStatus::bad:
             // Kept aside, and the last contents read stand in for it.
             if (!badFileReported_) warnBadFile(problem, false);
-            if (auto error = setAside(target())) {
-                warnSaveFailed(*error);
+            if (auto kept = setAside(target()); !kept) {
+                warnSaveFailed(kept.error().reason);
                 return;
             }
             badFileReported_ = false;
@@ -452,8 +453,8 @@ void JsonPreferencesStore::save() {
             if (pending.output && !base_.values.count(key))
                 members.emplace_back(key, memberText(toJson(*pending.output)));
         }
-        if (auto error = desktop::writeFileAtomically(target(), serialise(members), 0600)) {
-            warnSaveFailed(*error);
+        if (auto written = writeFileAtomically(target(), serialise(members), 0600); !written) {
+            warnSaveFailed(written.error().reason);
         } else {
             base_.members.clear();
             for (auto& [key, text] : members) base_.members.push_back({key, std::move(text)});
@@ -498,15 +499,15 @@ QString JsonPreferencesStore::freeBadPath(const QString& file) const {
     return candidate;
 }
 
-std::optional<std::string> JsonPreferencesStore::setAside(const QString& file) {
+Result<> JsonPreferencesStore::setAside(const QString& file) {
     QString bad = freeBadPath(file);
     // QFile::rename refuses to replace an existing file, so an earlier .bad copy survives.
     QFile f(file);
     if (!f.rename(bad)) {
-        return "could not keep the unreadable file " + file.toStdString() + " as " + bad.toStdString() + ": " +
-               f.errorString().toStdString();
+        return Error{"could not keep the unreadable file " + file.toStdString() + " as " + bad.toStdString() + ": " +
+                     f.errorString().toStdString()};
     }
-    return std::nullopt;
+    return {};
 }
 
 void JsonPreferencesStore::warnBadFile(const QString& problem, bool atStart) {

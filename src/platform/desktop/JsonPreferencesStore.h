@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Result.h"
 #include "settings/PreferencesStore.h"
 
 class QFileSystemWatcher;
@@ -88,7 +89,7 @@ private:
     std::vector<std::string> adopt(Contents contents);
     void recomputeValues();
     const std::optional<PrefValue>& applyPending(Pending& pending, const std::optional<PrefValue>& stored);
-    std::optional<std::string> setAside(const QString& file);
+    Result<> setAside(const QString& file);
     QString freeBadPath(const QString& file) const;
     void warnBadFile(const QString& problem, bool atStart);
     void warnNotRegular();

@@ -110,19 +110,20 @@ bool XdgAutostartService::isEnabled() const {
     return true;
 }
 
-std::optional<std::string> XdgAutostartService::registerItem() {
+Result<> XdgAutostartService::registerItem() {
     if (executable_.isEmpty() || !QFileInfo(executable_).isAbsolute()) {
-        return "cannot tell where the Trellick program is installed";
+        return Error{"cannot tell where the Trellick program is installed"};
     }
-    return desktop::writeFileAtomically(entryPath_, desktopEntry(executable_), 0644);
+    return writeFileAtomically(entryPath_, desktopEntry(executable_), 0644);
 }
 
-std::optional<std::string> XdgAutostartService::unregisterItem() {
+Result<> XdgAutostartService::unregisterItem() {
     QByteArray native = QFile::encodeName(entryPath_);
     if (::unlink(native.constData()) != 0 && errno != ENOENT) {
-        return "could not remove " + entryPath_.toStdString() + ": " + std::strerror(errno);
+        int err = errno;
+        return Error{"could not remove " + entryPath_.toStdString() + ": " + std::strerror(err), err};
     }
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace trellick::desktop

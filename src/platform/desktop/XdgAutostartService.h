@@ -6,9 +6,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <optional>
-#include <string>
-
 #include "settings/LoginItem.h"
 
 namespace trellick::desktop {
@@ -26,8 +23,8 @@ public:
     static QByteArray desktopEntry(const QString& executable);
 
     bool isEnabled() const override;
-    std::optional<std::string> registerItem() override;
-    std::optional<std::string> unregisterItem() override;
+    Result<> registerItem() override;
+    Result<> unregisterItem() override;
 
     const QString& entryPath() const { return entryPath_; }
 

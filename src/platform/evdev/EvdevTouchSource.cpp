@@ -71,17 +71,17 @@ void EvdevTouchSource::startMonitor() {
 bool EvdevTouchSource::probe(const TouchpadNode& node) {
     if (started_.count(node.devnode) || opened_.count(node.devnode)) return true;
     if (!backend_.opener) return false;
-    auto result = backend_.opener->open(node);
-    if (result.reader) {
+    auto opened = backend_.opener->open(node);
+    if (opened) {
         log::debug(log::evdev, [&] { return "opened " + node.devnode + " (" + node.name + ")"; });
-        opened_[node.devnode] = std::move(result.reader);
+        opened_[node.devnode] = std::move(opened).value();
         noteRefused(node.devnode, false);
         return true;
     }
-    std::string why = result.error ? std::strerror(result.error) : "unknown error";
-    log::debug(log::evdev, [&] { return "cannot open " + node.devnode + ": " + why; });
-    failed_[node.devnode] = why;
-    noteRefused(node.devnode, result.error == EACCES || result.error == EPERM);
+    const Error& why = opened.error();
+    log::debug(log::evdev, [&] { return "cannot open " + node.devnode + ": " + why.reason; });
+    failed_[node.devnode] = why.reason;
+    noteRefused(node.devnode, why.code == EACCES || why.code == EPERM);
     return false;
 }
 

@@ -169,19 +169,14 @@ void describe(libevdev* dev, input::DeviceInfo& info) {
 
 class EvdevOpener : public TouchpadOpener {
 public:
-    Opened open(const TouchpadNode& node) override {
-        Opened result;
+    Result<std::unique_ptr<TouchpadReader>> open(const TouchpadNode& node) override {
         int fd = ::open(node.devnode.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            result.error = errno;
-            return result;
-        }
+        if (fd < 0) return failure(errno);
         libevdev* dev = nullptr;
         int rc = libevdev_new_from_fd(fd, &dev);
         if (rc < 0) {
             ::close(fd);
-            result.error = -rc;
-            return result;
+            return failure(-rc);
         }
         // Event times on the monotonic clock: frame times then never jump with the wall clock.
         int clock = CLOCK_MONOTONIC;
@@ -191,12 +186,13 @@ public:
         if (info.unusableReason()) {
             libevdev_free(dev);
             ::close(fd);
-            result.error = ENOTSUP;
-            return result;
+            return failure(ENOTSUP);
         }
-        result.reader = std::make_unique<EvdevReader>(fd, dev, std::move(info));
-        return result;
+        return std::unique_ptr<TouchpadReader>(std::make_unique<EvdevReader>(fd, dev, std::move(info)));
     }
+
+private:
+    static Error failure(int err) { return Error{std::strerror(err), err}; }
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Result.h"
 #include "input/InputEvent.h"
 
 namespace trellick::evdev {
@@ -56,12 +57,10 @@ public:
 // Opens touchpads for reading (main thread).
 class TouchpadOpener {
 public:
-    struct Opened {
-        std::unique_ptr<TouchpadReader> reader;
-        int error = 0;  // errno when there is no reader: EACCES/EPERM when access is refused
-    };
     virtual ~TouchpadOpener() = default;
-    virtual Opened open(const TouchpadNode& node) = 0;
+    // A reader (never null), or why not: the errno's text, and the errno as the code (EACCES or
+    // EPERM when access is refused).
+    virtual Result<std::unique_ptr<TouchpadReader>> open(const TouchpadNode& node) = 0;
 };
 
 }  // namespace trellick::evdev

@@ -185,17 +185,17 @@ public:
 class FakeLoginItemService : public LoginItemService {
 public:
     bool isEnabled() const override { return enabled; }
-    std::optional<std::string> registerItem() override {
+    Result<> registerItem() override {
         ++calls;
-        if (failWith) return failWith;
+        if (failWith) return Error{*failWith};
         enabled = true;
-        return std::nullopt;
+        return {};
     }
-    std::optional<std::string> unregisterItem() override {
+    Result<> unregisterItem() override {
         ++calls;
-        if (failWith) return failWith;
+        if (failWith) return Error{*failWith};
         enabled = false;
-        return std::nullopt;
+        return {};
     }
     bool enabled = false;
     int calls = 0;

@@ -9,25 +9,20 @@ namespace {
 constexpr const char* kWakeAtom = "_TRELLICK_WAKE";
 }
 
-std::shared_ptr<X11Connection> X11Connection::open(std::shared_ptr<MainQueue> mainQueue, std::string* error,
-                                                   const char* display) {
+Result<std::shared_ptr<X11Connection>> X11Connection::open(std::shared_ptr<MainQueue> mainQueue, const char* display) {
     int screenNumber = 0;
     xcb_connection_t* c = xcb_connect(display, &screenNumber);
     if (!c || xcb_connection_has_error(c)) {
         if (c) xcb_disconnect(c);
-        if (error) {
-            const char* name = display ? display : std::getenv("DISPLAY");
-            *error = name && *name ? std::string("cannot connect to the X server at ") + name
-                                   : std::string("no X11 display (DISPLAY is not set)");
-        }
-        return nullptr;
+        const char* name = display ? display : std::getenv("DISPLAY");
+        return Error{name && *name ? std::string("cannot connect to the X server at ") + name
+                                   : std::string("no X11 display (DISPLAY is not set)")};
     }
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
     for (int i = 0; i < screenNumber && it.rem; ++i) xcb_screen_next(&it);
     if (!it.rem) {
         xcb_disconnect(c);
-        if (error) *error = "the X server has no such screen";
-        return nullptr;
+        return Error{"the X server has no such screen"};
     }
     return std::shared_ptr<X11Connection>(new X11Connection(std::move(mainQueue), c, it.data));
 }

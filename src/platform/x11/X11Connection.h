@@ -15,14 +15,15 @@
 
 #include "common/MainQueue.h"
 #include "common/Observable.h"
+#include "common/Result.h"
 
 namespace trellick::x11 {
 
 class X11Connection : public std::enable_shared_from_this<X11Connection> {
 public:
-    // Connects to $DISPLAY (or `display`). Nothing and a reason when there is no X server.
-    static std::shared_ptr<X11Connection> open(std::shared_ptr<MainQueue> mainQueue, std::string* error,
-                                               const char* display = nullptr);
+    // Connects to $DISPLAY (or `display`). Fails, saying why, when there is no X server.
+    static Result<std::shared_ptr<X11Connection>> open(std::shared_ptr<MainQueue> mainQueue,
+                                                       const char* display = nullptr);
     ~X11Connection();
     X11Connection(const X11Connection&) = delete;
     X11Connection& operator=(const X11Connection&) = delete;
