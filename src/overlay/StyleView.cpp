@@ -1,5 +1,6 @@
 #include "overlay/StyleView.h"
 
+#include "overlay/ClassicHUDView.h"
 #include "overlay/ModernView.h"
 
 namespace trellick {
@@ -9,10 +10,12 @@ std::unique_ptr<StyleView> makeStyleView(HUDStyle style) {
     case HUDStyle::modern:
         return std::make_unique<ModernView>();
     case HUDStyle::classic:
+        return std::make_unique<ClassicHUDView>();
     case HUDStyle::windows95:
-        // Not built yet: drawn in the modern style until their views join here.
+        // Not built yet: drawn in the modern style until its view joins here.
         return std::make_unique<ModernView>();
     }
+    // A value outside the enumeration (a cast of a bad stored number): the default style.
     return std::make_unique<ModernView>();
 }
 
