@@ -2,6 +2,7 @@
 
 #include "overlay/ClassicHUDView.h"
 #include "overlay/ModernView.h"
+#include "overlay/Windows95HUDView.h"
 
 namespace trellick {
 
@@ -12,8 +13,7 @@ std::unique_ptr<StyleView> makeStyleView(HUDStyle style) {
     case HUDStyle::classic:
         return std::make_unique<ClassicHUDView>();
     case HUDStyle::windows95:
-        // Not built yet: drawn in the modern style until its view joins here.
-        return std::make_unique<ModernView>();
+        return std::make_unique<Windows95HUDView>();
     }
     // A value outside the enumeration (a cast of a bad stored number): the default style.
     return std::make_unique<ModernView>();

@@ -80,8 +80,7 @@ public:
     virtual void paint(QPainter& p, const HUDModel& model, PaintResources& res) = 0;
 };
 
-// The view of a style: ModernView or ClassicHUDView (the retro style shows as modern until
-// its view is built).
+// The view of a style: ModernView, ClassicHUDView or Windows95HUDView.
 std::unique_ptr<StyleView> makeStyleView(HUDStyle style);
 
 }  // namespace trellick
