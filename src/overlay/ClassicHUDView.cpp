@@ -286,8 +286,10 @@ void ClassicHUDView::paint(QPainter& p, const HUDModel& m, PaintResources& res) 
         p.setPen(Qt::NoPen);
         p.setBrush(thumbBrush_);
         const double r = L.scroll.height / 2;
-        p.drawRoundedRect(QRectF(L.scrollTrack.left() + thumb_.value(now_), L.scrollTrack.top(),
-                                 L.scroll.thumb().length, L.scroll.height),
+        // Scaled with a track that fades while the row above it changes size; 1 at rest.
+        const double k = L.scroll.width > 0 ? L.scrollTrack.width() / L.scroll.width : 1;
+        p.drawRoundedRect(QRectF(L.scrollTrack.left() + k * thumb_.value(now_), L.scrollTrack.top(),
+                                 k * L.scroll.thumb().length, L.scroll.height),
                           r, r);
         p.setBrush(Qt::NoBrush);
     }

@@ -272,28 +272,42 @@ void blendClassic(const ClassicLayout& a, const ClassicLayout& b, double t, Clas
     };
     row(a.favourites, b.favourites, out.favourites);
     row(a.recents, b.recents, out.recents);
-    // Ellipses fade where they are shown; they keep the row's motion.
-    auto ellipsis = [t](const ClassicEllipsis& ea, const ClassicEllipsis& eb, QPointF shift, ClassicEllipsis& eo) {
-        eo.frame = eb.frame.isNull() ? ea.frame.translated(shift) : eb.frame.translated(shift);
+    // Ellipses fade where they are shown, keeping to their end of the row as it changes size.
+    auto ellipsis = [&](const ClassicEllipsis& ea, const ClassicEllipsis& eb, bool trailing, ClassicEllipsis& eo) {
         eo.opacity = blend::opacity(ea.opacity, eb.opacity, t);
+        const bool inB = !eb.frame.isNull();
+        const QRectF& e = inB ? eb.frame : ea.frame;
+        if (e.isNull()) return;
+        const QRectF &from = (inB ? b : a).recents.cells, &to = out.recents.cells;
+        eo.frame = e.translated(trailing ? to.right() - from.right() : to.left() - from.left(), to.top() - from.top());
     };
-    const QPointF fromA = out.recents.cells.topLeft() - a.recents.cells.topLeft();
-    const QPointF fromB = out.recents.cells.topLeft() - b.recents.cells.topLeft();
-    ellipsis(a.leading, b.leading, b.leading.frame.isNull() ? fromA : fromB, out.leading);
-    ellipsis(a.trailing, b.trailing, b.trailing.frame.isNull() ? fromA : fromB, out.trailing);
+    ellipsis(a.leading, b.leading, false, out.leading);
+    ellipsis(a.trailing, b.trailing, true, out.trailing);
     out.scrollOpacity = blend::opacity(a.scrollOpacity, b.scrollOpacity, t);
     out.scrollPresent = a.scrollPresent || b.scrollPresent;
-    if (!b.scrollPresent && a.scrollPresent) {
-        out.scrollTrack = a.scrollTrack;
-        out.scroll = a.scroll;
-    } else if (a.scrollPresent && b.scrollPresent) {
+    if (a.scrollPresent && b.scrollPresent) {
         out.scrollTrack = blend::rect(a.scrollTrack, b.scrollTrack, t);
+    } else if (out.scrollPresent) {
+        // Fading in or out, it stays under the recents row as that row changes size.
+        const ClassicLayout& own = b.scrollPresent ? b : a;
+        out.scroll = own.scroll;
+        out.scrollTrack = blend::under(own.scrollTrack, own.recents.cells, out.recents.cells);
     }
     out.caption.frame = blend::rect(a.caption.frame, b.caption.frame, t);
     const QPointF captionShift = out.caption.frame.topLeft() - b.caption.frame.topLeft();
     out.caption.title.translate(captionShift);
     if (out.caption.hasSubtitle) out.caption.subtitle.translate(captionShift);
-    if (a.ringPresent && b.ringPresent) out.ring = blend::rect(a.ring, b.ring, t);
+    // The ring is the card's last part: one that comes or goes with the change keeps to the
+    // card's bottom as the card changes size.
+    out.ringPresent = a.ringPresent || b.ringPresent;
+    out.ringOpacity = blend::opacity(a.ringOpacity, b.ringOpacity, t);
+    if (a.ringPresent && b.ringPresent) {
+        out.ring = blend::rect(a.ring, b.ring, t);
+    } else if (out.ringPresent) {
+        const ClassicLayout& own = b.ringPresent ? b : a;
+        out.ring =
+            own.ring.translated(out.card.center().x() - own.card.center().x(), out.card.bottom() - own.card.bottom());
+    }
 }
 
 }  // namespace trellick

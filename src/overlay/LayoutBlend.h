@@ -23,4 +23,12 @@ inline double opacity(double a, double b, double t) {
     return std::clamp(value(a, b, t), 0.0, 1.0);
 }
 
+// Places `r`, which lies under `from`, the same way under `to`, scaled with its width: a part
+// that fades while the row above it changes moves and shrinks with that row.
+inline QRectF under(const QRectF& r, const QRectF& from, const QRectF& to) {
+    const double k = from.width() > 0 ? to.width() / from.width() : 1;
+    return QRectF(to.left() + (r.left() - from.left()) * k, to.bottom() + (r.top() - from.bottom()), r.width() * k,
+                  r.height());
+}
+
 }  // namespace trellick::blend

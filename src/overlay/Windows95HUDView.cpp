@@ -146,8 +146,11 @@ void Windows95HUDView::compose(double now) {
         blending_ = false;
         shown_ = target_;
     }
-    if (shown_.scroll.present && target_.scroll.present)
-        shown_.scroll.thumb.moveLeft(shown_.scroll.track.x() + thumb_.value(now));
+    if (shown_.scroll.present && target_.scroll.present) {
+        // The thumb follows the cursor along a track that may be changing size with its row.
+        const double k = shown_.scroll.track.width() / target_.scroll.track.width();
+        shown_.scroll.thumb.moveLeft(shown_.scroll.track.x() + k * thumb_.value(now));
+    }
     shown_.pointer.start = QPointF(startX_.value(now), startY_.value(now));
     shown_.pointer.end = shown_.closeButton.center();
     shown_.pointer.progress = progress_.value(now);

@@ -317,9 +317,14 @@ void blendWindows95(const Windows95Layout& a, const Windows95Layout& b, double t
     }
     out.scroll.opacity = blend::opacity(a.scroll.opacity, b.scroll.opacity, t);
     out.scroll.present = a.scroll.present || b.scroll.present;
-    if (!b.scroll.present && a.scroll.present) {
-        out.scroll.track = a.scroll.track;
-        out.scroll.thumb = a.scroll.thumb;
+    if (a.scroll.present && b.scroll.present) {
+        out.scroll.track = blend::rect(a.scroll.track, b.scroll.track, t);
+        out.scroll.thumb = blend::rect(a.scroll.thumb, b.scroll.thumb, t);
+    } else if (out.scroll.present) {
+        // Fading in or out, it stays under the recents row as that row changes size.
+        const Windows95Layout& own = b.scroll.present ? b : a;
+        out.scroll.track = blend::under(own.scroll.track, own.recents.cells, out.recents.cells);
+        out.scroll.thumb = blend::under(own.scroll.thumb, own.recents.cells, out.recents.cells);
     }
     out.status.frame = blend::rect(a.status.frame, b.status.frame, t);
     const QPointF statusShift = out.status.frame.topLeft() - b.status.frame.topLeft();
