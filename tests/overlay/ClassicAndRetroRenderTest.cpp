@@ -153,6 +153,32 @@ INSTANTIATE_TEST_SUITE_P(Cases, RetroPointer,
                                          TipCase{"onTheCloseButton", 2, 1}, TipCase{"noIconHalfWay", 5, 0.5}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+class FocusChange : public testing::TestWithParam<std::pair<HUDStyle, double>> {};
+
+// Half-way through the change from the recents row to the favourites row, as the card shrinks,
+// nothing is drawn outside it.
+TEST_P(FocusChange, DrawsNothingOutsideTheCardOnTheWay) {
+    const auto [style, halfway] = GetParam();
+    ControllerRig rig;
+    rig.style = style;
+    rig.show(targets(12), 5, targets(3, "Fav "), 1, SwitcherRow::recents);
+    rig.hud.setCancelProgress(0.5);
+    rig.picture();
+    rig.show(targets(12), 5, targets(3, "Fav "), 1, SwitcherRow::favourites);
+    rig.panel->render();  // the change starts here
+    rig.now += halfway;
+    const QImage img = rig.panel->render();
+    const QRect card = rig.panel->renderer().cardRect(rig.panel->frame().size()).toAlignedRect();
+    ASSERT_LT(card.width(), img.width()) << "the card is shrinking";
+    int outside = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) outside += !card.contains(x, y) && qAlpha(img.pixel(x, y)) > 8;
+    EXPECT_EQ(outside, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FocusChange,
+                         testing::Values(std::pair{HUDStyle::classic, 0.09}, std::pair{HUDStyle::windows95, 0.04}));
+
 QImage pictureOf(HUDStyle style, ColorScheme scheme, bool composited) {
     ControllerRig rig;
     rig.style = style;
