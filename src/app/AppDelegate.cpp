@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include <utility>
+
 namespace trellick {
 
 AppDelegate::AppDelegate(Platform platform) : p_(std::move(platform)) {
@@ -116,21 +118,22 @@ void AppDelegate::windowWillClose(ShellWindow) {
     });
 }
 
-void AppDelegate::onGrant() {
+void AppDelegate::onGrant(std::function<void(const TouchpadGrant&)> done) {
+    if (done) grantWaiters_.push_back(std::move(done));
     if (touchpadGrant.get().state == TouchpadGrant::State::running) return;
-    if (!p_.touchpadAccess) {
-        touchpadGrant.set({TouchpadGrant::State::unavailable, "Trellick cannot ask for root rights here."});
-        return;
-    }
-    touchpadGrant.set({TouchpadGrant::State::running, ""});
     std::weak_ptr<AppDelegate> weak = weak_from_this();
-    p_.touchpadAccess->grant([weak](TouchpadGrant outcome) {
+    auto finish = [weak](TouchpadGrant outcome) {
         auto self = weak.lock();
         if (!self) return;
         self->touchpadGrant.set(outcome);
         // udev's change events start the touchpads; looking again covers a monitor that missed them.
         if (outcome.state == TouchpadGrant::State::granted && self->touchSource_) self->touchSource_->rescan();
-    });
+        for (auto& waiter : std::exchange(self->grantWaiters_, {})) waiter(outcome);
+    };
+    if (!p_.touchpadAccess)
+        return finish({TouchpadGrant::State::unavailable, "Trellick cannot ask for root rights here."});
+    touchpadGrant.set({TouchpadGrant::State::running, ""});
+    p_.touchpadAccess->grant(finish);
 }
 
 void AppDelegate::onDone() {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/ShellWindows.h"
-#include "app/TouchpadAccess.h"
+#include "app/TouchpadGrant.h"
 #include "app/UpdateChecker.h"
 #include "common/NotificationCenter.h"
 #include "common/Observable.h"
@@ -87,9 +87,10 @@ public:
     // visible any more.
     void windowWillClose(ShellWindow window);
 
-    // The welcome window's callbacks. Grant: asks for touchpad access (once at a time);
-    // touchpads become readable through the touch source's hotplug when it is granted.
-    void onGrant();
+    // The welcome window's callbacks. Grant: asks for touchpad access (one request at a time;
+    // asking again meanwhile waits for the same answer); touchpads become readable through the
+    // touch source's hotplug when it is granted. `done` hears how it went.
+    void onGrant(std::function<void(const TouchpadGrant&)> done = nullptr);
     // Done: onboarding is complete; the welcome window closes.
     void onDone();
 
@@ -127,6 +128,7 @@ private:
     void open(ShellWindow window);
 
     std::set<ShellWindow> built_;  // windows are built once and kept
+    std::vector<std::function<void(const TouchpadGrant&)>> grantWaiters_;
     ActivationPolicy activationPolicy_ = ActivationPolicy::regular;
     bool monitorStarted_ = false;
 };

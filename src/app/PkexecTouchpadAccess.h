@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-#include "app/TouchpadAccess.h"
+#include "app/TouchpadGrant.h"
 
 namespace trellick {
 

@@ -225,14 +225,15 @@ TEST_F(AppDelegateTest, GrantedTouchpadAccessStartsTheRefusedTouchpadWithoutARes
     queue->advanceTo(clock->now() + 2.0);  // the retry fails too
     ASSERT_TRUE(touch->started.empty());
 
-    d->onGrant();
-    d->onGrant();  // while the helper runs, once is enough
+    std::vector<TouchpadGrant::State> heard;
+    d->onGrant([&](const TouchpadGrant& g) { heard.push_back(g.state); });
+    d->onGrant([&](const TouchpadGrant& g) { heard.push_back(g.state); });  // waits for the same helper
     EXPECT_EQ(grant->calls, 1);
     EXPECT_EQ(d->touchpadGrant.get().state, TouchpadGrant::State::running);
     touch->refuse.clear();  // the rule is in place
     grant->pending({TouchpadGrant::State::granted, ""});
     queue->runPending();
-    EXPECT_EQ(d->touchpadGrant.get().state, TouchpadGrant::State::granted);
+    EXPECT_EQ(heard, std::vector<TouchpadGrant::State>(2, TouchpadGrant::State::granted));
     EXPECT_EQ(touch->started.count("pad"), 1u);
     EXPECT_EQ(d->diagnostics()->multitouchDevicesActive.get(), 1);
 }
