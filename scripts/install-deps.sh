@@ -15,7 +15,7 @@ build_pkgs=(
 )
 test_pkgs=(
   clang libclang-rt-14-dev
-  xvfb xauth openbox xdotool wmctrl x11-utils dbus
+  xvfb xauth openbox xdotool wmctrl x11-utils dbus trayer
 )
 
 pkgs=("${build_pkgs[@]}")

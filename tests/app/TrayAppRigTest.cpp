@@ -45,16 +45,30 @@ protected:
         RigTest::SetUp();
         if (!IsSkipped() && !HasFatalFailure()) std::filesystem::create_directories(rig.tmp() + "/config/trellick");
     }
-    void TearDown() override { rig::stop(app, SIGKILL); }
+    void TearDown() override {
+        rig::stop(app, SIGKILL);
+        rig::stop(bus);
+    }
     WindowId open(const std::string& cls) { return RigTest::open(cls, cls + " window"); }
     // Starts trellick with `preferences` stored and a recording of `steps` after `idle` seconds.
+    // Each test's instances meet only each other: a runtime folder and a session bus of its own
+    // (by default none, an address nobody listens on).
     void launch(const std::string& preferences, double idle, int steps, double dx, std::vector<std::string> args = {},
-                const std::map<std::string, std::string>& env = {}) {
-        std::ofstream(rig.tmp() + "/config/trellick/preferences.json") << preferences;
+                std::map<std::string, std::string> env = {}) {
+        if (!preferences.empty()) std::ofstream(rig.tmp() + "/config/trellick/preferences.json") << preferences;
         writeRecording(rig.tmp() + "/swipe", idle, steps, dx);
         args.insert(args.begin(), {TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/swipe.evemu"});
+        std::filesystem::create_directories(rig.tmp() + "/run");
+        std::filesystem::permissions(rig.tmp() + "/run", std::filesystem::perms::owner_all);
+        env.try_emplace("XDG_RUNTIME_DIR", rig.tmp() + "/run");
+        env.try_emplace("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + (bus > 0 ? "/bus" : "/no-bus"));
         app = rig::spawn(args, rig.tmp() + "/trellick.err", env);
         ASSERT_GT(app, 0);
+    }
+    // A session bus of the test's own.
+    void startBus() {
+        bus = rig::spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + rig.tmp() + "/bus"});
+        ASSERT_TRUE(rig::waitFor([&] { return std::filesystem::exists(rig.tmp() + "/bus"); })) << "no dbus-daemon";
     }
     // Waits for trellick's own X connection to show up (ours has a window of that name too).
     bool connected() {
@@ -78,7 +92,7 @@ protected:
         return ss.str();
     }
 
-    pid_t app = -1;
+    pid_t app = -1, bus = -1;
 };
 
 // A toggle swipe goes back to the previously active window; a slow, held directional slide
