@@ -43,6 +43,8 @@ QString AboutView::versionLine(const VersionInfo& info) {
 AboutView::AboutView(std::shared_ptr<AppearanceSource> appearance, VersionInfo version, QWidget* parent)
     : QWidget(parent) {
     setObjectName("aboutView");
+    // Painted in its own palette: the window around it keeps the application's.
+    setAutoFillBackground(true);
     setWindowTitle("About Trellick");
     setFont(pixelFont(font(), 13));
 

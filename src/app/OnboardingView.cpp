@@ -27,6 +27,8 @@ QLabel* centred(QLabel* label) {
 
 OnboardingView::OnboardingView(Dependencies deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
     setObjectName("onboardingView");
+    // Painted in its own palette: the window around it keeps the application's.
+    setAutoFillBackground(true);
     setWindowTitle("Welcome");
     setFont(pixelFont(font(), 13));
 

@@ -338,6 +338,8 @@ QString SettingsView::rawValue(Tab tab) {
 
 SettingsView::SettingsView(Dependencies deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
     setObjectName("settingsView");
+    // Painted in its own palette: the window around it keeps the application's.
+    setAutoFillBackground(true);
     setWindowTitle("Settings");
     setFixedSize(720, 520);
     setFont(pixelFont(font(), 13));

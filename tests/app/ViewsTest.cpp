@@ -131,10 +131,14 @@ protected:
         };
     }
 
-    std::unique_ptr<SettingsView> settingsView() {
+    SettingsView::Dependencies settingsDeps() {
         SettingsView::Dependencies d{settings, diagnostics, {favourites, apps, "trellick"}, appearance, grantHandler()};
         d.clock = {[] { return 5000.0; }, [] { return QDateTime(QDate(2024, 5, 6), QTime(15, 4, 5)); }};
-        auto v = std::make_unique<SettingsView>(std::move(d));
+        return d;
+    }
+
+    std::unique_ptr<SettingsView> settingsView() {
+        auto v = std::make_unique<SettingsView>(settingsDeps());
         v->show();
         return v;
     }
@@ -255,6 +259,9 @@ TEST_F(ViewsTest, TogglesFollowTheStoreBothWays) {
         EXPECT_EQ(toggle->isChecked(), before);
     }
     EXPECT_EQ(prefs->object(keys::showHUD), PrefValue(true)) << "written through";
+    auto* enabledRow = child(v.get(), "enabled")->parentWidget();
+    QTest::mouseClick(enabledRow->findChild<QLabel*>(), Qt::LeftButton);
+    EXPECT_FALSE(settings->enabled.get()) << "the label flips its toggle too";
     EXPECT_EQ(login.calls, 2) << "launch at login reaches the login item";
 }
 
@@ -468,14 +475,29 @@ TEST_F(ViewsTest, MediumTimeLeavesOutTheZone) {
         EXPECT_EQ(plainSpaces(mediumTimeOfDay(QTime(15, 4, 5), locale)), expected) << locale.name().toStdString();
 }
 
-TEST_F(ViewsTest, FollowsTheDesktopAppearance) {
-    auto v = settingsView();
-    appearance->set({ColorScheme::dark, QColor(0xe6, 0x61, 0x00)});
-    EXPECT_LT(v->palette().color(QPalette::Window).lightness(), 80);
-    EXPECT_EQ(v->palette().color(QPalette::Highlight), QColor(0xe6, 0x61, 0x00));
-    appearance->set({ColorScheme::light, QColor(0x35, 0x84, 0xe4)});
-    EXPECT_GT(v->palette().color(QPalette::Window).lightness(), 200);
-    EXPECT_EQ(v->palette().color(QPalette::Highlight), QColor(0x35, 0x84, 0xe4));
+TEST_F(ViewsTest, ViewsPaintTheDesktopAppearanceInsideAnyWindow) {
+    std::unique_ptr<QWidget> views[] = {
+        std::make_unique<SettingsView>(settingsDeps()),
+        std::make_unique<OnboardingView>(OnboardingView::Dependencies{settings, diagnostics, appearance, {}, {}}),
+        std::make_unique<AboutView>(appearance)};
+    for (auto& view : views) {
+        SCOPED_TRACE(view->objectName().toStdString());
+        QWidget host;  // a window in the application's own (light) palette
+        view->setParent(&host);
+        host.resize(view->size());
+        host.show();
+        const QPoint corner(view->width() - 3, view->height() - 3), selectedTab(200, 14);
+        for (auto [scheme, accent] : {std::pair{ColorScheme::dark, QColor(0xe6, 0x61, 0x00)},
+                                      std::pair{ColorScheme::light, QColor(0x35, 0x84, 0xe4)}}) {
+            appearance->set({scheme, accent});
+            const QImage shot = host.grab().toImage();
+            EXPECT_EQ(QColor(shot.pixel(corner)).lightness() < 100, scheme == ColorScheme::dark);
+            if (view->objectName() == "settingsView") {
+                EXPECT_EQ(QColor(shot.pixel(selectedTab)), accent);
+            }
+        }
+        view->setParent(nullptr);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
