@@ -87,7 +87,7 @@ protected:
         p.setPen(Qt::NoPen);
         p.setBrush(style_.tile);
         p.drawRoundedRect(tile, 8, 8);
-        paintSymbol(p, style_.symbol, tile.adjusted(7, 7, -7, -7), style_.glyph);
+        paintSymbol(p, style_.symbol, tile.adjusted(6, 6, -6, -6), style_.glyph);
         p.setPen(isChecked() ? QColor(Qt::white) : primary(palette()));
         p.drawText(QRectF(tile.right() + 10, 0, width() - tile.right() - 14, height()),
                    Qt::AlignVCenter | Qt::AlignLeft, text());
