@@ -13,12 +13,15 @@ build_pkgs=(
   libglib2.0-dev libyaml-cpp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# What the windows need at run time: colour emoji for the welcome and about marks, and the SVG
+# icon engine, since most icon themes draw applications' icons in SVG only.
+run_pkgs=(fonts-noto-color-emoji libqt6svg6)
 test_pkgs=(
   clang libclang-rt-14-dev
   xvfb xauth openbox xdotool wmctrl x11-utils dbus trayer
 )
 
-pkgs=("${build_pkgs[@]}")
+pkgs=("${build_pkgs[@]}" "${run_pkgs[@]}")
 if [ "$what" = test ]; then pkgs+=("${test_pkgs[@]}"); fi
 
 missing=()
