@@ -1,6 +1,10 @@
 #include "app/Shell.h"
 
+#include "app/AboutView.h"
+#include "app/AppChooserDialog.h"
+#include "app/OnboardingView.h"
 #include "app/PkexecTouchpadAccess.h"
+#include "app/SettingsView.h"
 #include "app/UpdateDialog.h"
 
 namespace trellick {
@@ -44,7 +48,31 @@ bool Shell::showTray() {
     return tray_ && tray_->show();
 }
 
-QWidget* Shell::makeContent(ShellWindow) {
+QWidget* Shell::makeContent(ShellWindow window) {
+    auto d = delegate_.lock();
+    if (!d) return nullptr;
+    std::weak_ptr<AppDelegate> weak = d;
+    // The windows learn whether the helper ran or the user has to run the commands by hand.
+    GrantHandler grant = [weak](std::function<void(GrantOutcome)> report) {
+        auto d = weak.lock();
+        if (!d) return report(GrantOutcome::cannotRun);
+        d->onGrant([report](const TouchpadGrant& g) {
+            report(g.needsManualSteps() ? GrantOutcome::cannotRun : GrantOutcome::ran);
+        });
+    };
+    switch (window) {
+    case ShellWindow::settings: {
+        d->favourites()->setChooser(std::make_shared<DialogAppChooser>(d->desktopEntries(), o_.appearance));
+        FavouritesServices favourites{d->favourites(), d->workspace(), std::string(AppDelegate::bundleIdentifier)};
+        return new SettingsView({d->settings(), d->diagnostics(), favourites, o_.appearance, grant});
+    }
+    case ShellWindow::welcome:
+        return new OnboardingView({d->settings(), d->diagnostics(), o_.appearance, grant, [weak] {
+                                       if (auto d = weak.lock()) d->onDone();
+                                   }});
+    case ShellWindow::about:
+        return new AboutView(o_.appearance);
+    }
     return nullptr;
 }
 

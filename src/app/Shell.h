@@ -13,6 +13,7 @@
 #include "app/TrayMenu.h"
 #include "app/UpdaterController.h"
 #include "app/WindowPresenter.h"
+#include "overlay/OverlayDesktop.h"
 
 namespace trellick {
 
@@ -21,6 +22,8 @@ public:
     struct Options {
         QString version;
         QString updateFeed;  // empty: updates come from the package manager
+        // Light or dark and the accent for the windows; without one they keep the Qt palette.
+        std::shared_ptr<AppearanceSource> appearance;
     };
     explicit Shell(Options options);
     ~Shell();

@@ -117,7 +117,8 @@ int runTrayApp(int argc, char** argv) {
         if (!instance.message.isEmpty()) std::fprintf(stderr, "trellick: %s\n", qPrintable(instance.message));
         return instance.outcome == SingleInstance::Outcome::failed ? 1 : 0;
     }
-    Shell shell({TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL});
+    // The windows follow the Qt palette until the desktop's appearance source is wired in.
+    Shell shell({TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL, nullptr});
 
     auto mainQueue = std::make_shared<QtMainQueue>();
     auto clock = std::make_shared<SteadyClock>();
