@@ -66,6 +66,7 @@ TrayMenu::TrayMenu(std::shared_ptr<AppDelegate> delegate) : delegate_(delegate) 
         }
         qCDebug(lcTray).noquote() << "tray menu:" << entries.join(" | ");
     });
+    QObject::connect(&menu_, &QMenu::aboutToHide, [] { qCDebug(lcTray) << "tray menu closed"; });
 
     icon_.setIcon(drawTrayIcon());
     icon_.setToolTip("Trellick");

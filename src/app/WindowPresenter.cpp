@@ -90,8 +90,9 @@ void WindowPresenter::present(QWidget* window) {
     }
     window->show();
     window->raise();
-    window->activateWindow();
-    if (!c) return;
+    // On X11 the request below is the one: Qt's own would follow at map time with an older
+    // timestamp, and could take the focus back from a window the user has moved to since.
+    if (!c) return window->activateWindow();
     xcb_timestamp_t now = serverTime();
     if (now != XCB_CURRENT_TIME) {
         xcb_window_t timeWindow = userTimeWindow(c, w, atom(c, "_NET_WM_USER_TIME_WINDOW"));
