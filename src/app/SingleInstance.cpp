@@ -94,7 +94,11 @@ SingleInstance::Claim SingleInstance::claim(std::function<void()> onActivate) {
         auto reply =
             bus.interface()->registerService(AppDelegate::applicationId, QDBusConnectionInterface::DontQueueService,
                                              QDBusConnectionInterface::DontAllowReplacement);
-        if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+        if (!reply.isValid()) {
+            // A bus that will not give names out is no bus to find each other on: the lock decides.
+            bus.unregisterObject(objectPath);
+            self->object_.reset();
+        } else if (reply.value() == QDBusConnectionInterface::ServiceRegistered) {
             self->ownsName_ = true;
         } else {
             bus.unregisterObject(objectPath);
