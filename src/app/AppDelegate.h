@@ -51,7 +51,8 @@ public:
         std::shared_ptr<KeyMonitor> keyMonitor;
         std::shared_ptr<HapticPerformer> haptics;
         std::function<std::shared_ptr<TouchDeviceSource>(std::weak_ptr<Diagnostics>)> makeTouchSource;
-        std::shared_ptr<HUD> hud;  // NullHUD when empty
+        // Makes the overlay controller at its place in the launch; NullHUD when empty.
+        std::function<std::shared_ptr<HUD>()> makeHUD;
     };
 
     // Creates the settings store (loading every setting) and the diagnostics object.
@@ -60,7 +61,7 @@ public:
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
 
-    // The launch sequence: trackers, engine, usage tracker, favourites notification,
+    // The launch sequence: trackers, overlay, engine, usage tracker, favourites notification,
     // granularity subscription and the touch source (with one retry after a second).
     void applicationDidFinishLaunching();
     // Stops touch reading and retries any preferences write that failed.

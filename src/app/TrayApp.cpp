@@ -17,6 +17,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Commands.h"
+#include "app/DesktopOverlay.h"
 #include "app/ReplayTouchSource.h"
 #include "app/TerminationSignals.h"
 #include "app/TrayIcon.h"
@@ -152,6 +153,8 @@ int runTrayApp(int argc, char** argv) {
             QCoreApplication::exit(1);
         });
     }
+
+    platform.makeHUD = desktopOverlay(connection);
 
     if (!options.replayFile.empty()) {
         bool quitAfter = options.quitAfterReplay;

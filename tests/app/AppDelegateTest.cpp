@@ -20,13 +20,16 @@ protected:
     std::shared_ptr<MemoryPreferencesStore> prefs = std::make_shared<MemoryPreferencesStore>();
     std::shared_ptr<fake::FakeWindowSystem> windows = std::make_shared<fake::FakeWindowSystem>();
     std::shared_ptr<fake::FakeTouchDevices> touch = std::make_shared<fake::FakeTouchDevices>();
+    std::function<std::shared_ptr<HUD>()> makeHUD;
+    AppDelegate* launching = nullptr;
 
     std::shared_ptr<AppDelegate> launch() {
         auto d = std::make_shared<AppDelegate>(AppDelegate::Platform{
             prefs, std::make_shared<fake::FakeLoginItemService>(), queue, clock, windows,
             std::make_shared<fake::FakeDesktopEntries>(), std::make_shared<fake::FakeScrollBlocker>(),
             std::make_shared<fake::FakeKeyMonitor>(), std::make_shared<fake::FakeHaptics>(),
-            [this](std::weak_ptr<Diagnostics>) { return touch; }, nullptr});
+            [this](std::weak_ptr<Diagnostics>) { return touch; }, makeHUD});
+        launching = d.get();
         d->applicationDidFinishLaunching();
         queue->runPending();
         return d;
@@ -63,6 +66,19 @@ TEST_F(AppDelegateTest, LaunchWiresTrackersToTheEngineAndStartsTheTouchpads) {
 
     d->applicationWillTerminate();
     EXPECT_EQ(touch->stopped, std::vector<std::string>{"pad"});
+}
+
+TEST_F(AppDelegateTest, TheOverlayIsMadeOnceAfterTheTrackersAndBeforeTheEngine) {
+    int made = 0;
+    makeHUD = [&]() -> std::shared_ptr<HUD> {
+        ++made;
+        EXPECT_TRUE(launching->appTracker() && launching->windowTracker());
+        EXPECT_FALSE(launching->monitor());
+        return std::make_shared<fake::FakeHUD>();
+    };
+    auto d = launch();
+    EXPECT_EQ(made, 1);
+    EXPECT_TRUE(d->monitor());
 }
 
 TEST_F(AppDelegateTest, TouchpadsAreTriedOnceMoreAfterASecondAndNoMore) {
