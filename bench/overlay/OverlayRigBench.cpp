@@ -6,8 +6,10 @@
 // each without a compositor and with xcompmgr; the median and the slowest of RUNS.
 // With --shots DIR it writes instead screenshots of the overlay with and without a compositor,
 // light and dark (DIR/overlay-{opaque,composited}-{light,dark}.png), cut to the panel and
-// its surroundings.
-// Usage: bench_overlay_rig [RUNS] [--shots DIR]
+// its surroundings. With --app TRELLICK it measures instead that tray application, fed a
+// held walk by --replay: its resident memory idle, with the overlay shown and after, and its
+// wake-ups per second (context switches of all its threads) while idle before and after.
+// Usage: bench_overlay_rig [RUNS] [--shots DIR | --app TRELLICK]
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,7 +20,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "OverlayProbe.h"
@@ -223,14 +228,98 @@ private:
     rig::ShownWindow panel_;
 };
 
+// The sum over a process's threads of a /proc status counter ("voluntary_ctxt_switches",
+// "VmRSS" from the process's own status), 0 when it is gone.
+long procCounter(pid_t pid, const std::string& key, bool threads) {
+    long sum = 0;
+    auto read = [&](const std::string& status) {
+        std::ifstream in(status);
+        for (std::string line; std::getline(in, line);)
+            if (line.rfind(key + ":", 0) == 0) sum += std::atol(line.c_str() + key.size() + 1);
+    };
+    const std::string dir = "/proc/" + std::to_string(pid);
+    if (!threads) {
+        read(dir + "/status");
+    } else {
+        std::error_code ec;
+        for (const auto& t : std::filesystem::directory_iterator(dir + "/task", ec))
+            read(t.path().string() + "/status");
+    }
+    return sum;
+}
+
+long wakeups(pid_t pid) {
+    return procCounter(pid, "voluntary_ctxt_switches", true) + procCounter(pid, "nonvoluntary_ctxt_switches", true);
+}
+
+void sleepFor(double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+// The tray application's footprint around one held walk.
+int measureApp(rig::Rig& rig, const std::string& trellick) {
+    for (const char* cls : {"AlphaWin", "BetaWin", "GammaWin"}) rig.window(cls, cls);
+    std::filesystem::create_directories(rig.tmp() + "/config/trellick");
+    std::ofstream(rig.tmp() + "/config/trellick/preferences.json")
+        << R"({"trellick.mode": "directionalMRU", "trellick.granularity": "window", "trellick.onboarded": true})";
+    {
+        // Fingers down at 6 s, the overlay shown from about 6.3 s until the lift at 12.5 s.
+        std::ofstream out(rig.tmp() + "/walk.frames");
+        out << "0.000\n";
+        char line[128];
+        for (int f = 0; f < 50; ++f) {
+            double dx = 0.005 * std::max(0, f - 5);
+            std::snprintf(line, sizeof line, "%.3f %.4f 0.5 %.4f 0.53 %.4f 0.5\n", 6 + 0.01 * f, 0.3 + dx, 0.4 + dx,
+                          0.5 + dx);
+            out << line;
+        }
+        out << "12.500 0.5200 0.5 0.6200 0.53 0.7200 0.5\n12.510\n";
+    }
+    sleepFor(1.0);  // the windows are up
+    pid_t app = rig::spawn({trellick, "--replay", rig.tmp() + "/walk.frames"}, rig.tmp() + "/trellick.err");
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const bool connected = rig::waitFor(
+        [&] { return rig::run("xwininfo -root -children | grep -q 'Trellick window tracking'") == 0; }, 20.0);
+    if (!connected) {
+        std::fprintf(stderr, "bench_overlay_rig: %s never connected\n", trellick.c_str());
+        rig::stop(app);
+        return 1;
+    }
+    const double start = rig::monotonicNow();
+    auto at = [&](double t) { sleepFor(std::max(0.0, start + t - rig::monotonicNow())); };
+    auto mb = [&] { return double(procCounter(app, "VmRSS", false)) / 1024; };
+    at(1.0);
+    long w0 = wakeups(app);
+    at(5.0);
+    const double idleWakeups = double(wakeups(app) - w0) / 4.0, idleRss = mb();
+    at(9.0);
+    const bool shown = !rig::shownOverrideRedirect(c, root, app).empty();
+    const double shownRss = mb();
+    at(15.0);
+    w0 = wakeups(app);
+    at(19.0);
+    const double afterWakeups = double(wakeups(app) - w0) / 4.0, afterRss = mb();
+    const double peak = double(procCounter(app, "VmHWM", false)) / 1024;
+    rig::stop(app);
+    xcb_disconnect(c);
+    std::printf("%s\n", trellick.c_str());
+    std::printf("  resident: idle %.1f MB, walk held %.1f MB (overlay %s), after %.1f MB, peak %.1f MB\n", idleRss,
+                shownRss, shown ? "shown" : "not shown", afterRss, peak);
+    std::printf("  wake-ups per second while idle: %.2f before the walk, %.2f after it\n", idleWakeups, afterWakeups);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int runs = 30;
-    std::string shots;
+    std::string shots, trellick;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--shots") == 0 && i + 1 < argc)
             shots = argv[++i];
+        else if (std::strcmp(argv[i], "--app") == 0 && i + 1 < argc)
+            trellick = argv[++i];
         else
             runs = std::max(1, std::atoi(argv[i]));
     }
@@ -240,6 +329,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_overlay_rig: no X11 rig: %s\n", why.c_str());
         return 1;
     }
+    if (!trellick.empty()) return measureApp(rig, trellick);
     if (rig::run("command -v xcompmgr") != 0) {
         std::fprintf(stderr, "bench_overlay_rig: xcompmgr is not installed\n");
         return 1;
