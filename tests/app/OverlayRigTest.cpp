@@ -115,6 +115,14 @@ TEST_P(OverlayPanelTest, AHeldWalkShowsOneCentredPanelThatTakesNoFocusAndGoesAtT
     auto shape = rig::boundingShape(conn->xcb(), panel.id);
     if (composited) {
         EXPECT_EQ(panel.depth, 32);
+        // It draws its own shadow; one from picom would darken the whole window's rectangle.
+        auto* p = xcb_get_property_reply(
+            conn->xcb(),
+            xcb_get_property(conn->xcb(), 0, panel.id, conn->atom("_COMPTON_SHADOW"), XCB_ATOM_CARDINAL, 0, 1),
+            nullptr);
+        ASSERT_TRUE(p && xcb_get_property_value_length(p) == 4) << "no _COMPTON_SHADOW";
+        EXPECT_EQ(*static_cast<uint32_t*>(xcb_get_property_value(p)), 0u);
+        free(p);
     } else {
         EXPECT_EQ(panel.depth, 24);
         // The corners are cut away: more than one rectangle, none of them the whole window.
