@@ -17,7 +17,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Commands.h"
-#include "app/DesktopOverlay.h"
+#include "app/DesktopServices.h"
 #include "app/ReplayTouchSource.h"
 #include "app/TerminationSignals.h"
 #include "app/TrayIcon.h"
@@ -154,7 +154,8 @@ int runTrayApp(int argc, char** argv) {
         });
     }
 
-    platform.makeHUD = desktopOverlay(connection);
+    DesktopServices desktop = desktopServices(connection);
+    platform.makeHUD = desktop.makeHUD;
 
     if (!options.replayFile.empty()) {
         bool quitAfter = options.quitAfterReplay;
