@@ -21,7 +21,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     workspace_ = WindowWorkspace::create(p_.windows, p_.desktopEntries);
     appTracker_ = AppTracker::create({workspace_, p_.windows, p_.mainQueue, diagnostics_, nullptr, 0});
     windowTracker_ = WindowTracker::create({workspace_, p_.windows, p_.mainQueue, diagnostics_, nullptr, 0});
-    hud_ = p_.hud ? p_.hud : std::make_shared<NullHUD>();
+    hud_ = p_.makeHUD ? p_.makeHUD() : nullptr;
+    if (!hud_) hud_ = std::make_shared<NullHUD>();
     favourites_ = std::make_shared<Favourites>(workspace_);
     touchSource_ = p_.makeTouchSource ? p_.makeTouchSource(diagnostics_) : nullptr;
 

@@ -59,7 +59,8 @@ public:
         std::shared_ptr<KeyMonitor> keyMonitor;
         std::shared_ptr<HapticPerformer> haptics;
         std::function<std::shared_ptr<TouchDeviceSource>(std::weak_ptr<Diagnostics>)> makeTouchSource;
-        std::shared_ptr<HUD> hud;                             // NullHUD when empty
+        // Makes the overlay controller at its place in the launch; NullHUD when empty.
+        std::function<std::shared_ptr<HUD>()> makeHUD;
         std::shared_ptr<ShellWindowHost> windowHost;          // no windows when empty
         std::shared_ptr<TouchpadAccessGrant> touchpadAccess;  // granting unavailable when empty
         std::shared_ptr<UpdateChecker> updaterController;     // no update check when empty
@@ -72,7 +73,7 @@ public:
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
 
-    // The launch sequence: trackers, engine, usage tracker, favourites notification,
+    // The launch sequence: trackers, overlay, engine, usage tracker, favourites notification,
     // granularity subscription, the touch source (with one retry after a second) and, on the
     // first launch, the welcome window.
     void applicationDidFinishLaunching();

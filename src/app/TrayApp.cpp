@@ -13,6 +13,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/Commands.h"
+#include "app/DesktopServices.h"
 #include "app/ReplayTouchSource.h"
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
@@ -165,6 +166,9 @@ int runTrayApp(int argc, char** argv) {
             QCoreApplication::exit(1);
         });
     }
+
+    DesktopServices desktop = desktopServices(connection, appearance);
+    platform.makeHUD = desktop.makeHUD;
 
     if (!options.replayFile.empty()) {
         bool quitAfter = options.quitAfterReplay;

@@ -62,14 +62,17 @@ protected:
     std::shared_ptr<ManualGrant> grant = std::make_shared<ManualGrant>();
     using Log = std::vector<std::string>;
     void present() { queue->advanceTo(clock->now() + AppDelegate::presentDelay); }
+    std::function<std::shared_ptr<HUD>()> makeHUD;
+    AppDelegate* launching = nullptr;
 
     std::shared_ptr<AppDelegate> launch() {
         auto d = std::make_shared<AppDelegate>(AppDelegate::Platform{
             prefs, std::make_shared<fake::FakeLoginItemService>(), queue, clock, windows,
             std::make_shared<fake::FakeDesktopEntries>(), std::make_shared<fake::FakeScrollBlocker>(),
             std::make_shared<fake::FakeKeyMonitor>(), std::make_shared<fake::FakeHaptics>(),
-            [this](std::weak_ptr<Diagnostics>) { return touch; }, nullptr, host, grant, nullptr});
+            [this](std::weak_ptr<Diagnostics>) { return touch; }, makeHUD, host, grant, nullptr});
         host->delegate = d;
+        launching = d.get();
         d->applicationDidFinishLaunching();
         queue->runPending();
         return d;
@@ -102,6 +105,19 @@ TEST_F(AppDelegateTest, LaunchWiresTrackersToTheEngineAndStartsTheTouchpads) {
 
     d->applicationWillTerminate();
     EXPECT_EQ(touch->stopped, std::vector<std::string>{"pad"});
+}
+
+TEST_F(AppDelegateTest, TheOverlayIsMadeOnceAfterTheTrackersAndBeforeTheEngine) {
+    int made = 0;
+    makeHUD = [&]() -> std::shared_ptr<HUD> {
+        ++made;
+        EXPECT_TRUE(launching->appTracker() && launching->windowTracker());
+        EXPECT_FALSE(launching->monitor());
+        return std::make_shared<fake::FakeHUD>();
+    };
+    auto d = launch();
+    EXPECT_EQ(made, 1);
+    EXPECT_TRUE(d->monitor());
 }
 
 TEST_F(AppDelegateTest, TouchpadsAreTriedOnceMoreAfterASecondAndNoMore) {

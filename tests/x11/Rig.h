@@ -127,8 +127,7 @@ public:
         int fds[2];
         if (pipe(fds) != 0) return false;
         fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        xvfb_ =
-            spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
+        xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screenSize, "-nolisten", "tcp"});
         close(fds[1]);
         std::string number;
         for (char ch; read(fds[0], &ch, 1) == 1 && ch != '\n';) number += ch;
@@ -185,6 +184,7 @@ public:
 
     const std::string& tmp() const { return tmp_; }
     std::string display;
+    std::string screenSize = "1920x1080x24";  // of the server start() starts
 
 private:
     pid_t xvfb_ = -1, wm_ = -1;
