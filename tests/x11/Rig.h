@@ -124,6 +124,12 @@ public:
                ("trellick-rig-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
         std::filesystem::create_directories(tmp_ + "/config");
         setenv("XDG_CONFIG_HOME", (tmp_ + "/config").c_str(), 1);
+        // A runtime folder and no session bus of their own, so that Trellicks of tests running
+        // side by side never see each other as the one instance of the session.
+        std::filesystem::create_directories(tmp_ + "/runtime");
+        std::filesystem::permissions(tmp_ + "/runtime", std::filesystem::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (tmp_ + "/runtime").c_str(), 1);
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
         int fds[2];
         if (pipe(fds) != 0) return false;
         fcntl(fds[0], F_SETFD, FD_CLOEXEC);
