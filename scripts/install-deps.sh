@@ -14,12 +14,15 @@ build_pkgs=(
   libqt6svg6  # the SVG icon engine: many application icons are SVG only
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# What the windows need at run time: colour emoji for the welcome and about marks, and the SVG
+# icon engine, since most icon themes draw applications' icons in SVG only.
+run_pkgs=(fonts-noto-color-emoji libqt6svg6)
 test_pkgs=(
   clang libclang-rt-14-dev
-  xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr
+  xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr trayer
 )
 
-pkgs=("${build_pkgs[@]}")
+pkgs=("${build_pkgs[@]}" "${run_pkgs[@]}")
 if [ "$what" = test ]; then pkgs+=("${test_pkgs[@]}"); fi
 
 missing=()

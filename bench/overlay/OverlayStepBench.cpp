@@ -1,6 +1,8 @@
 // The overlay's work per cursor step: HUDController::showList, then a whole repaint of the
 // panel (offscreen, the modern style, icons and texts already made), as the panel's paint
-// event does it. Counts the heap allocations of a step (every malloc in the process, Qt's
+// event does it: translucent with a compositor, opaque and cut to the card without one, and
+// at device pixel ratio 2 (the arguments: ratio, composited). bench_overlay_rig times the
+// same on the X server. Counts the heap allocations of a step (every malloc in the process, Qt's
 // included) next to the time: a step inside an unchanged window should make nothing new.
 // Also the CPU side of a reveal: a fresh showing measured, laid out and painted.
 
@@ -90,6 +92,9 @@ template <typename Cursor>
 void runSteps(benchmark::State& state, int n, Cursor cursor) {
     Rig rig;
     rig.recents = targets(n);
+    rig.step(cursor(0));
+    rig.panel->renderer().setDevicePixelRatio(static_cast<double>(state.range(0)));
+    rig.panel->renderer().setComposited(state.range(1) != 0);
     for (int i = 0; i < 40; ++i) rig.step(cursor(i));  // every entry seen, every icon and text made
     long i = 0, before = mallocs.load();
     double cpu = processCpu();
@@ -124,8 +129,8 @@ void BM_Reveal(benchmark::State& state) {
     state.counters["processCpu/reveal_us"] = (processCpu() - cpu) * 1e6 / static_cast<double>(i);
 }
 
-BENCHMARK(BM_StepInsideWindow)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_StepSlidingWindow)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_StepInsideWindow)->Unit(benchmark::kMicrosecond)->ArgsProduct({{1, 2}, {1, 0}});
+BENCHMARK(BM_StepSlidingWindow)->Unit(benchmark::kMicrosecond)->ArgsProduct({{1, 2}, {1, 0}});
 BENCHMARK(BM_Reveal)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

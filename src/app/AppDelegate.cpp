@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include <utility>
+
 namespace trellick {
 
 AppDelegate::AppDelegate(Platform platform) : p_(std::move(platform)) {
@@ -19,7 +21,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     workspace_ = WindowWorkspace::create(p_.windows, p_.desktopEntries);
     appTracker_ = AppTracker::create({workspace_, p_.windows, p_.mainQueue, diagnostics_, nullptr, 0});
     windowTracker_ = WindowTracker::create({workspace_, p_.windows, p_.mainQueue, diagnostics_, nullptr, 0});
-    hud_ = p_.hud ? p_.hud : std::make_shared<NullHUD>();
+    hud_ = p_.makeHUD ? p_.makeHUD() : nullptr;
+    if (!hud_) hud_ = std::make_shared<NullHUD>();
     favourites_ = std::make_shared<Favourites>(workspace_);
     touchSource_ = p_.makeTouchSource ? p_.makeTouchSource(diagnostics_) : nullptr;
 
@@ -67,6 +70,13 @@ void AppDelegate::applicationDidFinishLaunching() {
             if (auto self = weak.lock()) self->monitorStarted_ = started;
         });
     }
+
+    // After launch has completed, so the window comes up over a running application.
+    if (!prefs::lenientBool(*p_.preferences, keys::onboarded)) {
+        p_.mainQueue->post([weak] {
+            if (auto self = weak.lock()) self->showOnboarding();
+        });
+    }
 }
 
 void AppDelegate::applicationWillTerminate() {
@@ -76,7 +86,62 @@ void AppDelegate::applicationWillTerminate() {
 }
 
 void AppDelegate::openSettings() {
-    ++settingsOpenRequests_;
+    open(ShellWindow::settings);
+}
+
+void AppDelegate::openAbout() {
+    open(ShellWindow::about);
+}
+
+void AppDelegate::showOnboarding() {
+    open(ShellWindow::welcome);
+}
+
+void AppDelegate::open(ShellWindow window) {
+    if (!p_.windowHost) return;
+    if (built_.insert(window).second) p_.windowHost->build(window);
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    p_.mainQueue->postAfter(presentDelay, [weak, window] {
+        auto self = weak.lock();
+        if (!self) return;
+        self->activationPolicy_ = ActivationPolicy::regular;
+        self->p_.windowHost->present(window);
+    });
+}
+
+void AppDelegate::windowWillClose(ShellWindow) {
+    // Checked once the close has completed, when the closing window no longer counts as visible.
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    p_.mainQueue->post([weak] {
+        auto self = weak.lock();
+        if (!self || !self->p_.windowHost) return;
+        for (ShellWindow w : self->built_)
+            if (self->p_.windowHost->isVisible(w)) return;
+        self->activationPolicy_ = ActivationPolicy::accessory;
+    });
+}
+
+void AppDelegate::onGrant(std::function<void(const TouchpadGrant&)> done) {
+    if (done) grantWaiters_.push_back(std::move(done));
+    if (touchpadGrant.get().state == TouchpadGrant::State::running) return;
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    auto finish = [weak](TouchpadGrant outcome) {
+        auto self = weak.lock();
+        if (!self) return;
+        self->touchpadGrant.set(outcome);
+        // udev's change events start the touchpads; looking again covers a monitor that missed them.
+        if (outcome.state == TouchpadGrant::State::granted && self->touchSource_) self->touchSource_->rescan();
+        for (auto& waiter : std::exchange(self->grantWaiters_, {})) waiter(outcome);
+    };
+    if (!p_.touchpadAccess)
+        return finish({TouchpadGrant::State::unavailable, "Trellick cannot ask for root rights here."});
+    touchpadGrant.set({TouchpadGrant::State::running, ""});
+    p_.touchpadAccess->grant(finish);
+}
+
+void AppDelegate::onDone() {
+    p_.preferences->set(keys::onboarded, true);
+    if (built_.count(ShellWindow::welcome)) p_.windowHost->close(ShellWindow::welcome);
 }
 
 }  // namespace trellick

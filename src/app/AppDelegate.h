@@ -4,9 +4,13 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/ShellWindows.h"
+#include "app/TouchpadGrant.h"
+#include "app/UpdateChecker.h"
 #include "common/MainQueue.h"
 #include "common/NotificationCenter.h"
 #include "common/Observable.h"
@@ -34,9 +38,13 @@ enum class ActivationPolicy { accessory, regular };
 
 class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
 public:
-    // This program's own bundle identifier: the id of its desktop entry.
-    static constexpr const char* bundleIdentifier = "trellick";
+    // The application id: the session-bus name, and the name of the desktop entry and icon.
+    static constexpr const char* applicationId = "io.github.trellick.Trellick";
+    // This program's own bundle identifier (its desktop entry id), so it never counts itself.
+    static constexpr const char* bundleIdentifier = applicationId;
     static constexpr double monitorRetryDelay = 1.0;
+    // A window is shown this long after it was asked for, once the menu that asked has closed.
+    static constexpr double presentDelay = 0.15;
 
     // The platform pieces the delegate is built from; the touch source is made once the
     // diagnostics object exists.
@@ -51,23 +59,41 @@ public:
         std::shared_ptr<KeyMonitor> keyMonitor;
         std::shared_ptr<HapticPerformer> haptics;
         std::function<std::shared_ptr<TouchDeviceSource>(std::weak_ptr<Diagnostics>)> makeTouchSource;
-        std::shared_ptr<HUD> hud;  // NullHUD when empty
+        // Makes the overlay controller at its place in the launch; NullHUD when empty.
+        std::function<std::shared_ptr<HUD>()> makeHUD;
+        std::shared_ptr<ShellWindowHost> windowHost;          // no windows when empty
+        std::shared_ptr<TouchpadAccessGrant> touchpadAccess;  // granting unavailable when empty
+        std::shared_ptr<UpdateChecker> updaterController;     // no update check when empty
     };
 
-    // Creates the settings store (loading every setting) and the diagnostics object.
+    // Creates the settings store (loading every setting), the diagnostics object and takes
+    // over the update controller.
     explicit AppDelegate(Platform platform);
     ~AppDelegate();
     AppDelegate(const AppDelegate&) = delete;
     AppDelegate& operator=(const AppDelegate&) = delete;
 
-    // The launch sequence: trackers, engine, usage tracker, favourites notification,
-    // granularity subscription and the touch source (with one retry after a second).
+    // The launch sequence: trackers, overlay, engine, usage tracker, favourites notification,
+    // granularity subscription, the touch source (with one retry after a second) and, on the
+    // first launch, the welcome window.
     void applicationDidFinishLaunching();
     // Stops touch reading and retries any preferences write that failed.
     void applicationWillTerminate();
 
-    // Windows of later issues (settings, welcome) hook in here; for now they record the request.
+    // Build the window on first use, then present it (again) after presentDelay.
     void openSettings();
+    void openAbout();
+    void showOnboarding();
+    // From the host, whenever one of the three windows closes: back to accessory once none is
+    // visible any more.
+    void windowWillClose(ShellWindow window);
+
+    // The welcome window's callbacks. Grant: asks for touchpad access (one request at a time;
+    // asking again meanwhile waits for the same answer); touchpads become readable through the
+    // touch source's hotplug when it is granted. `done` hears how it went.
+    void onGrant(std::function<void(const TouchpadGrant&)> done = nullptr);
+    // Done: onboarding is complete; the welcome window closes.
+    void onDone();
 
     const std::shared_ptr<SettingsStore>& settings() const { return settings_; }
     const std::shared_ptr<Diagnostics>& diagnostics() const { return diagnostics_; }
@@ -77,9 +103,13 @@ public:
     const std::shared_ptr<UsageTracker>& usageTracker() const { return usageTracker_; }
     const std::shared_ptr<Favourites>& favourites() const { return favourites_; }
     const std::shared_ptr<NotificationCenter>& notifications() const { return notifications_; }
+    const std::shared_ptr<UpdateChecker>& updaterController() const { return p_.updaterController; }
+    const std::shared_ptr<DesktopEntries>& desktopEntries() const { return p_.desktopEntries; }
+    const std::shared_ptr<WindowWorkspace>& workspace() const { return workspace_; }
     ActivationPolicy activationPolicy() const { return activationPolicy_; }
-    int settingsOpenRequests() const { return settingsOpenRequests_; }
     bool monitorStarted() const { return monitorStarted_; }
+    // The last touchpad-access grant and how it went (the welcome window follows it).
+    Observable<TouchpadGrant> touchpadGrant;
 
 private:
     Platform p_;
@@ -96,8 +126,11 @@ private:
     std::shared_ptr<UsageTracker> usageTracker_;
     Subscription favSettingsObserver_;
     std::vector<Subscription> cancellables_;
+    void open(ShellWindow window);
+
+    std::set<ShellWindow> built_;  // windows are built once and kept
+    std::vector<std::function<void(const TouchpadGrant&)>> grantWaiters_;
     ActivationPolicy activationPolicy_ = ActivationPolicy::regular;
-    int settingsOpenRequests_ = 0;
     bool monitorStarted_ = false;
 };
 

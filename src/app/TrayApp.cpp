@@ -1,10 +1,6 @@
 // `trellick` and `trellick --replay FILE [--quit-after-replay]`: the tray application.
 
-#include <QAction>
 #include <QApplication>
-#include <QKeySequence>
-#include <QMenu>
-#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include <xcb/xcb.h>
@@ -17,12 +13,15 @@
 
 #include "app/AppDelegate.h"
 #include "app/Commands.h"
+#include "app/DesktopServices.h"
+#include "app/Shell.h"
+#include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
-#include "app/TrayIcon.h"
 #include "common/Text.h"
 #include "input/FrameText.h"
 #include "platform/desktop/GioDesktopEntries.h"
 #include "platform/desktop/JsonPreferencesStore.h"
+#include "platform/desktop/PortalAppearanceSource.h"
 #include "platform/desktop/QtLogSink.h"
 #include "platform/desktop/QtMainQueue.h"
 #include "platform/desktop/UnavailableWindowSystem.h"
@@ -114,7 +113,22 @@ int runTrayApp(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Trellick");
     QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(AppDelegate::applicationId);
+
+    // A second launch asks the first to open its settings, and leaves.
+    std::weak_ptr<AppDelegate> running;
+    auto instance = SingleInstance::claim([&running] {
+        if (auto d = running.lock()) d->openSettings();
+    });
+    if (instance.outcome != SingleInstance::Outcome::first) {
+        if (!instance.message.isEmpty()) std::fprintf(stderr, "trellick: %s\n", qPrintable(instance.message));
+        return instance.outcome == SingleInstance::Outcome::failed ? 1 : 0;
+    }
     TerminationSignals termination([](int) { QCoreApplication::quit(); });
+
+    // Light or dark and the accent, from the desktop portal (else the Qt palette), live.
+    auto appearance = std::make_shared<desktop::PortalAppearanceSource>();
+    Shell shell({TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL, appearance});
 
     auto mainQueue = std::make_shared<desktop::QtMainQueue>();
     auto clock = std::make_shared<desktop::SteadyClock>();
@@ -153,6 +167,9 @@ int runTrayApp(int argc, char** argv) {
         });
     }
 
+    DesktopServices desktop = desktopServices(connection, appearance);
+    platform.makeHUD = desktop.makeHUD;
+
     if (!options.replayFile.empty()) {
         bool quitAfter = options.quitAfterReplay;
         std::string name = options.replayFile;
@@ -170,20 +187,14 @@ int runTrayApp(int argc, char** argv) {
         };
     }
 
+    shell.provide(platform);
     auto delegate = std::make_shared<AppDelegate>(std::move(platform));
+    running = delegate;
+    shell.attach(delegate);
     delegate->applicationDidFinishLaunching();
     if (connection) connection->startReading();
 
-    QSystemTrayIcon tray(drawTrayIcon());
-    tray.setToolTip("Trellick");
-    QMenu menu;
-    QAction* quit = menu.addAction("Quit Trellick");
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    QObject::connect(quit, &QAction::triggered, &app, &QCoreApplication::quit);
-    tray.setContextMenu(&menu);
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        tray.show();
-    else
+    if (!shell.showTray())
         std::fputs("trellick: no system tray here; running without a menu (quit with Ctrl+C).\n", stderr);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate->applicationWillTerminate(); });

@@ -35,6 +35,9 @@ public:
     // frame, so the gesture ends as if the fingers lifted.
     using HotplugHandler = std::function<void(const TouchDevice& device, bool added)>;
     virtual void setHotplugHandler(HotplugHandler handler) { (void)handler; }
+    // Looks again for devices that could not be used before (for example after touchpad access
+    // was granted) and reports those that can now be used through the hotplug handler.
+    virtual void rescan() {}
 };
 
 }  // namespace trellick

@@ -1,6 +1,7 @@
 #include "overlay/Drawing.h"
 
 #include <QPainter>
+#include <QStaticText>
 #include <algorithm>
 #include <cmath>
 
@@ -47,6 +48,24 @@ QPainterPath capsule(const QRectF& rect) {
 QColor withAlpha(QColor c, double alpha) {
     c.setAlphaF(static_cast<float>(std::clamp(c.alphaF() * alpha, 0.0, 1.0)));
     return c;
+}
+
+QImage layerImage(QSizeF size, double dpr) {
+    QImage image(static_cast<int>(std::ceil(size.width() * dpr)), static_cast<int>(std::ceil(size.height() * dpr)),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+bool layerFits(const QImage& image, QSizeF size, double dpr) {
+    return !image.isNull() && image.devicePixelRatio() == dpr &&
+           image.size() ==
+               QSize(static_cast<int>(std::ceil(size.width() * dpr)), static_cast<int>(std::ceil(size.height() * dpr)));
+}
+
+void drawStaticTextCentred(QPainter& p, const QRectF& frame, const QStaticText& text) {
+    p.drawStaticText(QPointF(std::round(frame.center().x() - text.size().width() / 2), frame.top()), text);
 }
 
 QColor mix(const QColor& a, const QColor& b, double t) {

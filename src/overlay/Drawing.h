@@ -9,6 +9,7 @@
 #include <vector>
 
 class QPainter;
+class QStaticText;
 
 namespace trellick {
 
@@ -19,6 +20,13 @@ QPainterPath continuousRoundedRect(const QRectF& rect, double radius);
 QPainterPath capsule(const QRectF& rect);
 
 QColor withAlpha(QColor c, double alpha);
+
+// A transparent image of `size` logical pixels at `dpr`, for a layer drawn once and reused.
+QImage layerImage(QSizeF size, double dpr);
+// Whether `image` is such a layer of `size` at `dpr`.
+bool layerFits(const QImage& image, QSizeF size, double dpr);
+// Draws prepared text centred across `frame`, its top on the frame's top, on a whole pixel.
+void drawStaticTextCentred(QPainter& p, const QRectF& frame, const QStaticText& text);
 QColor mix(const QColor& a, const QColor& b, double t);
 
 // Blurs an Alpha8 image in place with three box passes each way (close to a Gaussian of

@@ -43,6 +43,9 @@ public:
     // Asks the compositor to blur what lies behind `region` of `window` (window coordinates,
     // logical pixels) where it offers blur-behind; an empty region withdraws the request.
     virtual void setBlurBehind(QWindow* window, const QRegion& region) = 0;
+    // Asks the compositor to add no shadow of its own around `window`, which draws its own: a
+    // compositor's shadow follows the whole window, not the card drawn inside it.
+    virtual void drawsOwnShadow(QWindow* window) = 0;
 };
 
 }  // namespace trellick

@@ -80,8 +80,7 @@ public:
     virtual void paint(QPainter& p, const HUDModel& model, PaintResources& res) = 0;
 };
 
-// The view of a style. Every HUDStyle gets a view: one not yet built shows as modern, so the
-// overlay never goes blank for want of a style.
+// The view of a style: ModernView, ClassicHUDView or Windows95HUDView.
 std::unique_ptr<StyleView> makeStyleView(HUDStyle style);
 
 }  // namespace trellick

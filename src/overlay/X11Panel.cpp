@@ -91,6 +91,7 @@ void X11Panel::makeWindow() {
     window_ = std::make_unique<Window>(*this, windowComposited_);
     window_->setGeometry(frame_.toAlignedRect());
     window_->winId();  // the native window, so that its shape and blur can be set before mapping
+    if (windowComposited_ && compositor_) compositor_->drawsOwnShadow(window_->windowHandle());
     shapeFor_ = QRectF();
     renderer_.setComposited(windowComposited_);
 }

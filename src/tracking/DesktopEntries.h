@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/SwitchTarget.h"
 
@@ -25,6 +26,9 @@ public:
     virtual std::optional<std::string> idForWMClass(const std::string& wmClass) = 0;
     // Starts the application of that entry. False when it cannot be launched.
     virtual bool launch(const std::string& id) = 0;
+    // Every installed application a user would pick from a menu (not hidden, shown in this
+    // desktop), in no particular order.
+    virtual std::vector<DesktopEntry> installed() = 0;
 };
 
 }  // namespace trellick

@@ -51,4 +51,11 @@ std::vector<SwitchTarget> Favourites::targets(const std::vector<std::string>& bu
     return out;
 }
 
+std::optional<std::string> Favourites::pickApp() {
+    if (!chooser_) return std::nullopt;
+    auto id = chooser_->chooseApp();
+    if (!id || id->empty()) return std::nullopt;
+    return id;
+}
+
 }  // namespace trellick

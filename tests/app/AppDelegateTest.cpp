@@ -13,6 +13,44 @@ using namespace trellick;
 
 namespace {
 
+const char* name(ShellWindow w) {
+    return w == ShellWindow::settings ? "settings" : w == ShellWindow::about ? "about" : "welcome";
+}
+
+// The windows as the delegate drives them: what was asked, and what is visible.
+class RecordingHost : public ShellWindowHost {
+public:
+    void build(ShellWindow w) override { log.push_back(std::string("build ") + name(w)); }
+    void present(ShellWindow w) override {
+        log.push_back(std::string("present ") + name(w));
+        visible.insert(w);
+    }
+    void close(ShellWindow w) override {
+        log.push_back(std::string("close ") + name(w));
+        userCloses(w);
+    }
+    bool isVisible(ShellWindow w) const override { return visible.count(w) > 0; }
+    // Hidden first, then reported, as a real window's close does.
+    void userCloses(ShellWindow w) {
+        visible.erase(w);
+        if (auto d = delegate.lock()) d->windowWillClose(w);
+    }
+    std::weak_ptr<AppDelegate> delegate;
+    std::vector<std::string> log;
+    std::set<ShellWindow> visible;
+};
+
+// Touchpad access that answers when the test says so.
+class ManualGrant : public TouchpadAccessGrant {
+public:
+    void grant(std::function<void(TouchpadGrant)> done) override {
+        ++calls;
+        pending = std::move(done);
+    }
+    int calls = 0;
+    std::function<void(TouchpadGrant)> pending;
+};
+
 class AppDelegateTest : public ::testing::Test {
 protected:
     std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
@@ -20,13 +58,21 @@ protected:
     std::shared_ptr<MemoryPreferencesStore> prefs = std::make_shared<MemoryPreferencesStore>();
     std::shared_ptr<fake::FakeWindowSystem> windows = std::make_shared<fake::FakeWindowSystem>();
     std::shared_ptr<fake::FakeTouchDevices> touch = std::make_shared<fake::FakeTouchDevices>();
+    std::shared_ptr<RecordingHost> host = std::make_shared<RecordingHost>();
+    std::shared_ptr<ManualGrant> grant = std::make_shared<ManualGrant>();
+    using Log = std::vector<std::string>;
+    void present() { queue->advanceTo(clock->now() + AppDelegate::presentDelay); }
+    std::function<std::shared_ptr<HUD>()> makeHUD;
+    AppDelegate* launching = nullptr;
 
     std::shared_ptr<AppDelegate> launch() {
         auto d = std::make_shared<AppDelegate>(AppDelegate::Platform{
             prefs, std::make_shared<fake::FakeLoginItemService>(), queue, clock, windows,
             std::make_shared<fake::FakeDesktopEntries>(), std::make_shared<fake::FakeScrollBlocker>(),
             std::make_shared<fake::FakeKeyMonitor>(), std::make_shared<fake::FakeHaptics>(),
-            [this](std::weak_ptr<Diagnostics>) { return touch; }, nullptr});
+            [this](std::weak_ptr<Diagnostics>) { return touch; }, makeHUD, host, grant, nullptr});
+        host->delegate = d;
+        launching = d.get();
         d->applicationDidFinishLaunching();
         queue->runPending();
         return d;
@@ -43,6 +89,7 @@ protected:
 TEST_F(AppDelegateTest, LaunchWiresTrackersToTheEngineAndStartsTheTouchpads) {
     touch->present = {{"pad", "Touchpad"}};
     WindowId a = windows->openAndFocus(win(10, "Alpha"));
+    prefs->set(keys::onboarded, true);
     auto d = launch();
     EXPECT_EQ(d->activationPolicy(), ActivationPolicy::accessory);
     EXPECT_TRUE(d->monitorStarted());
@@ -56,13 +103,21 @@ TEST_F(AppDelegateTest, LaunchWiresTrackersToTheEngineAndStartsTheTouchpads) {
     windows->focus(a);
     EXPECT_EQ(prefs->object(keys::usageCounts), PrefValue(PrefObject{{"Alpha", PrefValue(1)}, {"Beta", PrefValue(1)}}));
 
-    // The favourites placeholder asks for the favourites tab.
-    d->notifications()->post(kOpenFavouritesSettings);
-    EXPECT_EQ(d->settings()->requestedTab.get(), std::optional<std::string>("Favourites"));
-    EXPECT_EQ(d->settingsOpenRequests(), 1);
-
     d->applicationWillTerminate();
     EXPECT_EQ(touch->stopped, std::vector<std::string>{"pad"});
+}
+
+TEST_F(AppDelegateTest, TheOverlayIsMadeOnceAfterTheTrackersAndBeforeTheEngine) {
+    int made = 0;
+    makeHUD = [&]() -> std::shared_ptr<HUD> {
+        ++made;
+        EXPECT_TRUE(launching->appTracker() && launching->windowTracker());
+        EXPECT_FALSE(launching->monitor());
+        return std::make_shared<fake::FakeHUD>();
+    };
+    auto d = launch();
+    EXPECT_EQ(made, 1);
+    EXPECT_TRUE(d->monitor());
 }
 
 TEST_F(AppDelegateTest, TouchpadsAreTriedOnceMoreAfterASecondAndNoMore) {
@@ -98,6 +153,123 @@ TEST_F(AppDelegateTest, WindowControlIsAskedForOnlyAfterOnboardingWithWindowGran
     d->settings()->granularity.set(Granularity::window);
     EXPECT_TRUE(d->diagnostics()->accessibilityTrusted.get());
     EXPECT_EQ(d->windowTracker()->orderedCount(), 1) << "the front window is recorded once control is there";
+}
+
+TEST_F(AppDelegateTest, TheWelcomeWindowOpensOnItsOwnOnlyUntilOnboardingIsDone) {
+    auto d = launch();
+    EXPECT_EQ(host->log, Log{"build welcome"}) << "built at launch, shown a moment later";
+    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::accessory);
+    present();
+    EXPECT_EQ(host->log, (Log{"build welcome", "present welcome"}));
+    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::regular);
+
+    host->userCloses(ShellWindow::welcome);  // the close box does not complete onboarding
+    queue->runPending();
+    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::accessory);
+    host = std::make_shared<RecordingHost>();
+    d = launch();
+    present();
+    EXPECT_EQ(host->log, (Log{"build welcome", "present welcome"})) << "again at the next launch";
+
+    d->onDone();
+    EXPECT_EQ(host->log.back(), "close welcome");
+    EXPECT_EQ(prefs->object(keys::onboarded), std::optional<PrefValue>(true));
+    queue->runPending();
+    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::accessory);
+
+    d->showOnboarding();  // "Welcome & Setup…" re-uses the window
+    present();
+    EXPECT_EQ(host->log.back(), "present welcome");
+    d->onDone();
+    EXPECT_EQ(host->log.back(), "close welcome");
+    EXPECT_EQ(prefs->object(keys::onboarded), std::optional<PrefValue>(true));
+
+    host = std::make_shared<RecordingHost>();
+    launch();
+    present();
+    EXPECT_TRUE(host->log.empty()) << "onboarded: no welcome window";
+}
+
+TEST_F(AppDelegateTest, EachWindowIsBuiltOnceAndPresentedAgainOnEveryOpen) {
+    prefs->set(keys::onboarded, true);
+    auto d = launch();
+    d->openSettings();
+    d->openSettings();
+    EXPECT_EQ(host->log, Log{"build settings"});
+    present();
+    d->openAbout();
+    host->userCloses(ShellWindow::settings);
+    d->openSettings();
+    present();
+    EXPECT_EQ(host->log, (Log{"build settings", "present settings", "present settings", "build about", "present about",
+                              "present settings"}));
+}
+
+TEST_F(AppDelegateTest, TheAppIsRegularWhileAnyWindowIsVisibleAndAccessoryOnceTheLastCloses) {
+    prefs->set(keys::onboarded, true);
+    auto d = launch();
+    d->openSettings();
+    d->openAbout();
+    present();
+    ASSERT_EQ(d->activationPolicy(), ActivationPolicy::regular);
+    host->userCloses(ShellWindow::settings);
+    queue->runPending();
+    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::regular) << "about is still open";
+    host->userCloses(ShellWindow::about);
+    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::regular) << "decided once the close has completed";
+    queue->runPending();
+    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::accessory);
+}
+
+TEST_F(AppDelegateTest, TheOverlaysAddFavouritesEntryBringsSettingsForwardOnTheFavouritesTab) {
+    prefs->set(keys::onboarded, true);
+    auto d = launch();
+    d->openSettings();
+    present();
+    d->settings()->requestedTab.set(std::string("Overlay"));
+    d->notifications()->post(kOpenFavouritesSettings);
+    EXPECT_EQ(d->settings()->requestedTab.get(), std::optional<std::string>("Favourites"));
+    present();
+    EXPECT_EQ(host->log, (Log{"build settings", "present settings", "present settings"}));
+}
+
+TEST_F(AppDelegateTest, GrantedTouchpadAccessStartsTheRefusedTouchpadWithoutARestart) {
+    prefs->set(keys::onboarded, true);
+    touch->present = {{"pad", "Touchpad"}};
+    touch->refuse = {"pad"};
+    auto d = launch();
+    queue->advanceTo(clock->now() + 2.0);  // the retry fails too
+    ASSERT_TRUE(touch->started.empty());
+
+    std::vector<TouchpadGrant::State> heard;
+    d->onGrant([&](const TouchpadGrant& g) { heard.push_back(g.state); });
+    d->onGrant([&](const TouchpadGrant& g) { heard.push_back(g.state); });  // waits for the same helper
+    EXPECT_EQ(grant->calls, 1);
+    EXPECT_EQ(d->touchpadGrant.get().state, TouchpadGrant::State::running);
+    touch->refuse.clear();  // the rule is in place
+    grant->pending({TouchpadGrant::State::granted, ""});
+    queue->runPending();
+    EXPECT_EQ(heard, std::vector<TouchpadGrant::State>(2, TouchpadGrant::State::granted));
+    EXPECT_EQ(touch->started.count("pad"), 1u);
+    EXPECT_EQ(d->diagnostics()->multitouchDevicesActive.get(), 1);
+}
+
+TEST_F(AppDelegateTest, AGrantThatCannotRunAsksForTheManualSteps) {
+    prefs->set(keys::onboarded, true);
+    for (auto state :
+         {TouchpadGrant::State::unavailable, TouchpadGrant::State::refused, TouchpadGrant::State::failed}) {
+        auto d = launch();
+        d->onGrant();
+        grant->pending({state, "why"});
+        EXPECT_EQ(d->touchpadGrant.get(), (TouchpadGrant{state, "why"}));
+        EXPECT_TRUE(d->touchpadGrant.get().needsManualSteps());
+        d->onGrant();  // may be tried again
+        EXPECT_EQ(d->touchpadGrant.get().state, TouchpadGrant::State::running);
+    }
+    grant = nullptr;
+    auto d = launch();
+    d->onGrant();
+    EXPECT_TRUE(d->touchpadGrant.get().needsManualSteps()) << "nothing to run the helper with";
 }
 
 // Hands the first posted work to the test through a future.

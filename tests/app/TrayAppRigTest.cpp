@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
+#include <regex>
 #include <sstream>
+
+#include <xcb/xcb.h>
 
 #include "RigTest.h"
 
@@ -45,12 +49,17 @@ protected:
         RigTest::SetUp();
         if (!IsSkipped() && !HasFatalFailure()) std::filesystem::create_directories(rig.tmp() + "/config/trellick");
     }
-    void TearDown() override { rig::stop(app, SIGKILL); }
+    void TearDown() override {
+        rig::stop(app, SIGKILL);
+        rig::stop(bus);
+    }
     WindowId open(const std::string& cls) { return RigTest::open(cls, cls + " window"); }
     // Starts trellick with `preferences` stored and a recording of `steps` after `idle` seconds.
+    // Each test's instances meet only each other: a runtime folder and a session bus of its own
+    // (by default none, an address nobody listens on).
     void launch(const std::string& preferences, double idle, int steps, double dx, std::vector<std::string> args = {},
-                const std::map<std::string, std::string>& env = {}) {
-        std::ofstream(rig.tmp() + "/config/trellick/preferences.json") << preferences;
+                std::map<std::string, std::string> env = {}) {
+        if (!preferences.empty()) std::ofstream(rig.tmp() + "/config/trellick/preferences.json") << preferences;
         writeRecording(rig.tmp() + "/swipe", idle, steps, dx);
         std::string file = rig.tmp() + "/swipe.evemu";
         if (scenario) {  // the recording's frames dumped as a scenario
@@ -58,8 +67,17 @@ protected:
             ASSERT_EQ(std::system((dump + " >" + (file = rig.tmp() + "/swipe.frames")).c_str()), 0);
         }
         args.insert(args.begin(), {TRELLICK_EXECUTABLE, "--replay", file});
+        std::filesystem::create_directories(rig.tmp() + "/run");
+        std::filesystem::permissions(rig.tmp() + "/run", std::filesystem::perms::owner_all);
+        env.try_emplace("XDG_RUNTIME_DIR", rig.tmp() + "/run");
+        env.try_emplace("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + (bus > 0 ? "/bus" : "/no-bus"));
         app = rig::spawn(args, rig.tmp() + "/trellick.err", env);
         ASSERT_GT(app, 0);
+    }
+    // A session bus of the test's own.
+    void startBus() {
+        bus = rig::spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + rig.tmp() + "/bus"});
+        ASSERT_TRUE(rig::waitFor([&] { return std::filesystem::exists(rig.tmp() + "/bus"); })) << "no dbus-daemon";
     }
     // Waits for trellick's own X connection to show up (ours has a window of that name too).
     bool connected() {
@@ -83,7 +101,7 @@ protected:
         return ss.str();
     }
 
-    pid_t app = -1;
+    pid_t app = -1, bus = -1;
     bool scenario = false;  // replay the swipe from a scenario file instead of a recording
 };
 
@@ -206,6 +224,167 @@ TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesN
     expectExit(0);
     EXPECT_NE(stderrText().find("window control is unavailable"), std::string::npos) << stderrText();
     EXPECT_EQ(windows->activeWindow(), b);
+}
+
+// What clients ask the window manager to activate: the (source, timestamp) of each
+// _NET_ACTIVE_WINDOW message sent to the root, seen over a connection of its own.
+class ActivationWatch {
+public:
+    ActivationWatch() : c_(xcb_connect(nullptr, nullptr)) {
+        uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(c_, xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root, XCB_CW_EVENT_MASK,
+                                     &mask);
+        auto* reply = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, 18, "_NET_ACTIVE_WINDOW"), nullptr);
+        active_ = reply->atom;
+        std::free(reply);
+    }
+    ~ActivationWatch() { xcb_disconnect(c_); }
+    std::vector<std::pair<uint32_t, uint32_t>> requests() {
+        while (xcb_generic_event_t* ev = xcb_poll_for_event(c_)) {
+            auto* cm = reinterpret_cast<xcb_client_message_event_t*>(ev);
+            if ((ev->response_type & 0x7f) == XCB_CLIENT_MESSAGE && cm->type == active_)
+                seen_.emplace_back(cm->data.data32[0], cm->data.data32[1]);
+            std::free(ev);
+        }
+        return seen_;
+    }
+
+private:
+    xcb_connection_t* c_;
+    xcb_atom_t active_;
+    std::vector<std::pair<uint32_t, uint32_t>> seen_;
+};
+
+// The shell: tray menu, windows and one instance, with a tray (trayer) and a session bus.
+class ShellRigTest : public TrayAppRigTest {
+protected:
+    void SetUp() override {
+        TrayAppRigTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        if (rig.run("(command -v trayer && command -v dbus-daemon)") != 0)
+            GTEST_SKIP() << "trayer or dbus-daemon missing";
+        tray = rig::spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
+                           "--height", "28", "--SetDockType", "true"});
+        ASSERT_TRUE(waitFor([&] { return !capture("xdotool search --classname '^panel$'").empty(); }));
+        startBus();
+        // Trellick's desktop entry as installed, its command where this build has it.
+        std::filesystem::create_directories(rig::dataDir() + "/home-data/applications");
+        std::ifstream in(TRELLICK_SOURCE_DIR "/data/io.github.trellick.Trellick.desktop");
+        std::ofstream out(rig::dataDir() + "/home-data/applications/io.github.trellick.Trellick.desktop");
+        for (std::string line; std::getline(in, line);)
+            out << (line == "Exec=trellick" ? "Exec=" TRELLICK_EXECUTABLE : line) << "\n";
+    }
+    void TearDown() override {
+        TrayAppRigTest::TearDown();
+        rig::stop(tray);
+    }
+    static std::string capture(const std::string& command) {
+        std::string out;
+        if (FILE* f = popen((command + " 2>/dev/null").c_str(), "r")) {
+            char buf[256];
+            while (fgets(buf, sizeof buf, f)) out += buf;
+            pclose(f);
+        }
+        return out;
+    }
+    // Starts an onboarded trellick with `extra` preferences and waits for its tray icon.
+    void launchShell(const std::string& extra = "") {
+        launch(R"({"trellick.onboarded": true)" + extra + "}", 600.0, 10, 0.02, {},
+               {{"QT_LOGGING_RULES", "trellick.app.debug=true"}});
+        ASSERT_TRUE(waitFor([&] { return iconCentre().has_value(); }, 10.0)) << "no tray icon: " << stderrText();
+    }
+    // Where trayer shows the icon, once embedded and shown: Trellick's icon window inside the panel.
+    std::optional<std::pair<int, int>> iconCentre() {
+        static const std::regex geometry(R"((0x[0-9a-f]+) .*\s(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))");
+        std::smatch panel, icon;
+        std::string panelLine = capture("xwininfo -root -tree | grep '\"panel\": (\"panel\" \"trayer\")'");
+        std::string iconLine = capture("xwininfo -root -tree | grep '\"Trellick\": (\"trellick\" \"Trellick\")'");
+        if (!std::regex_search(panelLine, panel, geometry) || !std::regex_search(iconLine, icon, geometry)) return {};
+        auto at = [](const std::smatch& m, int i) { return std::stoi(m[i]); };
+        int x = at(icon, 4) + at(icon, 2) / 2, y = at(icon, 5) + at(icon, 3) / 2;
+        bool inside =
+            x > at(panel, 4) && x < at(panel, 4) + at(panel, 2) && y > at(panel, 5) && y < at(panel, 5) + at(panel, 3);
+        if (!inside || capture("xwininfo -id " + icon[1].str()).find("IsViewable") == std::string::npos) return {};
+        return std::pair{x, y};
+    }
+    std::optional<std::string> activeTitle() {
+        auto w = windows->activeWindow();
+        return w ? windows->title(*w) : std::nullopt;
+    }
+    int windowsTitled(const std::string& title) {
+        return std::stoi(capture("wmctrl -l | awk '{$1=$2=$3=\"\"; print substr($0,4)}' | grep -cx '" + title + "'"));
+    }
+    pid_t tray = -1;
+};
+
+TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuWithEveryEntryInOrder) {
+    launchShell();
+    const std::string menu = std::string("tray menu: About Trellick | Check for Updates…") +
+                             (*TRELLICK_UPDATE_FEED_URL ? "" : " (disabled)") +
+                             " | Settings… [Ctrl+,] | Welcome & Setup… | -- | Quit Trellick [Ctrl+Q]";
+    auto [x, y] = *iconCentre();
+    for (int button : {1, 3}) {
+        std::size_t before = stderrText().size();
+        rig.run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) + " click " +
+                std::to_string(button));
+        EXPECT_TRUE(waitFor([&] { return stderrText().find(menu, before) != std::string::npos; }))
+            << "button " << button << ": " << stderrText();
+        // Escape reaches the menu once it holds the keyboard, which a slow start may not yet.
+        ASSERT_TRUE(waitFor([&] {
+            rig.run("xdotool key Escape");
+            return waitFor([&] { return stderrText().find("tray menu closed", before) != std::string::npos; }, 0.5);
+        }));
+    }
+}
+
+TEST_F(ShellRigTest, ASecondLaunchBringsTheSettingsWindowForwardAndExitsZero) {
+    launchShell();
+    pid_t first = std::exchange(app, -1);
+    WindowId other = open("AlphaWin");
+    focus(other);
+    ActivationWatch watch;
+    for (int launch = 0; launch < 2; ++launch) {
+        xcb_timestamp_t focused = conn->lastTime();  // when the user moved to the other window
+        this->launch("", 600.0, 10, 0.02);
+        expectExit(0);
+        EXPECT_TRUE(waitFor([&] { return activeTitle() == "Settings"; })) << "from a window the user was in";
+        // As an application, and newer than the user's last move, so focus-stealing prevention lets it through.
+        auto requests = watch.requests();
+        EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [&](auto r) {
+            return r.first == 1 && r.second > focused;
+        })) << "no current _NET_ACTIVE_WINDOW request";
+        focus(other);
+    }
+    EXPECT_EQ(windowsTitled("Settings"), 1);
+    // Trellick's own windows are never counted as application use; others are.
+    auto prefs = [&] {
+        std::stringstream ss;
+        ss << std::ifstream(rig.tmp() + "/config/trellick/preferences.json").rdbuf();
+        return ss.str();
+    };
+    EXPECT_TRUE(waitFor([&] { return prefs().find("org.trellick.Alpha") != std::string::npos; })) << prefs();
+    EXPECT_EQ(prefs().find("rellick\""), std::string::npos) << prefs();
+    app = first;
+}
+
+TEST_F(ShellRigTest, WithoutASessionBusASecondLaunchFindsTheFirstByItsLockFile) {
+    rig::stop(std::exchange(bus, -1));
+    launchShell();
+    pid_t first = std::exchange(app, -1);
+    launch("", 600.0, 10, 0.02);
+    expectExit(0);
+    EXPECT_NE(stderrText().find("already running (process " + std::to_string(first) + ")"), std::string::npos)
+        << stderrText();
+    app = first;
+}
+
+TEST_F(ShellRigTest, TheWelcomeWindowAppearsOnTheFirstLaunchAndNotOnceOnboarded) {
+    launch("{}", 600.0, 10, 0.02);
+    EXPECT_TRUE(waitFor([&] { return activeTitle() == "Welcome"; }, 10.0)) << stderrText();
+    rig::stop(std::exchange(app, -1));
+    launchShell();
+    waitFor([] { return false; }, 0.5);  // well past the moment it would be shown
+    EXPECT_EQ(windowsTitled("Welcome"), 0);
 }
 
 }  // namespace

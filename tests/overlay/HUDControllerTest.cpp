@@ -1,6 +1,6 @@
 // The overlay controller: windowing of the recency list, what it publishes, when it measures,
 // and how it sizes and places the panel. The panel is the real offscreen one, so sizes are
-// the modern style's own.
+// those of the style shown (modern unless a test says otherwise).
 
 #include <gtest/gtest.h>
 
@@ -73,12 +73,16 @@ TEST(HUDController, MovingTheFocusBetweenRowsNeverResizes) {
     for (bool compact : {true, false}) {
         for (auto labels : {HUDLabelStyle::caption, HUDLabelStyle::perIcon}) {
             for (int n : {1, 3, 12}) {
-                ControllerRig rig;
-                auto favs = targets(3, "Fav ");
-                rig.show(targets(n), 0, favs, 0, SwitcherRow::recents, labels, compact);
-                rig.show(targets(n), 0, favs, 1, SwitcherRow::favourites, labels, compact);
-                rig.show(targets(n), 0, favs, 1, SwitcherRow::recents, labels, compact);
-                EXPECT_EQ(rig.panel->frames.size(), 1u) << "n " << n << " compact " << compact;
+                for (auto style : {HUDStyle::modern, HUDStyle::classic, HUDStyle::windows95}) {
+                    ControllerRig rig;
+                    rig.style = style;
+                    auto favs = targets(3, "Fav ");
+                    rig.show(targets(n), 0, favs, 0, SwitcherRow::recents, labels, compact);
+                    rig.show(targets(n), 0, favs, 1, SwitcherRow::favourites, labels, compact);
+                    rig.show(targets(n), 0, favs, 1, SwitcherRow::recents, labels, compact);
+                    EXPECT_EQ(rig.panel->frames.size(), 1u)
+                        << "n " << n << " compact " << compact << " style " << static_cast<int>(style);
+                }
             }
         }
     }

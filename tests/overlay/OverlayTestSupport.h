@@ -3,6 +3,7 @@
 // that records what the controller asks of it.
 
 #include <QImage>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,32 @@ inline std::vector<SwitchTarget> targets(int n, const std::string& prefix = "App
         if (subtitles) t.subtitle = "Window " + std::to_string(i);
         out.push_back(std::move(t));
     }
+    return out;
+}
+
+// A model as the controller leaves it for cursor `s` in `n` entries (the window of nine).
+inline void windowed(HUDModel& m, int n, int s, int favourites = 0, SwitcherRow focus = SwitcherRow::recents,
+                     HUDLabelStyle labels = HUDLabelStyle::caption, bool compact = true, bool subtitles = false) {
+    auto all = targets(n, "App ", subtitles);
+    const int lo = std::max(std::min(std::max(s - 4, 0) + 9, n) - 9, 0), hi = std::min(lo + 9, n);
+    m.visible.set({all.begin() + lo, all.begin() + hi});
+    m.selected.set(s - lo);
+    m.moreBefore.set(lo > 0);
+    m.moreAfter.set(hi < n);
+    m.recentsCount.set(n);
+    m.recentsAbsolute.set(s);
+    m.favourites.set(targets(favourites, "Fav "));
+    m.focus.set(focus);
+    m.labelStyle.set(labels);
+    m.compactPeek.set(compact);
+}
+
+// Targets whose icon is one solid colour, so checks can tell the icon from what lies over it.
+inline std::vector<SwitchTarget> solidTargets(int n, QColor colour) {
+    auto image = std::make_shared<QImage>(64, 64, QImage::Format_ARGB32);
+    image->fill(colour);
+    auto out = targets(n);
+    for (auto& t : out) t.icon = IconHandle{"", std::shared_ptr<const void>(image, image.get())};
     return out;
 }
 
@@ -79,6 +106,7 @@ struct ControllerRig {
     int panelsMade = 0;
     Appearance look;
     bool composited = true;
+    HUDStyle style = HUDStyle::modern;
     HUDController hud{[this](const HUDModel& live) {
                           auto p = std::make_unique<RecordingPanel>(live, [this] { return now; });
                           p->renderer().setAppearance(look);
@@ -92,7 +120,7 @@ struct ControllerRig {
     void show(const std::vector<SwitchTarget>& recents, int s, const std::vector<SwitchTarget>& favs = {}, int f = 0,
               SwitcherRow focus = SwitcherRow::recents, HUDLabelStyle labels = HUDLabelStyle::caption,
               bool compact = true) {
-        hud.showList(recents, s, favs, f, focus, labels, HUDStyle::modern, compact);
+        hud.showList(recents, s, favs, f, focus, labels, style, compact);
     }
     QImage picture() { return panel->render(true); }
 };

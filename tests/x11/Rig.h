@@ -124,11 +124,16 @@ public:
                ("trellick-rig-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
         std::filesystem::create_directories(tmp_ + "/config");
         setenv("XDG_CONFIG_HOME", (tmp_ + "/config").c_str(), 1);
+        // A runtime folder and no session bus of their own, so that Trellicks of tests running
+        // side by side never see each other as the one instance of the session.
+        std::filesystem::create_directories(tmp_ + "/runtime");
+        std::filesystem::permissions(tmp_ + "/runtime", std::filesystem::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (tmp_ + "/runtime").c_str(), 1);
+        unsetenv("DBUS_SESSION_BUS_ADDRESS");
         int fds[2];
         if (pipe(fds) != 0) return false;
         fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        xvfb_ =
-            spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1920x1080x24", "-nolisten", "tcp"});
+        xvfb_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screenSize, "-nolisten", "tcp"});
         close(fds[1]);
         std::string number;
         for (char ch; read(fds[0], &ch, 1) == 1 && ch != '\n';) number += ch;
@@ -185,6 +190,7 @@ public:
 
     const std::string& tmp() const { return tmp_; }
     std::string display;
+    std::string screenSize = "1920x1080x24";  // of the server start() starts
 
 private:
     pid_t xvfb_ = -1, wm_ = -1;

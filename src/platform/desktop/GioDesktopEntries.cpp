@@ -33,15 +33,11 @@ AppInfoPtr open(const std::string& id) {
     return AppInfoPtr(g_desktop_app_info_new((id + ".desktop").c_str()));
 }
 
-}  // namespace
-
-std::optional<DesktopEntry> GioDesktopEntries::find(const std::string& id) {
-    auto info = open(id);
-    if (!info) return std::nullopt;
+DesktopEntry describe(GAppInfo* info, std::string id) {
     DesktopEntry e;
-    e.id = id;
-    if (const char* name = g_app_info_get_name(G_APP_INFO(info.get()))) e.name = name;
-    if (GIcon* icon = g_app_info_get_icon(G_APP_INFO(info.get()))) {
+    e.id = std::move(id);
+    if (const char* name = g_app_info_get_name(info)) e.name = name;
+    if (GIcon* icon = g_app_info_get_icon(info)) {
         if (G_IS_THEMED_ICON(icon)) {
             const gchar* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
             if (names && names[0]) e.icon = IconHandle{names[0], nullptr};
@@ -53,6 +49,29 @@ std::optional<DesktopEntry> GioDesktopEntries::find(const std::string& id) {
         }
     }
     return e;
+}
+
+}  // namespace
+
+std::optional<DesktopEntry> GioDesktopEntries::find(const std::string& id) {
+    auto info = open(id);
+    if (!info) return std::nullopt;
+    return describe(G_APP_INFO(info.get()), id);
+}
+
+std::vector<DesktopEntry> GioDesktopEntries::installed() {
+    std::vector<DesktopEntry> out;
+    GList* all = g_app_info_get_all();
+    for (GList* l = all; l; l = l->next) {
+        if (!G_IS_DESKTOP_APP_INFO(l->data)) continue;
+        GAppInfo* info = G_APP_INFO(l->data);
+        const char* rawId = g_app_info_get_id(info);
+        // NoDisplay, Hidden and OnlyShowIn/NotShowIn entries are not applications to pick.
+        if (!rawId || !g_app_info_should_show(info)) continue;
+        out.push_back(describe(info, stripDesktop(rawId)));
+    }
+    g_list_free_full(all, g_object_unref);
+    return out;
 }
 
 std::optional<std::string> GioDesktopEntries::idForWMClass(const std::string& wmClass) {

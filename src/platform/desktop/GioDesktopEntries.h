@@ -11,6 +11,7 @@ public:
     std::optional<DesktopEntry> find(const std::string& id) override;
     std::optional<std::string> idForWMClass(const std::string& wmClass) override;
     bool launch(const std::string& id) override;
+    std::vector<DesktopEntry> installed() override;
 };
 
 }  // namespace trellick::desktop

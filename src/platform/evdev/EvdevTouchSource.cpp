@@ -5,6 +5,7 @@
 
 #include "common/Log.h"
 #include "platform/evdev/SystemTouchpads.h"
+#include "platform/evdev/TouchpadAccessRule.h"
 
 namespace trellick::evdev {
 
@@ -34,12 +35,10 @@ EvdevTouchSource::~EvdevTouchSource() {
 
 std::string EvdevTouchSource::accessWarning(const std::string& devnode) {
     return "Trellick cannot read the touchpad " + devnode +
-           " (permission denied). To grant touchpad access, add a udev rule that gives the logged-in "
-           "user access to touchpads: put the line\n"
-           "  ACTION!=\"remove\", KERNEL==\"event*\", ENV{ID_INPUT_TOUCHPAD}==\"1\", TAG+=\"uaccess\"\n"
-           "into /etc/udev/rules.d/70-trellick-touchpad.rules and run "
-           "'sudo udevadm control --reload && sudo udevadm trigger'. "
-           "Or add your user to the 'input' group and log in again.";
+           " (permission denied). To grant touchpad access, choose \"Grant Touchpad Access…\" in the "
+           "welcome window (\"Welcome & Setup…\" in the tray menu), or add a udev rule that gives the "
+           "logged-in user access to touchpads; as root:\n" +
+           touchpadAccessRootCommands() + "\nOr add your user to the 'input' group and log in again.";
 }
 
 std::string EvdevTouchSource::noTouchpadWarning() {

@@ -44,7 +44,7 @@ public:
 
     // Looks again for touchpads that were refused or not yet seen, and reports those that can
     // now be read as added (for the shell to call after access was granted). Main thread.
-    void rescan();
+    void rescan() override;
 
     // Touchpads present that refused to open (permission), by device node. Main thread.
     std::vector<std::string> inaccessible() const { return {refused_.begin(), refused_.end()}; }

@@ -212,11 +212,29 @@ std::optional<std::string> FakeDesktopEntries::idForWMClass(const std::string& w
     return std::nullopt;
 }
 
+std::vector<DesktopEntry> FakeDesktopEntries::installed() {
+    std::vector<DesktopEntry> out;
+    for (auto& [id, e] : entries) out.push_back(*find(id));
+    return out;
+}
+
 bool FakeDesktopEntries::launch(const std::string& id) {
     if (!entries.count(id)) return false;
     launched.push_back(id);
     if (onLaunch) onLaunch(id);
     return true;
+}
+
+std::optional<RunningApp> FakeApps::runningApp(int pid) {
+    for (auto& app : running)
+        if (app.pid == pid) return app;
+    return std::nullopt;
+}
+
+std::optional<AppLocation> FakeApps::locate(const std::string& bundleID) {
+    auto it = installedApps.find(bundleID);
+    if (it == installedApps.end()) return std::nullopt;
+    return it->second;
 }
 
 void ManualWorkQueue::async(std::function<void()> fn) {

@@ -15,6 +15,7 @@
 #include "tracking/DesktopEntries.h"
 #include "tracking/WindowSystem.h"
 #include "tracking/WorkQueue.h"
+#include "tracking/Workspace.h"
 
 namespace trellick::fake {
 
@@ -95,6 +96,26 @@ public:
     std::optional<DesktopEntry> find(const std::string& id) override;
     std::optional<std::string> idForWMClass(const std::string& wmClass) override;
     bool launch(const std::string& id) override;
+    std::vector<DesktopEntry> installed() override;
+};
+
+// A workspace of running and installed applications the test lists by hand, in that order
+// (including applications that are not regular), without windows behind them.
+class FakeApps : public Workspace {
+public:
+    std::vector<RunningApp> running;
+    std::map<std::string, AppLocation> installedApps;  // by bundle identifier
+    std::vector<int> activated;
+
+    std::optional<RunningApp> runningApp(int pid) override;
+    std::vector<RunningApp> runningApps() override { return running; }
+    std::optional<RunningApp> frontmostApp() override { return std::nullopt; }
+    void activateApp(int pid) override { activated.push_back(pid); }
+    std::optional<AppLocation> locate(const std::string& bundleID) override;
+    bool launch(const std::string& bundleID) override { return installedApps.count(bundleID) > 0; }
+    Subscription onActivated(std::function<void(const RunningApp&)>) override { return {}; }
+    Subscription onLaunched(std::function<void(int)>) override { return {}; }
+    Subscription onTerminated(std::function<void(int)>) override { return {}; }
 };
 
 // Work that runs only when the test calls run().

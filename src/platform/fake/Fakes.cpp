@@ -132,6 +132,13 @@ void FakeTouchDevices::stopDevice(const TouchDevice& d) {
     stopped.push_back(d.id);
 }
 
+void FakeTouchDevices::rescan() {
+    for (const auto& d : std::vector<TouchDevice>(present)) {
+        bool refused = std::find(refuse.begin(), refuse.end(), d.id) != refuse.end();
+        if (!refused && !started.count(d.id) && hotplug) hotplug(d, true);
+    }
+}
+
 void FakeTouchDevices::deliver(const std::string& id, const std::vector<MTFinger>& fingers, double t) {
     auto it = started.find(id);
     if (it != started.end()) it->second(fingers.data(), static_cast<int>(fingers.size()), t);

@@ -172,6 +172,8 @@ public:
     bool startDevice(const TouchDevice& d, FrameHandler handler) override;
     void stopDevice(const TouchDevice& d) override;
     void setHotplugHandler(HotplugHandler h) override { hotplug = std::move(h); }
+    // Reports the present devices that are neither started nor refused as added.
+    void rescan() override;
     // Delivers a frame as device `id` (only while it is started).
     void deliver(const std::string& id, const std::vector<MTFinger>& fingers, double t);
 

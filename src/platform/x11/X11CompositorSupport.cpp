@@ -40,6 +40,7 @@ X11CompositorSupport::X11CompositorSupport(std::shared_ptr<X11Connection> connec
     xcb_connection_t* c = conn_->xcb();
     selection_ = conn_->atom("_NET_WM_CM_S" + std::to_string(screenNumber(c, conn_->root())));
     blurRegion_ = conn_->atom("_KDE_NET_WM_BLUR_BEHIND_REGION");
+    shadow_ = conn_->atom("_COMPTON_SHADOW");
     if (conn_->broken()) return;
     // Watch first, then read: a change in between is heard rather than lost.
     const xcb_query_extension_reply_t* ext = xcb_get_extension_data(c, &xcb_xfixes_id);
@@ -118,6 +119,16 @@ void X11CompositorSupport::setBlurBehind(QWindow* window, const QRegion& region)
                             static_cast<uint32_t>(values.size()), values.data());
     }
     xcb_flush(qc);
+}
+
+void X11CompositorSupport::drawsOwnShadow(QWindow* window) {
+    if (!window || QGuiApplication::platformName() != QLatin1String("xcb")) return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) return;
+    const uint32_t none = 0;
+    xcb_change_property(x11->connection(), XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window->winId()), shadow_,
+                        XCB_ATOM_CARDINAL, 32, 1, &none);
+    xcb_flush(x11->connection());
 }
 
 }  // namespace trellick::x11

@@ -23,6 +23,8 @@ public:
     // is not, so a compositor that appears later never blurs from a stale request. Requests
     // go through Qt's own connection so that they follow the window's creation in order.
     void setBlurBehind(QWindow* window, const QRegion& region) override;
+    // Sets _COMPTON_SHADOW to 0 on the window, which picom (and compton before it) honours.
+    void drawsOwnShadow(QWindow* window) override;
 
     // Blur-behind is offered when a compositor runs and announces the blur property on the
     // root window, as KWin does for each effect it has loaded. Asked of the server each time.
@@ -36,7 +38,8 @@ private:
     std::shared_ptr<X11Connection> conn_;
     xcb_atom_t selection_ = XCB_ATOM_NONE;  // _NET_WM_CM_S<screen>
     xcb_atom_t blurRegion_ = XCB_ATOM_NONE;
-    uint8_t selectionNotify_ = 0;  // XFixes' event code, 0 without XFixes
+    xcb_atom_t shadow_ = XCB_ATOM_NONE;  // _COMPTON_SHADOW
+    uint8_t selectionNotify_ = 0;        // XFixes' event code, 0 without XFixes
     bool active_ = false;
     Signal<bool> changed_;
     Subscription eventSub_;

@@ -1,0 +1,145 @@
+#include "app/OnboardingView.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/Theme.h"
+#include "app/Widgets.h"
+
+namespace trellick {
+
+using namespace ui;
+
+namespace {
+constexpr int kWidth = 460;
+
+QLabel* centred(QLabel* label) {
+    label->setAlignment(Qt::AlignHCenter);
+    label->setWordWrap(true);
+    return label;
+}
+}  // namespace
+
+OnboardingView::OnboardingView(Dependencies deps, QWidget* parent) : QWidget(parent), deps_(std::move(deps)) {
+    setObjectName("onboardingView");
+    // Painted in its own palette: the window around it keeps the application's.
+    setAutoFillBackground(true);
+    setWindowTitle("Welcome");
+    setFont(pixelFont(font(), 13));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(32, 32, 32, 32);
+    layout->setSpacing(16);
+
+    QLabel* emoji = centred(new QLabel(QString::fromUtf8("💅")));
+    emoji->setFont(emojiFont(48));
+    layout->addWidget(emoji);
+    layout->addWidget(centred(makeLabel("Welcome to Trellick", 22, QFont::Bold)));
+    layout->addWidget(
+        centred(makeLabel("Swipe three fingers sideways on your trackpad to flip back to your last "
+                          "window — like Alt-Tab, but with a swipe.",
+                          13, QFont::Normal, true)));
+    layout->addWidget(symbolLine(Symbol::lockShield,
+                                 "Everything runs locally. No network, no tracking, nothing leaves your computer.", 12,
+                                 false, kWidth - 64));
+    layout->addWidget(makeDivider());
+
+    auto* permission = new QVBoxLayout;
+    permission->setSpacing(10);
+    QLabel* why = makeLabel(QString(), 12);
+    why->setTextFormat(Qt::RichText);
+    why->setText(
+        emphasisToHtml("To read your touchpad, Trellick needs **touchpad access** — Linux keeps raw "
+                       "touchpad data behind this permission."));
+    why->setWordWrap(true);
+    permission->addWidget(why);
+    auto* state = new QHBoxLayout;
+    state->setSpacing(8);
+    mark_ = new SymbolView(Symbol::exclamationmarkCircle, 18, statusOrange());
+    mark_->setObjectName("touchpadMark");
+    grantButton_ = new QPushButton("Grant Touchpad Access…");
+    grantButton_->setObjectName("grant");
+    granted_ = makeLabel("Touchpad access granted", 13);
+    granted_->setObjectName("granted");
+    state->addWidget(mark_);
+    state->addWidget(grantButton_);
+    state->addWidget(granted_);
+    state->addStretch(1);
+    permission->addLayout(state);
+    manualGrant_ = new ManualGrantBox;
+    manualGrant_->hide();
+    permission->addWidget(manualGrant_);
+    layout->addLayout(permission);
+    layout->addWidget(makeDivider());
+
+    auto* login = new ToggleRow("launchAtLogin", "Launch Trellick when I log in", Symbol::power);
+    layout->addWidget(login);
+
+    finish_ = new AccentButton;
+    finish_->setObjectName("finish");
+    finish_->setMinimumWidth(120);
+    auto* end = new QHBoxLayout;
+    end->addStretch(1);
+    end->addWidget(finish_);
+    layout->addLayout(end);
+
+    connect(grantButton_, &QPushButton::clicked, this, [this] { grant(); });
+    connect(finish_, &QPushButton::clicked, this, [this] {
+        if (deps_.onDone) deps_.onDone();
+    });
+    ToggleSwitch* toggle = login->toggle();
+    connect(toggle, &QAbstractButton::toggled, this, [this](bool on) { deps_.settings->launchAtLogin.set(on); });
+    subs_.push_back(deps_.settings->launchAtLogin.subscribe([toggle](const bool& on) {
+        const QSignalBlocker block(toggle);
+        toggle->setChecked(on);
+    }));
+    subs_.push_back(deps_.diagnostics->touchpadsInaccessible.subscribe([this](const std::int64_t& refused) {
+        const bool ok = refused == 0;
+        mark_->setSymbol(ok ? Symbol::checkmarkCircleFill : Symbol::exclamationmarkCircle,
+                         ok ? statusGreen() : statusOrange());
+        grantButton_->setVisible(!ok);
+        granted_->setVisible(ok);
+        finish_->setText(ok ? "Get Started" : "Done");
+        if (ok) manualGrant_->hide();
+        refit();
+    }));
+    subs_.push_back(followAppearance(this, deps_.appearance));
+    refit();
+}
+
+OnboardingView::~OnboardingView() = default;
+
+void OnboardingView::refit() {
+    setFixedSize(kWidth, layout()->totalHeightForWidth(kWidth));
+}
+
+void OnboardingView::grant() {
+    if (!deps_.onGrant) {
+        manualGrant_->show();
+        refit();
+        return;
+    }
+    QPointer<OnboardingView> self = this;
+    deps_.onGrant([self](GrantOutcome outcome) {
+        if (!self || outcome != GrantOutcome::cannotRun) return;
+        if (self->deps_.diagnostics->touchpadsInaccessible.get() == 0) return;
+        self->manualGrant_->show();
+        self->refit();
+    });
+}
+
+void OnboardingView::keyPressEvent(QKeyEvent* event) {
+    // Return is the window's default action wherever the focus is.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        finish_->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+}  // namespace trellick

@@ -1,0 +1,59 @@
+#pragma once
+// The content of the welcome window: what the gesture does, the touchpad access it needs
+// (granted through an injected callback, or by the commands shown where that cannot run),
+// launch at login, and a final button, "Get Started" once access is granted and "Done"
+// before. Return presses the final button. Access, and with it the mark and the button's
+// title, follows the diagnostics object live.
+
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/TouchpadAccess.h"
+#include "common/Observable.h"
+#include "overlay/OverlayDesktop.h"
+#include "settings/Diagnostics.h"
+#include "settings/SettingsStore.h"
+
+class QLabel;
+class QPushButton;
+
+namespace trellick {
+
+namespace ui {
+class SymbolView;
+}
+
+class OnboardingView : public QWidget {
+public:
+    struct Dependencies {
+        std::shared_ptr<SettingsStore> settings;       // launchAtLogin, bound to the toggle
+        std::shared_ptr<Diagnostics> diagnostics;      // touchpadsInaccessible: 0 means granted
+        std::shared_ptr<AppearanceSource> appearance;  // null: the desktop's palette stays
+        GrantHandler onGrant;                          // "Grant Touchpad Access…"
+        std::function<void()> onDone;                  // the final button: record onboarding, close
+    };
+
+    // The view fixes its own size (460 wide, as tall as its content) and grows when the
+    // commands box appears.
+    explicit OnboardingView(Dependencies deps, QWidget* parent = nullptr);
+    ~OnboardingView() override;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void refit();
+    void grant();
+
+    Dependencies deps_;
+    ui::SymbolView* mark_ = nullptr;
+    QPushButton* grantButton_ = nullptr;
+    QLabel* granted_ = nullptr;
+    QWidget* manualGrant_ = nullptr;
+    QPushButton* finish_ = nullptr;
+    std::vector<Subscription> subs_;
+};
+
+}  // namespace trellick

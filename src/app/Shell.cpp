@@ -1,0 +1,79 @@
+#include "app/Shell.h"
+
+#include "app/AboutView.h"
+#include "app/AppChooserDialog.h"
+#include "app/OnboardingView.h"
+#include "app/PkexecTouchpadAccess.h"
+#include "app/SettingsView.h"
+#include "app/UpdateDialog.h"
+
+namespace trellick {
+
+Shell::Shell(Options options) : o_(std::move(options)) {
+    windows_ = std::make_shared<QtShellWindows>([this](ShellWindow w) { return makeContent(w); },
+                                                [this](ShellWindow w) {
+                                                    if (auto d = delegate_.lock()) d->windowWillClose(w);
+                                                },
+                                                presenter_);
+    if (!o_.updateFeed.isEmpty()) {
+        updater_ = std::make_shared<UpdaterController>(UpdaterController::Options{QUrl(o_.updateFeed), o_.version});
+        if (!updater_->configured()) updater_.reset();
+    }
+    if (updater_) {
+        std::weak_ptr<WindowPresenter> presenter = presenter_;
+        QString version = o_.version;
+        updater_->setResultHandler([presenter, version](const UpdateCheckResult& result) {
+            QMessageBox* box = makeUpdateDialog(result, version);
+            if (auto p = presenter.lock()) p->present(box);
+        });
+    }
+}
+
+Shell::~Shell() = default;
+
+void Shell::provide(AppDelegate::Platform& platform) {
+    platform.windowHost = windows_;
+    platform.touchpadAccess =
+        std::make_shared<PkexecTouchpadAccess>(PkexecTouchpadAccess::findPkexec(), PkexecTouchpadAccess::findHelper());
+    platform.updaterController = updater_;
+}
+
+void Shell::attach(const std::shared_ptr<AppDelegate>& delegate) {
+    delegate_ = delegate;
+    tray_ = std::make_unique<TrayMenu>(delegate);
+    windows_->setWindowActions(tray_->shortcutActions());
+}
+
+bool Shell::showTray() {
+    return tray_ && tray_->show();
+}
+
+QWidget* Shell::makeContent(ShellWindow window) {
+    auto d = delegate_.lock();
+    if (!d) return nullptr;
+    std::weak_ptr<AppDelegate> weak = d;
+    // The windows learn whether the helper ran or the user has to run the commands by hand.
+    GrantHandler grant = [weak](std::function<void(GrantOutcome)> report) {
+        auto d = weak.lock();
+        if (!d) return report(GrantOutcome::cannotRun);
+        d->onGrant([report](const TouchpadGrant& g) {
+            report(g.needsManualSteps() ? GrantOutcome::cannotRun : GrantOutcome::ran);
+        });
+    };
+    switch (window) {
+    case ShellWindow::settings: {
+        d->favourites()->setChooser(std::make_shared<DialogAppChooser>(d->desktopEntries(), o_.appearance));
+        FavouritesServices favourites{d->favourites(), d->workspace(), std::string(AppDelegate::bundleIdentifier)};
+        return new SettingsView({d->settings(), d->diagnostics(), favourites, o_.appearance, grant});
+    }
+    case ShellWindow::welcome:
+        return new OnboardingView({d->settings(), d->diagnostics(), o_.appearance, grant, [weak] {
+                                       if (auto d = weak.lock()) d->onDone();
+                                   }});
+    case ShellWindow::about:
+        return new AboutView(o_.appearance);
+    }
+    return nullptr;
+}
+
+}  // namespace trellick

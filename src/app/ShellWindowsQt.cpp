@@ -1,0 +1,94 @@
+#include "app/ShellWindowsQt.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace trellick {
+
+namespace {
+
+class ShellFrame : public QWidget {
+public:
+    ShellFrame(std::function<void()> onClose) : onClose_(std::move(onClose)) {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        QWidget::closeEvent(event);
+        if (event->isAccepted() && onClose_) onClose_();
+    }
+
+private:
+    std::function<void()> onClose_;
+};
+
+}  // namespace
+
+QtShellWindows::QtShellWindows(ContentFactory content, std::function<void(ShellWindow)> onClose,
+                               std::shared_ptr<WindowPresenter> presenter)
+    : content_(std::move(content)), onClose_(std::move(onClose)), presenter_(std::move(presenter)) {}
+
+QtShellWindows::~QtShellWindows() = default;
+
+QString QtShellWindows::title(ShellWindow window) {
+    switch (window) {
+    case ShellWindow::settings:
+        return "Settings";
+    case ShellWindow::about:
+        return "About Trellick";
+    case ShellWindow::welcome:
+        return "Welcome";
+    }
+    return {};
+}
+
+void QtShellWindows::build(ShellWindow which) {
+    if (windows_.count(which)) return;
+    auto frame = std::make_unique<ShellFrame>([this, which] {
+        if (onClose_) onClose_(which);
+    });
+    frame->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    frame->setWindowTitle(title(which));
+    frame->addActions(actions_);
+    frame->setObjectName(which == ShellWindow::settings ? "settingsWindow"
+                         : which == ShellWindow::about  ? "aboutWindow"
+                                                        : "welcomeWindow");
+    auto* layout = new QVBoxLayout(frame.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (QWidget* content = content_ ? content_(which) : nullptr) layout->addWidget(content);
+    if (which == ShellWindow::settings) {
+        frame->setFixedSize(720, 520);
+    } else {
+        layout->setSizeConstraint(QLayout::SetFixedSize);  // the content's own fitting size
+        frame->adjustSize();
+    }
+    QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect area = screen->availableGeometry();
+        frame->move(area.center() - QPoint(frame->width() / 2, frame->height() / 2));
+    }
+    windows_[which] = std::move(frame);
+}
+
+void QtShellWindows::present(ShellWindow which) {
+    if (QWidget* w = window(which)) presenter_->present(w);
+}
+
+void QtShellWindows::close(ShellWindow which) {
+    if (QWidget* w = window(which)) w->close();
+}
+
+bool QtShellWindows::isVisible(ShellWindow which) const {
+    QWidget* w = window(which);
+    return w && w->isVisible();
+}
+
+QWidget* QtShellWindows::window(ShellWindow which) const {
+    auto it = windows_.find(which);
+    return it == windows_.end() ? nullptr : it->second.get();
+}
+
+}  // namespace trellick

@@ -1,0 +1,43 @@
+#pragma once
+// One Trellick per user session. The first instance owns the application id on the session
+// bus and answers org.freedesktop.Application.Activate by opening its settings window; a second
+// `trellick` asks it to do so and exits. A lock file in $XDG_RUNTIME_DIR also detects an
+// instance that runs without a session bus, which cannot be asked for anything.
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace trellick {
+
+class SingleInstance {
+public:
+    enum class Outcome {
+        first,         // this process is the one Trellick; onActivate runs on each later launch
+        askedRunning,  // another Trellick runs and was asked to open its settings
+        runningNoBus,  // another Trellick runs, unreachable without a session bus
+        failed,        // another Trellick owns the name but did not answer
+    };
+    struct Claim {
+        Outcome outcome = Outcome::first;
+        QString message;                           // for the user, when not first
+        std::unique_ptr<SingleInstance> instance;  // keep it for the life of the process when first
+    };
+
+    static constexpr const char* objectPath = "/io/github/trellick/Trellick";
+
+    // `onActivate` runs on the main thread when a later launch asks this instance.
+    static Claim claim(std::function<void()> onActivate);
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+private:
+    SingleInstance() = default;
+    int lockFd_ = -1;
+    bool ownsName_ = false;
+    std::unique_ptr<class ActivationObject> object_;
+};
+
+}  // namespace trellick

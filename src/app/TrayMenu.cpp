@@ -1,0 +1,89 @@
+#include "app/TrayMenu.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QKeySequence>
+#include <QLoggingCategory>
+#include <QStringList>
+
+#include "app/TrayIcon.h"
+
+namespace trellick {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcTray, "trellick.app", QtWarningMsg)
+
+}  // namespace
+
+CheckForUpdatesViewModel::CheckForUpdatesViewModel(const std::shared_ptr<UpdateChecker>& updater) {
+    if (updater) subscription_ = updater->subscribeCanCheck([this](const bool& can) { canCheck.set(can); });
+}
+
+TrayMenu::TrayMenu(std::shared_ptr<AppDelegate> delegate) : delegate_(delegate) {
+    auto call = [this](void (AppDelegate::*fn)()) {
+        return [this, fn] {
+            if (auto d = delegate_.lock()) (d.get()->*fn)();
+        };
+    };
+    QObject::connect(menu_.addAction("About Trellick"), &QAction::triggered, call(&AppDelegate::openAbout));
+
+    QAction* updates = menu_.addAction("Check for Updates…");
+    std::shared_ptr<UpdateChecker> updater = delegate->updaterController();
+    updateModel_ = std::make_unique<CheckForUpdatesViewModel>(updater);
+    updateModelSub_ = updateModel_->canCheck.subscribe([updates](const bool& can) { updates->setEnabled(can); });
+    if (updater) {
+        std::weak_ptr<UpdateChecker> weak = updater;
+        QObject::connect(updates, &QAction::triggered, [weak] {
+            if (auto u = weak.lock()) u->checkForUpdates();
+        });
+    } else {
+        updates->setToolTip(updatesFromPackageManager);
+        menu_.setToolTipsVisible(true);
+    }
+
+    QAction* settings = menu_.addAction("Settings…");
+    settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    // Menu shortcuts work wherever Trellick has a window in front, as in a menu bar.
+    settings->setShortcutContext(Qt::ApplicationShortcut);
+    QObject::connect(settings, &QAction::triggered, call(&AppDelegate::openSettings));
+    QObject::connect(menu_.addAction("Welcome && Setup…"), &QAction::triggered, call(&AppDelegate::showOnboarding));
+    menu_.addSeparator();
+    QAction* quit = menu_.addAction("Quit Trellick");
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    QObject::connect(quit, &QAction::triggered, [] { QCoreApplication::quit(); });
+    shortcuts_ = {settings, quit};
+
+    QObject::connect(&menu_, &QMenu::aboutToShow, [this] {
+        if (!lcTray().isDebugEnabled()) return;
+        QStringList entries;
+        for (QAction* a : menu_.actions()) {
+            QString text = a->isSeparator() ? "--" : QString(a->text()).replace("&&", "&");
+            if (!a->shortcut().isEmpty()) text += " [" + a->shortcut().toString() + "]";
+            if (!a->isEnabled()) text += " (disabled)";
+            entries << text;
+        }
+        qCDebug(lcTray).noquote() << "tray menu:" << entries.join(" | ");
+    });
+    QObject::connect(&menu_, &QMenu::aboutToHide, [] { qCDebug(lcTray) << "tray menu closed"; });
+
+    icon_.setIcon(drawTrayIcon());
+    icon_.setToolTip("Trellick");
+    icon_.setContextMenu(&menu_);
+    QObject::connect(&icon_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
+    });
+}
+
+TrayMenu::~TrayMenu() {
+    icon_.hide();
+}
+
+bool TrayMenu::show() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+    icon_.show();
+    return true;
+}
+
+}  // namespace trellick

@@ -1,0 +1,44 @@
+#include "app/UpdateDialog.h"
+
+#include <QDesktopServices>
+#include <QPushButton>
+
+namespace trellick {
+
+QMessageBox* makeUpdateDialog(const UpdateCheckResult& result, const QString& currentVersion) {
+    auto* box = new QMessageBox;
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowTitle("Check for Updates");
+    box->setObjectName("updateDialog");
+    using Kind = UpdateCheckResult::Kind;
+    switch (result.kind) {
+    case Kind::newer: {
+        box->setIcon(QMessageBox::Information);
+        box->setText(QString("Trellick %1 is available").arg(result.version));
+        box->setInformativeText(QString("You have version %1.").arg(currentVersion));
+        if (result.page.isValid()) {
+            QPushButton* open = box->addButton("Open Release Page", QMessageBox::AcceptRole);
+            open->setObjectName("openReleasePage");
+            QUrl page = result.page;
+            QObject::connect(open, &QPushButton::clicked, [page] { QDesktopServices::openUrl(page); });
+        }
+        box->addButton(QMessageBox::Close);
+        break;
+    }
+    case Kind::upToDate:
+        box->setIcon(QMessageBox::Information);
+        box->setText("You're up to date");
+        box->setInformativeText(QString("Trellick %1 is the newest version.").arg(currentVersion));
+        box->addButton(QMessageBox::Ok);
+        break;
+    case Kind::failed:
+        box->setIcon(QMessageBox::Warning);
+        box->setText("Could not check for updates");
+        box->setInformativeText(result.reason);
+        box->addButton(QMessageBox::Ok);
+        break;
+    }
+    return box;
+}
+
+}  // namespace trellick

@@ -1,0 +1,313 @@
+#include "overlay/ClassicLayout.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "overlay/Drawing.h"
+#include "overlay/LayoutBlend.h"
+#include "overlay/OverlayFonts.h"
+
+namespace trellick {
+
+namespace {
+
+using M = ClassicMetrics;
+
+constexpr int labelTitlePoints = 13, labelSubtitlePoints = 12;
+constexpr int captionTitlePoints = 15, captionSubtitlePoints = 12;
+constexpr int ellipsisPoints = 20;
+constexpr double labelLineSpacing = 1, captionLineSpacing = 2;
+constexpr double labelSpacing = 4;  // between the icon box and a per-icon label
+
+bool hasText(const std::optional<std::string>& s) {
+    return s && !s->empty();
+}
+
+// Lays a row of cells out from the origin.
+void layoutCells(ClassicRow& row, const std::vector<SwitchTarget>& list, bool focused, double focusedCellWidth,
+                 int selection, const HUDModel& m, const OverlayFonts& fonts) {
+    const bool labels = focused && m.labelStyle() == HUDLabelStyle::perIcon;
+    const double cellW = focused || !m.compactPeek() ? focusedCellWidth : M::compactPeekCell;
+    const double box = focused ? M::iconBoxFull : M::iconBoxPeek;
+    const double labelW = focusedCellWidth - 4;
+    const double cellH = box + (labels ? labelSpacing + M::labelAreaH : 0);
+    const int k = static_cast<int>(list.size());
+    row.focused = focused;
+    row.cellWidth = cellW;
+    row.selection = focused && selection >= 0 && selection < k ? selection : -1;
+    row.cellList.resize(list.size());
+    for (int i = 0; i < k; ++i) {
+        ClassicCell& c = row.cellList[i];
+        const bool sel = i == row.selection;
+        const bool ph = list[i].isPlaceholder;
+        const double side = focused ? M::fullIcon : M::peekIcon * (ph ? M::placeholderPeekScale : 1);
+        c.selected = sel;
+        c.placeholder = ph;
+        c.frame = QRectF(i * (cellW + M::cellSpacing), 0, cellW, cellH);
+        c.box = QRectF(c.frame.x() + std::floor((cellW - box) / 2), 0, box, box);
+        c.icon = QRectF(c.box.x() + (box - side) / 2, (box - side) / 2, side, side);
+        // Every icon of the focused row is whole: only the tile marks the selection.
+        c.iconOpacity = ph || focused ? 1 : 0.5;
+        c.tileOpacity = sel ? 1 : 0;
+        if (labels) {
+            c.label = QRectF(c.frame.x() + std::floor((cellW - labelW) / 2), box + labelSpacing, labelW, M::labelAreaH);
+            const double th = fonts.lineHeight(labelTitlePoints, sel ? QFont::Bold : QFont::Medium);
+            c.labelTitle = QRectF(c.label.x(), c.label.y(), labelW, th);
+            c.hasLabelSubtitle = hasText(list[i].subtitle);
+            c.labelSubtitle = c.hasLabelSubtitle ? QRectF(c.label.x(), c.labelTitle.bottom() + labelLineSpacing, labelW,
+                                                          fonts.lineHeight(labelSubtitlePoints, QFont::Normal))
+                                                 : QRectF();
+            c.labelOpacity = 1;
+        } else {
+            c.label = c.labelTitle = c.labelSubtitle = QRectF();
+            c.hasLabelSubtitle = false;
+            c.labelOpacity = 0;
+        }
+    }
+    row.cells = QRectF(0, 0, k > 0 ? cellW * k + M::cellSpacing * (k - 1) : 0, k > 0 ? cellH : 0);
+}
+
+void offsetCells(ClassicRow& row, QPointF by) {
+    row.cells.translate(by);
+    for (auto& c : row.cellList) {
+        for (QRectF* r : {&c.frame, &c.box, &c.icon, &c.label, &c.labelTitle, &c.labelSubtitle})
+            if (!r->isNull()) r->translate(by);
+    }
+}
+
+void placeRow(ClassicRow& row, QPointF by) {
+    row.frame.translate(by);
+    if (!row.glyphSlot.isNull()) row.glyphSlot.translate(by);
+    if (!row.glyph.isNull()) row.glyph.translate(by);
+    offsetCells(row, by);
+}
+
+QColor white(double a) {
+    return QColor::fromRgbF(1, 1, 1, static_cast<float>(a));
+}
+QColor black(double a) {
+    return QColor::fromRgbF(0, 0, 0, static_cast<float>(a));
+}
+
+}  // namespace
+
+double ClassicMetrics::recentsRowWidth(HUDLabelStyle s, int visibleCount) {
+    const int k = std::max(visibleCount, 1);
+    return recentsCell(s) * k + cellSpacing * (k - 1);
+}
+
+ClassicColours classicColours(const Appearance& appearance, bool composited) {
+    const bool dark = appearance.scheme == ColorScheme::dark;
+    ClassicColours c;
+    // Thinner than the modern card's material; opaque where nothing blends it.
+    if (composited) {
+        c.material = dark ? QColor(28, 28, 32, 204) : QColor(246, 246, 248, 204);
+    } else {
+        c.material = dark ? QColor(38, 38, 42) : QColor(238, 238, 240);
+    }
+    c.primary = dark ? white(0.85) : black(0.85);
+    c.secondary = dark ? white(0.55) : black(0.5);
+    c.tile = withAlpha(c.primary, M::tileOpacity);
+    c.accent = appearance.accent;
+    return c;
+}
+
+void layoutClassic(const HUDModel& m, const OverlayFonts& fonts, const Appearance& appearance, bool composited,
+                   ClassicLayout& L) {
+    L.colours = classicColours(appearance, composited);
+    const auto& visible = m.visible();
+    const auto& favs = m.favourites();
+    L.empty = visible.empty() && favs.empty();
+    L.favourites.present = !favs.empty();
+    L.recents.present = !L.empty;
+    if (L.empty) {
+        L.size = QSizeF(0, 0);
+        L.card = QRectF();
+        L.favourites.cellList.clear();
+        L.recents.cellList.clear();
+        L.leading = L.trailing = ClassicEllipsis{};
+        L.scrollPresent = L.caption.present = L.ringPresent = false;
+        L.scrollOpacity = L.ringOpacity = 0;
+        return;
+    }
+    const bool favFocus = m.focus() == SwitcherRow::favourites;
+    const HUDLabelStyle labelStyle = m.labelStyle();
+
+    struct Part {
+        QSizeF size;
+        QPointF* origin;
+    };
+    QPointF favOrigin, recOrigin, scrollOrigin, captionOrigin, ringOrigin;
+    Part parts[5];
+    int n = 0;
+
+    if (L.favourites.present) {
+        ClassicRow& row = L.favourites;
+        layoutCells(row, favs, favFocus, M::favCell, m.favSelected(), m, fonts);
+        const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
+        const double slotW = favFocus ? 24 : 16, glyphSide = favFocus ? 18 : 12;
+        row.glyphSlot = QRectF(0, 0, slotW, box);
+        row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
+        offsetCells(row, QPointF(slotW + M::glyphSpacing, 0));
+        row.frame = QRectF(0, 0, slotW + M::glyphSpacing + row.cells.width(), std::max(box, row.cells.height()));
+        parts[n++] = {row.frame.size(), &favOrigin};
+    } else {
+        L.favourites.cellList.clear();
+        L.favourites.glyphSlot = L.favourites.glyph = QRectF();
+    }
+
+    {
+        // Top-aligned; an ellipsis that is not shown takes no room at all.
+        ClassicRow& row = L.recents;
+        layoutCells(row, visible, !favFocus, M::recentsCell(labelStyle), m.selected(), m, fonts);
+        const double ellipsisH = fonts.lineHeight(ellipsisPoints, QFont::Bold);
+        const bool before = !favFocus && m.moreBefore(), after = !favFocus && m.moreAfter();
+        double x = 0, h = row.cells.height();
+        L.leading = ClassicEllipsis{};
+        L.trailing = ClassicEllipsis{};
+        if (before) {
+            L.leading = {QRectF(0, 0, M::ellipsisWidth, ellipsisH), 1};
+            x = M::ellipsisWidth + M::cellSpacing;
+            h = std::max(h, ellipsisH);
+        }
+        offsetCells(row, QPointF(x, 0));
+        x += row.cells.width();
+        if (after) {
+            L.trailing = {QRectF(x + M::cellSpacing, 0, M::ellipsisWidth, ellipsisH), 1};
+            x += M::cellSpacing + M::ellipsisWidth;
+            h = std::max(h, ellipsisH);
+        }
+        row.frame = QRectF(0, 0, x, h);
+        row.glyphSlot = row.glyph = QRectF();
+        parts[n++] = {row.frame.size(), &recOrigin};
+    }
+
+    L.scrollPresent = !favFocus && (m.moreBefore() || m.moreAfter());
+    L.scroll = ScrollTrack{m.recentsCount(),
+                           static_cast<int>(visible.size()),
+                           m.recentsAbsolute(),
+                           M::recentsRowWidth(labelStyle, static_cast<int>(visible.size())),
+                           L.colours.secondary,
+                           3,
+                           24};
+    L.scrollOpacity = L.scrollPresent ? 1 : 0;
+    if (L.scrollPresent) parts[n++] = {QSizeF(L.scroll.width, L.scroll.height), &scrollOrigin};
+
+    ClassicCaption& cap = L.caption;
+    cap.present = labelStyle == HUDLabelStyle::caption;
+    if (cap.present) {
+        const SwitchTarget* focused = focusedTarget(m);
+        cap.row = m.focus();
+        cap.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
+        cap.hasSubtitle = focused && hasText(focused->subtitle);
+        const double th = fonts.lineHeight(captionTitlePoints, QFont::DemiBold);
+        const double sh = fonts.lineHeight(captionSubtitlePoints, QFont::Normal);
+        cap.title = QRectF(0, 0, M::captionWidth, th);
+        cap.subtitle = cap.hasSubtitle ? QRectF(0, th + captionLineSpacing, M::captionWidth, sh) : QRectF();
+        cap.frame = QRectF(0, 0, M::captionWidth, cap.hasSubtitle ? cap.subtitle.bottom() : th);
+        parts[n++] = {cap.frame.size(), &captionOrigin};
+    }
+
+    L.ringPresent = m.cancelProgress() > 0.1;
+    L.ringProgress = m.cancelProgress();
+    L.ringOpacity = L.ringPresent ? 1 : 0;
+    if (L.ringPresent) parts[n++] = {QSizeF(CancelRing::side, CancelRing::side), &ringOrigin};
+
+    double innerW = 0, innerH = M::stackSpacing * (n - 1);
+    for (int i = 0; i < n; ++i) {
+        innerW = std::max(innerW, parts[i].size.width());
+        innerH += parts[i].size.height();
+    }
+    L.card = QRectF(0, 0, innerW + 2 * M::margin, innerH + 2 * M::margin);
+    L.size = L.card.size();
+    double y = M::margin;
+    for (int i = 0; i < n; ++i) {
+        *parts[i].origin = QPointF(M::margin + std::floor((innerW - parts[i].size.width()) / 2), y);
+        y += parts[i].size.height() + M::stackSpacing;
+    }
+
+    if (L.favourites.present) placeRow(L.favourites, favOrigin);
+    placeRow(L.recents, recOrigin);
+    for (ClassicEllipsis* e : {&L.leading, &L.trailing})
+        if (!e->frame.isNull()) e->frame.translate(recOrigin);
+    L.scrollTrack = L.scrollPresent ? QRectF(scrollOrigin, QSizeF(L.scroll.width, L.scroll.height))
+                                    : QRectF(L.recents.cells.left(), L.recents.frame.bottom() + M::stackSpacing,
+                                             L.scroll.width, L.scroll.height);
+    if (cap.present) {
+        cap.frame.translate(captionOrigin);
+        cap.title.translate(captionOrigin);
+        if (cap.hasSubtitle) cap.subtitle.translate(captionOrigin);
+    }
+    L.ring = QRectF(ringOrigin, QSizeF(CancelRing::side, CancelRing::side));
+}
+
+bool sameClassicShape(const ClassicLayout& a, const ClassicLayout& b) {
+    return !a.empty && !b.empty && a.favourites.present == b.favourites.present &&
+           a.favourites.cellList.size() == b.favourites.cellList.size() &&
+           a.recents.cellList.size() == b.recents.cellList.size() && a.caption.present == b.caption.present;
+}
+
+void blendClassic(const ClassicLayout& a, const ClassicLayout& b, double t, ClassicLayout& out) {
+    out = b;
+    if (!sameClassicShape(a, b)) return;
+    out.size =
+        QSizeF(blend::value(a.size.width(), b.size.width(), t), blend::value(a.size.height(), b.size.height(), t));
+    out.card = blend::rect(a.card, b.card, t);
+    auto row = [t](const ClassicRow& ra, const ClassicRow& rb, ClassicRow& ro) {
+        ro.frame = blend::rect(ra.frame, rb.frame, t);
+        ro.cells = blend::rect(ra.cells, rb.cells, t);
+        ro.glyphSlot = blend::rect(ra.glyphSlot, rb.glyphSlot, t);
+        ro.glyph = blend::rect(ra.glyph, rb.glyph, t);
+        for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
+            const ClassicCell &ca = ra.cellList[i], &cb = rb.cellList[i];
+            ClassicCell& co = ro.cellList[i];
+            if (cb.label.isNull() && !ca.label.isNull()) co = ca;  // labels fade out where they were
+            co.frame = blend::rect(ca.frame, cb.frame, t);
+            co.box = blend::rect(ca.box, cb.box, t);
+            co.icon = blend::rect(ca.icon, cb.icon, t);
+            co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
+            co.tileOpacity = blend::opacity(ca.tileOpacity, cb.tileOpacity, t);
+            co.labelOpacity = blend::opacity(ca.labelOpacity, cb.labelOpacity, t);
+        }
+    };
+    row(a.favourites, b.favourites, out.favourites);
+    row(a.recents, b.recents, out.recents);
+    // Ellipses fade where they are shown, keeping to their end of the row as it changes size.
+    auto ellipsis = [&](const ClassicEllipsis& ea, const ClassicEllipsis& eb, bool trailing, ClassicEllipsis& eo) {
+        eo.opacity = blend::opacity(ea.opacity, eb.opacity, t);
+        const bool inB = !eb.frame.isNull();
+        const QRectF& e = inB ? eb.frame : ea.frame;
+        if (e.isNull()) return;
+        const QRectF &from = (inB ? b : a).recents.cells, &to = out.recents.cells;
+        eo.frame = e.translated(trailing ? to.right() - from.right() : to.left() - from.left(), to.top() - from.top());
+    };
+    ellipsis(a.leading, b.leading, false, out.leading);
+    ellipsis(a.trailing, b.trailing, true, out.trailing);
+    out.scrollOpacity = blend::opacity(a.scrollOpacity, b.scrollOpacity, t);
+    out.scrollPresent = a.scrollPresent || b.scrollPresent;
+    if (a.scrollPresent && b.scrollPresent) {
+        out.scrollTrack = blend::rect(a.scrollTrack, b.scrollTrack, t);
+    } else if (out.scrollPresent) {
+        // Fading in or out, it stays under the recents row as that row changes size.
+        const ClassicLayout& own = b.scrollPresent ? b : a;
+        out.scroll = own.scroll;
+        out.scrollTrack = blend::under(own.scrollTrack, own.recents.cells, out.recents.cells);
+    }
+    out.caption.frame = blend::rect(a.caption.frame, b.caption.frame, t);
+    const QPointF captionShift = out.caption.frame.topLeft() - b.caption.frame.topLeft();
+    out.caption.title.translate(captionShift);
+    if (out.caption.hasSubtitle) out.caption.subtitle.translate(captionShift);
+    // The ring is the card's last part: one that comes or goes with the change keeps to the
+    // card's bottom as the card changes size.
+    out.ringPresent = a.ringPresent || b.ringPresent;
+    out.ringOpacity = blend::opacity(a.ringOpacity, b.ringOpacity, t);
+    if (a.ringPresent && b.ringPresent) {
+        out.ring = blend::rect(a.ring, b.ring, t);
+    } else if (out.ringPresent) {
+        const ClassicLayout& own = b.ringPresent ? b : a;
+        out.ring =
+            own.ring.translated(out.card.center().x() - own.card.center().x(), out.card.bottom() - own.card.bottom());
+    }
+}
+
+}  // namespace trellick

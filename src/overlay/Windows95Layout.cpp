@@ -1,0 +1,335 @@
+#include "overlay/Windows95Layout.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "overlay/LayoutBlend.h"
+#include "overlay/OverlayFonts.h"
+
+namespace trellick {
+
+namespace {
+
+using M = Win95Metrics;
+
+constexpr int titlePoints = 12, titleGlyphPoints = 11, arrowPoints = 11;
+constexpr int statusTitlePoints = 13, statusSubtitlePoints = 11;
+constexpr double statusLineSpacing = 1;
+
+bool hasText(const std::optional<std::string>& s) {
+    return s && !s->empty();
+}
+
+// Lays a row of cells out from the origin.
+void layoutCells(Win95Row& row, const std::vector<SwitchTarget>& list, bool focused, double focusedCellWidth,
+                 int selection, const HUDModel& m) {
+    const bool labels = focused && m.labelStyle() == HUDLabelStyle::perIcon;
+    const double cellW = focused || !m.compactPeek() ? focusedCellWidth : M::compactPeekCell;
+    const double box = focused ? M::iconBoxFull : M::iconBoxPeek;
+    const double labelW = focusedCellWidth - 6;
+    const double innerW = std::max(box, labels ? labelW : 0.0);
+    const double innerH = box + (labels ? M::labelSpacing + M::labelAreaH : 0);
+    const double blockW = innerW + 2 * M::cellPadding, blockH = innerH + 2 * M::cellPadding;
+    const int k = static_cast<int>(list.size());
+    row.focused = focused;
+    row.cellWidth = cellW;
+    row.selection = focused && selection >= 0 && selection < k ? selection : -1;
+    row.cellList.resize(list.size());
+    for (int i = 0; i < k; ++i) {
+        Win95Cell& c = row.cellList[i];
+        const bool ph = list[i].isPlaceholder;
+        const double side = focused ? M::fullIcon : M::peekIcon * (ph ? M::placeholderPeekScale : 1);
+        c.selected = i == row.selection;
+        c.placeholder = ph;
+        c.frame = QRectF(i * (cellW + M::cellSpacing), 0, cellW, blockH);
+        c.block = QRectF(c.frame.x() + std::floor((cellW - blockW) / 2), 0, blockW, blockH);
+        const double innerX = c.block.x() + M::cellPadding;
+        c.box = QRectF(innerX + std::floor((innerW - box) / 2), M::cellPadding, box, box);
+        c.icon = QRectF(c.box.x() + (box - side) / 2, c.box.y() + (box - side) / 2, side, side);
+        c.iconOpacity = ph || focused ? 1 : 0.5;
+        c.label = labels ? QRectF(innerX + std::floor((innerW - labelW) / 2), c.box.bottom() + M::labelSpacing, labelW,
+                                  M::labelAreaH)
+                         : QRectF();
+        c.labelOpacity = labels ? 1 : 0;
+    }
+    row.cells = QRectF(0, 0, k > 0 ? cellW * k + M::cellSpacing * (k - 1) : 0, k > 0 ? blockH : 0);
+}
+
+void offsetCells(Win95Row& row, QPointF by) {
+    row.cells.translate(by);
+    for (auto& c : row.cellList) {
+        for (QRectF* r : {&c.frame, &c.block, &c.box, &c.icon, &c.label})
+            if (!r->isNull()) r->translate(by);
+    }
+}
+
+void placeRow(Win95Row& row, QPointF by) {
+    row.frame.translate(by);
+    if (!row.glyphSlot.isNull()) row.glyphSlot.translate(by);
+    if (!row.glyph.isNull()) row.glyph.translate(by);
+    offsetCells(row, by);
+}
+
+}  // namespace
+
+double Win95Metrics::recentsRowWidth(HUDLabelStyle s, int visibleCount) {
+    const int k = std::max(visibleCount, 1);
+    return recentsCell(s) * k + cellSpacing * (k - 1);
+}
+
+std::array<Win95Bevel::Strip, 8> Win95Bevel::strips(const QRectF& r) const {
+    const double x = r.x(), y = r.y(), w = r.width(), h = r.height();
+    const QColor& white = Win95::white;
+    return {{
+        {QRectF(x, y, w, 1), raised ? white : Win95::gray},
+        {QRectF(x, y, 1, h), raised ? white : Win95::gray},
+        {QRectF(x, y + h - 1, w, 1), raised ? Win95::ink : white},
+        {QRectF(x + w - 1, y, 1, h), raised ? Win95::ink : white},
+        {QRectF(x + 1, y + 1, w - 2, 1), raised ? Win95::silverLight : Win95::ink},
+        {QRectF(x + 1, y + 1, 1, h - 2), raised ? Win95::silverLight : Win95::ink},
+        {QRectF(x + 1, y + h - 2, w - 2, 1), raised ? Win95::gray : Win95::silverLight},
+        {QRectF(x + w - 2, y + 1, 1, h - 2), raised ? Win95::gray : Win95::silverLight},
+    }};
+}
+
+Win95Thumb win95Thumb(int count, int visible, int absolute, double width) {
+    double thumb;
+    if (count >= 1) {
+        const double fraction = static_cast<double>(visible) / count;
+        thumb = std::max(fraction < 1 ? fraction * width : width, M::thumbMin);
+    } else {
+        thumb = std::max(width, M::thumbMin);
+    }
+    // A cursor outside the list still keeps the thumb inside its track.
+    const double position = count >= 2 ? std::clamp(static_cast<double>(absolute) / (count - 1), 0.0, 1.0) : 0.0;
+    const double inner = width - 2;
+    thumb = std::min(thumb, inner);
+    return {thumb, position * (inner - thumb)};
+}
+
+QPointF win95PointerStart(const std::optional<QRectF>& icon, QSizeF window) {
+    if (icon) return {icon->center().x() - 3, icon->top() + 0.42 * icon->height()};
+    return {window.width() * 0.5, window.height() * 0.55};
+}
+
+Win95CancelPointer win95CancelPointer(const std::optional<QRectF>& selectedIcon,
+                                      const std::optional<QRectF>& closeButton, QSizeF window, double progress) {
+    Win95CancelPointer out;
+    out.progress = std::isnan(progress) ? 0.0 : std::clamp(progress, 0.0, 1.0);
+    out.start = win95PointerStart(selectedIcon, window);
+    out.end = closeButton ? closeButton->center() : QPointF(window.width() - 15, 13);
+    out.drawn = selectedIcon.has_value() || out.progress > 0.02;
+    return out;
+}
+
+void layoutWindows95(const HUDModel& m, const OverlayFonts& fonts, Windows95Layout& L) {
+    const auto& visible = m.visible();
+    const auto& favs = m.favourites();
+    L.empty = visible.empty() && favs.empty();
+    L.favourites.present = !favs.empty();
+    L.recents.present = !L.empty;
+    if (L.empty) {
+        L.size = QSizeF(0, 0);
+        L.window = QRectF();
+        L.favourites.cellList.clear();
+        L.recents.cellList.clear();
+        L.scroll = Win95ScrollBar{};
+        L.status.present = false;
+        L.selectedIcon.reset();
+        L.pointer = Win95CancelPointer{};
+        return;
+    }
+    const bool favFocus = m.focus() == SwitcherRow::favourites;
+    const HUDLabelStyle labelStyle = m.labelStyle();
+
+    // The title bar's least width: glyph, title, the least gap and three buttons, all 6 apart.
+    const QSizeF glyph = symbolSize(Symbol::rectangle2Swap, titleGlyphPoints);
+    const double textW =
+        std::ceil(fonts.metrics(titlePoints, QFont::Bold).horizontalAdvance(QStringLiteral("Switcher")));
+    const double textH = fonts.lineHeight(titlePoints, QFont::Bold);
+    const double barInnerH = std::max({glyph.height(), textH, M::buttonHeight});
+    const double barH = barInnerH + 2 * M::titleVertical;
+    const double barMinW = std::ceil(M::titleLeading + glyph.width() + M::titleSpacing + textW + M::titleSpacing +
+                                     M::titleMinGap + 3 * (M::titleSpacing + M::buttonWidth) + M::titleTrailing);
+
+    struct Part {
+        QSizeF size;
+        QPointF* origin;
+    };
+    QPointF favOrigin, recOrigin, scrollOrigin, statusOrigin;
+    Part parts[4];
+    int n = 0;
+
+    if (L.favourites.present) {
+        Win95Row& row = L.favourites;
+        layoutCells(row, favs, favFocus, M::favCell, m.favSelected(), m);
+        const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
+        const double slotW = favFocus ? 22 : 14, glyphSide = favFocus ? 16 : 11;
+        row.glyphSlot = QRectF(0, 0, slotW, box);
+        row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
+        offsetCells(row, QPointF(slotW + M::glyphSpacing, 0));
+        row.frame = QRectF(0, 0, slotW + M::glyphSpacing + row.cells.width(), std::max(box, row.cells.height()));
+        parts[n++] = {row.frame.size(), &favOrigin};
+    } else {
+        L.favourites.cellList.clear();
+        L.favourites.glyphSlot = L.favourites.glyph = QRectF();
+    }
+
+    {
+        // Top-aligned; each arrow keeps its slot whether shown or not.
+        Win95Row& row = L.recents;
+        layoutCells(row, visible, !favFocus, M::recentsCell(labelStyle), m.selected(), m);
+        const QSizeF arrow = symbolSize(Symbol::arrowtriangleLeftFill, arrowPoints);
+        offsetCells(row, QPointF(M::arrowSlot + M::cellSpacing, 0));
+        L.left.slot = QRectF(0, 0, M::arrowSlot, arrow.height());
+        L.right.slot = QRectF(row.cells.right() + M::cellSpacing, 0, M::arrowSlot, arrow.height());
+        for (Win95Arrow* a : {&L.left, &L.right})
+            a->glyph = QRectF(a->slot.center().x() - arrow.width() / 2, 0, arrow.width(), arrow.height());
+        L.left.opacity = !favFocus && m.moreBefore() ? 1 : 0;
+        L.right.opacity = !favFocus && m.moreAfter() ? 1 : 0;
+        row.frame = QRectF(0, 0, L.right.slot.right(), std::max(arrow.height(), row.cells.height()));
+        row.glyphSlot = row.glyph = QRectF();
+        parts[n++] = {row.frame.size(), &recOrigin};
+    }
+
+    const double rowW = M::recentsRowWidth(labelStyle, static_cast<int>(visible.size()));
+    L.scroll.present = !favFocus && (m.moreBefore() || m.moreAfter());
+    L.scroll.opacity = L.scroll.present ? 1 : 0;
+    if (L.scroll.present) parts[n++] = {QSizeF(rowW, M::scrollHeight), &scrollOrigin};
+
+    Win95Status& st = L.status;
+    st.present = labelStyle == HUDLabelStyle::caption;
+    if (st.present) {
+        const SwitchTarget* focused = focusedTarget(m);
+        st.row = m.focus();
+        st.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
+        st.hasSubtitle = focused && hasText(focused->subtitle);
+        const double th = fonts.lineHeight(statusTitlePoints, QFont::Bold);
+        const double sh = fonts.lineHeight(statusSubtitlePoints, QFont::Normal);
+        st.title = QRectF(M::statusMarginX, M::statusMarginY, M::statusWidth, th);
+        st.subtitle = st.hasSubtitle
+                          ? QRectF(M::statusMarginX, st.title.bottom() + statusLineSpacing, M::statusWidth, sh)
+                          : QRectF();
+        st.frame = QRectF(0, 0, M::statusWidth + 2 * M::statusMarginX,
+                          (st.hasSubtitle ? st.subtitle.bottom() : st.title.bottom()) + M::statusMarginY);
+        parts[n++] = {st.frame.size(), &statusOrigin};
+    }
+
+    double innerW = 0, innerH = M::contentSpacing * (n - 1);
+    for (int i = 0; i < n; ++i) {
+        innerW = std::max(innerW, parts[i].size.width());
+        innerH += parts[i].size.height();
+    }
+    const double contentW = innerW + 2 * M::contentMarginX;
+    const double width = std::max(contentW, barMinW + 2 * M::titleInset);
+    const double contentTop = barH + 2 * M::titleInset;
+    L.size = QSizeF(width, contentTop + M::contentTop + innerH + M::contentBottom);
+    L.window = QRectF(QPointF(0, 0), L.size);
+
+    // The title bar spans the window; the buttons sit at its trailing end.
+    L.titleBar = QRectF(M::titleInset, M::titleInset, width - 2 * M::titleInset, barH);
+    const double midY = L.titleBar.center().y();
+    L.titleGlyph =
+        QRectF(L.titleBar.left() + M::titleLeading, midY - glyph.height() / 2, glyph.width(), glyph.height());
+    L.titleText = QRectF(L.titleGlyph.right() + M::titleSpacing, std::round(midY - textH / 2), textW, textH);
+    const Symbol symbols[3] = {Symbol::minus, Symbol::square, Symbol::xmark};
+    double x = L.titleBar.right() - M::titleTrailing;
+    for (int i = 2; i >= 0; --i) {
+        x -= M::buttonWidth;
+        L.buttons[i] = {symbols[i], QRectF(x, std::round(midY - M::buttonHeight / 2), M::buttonWidth, M::buttonHeight),
+                        false};
+        x -= M::titleSpacing;
+    }
+    L.buttons[2].pressed = m.cancelProgress() > M::pressedThreshold;
+    L.closeButton = L.buttons[2].frame;
+
+    const double left = std::floor((width - contentW) / 2) + M::contentMarginX;
+    double y = contentTop + M::contentTop;
+    for (int i = 0; i < n; ++i) {
+        *parts[i].origin = QPointF(left + std::floor((innerW - parts[i].size.width()) / 2), y);
+        y += parts[i].size.height() + M::contentSpacing;
+    }
+
+    if (L.favourites.present) placeRow(L.favourites, favOrigin);
+    placeRow(L.recents, recOrigin);
+    for (Win95Arrow* a : {&L.left, &L.right}) {
+        a->slot.translate(recOrigin);
+        a->glyph.translate(recOrigin);
+    }
+    const Win95Thumb thumb = win95Thumb(m.recentsCount(), static_cast<int>(visible.size()), m.recentsAbsolute(), rowW);
+    L.scroll.track = L.scroll.present ? QRectF(scrollOrigin, QSizeF(rowW, M::scrollHeight)) : QRectF();
+    L.scroll.thumb = L.scroll.present ? QRectF(scrollOrigin.x() + thumb.offset + 1,
+                                               scrollOrigin.y() + (M::scrollHeight - M::thumbHeight) / 2, thumb.length,
+                                               M::thumbHeight)
+                                      : QRectF();
+    if (st.present) {
+        st.frame.translate(statusOrigin);
+        st.title.translate(statusOrigin);
+        if (st.hasSubtitle) st.subtitle.translate(statusOrigin);
+    }
+
+    const Win95Row& focusedRow = favFocus ? L.favourites : L.recents;
+    L.selectedIcon.reset();
+    if (focusedRow.selection >= 0) L.selectedIcon = focusedRow.cellList[focusedRow.selection].box;
+    L.pointer = win95CancelPointer(L.selectedIcon, L.closeButton, L.size, m.cancelProgress());
+}
+
+bool sameWindows95Shape(const Windows95Layout& a, const Windows95Layout& b) {
+    return !a.empty && !b.empty && a.favourites.present == b.favourites.present &&
+           a.favourites.cellList.size() == b.favourites.cellList.size() &&
+           a.recents.cellList.size() == b.recents.cellList.size() && a.status.present == b.status.present;
+}
+
+void blendWindows95(const Windows95Layout& a, const Windows95Layout& b, double t, Windows95Layout& out) {
+    out = b;
+    if (!sameWindows95Shape(a, b)) return;
+    out.size =
+        QSizeF(blend::value(a.size.width(), b.size.width(), t), blend::value(a.size.height(), b.size.height(), t));
+    out.window = QRectF(QPointF(0, 0), out.size);
+    out.titleBar = blend::rect(a.titleBar, b.titleBar, t);
+    for (std::size_t i = 0; i < out.buttons.size(); ++i)
+        out.buttons[i].frame = blend::rect(a.buttons[i].frame, b.buttons[i].frame, t);
+    out.closeButton = out.buttons[2].frame;
+    auto row = [t](const Win95Row& ra, const Win95Row& rb, Win95Row& ro) {
+        ro.frame = blend::rect(ra.frame, rb.frame, t);
+        ro.cells = blend::rect(ra.cells, rb.cells, t);
+        ro.glyphSlot = blend::rect(ra.glyphSlot, rb.glyphSlot, t);
+        ro.glyph = blend::rect(ra.glyph, rb.glyph, t);
+        for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
+            const Win95Cell &ca = ra.cellList[i], &cb = rb.cellList[i];
+            Win95Cell& co = ro.cellList[i];
+            if (cb.label.isNull() && !ca.label.isNull()) co = ca;  // labels fade out where they were
+            co.frame = blend::rect(ca.frame, cb.frame, t);
+            co.block = blend::rect(ca.block, cb.block, t);
+            co.box = blend::rect(ca.box, cb.box, t);
+            co.icon = blend::rect(ca.icon, cb.icon, t);
+            co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
+            co.labelOpacity = blend::opacity(ca.labelOpacity, cb.labelOpacity, t);
+            co.selected = cb.selected;
+        }
+    };
+    row(a.favourites, b.favourites, out.favourites);
+    row(a.recents, b.recents, out.recents);
+    for (auto [aa, ab, ao] : {std::tuple{&a.left, &b.left, &out.left}, std::tuple{&a.right, &b.right, &out.right}}) {
+        ao->slot = blend::rect(aa->slot, ab->slot, t);
+        ao->glyph = blend::rect(aa->glyph, ab->glyph, t);
+        ao->opacity = blend::opacity(aa->opacity, ab->opacity, t);
+    }
+    out.scroll.opacity = blend::opacity(a.scroll.opacity, b.scroll.opacity, t);
+    out.scroll.present = a.scroll.present || b.scroll.present;
+    if (a.scroll.present && b.scroll.present) {
+        out.scroll.track = blend::rect(a.scroll.track, b.scroll.track, t);
+        out.scroll.thumb = blend::rect(a.scroll.thumb, b.scroll.thumb, t);
+    } else if (out.scroll.present) {
+        // Fading in or out, it stays under the recents row as that row changes size.
+        const Windows95Layout& own = b.scroll.present ? b : a;
+        out.scroll.track = blend::under(own.scroll.track, own.recents.cells, out.recents.cells);
+        out.scroll.thumb = blend::under(own.scroll.thumb, own.recents.cells, out.recents.cells);
+    }
+    out.status.frame = blend::rect(a.status.frame, b.status.frame, t);
+    const QPointF statusShift = out.status.frame.topLeft() - b.status.frame.topLeft();
+    out.status.title.translate(statusShift);
+    if (out.status.hasSubtitle) out.status.subtitle.translate(statusShift);
+}
+
+}  // namespace trellick

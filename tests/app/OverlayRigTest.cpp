@@ -1,0 +1,240 @@
+// End to end: the overlay of `trellick --replay` on the X11 rig, as the X server sees it.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+#include "OverlayProbe.h"
+#include "RigTest.h"
+
+using namespace trellick;
+
+namespace {
+
+// A scenario of held directional walks: each settles, slides right (the overlay opens one
+// step away, then walks one more), rests for `hold` seconds and lifts.
+struct Walk {
+    double start, hold;
+};
+std::string heldWalks(const std::vector<Walk>& walks) {
+    std::string out = "0.000\n";  // the replay's clock starts here
+    char line[128];
+    for (const Walk& w : walks) {
+        auto frame = [&](double t, double dx) {
+            std::snprintf(line, sizeof line, "%.3f %.4f 0.5 %.4f 0.53 %.4f 0.5\n", w.start + t, 0.3 + dx, 0.4 + dx,
+                          0.5 + dx);
+            out += line;
+        };
+        for (int f = 0; f < 50; ++f) frame(0.01 * f, 0.005 * std::max(0, f - 5));
+        frame(0.5 + w.hold, 0.22);
+        std::snprintf(line, sizeof line, "%.3f\n", w.start + 0.51 + w.hold);
+        out += line;
+    }
+    return out;
+}
+
+class OverlayRigTest : public rig::RigTest {
+protected:
+    void TearDown() override {
+        rig::stop(app, SIGKILL);
+        rig::stop(compositor);
+    }
+    // Three windows, the last one active, so a walk has somewhere to go.
+    void openWindows() {
+        for (const char* cls : {"AlphaWin", "BetaWin", "GammaWin"})
+            focus(active = open(cls, std::string(cls) + " window"));
+    }
+    void startCompositor() {
+        if (rig.run("command -v xcompmgr") != 0) GTEST_SKIP() << "xcompmgr is not installed";
+        compositor = rig::spawn({"xcompmgr", "-n"});
+        xcb_atom_t cm = conn->atom("_NET_WM_CM_S0");
+        ASSERT_TRUE(waitFor([&] {
+            auto* r = xcb_get_selection_owner_reply(conn->xcb(), xcb_get_selection_owner(conn->xcb(), cm), nullptr);
+            bool owned = r && r->owner;
+            free(r);
+            return owned;
+        })) << "xcompmgr never took the selection";
+    }
+    void writePreferences(const std::string& extra = "") {
+        std::filesystem::create_directories(rig.tmp() + "/config/trellick");
+        std::ofstream(rig.tmp() + "/config/trellick/preferences.json")
+            << R"({"trellick.mode": "directionalMRU", "trellick.granularity": "window", "trellick.onboarded": true)"
+            << extra << "}";
+    }
+    void launch(const std::vector<Walk>& walks) {
+        if (!std::filesystem::exists(rig.tmp() + "/config/trellick/preferences.json")) writePreferences();
+        std::ofstream(rig.tmp() + "/walks.frames") << heldWalks(walks);
+        app = rig::spawn({TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/walks.frames", "--quit-after-replay"},
+                         rig.tmp() + "/trellick.err");
+        ASSERT_GT(app, 0);
+    }
+    std::vector<rig::ShownWindow> panels() { return rig::shownOverrideRedirect(conn->xcb(), conn->root(), app); }
+    // Waits (generously: the machine may be busy) for exactly one panel, which it returns.
+    rig::ShownWindow waitForPanel() {
+        std::vector<rig::ShownWindow> shown;
+        bool one = waitFor([&] { return (shown = panels()).size() == 1; }, 30.0);
+        EXPECT_TRUE(one) << shown.size() << " panels shown\n" << stderrText();
+        return one ? shown[0] : rig::ShownWindow{};
+    }
+    bool waitForNoPanel() {
+        return waitFor([&] { return panels().empty(); }, 30.0);
+    }
+    std::string stderrText() {
+        std::stringstream ss;
+        ss << std::ifstream(rig.tmp() + "/trellick.err").rdbuf();
+        return ss.str();
+    }
+
+    pid_t app = -1, compositor = -1;
+    WindowId active = 0;
+};
+
+// With and without a compositor: one override-redirect panel, centred, that takes no focus
+// and goes at the lift; ARGB where a compositor blends it, else shaped to the card.
+class OverlayPanelTest : public OverlayRigTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(OverlayPanelTest, AHeldWalkShowsOneCentredPanelThatTakesNoFocusAndGoesAtTheLift) {
+    const bool composited = GetParam();
+    if (composited) {
+        ASSERT_NO_FATAL_FAILURE(startCompositor());
+        if (IsSkipped()) return;
+    }
+    openWindows();
+    launch({{2.0, 3.0}});
+    rig::ShownWindow panel = waitForPanel();
+    ASSERT_NE(panel.id, 0u);
+    EXPECT_NEAR(panel.centreX(), 960, 1);
+    EXPECT_NEAR(panel.centreY(), 540, 1);
+    EXPECT_EQ(windows->activeWindow(), active);
+    auto* focus = xcb_get_input_focus_reply(conn->xcb(), xcb_get_input_focus(conn->xcb()), nullptr);
+    ASSERT_TRUE(focus);
+    EXPECT_NE(focus->focus, panel.id);
+    free(focus);
+
+    auto shape = rig::boundingShape(conn->xcb(), panel.id);
+    if (composited) {
+        EXPECT_EQ(panel.depth, 32);
+        // It draws its own shadow; one from picom would darken the whole window's rectangle.
+        auto* p = xcb_get_property_reply(
+            conn->xcb(),
+            xcb_get_property(conn->xcb(), 0, panel.id, conn->atom("_COMPTON_SHADOW"), XCB_ATOM_CARDINAL, 0, 1),
+            nullptr);
+        ASSERT_TRUE(p && xcb_get_property_value_length(p) == 4) << "no _COMPTON_SHADOW";
+        EXPECT_EQ(*static_cast<uint32_t*>(xcb_get_property_value(p)), 0u);
+        free(p);
+    } else {
+        EXPECT_EQ(panel.depth, 24);
+        // The corners are cut away: more than one rectangle, none of them the whole window.
+        EXPECT_GT(shape.size(), 1u);
+        for (const auto& r : shape) EXPECT_FALSE(r.width == panel.width && r.height == panel.height);
+    }
+
+    EXPECT_TRUE(waitForNoPanel()) << "still shown after the lift";
+    EXPECT_TRUE(waitFor([&] { return windows->activeWindow() != active; }, 10.0)) << "the walk did not switch";
+}
+INSTANTIATE_TEST_SUITE_P(Compositor, OverlayPanelTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "xcompmgr" : "none"; });
+
+// Whatever the panel covers can still be clicked. Trellick holds the pointer during a walk; the
+// test holds it first, so Trellick's grab fails and the click goes where the pointer is.
+TEST_F(OverlayRigTest, AClickAtThePanelsCentreReachesTheWindowBelow) {
+    openWindows();
+    // The active window, moved under the screen's centre, hears button presses.
+    rig.run("wmctrl -i -r " + std::to_string(active) + " -e 0,560,340,800,400");
+    ASSERT_TRUE(waitFor([&] {
+        auto* t = xcb_translate_coordinates_reply(
+            conn->xcb(), xcb_translate_coordinates(conn->xcb(), active, conn->root(), 0, 0), nullptr);
+        auto* g = xcb_get_geometry_reply(conn->xcb(), xcb_get_geometry(conn->xcb(), active), nullptr);
+        bool under =
+            t && g && t->dst_x < 960 && t->dst_x + g->width > 960 && t->dst_y < 540 && t->dst_y + g->height > 540;
+        free(t);
+        free(g);
+        return under;
+    })) << "the window did not move under the centre";
+    xcb_connection_t* c = xcb_connect(rig.display.c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(c));
+    uint32_t mask = XCB_EVENT_MASK_BUTTON_PRESS;
+    ASSERT_EQ(xcb_request_check(c, xcb_change_window_attributes_checked(c, active, XCB_CW_EVENT_MASK, &mask)), nullptr);
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    auto* grab = xcb_grab_pointer_reply(
+        c, xcb_grab_pointer(c, 0, screen->root, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, 0, 0, XCB_CURRENT_TIME),
+        nullptr);
+    ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
+    free(grab);
+
+    launch({{2.0, 4.0}});
+    rig::ShownWindow panel = waitForPanel();
+    ASSERT_NE(panel.id, 0u);
+    xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
+    free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    rig.run("xdotool mousemove " + std::to_string(panel.centreX()) + " " + std::to_string(panel.centreY()) +
+            " click 1");
+    bool pressed = waitFor([&] {
+        for (xcb_generic_event_t* ev; (ev = xcb_poll_for_event(c));) {
+            bool press = (ev->response_type & 0x7f) == XCB_BUTTON_PRESS &&
+                         reinterpret_cast<xcb_button_press_event_t*>(ev)->event == active;
+            free(ev);
+            if (press) return true;
+        }
+        return false;
+    });
+    EXPECT_EQ(panels().size(), 1u) << "the click came after the panel had gone";
+    EXPECT_TRUE(pressed) << "the window below never saw the press";
+    xcb_disconnect(c);
+}
+
+// Two monitors side by side on one screen, the pointer on the second: the panel is centred
+// on that monitor, not on the whole screen.
+class OverlayTwoMonitorTest : public OverlayRigTest {
+protected:
+    OverlayTwoMonitorTest() { rig.screenSize = "3840x1080x24"; }
+};
+
+TEST_F(OverlayTwoMonitorTest, ThePanelIsCentredOnTheMonitorUnderThePointer) {
+    // Kept connected: the server drops the monitors with the client that made them.
+    xcb_connection_t* c = xcb_connect(rig.display.c_str(), nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(c));
+    if (!rig::splitIntoMonitors(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, {1920, 1920}, 1080)) {
+        xcb_disconnect(c);
+        GTEST_SKIP() << "this X server cannot set RandR monitors";
+    }
+    openWindows();
+    rig.run("xdotool mousemove 2600 300");
+    launch({{2.0, 3.0}});
+    rig::ShownWindow panel = waitForPanel();
+    EXPECT_NEAR(panel.centreX(), 1920 + 960, 1);
+    EXPECT_NEAR(panel.centreY(), 540, 1);
+    xcb_disconnect(c);
+}
+
+// Overlay settings changed while Trellick runs (here in its preferences file) are used at the
+// next showing: the label style and peek spacing change the panel's size; turned off, a walk
+// shows no panel.
+TEST_F(OverlayRigTest, OverlaySettingsChangedWhileRunningApplyAtTheNextShowing) {
+    openWindows();
+    launch({{2.0, 2.0}, {9.0, 2.0}, {16.0, 2.0}});
+    rig::ShownWindow first = waitForPanel();
+    writePreferences(R"(, "trellick.hudLabelStyle": "perIcon", "trellick.compactPeek": false)");
+    ASSERT_TRUE(waitForNoPanel());
+    rig::ShownWindow second = waitForPanel();
+    EXPECT_NE(std::pair(first.width, first.height), std::pair(second.width, second.height));
+    writePreferences(R"(, "trellick.showHUD": false)");
+    ASSERT_TRUE(waitForNoPanel());
+
+    // Watched until Trellick quits, after the third walk.
+    bool shown = false;
+    int status = -1;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            shown = shown || !panels().empty();
+            return waitpid(app, &status, WNOHANG) == app;
+        },
+        40.0))
+        << stderrText();
+    app = -1;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << stderrText();
+    EXPECT_FALSE(shown) << "a panel showed with the overlay turned off";
+}
+
+}  // namespace

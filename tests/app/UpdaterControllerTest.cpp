@@ -1,0 +1,166 @@
+// The update check against a release feed served on 127.0.0.1 by the test itself.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include "app/UpdaterController.h"
+
+using namespace trellick;
+using Kind = UpdateCheckResult::Kind;
+
+namespace {
+
+QCoreApplication& app() {
+    static int argc = 1;
+    static char arg0[] = "test";
+    static char* argv[] = {arg0, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+// Answers every request with `response` (raw HTTP); "silent" never answers, "endless" streams
+// a body that does not end.
+class FeedServer {
+public:
+    explicit FeedServer(QByteArray response) : response_(std::move(response)) {
+        server_.listen(QHostAddress::LocalHost);
+        QObject::connect(&server_, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = server_.nextPendingConnection()) {
+                ++connections;
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+                    if (!s->readAll().contains("\r\n\r\n") || response_ == "silent") return;
+                    if (response_ != "endless") {
+                        s->write(response_);
+                        s->disconnectFromHost();
+                        return;
+                    }
+                    s->write("HTTP/1.1 200 OK\r\nContent-Type: application/atom+xml\r\n\r\n<feed>");
+                    auto* more = new QTimer(s);
+                    QObject::connect(more, &QTimer::timeout, s, [s] {
+                        if (s->bytesToWrite() < (1 << 16)) s->write(QByteArray(1 << 15, ' '));
+                    });
+                    more->start(1);
+                });
+            }
+        });
+    }
+    QUrl url(const char* path = "/releases.atom") const {
+        return QUrl(QString("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path));
+    }
+    int connections = 0;
+
+private:
+    QTcpServer server_;
+    QByteArray response_;
+};
+
+QByteArray ok(const QByteArray& body) {
+    return "HTTP/1.1 200 OK\r\nContent-Type: application/atom+xml\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+QByteArray feed(std::initializer_list<const char*> entries) {
+    QByteArray out = R"(<?xml version="1.0" encoding="UTF-8"?><feed xmlns="http://www.w3.org/2005/Atom">)"
+                     "<title>Trellick releases</title>";
+    for (const char* e : entries) out += QByteArray("<entry>") + e + "</entry>";
+    return out + "</feed>";
+}
+
+// Runs one check to its end; the canCheck values seen on the way.
+UpdateCheckResult check(UpdaterController& updater, std::vector<bool>* canCheck = nullptr) {
+    std::optional<UpdateCheckResult> result;
+    QEventLoop loop;
+    updater.setResultHandler([&](const UpdateCheckResult& r) {
+        result = r;
+        loop.quit();
+    });
+    Subscription sub;
+    if (canCheck) sub = updater.subscribeCanCheck([&](const bool& v) { canCheck->push_back(v); });
+    updater.checkForUpdates();
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    if (!result) loop.exec();
+    return result.value_or(UpdateCheckResult{Kind::failed, {}, {}, "no result"});
+}
+
+struct FeedCase {
+    const char* name;
+    QByteArray response;
+    Kind kind;
+    const char* version;  // newer: the release offered
+    const char* says;     // failed: part of the reason; newer: the page
+    friend std::ostream& operator<<(std::ostream& out, const FeedCase& c) { return out << c.name; }
+};
+class UpdateCheckTest : public ::testing::TestWithParam<FeedCase> {
+protected:
+    void SetUp() override { app(); }
+};
+
+TEST_P(UpdateCheckTest, TellsANewerReleaseFromBeingUpToDateOrWhyItCouldNotTell) {
+    FeedServer server(GetParam().response);
+    UpdaterController updater({server.url(), "0.1.0"});
+    auto result = check(updater);
+    EXPECT_EQ(result.kind, GetParam().kind) << result.reason.toStdString();
+    if (result.kind == Kind::newer) {
+        EXPECT_EQ(result.version.toStdString(), GetParam().version);
+        EXPECT_TRUE(result.page.toString().endsWith(GetParam().says)) << result.page.toString().toStdString();
+    }
+    if (result.kind == Kind::failed) {
+        EXPECT_TRUE(result.reason.contains(GetParam().says)) << result.reason.toStdString();
+    }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Feeds, UpdateCheckTest,
+    ::testing::Values(
+        FeedCase{"Newer",
+                 ok(feed({"<title>Trellick 0.1.0</title>",
+                          R"(<title>Trellick 0.10.2</title><link rel="alternate" href="/releases/tag/v0.10.2"/>)",
+                          "<title>Trellick 0.9.0</title>"})),
+                 Kind::newer, "0.10.2", "/releases/tag/v0.10.2"},
+        FeedCase{"VersionInTheTagOnly",
+                 ok(feed({R"(<title>Spring cleaning</title><link href="https://example.org/releases/tag/v0.2"/>)"})),
+                 Kind::newer, "0.2", "https://example.org/releases/tag/v0.2"},
+        FeedCase{"Same", ok(feed({"<title>v0.1.0</title>", "<title>v0.0.9</title>"})), Kind::upToDate, "", ""},
+        FeedCase{"Older", ok(feed({"<title>0.0.9</title>"})), Kind::upToDate, "", ""},
+        FeedCase{"PreReleasesAreNotOffered", ok(feed({"<title>0.2.0-rc1</title>", "<title>0.1.0</title>"})),
+                 Kind::upToDate, "", ""},
+        FeedCase{"Malformed", ok("<feed><entry><title>0.2.0</titel></entry></feed>"), Kind::failed, "",
+                 "could not be read"},
+        FeedCase{"NotAFeed", ok("<html><body>Hello</body></html>"), Kind::failed, "", "does not serve a release feed"},
+        FeedCase{"NoRelease", ok(feed({"<title>Roadmap</title>"})), Kind::failed, "", "lists no release"},
+        FeedCase{"NotFound", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", Kind::failed, "", "404"},
+        FeedCase{"EndlessBody", "endless", Kind::failed, "", "larger than 1024 KB"},
+        FeedCase{"RedirectAway", "HTTP/1.1 302 Found\r\nLocation: http://example.org/feed\r\nContent-Length: 0\r\n\r\n",
+                 Kind::failed, "", "does not fetch"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(UpdateCheck, AServerThatNeverAnswersTimesOutAndNoSecondCheckStartsMeanwhile) {
+    app();
+    FeedServer server("silent");
+    UpdaterController updater({server.url(), "0.1.0", 300});
+    std::vector<bool> canCheck;
+    QTimer::singleShot(100, [&] { updater.checkForUpdates(); });  // ignored: one at a time
+    auto result = check(updater, &canCheck);
+    EXPECT_EQ(result.kind, Kind::failed);
+    EXPECT_TRUE(result.reason.contains("did not answer")) << result.reason.toStdString();
+    EXPECT_EQ(canCheck, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(server.connections, 1);
+}
+
+TEST(UpdateCheck, OnlyHttpsOrTheLoopbackAddressIsEverFetched) {
+    app();
+    for (const char* feed : {"http://example.org/feed", "ftp://127.0.0.1/feed", "file:///etc/passwd", ""}) {
+        UpdaterController updater({QUrl(feed), "0.1.0"});
+        std::vector<bool> canCheck;
+        auto sub = updater.subscribeCanCheck([&](const bool& v) { canCheck.push_back(v); });
+        updater.checkForUpdates();
+        EXPECT_EQ(canCheck, std::vector<bool>{false}) << feed;
+    }
+    EXPECT_TRUE(UpdaterController({QUrl("https://example.org/feed"), "0.1.0"}).configured());
+}
+
+}  // namespace

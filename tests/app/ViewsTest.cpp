@@ -1,0 +1,821 @@
+// The settings, welcome and about windows' content, offscreen: texts, two-way bindings with
+// the settings store, live diagnostics, the favourites tab and the application chooser.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTextDocumentFragment>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "app/AboutView.h"
+#include "app/AppChooserDialog.h"
+#include "app/FlowLayout.h"
+#include "app/OnboardingView.h"
+#include "app/SettingsView.h"
+#include "app/Theme.h"
+#include "app/Widgets.h"
+#include "platform/desktop/GioDesktopEntries.h"
+#include "platform/fake/FakeWorkspace.h"
+#include "platform/fake/Fakes.h"
+
+using namespace trellick;
+
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "views_tests";
+    static char* argv[] = {name, nullptr};
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
+}
+
+// Shows rebuilt rows and deletes the ones they replace, as the event loop would.
+void flush() {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Time formats differ between CLDR versions only in the space before AM or PM.
+std::string plainSpaces(QString s) {
+    return s.replace(QChar(0x202f), ' ').toStdString();
+}
+
+template <typename W = QWidget>
+W* child(const QObject* root, const QString& name) {
+    W* w = root->findChild<W*>(name);
+    if (!w) ADD_FAILURE() << "no " << name.toStdString();
+    return w;
+}
+
+QString text(const QObject* root, const QString& name) {
+    if (auto* b = root->findChild<QAbstractButton*>(name)) return b->text();
+    auto* label = child<QLabel>(root, name);
+    return label ? label->text() : QString();
+}
+
+// Every text the user can read: labels (rich text as plain), buttons, window titles.
+std::set<std::string> textsOf(const QWidget* root) {
+    std::set<std::string> out{root->windowTitle().toStdString()};
+    for (auto* label : root->findChildren<QLabel*>())
+        out.insert(QTextDocumentFragment::fromHtml(label->text()).toPlainText().toStdString());
+    for (auto* button : root->findChildren<QAbstractButton*>()) out.insert(button->text().toStdString());
+    return out;
+}
+
+void expectTexts(const QWidget* root, std::initializer_list<const char*> expected) {
+    const auto texts = textsOf(root);
+    for (const char* t : expected) EXPECT_TRUE(texts.count(t)) << "missing text: " << t;
+}
+
+class FakeAppearance : public AppearanceSource {
+public:
+    Appearance current() const override { return now; }
+    Subscription subscribe(std::function<void(const Appearance&)> h) override {
+        h(now);
+        return changed.connect(std::move(h));
+    }
+    void set(Appearance a) {
+        now = a;
+        changed.notify(now);
+    }
+    Appearance now;
+    Signal<Appearance> changed;
+};
+
+class FakeChooser : public AppChooser {
+public:
+    std::optional<std::string> chooseApp() override {
+        calls.push_back(onChoose ? onChoose() : true);
+        return answer;
+    }
+    std::optional<std::string> answer;
+    std::function<bool()> onChoose;  // what the test sees while the chooser is up
+    std::vector<bool> calls;
+};
+
+class ViewsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+
+    std::shared_ptr<MemoryPreferencesStore> prefs = std::make_shared<MemoryPreferencesStore>();
+    fake::FakeLoginItemService login;
+    std::shared_ptr<SettingsStore> settings = std::make_shared<SettingsStore>(*prefs, login);
+    std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
+    std::shared_ptr<fake::FakeApps> apps = std::make_shared<fake::FakeApps>();
+    std::shared_ptr<FakeChooser> chooser = std::make_shared<FakeChooser>();
+    std::shared_ptr<Favourites> favourites = std::make_shared<Favourites>(apps, chooser);
+    std::shared_ptr<FakeAppearance> appearance = std::make_shared<FakeAppearance>();
+    std::vector<GrantOutcome> pendingGrant;  // what the next grant request reports
+    int grantRequests = 0;
+
+    GrantHandler grantHandler() {
+        return [this](std::function<void(GrantOutcome)> report) {
+            ++grantRequests;
+            for (auto o : pendingGrant) report(o);
+        };
+    }
+
+    SettingsView::Dependencies settingsDeps() {
+        SettingsView::Dependencies d{settings, diagnostics, {favourites, apps, "trellick"}, appearance, grantHandler()};
+        d.clock = {[] { return 5000.0; }, [] { return QDateTime(QDate(2024, 5, 6), QTime(15, 4, 5)); }};
+        return d;
+    }
+
+    std::unique_ptr<SettingsView> settingsView() {
+        auto v = std::make_unique<SettingsView>(settingsDeps());
+        v->show();
+        return v;
+    }
+
+    void install(const std::string& id, const std::string& name) { apps->installedApps[id] = {name, std::nullopt}; }
+    void counts(std::initializer_list<std::pair<const char*, int>> c) {
+        PrefObject o;
+        for (auto& [id, n] : c) o[id] = PrefValue(n);
+        prefs->set(keys::usageCounts, PrefValue(std::move(o)));
+    }
+    static RunningApp running(int pid, std::optional<std::string> id, std::string name, bool regular = true) {
+        return {pid, std::move(id), std::move(name), std::nullopt, regular};
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Settings: texts and bindings
+
+TEST_F(ViewsTest, SettingsTabsShowTheirTexts) {
+    auto v = settingsView();
+    EXPECT_EQ(v->size(), QSize(720, 520));
+    expectTexts(
+        v.get(),
+        {"Settings",
+         "General",
+         "Gestures",
+         "Overlay",
+         "Favourites",
+         "Diagnostics",
+         "SWITCHING",
+         "Enable swipe switching",
+         "Launch at login",
+         "Touchpad access",
+         "SWITCH BETWEEN",
+         "Windows",
+         "Applications",
+         "Window control",
+         "MODE",
+         "FEEDBACK",
+         "Haptic feedback",
+         "A subtle trackpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only.",
+         "FEEL",
+         "Sensitivity",
+         "Low",
+         "High",
+         "Flick acceleration",
+         "Off",
+         "More",
+         "Down-swipe to cancel",
+         "Short",
+         "Long",
+         "QUICK FLICK",
+         "Reveal delay",
+         "Flick speed threshold",
+         "Reset to defaults",
+         "DIRECTION",
+         "Invert swipe direction",
+         "TRACKPAD",
+         "If a 3-finger swipe also triggers a desktop gesture (such as switching workspaces), turn that gesture "
+         "off in your desktop's touchpad settings. Trellick reads raw touch data directly, so it works "
+         "regardless of that setting — but it won't prevent your desktop from also acting on the gesture.",
+         "DIRECTIONAL OVERLAY",
+         "Show overlay in directional mode",
+         "Compact peek row",
+         "STYLE",
+         "Modern",
+         "Classic",
+         "Windows 95",
+         "LABELS",
+         "Centered caption",
+         "Under each icon",
+         "Show a favourites row",
+         "Pin up to 3 apps to a row on top of the directional switcher. While swiping, swipe up to reach them. "
+         "Order here is left-to-right in the row.",
+         "PINNED APPS",
+         "Nothing pinned yet — add one below.",
+         "Add app…",
+         "Trackpad devices",
+         "Fingers down now",
+         "Finger data stride",
+         "ACTIVITY",
+         "Swipes detected",
+         "Switches triggered",
+         "Ignored (touches too far apart)",
+         "Last 3-touch spread",
+         "Last horizontal travel",
+         "Last swipe",
+         "RECENT WINDOWS",
+         "Nothing yet — click between a couple of windows."});
+    EXPECT_TRUE(QTextDocumentFragment::fromHtml(v->findChild<QLabel*>("note.text")->text()).toHtml().contains("italic"))
+        << "*prevent* is emphasised";
+    EXPECT_EQ(child(v.get(), "sensitivity")->parentWidget()->toolTip(),
+              "How far you swipe to move one entry. Higher = a shorter swipe per step.");
+    EXPECT_EQ(child(v.get(), "resetGestures")->toolTip(),
+              "Restore all the gesture sliders above (Feel and Quick flick) to their defaults.");
+}
+
+TEST_F(ViewsTest, TogglesFollowTheStoreBothWays) {
+    auto v = settingsView();
+    const std::pair<const char*, Setting<bool> SettingsStore::*> toggles[] = {
+        {"enabled", &SettingsStore::enabled},
+        {"launchAtLogin", &SettingsStore::launchAtLogin},
+        {"hapticFeedback", &SettingsStore::hapticFeedback},
+        {"invertDirection", &SettingsStore::invertDirection},
+        {"showHUD", &SettingsStore::showHUD},
+        {"compactPeekSpacing", &SettingsStore::compactPeekSpacing},
+        {"favouritesEnabled", &SettingsStore::favouritesEnabled},
+    };
+    for (auto [name, member] : toggles) {
+        SCOPED_TRACE(name);
+        auto* toggle = child<QAbstractButton>(v.get(), name);
+        Setting<bool>& setting = (*settings).*member;
+        const bool before = setting.get();
+        EXPECT_EQ(toggle->isChecked(), before);
+        toggle->click();
+        EXPECT_EQ(setting.get(), !before);
+        setting.set(before);  // as a change of the preferences file would arrive
+        EXPECT_EQ(toggle->isChecked(), before);
+    }
+    EXPECT_EQ(prefs->object(keys::showHUD), PrefValue(true)) << "written through";
+    auto* enabledRow = child(v.get(), "enabled")->parentWidget();
+    QTest::mouseClick(enabledRow->findChild<QLabel*>(), Qt::LeftButton);
+    EXPECT_FALSE(settings->enabled.get()) << "the label flips its toggle too";
+    EXPECT_EQ(login.calls, 2) << "launch at login reaches the login item";
+}
+
+TEST_F(ViewsTest, SlidersShowFormattedValuesAndWriteTheirPosition) {
+    auto v = settingsView();
+    struct Case {
+        const char* name;
+        Setting<double> SettingsStore::*member;
+        double stored;
+        const char* shown;
+        double atStart, atEnd;  // the values at the slider's ends
+    };
+    const Case cases[] = {
+        {"sensitivity", &SettingsStore::sensitivity, 0.667, "0.67", 0.0, 1.0},
+        {"acceleration", &SettingsStore::acceleration, 0.08, "0.08", 0.0, 1.0},
+        {"cancelDistance", &SettingsStore::cancelDistance, 0.126, "0.13", 0.0, 1.0},
+        {"flickRevealDelay", &SettingsStore::flickRevealDelay, 0.1, "100 ms", 0.0, 0.3},
+        {"flickRevealDelay", &SettingsStore::flickRevealDelay, 0.0005, "1 ms", 0.0, 0.3},
+        {"flickRevealDelay", &SettingsStore::flickRevealDelay, 0.0004, "0 ms", 0.0, 0.3},
+        {"flickVelocity", &SettingsStore::flickVelocity, 2.5, "2.5", 0.5, 6.0},
+        {"flickVelocity", &SettingsStore::flickVelocity, 7.24, "7.2", 0.5, 6.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.shown);
+        Setting<double>& setting = (*settings).*c.member;
+        setting.set(c.stored);
+        EXPECT_EQ(text(v.get(), QString(c.name) + ".value"), c.shown);
+        EXPECT_DOUBLE_EQ(setting.get(), c.stored) << "showing a value never writes it back";
+        child<QSlider>(v.get(), c.name)->setValue(0);
+        EXPECT_DOUBLE_EQ(setting.get(), c.atStart);
+        child<QSlider>(v.get(), c.name)->setValue(1000);
+        EXPECT_DOUBLE_EQ(setting.get(), c.atEnd);
+    }
+}
+
+TEST_F(ViewsTest, SliderDragStoresOnceAtRelease) {
+    auto v = settingsView();
+    auto* slider = child<QSlider>(v.get(), "sensitivity");
+    const int writes = prefs->writes();
+    slider->setSliderDown(true);
+    slider->setValue(250);
+    slider->setValue(500);
+    EXPECT_EQ(text(v.get(), "sensitivity.value"), "0.50") << "the value follows the drag";
+    EXPECT_EQ(prefs->writes(), writes);
+    slider->setSliderDown(false);
+    EXPECT_DOUBLE_EQ(settings->sensitivity.get(), 0.5);
+    EXPECT_EQ(prefs->writes(), writes + 1);
+}
+
+TEST_F(ViewsTest, ResetMovesTheFiveSlidersOnly) {
+    auto v = settingsView();
+    settings->hapticFeedback.set(false);
+    for (const char* name : {"sensitivity", "acceleration", "cancelDistance", "flickRevealDelay", "flickVelocity"})
+        child<QSlider>(v.get(), name)->setValue(1000);
+    child<QAbstractButton>(v.get(), "resetGestures")->click();
+    EXPECT_EQ(text(v.get(), "sensitivity.value"), "0.67");
+    EXPECT_EQ(text(v.get(), "flickRevealDelay.value"), "100 ms");
+    EXPECT_EQ(text(v.get(), "flickVelocity.value"), "2.5");
+    EXPECT_FALSE(child<QAbstractButton>(v.get(), "hapticFeedback")->isChecked());
+}
+
+TEST_F(ViewsTest, GranularityRewordsTheGeneralTab) {
+    auto v = settingsView();
+    auto* windowControl = child(v.get(), "windowControl");
+    EXPECT_TRUE(windowControl->isVisible());
+    EXPECT_EQ(text(v.get(), "granularity.description"),
+              "Switches between individual windows, including separate windows of the same app. Requires window "
+              "control from your window manager. (Tabs inside a single window aren't separate windows.)");
+    EXPECT_EQ(text(v.get(), "mode.directionalMRU"), "Directional window list");
+    EXPECT_EQ(text(v.get(), "mode.description"),
+              "Shows a Alt-Tab-style switcher: hold three fingers down and slide — the panel appears and the selection "
+              "moves through the recent-window list as you go (slide further to move further). Lift your fingers to "
+              "switch to the highlighted window.");
+
+    child<ui::SegmentedControl>(v.get(), "granularity")->segment(1)->click();
+    EXPECT_EQ(settings->granularity.get(), Granularity::app);
+    EXPECT_FALSE(windowControl->isVisible());
+    EXPECT_EQ(text(v.get(), "granularity.description"),
+              "Switches between applications, like Alt-Tab. Two windows of the same app count as one.");
+    EXPECT_EQ(text(v.get(), "mode.directionalMRU"), "Directional app list");
+    EXPECT_EQ(text(v.get(), "mode.toggleLastApp"), "Toggle last app only");
+
+    child<QAbstractButton>(v.get(), "mode.toggleLastApp")->click();
+    EXPECT_EQ(settings->mode.get(), SwitchMode::toggleLastApp);
+    EXPECT_EQ(text(v.get(), "mode.description"),
+              "A swipe in either direction switches to the previously used app — like a single Alt-Tab press.");
+    settings->mode.set(SwitchMode::directionalMRU);
+    EXPECT_TRUE(child<QAbstractButton>(v.get(), "mode.directionalMRU")->isChecked());
+
+    settings->granularity.set(Granularity::window);
+    EXPECT_TRUE(windowControl->isVisible());
+    EXPECT_EQ(text(v.get(), "windowControl.state"), "Unavailable");
+    EXPECT_EQ(windowControl->findChild<ui::StatusDot*>()->colour(), ui::statusOrange());
+}
+
+TEST_F(ViewsTest, PermissionRowsFollowDiagnostics) {
+    auto v = settingsView();
+    auto* controlDot = child(v.get(), "windowControl")->findChild<ui::StatusDot*>();
+    diagnostics->accessibilityTrusted.set(true);
+    EXPECT_EQ(text(v.get(), "windowControl.state"), "Available");
+    EXPECT_EQ(controlDot->colour(), ui::statusGreen());
+    EXPECT_EQ(child(v.get(), "windowControl")->findChildren<QAbstractButton*>().size(), 0) << "no button";
+
+    auto* grant = child<QAbstractButton>(v.get(), "touchpadAccess.grant");
+    auto* manual = child(v.get(), "manualGrant");
+    EXPECT_TRUE(child(v.get(), "touchpadAccess.state")->isVisible()) << "nothing refused yet: granted";
+    diagnostics->touchpadsInaccessible.set(1);
+    EXPECT_TRUE(grant->isVisible());
+    EXPECT_EQ(child(v.get(), "touchpadAccess")->findChild<ui::StatusDot*>()->colour(), ui::statusOrange());
+    grant->click();
+    EXPECT_EQ(grantRequests, 1);
+    EXPECT_FALSE(manual->isVisible()) << "the helper ran: access shows through diagnostics";
+    pendingGrant = {GrantOutcome::cannotRun};
+    grant->click();
+    EXPECT_TRUE(manual->isVisible());
+    EXPECT_TRUE(text(manual, "manualGrant.commands").contains("TAG+=\"uaccess\""));
+    child<QAbstractButton>(manual, "manualGrant.copy")->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), QString(kTouchpadAccessCommands));
+
+    diagnostics->touchpadsInaccessible.set(0);
+    EXPECT_FALSE(grant->isVisible());
+    EXPECT_EQ(text(v.get(), "touchpadAccess.state"), "Granted");
+    EXPECT_FALSE(manual->isVisible());
+}
+
+TEST_F(ViewsTest, LabelCardsAndStylePickerFollowTheStore) {
+    auto v = settingsView();
+    auto* perIcon = child<QAbstractButton>(v.get(), "hudLabelStyle.perIcon");
+    perIcon->click();
+    EXPECT_EQ(settings->hudLabelStyle.get(), HUDLabelStyle::perIcon);
+    settings->hudLabelStyle.set(HUDLabelStyle::caption);
+    EXPECT_TRUE(child<QAbstractButton>(v.get(), "hudLabelStyle.caption")->isChecked());
+    EXPECT_FALSE(perIcon->isChecked());
+
+    auto* style = child<ui::SegmentedControl>(v.get(), "hudStyle");
+    settings->hudStyle.set(HUDStyle::windows95);
+    EXPECT_EQ(style->currentIndex(), 2);
+    style->segment(1)->click();
+    EXPECT_EQ(settings->hudStyle.get(), HUDStyle::classic);
+}
+
+TEST_F(ViewsTest, RequestedTabIsHonouredAndCleared) {
+    settings->requestedTab.set(std::string("Diagnostics"));
+    auto v = settingsView();
+    EXPECT_EQ(v->selectedTab(), SettingsView::Tab::diagnostics) << "a request made before the window opened";
+    EXPECT_FALSE(settings->requestedTab.get());
+    EXPECT_EQ(static_cast<QStackedWidget*>(child(v.get(), "page.Diagnostics")->parentWidget())->currentWidget(),
+              child(v.get(), "page.Diagnostics"));
+
+    settings->requestedTab.set(std::string("favourites"));
+    EXPECT_EQ(v->selectedTab(), SettingsView::Tab::diagnostics) << "no tab has that name";
+    EXPECT_EQ(settings->requestedTab.get(), std::optional<std::string>("favourites"));
+    settings->requestedTab.set(std::string("Favourites"));
+    EXPECT_EQ(v->selectedTab(), SettingsView::Tab::favourites) << "while open";
+    EXPECT_FALSE(settings->requestedTab.get());
+
+    child<QAbstractButton>(v.get(), "tab.Gestures")->click();
+    EXPECT_EQ(v->selectedTab(), SettingsView::Tab::gestures);
+    EXPECT_TRUE(child(v.get(), "page.Gestures")->isVisible());
+}
+
+TEST_F(ViewsTest, DiagnosticsShowLiveValues) {
+    auto v = settingsView();
+    auto* pill = child<ui::StatusPill>(v.get(), "diag.devices");
+    EXPECT_EQ(pill->text(), "0 active");
+    EXPECT_FALSE(pill->isActive());
+    EXPECT_EQ(text(v.get(), "diag.travel"), "+0.000");
+    EXPECT_EQ(text(v.get(), "diag.lastSwipe"), "—");
+
+    diagnostics->multitouchDevicesActive.set(2);
+    diagnostics->touchpadsInaccessible.set(1);
+    diagnostics->fingerStride.set(96);
+    diagnostics->currentFingerCount.set(3);
+    diagnostics->lastFingerSpread.set(0.126);
+    diagnostics->lastDeltaX.set(-0.25);
+    diagnostics->increment(diagnostics->swipeEventsSeen);
+    diagnostics->increment(diagnostics->spreadRejects);
+    diagnostics->actionsTriggered.set(12345);
+    diagnostics->lastEventAt.set(5000.0 - 65.0);  // 65 s before "now", 15:04:05
+    EXPECT_EQ(pill->text(), "2 active");
+    EXPECT_TRUE(pill->isActive());
+    const std::pair<const char*, const char*> shown[] = {
+        {"diag.inaccessible", "1"}, {"diag.stride", "96 bytes"}, {"diag.fingers", "3"},
+        {"diag.spread", "0.13"},    {"diag.travel", "-0.250"},   {"diag.swipes", "1"},
+        {"diag.rejects", "1"},      {"diag.switches", "12345"},  {"diag.lastSwipe", "3:03:00 PM"},
+    };
+    for (auto [name, value] : shown) EXPECT_EQ(plainSpaces(text(v.get(), name)), value) << name;
+
+    auto entries = [&] {
+        std::vector<std::string> out;
+        for (auto* l : v->findChildren<QLabel*>("diag.recent.entry")) out.push_back(l->text().toStdString());
+        return out;
+    };
+    diagnostics->mruWindowTitles.set({"Inbox", "notes.txt"});
+    diagnostics->mruNames.set({"Mail"});
+    EXPECT_EQ(entries(), (std::vector<std::string>{"Inbox", "notes.txt"}));
+    settings->granularity.set(Granularity::app);
+    EXPECT_EQ(entries(), std::vector<std::string>{"Mail"});
+    expectTexts(v.get(), {"RECENT APPS", "1"});
+    diagnostics->mruNames.set({});
+    expectTexts(v.get(), {"Nothing yet — switch between a couple of apps."});
+}
+
+TEST_F(ViewsTest, MediumTimeLeavesOutTheZone) {
+    const std::pair<QLocale, const char*> cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedStates), "3:04:05 PM"},
+        {QLocale(QLocale::German, QLocale::Germany), "15:04:05"},
+        {QLocale::c(), "15:04:05"},
+    };
+    for (auto& [locale, expected] : cases)
+        EXPECT_EQ(plainSpaces(mediumTimeOfDay(QTime(15, 4, 5), locale)), expected) << locale.name().toStdString();
+}
+
+TEST_F(ViewsTest, ViewsPaintTheDesktopAppearanceInsideAnyWindow) {
+    std::unique_ptr<QWidget> views[] = {
+        std::make_unique<SettingsView>(settingsDeps()),
+        std::make_unique<OnboardingView>(OnboardingView::Dependencies{settings, diagnostics, appearance, {}, {}}),
+        std::make_unique<AboutView>(appearance)};
+    for (auto& view : views) {
+        SCOPED_TRACE(view->objectName().toStdString());
+        QWidget host;  // a window in the application's own (light) palette
+        view->setParent(&host);
+        host.resize(view->size());
+        host.show();
+        const QPoint corner(view->width() - 3, view->height() - 3), selectedTab(200, 14);
+        for (auto [scheme, accent] : {std::pair{ColorScheme::dark, QColor(0xe6, 0x61, 0x00)},
+                                      std::pair{ColorScheme::light, QColor(0x35, 0x84, 0xe4)}}) {
+            appearance->set({scheme, accent});
+            const QImage shot = host.grab().toImage();
+            EXPECT_EQ(QColor(shot.pixel(corner)).lightness() < 100, scheme == ColorScheme::dark);
+            if (view->objectName() == "settingsView") {
+                EXPECT_EQ(QColor(shot.pixel(selectedTab)), accent);
+            }
+        }
+        view->setParent(nullptr);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Favourites
+
+TEST_F(ViewsTest, PinnedRowsReorderAndRemoveWithinTheLimit) {
+    install("a", "Alpha");
+    install("b", "Beta");
+    settings->favouriteApps.set({"a", "b", "gone"});
+    auto v = settingsView();
+    v->selectTab(SettingsView::Tab::favourites);
+    auto row = [&](int i) {
+        flush();
+        return child(v.get(), QString("pinned.%1").arg(i));
+    };
+    auto button = [&](int i, const char* name) { return child<QAbstractButton>(row(i), name); };
+    EXPECT_EQ(text(row(2), "name"), "gone") << "an app no longer installed shows its identifier";
+    EXPECT_TRUE(row(2)->findChild<ui::SymbolView*>());
+    EXPECT_FALSE(button(0, "moveUp")->isEnabled());
+    EXPECT_TRUE(button(0, "moveDown")->isEnabled());
+    EXPECT_FALSE(button(2, "moveDown")->isEnabled());
+    EXPECT_EQ(text(v.get(), "limitText"), "Maximum of 3 reached — remove one to add another.");
+    EXPECT_FALSE(v->findChild<QAbstractButton*>("addApp"));
+
+    button(2, "moveUp")->click();
+    EXPECT_EQ(settings->favouriteApps.get(), (std::vector<std::string>{"a", "gone", "b"}));
+    EXPECT_EQ(text(row(1), "name"), "gone");
+    button(0, "remove")->click();
+    flush();
+    EXPECT_EQ(settings->favouriteApps.get(), (std::vector<std::string>{"gone", "b"}));
+    EXPECT_FALSE(v->findChild<QLabel*>("limitText"));
+    EXPECT_TRUE(child(v.get(), "addApp")->isVisible());
+    EXPECT_FALSE(button(0, "moveUp")->isEnabled() || button(1, "moveDown")->isEnabled());
+}
+
+TEST_F(ViewsTest, ShelfSuggestsTheMostUsedAppsAndHidesAtTheLimit) {
+    install("a", "Alpha");
+    install("b", "Beta");
+    install("c", "Gamma");
+    install("trellick", "Trellick");
+    counts({{"a", 2}, {"b", 9}, {"c", 5}, {"trellick", 50}, {"gone", 20}});
+    auto v = settingsView();
+    v->selectTab(SettingsView::Tab::favourites);
+    auto chips = [&] {
+        flush();
+        std::vector<std::string> out;
+        for (auto* c : child(v.get(), "suggestionShelf")->findChildren<QAbstractButton*>())
+            if (c->isVisibleTo(v.get())) out.push_back(c->text().toStdString() + "|" + c->toolTip().toStdString());
+        return out;
+    };
+    EXPECT_EQ(chips(), (std::vector<std::string>{"Beta|Pin Beta", "Gamma|Pin Gamma", "Alpha|Pin Alpha"}));
+    expectTexts(v.get(),
+                {"SUGGESTED", "Apps you switch to most — worked out entirely on your computer. Click to pin."});
+    child<QAbstractButton>(v.get(), "chip.c")->click();
+    flush();
+    EXPECT_EQ(settings->favouriteApps.get(), std::vector<std::string>{"c"});
+    EXPECT_EQ(chips(), (std::vector<std::string>{"Beta|Pin Beta", "Alpha|Pin Alpha"}));
+    settings->favouriteApps.set({"c", "x", "y"});
+    EXPECT_FALSE(child(v.get(), "suggestionShelf")->isVisibleTo(v.get()));
+}
+
+TEST_F(ViewsTest, SwitchedOffFavouritesAreDimmedAndInert) {
+    install("a", "Alpha");
+    counts({{"a", 1}});
+    auto v = settingsView();
+    v->selectTab(SettingsView::Tab::favourites);
+    auto* card = child(v.get(), "pinnedCard");
+    auto opacity = [&] { return static_cast<QGraphicsOpacityEffect*>(card->graphicsEffect())->opacity(); };
+    EXPECT_DOUBLE_EQ(opacity(), 1.0);
+    settings->favouritesEnabled.set(false);
+    EXPECT_DOUBLE_EQ(opacity(), 0.45);
+    QTest::mouseClick(child(v.get(), "chip.a"), Qt::LeftButton);
+    QTest::mouseClick(child(v.get(), "addApp"), Qt::LeftButton);
+    EXPECT_TRUE(settings->favouriteApps.get().empty());
+    EXPECT_FALSE(child(v.get(), "addPopover")->isVisible());
+    child<QAbstractButton>(v.get(), "favouritesEnabled")->click();
+    EXPECT_DOUBLE_EQ(opacity(), 1.0);
+    QTest::mouseClick(child(v.get(), "chip.a"), Qt::LeftButton);
+    EXPECT_EQ(settings->favouriteApps.get(), std::vector<std::string>{"a"});
+}
+
+TEST_F(ViewsTest, AddPopoverOffersSuggestionsThenRunningAppsByName) {
+    install("used", "Most Used");
+    install("pinned", "Pinned");
+    counts({{"used", 3}, {"pinned", 9}});
+    settings->favouriteApps.set({"pinned"});
+    apps->running = {running(10, "b", "beta"),         running(11, "trellick", "Trellick"),
+                     running(12, "pinned", "Pinned"),  running(13, "panel", "Panel", false),
+                     running(14, "used", "Most Used"), running(15, std::nullopt, "No Id"),
+                     running(16, "a", "Alpha"),        running(17, "c", "alpha")};
+    auto v = settingsView();
+    v->selectTab(SettingsView::Tab::favourites);
+    child<QAbstractButton>(v.get(), "addApp")->click();
+    auto* popover = child(v.get(), "addPopover");
+    ASSERT_TRUE(popover->isVisible());
+    std::vector<std::string> offered;
+    for (auto* row : popover->findChildren<QAbstractButton*>("candidate")) offered.push_back(row->text().toStdString());
+    EXPECT_EQ(offered, (std::vector<std::string>{"Most Used", "Alpha", "alpha", "beta"}));
+    expectTexts(popover, {"Add a favourite", "Browse…"});
+
+    popover->findChildren<QAbstractButton*>("candidate")[3]->click();
+    EXPECT_EQ(settings->favouriteApps.get(), (std::vector<std::string>{"pinned", "b"}));
+    EXPECT_FALSE(popover->isVisible());
+
+    apps->running.clear();
+    counts({});
+    flush();
+    child<QAbstractButton>(v.get(), "addApp")->click();
+    EXPECT_EQ(text(popover, "noCandidates"), "No other open apps to add.");
+}
+
+TEST_F(ViewsTest, BrowsePinsWhatTheChooserReturns) {
+    auto v = settingsView();
+    v->selectTab(SettingsView::Tab::favourites);
+    auto* popover = child(v.get(), "addPopover");
+    chooser->onChoose = [popover] { return popover->isVisible(); };
+    auto browse = [&](std::optional<std::string> answer) {
+        chooser->answer = std::move(answer);
+        child<QAbstractButton>(v.get(), "addApp")->click();
+        child<QAbstractButton>(popover, "browse")->click();
+        flush();
+    };
+    browse("org.example.Chosen");
+    browse("org.example.Chosen");
+    browse(std::nullopt);
+    EXPECT_EQ(settings->favouriteApps.get(), std::vector<std::string>{"org.example.Chosen"});
+    EXPECT_EQ(chooser->calls, std::vector<bool>(3, false)) << "the popover closes before the chooser opens";
+}
+
+// ---------------------------------------------------------------------------------------------
+// FlowLayout
+
+struct FlowCase {
+    const char* name;
+    std::optional<int> width;
+    std::vector<QSize> items;
+    std::vector<QPoint> placed;
+    QSize size;
+};
+
+class FlowLayoutTest : public ::testing::TestWithParam<FlowCase> {};
+
+TEST_P(FlowLayoutTest, MeasuresAndPlaces) {
+    app();
+    const FlowCase& c = GetParam();
+    QWidget holder;
+    auto* flow = new ui::FlowLayout(8, 8, &holder);
+    std::vector<QWidget*> items;
+    for (QSize s : c.items) {
+        auto* w = new QWidget;
+        w->setFixedSize(s);
+        flow->addWidget(w);
+        items.push_back(w);
+    }
+    EXPECT_EQ(flow->measure(c.width), c.size);
+    if (c.width) {
+        EXPECT_EQ(flow->heightForWidth(*c.width), c.size.height());
+    }
+    flow->setGeometry(QRect(QPoint(5, 7), QSize(c.width.value_or(c.size.width()), c.size.height())));
+    for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i]->pos(), c.placed[i] + QPoint(5, 7)) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FlowLayoutTest,
+    ::testing::Values(
+        FlowCase{"UnspecifiedWidthIsOneLine",
+                 std::nullopt,
+                 {{60, 20}, {40, 30}, {70, 20}},
+                 {{0, 0}, {68, 0}, {116, 0}},
+                 {186, 30}},
+        FlowCase{"EachChipItsOwnLine", 100, {{60, 20}, {60, 24}, {60, 20}}, {{0, 0}, {0, 28}, {0, 60}}, {100, 80}},
+        FlowCase{
+            "FillsALineBeforeWrapping", 140, {{60, 20}, {60, 20}, {60, 20}}, {{0, 0}, {68, 0}, {0, 28}}, {140, 48}},
+        FlowCase{"OverWideItemOverflowsItsLine", 100, {{150, 20}, {40, 20}}, {{0, 0}, {0, 28}}, {100, 48}},
+        FlowCase{"OverWideItemAfterAnotherWraps", 100, {{40, 20}, {150, 20}}, {{0, 0}, {0, 28}}, {100, 48}},
+        FlowCase{"Empty", std::nullopt, {}, {}, {0, 0}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// The application chooser
+
+TEST_F(ViewsTest, ChooserListsInstalledAppsByNameAndFiltersFromTheKeyboard) {
+    fake::FakeDesktopEntries entries;
+    entries.entries = {{"org.z.Zed", {"Zed", "", ""}}, {"a", {"alpha", "", ""}}, {"org.b.Beta", {"Beta", "", ""}}};
+    AppChooserDialog dialog(entries.installed());
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), "Choose an app to pin");
+    auto* list = child<QListWidget>(&dialog, "applications");
+    auto* filter = child<QLineEdit>(&dialog, "filter");
+    auto* pin = child<QAbstractButton>(&dialog, "pin");
+    EXPECT_EQ(pin->text(), "Pin");
+    std::vector<std::string> names;
+    for (int i = 0; i < list->count(); ++i) names.push_back(list->item(i)->text().toStdString());
+    EXPECT_EQ(names, (std::vector<std::string>{"alpha", "Beta", "Zed"}));
+    EXPECT_EQ(dialog.chosenId(), std::optional<std::string>("a"));
+
+    QTest::keyClick(filter, Qt::Key_Down);
+    EXPECT_EQ(dialog.chosenId(), std::optional<std::string>("org.b.Beta"));
+    QTest::keyClicks(filter, "ze");
+    EXPECT_EQ(dialog.chosenId(), std::optional<std::string>("org.z.Zed")) << "the first match is selected";
+    filter->setText("org.b");
+    EXPECT_EQ(dialog.chosenId(), std::optional<std::string>("org.b.Beta")) << "ids match too";
+    filter->setText("nothing like it");
+    EXPECT_FALSE(dialog.chosenId());
+    EXPECT_FALSE(pin->isEnabled());
+    filter->setText("zed");
+    QTest::keyClick(filter, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+TEST(GioDesktopEntriesTest, InstalledListsTheApplicationsAMenuShows) {
+    const auto base = std::filesystem::temp_directory_path() / ("trellick-views-gio-" + std::to_string(getpid()));
+    std::filesystem::create_directories(base / "applications");
+    auto entry = [&](const std::string& id, const std::string& extra) {
+        std::ofstream(base / "applications" / (id + ".desktop"))
+            << "[Desktop Entry]\nType=Application\nName=" << id << "\nExec=true\n"
+            << extra;
+    };
+    entry("org.example.Shown", "Icon=accessories-text-editor\n");
+    entry("org.example.NoDisplay", "NoDisplay=true\n");
+    entry("org.example.Hidden", "Hidden=true\n");
+    setenv("XDG_DATA_DIRS", base.c_str(), 1);
+    setenv("XDG_DATA_HOME", (base / "home").c_str(), 1);
+    std::map<std::string, std::string> found;
+    for (auto& e : desktop::GioDesktopEntries().installed()) found[e.id] = e.icon ? e.icon->name : "";
+    std::filesystem::remove_all(base);
+    EXPECT_EQ(found, (std::map<std::string, std::string>{{"org.example.Shown", "accessories-text-editor"}}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Welcome and about
+
+class OnboardingTest : public ViewsTest {
+protected:
+    int done = 0;
+    std::unique_ptr<OnboardingView> welcome() {
+        auto v = std::make_unique<OnboardingView>(
+            OnboardingView::Dependencies{settings, diagnostics, appearance, grantHandler(), [this] { ++done; }});
+        v->show();
+        return v;
+    }
+};
+
+TEST_F(OnboardingTest, ShowsItsTextsAndFollowsTouchpadAccess) {
+    diagnostics->touchpadsInaccessible.set(2);
+    auto v = welcome();
+    EXPECT_EQ(v->width(), 460);
+    expectTexts(v.get(),
+                {"Welcome", "💅", "Welcome to Trellick",
+                 "Swipe three fingers sideways on your trackpad to flip back to your last window — like Alt-Tab, but "
+                 "with a swipe.",
+                 "Everything runs locally. No network, no tracking, nothing leaves your computer.",
+                 "To read your touchpad, Trellick needs touchpad access — Linux keeps raw touchpad data behind this "
+                 "permission.",
+                 "Launch Trellick when I log in"});
+    auto* mark = child<ui::SymbolView>(v.get(), "touchpadMark");
+    auto* grant = child<QAbstractButton>(v.get(), "grant");
+    EXPECT_EQ(grant->text(), "Grant Touchpad Access…");
+    EXPECT_EQ(mark->symbol(), ui::Symbol::exclamationmarkCircle);
+    EXPECT_EQ(mark->colour(), ui::statusOrange());
+    EXPECT_EQ(text(v.get(), "finish"), "Done");
+
+    pendingGrant = {GrantOutcome::cannotRun};
+    grant->click();
+    EXPECT_EQ(grantRequests, 1);
+    EXPECT_TRUE(child(v.get(), "manualGrant")->isVisible());
+    const int heightWithCommands = v->height();
+
+    diagnostics->touchpadsInaccessible.set(0);
+    EXPECT_EQ(mark->symbol(), ui::Symbol::checkmarkCircleFill);
+    EXPECT_EQ(mark->colour(), ui::statusGreen());
+    EXPECT_FALSE(grant->isVisible());
+    EXPECT_TRUE(child(v.get(), "granted")->isVisible());
+    EXPECT_EQ(text(v.get(), "granted"), "Touchpad access granted");
+    EXPECT_EQ(text(v.get(), "finish"), "Get Started");
+    EXPECT_FALSE(child(v.get(), "manualGrant")->isVisible());
+    EXPECT_LT(v->height(), heightWithCommands) << "the window shrinks back";
+}
+
+TEST_F(OnboardingTest, ReturnPressesTheFinalButtonWhereverTheFocusIs) {
+    diagnostics->touchpadsInaccessible.set(1);
+    auto v = welcome();
+    for (const char* target : {"onboardingView", "grant", "launchAtLogin"}) {
+        QWidget* w = v->objectName() == target ? v.get() : child(v.get(), target);
+        QTest::keyClick(w, Qt::Key_Return);
+    }
+    QTest::keyClick(v.get(), Qt::Key_Enter);
+    EXPECT_EQ(done, 4);
+    EXPECT_EQ(grantRequests, 0);
+}
+
+TEST_F(OnboardingTest, LaunchAtLoginToggleBindsBothWays) {
+    auto v = welcome();
+    auto* toggle = child<QAbstractButton>(v.get(), "launchAtLogin");
+    toggle->click();
+    EXPECT_TRUE(settings->launchAtLogin.get());
+    EXPECT_TRUE(login.enabled);
+    settings->launchAtLogin.set(false);
+    EXPECT_FALSE(toggle->isChecked());
+}
+
+TEST_F(ViewsTest, AboutShowsVersionPrivacyAndLicence) {
+    const std::pair<VersionInfo, const char*> lines[] = {
+        {{"0.1.0", "1a2b3c4"}, "Version 0.1.0 (1a2b3c4)"},
+        {{std::nullopt, std::nullopt}, "Version ? (?)"},
+        {{"0.1.0", std::nullopt}, "Version 0.1.0 (?)"},
+    };
+    for (auto& [info, line] : lines) {
+        AboutView v(appearance, info);
+        EXPECT_EQ(text(&v, "version"), line);
+    }
+    AboutView v;
+    EXPECT_EQ(v.width(), 360);
+    EXPECT_TRUE(text(&v, "version").startsWith("Version 0.1.0 (")) << "from the build";
+    expectTexts(
+        &v, {"About Trellick", "💅", "Trellick", "Switch to your last window or app with a three-finger trackpad swipe.",
+             "Runs entirely on your computer — no network, no tracking, nothing collected."});
+    EXPECT_TRUE(text(&v, "licence").contains("GPL-2.0-or-later"));
+}
+
+}  // namespace
