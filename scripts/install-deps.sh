@@ -13,6 +13,7 @@ build_pkgs=(
   libglib2.0-dev libyaml-cpp-dev
   libqt6svg6  # the SVG icon engine: many application icons are SVG only
   libgtest-dev libgmock-dev libbenchmark-dev
+  scdoc  # the manual page
 )
 # What the windows need at run time: colour emoji for the welcome and about marks, and the SVG
 # icon engine, since most icon themes draw applications' icons in SVG only.
