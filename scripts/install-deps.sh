@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Trellick needs to build, run and test. Installs only what is
-# missing, through sudo when not root. Usage: install-deps.sh [run|test]
+# missing, through sudo when not root. Usage: install-deps.sh [run|test|package]
 set -euo pipefail
 
 what=${1:-test}
@@ -18,13 +18,18 @@ build_pkgs=(
 # What the windows need at run time: colour emoji for the welcome and about marks, and the SVG
 # icon engine, since most icon themes draw applications' icons in SVG only.
 run_pkgs=(fonts-noto-color-emoji libqt6svg6)
+# The Debian package: dpkg-shlibdeps computes its dependencies (CPack finds the programs with file).
+package_pkgs=(dpkg-dev file)
 test_pkgs=(
   clang libclang-rt-14-dev
   xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr trayer
 )
 
 pkgs=("${build_pkgs[@]}" "${run_pkgs[@]}")
-if [ "$what" = test ]; then pkgs+=("${test_pkgs[@]}"); fi
+case "$what" in
+  test) pkgs+=("${test_pkgs[@]}") ;;
+  package) pkgs+=("${package_pkgs[@]}") ;;
+esac
 
 missing=()
 for p in "${pkgs[@]}"; do
