@@ -23,6 +23,9 @@ package_pkgs=(dpkg-dev file)
 test_pkgs=(
   clang libclang-rt-14-dev
   xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr trayer
+  # the installation's checks: desktop entry, metainfo, manual page, polkit action, package
+  desktop-file-utils appstream man-db libxml2-utils
+  "${package_pkgs[@]}"
 )
 
 pkgs=("${build_pkgs[@]}" "${run_pkgs[@]}")
