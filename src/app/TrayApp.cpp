@@ -19,6 +19,7 @@
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
 #include "app/UnavailableWindowSystem.h"
+#include "common/Log.h"
 #include "common/Text.h"
 #include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/desktop/PortalAppearanceSource.h"
@@ -137,7 +138,12 @@ int runTrayApp(int argc, char** argv) {
     auto preferences = std::make_shared<JsonPreferencesStore>();
     preferences->startWatching();
     platform.preferences = preferences;
-    platform.loginItems = std::make_shared<XdgAutostartService>();
+    auto autostart = std::make_shared<XdgAutostartService>();
+    // Launch at login must keep working after Trellick moved (reinstalled elsewhere, or its
+    // build folder removed): the entry then names a program that is gone.
+    if (auto error = autostart->repairIfStale())
+        log::warning("trellick.settings", "Trellick: failed to update login item: " + *error);
+    platform.loginItems = autostart;
     platform.mainQueue = mainQueue;
     platform.clock = clock;
     platform.desktopEntries = std::make_shared<GioDesktopEntries>();
