@@ -50,11 +50,6 @@ public:
     // Every touchpad has stopped: frames may come from another thread after a restart.
     void touchpadsStopped() { touchThread_.unbind(); }
 
-    GestureState state() const {
-        touchThread_.check();
-        return state_;
-    }
-
     static bool frameLooksSane(const MTFinger* fingers, int count);
     static float maxPairwiseSpread(const MTFinger* fingers, int count);
 

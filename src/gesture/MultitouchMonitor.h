@@ -87,19 +87,6 @@ public:
 
     ScrollSuppressor& scrollSuppressor() { return *scrollSuppressor_; }
 
-    // Inspection (tests).
-    State state() const { return frames_.state(); }
-    Shared sharedSnapshot() const { return shared_->copy(); }
-    bool escapeMonitorInstalled() const { return selection_.escapeMonitorInstalled(); }
-    const std::vector<SwitchTarget>& directionalSnapshot() const { return selection_.directionalSnapshot(); }
-    const std::vector<SwitchTarget>& favouriteSnapshot() const { return selection_.favouriteSnapshot(); }
-    int cursorIndex() const { return selection_.cursorIndex(); }
-    int favCursor() const { return selection_.favCursor(); }
-    SwitcherRow currentFocus() const { return selection_.currentFocus(); }
-    static DirectionalWalk::Stepped steppedIndex(float value, float step, int maxIdx) {
-        return DirectionalWalk::steppedIndex(value, step, maxIdx);
-    }
-
 private:
     explicit MultitouchMonitor(Collaborators collaborators);
     void mirrorSettings();

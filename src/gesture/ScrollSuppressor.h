@@ -21,15 +21,6 @@ public:
     void begin();
     void end();
 
-    // Main-thread state, for tests.
-    bool installed() const {
-        mainThread_.check();
-        return installed_;
-    }
-    bool wantEnabled() const {
-        mainThread_.check();
-        return wantEnabled_;
-    }
     // Hears every change of the wanted state (main thread).
     void setWantObserver(std::function<void(bool)> observer);
 

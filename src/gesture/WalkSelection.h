@@ -48,32 +48,6 @@ public:
     // The "Add Favourites" entry of an empty favourites row.
     SwitchTarget addFavouritesTarget() const;
 
-    // Inspection (tests).
-    bool escapeMonitorInstalled() const {
-        mainThread_.check();
-        return escapeMonitor_.has_value();
-    }
-    const std::vector<SwitchTarget>& directionalSnapshot() const {
-        mainThread_.check();
-        return directionalSnapshot_;
-    }
-    const std::vector<SwitchTarget>& favouriteSnapshot() const {
-        mainThread_.check();
-        return favouriteSnapshot_;
-    }
-    int cursorIndex() const {
-        mainThread_.check();
-        return cursorIndex_;
-    }
-    int favCursor() const {
-        mainThread_.check();
-        return favCursor_;
-    }
-    SwitcherRow currentFocus() const {
-        mainThread_.check();
-        return currentFocus_;
-    }
-
 private:
     void freeze(MRUSwitcher& switcher) REQUIRES(mainThread_);
     bool moveCursor(SwitcherRow focus, int index) REQUIRES(mainThread_);
