@@ -73,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A short step is where a pin that forgot the dead zone would bounce off the end.
         Walk{"PastTheLastEntryWithAShortStep", shortStep, {{0.54f}, {-0.04f}}, "r1 r2 r3 r4 r3", "commit r3"},
         Walk{"UpIntoTheFavouritesRowAndAlongIt", favourites, {{0, 0.14f}, {0.1f}}, "r1 f0 f1", "commit f1"},
+        Walk{"FavouritesHoldAboveTheirRelease", favourites, {{0, 0.14f}, {0, -0.06f}, {0.1f}}, "r1 f0 f1", "commit f1"},
         // Back in recents where the walk now is: 0.11 + 0.10 = 0.21, 0.18 / 0.08.
         Walk{"DownOutOfTheFavouritesRow", favourites, {{0, 0.14f}, {0.1f}, {0, -0.1f}}, "r1 f0 f1 r2", "commit r2"},
         Walk{"NoFavouritesRowWhenSwitchedOff", noFavourites, {{0, 0.3f}, {0.1f}}, "r1 r2", "commit r2"},
