@@ -35,6 +35,7 @@ struct Walk {
     std::vector<Move> path;
     const char* walk;
     const char* end;
+    friend void PrintTo(const Walk& w, std::ostream* os) { *os << w.name; }
 };
 class Walks : public ::testing::TestWithParam<Walk> {
 protected:

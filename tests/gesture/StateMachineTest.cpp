@@ -83,6 +83,7 @@ struct Swipe {
     float dx, dy;
     double duration;
     bool fires, fourthFinger = false, enabled = true;
+    friend void PrintTo(const Swipe& s, std::ostream* os) { *os << s.name; }
 };
 class ToggleSwipe : public ::testing::TestWithParam<Swipe> {
 protected:

@@ -27,6 +27,7 @@ struct Script {
     int ticks;
     const char* overlay;
     const char* activated;
+    friend void PrintTo(const Script& s, std::ostream* os) { *os << s.name << ": " << s.calls; }
 };
 class Selection : public ::testing::TestWithParam<Script> {};
 
