@@ -261,22 +261,27 @@ void MultitouchMonitor::switchToPrevious() {
 }
 
 void MultitouchMonitor::updateSelection(SwitcherRow focus, int index, bool beginning) {
+    mainThread_.check();
     selection_.update(switcher(), focus, index, beginning);
 }
 
 void MultitouchMonitor::commitDirectional() {
+    mainThread_.check();
     selection_.commit();
 }
 
 void MultitouchMonitor::cancelDirectional() {
+    mainThread_.check();
     selection_.cancel();
 }
 
 void MultitouchMonitor::installEscapeMonitor() {
+    mainThread_.check();
     selection_.installEscapeMonitor();
 }
 
 void MultitouchMonitor::removeEscapeMonitor() {
+    mainThread_.check();
     selection_.removeEscapeMonitor();
 }
 

@@ -75,7 +75,8 @@ void onAnotherThread(const std::function<void()>& fn) {
 TEST(ThreadChecksDeathTest, ACallFromTheWrongThreadStopsADebugBuild) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EngineRig rig;  // created here: this is the main thread
-    EXPECT_DEBUG_DEATH(onAnotherThread([&] { rig.monitor->commitDirectional(); }), "commit called off the main thread");
+    EXPECT_DEBUG_DEATH(onAnotherThread([&] { rig.monitor->commitDirectional(); }),
+                       "commitDirectional called off the main thread");
     onAnotherThread([&] { rig.monitor->handleFrame(nullptr, 0, 0.0); });  // the first frame binds the touch thread
     EXPECT_DEBUG_DEATH(rig.monitor->handleFrame(nullptr, 0, 0.1), "handleFrame called off the touch thread");
 }
