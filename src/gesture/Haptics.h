@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 
+#include "common/ThreadSafety.h"
 #include "platform/InputServices.h"
 #include "platform/MainQueue.h"
 
@@ -25,7 +26,8 @@ public:
 private:
     std::shared_ptr<HapticPerformer> performer_;
     std::shared_ptr<const Clock> clock_;
-    double lastTick_ = -std::numeric_limits<double>::infinity();
+    ThreadRole mainThread_{"the main thread"};
+    double lastTick_ GUARDED_BY(mainThread_) = -std::numeric_limits<double>::infinity();
 };
 
 }  // namespace trellick
