@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour into build/<flavour>: default, asan (address+undefined
-# with float-cast-overflow, everything), tsan (thread, the Qt-free core only).
+# with float-cast-overflow, everything), tsan (thread, the Qt-free core only, built with
+# clang so that its thread-safety analysis runs too), package (the programs alone, optimised,
+# for /usr: what scripts/package.sh packages).
 #   build.sh FLAVOUR [--target NAME]... [CMAKE OPTIONS]   (without --target: everything)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,10 +18,22 @@ args=(-G Ninja -S "$root" -B "$root/build/$flavour")
 case "$flavour" in
   default) ;;
   asan) args+=(-DTRELLICK_SANITIZE=address,undefined,float-cast-overflow -DTRELLICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
-  tsan) args+=(-DTRELLICK_SANITIZE=thread -DTRELLICK_CORE_ONLY=ON -DTRELLICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
+  tsan) args+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTRELLICK_SANITIZE=thread
+               -DTRELLICK_CORE_ONLY=ON -DTRELLICK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug) ;;
+  package) args+=(-DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DTRELLICK_BUILD_TESTS=OFF
+                  -DTRELLICK_BUILD_BENCH=OFF) ;;
   fuzz) args+=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTRELLICK_CORE_ONLY=ON
                -DTRELLICK_BUILD_FUZZ=ON -DTRELLICK_BUILD_TESTS=OFF -DTRELLICK_BUILD_BENCH=OFF) ;;
-  *) echo "build.sh: unknown flavour '$flavour' (default, asan, tsan, fuzz)" >&2; exit 2 ;;
+  *) echo "build.sh: unknown flavour '$flavour' (default, asan, tsan, package, fuzz)" >&2; exit 2 ;;
+esac
+# A build folder configured with another compiler cannot be switched in place.
+cache="$root/build/$flavour/CMakeCache.txt"
+case " ${args[*]} " in
+  *" -DCMAKE_CXX_COMPILER=clang++ "*)
+    if [ -f "$cache" ] && ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++$' "$cache"; then
+      echo "build.sh: build/$flavour was configured with another compiler: configuring it afresh" >&2
+      rm -rf "$cache" "$root/build/$flavour/CMakeFiles"
+    fi ;;
 esac
 cmake "${args[@]}" "$@" >/dev/null
 cmake --build "$root/build/$flavour" --parallel "$(nproc)" ${targets[@]+"${targets[@]}"}

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Trellick needs to build, run and test. Installs only what is
-# missing, through sudo when not root. Usage: install-deps.sh [run|test]
+# missing, through sudo when not root. Usage: install-deps.sh [run|test|package]
 set -euo pipefail
 
 what=${1:-test}
@@ -13,17 +13,26 @@ build_pkgs=(
   libglib2.0-dev libyaml-cpp-dev
   libqt6svg6  # the SVG icon engine: many application icons are SVG only
   libgtest-dev libgmock-dev libbenchmark-dev
+  scdoc  # the manual page
 )
 # What the windows need at run time: colour emoji for the welcome and about marks, and the SVG
 # icon engine, since most icon themes draw applications' icons in SVG only.
 run_pkgs=(fonts-noto-color-emoji libqt6svg6)
+# The Debian package: dpkg-shlibdeps computes its dependencies (CPack finds the programs with file).
+package_pkgs=(dpkg-dev file)
 test_pkgs=(
   clang libclang-rt-14-dev
   xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr trayer
+  # the installation's checks: desktop entry, metainfo, manual page, polkit action, package
+  desktop-file-utils appstream man-db libxml2-utils
+  "${package_pkgs[@]}"
 )
 
 pkgs=("${build_pkgs[@]}" "${run_pkgs[@]}")
-if [ "$what" = test ]; then pkgs+=("${test_pkgs[@]}"); fi
+case "$what" in
+  test) pkgs+=("${test_pkgs[@]}") ;;
+  package) pkgs+=("${package_pkgs[@]}") ;;
+esac
 
 missing=()
 for p in "${pkgs[@]}"; do

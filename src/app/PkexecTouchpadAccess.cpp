@@ -1,6 +1,7 @@
 #include "app/PkexecTouchpadAccess.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -15,9 +16,14 @@ QString PkexecTouchpadAccess::findPkexec() {
 }
 
 QString PkexecTouchpadAccess::findHelper() {
-    for (const QString& dir : {QCoreApplication::applicationDirPath(), QStringLiteral(TRELLICK_LIBEXEC_DIR)}) {
+    // Beside the program in a build tree; else where an installation keeps it, found from the
+    // program's own folder first, so an installation under another prefix finds its own helper.
+    const QString self = QCoreApplication::applicationDirPath();
+    for (const QString& dir :
+         {self, self + QStringLiteral("/" TRELLICK_LIBEXEC_FROM_BINDIR), QStringLiteral(TRELLICK_LIBEXEC_DIR)}) {
         QFileInfo helper(dir + "/" + helperName);
-        if (helper.isFile() && helper.isExecutable()) return helper.absoluteFilePath();
+        // Without "..": pkexec matches the polkit action by the literal path.
+        if (helper.isFile() && helper.isExecutable()) return QDir::cleanPath(helper.absoluteFilePath());
     }
     return {};
 }

@@ -17,6 +17,7 @@
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
+#include "common/Log.h"
 #include "common/Text.h"
 #include "input/FrameText.h"
 #include "platform/desktop/GioDesktopEntries.h"
@@ -137,7 +138,12 @@ int runTrayApp(int argc, char** argv) {
     auto preferences = std::make_shared<desktop::JsonPreferencesStore>();
     preferences->startWatching();
     platform.preferences = preferences;
-    platform.loginItems = std::make_shared<desktop::XdgAutostartService>();
+    auto autostart = std::make_shared<desktop::XdgAutostartService>();
+    // Launch at login must keep working after Trellick moved (reinstalled elsewhere, or its
+    // build folder removed): the entry then names a program that is gone.
+    if (auto repaired = autostart->repairIfStale(); !repaired)
+        log::warning("trellick.settings", "Trellick: failed to update login item: " + repaired.error().reason);
+    platform.loginItems = autostart;
     platform.mainQueue = mainQueue;
     platform.clock = clock;
     platform.desktopEntries = std::make_shared<desktop::GioDesktopEntries>();

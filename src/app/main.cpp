@@ -39,7 +39,9 @@ const char* kUsage =
     "\n"
     "Exit status: 0 done; 1 no X11 display or the display went away; 2 bad options or input\n"
     "(a file that does not parse is reported as FILE:LINE); 3 debug-gestures found no readable\n"
-    "touchpad.\n";
+    "touchpad.\n"
+    "\n"
+    "The manual page, trellick(1), also describes the output events, the files and the environment.\n";
 
 }  // namespace
 

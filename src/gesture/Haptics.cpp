@@ -3,6 +3,7 @@
 namespace trellick {
 
 void Haptics::selectionTick() {
+    mainThread_.check();
     double now = clock_->now();
     if (now - lastTick_ < selectionInterval) return;
     lastTick_ = now;
@@ -10,6 +11,7 @@ void Haptics::selectionTick() {
 }
 
 void Haptics::switchTick() {
+    mainThread_.check();
     lastTick_ = clock_->now();
     if (performer_) performer_->perform(HapticPattern::levelChange, HapticTime::now);
 }

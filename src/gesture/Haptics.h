@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/MainQueue.h"
+#include "common/ThreadSafety.h"
 #include "gesture/InputServices.h"
 
 namespace trellick {
@@ -25,7 +26,8 @@ public:
 private:
     std::shared_ptr<HapticPerformer> performer_;
     std::shared_ptr<const Clock> clock_;
-    double lastTick_ = -std::numeric_limits<double>::infinity();
+    ThreadRole mainThread_{"the main thread"};
+    double lastTick_ GUARDED_BY(mainThread_) = -std::numeric_limits<double>::infinity();
 };
 
 }  // namespace trellick

@@ -15,6 +15,7 @@ std::shared_ptr<ScrollSuppressor> ScrollSuppressor::create(std::shared_ptr<Scrol
 }
 
 void ScrollSuppressor::installIfNeeded() {
+    mainThread_.check();
     if (installed_ || !blocker_) return;
     // A refusal leaves us uninstalled; the next begin or walk start tries again.
     if (!blocker_->create()) return;
@@ -23,33 +24,34 @@ void ScrollSuppressor::installIfNeeded() {
 }
 
 void ScrollSuppressor::begin() {
-    std::weak_ptr<ScrollSuppressor> weak = weak_from_this();
-    mainQueue_->post([weak] {
-        auto self = weak.lock();
-        if (!self) return;
-        self->installIfNeeded();
-        self->setWant(true);
-        if (self->installed_) self->blocker_->setEnabled(true);
+    mainQueue_->post([weak = weak_from_this()] {
+        if (auto self = weak.lock()) self->apply(true);
     });
 }
 
 void ScrollSuppressor::end() {
-    std::weak_ptr<ScrollSuppressor> weak = weak_from_this();
-    mainQueue_->post([weak] {
-        auto self = weak.lock();
-        if (!self) return;
-        self->setWant(false);
-        if (self->installed_) self->blocker_->setEnabled(false);
+    mainQueue_->post([weak = weak_from_this()] {
+        if (auto self = weak.lock()) self->apply(false);
     });
 }
 
-void ScrollSuppressor::setWant(bool want) {
+void ScrollSuppressor::setWantObserver(std::function<void(bool)> observer) {
+    mainThread_.check();
+    wantObserver_ = std::move(observer);
+}
+
+// Main thread: begin (want) or end (not).
+void ScrollSuppressor::apply(bool want) {
+    if (want) installIfNeeded();
+    mainThread_.check();
     bool changed = want != wantEnabled_;
     wantEnabled_ = want;
     if (changed && wantObserver_) wantObserver_(want);
+    if (installed_) blocker_->setEnabled(want);
 }
 
 void ScrollSuppressor::onLost() {
+    mainThread_.check();
     // The platform dropped the blocker behind our back: take it again while still wanted.
     if (wantEnabled_ && installed_) blocker_->setEnabled(true);
 }

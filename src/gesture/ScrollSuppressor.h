@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "common/MainQueue.h"
+#include "common/ThreadSafety.h"
 #include "gesture/InputServices.h"
 
 namespace trellick {
@@ -20,23 +21,21 @@ public:
     void begin();
     void end();
 
-    // Main-thread state, for tests and diagnostics.
-    bool installed() const { return installed_; }
-    bool wantEnabled() const { return wantEnabled_; }
     // Hears every change of the wanted state (main thread).
-    void setWantObserver(std::function<void(bool)> observer) { wantObserver_ = std::move(observer); }
+    void setWantObserver(std::function<void(bool)> observer);
 
 private:
     ScrollSuppressor(std::shared_ptr<ScrollBlocker> blocker, std::shared_ptr<MainQueue> mainQueue)
         : blocker_(std::move(blocker)), mainQueue_(std::move(mainQueue)) {}
-    void setWant(bool want);
+    void apply(bool want);
     void onLost();
 
     std::shared_ptr<ScrollBlocker> blocker_;
     std::shared_ptr<MainQueue> mainQueue_;
-    bool installed_ = false;
-    bool wantEnabled_ = false;
-    std::function<void(bool)> wantObserver_;
+    ThreadRole mainThread_{"the main thread"};
+    bool installed_ GUARDED_BY(mainThread_) = false;
+    bool wantEnabled_ GUARDED_BY(mainThread_) = false;
+    std::function<void(bool)> wantObserver_ GUARDED_BY(mainThread_);
 };
 
 }  // namespace trellick

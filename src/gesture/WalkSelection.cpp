@@ -1,6 +1,4 @@
-// The main-thread half of the directional walk: snapshots, cursors, overlay and commit.
-
-#include "gesture/MultitouchMonitor.h"
+#include "gesture/WalkSelection.h"
 
 #include <algorithm>
 
@@ -8,63 +6,84 @@
 
 namespace trellick {
 
-SwitchTarget MultitouchMonitor::addFavouritesTarget() const {
+WalkSelection::WalkSelection(Services services, ScrollSuppressor& scroll, std::shared_ptr<SharedSettings> shared)
+    : s_(std::move(services)), scroll_(scroll), shared_(std::move(shared)) {
+    mainThread_.check();
+}
+
+SwitchTarget WalkSelection::addFavouritesTarget() const {
     SwitchTarget t;
     // The overlay draws this named symbol itself (a plus in a circle, in the secondary colour).
     t.icon = IconHandle{"trellick-add-favourites", nullptr};
     t.title = "Add Favourites";
     t.subtitle = "Open Settings";
-    std::weak_ptr<NotificationCenter> centre = c_.notifications;
-    t.activate = [centre] {
+    t.activate = [centre = s_.notifications] {
         if (auto c = centre.lock()) c->post(kOpenFavouritesSettings);
     };
     t.isPlaceholder = true;
     return t;
 }
 
-void MultitouchMonitor::updateSelection(SwitcherRow focus, int index, bool beginning) {
-    auto& settings = *c_.settings;
-    if (beginning) {
-        directionalSnapshot_ = switcher().orderedTargets();
-        int count = static_cast<int>(directionalSnapshot_.size());
-        writeShared([count](Shared& sh) { sh.recentsCount = count; });
-        std::vector<SwitchTarget> favourites;
-        if (settings.favouritesEnabled.get()) {
-            if (c_.favourites) favourites = c_.favourites->targets(settings.favouriteApps.get());
-            if (favourites.empty()) favourites.push_back(addFavouritesTarget());
-        }
-        favouriteSnapshot_ = std::move(favourites);
-        cursorIndex_ = 0;
-        favCursor_ = 0;
-        currentFocus_ = SwitcherRow::recents;
-        scrollSuppressor_->installIfNeeded();  // the blocker may have been refused at launch
-        if (settings.showHUD.get()) installEscapeMonitor();
-    }
+void WalkSelection::update(MRUSwitcher& switcher, SwitcherRow focus, int index, bool beginning) {
+    mainThread_.check();
+    if (beginning) freeze(switcher);
     if (directionalSnapshot_.empty() && favouriteSnapshot_.empty()) return;
 
     SwitcherRow prevFocus = currentFocus_;
-    int prevCursor = cursorIndex_;
-    int prevFav = favCursor_;
     currentFocus_ = focus;
-    auto limit = [](int i, std::size_t count) { return std::clamp(i, 0, static_cast<int>(count) - 1); };
-    if (focus == SwitcherRow::favourites) {
-        if (!favouriteSnapshot_.empty()) favCursor_ = limit(index, favouriteSnapshot_.size());
-    } else {
-        if (!directionalSnapshot_.empty()) cursorIndex_ = limit(index, directionalSnapshot_.size());
-    }
+    bool moved = moveCursor(focus, index);
     bool inFavourites = focus == SwitcherRow::favourites;
-    if (c_.trace) c_.trace->selected(focus, inFavourites ? favCursor_ : cursorIndex_, beginning);
-
-    if (settings.showHUD.get() && c_.hud) {
-        c_.hud->showList(directionalSnapshot_, cursorIndex_, favouriteSnapshot_, favCursor_, focus,
-                         settings.hudLabelStyle.get(), settings.hudStyle.get(), settings.compactPeekSpacing.get());
-    }
-    bool moved = inFavourites ? favCursor_ != prevFav : cursorIndex_ != prevCursor;
+    if (s_.trace) s_.trace->selected(focus, inFavourites ? favCursor_ : cursorIndex_, beginning);
+    if (s_.settings->showHUD.get()) show(focus);
     if (!beginning && focus == prevFocus && !moved) return;
-    if (settings.hapticFeedback.get() && c_.haptics) c_.haptics->selectionTick();
+    if (hapticsOn()) s_.haptics->selectionTick();
 }
 
-void MultitouchMonitor::commitDirectional() {
+// The rows of this walk: entries that appear or go while it runs are not part of it.
+void WalkSelection::freeze(MRUSwitcher& switcher) {
+    auto& settings = *s_.settings;
+    directionalSnapshot_ = switcher.orderedTargets();
+    int count = static_cast<int>(directionalSnapshot_.size());
+    shared_->write([count](Shared& sh) { sh.recentsCount = count; });
+    std::vector<SwitchTarget> favourites;
+    if (settings.favouritesEnabled.get()) {
+        if (s_.favourites) favourites = s_.favourites->targets(settings.favouriteApps.get());
+        if (favourites.empty()) favourites.push_back(addFavouritesTarget());
+    }
+    favouriteSnapshot_ = std::move(favourites);
+    cursorIndex_ = 0;
+    favCursor_ = 0;
+    currentFocus_ = SwitcherRow::recents;
+    scroll_.installIfNeeded();  // the blocker may have been refused at launch
+    if (settings.showHUD.get()) installEscapeMonitor();
+}
+
+// Puts the focused row's cursor at `index`, limited to the row; an empty row keeps its
+// cursor. True when the cursor moved.
+bool WalkSelection::moveCursor(SwitcherRow focus, int index) {
+    bool favourites = focus == SwitcherRow::favourites;
+    const auto& row = favourites ? favouriteSnapshot_ : directionalSnapshot_;
+    int& cursor = favourites ? favCursor_ : cursorIndex_;
+    if (row.empty()) return false;
+    int limited = std::clamp(index, 0, static_cast<int>(row.size()) - 1);
+    bool moved = limited != cursor;
+    cursor = limited;
+    return moved;
+}
+
+void WalkSelection::show(SwitcherRow focus) {
+    if (!s_.hud) return;
+    const auto& settings = *s_.settings;
+    s_.hud->showList(directionalSnapshot_, cursorIndex_, favouriteSnapshot_, favCursor_, focus,
+                     settings.hudLabelStyle.get(), settings.hudStyle.get(), settings.compactPeekSpacing.get());
+}
+
+bool WalkSelection::hapticsOn() const {
+    return s_.haptics && s_.settings->hapticFeedback.get();
+}
+
+void WalkSelection::commit() {
+    mainThread_.check();
     bool inFavourites = currentFocus_ == SwitcherRow::favourites;
     const auto& row = inFavourites ? favouriteSnapshot_ : directionalSnapshot_;
     int cursor = inFavourites ? favCursor_ : cursorIndex_;
@@ -73,28 +92,45 @@ void MultitouchMonitor::commitDirectional() {
     directionalSnapshot_.clear();
     favouriteSnapshot_.clear();
 
-    if (c_.trace) c_.trace->committed(currentFocus_, target ? cursor : -1);
+    if (s_.trace) s_.trace->committed(currentFocus_, target ? cursor : -1);
     log::debug(log::gesture, [&] {
         if (!target) return std::string("commit: nothing to switch to");
         return std::string("commit: switch to ") + (inFavourites ? "favourite " : "entry ") + std::to_string(cursor) +
                ", " + target->title;
     });
     if (target) {
-        if (auto d = c_.diagnostics.lock()) d->increment(d->actionsTriggered);
+        if (auto d = s_.diagnostics.lock()) d->increment(d->actionsTriggered);
         if (target->activate) target->activate();
-        if (c_.settings->hapticFeedback.get() && c_.haptics) c_.haptics->switchTick();
+        if (hapticsOn()) s_.haptics->switchTick();
     }
-    if (c_.hud) c_.hud->hide();
+    if (s_.hud) s_.hud->hide();
     removeEscapeMonitor();
 }
 
-void MultitouchMonitor::cancelDirectional() {
+void WalkSelection::cancel() {
+    mainThread_.check();
     log::debug(log::gesture, [] { return "walk cancelled: no switch"; });
     directionalSnapshot_.clear();
     favouriteSnapshot_.clear();
-    if (c_.trace) c_.trace->cancelled();
-    if (c_.hud) c_.hud->hide();
+    if (s_.trace) s_.trace->cancelled();
+    if (s_.hud) s_.hud->hide();
     removeEscapeMonitor();
+}
+
+void WalkSelection::installEscapeMonitor() {
+    mainThread_.check();
+    if (escapeMonitor_ || !s_.keyMonitor) return;
+    // Escape typed into any application: the touch thread cancels the walk at its next frame.
+    escapeMonitor_ = s_.keyMonitor->addEscapeMonitor([weak = std::weak_ptr<SharedSettings>(shared_)] {
+        if (auto shared = weak.lock()) shared->write([](Shared& sh) { sh.cancelRequested = true; });
+    });
+}
+
+void WalkSelection::removeEscapeMonitor() {
+    mainThread_.check();
+    if (!escapeMonitor_) return;
+    if (s_.keyMonitor) s_.keyMonitor->removeMonitor(*escapeMonitor_);
+    escapeMonitor_.reset();
 }
 
 }  // namespace trellick

@@ -71,7 +71,7 @@ struct Pad {
         d.keys.set(BTN_TOUCH);
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, fds) != 0) return {};
-        return {std::make_unique<SocketReader>(fds[0], d), std::make_unique<Pad>(fds[1])};
+        return {std::make_unique<SocketReader>(fds[0], d), std::unique_ptr<Pad>(new Pad{fds[1]})};
     }
 };
 

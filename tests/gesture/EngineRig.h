@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gesture/MultitouchMonitor.h"
@@ -27,12 +28,20 @@ struct TraceLog : GestureTrace {
     std::vector<GestureState> states;
     std::vector<Sel> selects;
     std::vector<std::pair<SwitcherRow, int>> commits;
-    int previous = 0, cancels = 0;
+    int previous = 0;
+    std::string ends;  // how walks and swipes ended, in order: "commit r1 cancel previous"
     void stateChanged(GestureState to) override { states.push_back(to); }
     void selected(SwitcherRow row, int index, bool beginning) override { selects.push_back({row, index, beginning}); }
-    void switchedPrevious() override { ++previous; }
-    void committed(SwitcherRow row, int index) override { commits.emplace_back(row, index); }
-    void cancelled() override { ++cancels; }
+    void switchedPrevious() override {
+        ++previous;
+        end("previous");
+    }
+    void committed(SwitcherRow row, int index) override {
+        commits.emplace_back(row, index);
+        end("commit " + std::string(row == SwitcherRow::recents ? "r" : "f") + std::to_string(index));
+    }
+    void cancelled() override { end("cancel"); }
+    void end(const std::string& how) { ends += (ends.empty() ? "" : " ") + how; }
 };
 
 struct EngineRig {
@@ -77,13 +86,15 @@ struct EngineRig {
                                              .trace = trace});
     }
 
-    // One frame at time t, then the main queue runs what it posted (and due delayed work).
+    // One frame at time t, then the main queue runs what it posted (and due delayed work)
+    // unless the main thread is busy.
+    bool mainBusy = false;
     void frame(double t, const std::vector<Pt>& pts) {
-        queue->advanceTo(t);
+        if (!mainBusy) queue->advanceTo(t);
         clock->set(t);
         auto fs = fingers(pts);
         monitor->handleFrame(fs.data(), static_cast<int>(fs.size()), t);
-        queue->runPending();
+        if (!mainBusy) queue->runPending();
     }
     static std::vector<MTFinger> fingers(const std::vector<Pt>& pts) {
         std::vector<MTFinger> fs;
@@ -101,15 +112,39 @@ struct EngineRig {
         three(t, cx, cy);
         three(t + 0.05, cx, cy);
     }
-    // Slides the centroid from x0 to x1 at height y in steps of `step` every 10 ms after t;
-    // returns the time of the last frame.
-    double slide(double t, float x0, float x1, float y, float step = 0.005f) {
-        float dir = x1 > x0 ? 1.0f : -1.0f;
-        int n = static_cast<int>(std::lround(std::fabs(x1 - x0) / step));
-        for (int i = 1; i <= n; ++i) three(t += 0.01, x0 + dir * step * static_cast<float>(i), y);
+    // Moves the centroid of three fingers from (x, y) by (dx, dy), `step` along the longer
+    // side every 10 ms after t; returns the time of the last frame.
+    double move(double t, float& x, float& y, float dx, float dy, float step = 0.005f) {
+        int n = static_cast<int>(std::lround(std::max(std::fabs(dx), std::fabs(dy)) / step));
+        float x0 = x, y0 = y;
+        for (int i = 1; i <= n; ++i) {
+            float f = static_cast<float>(i) / static_cast<float>(n);
+            three(t += 0.01, x = x0 + dx * f, y = y0 + dy * f);
+        }
         return t;
     }
+    // Fingers down at x = 0.3 (0.7 with dir -1) at t0, a slow slide of 0.06 that engages, then
+    // a rest until the picker opens. Returns the time of the reveal frame.
+    double reveal(double t0 = 0, float dir = 1) {
+        float x = 0.5f - 0.2f * dir, y = 0.5f;
+        auto opened = trace->selects.size();
+        activate(t0, x, y);
+        double t = move(t0 + 0.05, x, y, 0.06f * dir, 0);
+        for (int i = 0; i < 30 && trace->selects.size() == opened; ++i) three(t += 0.01, x, y);
+        return t;
+    }
+    // Every selection so far, "r" for recents and "f" for favourites: "r1 r2 f0".
+    std::string walk() const {
+        std::string out;
+        for (auto& s : trace->selects)
+            out += (out.empty() ? "" : " ") + std::string(s.row == SwitcherRow::recents ? "r" : "f") +
+                   std::to_string(s.index);
+        return out;
+    }
     int count(HapticPattern p) const { return static_cast<int>(std::ranges::count(haptic->played, p)); }
+    int selectionTicks() const { return count(HapticPattern::alignment); }
+    int switchTicks() const { return count(HapticPattern::levelChange); }
+    int lastIndex() const { return trace->selects.empty() ? -1 : trace->selects.back().index; }
 };
 
 }  // namespace trellick::test

@@ -1,6 +1,8 @@
-// The main-thread side: the walk's snapshots, cursors, overlay and commit, haptics, scrolling.
+// The main-thread side: the walk's frozen rows, cursors, overlay and commit; haptics; scrolling.
 
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "EngineRig.h"
 
@@ -8,121 +10,178 @@ namespace trellick::test {
 namespace {
 
 using Row = SwitcherRow;
+const std::pair<std::string, PrefValue> twoFavourites{keys::favouriteApps,
+                                                      PrefValue(PrefArray{PrefValue("f1"), PrefValue("f2")})};
+const EngineRig::Prefs gone{{keys::favouriteApps, PrefValue(PrefArray{PrefValue("gone")})}};
 
-TEST(WalkSelection, FirstUpdateFreezesTheRowsAndLaterIndicesAreLimited) {
-    EngineRig rig;
-    int opened = 0;
-    auto sub = rig.notifications->observe(kOpenFavouritesSettings, [&] { ++opened; });
+// What the touch thread posts, one second apart: "b1" (the walk begins at recents index 1),
+// "r3" or "f0" (recents index 3, favourites index 0), "c" (commit), "x" (cancel); "+" is an
+// entry arriving in the recency list, and a favourite named "gone" never resolves. Each case:
+// the selections as the trace sees them, the selection ticks, the overlay at the end
+// (recents+favourites shown @ the selection, "-" when hidden) and what was activated.
+struct Script {
+    const char* name;
+    EngineRig::Prefs prefs;
+    const char* calls;
+    const char* walk;
+    int ticks;
+    const char* overlay;
+    const char* activated;
+    friend void PrintTo(const Script& s, std::ostream* os) { *os << s.name << ": " << s.calls; }
+};
+class Selection : public ::testing::TestWithParam<Script> {};
+
+TEST_P(Selection, FollowsTheFrozenRows) {
+    const Script& s = GetParam();
+    EngineRig rig(s.prefs);
     rig.favourites->missing = {"gone"};
-    rig.settings->favouriteApps.set({"gone"});  // configured, but nothing resolves
-    rig.monitor->updateSelection(Row::recents, 1, true);
-    EXPECT_EQ(rig.monitor->cursorIndex(), 1);
-    EXPECT_EQ(rig.monitor->sharedSnapshot().recentsCount, 5);
-    ASSERT_EQ(rig.hud->shown.size(), 1u);
-    EXPECT_EQ(rig.hud->shown[0].recentsSelected, 1);
-    EXPECT_TRUE(rig.hud->shown[0].hasPlaceholder);
-    EXPECT_EQ(rig.count(HapticPattern::alignment), 1);
-    EXPECT_TRUE(rig.monitor->escapeMonitorInstalled());
-    EXPECT_TRUE(rig.blocker->created);
-    // The empty favourites row holds the placeholder.
-    ASSERT_EQ(rig.monitor->favouriteSnapshot().size(), 1u);
-    const auto& placeholder = rig.monitor->favouriteSnapshot()[0];
-    EXPECT_TRUE(placeholder.isPlaceholder);
-    EXPECT_EQ(placeholder.title, "Add Favourites");
-    EXPECT_EQ(placeholder.subtitle, "Open Settings");
-    // An entry arriving now is not part of this walk: index 9 selects the fifth entry.
-    rig.windows->names_.push_back("late");
-    rig.clock->advance(1);
-    rig.monitor->updateSelection(Row::recents, 9, false);
-    EXPECT_EQ(rig.monitor->cursorIndex(), 4);
-    EXPECT_EQ(rig.count(HapticPattern::alignment), 2);
-    rig.clock->advance(1);
-    rig.monitor->updateSelection(Row::recents, 10, false);  // no move, no tick
-    EXPECT_EQ(rig.monitor->cursorIndex(), 4);
-    EXPECT_EQ(rig.count(HapticPattern::alignment), 2);
-    rig.monitor->updateSelection(Row::recents, -3, false);
-    EXPECT_EQ(rig.monitor->cursorIndex(), 0);
-    rig.clock->advance(1);
-    rig.monitor->updateSelection(Row::favourites, 0, false);  // the row changed: a tick at the same index
-    EXPECT_EQ(rig.count(HapticPattern::alignment), 4);
-    rig.monitor->commitDirectional();  // the placeholder posts the notification
-    EXPECT_EQ(opened, 1);
-    EXPECT_TRUE(rig.windows->activations.empty());
-    EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), 1);
+    std::string activated;
+    auto sub = rig.notifications->observe(kOpenFavouritesSettings, [&] { activated += "settings"; });
+    std::istringstream calls(s.calls);
+    for (std::string c; calls >> c;) {
+        rig.clock->advance(1);
+        int index = c.size() > 1 ? std::stoi(c.substr(1)) : 0;
+        if (c[0] == 'b' || c[0] == 'r' || c[0] == 'f')
+            rig.monitor->updateSelection(c[0] == 'f' ? Row::favourites : Row::recents, index, c[0] == 'b');
+        if (c == "c") rig.monitor->commitDirectional();
+        if (c == "x") rig.monitor->cancelDirectional();
+        if (c == "+") rig.windows->names_.push_back("late");
+    }
+    for (const auto& a : rig.windows->activations) activated += a;
+    for (const auto& a : rig.favourites->activations) activated += a;
+    std::string overlay = "-";
+    if (rig.hud->visible) {
+        auto& last = rig.hud->shown.back();
+        bool recents = last.focus == Row::recents;
+        overlay = std::to_string(last.recentsCount) + "+" + std::to_string(last.favouritesCount) + "@" +
+                  (recents ? "r" : "f") + std::to_string(recents ? last.recentsSelected : last.favSelected);
+    }
+    EXPECT_EQ(rig.walk(), s.walk);
+    EXPECT_EQ(rig.selectionTicks(), s.ticks);
+    EXPECT_EQ(overlay, s.overlay);
+    EXPECT_EQ(activated, s.activated);
 }
 
-TEST(WalkSelection, FavouritesDisabledShowsOnlyRecentsAndAnEmptyListNothing) {
+EngineRig::Prefs with(const char* key, PrefValue value) {
+    return {{key, std::move(value)}};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Scripts, Selection,
+    ::testing::Values(
+        Script{"TheFirstUpdateShowsTheFrozenRowsAndTicks", {}, "b1", "r1", 1, "5+1@r1", ""},
+        Script{"AnIndexPastTheEndSelectsTheLastEntry", {}, "b1 r9", "r1 r4", 2, "5+1@r4", ""},
+        Script{"ANegativeIndexSelectsTheFirstEntry", {}, "b1 r-3", "r1 r0", 2, "5+1@r0", ""},
+        Script{"ASelectionHeldAtTheEndDoesNotTick", {}, "b4 r9", "r4 r4", 1, "5+1@r4", ""},
+        Script{"AChangeOfRowTicksAtTheSameIndex", {}, "b0 f0", "r0 f0", 2, "5+1@f0", ""},
+        Script{"EntriesArrivingDuringTheWalkAreNotPartOfIt", {}, "b1 + r5", "r1 r4", 2, "5+1@r4", ""},
+        Script{"TheFavouritesRowIsLimitedToItsEntries", {twoFavourites}, "b1 f7", "r1 f1", 2, "5+2@f1", ""},
+        Script{"ACommitActivatesTheSelectedEntry", {}, "b1 r3 c", "r1 r3", 2, "-", "w3"},
+        Script{"ACommitAtIndexZeroActivatesTheCurrentEntry", {}, "b1 r0 c", "r1 r0", 2, "-", "w0"},
+        Script{"ACommitInTheFavouritesRowActivatesTheFavourite", {twoFavourites}, "b1 f1 c", "r1 f1", 2, "-", "f2"},
+        Script{"AnUnresolvedFavouriteLeavesThePlaceholder", gone, "b1 f0 c", "r1 f0", 2, "-", "settings"},
+        Script{"WithFavouritesOffOnlyRecentsAreShown", with(keys::favouritesEnabled, false), "b1", "r1", 1, "5+0@r1",
+               ""},
+        Script{"WithTheOverlayOffTheWalkIsOnlyFelt", with(keys::showHUD, false), "b1 r2 c", "r1 r2", 2, "-", "w2"},
+        Script{"WithHapticsOffTheWalkIsOnlySeen", with(keys::hapticFeedback, false), "b1 r2", "r1 r2", 0, "5+1@r2", ""},
+        Script{"AnUpdateAfterACommitShowsNothing", {}, "b1 c r2", "r1", 1, "-", "w1"},
+        Script{"AnUpdateAfterACancelShowsNothing", {}, "b1 x r2", "r1", 1, "-", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WalkSelection, AnEmptyWalkShowsFeelsAndSwitchesToNothing) {
     EngineRig rig({{keys::favouritesEnabled, PrefValue(false)}});
-    rig.monitor->updateSelection(Row::recents, 1, true);
-    EXPECT_TRUE(rig.monitor->favouriteSnapshot().empty());
-    EXPECT_EQ(rig.hud->shown.back().favouritesCount, 0);
-    // No recency list either: the walk runs but nothing is shown or felt, and nothing commits.
     rig.windows->names_.clear();
-    rig.clock->advance(1);
     rig.monitor->updateSelection(Row::recents, 1, true);
     rig.monitor->commitDirectional();
-    EXPECT_EQ(rig.hud->shown.size(), 1u);
-    EXPECT_EQ(rig.haptic->played.size(), 1u);
-    EXPECT_EQ(rig.trace->commits, (std::vector<std::pair<Row, int>>{{Row::recents, -1}}));
+    EXPECT_TRUE(rig.hud->shown.empty() && rig.haptic->played.empty());
+    EXPECT_EQ(rig.trace->ends, "commit r-1");
     EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), 0);
-    EXPECT_EQ(rig.hud->hides, 1);
 }
 
-TEST(WalkSelection, TicksAreRateLimitedAndHapticsOrOverlayOffChangeNothingElse) {
-    EngineRig quiet({{keys::hapticFeedback, PrefValue(false)}});
-    EngineRig noOverlay({{keys::showHUD, PrefValue(false)}});
-    for (auto* rig : {&quiet, &noOverlay}) {
-        rig->monitor->updateSelection(Row::recents, 1, true);
-        EXPECT_EQ(rig->monitor->escapeMonitorInstalled(), rig == &quiet);
-        rig->clock->advance(0.01);
-        rig->monitor->updateSelection(Row::recents, 2, false);  // 10 ms after a tick: none
-        rig->clock->advance(0.02);
-        rig->monitor->updateSelection(Row::recents, 3, false);  // 30 ms after it: a tick
-        rig->clock->advance(0.03);
-        rig->monitor->commitDirectional();
-        EXPECT_EQ(rig->windows->activations, std::vector<std::string>{"w3"});
-        rig->monitor->updateSelection(Row::recents, 1, true);  // right after the switch tick: none
-        rig->monitor->cancelHaptic(true);                      // an arming's double thud
-        rig->queue->runPending();
+TEST(WalkSelection, ThePlaceholderSaysWhatItOffers) {
+    auto placeholder = EngineRig().monitor->addFavouritesTarget();
+    EXPECT_TRUE(placeholder.isPlaceholder);
+    EXPECT_EQ(placeholder.title + " / " + placeholder.subtitle.value_or(""), "Add Favourites / Open Settings");
+}
+
+TEST(WalkSelection, TheEscapeMonitorIsThereFromTheFirstUpdateWhileTheOverlayShows) {
+    for (bool overlay : {true, false}) {
+        EngineRig rig({{keys::showHUD, PrefValue(overlay)}});
+        rig.monitor->updateSelection(Row::recents, 1, true);
+        EXPECT_EQ(rig.keys->handlers.size(), overlay ? 1u : 0u);
     }
-    noOverlay.settings->hapticFeedback.set(false);  // turned off before the second thud
-    quiet.queue->drain();
-    noOverlay.queue->drain();
-    EXPECT_TRUE(quiet.haptic->played.empty());
-    EXPECT_EQ(quiet.hud->shown.size(), 4u);
-    EXPECT_TRUE(noOverlay.hud->shown.empty());
-    using enum HapticPattern;
-    EXPECT_EQ(noOverlay.haptic->played, (std::vector<HapticPattern>{alignment, alignment, levelChange, levelChange}));
 }
 
-TEST(ScrollSuppressor, RetriesARefusedBlockerAndAppliesBeginAndEndInCallOrder) {
-    auto queue = std::make_shared<fake::FakeMainQueue>(std::make_shared<fake::FakeClock>());
-    auto blocker = std::make_shared<fake::FakeScrollBlocker>();
-    blocker->refuseCreate = true;
-    auto s = ScrollSuppressor::create(blocker, queue);
-    s->begin();
-    queue->runPending();
-    EXPECT_FALSE(s->installed());
-    blocker->refuseCreate = false;
-    s->begin();
-    s->end();
-    s->begin();
-    EXPECT_TRUE(blocker->enableHistory.empty());  // nothing happens off the main thread
-    queue->runPending();
-    s->installIfNeeded();
-    EXPECT_EQ(blocker->createCalls, 2);  // the refusal, then created once, idle first
-    EXPECT_EQ(blocker->enableHistory, (std::vector<bool>{false, true, false, true}));
-    // A grab lost while wanted is taken again; after end it stays released.
-    blocker->loseIt();
-    EXPECT_TRUE(blocker->enabled);
-    s->end();
-    queue->runPending();
-    blocker->loseIt();
-    EXPECT_FALSE(blocker->enabled);
-    s->begin();  // posted for a suppressor that is then gone: does nothing
-    s.reset();
-    queue->runPending();
-    EXPECT_FALSE(blocker->enabled);
+TEST(WalkSelection, EntriesThatArriveBeforeTheWalkBeginsCanBeReached) {
+    EngineRig rig;
+    rig.activate(0.0, 0.3f, 0.5f);
+    rig.windows->names_.insert(rig.windows->names_.end(), {"w5", "w6"});
+    float x = 0.36f, y = 0.5f;
+    rig.move(rig.reveal(0.1), x, y, 0.54f, 0);
+    EXPECT_EQ(rig.lastIndex(), 6);
+}
+
+TEST(Haptics, SelectionTicksPlayAtMostOnceIn25msAndNotRightAfterASwitch) {
+    for (auto [gap, ticks] : {std::pair{0.01, 0}, std::pair{0.03, 2}}) {
+        EngineRig rig;
+        rig.monitor->switchToPrevious();
+        rig.clock->advance(gap);
+        rig.monitor->updateSelection(Row::recents, 1, true);
+        rig.clock->advance(gap);
+        rig.monitor->updateSelection(Row::recents, 2, false);
+        EXPECT_EQ(rig.selectionTicks(), ticks) << gap;
+    }
+}
+
+TEST(Haptics, ArmingACancelThudsTwiceUnlessHapticsGoOffBetween) {
+    for (bool off : {false, true}) {
+        EngineRig rig;
+        rig.monitor->cancelHaptic(true);
+        rig.queue->runPending();
+        if (off) rig.settings->hapticFeedback.set(false);
+        rig.queue->drain();
+        EXPECT_EQ(rig.switchTicks(), off ? 1 : 2);
+    }
+}
+
+struct ScrollRig {
+    std::shared_ptr<fake::FakeMainQueue> queue =
+        std::make_shared<fake::FakeMainQueue>(std::make_shared<fake::FakeClock>());
+    std::shared_ptr<fake::FakeScrollBlocker> blocker = std::make_shared<fake::FakeScrollBlocker>();
+    std::shared_ptr<ScrollSuppressor> suppressor = ScrollSuppressor::create(blocker, queue);
+};
+
+TEST(ScrollSuppressor, BeginAndEndTakeEffectOnTheMainThreadInCallOrderRetryingARefusal) {
+    ScrollRig r;
+    r.blocker->refuseCreate = true;
+    r.suppressor->begin();
+    r.queue->runPending();
+    r.blocker->refuseCreate = false;
+    r.suppressor->begin();
+    r.suppressor->end();
+    r.suppressor->begin();
+    EXPECT_TRUE(r.blocker->enableHistory.empty());
+    r.queue->runPending();
+    EXPECT_EQ(r.blocker->createCalls, 2);
+    EXPECT_EQ(r.blocker->enableHistory, (std::vector<bool>{false, true, false, true}));  // created idle
+}
+
+TEST(ScrollSuppressor, ALostGrabIsTakenBackOnlyWhileWanted) {
+    ScrollRig r;
+    for (bool wanted : {true, false}) {
+        wanted ? r.suppressor->begin() : r.suppressor->end();
+        r.queue->runPending();
+        r.blocker->loseIt();
+        EXPECT_EQ(r.blocker->enabled, wanted);
+    }
+}
+
+TEST(ScrollSuppressor, WorkPostedForAGoneSuppressorDoesNothing) {
+    ScrollRig r;
+    r.suppressor->begin();
+    r.suppressor.reset();
+    r.queue->runPending();
+    EXPECT_EQ(r.blocker->createCalls, 0);
 }
 
 }  // namespace

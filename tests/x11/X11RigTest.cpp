@@ -307,12 +307,13 @@ TEST_F(X11RigTest, EscapeTypedIntoAnotherWindowCancelsOnlyDuringAWalk) {
     MemoryPreferencesStore store;
     fake::FakeLoginItemService login;
     auto switcher = std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"x", "y"});
+    auto hud = std::make_shared<fake::FakeHUD>();
     auto monitor =
         MultitouchMonitor::create({.settings = std::make_shared<SettingsStore>(store, login),
                                    .appTracker = switcher,
                                    .windowTracker = switcher,
                                    .favourites = std::make_shared<fake::FakeFavourites>(),
-                                   .hud = std::make_shared<fake::FakeHUD>(),
+                                   .hud = hud,
                                    .diagnostics = diagnostics,
                                    .mainQueue = queue,
                                    .touchDevices = std::make_shared<fake::FakeTouchDevices>(),
@@ -322,19 +323,31 @@ TEST_F(X11RigTest, EscapeTypedIntoAnotherWindowCancelsOnlyDuringAWalk) {
                                    .notifications = std::make_shared<NotificationCenter>(),
                                    .trace = nullptr});
     focus(open("AlphaWin", "Alpha"));
+    // Three resting fingers: a directional gesture, active from the second frame. A walk's
+    // cancel shows as the overlay hiding at the frame after the Escape press.
+    double t = 0;
+    auto frame = [&] {
+        std::vector<MTFinger> three{fake::finger(0.4f, 0.5f), fake::finger(0.5f, 0.5f), fake::finger(0.6f, 0.5f)};
+        monitor->handleFrame(three.data(), 3, t += 0.05);
+        queue->runPending();
+        return hud->hides;
+    };
     auto press = [&](const std::string& key) {
         rig.run("xdotool key " + key);
         waitFor([] { return false; }, 0.3);  // time for a wrongly delivered event to arrive
-        return monitor->sharedSnapshot().cancelRequested;
+        return frame();
     };
-    EXPECT_FALSE(press("Escape")) << "no walk, no monitor";
+    frame();
+    frame();
+    EXPECT_EQ(press("Escape"), 0) << "no walk, no monitor";
     monitor->updateSelection(SwitcherRow::recents, 1, true);  // a walk begins
-    ASSERT_TRUE(monitor->escapeMonitorInstalled());
-    EXPECT_FALSE(press("a")) << "other keys do nothing";
+    EXPECT_EQ(press("a"), 0) << "other keys do nothing";
     rig.run("xdotool key Escape");
-    EXPECT_TRUE(waitFor([&] { return monitor->sharedSnapshot().cancelRequested; }));
-    monitor->cancelDirectional();
-    EXPECT_FALSE(monitor->escapeMonitorInstalled());
+    EXPECT_TRUE(waitFor([&] { return frame() == 1; }));
+    monitor->handleFrame(nullptr, 0, t += 0.05);  // lift, and a new gesture without a walk
+    frame();
+    frame();
+    EXPECT_EQ(press("Escape"), 1) << "the cancel removed the monitor";
 }
 
 }  // namespace

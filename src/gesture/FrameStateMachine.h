@@ -1,0 +1,88 @@
+#pragma once
+// The per-frame state machine of the touch thread, one handler per state: `idle` waits for a
+// narrow three-finger touch, `watching` waits out the settle time, `active` runs the gesture
+// (a toggle swipe judged at its end, or a directional walk decided at lift). It never waits
+// for the main thread: everything for the main thread goes through the outbox, which posts.
+
+#include <limits>
+
+#include "common/MTFinger.h"
+#include "common/ThreadSafety.h"
+#include "gesture/DirectionalWalk.h"
+#include "gesture/GestureTrace.h"
+#include "gesture/ScrollSuppressor.h"
+#include "gesture/SharedSettings.h"
+
+namespace trellick {
+
+class FrameStateMachine {
+public:
+    static constexpr float maxFingerSpread = 0.55f;
+    static constexpr double maxDuration = 0.8;
+    static constexpr float dxThreshold = 0.1f;
+    static constexpr float horizontalDominance = DirectionalWalk::horizontalDominance;
+    static constexpr double settleTime = 0.04;
+    static constexpr int maxContacts = 32;
+
+    // What the touch thread hands to the main thread. Every call posts and returns at once.
+    class Outbox {
+    public:
+        virtual void postFingerCount(int count) = 0;
+        virtual void postSpread(float spread, bool rejected) = 0;
+        virtual void postSwipe(float dx, double endTime) = 0;
+        virtual void postRecentsCount() = 0;  // the switcher's list length into `Shared`
+        virtual void postSwitchToPrevious() = 0;
+        virtual void postSelection(SwitcherRow row, int index, bool beginning) = 0;
+        virtual void postCancelProgress(float progress) = 0;
+        virtual void postCancel(bool switchTick) = 0;
+        virtual void postCommit() = 0;
+        virtual void cancelHaptic(bool firm) = 0;
+
+    protected:
+        virtual ~Outbox() = default;
+    };
+
+    FrameStateMachine(SharedSettings& shared, ScrollSuppressor& scroll, GestureTrace* trace, Outbox& out)
+        : shared_(shared), scroll_(scroll), trace_(trace), out_(out) {}
+
+    // One contact frame at `now` (monotonic seconds). The touch thread: the first frame binds it.
+    void handleFrame(const MTFinger* fingers, int numFingers, double now);
+    // Every touchpad has stopped: frames may come from another thread after a restart.
+    void touchpadsStopped() { touchThread_.unbind(); }
+
+    static bool frameLooksSane(const MTFinger* fingers, int count);
+    static float maxPairwiseSpread(const MTFinger* fingers, int count);
+
+private:
+    void onIdle(const MTFinger* fingers, int numFingers, double now) REQUIRES(touchThread_);
+    void onWatching(const MTFinger* fingers, int numFingers, double now) REQUIRES(touchThread_);
+    void onToggle(const MTFinger* fingers, int numFingers, double now, const Shared& settings) REQUIRES(touchThread_);
+    void onDirectional(const MTFinger* fingers, int numFingers, double now, const Shared& settings)
+        REQUIRES(touchThread_);
+    void setState(GestureState to) REQUIRES(touchThread_);
+    void endGesture() REQUIRES(touchThread_);
+    void reportSpread(float spread, bool rejected);
+    void beginGestureTracking(float cx, float cy, int numFingers, double now) REQUIRES(touchThread_);
+    void evaluateAndFire(double endTime, const Shared& settings) REQUIRES(touchThread_);
+    void handOver(const DirectionalWalk::Update& update);
+    void handOver(DirectionalWalk::Lift lift);
+
+    SharedSettings& shared_;
+    ScrollSuppressor& scroll_;
+    GestureTrace* trace_;
+    Outbox& out_;
+
+    ThreadRole touchThread_{"the touch thread"};
+    static constexpr double distantPast = -std::numeric_limits<double>::infinity();
+    GestureState state_ GUARDED_BY(touchThread_) = GestureState::idle;
+    int reportedFingerCount_ GUARDED_BY(touchThread_) = -1;
+    double gestureStartTime_ GUARDED_BY(touchThread_) = distantPast;
+    float startCentroidX_ GUARDED_BY(touchThread_) = 0;
+    float startCentroidY_ GUARDED_BY(touchThread_) = 0;
+    float lastCentroidX_ GUARDED_BY(touchThread_) = 0;
+    float lastCentroidY_ GUARDED_BY(touchThread_) = 0;
+    bool spreadRejectReported_ GUARDED_BY(touchThread_) = false;
+    DirectionalWalk walk_ GUARDED_BY(touchThread_);
+};
+
+}  // namespace trellick

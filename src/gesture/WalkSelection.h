@@ -1,0 +1,70 @@
+#pragma once
+// The main-thread half of a directional walk: it freezes the recency list and the
+// favourites row when the walk begins, keeps the cursors inside them, drives the overlay,
+// the selection tick and the Escape monitor, and at the end activates the selected entry
+// (commit) or drops the walk (cancel).
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "common/NotificationCenter.h"
+#include "common/ThreadSafety.h"
+#include "gesture/GestureTrace.h"
+#include "gesture/HUD.h"
+#include "gesture/Haptics.h"
+#include "gesture/InputServices.h"
+#include "gesture/ScrollSuppressor.h"
+#include "gesture/SharedSettings.h"
+#include "settings/Diagnostics.h"
+#include "settings/SettingsStore.h"
+#include "tracking/MRUSwitcher.h"
+
+namespace trellick {
+
+class WalkSelection {
+public:
+    struct Services {
+        std::shared_ptr<SettingsStore> settings;
+        std::shared_ptr<FavouriteTargetSource> favourites;
+        std::shared_ptr<HUD> hud;
+        std::shared_ptr<Haptics> haptics;
+        std::shared_ptr<KeyMonitor> keyMonitor;
+        std::shared_ptr<GestureTrace> trace;
+        std::weak_ptr<Diagnostics> diagnostics;
+        std::weak_ptr<NotificationCenter> notifications;
+    };
+
+    // Built on the main thread, which it then belongs to.
+    WalkSelection(Services services, ScrollSuppressor& scroll, std::shared_ptr<SharedSettings> shared);
+
+    // `beginning`: the first update of a walk, which freezes the rows from `switcher`.
+    void update(MRUSwitcher& switcher, SwitcherRow focus, int index, bool beginning);
+    void commit();
+    void cancel();
+    void installEscapeMonitor();
+    void removeEscapeMonitor();
+
+    // The "Add Favourites" entry of an empty favourites row.
+    SwitchTarget addFavouritesTarget() const;
+
+private:
+    void freeze(MRUSwitcher& switcher) REQUIRES(mainThread_);
+    bool moveCursor(SwitcherRow focus, int index) REQUIRES(mainThread_);
+    void show(SwitcherRow focus) REQUIRES(mainThread_);
+    bool hapticsOn() const;
+
+    Services s_;
+    ScrollSuppressor& scroll_;
+    std::shared_ptr<SharedSettings> shared_;
+
+    ThreadRole mainThread_{"the main thread"};
+    std::vector<SwitchTarget> directionalSnapshot_ GUARDED_BY(mainThread_);
+    std::vector<SwitchTarget> favouriteSnapshot_ GUARDED_BY(mainThread_);
+    int cursorIndex_ GUARDED_BY(mainThread_) = 0;
+    int favCursor_ GUARDED_BY(mainThread_) = 0;
+    SwitcherRow currentFocus_ GUARDED_BY(mainThread_) = SwitcherRow::recents;
+    std::optional<KeyMonitor::Token> escapeMonitor_ GUARDED_BY(mainThread_);
+};
+
+}  // namespace trellick
