@@ -196,12 +196,23 @@ TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrit
     // A file where the configuration folder should be: the usage counts cannot be written yet.
     const std::string config = rig.tmp() + "/blocked-config";
     std::ofstream(config) << "in the way";
-    launch("{}", 60.0, 10, 0.02, {}, {{"XDG_CONFIG_HOME", config}});
+    launch("{}", 60.0, 10, 0.02, {},
+           {{"XDG_CONFIG_HOME", config}, {"QT_LOGGING_RULES", "trellick.tracking.debug=true"}});
     ASSERT_TRUE(connected()) << stderrText();
     WindowId a = open("AlphaWin"), b = open("BetaWin");
     auto failedToSave = [&] { return stderrText().find("could not save preferences") != std::string::npos; };
     for (int i = 0; i < 20 && !failedToSave(); ++i) focus(i % 2 ? b : a);
     ASSERT_TRUE(failedToSave()) << stderrText();
+    // One more use of Alpha once writing has failed, heard by Trellick before it is told to quit.
+    auto alphaFront = [&] {
+        std::string err = stderrText();
+        const std::string line = "applications, most recent first: ";
+        auto at = err.rfind(line);
+        return at != std::string::npos && err.compare(at + line.size(), 12, "Alpha Editor") == 0;
+    };
+    focus(b);
+    focus(a);
+    ASSERT_TRUE(waitFor(alphaFront, 10.0)) << stderrText();
 
     std::filesystem::remove(config);
     ::kill(app, SIGTERM);
