@@ -101,6 +101,11 @@ protected:
         return ss.str();
     }
 
+    std::optional<std::string> activeTitle() {
+        auto w = windows->activeWindow();
+        return w ? windows->title(*w) : std::nullopt;
+    }
+
     pid_t app = -1, bus = -1;
     bool scenario = false;  // replay the swipe from a scenario file instead of a recording
 };
@@ -199,6 +204,9 @@ TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrit
     launch("{}", 60.0, 10, 0.02, {},
            {{"XDG_CONFIG_HOME", config}, {"QT_LOGGING_RULES", "trellick.tracking.debug=true"}});
     ASSERT_TRUE(connected()) << stderrText();
+    // Not onboarded (nothing can be read), so the welcome window comes up and takes the focus:
+    // let it, before the test moves the focus itself.
+    ASSERT_TRUE(waitFor([&] { return activeTitle() == "Welcome"; }, 20.0)) << stderrText();
     WindowId a = open("AlphaWin"), b = open("BetaWin");
     auto failedToSave = [&] { return stderrText().find("could not save preferences") != std::string::npos; };
     for (int i = 0; i < 20 && !failedToSave(); ++i) focus(i % 2 ? b : a);
@@ -317,10 +325,6 @@ protected:
             x > at(panel, 4) && x < at(panel, 4) + at(panel, 2) && y > at(panel, 5) && y < at(panel, 5) + at(panel, 3);
         if (!inside || capture("xwininfo -id " + icon[1].str()).find("IsViewable") == std::string::npos) return {};
         return std::pair{x, y};
-    }
-    std::optional<std::string> activeTitle() {
-        auto w = windows->activeWindow();
-        return w ? windows->title(*w) : std::nullopt;
     }
     int windowsTitled(const std::string& title) {
         return std::stoi(capture("wmctrl -l | awk '{$1=$2=$3=\"\"; print substr($0,4)}' | grep -cx '" + title + "'"));
