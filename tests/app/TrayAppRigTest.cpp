@@ -101,6 +101,11 @@ protected:
         return ss.str();
     }
 
+    std::optional<std::string> activeTitle() {
+        auto w = windows->activeWindow();
+        return w ? windows->title(*w) : std::nullopt;
+    }
+
     pid_t app = -1, bus = -1;
     bool scenario = false;  // replay the swipe from a scenario file instead of a recording
 };
@@ -196,12 +201,26 @@ TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrit
     // A file where the configuration folder should be: the usage counts cannot be written yet.
     const std::string config = rig.tmp() + "/blocked-config";
     std::ofstream(config) << "in the way";
-    launch("{}", 60.0, 10, 0.02, {}, {{"XDG_CONFIG_HOME", config}});
+    launch("{}", 60.0, 10, 0.02, {},
+           {{"XDG_CONFIG_HOME", config}, {"QT_LOGGING_RULES", "trellick.tracking.debug=true"}});
     ASSERT_TRUE(connected()) << stderrText();
+    // Not onboarded (nothing can be read), so the welcome window comes up and takes the focus:
+    // let it, before the test moves the focus itself.
+    ASSERT_TRUE(waitFor([&] { return activeTitle() == "Welcome"; }, 20.0)) << stderrText();
     WindowId a = open("AlphaWin"), b = open("BetaWin");
     auto failedToSave = [&] { return stderrText().find("could not save preferences") != std::string::npos; };
     for (int i = 0; i < 20 && !failedToSave(); ++i) focus(i % 2 ? b : a);
     ASSERT_TRUE(failedToSave()) << stderrText();
+    // One more use of Alpha once writing has failed, heard by Trellick before it is told to quit.
+    auto alphaFront = [&] {
+        std::string err = stderrText();
+        const std::string line = "applications, most recent first: ";
+        auto at = err.rfind(line);
+        return at != std::string::npos && err.compare(at + line.size(), 12, "Alpha Editor") == 0;
+    };
+    focus(b);
+    focus(a);
+    ASSERT_TRUE(waitFor(alphaFront, 10.0)) << stderrText();
 
     std::filesystem::remove(config);
     ::kill(app, SIGTERM);
@@ -306,10 +325,6 @@ protected:
             x > at(panel, 4) && x < at(panel, 4) + at(panel, 2) && y > at(panel, 5) && y < at(panel, 5) + at(panel, 3);
         if (!inside || capture("xwininfo -id " + icon[1].str()).find("IsViewable") == std::string::npos) return {};
         return std::pair{x, y};
-    }
-    std::optional<std::string> activeTitle() {
-        auto w = windows->activeWindow();
-        return w ? windows->title(*w) : std::nullopt;
     }
     int windowsTitled(const std::string& title) {
         return std::stoi(capture("wmctrl -l | awk '{$1=$2=$3=\"\"; print substr($0,4)}' | grep -cx '" + title + "'"));
