@@ -1,15 +1,18 @@
 #pragma once
-// Shared by the overlay's tests: lists of targets, a screen double, and an offscreen panel
-// that records what the controller asks of it.
+// Shared by the overlay's tests: lists of targets, a screen double, an offscreen panel that
+// records what the controller asks of it, and the three styles' layouts read alike.
 
 #include <QImage>
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "overlay/ClassicLayout.h"
 #include "overlay/HUDController.h"
 #include "overlay/ImagePanel.h"
+#include "overlay/ModernLayout.h"
+#include "overlay/OverlayFonts.h"
+#include "overlay/Windows95Layout.h"
 
 namespace trellick::test {
 
@@ -22,23 +25,6 @@ inline std::vector<SwitchTarget> targets(int n, const std::string& prefix = "App
         out.push_back(std::move(t));
     }
     return out;
-}
-
-// A model as the controller leaves it for cursor `s` in `n` entries (the window of nine).
-inline void windowed(HUDModel& m, int n, int s, int favourites = 0, SwitcherRow focus = SwitcherRow::recents,
-                     HUDLabelStyle labels = HUDLabelStyle::caption, bool compact = true, bool subtitles = false) {
-    auto all = targets(n, "App ", subtitles);
-    const int lo = std::max(std::min(std::max(s - 4, 0) + 9, n) - 9, 0), hi = std::min(lo + 9, n);
-    m.visible.set({all.begin() + lo, all.begin() + hi});
-    m.selected.set(s - lo);
-    m.moreBefore.set(lo > 0);
-    m.moreAfter.set(hi < n);
-    m.recentsCount.set(n);
-    m.recentsAbsolute.set(s);
-    m.favourites.set(targets(favourites, "Fav "));
-    m.focus.set(focus);
-    m.labelStyle.set(labels);
-    m.compactPeek.set(compact);
 }
 
 // Targets whose icon is one solid colour, so checks can tell the icon from what lies over it.
@@ -63,6 +49,90 @@ inline std::vector<std::string> titles(const std::vector<SwitchTarget>& list) {
     std::vector<std::string> out;
     for (const auto& t : list) out.push_back(t.title);
     return out;
+}
+
+inline const OverlayFonts& fonts() {
+    static OverlayFonts f;
+    return f;
+}
+
+inline double line(int points, QFont::Weight weight) {
+    return fonts().lineHeight(points, weight);
+}
+
+// What the three styles' layouts share, read the same way from each.
+struct StyleLayout {
+    struct Cell {
+        QRectF frame, box, icon, label;
+        double iconOpacity, iconScale, labelOpacity;
+        bool selected;
+    };
+    QSizeF size;
+    QRectF card;  // the retro style's window
+    std::vector<Cell> recents, favourites;
+    QRectF glyphSlot, leading, trailing;  // the chevrons, ellipses or arrows
+    bool leadingShown = false, trailingShown = false, scroll = false, ring = false, captionShown = false;
+    QRectF scrollTrack, caption, ringFrame;  // the caption: the retro style's status field
+    int captionIndex = -1;
+};
+
+template <class Row>
+std::vector<StyleLayout::Cell> cellsOf(const Row& row) {
+    std::vector<StyleLayout::Cell> out;
+    for (const auto& c : row.cellList) {
+        double scale = 1;  // only the modern style enlarges the selected icon
+        if constexpr (requires { c.iconScale; }) scale = c.iconScale;
+        out.push_back({c.frame, c.box, c.icon, c.label, c.iconOpacity, scale, c.labelOpacity, c.selected});
+    }
+    return out;
+}
+
+// The layout of `m` in the style it names.
+inline StyleLayout layoutOf(const HUDModel& m, const Appearance& look = {}, bool composited = true) {
+    StyleLayout s;
+    // What every style has, under the names the style gives it.
+    auto read = [&](const auto& l, QRectF card, const auto& leading, const auto& trailing, const auto& caption) {
+        s.size = l.size;
+        s.card = card;
+        s.recents = cellsOf(l.recents);
+        s.favourites = cellsOf(l.favourites);
+        s.glyphSlot = l.favourites.glyphSlot;
+        s.leadingShown = leading.opacity > 0;
+        s.trailingShown = trailing.opacity > 0;
+        s.captionShown = caption.present;
+        s.caption = caption.frame;
+        s.captionIndex = caption.index;
+    };
+    // The modern and classic styles also share a scroll indicator and the cancel ring.
+    auto readCard = [&](const auto& l) {
+        read(l, l.card, l.leading, l.trailing, l.caption);
+        s.scroll = l.scrollPresent;
+        s.scrollTrack = l.scrollTrack;
+        s.ring = l.ringPresent;
+        s.ringFrame = l.ring;
+    };
+    if (m.style() == HUDStyle::windows95) {
+        Windows95Layout l;
+        layoutWindows95(m, fonts(), l);
+        read(l, l.window, l.left, l.right, l.status);
+        s.leading = l.left.slot;
+        s.trailing = l.right.slot;
+        s.scroll = l.scroll.present;
+        s.scrollTrack = l.scroll.track;
+    } else if (m.style() == HUDStyle::classic) {
+        ClassicLayout l;
+        layoutClassic(m, fonts(), look, composited, l);
+        readCard(l);
+        s.leading = l.leading.frame;
+        s.trailing = l.trailing.frame;
+    } else {
+        ModernLayout l;
+        layoutModern(m, fonts(), look, composited, l);
+        readCard(l);
+        s.leading = l.leading.slot;
+        s.trailing = l.trailing.slot;
+    }
+    return s;
 }
 
 struct Screens : ScreenLocator {
@@ -117,12 +187,16 @@ struct ControllerRig {
                       },
                       screens};
 
+    explicit ControllerRig(HUDStyle s = HUDStyle::modern) : style(s) {}
     void show(const std::vector<SwitchTarget>& recents, int s, const std::vector<SwitchTarget>& favs = {}, int f = 0,
               SwitcherRow focus = SwitcherRow::recents, HUDLabelStyle labels = HUDLabelStyle::caption,
               bool compact = true) {
         hud.showList(recents, s, favs, f, focus, labels, style, compact);
     }
     QImage picture() { return panel->render(true); }
+    // The layout of what is shown, and where its top-left lies in the picture.
+    StyleLayout layout() { return layoutOf(hud.model(), look, composited); }
+    QPointF origin() { return panel->renderer().contentOrigin(panel->frame().size()); }
 };
 
 }  // namespace trellick::test
