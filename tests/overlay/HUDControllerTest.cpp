@@ -70,22 +70,18 @@ TEST(HUDController, CursorStepsMeasureOnlyWhenTheSizeKeyChanges) {
 }
 
 TEST(HUDController, MovingTheFocusBetweenRowsNeverResizes) {
-    for (bool compact : {true, false}) {
-        for (auto labels : {HUDLabelStyle::caption, HUDLabelStyle::perIcon}) {
-            for (int n : {1, 3, 12}) {
-                for (auto style : {HUDStyle::modern, HUDStyle::classic, HUDStyle::windows95}) {
-                    ControllerRig rig;
-                    rig.style = style;
-                    auto favs = targets(3, "Fav ");
-                    rig.show(targets(n), 0, favs, 0, SwitcherRow::recents, labels, compact);
-                    rig.show(targets(n), 0, favs, 1, SwitcherRow::favourites, labels, compact);
-                    rig.show(targets(n), 0, favs, 1, SwitcherRow::recents, labels, compact);
+    const auto favs = targets(3, "Fav ");
+    for (auto style : {HUDStyle::modern, HUDStyle::classic, HUDStyle::windows95})
+        for (auto labels : {HUDLabelStyle::caption, HUDLabelStyle::perIcon})
+            for (int n : {1, 3, 12})
+                for (bool compact : {true, false}) {
+                    ControllerRig rig(style);
+                    for (auto [f, focus] :
+                         {std::pair{0, SwitcherRow::recents}, {1, SwitcherRow::favourites}, {1, SwitcherRow::recents}})
+                        rig.show(targets(n), 0, favs, f, focus, labels, compact);
                     EXPECT_EQ(rig.panel->frames.size(), 1u)
                         << "n " << n << " compact " << compact << " style " << static_cast<int>(style);
                 }
-            }
-        }
-    }
 }
 
 TEST(HUDController, KeepsTheFavouritesRowOfTheShowing) {
@@ -103,7 +99,6 @@ TEST(HUDController, KeepsTheFavouritesRowOfTheShowing) {
     EXPECT_EQ(titles(rig.hud.model().favourites()), titles(targets(3, "Second ")));
     EXPECT_EQ(rig.hud.model().generation(), 2);
     EXPECT_EQ(rig.hud.model().cancelProgress(), 0);
-    EXPECT_EQ(rig.panel->shows, 2);
     EXPECT_EQ(rig.panel->fades, (std::vector<double>{0.14, 0.14}));
     EXPECT_EQ(rig.panelsMade, 1);
 }
@@ -126,24 +121,20 @@ TEST(HUDController, GrowsDuringAGestureButNeverBelowItsShowingSize) {
     EXPECT_EQ(other.panel->frames[2].size(), other.panel->frames[0].size());
 }
 
-TEST(HUDController, ShowsNothingForTwoEmptyRows) {
+TEST(HUDController, ShowsNothingUnlessARowHasEntries) {
     ControllerRig rig;
     rig.show({}, 0);
     EXPECT_EQ(rig.panelsMade, 0);
-    rig.hud.hide();  // no panel yet: nothing to order out
-    rig.show(targets(3), 1);
-    rig.show({}, 0);
-    EXPECT_EQ(titles(rig.hud.model().visible()), titles(targets(3)));
-    EXPECT_EQ(rig.panel->frames.size(), 1u);
-}
-
-TEST(HUDController, ShowsFavouritesAloneWithAnEmptyWindow) {
-    ControllerRig rig;
-    rig.show({}, 0, placeholderRow(), 0, SwitcherRow::favourites);
+    rig.hud.hide();                                                 // no panel yet: nothing to order out
+    rig.show({}, 0, placeholderRow(), 0, SwitcherRow::favourites);  // favourites alone do show
     EXPECT_TRUE(rig.hud.model().visible().empty());
-    EXPECT_FALSE(rig.hud.model().moreBefore());
-    EXPECT_FALSE(rig.hud.model().moreAfter());
-    EXPECT_EQ(rig.panel->shows, 1);
+    EXPECT_FALSE(rig.hud.model().moreBefore() || rig.hud.model().moreAfter());
+    EXPECT_EQ(rig.panel->fades.size(), 1u);
+    rig.show(targets(3), 1);
+    const auto frames = rig.panel->frames.size();
+    rig.show({}, 0);  // a panel already shown stays as it is
+    EXPECT_EQ(titles(rig.hud.model().visible()), titles(targets(3)));
+    EXPECT_EQ(rig.panel->frames.size(), frames);
 }
 
 struct PlacementCase {
@@ -239,7 +230,6 @@ TEST(HUDController, HidesAtOnce) {
     ControllerRig rig;
     rig.show(targets(3), 1);
     rig.hud.hide();
-    EXPECT_EQ(rig.panel->hides, 1);
     EXPECT_TRUE(rig.picture().isNull());
 }
 

@@ -147,7 +147,7 @@ struct Screens : ScreenLocator {
 // The real layouts and painter, offscreen, counting each measurement (a layout pass).
 struct RecordingPanel : ImagePanel {
     using ImagePanel::ImagePanel;
-    int layoutPasses = 0, shows = 0, hides = 0;
+    int layoutPasses = 0;
     std::vector<QRectF> frames;
     std::vector<double> fades;
     QSizeF fittingSize(const HUDModel& m) override {
@@ -159,13 +159,8 @@ struct RecordingPanel : ImagePanel {
         ImagePanel::setFrame(f);
     }
     void orderFront(double fade) override {
-        ++shows;
         fades.push_back(fade);
         ImagePanel::orderFront(fade);
-    }
-    void orderOut() override {
-        ++hides;
-        ImagePanel::orderOut();
     }
 };
 
