@@ -63,7 +63,7 @@ inline double line(int points, QFont::Weight weight) {
 // What the three styles' layouts share, read the same way from each.
 struct StyleLayout {
     struct Cell {
-        QRectF frame, box, icon, label;
+        QRectF frame, box, block, icon, label, labelTitle, labelSubtitle;  // block: the retro navy block
         double iconOpacity, iconScale, labelOpacity;
         bool selected;
     };
@@ -78,11 +78,19 @@ struct StyleLayout {
 
 template <class Row>
 std::vector<StyleLayout::Cell> cellsOf(const Row& row) {
-    std::vector<StyleLayout::Cell> out;
+    using Cell = StyleLayout::Cell;
+    std::vector<Cell> out;
     for (const auto& c : row.cellList) {
-        double scale = 1;  // only the modern style enlarges the selected icon
-        if constexpr (requires { c.iconScale; }) scale = c.iconScale;
-        out.push_back({c.frame, c.box, c.icon, c.label, c.iconOpacity, scale, c.labelOpacity, c.selected});
+        Cell cell{c.frame, c.box, c.box, c.icon, c.label, c.label, {}, c.iconOpacity, 1, c.labelOpacity, c.selected};
+        // Only the modern style enlarges the selected icon, only the retro style pads a block
+        // round it, and the retro labels hold a title alone.
+        if constexpr (requires { c.iconScale; }) cell.iconScale = c.iconScale;
+        if constexpr (requires { c.block; }) cell.block = c.block;
+        if constexpr (requires { c.labelSubtitle; }) {
+            cell.labelTitle = c.labelTitle;
+            cell.labelSubtitle = c.labelSubtitle;
+        }
+        out.push_back(cell);
     }
     return out;
 }

@@ -167,11 +167,14 @@ TEST(StyleLayouts, PerIconLabelsOnlyUnderTheFocusedRow) {
     struct Case {
         HUDStyle style;
         double cell;
-        QRectF label;  // from the cell's top-left
-        double dimmed;
+        QRectF block, label;  // from the cell's top-left: the icon's box (retro: the navy block), the label
+        double dimmed;        // the other labels' opacity
+        QFont::Weight selectedTitle;
+        double subtitleGap;  // below the title; the retro labels hold a title alone
     };
-    for (const Case& c : {Case{modern, 120, {3, 68, 114, 40}, 0.85}, Case{classic, 104, {2, 76, 100, 40}, 1},
-                          Case{retro, 100, {3, 65, 94, 36}, 1}}) {
+    for (const Case& c : {Case{modern, 120, {28, 0, 64, 64}, {3, 68, 114, 40}, 0.85, demiBold, 2},
+                          Case{classic, 104, {16, 0, 72, 72}, {2, 76, 100, 40}, 1, bold, 1},
+                          Case{retro, 100, {1, 0, 98, 103}, {3, 65, 94, 36}, 1, bold, 0}}) {
         SCOPED_TRACE(static_cast<int>(c.style));
         ControllerRig rig(c.style);
         rig.show(targets(4, "App ", true), 1, targets(2, "Fav "), 0, recents, perIcon);
@@ -180,8 +183,13 @@ TEST(StyleLayouts, PerIconLabelsOnlyUnderTheFocusedRow) {
         for (const StyleLayout::Cell& cell : l.favourites) EXPECT_TRUE(cell.label.isNull());
         for (const StyleLayout::Cell& cell : l.recents) {
             EXPECT_EQ(cell.frame.width(), c.cell);
+            EXPECT_EQ(cell.block, c.block.translated(cell.frame.topLeft()));
             EXPECT_EQ(cell.label, c.label.translated(cell.frame.topLeft()));
             EXPECT_EQ(cell.labelOpacity, cell.selected ? 1 : c.dimmed);
+            if (c.style == retro) continue;
+            const double title = line(13, cell.selected ? c.selectedTitle : QFont::Medium);
+            EXPECT_EQ(cell.labelTitle, QRectF(cell.label.topLeft(), QSizeF(cell.label.width(), title)));
+            EXPECT_EQ(cell.labelSubtitle.top(), cell.labelTitle.bottom() + c.subtitleGap);
         }
     }
 }

@@ -64,6 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SelectionHighlight,
                          testing::Values(Selection{modern, SwitcherRow::recents, 0, ColorScheme::light},
                                          Selection{modern, SwitcherRow::recents, 8, ColorScheme::dark},
                                          Selection{modern, SwitcherRow::favourites, 2, ColorScheme::light},
+                                         Selection{modern, SwitcherRow::recents, 12, ColorScheme::light},  // none
                                          Selection{classic, SwitcherRow::recents, 4, ColorScheme::dark},
                                          Selection{classic, SwitcherRow::recents, 8, ColorScheme::light},
                                          Selection{classic, SwitcherRow::favourites, 2, ColorScheme::dark},
@@ -206,9 +207,10 @@ TEST(ModernPicture, FadesInOverAFewFrames) {
 
 class RetroCloseButton : public testing::TestWithParam<std::pair<double, bool>> {};
 
-// Probed at the top-left and top-right corners, outer and inner edge (the cancel pointer covers
-// the bottom right at the end): raised, white and light silver meet black and grey; pressed
-// (sunken), grey and black meet white and light silver.
+// The bevel, probed at its top corners and its bottom-left one on the outer and inner edge (the
+// cancel pointer covers the bottom right at the end). Raised: white and light silver at the top
+// left, black and grey where the right and bottom edges are drawn over them; pressed (sunken):
+// grey and black, white and light silver.
 TEST_P(RetroCloseButton, IsDrawnPressedAboveTheThreshold) {
     const auto [progress, pressed] = GetParam();
     ControllerRig rig(retro);
@@ -218,19 +220,23 @@ TEST_P(RetroCloseButton, IsDrawnPressedAboveTheThreshold) {
     Windows95Layout l;
     layoutWindows95(rig.hud.model(), fonts(), l);
     auto bevel = [&](QRectF r) {
-        const QPointF o = rig.origin() + r.topLeft(), right(r.width() - 1, 0);
-        return std::array{at(img, o), at(img, o + QPointF(1, 1)), at(img, o + right),
-                          at(img, o + right + QPointF(-1, 1))};
+        const QPointF o = rig.origin() + r.topLeft(), right(r.width() - 1, 0), bottom(0, r.height() - 1);
+        std::vector<QColor> out;
+        for (QPointF p : {QPointF(), right, bottom}) {
+            const QPointF inward(p.x() > 0 ? -1 : 1, p.y() > 0 ? -1 : 1);
+            out.insert(out.end(), {at(img, o + p), at(img, o + p + inward)});
+        }
+        return out;
     };
-    using C = std::array<QColor, 4>;
-    const C raised{Win95::white, Win95::silverLight, Win95::ink, Win95::gray};
-    const C sunken{Win95::gray, Win95::ink, Win95::white, Win95::silverLight};
+    using W = Win95;
+    const std::vector<QColor> raised{W::white, W::silverLight, W::ink, W::gray, W::ink, W::gray};
+    const std::vector<QColor> sunken{W::gray, W::ink, W::white, W::silverLight, W::white, W::silverLight};
     EXPECT_EQ(bevel(l.closeButton), pressed ? sunken : raised);
-    EXPECT_EQ(bevel(l.buttons[1].frame), raised);  // never pressed
+    for (int i : {0, 1}) EXPECT_EQ(bevel(l.buttons[i].frame), raised) << "never pressed: " << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RetroCloseButton,
-                         testing::Values(std::pair{0.0, false}, std::pair{0.82, false}, std::pair{0.83, true},
+                         testing::Values(std::pair{0.0, false}, std::pair{0.82, false}, std::pair{0.8201, true},
                                          std::pair{1.0, true}));
 
 class RetroPointer : public testing::TestWithParam<std::pair<int, double>> {};
