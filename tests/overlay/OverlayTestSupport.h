@@ -71,7 +71,8 @@ struct StyleLayout {
     QRectF card;  // the retro style's window
     std::vector<Cell> recents, favourites;
     QRectF glyphSlot, leading, trailing;  // the chevrons, ellipses or arrows
-    bool leadingShown = false, trailingShown = false, scroll = false, ring = false, captionShown = false;
+    double leadingOpacity = 0, trailingOpacity = 0;
+    bool scroll = false, ring = false, captionShown = false;
     QRectF scrollTrack, caption, ringFrame;  // the caption: the retro style's status field
     int captionIndex = -1;
 };
@@ -105,8 +106,8 @@ inline StyleLayout layoutOf(const HUDModel& m, const Appearance& look = {}, bool
         s.recents = cellsOf(l.recents);
         s.favourites = cellsOf(l.favourites);
         s.glyphSlot = l.favourites.glyphSlot;
-        s.leadingShown = leading.opacity > 0;
-        s.trailingShown = trailing.opacity > 0;
+        s.leadingOpacity = leading.opacity;
+        s.trailingOpacity = trailing.opacity;
         s.captionShown = caption.present;
         s.caption = caption.frame;
         s.captionIndex = caption.index;

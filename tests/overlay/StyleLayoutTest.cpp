@@ -52,11 +52,13 @@ TEST_P(Shapes, SizeFollowsTheStyleConstants) {
         EXPECT_EQ(l.size, QSizeF(c.expected[i].width(), around(style, caption) + c.expected[i].height()));
         const double pad = style == modern ? 44 : 0;  // room for the modern card's shadow
         EXPECT_EQ(l.card, QRectF(QPointF(0, 0), l.size).adjusted(pad, pad, -pad, -pad));
-        // Marks for entries beyond the window, and the scroll indicator, only in a focused recents row.
+        // Marks for entries beyond the window (the modern chevrons at 0.6), and the scroll
+        // indicator, only in a focused recents row.
         const HUDModel& m = rig.hud.model();
         const bool recents = c.focus == SwitcherRow::recents;
-        EXPECT_EQ(l.leadingShown, recents && m.moreBefore());
-        EXPECT_EQ(l.trailingShown, recents && m.moreAfter());
+        const double shown = style == modern ? 0.6 : 1;
+        EXPECT_EQ(l.leadingOpacity, recents && m.moreBefore() ? shown : 0);
+        EXPECT_EQ(l.trailingOpacity, recents && m.moreAfter() ? shown : 0);
         EXPECT_EQ(l.scroll, recents && (m.moreBefore() || m.moreAfter()));
         EXPECT_EQ(l.captionShown, caption);
     }
@@ -109,6 +111,7 @@ TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelection) {
             const StyleLayout::Cell& cell = l.recents[i];
             EXPECT_EQ(cell.frame, QRectF(c.x + c.pitch * i, c.top, c.side, c.side)) << i;
             EXPECT_EQ(cell.box, centred(cell.frame, c.box)) << i;
+            EXPECT_EQ(cell.block, c.style == retro ? cell.frame : cell.box) << i;
             EXPECT_EQ(cell.icon, centred(cell.frame, c.icon)) << i;
             EXPECT_EQ(cell.selected, i == 4) << i;
             EXPECT_EQ(cell.iconOpacity, i == 4 ? 1 : c.dimmed) << i;
@@ -127,11 +130,11 @@ TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelection) {
 TEST(StyleLayouts, TheRowWithoutTheFocusPeeks) {
     struct Case {
         HUDStyle style;
-        double peekCell, favPitch;
+        double peekCell, peekBlock, favPitch;  // the block: the retro navy block, else the box
         QSizeF glyph;
     };
     for (const Case& c :
-         {Case{modern, 46, 84, {24, 64}}, Case{classic, 46, 86, {24, 72}}, Case{retro, 44, 78, {22, 60}}}) {
+         {Case{modern, 46, 30, 84, {24, 64}}, Case{classic, 46, 30, 86, {24, 72}}, Case{retro, 44, 34, 78, {22, 60}}}) {
         SCOPED_TRACE(static_cast<int>(c.style));
         ControllerRig rig(c.style);
         rig.show(targets(20), 6, targets(3, "Fav "), 1, favourites);
@@ -139,6 +142,7 @@ TEST(StyleLayouts, TheRowWithoutTheFocusPeeks) {
         for (const StyleLayout::Cell& cell : l.recents) {
             EXPECT_EQ(cell.frame.width(), c.peekCell);
             EXPECT_EQ(cell.box, centred(cell.frame, 30));
+            EXPECT_EQ(cell.block, centred(cell.frame, c.peekBlock));
             EXPECT_EQ(cell.icon, centred(cell.frame, 20));
             EXPECT_EQ(cell.iconOpacity, 0.5);
             EXPECT_FALSE(cell.selected);

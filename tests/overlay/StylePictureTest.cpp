@@ -48,12 +48,15 @@ TEST_P(SelectionHighlight, LiesUnderTheSelectedCellOfTheFocusedRowOnly) {
             const QRectF box = (*cells)[i].box;
             // Beside the icon on both sides, against the bare card in the margin at that height.
             const QColor card = at(img, rig.origin() + QPointF(l.card.left() + 5, box.center().y()));
-            for (double x : {box.left() + 3, box.right() - 3}) {
-                const int d = distance(at(img, rig.origin() + QPointF(x, box.center().y())), card);
+            for (double x : {box.left() + 1, box.right() - 2}) {
+                const QColor seen = at(img, rig.origin() + QPointF(x, box.center().y()));
                 if (i == selected) {
-                    EXPECT_GT(d, 50) << "cell " << i << " at " << x;
+                    EXPECT_GT(distance(seen, card), 50) << "cell " << i << " at " << x;
                 } else {
-                    EXPECT_LT(d, 15) << "cell " << i << " at " << x;
+                    EXPECT_LT(distance(seen, card), 15) << "cell " << i << " at " << x;
+                }
+                if (c.style == retro) {  // its own palette, exactly
+                    EXPECT_EQ(seen, i == selected ? Win95::navy : Win95::silver) << "cell " << i;
                 }
             }
         }
