@@ -74,13 +74,6 @@ protected:
         queue->runPending();
         return d;
     }
-    static fake::FakeWindowSystem::Window win(int pid, const std::string& cls) {
-        fake::FakeWindowSystem::Window w;
-        w.pid = pid;
-        w.hints.className = cls;
-        w.title = cls + " window";
-        return w;
-    }
 };
 
 TEST_F(AppDelegateTest, TouchpadsAreTriedOnceMoreAfterASecondAndNoMore) {
@@ -103,7 +96,11 @@ TEST_F(AppDelegateTest, WindowControlIsAskedForOnlyAfterOnboardingWithWindowGran
     windows->setWindowControl(false);
     prefs->set(keys::granularity, "app");
     auto d = launch();
-    windows->openAndFocus(win(10, "Alpha"));
+    fake::FakeWindowSystem::Window alpha;
+    alpha.pid = 10;
+    alpha.hints.className = "Alpha";
+    alpha.title = "Alpha window";
+    windows->openAndFocus(alpha);
     windows->setWindowControl(true, /*notify=*/false);
     d->settings()->granularity.set(Granularity::window);
     EXPECT_FALSE(d->diagnostics()->accessibilityTrusted.get()) << "not onboarded: no request";
