@@ -28,6 +28,7 @@
 #include "app/Theme.h"
 #include "app/Widgets.h"
 #include "platform/desktop/GioDesktopEntries.h"
+#include "platform/evdev/TouchpadAccessRule.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/Fakes.h"
 
@@ -345,7 +346,7 @@ TEST_F(ViewsTest, PermissionRowsFollowDiagnostics) {
     EXPECT_TRUE(manual->isVisible());
     EXPECT_TRUE(text(manual, "manualGrant.commands").contains("TAG+=\"uaccess\""));
     child<QAbstractButton>(manual, "manualGrant.copy")->click();
-    EXPECT_EQ(QApplication::clipboard()->text(), QString(kTouchpadAccessCommands));
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromStdString(evdev::touchpadAccessRootCommands()));
 
     diagnostics->touchpadsInaccessible.set(0);
     EXPECT_FALSE(grant->isVisible());
