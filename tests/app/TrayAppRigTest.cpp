@@ -299,9 +299,11 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
         expectExit(0);
         EXPECT_TRUE(waitFor([&] { return activeTitle() == "Settings"; })) << "from a window the user was in";
         // As an application, and newer than the user's last move, so focus-stealing prevention lets it through.
-        auto requests = watch.requests();
-        EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [&](auto r) {
-            return r.first == 1 && r.second > focused;
+        // A new window may be focused on mapping, before the request that follows it: wait for the request.
+        EXPECT_TRUE(waitFor([&] {
+            auto requests = watch.requests();
+            return std::any_of(requests.begin(), requests.end(),
+                               [&](auto r) { return r.first == 1 && r.second > focused; });
         })) << "no current _NET_ACTIVE_WINDOW request";
         focus(other);
     }
