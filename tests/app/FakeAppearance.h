@@ -1,5 +1,5 @@
 #pragma once
-// The desktop's appearance as a test or the view_shots tool sets it, heard by the views live.
+// The desktop's appearance as a test or the view_shots tool (bench/app) sets it, heard by the views live.
 
 #include "common/Observable.h"
 #include "overlay/OverlayDesktop.h"
