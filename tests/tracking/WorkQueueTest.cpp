@@ -65,11 +65,12 @@ TEST_F(RealQueuesTest, TitlesAndLivenessComeBackFromTheirWorkers) {
     auto wins = make<WindowTracker>(/*realWorkers=*/true);
     WindowId a = windows->openAndFocus(win(10, "Alpha", "alpha title"));
     windows->openAndFocus(win(20, "Beta", "beta title"));
-    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return apps->cachedTitle(20) == "beta title"; }));
-    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return apps->cachedTitle(10) == "alpha title"; }));
+    ASSERT_TRUE(spinUntil(*mainQueue, [&] {
+        return labels(apps->orderedTargets()) == Strings{"Beta|beta title", "Alpha|alpha title"};
+    }));
     windows->closeSilently(a);
     for (int walk = 0; walk < 20; ++walk) wins->orderedTargets();  // overlapping walks: one check at a time
-    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return wins->orderedCount() == 1 && !wins->pruneInFlight(); }));
+    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return wins->orderedCount() == 1; }));
     apps.reset();  // workers still holding work must not touch the gone trackers
     wins.reset();
     mainQueue->runPending();
