@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "../common/TestSupport.h"
-#include "gesture/MultitouchMonitor.h"
+#include "../gesture/EngineRig.h"
 #include "platform/evdev/EvdevTouchSource.h"
 #include "platform/fake/Fakes.h"
 
@@ -286,42 +286,22 @@ TEST(TouchSource, StopDeviceWaitsForADeliveryInProgressAndNoFrameFollows) {
     EXPECT_FALSE(late);
 }
 
-// The engine's last state change, made on the touch thread.
-struct LastState : GestureTrace {
-    std::atomic<GestureState> state{GestureState::idle};
-    void stateChanged(GestureState to) override { state = to; }
-};
-
 TEST(TouchSource, TheEngineSeesAnUnpluggedTouchpadAsFingersLifting) {
     Rig rig(Nodes{{kA, "Pad"}});
-    MemoryPreferencesStore prefs;
-    fake::FakeLoginItemService loginItems;
-    auto trace = std::make_shared<LastState>();
-    auto monitor = MultitouchMonitor::create(
-        {.settings = std::make_shared<SettingsStore>(prefs, loginItems),
-         .appTracker = {},
-         .windowTracker = std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"a", "b"}),
-         .favourites = {},
-         .hud = std::make_shared<fake::FakeHUD>(),
-         .diagnostics = rig.diagnostics,
-         .mainQueue = rig.queue,
-         .touchDevices = rig.source,
-         .scrollBlocker = std::make_shared<fake::FakeScrollBlocker>(),
-         .keyMonitor = std::make_shared<fake::FakeKeyMonitor>(),
-         .haptics =
-             std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), std::make_shared<fake::FakeClock>()),
-         .notifications = {},
-         .trace = trace});
-    ASSERT_TRUE(monitor->start());
-    rig.queue->runPending();
-    EXPECT_EQ(rig.diagnostics->multitouchDevicesActive.get(), 1);
+    test::EngineRig engine({}, rig.source);
+    auto until = [&](const std::function<bool()>& done) {
+        return test::eventually(done, [&] { rig.queue->runPending(), engine.queue->runPending(); });
+    };
+    ASSERT_TRUE(engine.monitor->start());
+    ASSERT_TRUE(until([&] { return engine.diagnostics->multitouchDevicesActive.get() == 1; }));
 
     for (double t : {1.0, 1.02, 1.05, 1.08}) rig.pad(kA).fingers(t, {{400, 500}, {500, 520}, {600, 500}});
-    ASSERT_TRUE(rig.until([&] { return trace->state == GestureState::active; }));
+    ASSERT_TRUE(until([&] { return engine.diagnostics->currentFingerCount.get() == 3; }));
     rig.pad(kA).unplug();
-    ASSERT_TRUE(rig.until([&] { return trace->state == GestureState::idle && monitor->devices().empty(); }));
-    EXPECT_EQ(rig.diagnostics->multitouchDevicesActive.get(), 0);
-    monitor->stop();
+    ASSERT_TRUE(until([&] { return engine.diagnostics->multitouchDevicesActive.get() == 0; }));
+    EXPECT_EQ(engine.trace->states,
+              (std::vector<GestureState>{GestureState::watching, GestureState::active, GestureState::idle}));
+    engine.monitor->stop();
 }
 
 TEST(TouchSource, PalmsAndThumbsLeftOutAreCountedOnceEach) {
