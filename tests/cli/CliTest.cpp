@@ -53,13 +53,7 @@ std::string file(const std::string& text, const std::string& extension = ".frame
     return path.string();
 }
 
-TEST(Cli, HelpAndVersion) {
-    auto v = run("--version");
-    EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out.rfind("trellick ", 0), 0u);
-    auto h = run("--help");
-    EXPECT_EQ(h.status, 0);
-    EXPECT_NE(h.out.find("debug-gestures"), std::string::npos);
+TEST(Cli, DebugGesturesHelpIsNoUsageError) {
     EXPECT_EQ(run("debug-gestures --help").status, 0);
 }
 
@@ -87,19 +81,17 @@ TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_LT(r.err.size(), path.size() + 100) << r.err;
     }
-    for (const char* args : {"--frames /nonexistent/x.frames", "--recents many --frames x", "--set trellick.mode",
-                             "--set trellick.moed=1", "--bogus", "--frames"}) {
-        auto r = run(std::string("debug-gestures ") + args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_EQ(r.err.rfind("trellick: ", 0), 0u) << args << ": " << r.err;
-    }
-    EXPECT_NE(run("debug-gestures --frames /nonexistent/x.frames").err.find("/nonexistent/x.frames"),
-              std::string::npos);
 }
 
-TEST(Cli, FilesThatAreNotTextAndOptionsThatCannotAllApplyAreUsageErrors) {
+TEST(Cli, BadOptionsAndFilesThatAreNotTextAreUsageErrors) {
     const std::string frames = example("toggle-swipe.frames");
     const std::vector<std::pair<std::string, const char*>> cases = {
+        {"--frames /nonexistent/x.frames", "/nonexistent/x.frames: cannot read the scenario"},
+        {"--recents many --frames x", "--recents needs a whole number"},
+        {"--set trellick.mode", "--set needs KEY=VALUE"},
+        {"--set trellick.moed=1", "'trellick.moed' is not a preference key"},
+        {"--bogus", "unknown option '--bogus'"},
+        {"--frames", "--frames needs a FILE"},
         {"--frames " + std::string(TRELLICK_SOURCE_DIR), "it is a directory"},
         {"--frames " + std::string(TRELLICK_BINARY), "not a text file"},
         {"--frames " + frames + " --replay " + frames, "--frames and --replay"},
