@@ -216,9 +216,7 @@ TEST_F(SharedPreferencesTest, ChangesByOthersReachObserversAndOwnWritesDoNotEcho
     settings.hudStyle.set(HUDStyle::classic);
     const QByteArray other = R"({"trellick.mode": "bogus", "trellick.hudStyle": "classic"})";
     replaceFile(path, other);
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-         modes.size() < 2 && std::chrono::steady_clock::now() < end;)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    test::eventually([&] { return modes.size() >= 2; }, [] { QCoreApplication::processEvents(); });
 
     EXPECT_EQ(modes, (std::vector<SwitchMode>{SwitchMode::toggleLastApp, SwitchMode::directionalMRU}))
         << "read by the setting's own rule";
