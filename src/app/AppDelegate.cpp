@@ -60,14 +60,10 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->windowTracker_->refreshTrust(true);
     }));
 
-    monitorStarted_ = monitor_->start();
-    if (!monitorStarted_) {
+    if (!monitor_->start()) {
         std::weak_ptr<MultitouchMonitor> weakMonitor = monitor_;
-        p_.mainQueue->postAfter(monitorRetryDelay, [weak, weakMonitor] {
-            auto monitor = weakMonitor.lock();
-            if (!monitor) return;
-            bool started = monitor->start();
-            if (auto self = weak.lock()) self->monitorStarted_ = started;
+        p_.mainQueue->postAfter(monitorRetryDelay, [weakMonitor] {
+            if (auto monitor = weakMonitor.lock()) monitor->start();
         });
     }
 

@@ -97,9 +97,6 @@ public:
 
     const std::shared_ptr<SettingsStore>& settings() const { return settings_; }
     const std::shared_ptr<Diagnostics>& diagnostics() const { return diagnostics_; }
-    const std::shared_ptr<AppTracker>& appTracker() const { return appTracker_; }
-    const std::shared_ptr<WindowTracker>& windowTracker() const { return windowTracker_; }
-    const std::shared_ptr<MultitouchMonitor>& monitor() const { return monitor_; }
     const std::shared_ptr<UsageTracker>& usageTracker() const { return usageTracker_; }
     const std::shared_ptr<Favourites>& favourites() const { return favourites_; }
     const std::shared_ptr<NotificationCenter>& notifications() const { return notifications_; }
@@ -107,7 +104,6 @@ public:
     const std::shared_ptr<DesktopEntries>& desktopEntries() const { return p_.desktopEntries; }
     const std::shared_ptr<WindowWorkspace>& workspace() const { return workspace_; }
     ActivationPolicy activationPolicy() const { return activationPolicy_; }
-    bool monitorStarted() const { return monitorStarted_; }
     // The last touchpad-access grant and how it went (the welcome window follows it).
     Observable<TouchpadGrant> touchpadGrant;
 
@@ -131,7 +127,6 @@ private:
     std::set<ShellWindow> built_;  // windows are built once and kept
     std::vector<std::function<void(const TouchpadGrant&)>> grantWaiters_;
     ActivationPolicy activationPolicy_ = ActivationPolicy::regular;
-    bool monitorStarted_ = false;
 };
 
 }  // namespace trellick

@@ -16,10 +16,4 @@ enum class GrantOutcome {
 // Asks for touchpad access; calls `report` (on the main thread, now or later) with the outcome.
 using GrantHandler = std::function<void(std::function<void(GrantOutcome)> report)>;
 
-// The two commands that give the user at the seat access to touchpads, run as root.
-inline constexpr const char* kTouchpadAccessCommands =
-    "echo 'ACTION!=\"remove\", KERNEL==\"event*\", ENV{ID_INPUT_TOUCHPAD}==\"1\", TAG+=\"uaccess\"' \\\n"
-    "  > /etc/udev/rules.d/70-trellick-touchpad.rules\n"
-    "udevadm control --reload && udevadm trigger";
-
 }  // namespace trellick

@@ -15,6 +15,7 @@
 
 #include "app/Theme.h"
 #include "app/TouchpadAccess.h"
+#include "platform/evdev/TouchpadAccessRule.h"
 
 namespace trellick::ui {
 
@@ -420,7 +421,7 @@ ManualGrantBox::ManualGrantBox(QWidget* parent) : QWidget(parent) {
     why->setWordWrap(true);
     layout->addWidget(why);
 
-    auto* commands = new QLabel(QString::fromUtf8(kTouchpadAccessCommands));
+    auto* commands = new QLabel(QString::fromStdString(evdev::touchpadAccessRootCommands()));
     commands->setObjectName("manualGrant.commands");
     commands->setTextFormat(Qt::PlainText);
     commands->setFont(monoFont(11));
@@ -437,7 +438,7 @@ ManualGrantBox::ManualGrantBox(QWidget* parent) : QWidget(parent) {
     copy->setIcon(symbolIcon(Symbol::docOnDoc, palette().color(QPalette::ButtonText), 14));
     copy->setToolTip("Copy the commands to the clipboard");
     connect(copy, &QPushButton::clicked, copy, [copy] {
-        QApplication::clipboard()->setText(QString::fromUtf8(kTouchpadAccessCommands));
+        QApplication::clipboard()->setText(QString::fromStdString(evdev::touchpadAccessRootCommands()));
         copy->setText("Copied");
         QTimer::singleShot(1500, copy, [copy] { copy->setText("Copy"); });
     });

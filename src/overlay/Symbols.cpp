@@ -147,13 +147,6 @@ QPainterPath build(Symbol s, SymbolWeight weight) {
 
 }  // namespace
 
-std::optional<Symbol> symbolNamed(std::string_view name) {
-    for (std::size_t i = 0; i < shapes.size(); ++i) {
-        if (name == shapes[i].name) return static_cast<Symbol>(i);
-    }
-    return std::nullopt;
-}
-
 QSizeF symbolSize(Symbol s, double pointSize) {
     const Shape& sh = shapeOf(s);
     return {sh.height * sh.aspect * pointSize, sh.height * pointSize};

@@ -29,8 +29,6 @@ enum class Symbol {
 // The weights a symbol is set in, as with text: strokes grow heavier with the weight.
 enum class SymbolWeight { regular, medium, semibold, bold, heavy, black };
 
-std::optional<Symbol> symbolNamed(std::string_view name);
-
 // The symbol's glyph box when set in a font of `pointSize` (width from its proportions).
 QSizeF symbolSize(Symbol s, double pointSize);
 

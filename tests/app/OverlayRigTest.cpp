@@ -2,42 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sstream>
-
+#include "AppRig.h"
 #include "OverlayProbe.h"
-#include "RigTest.h"
 
 using namespace trellick;
 
 namespace {
 
-// A scenario of held directional walks: each settles, slides right (the overlay opens one
-// step away, then walks one more), rests for `hold` seconds and lifts.
-struct Walk {
-    double start, hold;
-};
-std::string heldWalks(const std::vector<Walk>& walks) {
-    std::string out = "0.000\n";  // the replay's clock starts here
-    char line[128];
-    for (const Walk& w : walks) {
-        auto frame = [&](double t, double dx) {
-            std::snprintf(line, sizeof line, "%.3f %.4f 0.5 %.4f 0.53 %.4f 0.5\n", w.start + t, 0.3 + dx, 0.4 + dx,
-                          0.5 + dx);
-            out += line;
-        };
-        for (int f = 0; f < 50; ++f) frame(0.01 * f, 0.005 * std::max(0, f - 5));
-        frame(0.5 + w.hold, 0.22);
-        std::snprintf(line, sizeof line, "%.3f\n", w.start + 0.51 + w.hold);
-        out += line;
-    }
-    return out;
+// A held directional walk at `start`: it settles, slides right (the overlay opens one step
+// away, then walks one more), rests for `hold` seconds and lifts.
+rig::Swipe walk(double start, double hold) {
+    return {start, 44, 0.005, hold};
 }
 
-class OverlayRigTest : public rig::RigTest {
+class OverlayRigTest : public rig::AppRigTest {
 protected:
     void TearDown() override {
-        rig::stop(app, SIGKILL);
+        AppRigTest::TearDown();
         rig::stop(compositor);
     }
     // Three windows, the last one active, so a walk has somewhere to go.
@@ -57,17 +38,13 @@ protected:
         })) << "xcompmgr never took the selection";
     }
     void writePreferences(const std::string& extra = "") {
-        std::filesystem::create_directories(rig.tmp() + "/config/trellick");
-        std::ofstream(rig.tmp() + "/config/trellick/preferences.json")
-            << R"({"trellick.mode": "directionalMRU", "trellick.granularity": "window", "trellick.onboarded": true)"
-            << extra << "}";
+        AppRigTest::writePreferences(
+            R"({"trellick.mode": "directionalMRU", "trellick.granularity": "window", "trellick.onboarded": true)" +
+            extra + "}");
     }
-    void launch(const std::vector<Walk>& walks) {
-        if (!std::filesystem::exists(rig.tmp() + "/config/trellick/preferences.json")) writePreferences();
-        std::ofstream(rig.tmp() + "/walks.frames") << heldWalks(walks);
-        app = rig::spawn({TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/walks.frames", "--quit-after-replay"},
-                         rig.tmp() + "/trellick.err");
-        ASSERT_GT(app, 0);
+    void launch(const std::vector<rig::Swipe>& walks) {
+        writePreferences();
+        start(walks, {"--quit-after-replay"});
     }
     std::vector<rig::ShownWindow> panels() { return rig::shownOverrideRedirect(conn->xcb(), conn->root(), app); }
     // Waits (generously: the machine may be busy) for exactly one panel, which it returns.
@@ -80,13 +57,8 @@ protected:
     bool waitForNoPanel() {
         return waitFor([&] { return panels().empty(); }, 30.0);
     }
-    std::string stderrText() {
-        std::stringstream ss;
-        ss << std::ifstream(rig.tmp() + "/trellick.err").rdbuf();
-        return ss.str();
-    }
 
-    pid_t app = -1, compositor = -1;
+    pid_t compositor = -1;
     WindowId active = 0;
 };
 
@@ -101,7 +73,7 @@ TEST_P(OverlayPanelTest, AHeldWalkShowsOneCentredPanelThatTakesNoFocusAndGoesAtT
         if (IsSkipped()) return;
     }
     openWindows();
-    launch({{2.0, 3.0}});
+    launch({walk(2.0, 3.0)});
     rig::ShownWindow panel = waitForPanel();
     ASSERT_NE(panel.id, 0u);
     EXPECT_NEAR(panel.centreX(), 960, 1);
@@ -163,7 +135,7 @@ TEST_F(OverlayRigTest, AClickAtThePanelsCentreReachesTheWindowBelow) {
     ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
     free(grab);
 
-    launch({{2.0, 4.0}});
+    launch({walk(2.0, 4.0)});
     rig::ShownWindow panel = waitForPanel();
     ASSERT_NE(panel.id, 0u);
     xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
@@ -201,7 +173,7 @@ TEST_F(OverlayTwoMonitorTest, ThePanelIsCentredOnTheMonitorUnderThePointer) {
     }
     openWindows();
     rig.run("xdotool mousemove 2600 300");
-    launch({{2.0, 3.0}});
+    launch({walk(2.0, 3.0)});
     rig::ShownWindow panel = waitForPanel();
     EXPECT_NEAR(panel.centreX(), 1920 + 960, 1);
     EXPECT_NEAR(panel.centreY(), 540, 1);
@@ -213,7 +185,7 @@ TEST_F(OverlayTwoMonitorTest, ThePanelIsCentredOnTheMonitorUnderThePointer) {
 // shows no panel.
 TEST_F(OverlayRigTest, OverlaySettingsChangedWhileRunningApplyAtTheNextShowing) {
     openWindows();
-    launch({{2.0, 2.0}, {9.0, 2.0}, {16.0, 2.0}});
+    launch({walk(2.0, 2.0), walk(7.0, 2.0), walk(12.0, 2.0)});
     rig::ShownWindow first = waitForPanel();
     writePreferences(R"(, "trellick.hudLabelStyle": "perIcon", "trellick.compactPeek": false)");
     ASSERT_TRUE(waitForNoPanel());
@@ -224,16 +196,7 @@ TEST_F(OverlayRigTest, OverlaySettingsChangedWhileRunningApplyAtTheNextShowing) 
 
     // Watched until Trellick quits, after the third walk.
     bool shown = false;
-    int status = -1;
-    ASSERT_TRUE(waitFor(
-        [&] {
-            shown = shown || !panels().empty();
-            return waitpid(app, &status, WNOHANG) == app;
-        },
-        40.0))
-        << stderrText();
-    app = -1;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << stderrText();
+    expectExit(0, [&] { shown = shown || !panels().empty(); });
     EXPECT_FALSE(shown) << "a panel showed with the overlay turned off";
 }
 

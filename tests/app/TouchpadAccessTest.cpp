@@ -74,11 +74,6 @@ protected:
     }
     std::string testRoot() { return "TRELLICK_TOUCHPAD_ACCESS_TEST_ROOT=" + root.string(); }
     fs::path rules() { return root / "etc/udev/rules.d/70-trellick-touchpad.rules"; }
-    std::vector<std::string> rulesFolder() {
-        std::vector<std::string> names;
-        for (auto& e : fs::directory_iterator(rules().parent_path())) names.push_back(e.path().filename());
-        return names;
-    }
 
     fs::path root;
     std::string errors;
@@ -92,7 +87,7 @@ TEST_F(TouchpadHelperTest, WritesTheOneRuleThenReloadsAndTriggersTheTouchpads) {
         EXPECT_EQ(slurp(rules()), evdev::touchpadRulesFileContent());
         EXPECT_EQ(fs::status(rules()).permissions() & fs::perms::all,
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
-        EXPECT_EQ(rulesFolder(), std::vector<std::string>{"70-trellick-touchpad.rules"}) << "no temporary left";
+        EXPECT_EQ(std::distance(fs::directory_iterator(rules().parent_path()), {}), 1) << "no temporary left";
     }
     std::string once =
         "control --reload\ntrigger --action=change --subsystem-match=input --property-match=ID_INPUT_TOUCHPAD=1\n"

@@ -10,6 +10,7 @@
 #include <QScrollArea>
 #include <cstdio>
 
+#include "FakeAppearance.h"
 #include "app/AboutView.h"
 #include "app/AppChooserDialog.h"
 #include "app/OnboardingView.h"
@@ -21,19 +22,6 @@
 using namespace trellick;
 
 namespace {
-
-class FixedAppearance : public AppearanceSource {
-public:
-    explicit FixedAppearance(Appearance a) : a_(a) {}
-    Appearance current() const override { return a_; }
-    Subscription subscribe(std::function<void(const Appearance&)> h) override {
-        h(a_);
-        return {};
-    }
-
-private:
-    Appearance a_;
-};
 
 void save(QWidget& w, const QString& path) {
     if (!w.grab().save(path)) std::fprintf(stderr, "view_shots: cannot write %s\n", qPrintable(path));
@@ -84,7 +72,7 @@ int main(int argc, char** argv) {
 
     for (auto scheme : {ColorScheme::light, ColorScheme::dark}) {
         const QString suffix = scheme == ColorScheme::light ? "light" : "dark";
-        auto look = std::make_shared<FixedAppearance>(Appearance{scheme, QColor(0x35, 0x84, 0xe4)});
+        auto look = std::make_shared<FakeAppearance>(Appearance{scheme, QColor(0x35, 0x84, 0xe4)});
         diagnostics->touchpadsInaccessible.set(scheme == ColorScheme::light ? 0 : 1);
         SettingsView view({settings, diagnostics, {favourites, apps, "trellick"}, look, nullptr});
         view.show();

@@ -87,19 +87,28 @@ TEST_F(SharedPreferencesTest, WhatOthersWroteMeanwhileSurvivesTheNextWrite) {
 }
 
 TEST_F(SharedPreferencesTest, MembersOfOthersGoBackAsTheirTextWithEveryDigit) {
-    const std::vector<QByteArray> texts = {"9007199254740993",     "18446744073709551615",
-                                           "-9223372036854775808", "1.0",
-                                           "\"caf\\u00e9\"",       R"({"a": [1, 2.50, null]})"};
+    const std::vector<QByteArray> texts = {"9007199254740993",
+                                           "18446744073709551615",
+                                           "-9223372036854775808",
+                                           "1.0",
+                                           "\"caf\\u00e9\"",
+                                           R"({"a": [1, 2.50, null]})",
+                                           "1e999",
+                                           "[-1e999, \"1e999\"]"};
     QByteArray file = R"({"trellick.mode": "app")";
     for (std::size_t i = 0; i < texts.size(); ++i) file += ",\n  \"k" + QByteArray::number(i) + "\": " + texts[i];
     replaceFile(path, file + R"(, "last": 0})");
-    JsonPreferencesStore(path).set("trellick.mode", "toggleLastApp");
+    JsonPreferencesStore store(path);
+    // A number too large for a double unsets its own key only, not the whole file.
+    EXPECT_EQ(store.object("trellick.mode"), PrefValue("app"));
+    EXPECT_EQ(store.object("k6"), PrefValue());
+    store.set("trellick.mode", "toggleLastApp");
     const QByteArray written = readAll(path);
     for (std::size_t i = 0; i < texts.size(); ++i)
         EXPECT_TRUE(written.contains("\"k" + QByteArray::number(i) + "\": " + texts[i] + ","))
             << texts[i].toStdString() << " in\n"
             << written.toStdString();
-    EXPECT_EQ(readObject(path).value("trellick.mode"), "toggleLastApp");
+    EXPECT_EQ(JsonPreferencesStore(path).object("trellick.mode"), PrefValue("toggleLastApp"));
 }
 
 TEST_F(SharedPreferencesTest, UsageCountsOfProcessesCountingAtOnceAreNeverLost) {

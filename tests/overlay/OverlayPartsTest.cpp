@@ -157,28 +157,19 @@ TEST(AppIcons, AWindowImageIsResolvedAgainOnceItsAddressIsReused) {
     EXPECT_EQ(rig.cache.pixmap(e, 20, 1)->toImage().pixelColor(10, 10), QColor(Qt::green));
 }
 
-class Symbols : public testing::TestWithParam<const char*> {};
-
-TEST_P(Symbols, AreDrawnInsideTheirBox) {
-    auto s = symbolNamed(GetParam());
-    ASSERT_TRUE(s.has_value());
-    QSizeF box = symbolSize(*s, 100);
-    for (auto weight : {SymbolWeight::regular, SymbolWeight::black}) {
-        QRectF bounds = symbolPath(*s, weight).boundingRect();
-        EXPECT_FALSE(bounds.isEmpty());
-        EXPECT_TRUE(QRectF(QPointF(0, 0), box / (box.height() / 100)).adjusted(-0.5, -0.5, 0.5, 0.5).contains(bounds))
-            << GetParam();
+TEST(Symbols, AreDrawnInsideTheirBox) {
+    for (int i = 0; i <= static_cast<int>(Symbol::plusCircleFill); ++i) {
+        const auto symbol = static_cast<Symbol>(i);
+        const QSizeF box = symbolSize(symbol, 100);
+        for (auto weight : {SymbolWeight::regular, SymbolWeight::black}) {
+            const QRectF bounds = symbolPath(symbol, weight).boundingRect();
+            EXPECT_FALSE(bounds.isEmpty()) << i;
+            EXPECT_TRUE(
+                QRectF(QPointF(0, 0), box / (box.height() / 100)).adjusted(-0.5, -0.5, 0.5, 0.5).contains(bounds))
+                << i;
+        }
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(All, Symbols,
-                         testing::Values("pin.fill", "chevron.compact.left", "chevron.compact.right", "xmark",
-                                         "rectangle.2.swap", "minus", "square", "arrowtriangle.left.fill",
-                                         "arrowtriangle.right.fill", "plus.circle.fill"));
-
-TEST(Symbols, UnknownNamesAreNone) {
-    EXPECT_FALSE(symbolNamed("chevron.left").has_value());
-    EXPECT_EQ(retroPointerPath().boundingRect(), QRectF(0, 0, 11.5, 20));
+    EXPECT_EQ(retroPointerPath().boundingRect(), QRectF(0, 0, 11.5, 20));  // its tip at the origin
 }
 
 }  // namespace

@@ -1,15 +1,18 @@
 #pragma once
-// Shared by the overlay's tests: lists of targets, a screen double, and an offscreen panel
-// that records what the controller asks of it.
+// Shared by the overlay's tests: lists of targets, a screen double, an offscreen panel that
+// records what the controller asks of it, and the three styles' layouts read alike.
 
 #include <QImage>
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "overlay/ClassicLayout.h"
 #include "overlay/HUDController.h"
 #include "overlay/ImagePanel.h"
+#include "overlay/ModernLayout.h"
+#include "overlay/OverlayFonts.h"
+#include "overlay/Windows95Layout.h"
 
 namespace trellick::test {
 
@@ -22,23 +25,6 @@ inline std::vector<SwitchTarget> targets(int n, const std::string& prefix = "App
         out.push_back(std::move(t));
     }
     return out;
-}
-
-// A model as the controller leaves it for cursor `s` in `n` entries (the window of nine).
-inline void windowed(HUDModel& m, int n, int s, int favourites = 0, SwitcherRow focus = SwitcherRow::recents,
-                     HUDLabelStyle labels = HUDLabelStyle::caption, bool compact = true, bool subtitles = false) {
-    auto all = targets(n, "App ", subtitles);
-    const int lo = std::max(std::min(std::max(s - 4, 0) + 9, n) - 9, 0), hi = std::min(lo + 9, n);
-    m.visible.set({all.begin() + lo, all.begin() + hi});
-    m.selected.set(s - lo);
-    m.moreBefore.set(lo > 0);
-    m.moreAfter.set(hi < n);
-    m.recentsCount.set(n);
-    m.recentsAbsolute.set(s);
-    m.favourites.set(targets(favourites, "Fav "));
-    m.focus.set(focus);
-    m.labelStyle.set(labels);
-    m.compactPeek.set(compact);
 }
 
 // Targets whose icon is one solid colour, so checks can tell the icon from what lies over it.
@@ -65,6 +51,99 @@ inline std::vector<std::string> titles(const std::vector<SwitchTarget>& list) {
     return out;
 }
 
+inline const OverlayFonts& fonts() {
+    static OverlayFonts f;
+    return f;
+}
+
+inline double line(int points, QFont::Weight weight) {
+    return fonts().lineHeight(points, weight);
+}
+
+// What the three styles' layouts share, read the same way from each.
+struct StyleLayout {
+    struct Cell {
+        QRectF frame, box, block, icon, label, labelTitle, labelSubtitle;  // block: the retro navy block
+        double iconOpacity, iconScale, labelOpacity;
+        bool selected;
+    };
+    QSizeF size;
+    QRectF card;  // the retro style's window
+    std::vector<Cell> recents, favourites;
+    QRectF glyphSlot, leading, trailing;  // the chevrons, ellipses or arrows
+    double leadingOpacity = 0, trailingOpacity = 0;
+    bool scroll = false, ring = false, captionShown = false;
+    QRectF scrollTrack, caption, ringFrame;  // the caption: the retro style's status field
+    int captionIndex = -1;
+};
+
+template <class Row>
+std::vector<StyleLayout::Cell> cellsOf(const Row& row) {
+    using Cell = StyleLayout::Cell;
+    std::vector<Cell> out;
+    for (const auto& c : row.cellList) {
+        Cell cell{c.frame, c.box, c.box, c.icon, c.label, c.label, {}, c.iconOpacity, 1, c.labelOpacity, c.selected};
+        // Only the modern style enlarges the selected icon, only the retro style pads a block
+        // round it, and the retro labels hold a title alone.
+        if constexpr (requires { c.iconScale; }) cell.iconScale = c.iconScale;
+        if constexpr (requires { c.block; }) cell.block = c.block;
+        if constexpr (requires { c.labelSubtitle; }) {
+            cell.labelTitle = c.labelTitle;
+            cell.labelSubtitle = c.labelSubtitle;
+        }
+        out.push_back(cell);
+    }
+    return out;
+}
+
+// The layout of `m` in the style it names.
+inline StyleLayout layoutOf(const HUDModel& m, const Appearance& look = {}, bool composited = true) {
+    StyleLayout s;
+    // What every style has, under the names the style gives it.
+    auto read = [&](const auto& l, QRectF card, const auto& leading, const auto& trailing, const auto& caption) {
+        s.size = l.size;
+        s.card = card;
+        s.recents = cellsOf(l.recents);
+        s.favourites = cellsOf(l.favourites);
+        s.glyphSlot = l.favourites.glyphSlot;
+        s.leadingOpacity = leading.opacity;
+        s.trailingOpacity = trailing.opacity;
+        s.captionShown = caption.present;
+        s.caption = caption.frame;
+        s.captionIndex = caption.index;
+    };
+    // The modern and classic styles also share a scroll indicator and the cancel ring.
+    auto readCard = [&](const auto& l) {
+        read(l, l.card, l.leading, l.trailing, l.caption);
+        s.scroll = l.scrollPresent;
+        s.scrollTrack = l.scrollTrack;
+        s.ring = l.ringPresent;
+        s.ringFrame = l.ring;
+    };
+    if (m.style() == HUDStyle::windows95) {
+        Windows95Layout l;
+        layoutWindows95(m, fonts(), l);
+        read(l, l.window, l.left, l.right, l.status);
+        s.leading = l.left.slot;
+        s.trailing = l.right.slot;
+        s.scroll = l.scroll.present;
+        s.scrollTrack = l.scroll.track;
+    } else if (m.style() == HUDStyle::classic) {
+        ClassicLayout l;
+        layoutClassic(m, fonts(), look, composited, l);
+        readCard(l);
+        s.leading = l.leading.frame;
+        s.trailing = l.trailing.frame;
+    } else {
+        ModernLayout l;
+        layoutModern(m, fonts(), look, composited, l);
+        readCard(l);
+        s.leading = l.leading.slot;
+        s.trailing = l.trailing.slot;
+    }
+    return s;
+}
+
 struct Screens : ScreenLocator {
     QPointF at{960, 540};
     std::vector<QRectF> frames{QRectF(0, 0, 1920, 1080)};
@@ -77,7 +156,7 @@ struct Screens : ScreenLocator {
 // The real layouts and painter, offscreen, counting each measurement (a layout pass).
 struct RecordingPanel : ImagePanel {
     using ImagePanel::ImagePanel;
-    int layoutPasses = 0, shows = 0, hides = 0;
+    int layoutPasses = 0;
     std::vector<QRectF> frames;
     std::vector<double> fades;
     QSizeF fittingSize(const HUDModel& m) override {
@@ -89,13 +168,8 @@ struct RecordingPanel : ImagePanel {
         ImagePanel::setFrame(f);
     }
     void orderFront(double fade) override {
-        ++shows;
         fades.push_back(fade);
         ImagePanel::orderFront(fade);
-    }
-    void orderOut() override {
-        ++hides;
-        ImagePanel::orderOut();
     }
 };
 
@@ -117,12 +191,16 @@ struct ControllerRig {
                       },
                       screens};
 
+    explicit ControllerRig(HUDStyle s = HUDStyle::modern) : style(s) {}
     void show(const std::vector<SwitchTarget>& recents, int s, const std::vector<SwitchTarget>& favs = {}, int f = 0,
               SwitcherRow focus = SwitcherRow::recents, HUDLabelStyle labels = HUDLabelStyle::caption,
               bool compact = true) {
         hud.showList(recents, s, favs, f, focus, labels, style, compact);
     }
     QImage picture() { return panel->render(true); }
+    // The layout of what is shown, and where its top-left lies in the picture.
+    StyleLayout layout() { return layoutOf(hud.model(), look, composited); }
+    QPointF origin() { return panel->renderer().contentOrigin(panel->frame().size()); }
 };
 
 }  // namespace trellick::test

@@ -9,29 +9,21 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
-    std::string cls = "TestWindow", title = "test window";
-    int count = 1;
-    bool setPid = true, dock = false, icon = false;
+    // Options with a value take the next argument; flags are present or not.
+    std::map<std::string, std::string> arg{{"--class", "TestWindow"}, {"--title", "test window"}, {"--count", "1"}};
     for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--class" && i + 1 < argc)
-            cls = argv[++i];
-        else if (a == "--title" && i + 1 < argc)
-            title = argv[++i];
-        else if (a == "--count" && i + 1 < argc)
-            count = std::atoi(argv[++i]);
-        else if (a == "--no-pid")
-            setPid = false;
-        else if (a == "--dock")
-            dock = true;
-        else if (a == "--icon")
-            icon = true;
+        const std::string a = argv[i];
+        arg[a] = arg.count(a) && i + 1 < argc ? argv[++i] : "";
     }
+    const std::string cls = arg["--class"], title = arg["--title"];
+    const int count = std::atoi(arg["--count"].c_str());
+    const bool setPid = !arg.count("--no-pid"), dock = arg.count("--dock"), icon = arg.count("--icon");
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     if (xcb_connection_has_error(c)) return 1;
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <utility>
 
@@ -141,6 +142,42 @@ private:
     const QByteArray& s_;
     qsizetype i_ = 0;
 };
+
+// The text with every number a double cannot hold (1e999, -1e999, 1e-999) as null. Qt refuses the whole document over
+// one such number, which would set the user's file aside for one hand-typed value; this way only that key reads as
+// unset. Nothing when no number needed it.
+std::optional<QByteArray> withNumbersInRange(const QByteArray& s) {
+    QByteArray out;
+    bool changed = false;
+    for (qsizetype i = 0; i < s.size();) {
+        char c = s[i];
+        if (c == '"') {  // a string, escapes included, goes across as it is
+            qsizetype end = i + 1;
+            while (end < s.size() && s[end] != '"') end += s[end] == '\\' ? 2 : 1;
+            end = std::min(end + 1, s.size());
+            out += s.mid(i, end - i);
+            i = end;
+            continue;
+        }
+        if (c != '-' && (c < '0' || c > '9')) {
+            out += c;
+            ++i;
+            continue;
+        }
+        qsizetype end = i;
+        while (end < s.size() && s[end] != '\0' && std::strchr("+-.0123456789eE", s[end])) ++end;
+        double value = 0;
+        auto [_, error] = std::from_chars(s.constData() + i, s.constData() + end, value);
+        if (error == std::errc::result_out_of_range) {
+            out += "null";
+            changed = true;
+        } else {
+            out += s.mid(i, end - i);
+        }
+        i = end;
+    }
+    return changed ? std::optional(out) : std::nullopt;
+}
 
 QByteArray serialise(const std::vector<std::pair<std::string, QByteArray>>& members) {
     QByteArray out = "{";
@@ -371,6 +408,9 @@ JsonPreferencesStore::ReadStatus JsonPreferencesStore::read(Contents& contents, 
 
     QJsonParseError error{};
     auto doc = QJsonDocument::fromJson(data, &error);
+    if (error.error == QJsonParseError::IllegalNumber) {
+        if (auto inRange = withNumbersInRange(data)) doc = QJsonDocument::fromJson(*inRange, &error);
+    }
     if (error.error != QJsonParseError::NoError) {
         problem = QStringLiteral("is not valid JSON (%1 at offset %2)").arg(error.errorString()).arg(error.offset);
         return ReadStatus::bad;

@@ -19,12 +19,13 @@ inline std::string touchpadRulesFileContent() {
     return std::string("# Installed by Trellick: lets the user at the seat read touchpads.\n") + kTouchpadRule + "\n";
 }
 
-// The two commands that do the same by hand, as root.
+// The two commands that do the same by hand, as root (the first broken over two lines, so a
+// narrow window shows it whole).
 inline std::string touchpadAccessRootCommands() {
     std::string trigger = "udevadm";
     for (const char* a : kTouchpadTriggerArgs) trigger += std::string(" ") + a;
-    return std::string("echo '") + kTouchpadRule + "' > " + kTouchpadRulesFile + "\n" + "udevadm control --reload && " +
-           trigger;
+    return std::string("echo '") + kTouchpadRule + "' \\\n  > " + kTouchpadRulesFile + "\n" +
+           "udevadm control --reload && " + trigger;
 }
 
 }  // namespace trellick::evdev

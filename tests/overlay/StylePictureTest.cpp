@@ -1,0 +1,291 @@
+// What the styles paint, read back from offscreen pictures.
+
+#include <gtest/gtest.h>
+
+#include <QPainter>
+#include <cmath>
+#include <numbers>
+
+#include "OverlayTestSupport.h"
+#include "overlay/Widgets.h"
+
+namespace trellick::test {
+namespace {
+
+constexpr HUDStyle modern = HUDStyle::modern, classic = HUDStyle::classic, retro = HUDStyle::windows95;
+
+QColor at(const QImage& img, QPointF p) {
+    return img.pixelColor(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+}
+
+int distance(const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+struct Selection {
+    HUDStyle style;
+    SwitcherRow row;
+    int index;
+    ColorScheme scheme;
+};
+
+class SelectionHighlight : public testing::TestWithParam<Selection> {};
+
+// The modern plate, the classic tile, the retro navy block: under the selected cell of the
+// focused row, from one side of its box to the other, and nowhere else.
+TEST_P(SelectionHighlight, LiesUnderTheSelectedCellOfTheFocusedRowOnly) {
+    const auto c = GetParam();
+    ControllerRig rig(c.style);
+    rig.look = {c.scheme, QColor(255, 0, 0)};
+    rig.composited = false;  // an opaque card: its colour alone
+    const bool fav = c.row == SwitcherRow::favourites;
+    rig.show(targets(9), fav ? 3 : c.index, targets(3, "Fav "), fav ? c.index : 0, c.row);
+    const QImage img = rig.picture();
+    const StyleLayout l = rig.layout();
+    for (const auto* cells : {&l.recents, &l.favourites}) {
+        const int selected = (cells == &l.favourites) == fav ? c.index : -1;
+        for (int i = 0; i < static_cast<int>(cells->size()); ++i) {
+            const QRectF box = (*cells)[i].box;
+            // Beside the icon on both sides, against the bare card in the margin at that height.
+            const QColor card = at(img, rig.origin() + QPointF(l.card.left() + 5, box.center().y()));
+            for (double x : {box.left() + 1, box.right() - 2}) {
+                const QColor seen = at(img, rig.origin() + QPointF(x, box.center().y()));
+                if (i == selected) {
+                    EXPECT_GT(distance(seen, card), 50) << "cell " << i << " at " << x;
+                } else {
+                    EXPECT_LT(distance(seen, card), 15) << "cell " << i << " at " << x;
+                }
+                if (c.style == retro) {  // its own palette, exactly
+                    EXPECT_EQ(seen, i == selected ? Win95::navy : Win95::silver) << "cell " << i;
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SelectionHighlight,
+                         testing::Values(Selection{modern, SwitcherRow::recents, 0, ColorScheme::light},
+                                         Selection{modern, SwitcherRow::recents, 8, ColorScheme::dark},
+                                         Selection{modern, SwitcherRow::favourites, 2, ColorScheme::light},
+                                         Selection{modern, SwitcherRow::recents, 12, ColorScheme::light},  // none
+                                         Selection{classic, SwitcherRow::recents, 4, ColorScheme::dark},
+                                         Selection{classic, SwitcherRow::recents, 8, ColorScheme::light},
+                                         Selection{classic, SwitcherRow::favourites, 2, ColorScheme::dark},
+                                         Selection{retro, SwitcherRow::recents, 0, ColorScheme::light},
+                                         Selection{retro, SwitcherRow::favourites, 1, ColorScheme::light}));
+
+struct RingCase {
+    double progress;
+    std::array<bool, 4> accentAt;  // at 45, 135, 225 and 315 degrees clockwise from the top
+};
+
+class Ring : public testing::TestWithParam<RingCase> {};
+
+TEST_P(Ring, ArcRunsClockwiseFromTheTop) {
+    const auto c = GetParam();
+    ControllerRig rig;
+    rig.look.accent = QColor(255, 0, 0);
+    rig.composited = false;
+    rig.show(targets(3), 1);
+    rig.hud.setCancelProgress(c.progress);
+    const QImage img = rig.picture();
+    const StyleLayout l = rig.layout();
+    ASSERT_TRUE(l.ring);
+    for (int i = 0; i < 4; ++i) {
+        const double a = (45 + 90 * i) * std::numbers::pi / 180;
+        const QColor seen = at(img, rig.origin() + l.ringFrame.center() + QPointF(11 * std::sin(a), -11 * std::cos(a)));
+        EXPECT_EQ(seen.red() - std::max(seen.green(), seen.blue()) > 100, c.accentAt[i])
+            << "at " << 45 + 90 * i << " degrees";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Ring,
+                         testing::Values(RingCase{0.3, {true, false, false, false}},
+                                         RingCase{0.6, {true, true, false, false}},
+                                         RingCase{1.4, {true, true, true, true}}));
+
+struct ThumbCase {
+    int count, visible, absolute;
+    double width;
+    double from, to;  // covered span
+};
+
+class Thumb : public testing::TestWithParam<ThumbCase> {};
+
+TEST_P(Thumb, SitsWhereTheCursorIsInTheWholeList) {
+    const auto c = GetParam();
+    ScrollTrack track{c.count, c.visible, c.absolute, c.width, Qt::black, 3, 24};
+    QImage img(static_cast<int>(c.width) + 2, 3, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    {
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        paintScrollThumb(p, QPointF(0, 0), 3, track.thumb(), Qt::black);
+    }
+    int first = -1, last = -1;
+    for (int x = 0; x < img.width(); ++x) {
+        if (qAlpha(img.pixel(x, 1)) > 40) {  // the thumb is tint at 0.35
+            if (first < 0) first = x;
+            last = x + 1;
+        }
+    }
+    EXPECT_NEAR(first, c.from, 1.0);
+    EXPECT_NEAR(last, c.to, 1.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Thumb,
+                         testing::Values(ThumbCase{20, 9, 0, 600, 0, 270}, ThumbCase{20, 9, 19, 600, 330, 600},
+                                         ThumbCase{20, 9, 10, 600, 173.7, 443.7}, ThumbCase{200, 9, 0, 100, 0, 24},
+                                         ThumbCase{1, 1, 0, 100, 0, 100}, ThumbCase{20, 9, 5, 10, 0, 10}));
+
+QImage pictureOf(HUDStyle style, ColorScheme scheme, bool composited) {
+    ControllerRig rig(style);
+    rig.composited = composited;
+    rig.look.scheme = scheme;
+    rig.show(targets(12, "App ", true), 5, targets(2, "Fav "));
+    rig.hud.setCancelProgress(0.5);
+    return rig.picture();
+}
+
+// The same pixels are covered in a light and a dark desktop; the colours change, apart from
+// the retro style's palette, which is its own.
+TEST(StylePictures, LightAndDarkDifferOnlyInColour) {
+    for (auto [style, changed] : {std::pair{modern, 0.1}, {classic, 0.5}, {retro, 0.0}}) {
+        SCOPED_TRACE(static_cast<int>(style));
+        const QImage light = pictureOf(style, ColorScheme::light, false),
+                     dark = pictureOf(style, ColorScheme::dark, false);
+        ASSERT_EQ(light.size(), dark.size());
+        int differentAlpha = 0, differentColour = 0;
+        for (int y = 0; y < light.height(); ++y) {
+            for (int x = 0; x < light.width(); ++x) {
+                differentAlpha += qAlpha(light.pixel(x, y)) != qAlpha(dark.pixel(x, y));
+                differentColour += light.pixel(x, y) != dark.pixel(x, y);
+            }
+        }
+        EXPECT_EQ(differentAlpha, 0);
+        if (changed > 0) {
+            EXPECT_GT(differentColour, light.width() * light.height() * changed);
+        } else {
+            EXPECT_EQ(differentColour, 0);
+        }
+    }
+}
+
+TEST(StylePictures, AreOpaqueAndCutToTheirOutlineWithoutACompositor) {
+    const QImage modernCard = pictureOf(modern, ColorScheme::dark, false);
+    EXPECT_EQ(qAlpha(modernCard.pixel(50, modernCard.height() / 2)), 255);
+    EXPECT_EQ(qAlpha(modernCard.pixel(40, modernCard.height() / 2)), 0);  // no shadow
+    const QImage classicCard = pictureOf(classic, ColorScheme::light, false);
+    EXPECT_EQ(qAlpha(classicCard.pixel(10, classicCard.height() / 2)), 255);
+    EXPECT_EQ(qAlpha(classicCard.pixel(1, 1)), 0);  // outside the rounded corner
+    const QImage retroWindow = pictureOf(retro, ColorScheme::light, false);
+    EXPECT_EQ(retroWindow.pixelColor(0, 0), QColor(Qt::white));  // a square corner, raised
+    EXPECT_EQ(retroWindow.pixelColor(retroWindow.width() - 1, retroWindow.height() - 1), Win95::ink);
+}
+
+TEST(ModernPicture, CardEdgesFallOnDevicePixelsAtDoubleScale) {
+    ControllerRig rig;
+    rig.show(targets(4), 1);
+    rig.panel->renderer().setDevicePixelRatio(2);
+    QImage img = rig.picture();
+    ASSERT_EQ(img.size(), (rig.panel->frame().size() * 2).toSize());
+    const int x = img.width() / 2, top = 2 * 44;
+    EXPECT_GE(qAlpha(img.pixel(x, top)), 200);  // the first row of the card is wholly card
+    EXPECT_LT(qAlpha(img.pixel(x, top - 1)), 100);
+}
+
+TEST(ModernPicture, FadesInOverAFewFrames) {
+    ControllerRig rig;
+    rig.show(targets(4), 1);
+    auto cardAlpha = [&](double after) {
+        rig.now += after;
+        QImage img = rig.panel->render();
+        return qAlpha(img.pixel(img.width() / 2, 50));
+    };
+    const int start = cardAlpha(0), half = cardAlpha(0.07), end = cardAlpha(0.1);
+    EXPECT_EQ(start, 0);
+    EXPECT_GT(half, end / 2);  // ease-out: more than half-way at half time
+    EXPECT_LT(half, end);
+}
+
+class RetroCloseButton : public testing::TestWithParam<std::pair<double, bool>> {};
+
+// The bevel, probed at its top corners and its bottom-left one on the outer and inner edge (the
+// cancel pointer covers the bottom right at the end). Raised: white and light silver at the top
+// left, black and grey where the right and bottom edges are drawn over them; pressed (sunken):
+// grey and black, white and light silver.
+TEST_P(RetroCloseButton, IsDrawnPressedAboveTheThreshold) {
+    const auto [progress, pressed] = GetParam();
+    ControllerRig rig(retro);
+    rig.show(targets(5), 1);
+    rig.hud.setCancelProgress(progress);
+    const QImage img = rig.picture();
+    Windows95Layout l;
+    layoutWindows95(rig.hud.model(), fonts(), l);
+    auto bevel = [&](QRectF r) {
+        const QPointF o = rig.origin() + r.topLeft(), right(r.width() - 1, 0), bottom(0, r.height() - 1);
+        std::vector<QColor> out;
+        for (QPointF p : {QPointF(), right, bottom}) {
+            const QPointF inward(p.x() > 0 ? -1 : 1, p.y() > 0 ? -1 : 1);
+            out.insert(out.end(), {at(img, o + p), at(img, o + p + inward)});
+        }
+        return out;
+    };
+    using W = Win95;
+    const std::vector<QColor> raised{W::white, W::silverLight, W::ink, W::gray, W::ink, W::gray};
+    const std::vector<QColor> sunken{W::gray, W::ink, W::white, W::silverLight, W::white, W::silverLight};
+    EXPECT_EQ(bevel(l.closeButton), pressed ? sunken : raised);
+    for (int i : {0, 1}) EXPECT_EQ(bevel(l.buttons[i].frame), raised) << "never pressed: " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RetroCloseButton,
+                         testing::Values(std::pair{0.0, false}, std::pair{0.82, false}, std::pair{0.8201, true},
+                                         std::pair{1.0, true}));
+
+class RetroPointer : public testing::TestWithParam<std::pair<int, double>> {};
+
+// The pointer is painted where the layout puts its tip, whether it starts from the selected
+// icon or, with none selected, from the window's centre area.
+TEST_P(RetroPointer, IsPaintedAtItsTip) {
+    const auto [selected, progress] = GetParam();
+    ControllerRig rig(retro);
+    rig.show(solidTargets(3, Qt::red), selected);
+    rig.hud.setCancelProgress(progress);
+    const QImage img = rig.picture();
+    Windows95Layout l;
+    layoutWindows95(rig.hud.model(), fonts(), l);
+    const QPointF tip = rig.origin() + l.pointer.tip();
+    auto white = [&](QPointF p) { return at(img, tip + p) == Win95::white; };
+    EXPECT_TRUE(white({2, 10})) << "inside the pointer";
+    EXPECT_FALSE(white({-2, 10})) << "left of it";
+    EXPECT_FALSE(white({2, -3})) << "above its tip";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RetroPointer, testing::Values(std::pair{1, 0.0}, std::pair{5, 0.5}));
+
+class FocusChange : public testing::TestWithParam<std::pair<HUDStyle, double>> {};
+
+// Half-way through the change from the recents row to the favourites row, as the card shrinks,
+// nothing is drawn outside it.
+TEST_P(FocusChange, DrawsNothingOutsideTheCardOnTheWay) {
+    const auto [style, halfway] = GetParam();
+    ControllerRig rig(style);
+    rig.show(targets(12), 5, targets(3, "Fav "), 1, SwitcherRow::recents);
+    rig.hud.setCancelProgress(0.5);
+    rig.picture();
+    rig.show(targets(12), 5, targets(3, "Fav "), 1, SwitcherRow::favourites);
+    rig.panel->render();  // the change starts here
+    rig.now += halfway;
+    const QImage img = rig.panel->render();
+    const QRect card = rig.panel->renderer().cardRect(rig.panel->frame().size()).toAlignedRect();
+    ASSERT_LT(card.width(), img.width()) << "the card is shrinking";
+    int outside = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) outside += !card.contains(x, y) && qAlpha(img.pixel(x, y)) > 8;
+    EXPECT_EQ(outside, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FocusChange, testing::Values(std::pair{classic, 0.09}, std::pair{retro, 0.04}));
+
+}  // namespace
+}  // namespace trellick::test
