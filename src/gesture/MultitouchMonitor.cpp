@@ -120,11 +120,6 @@ void MultitouchMonitor::publishDeviceCount() {
     });
 }
 
-const std::vector<TouchDevice>& MultitouchMonitor::devices() const {
-    mainThread_.check();
-    return devices_;
-}
-
 bool MultitouchMonitor::start() {
     mainThread_.check();
     scrollSuppressor_->installIfNeeded();

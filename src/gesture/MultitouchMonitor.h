@@ -63,7 +63,6 @@ public:
     // Main thread. Starts every touchpad; true when at least one started.
     bool start();
     void stop();
-    const std::vector<TouchDevice>& devices() const;
 
     // Touch thread: one contact frame at `now` (monotonic seconds).
     void handleFrame(const MTFinger* fingers, int numFingers, double now) {

@@ -60,8 +60,6 @@ public:
 
     // Inspection and the timer's work (tests call it by hand).
     const std::vector<WindowEntry>& mru() const { return mru_; }
-    const std::set<int>& observedPids() const { return observers_; }
-    bool pruneInFlight() const { return pruneInFlight_; }
     void reconcileObservers();
 
 private:

@@ -11,20 +11,18 @@
 #include <utility>
 #include <vector>
 
+#include "../common/TestSupport.h"
+#include "input/FrameText.h"
+
 namespace {
 
 namespace fs = std::filesystem;
+using trellick::test::slurp;
 
 struct Result {
     int status;
     std::string out, err;
 };
-
-std::string slurp(const fs::path& path) {
-    std::stringstream s;
-    s << std::ifstream(path).rdbuf();
-    return s.str();
-}
 
 // A scratch directory of this process, removed with everything in it at exit.
 fs::path scratch(const std::string& name) {
@@ -47,20 +45,15 @@ std::string example(const std::string& name) {
     return std::string(TRELLICK_SOURCE_DIR) + "/examples/" + name;
 }
 
-std::string scenario(const std::string& text) {
+// A new file of the scratch directory holding `text`.
+std::string file(const std::string& text, const std::string& extension = ".frames") {
     static int n = 0;
-    auto path = scratch(std::to_string(n++) + ".frames");
+    auto path = scratch(std::to_string(n++) + extension);
     std::ofstream(path) << text;
     return path.string();
 }
 
-TEST(Cli, HelpAndVersion) {
-    auto v = run("--version");
-    EXPECT_EQ(v.status, 0);
-    EXPECT_EQ(v.out.rfind("trellick ", 0), 0u);
-    auto h = run("--help");
-    EXPECT_EQ(h.status, 0);
-    EXPECT_NE(h.out.find("debug-gestures"), std::string::npos);
+TEST(Cli, DebugGesturesHelpIsNoUsageError) {
     EXPECT_EQ(run("debug-gestures --help").status, 0);
 }
 
@@ -69,6 +62,7 @@ TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
         std::string text;
         int line;
         const char* says;
+        const char* option = "--frames";
     };
     // Messages quote a short excerpt of what they could not parse, with control bytes escaped.
     for (const auto& c : {Case{"0 0.3 0.5\n0.01 0.3\n", 2, "X Y pairs"},
@@ -76,28 +70,28 @@ TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
                           Case{"0 0.3 zero\n", 1, "not a number"}, Case{"soon 0.3 0.5\n", 1, "not a time"},
                           Case{"0 escape now\n", 1, "stands alone"}, Case{"nan 0.3 0.5\n", 1, "not a time"},
                           Case{"0 0.3 \x1b[2J\x07 0.5 0.5 0.5 0.5\n", 1, "'\\x1b[2J\\x07' is not a number"},
-                          Case{"0 0.3 0.5 " + std::string(5000, 'x') + " 0.5\n", 1, "'xxxxxxxxxxxxxxxxxxxxxxxxxxxx"}}) {
-        auto path = scenario(c.text);
-        auto r = run("debug-gestures --frames " + path);
+                          Case{"0 0.3 0.5 " + std::string(5000, 'x') + " 0.5\n", 1, "'xxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+                          Case{"E: 1.000000 0003 0035 10\nE: 1.000000 0003 0036\n", 2,
+                               "E: needs a time, a type, a code and a value", "--replay"}}) {
+        auto path = file(c.text);
+        auto r = run(std::string("debug-gestures ") + c.option + " " + path);
         EXPECT_EQ(r.status, 2) << c.text;
         EXPECT_TRUE(r.out.empty()) << c.text;
         EXPECT_EQ(r.err.rfind("trellick: " + path + ":" + std::to_string(c.line) + ": ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_LT(r.err.size(), path.size() + 100) << r.err;
     }
-    for (const char* args : {"--frames /nonexistent/x.frames", "--recents many --frames x", "--set trellick.mode",
-                             "--set trellick.moed=1", "--bogus", "--frames"}) {
-        auto r = run(std::string("debug-gestures ") + args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_EQ(r.err.rfind("trellick: ", 0), 0u) << args << ": " << r.err;
-    }
-    EXPECT_NE(run("debug-gestures --frames /nonexistent/x.frames").err.find("/nonexistent/x.frames"),
-              std::string::npos);
 }
 
-TEST(Cli, FilesThatAreNotTextAndOptionsThatCannotAllApplyAreUsageErrors) {
+TEST(Cli, BadOptionsAndFilesThatAreNotTextAreUsageErrors) {
     const std::string frames = example("toggle-swipe.frames");
     const std::vector<std::pair<std::string, const char*>> cases = {
+        {"--frames /nonexistent/x.frames", "/nonexistent/x.frames: cannot read the scenario"},
+        {"--recents many --frames x", "--recents needs a whole number"},
+        {"--set trellick.mode", "--set needs KEY=VALUE"},
+        {"--set trellick.moed=1", "'trellick.moed' is not a preference key"},
+        {"--bogus", "unknown option '--bogus'"},
+        {"--frames", "--frames needs a FILE"},
         {"--frames " + std::string(TRELLICK_SOURCE_DIR), "it is a directory"},
         {"--frames " + std::string(TRELLICK_BINARY), "not a text file"},
         {"--frames " + frames + " --replay " + frames, "--frames and --replay"},
@@ -132,7 +126,7 @@ TEST(Cli, EscapeLinesAndAnEmptyList) {
     std::istringstream lines(slurp(example("directional-walk.frames")));
     for (std::string line; std::getline(lines, line);)
         withEscape += line + (line.rfind("0.300 ", 0) == 0 ? "\n0.300 escape\n" : "\n");
-    auto r = run("debug-gestures --frames " + scenario(withEscape));
+    auto r = run("debug-gestures --frames " + file(withEscape));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("{\"t\":0.31,\"event\":\"cancel\"}"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("commit"), std::string::npos);
@@ -153,8 +147,44 @@ TEST(Cli, EscapeThenALiftBeforeTheNextFrameCancelsAsThatFrameWould) {
     ASSERT_NE(golden.find(commit), std::string::npos);
     auto escapeAtLift = slurp(example("directional-walk.frames"));
     escapeAtLift.replace(escapeAtLift.rfind("0.590"), 5, "0.590 escape\n0.590");
-    auto r = run("debug-gestures --frames " + scenario(escapeAtLift));
+    auto r = run("debug-gestures --frames " + file(escapeAtLift));
     EXPECT_EQ(r.out, golden.replace(golden.find(commit), commit.size(), "{\"t\":0.59,\"event\":\"cancel\"}\n"));
+}
+
+TEST(Cli, ARecordingOfAScenarioAndItsDumpedFramesGiveTheScenariosDecisions) {
+    for (auto [frames, options] : {std::pair{"directional-walk.frames", ""},
+                                   {"toggle-swipe.frames", "--set trellick.mode=toggleLastApp"},
+                                   {"pull-down-cancel.frames", ""},
+                                   {"favourites.frames", "--favourites 2"}}) {
+        SCOPED_TRACE(frames);
+        auto scenario = trellick::input::readFramesText(slurp(example(frames)), frames);
+        std::ostringstream evemu;
+        trellick::input::writeEvemu(evemu, scenario, {}, 86400.25, "t");
+        auto recording = file(evemu.str(), ".evemu");
+        auto expected = run("debug-gestures --frames " + example(frames) + " " + options);
+        ASSERT_FALSE(expected.out.empty());
+        auto replayed = run("debug-gestures --replay " + recording + " " + options);
+        EXPECT_EQ(replayed.status, 0) << replayed.err;
+        EXPECT_EQ(replayed.out, expected.out);
+        auto dumped = run("debug-gestures --replay " + recording + " --dump-frames");
+        EXPECT_EQ(dumped.out.rfind("# " + std::to_string(scenario.size()) + " frames of " + recording, 0), 0u);
+        EXPECT_EQ(run("debug-gestures --frames " + file(dumped.out) + " " + options).out, expected.out);
+    }
+}
+
+TEST(Cli, ARecordingWithoutRangesTakesThemFromTheGivenDescriptionAndDumpedFramesSayWhatWasNoFinger) {
+    auto palm = file(
+        "E: 1.000000 0003 0039 1\nE: 1.000000 0003 0035 50\nE: 1.000000 0003 0036 50\n"
+        "E: 1.000000 0003 003a 40\nE: 1.000000 0000 0000 0\n"
+        "E: 1.010000 0003 002f 1\nE: 1.010000 0003 0039 2\nE: 1.010000 0003 0035 20\n"
+        "E: 1.010000 0003 0036 50\nE: 1.010000 0003 003a 250\nE: 1.010000 0000 0000 0\n",
+        ".evemu");
+    EXPECT_EQ(run("debug-gestures --replay " + palm).status, 2);
+    auto desc = file("A: 35 0 100 0 0\nA: 36 0 100 0 0\nA: 3a 0 255 0 0\n", ".desc");
+    auto r = run("debug-gestures --replay " + palm + " --device-desc " + desc + " --dump-frames");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1),
+              "0.000000 0.5 0.5\n0.010000 0.5 0.5\n# not fingers: palm at 0.2 0.5, presses too hard for a finger\n");
 }
 
 }  // namespace

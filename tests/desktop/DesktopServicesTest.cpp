@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "common/Log.h"
+#include "../common/TestSupport.h"
 #include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/desktop/QtLogSink.h"
 #include "platform/desktop/QtMainQueue.h"
@@ -44,15 +44,10 @@ int modeOf(const QString& path) {
 
 class DesktopFilesTest : public ::testing::Test {
 protected:
-    DesktopFilesTest() {
-        log::setSink([this](const std::string&, const std::string& m) { warnings.push_back(m); });
-    }
-    ~DesktopFilesTest() override { log::setSink(nullptr); }
-
     QTemporaryDir tmp;
     QString path = tmp.filePath("config/trellick/preferences.json");
     QString entry = tmp.filePath("autostart/trellick.desktop");
-    std::vector<std::string> warnings;
+    test::Warnings warnings;
 };
 
 TEST_F(DesktopFilesTest, PreferencesOfEveryKindAreSavedByReplacingTheFileWithMode0600KeepingUnknownKeys) {

@@ -172,10 +172,5 @@ INSTANTIATE_TEST_SUITE_P(
                       std::tuple{keys::cancelDistance, 1e300, false}, std::tuple{keys::flickVelocity, 1e300, true},
                       std::tuple{keys::flickRevealDelay, -1e300, true}));
 
-TEST(DirectionalWalk, SteppedIndexRoundsHalvesAwayFromZero) {
-    EXPECT_EQ(DirectionalWalk::steppedIndex(0.04f, 0.08f, 9).index, 1);
-    EXPECT_EQ(DirectionalWalk::steppedIndex(-0.04f, 0.08f, 9).pin, std::optional(0.0f));  // -1, held at 0
-}
-
 }  // namespace
 }  // namespace trellick::test

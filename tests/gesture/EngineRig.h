@@ -66,8 +66,9 @@ struct EngineRig {
     std::shared_ptr<TraceLog> trace = std::make_shared<TraceLog>();
     std::shared_ptr<MultitouchMonitor> monitor;
 
-    // Preferences are stored before the settings load, so read rules apply.
-    explicit EngineRig(const Prefs& preferences = {}) {
+    // Preferences are stored before the settings load, so read rules apply. The touchpads are
+    // `touch` unless others are given.
+    explicit EngineRig(const Prefs& preferences = {}, std::shared_ptr<TouchDeviceSource> touchpads = nullptr) {
         clock->set(0);
         for (auto& [k, v] : preferences) prefs.set(k, v);
         settings = std::make_shared<SettingsStore>(prefs, loginItems);
@@ -78,7 +79,7 @@ struct EngineRig {
                                              .hud = hud,
                                              .diagnostics = diagnostics,
                                              .mainQueue = queue,
-                                             .touchDevices = touch,
+                                             .touchDevices = touchpads ? touchpads : touch,
                                              .scrollBlocker = blocker,
                                              .keyMonitor = keys,
                                              .haptics = std::make_shared<Haptics>(haptic, clock),

@@ -4,19 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
+#include "../common/TestSupport.h"
 #include "input/FrameText.h"
 
 namespace trellick::input {
 namespace {
 
-std::string slurp(const std::string& p) {
-    std::ifstream in(p);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using test::slurp;
 
 TEST(FrameText, AScenarioSurvivesTheTripThroughAnEvemuRecording) {
     auto frames = readFramesText(

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <future>
 #include <thread>
 #include <vector>
 
+#include "../common/TestSupport.h"
 #include "TrackingWorld.h"
 #include "tracking/WorkQueue.h"
 
@@ -46,18 +46,6 @@ TEST(SerialQueueTest, DestructionWaitsForTheRunningItem) {
 // The trackers' background reads on real worker threads (this is what ThreadSanitizer checks).
 namespace {
 
-// Runs the main queue until `done`, giving the workers a bounded amount of wall time.
-template <typename F>
-bool spinUntil(trellick::fake::FakeMainQueue& q, F done) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < end) {
-        q.runPending();
-        if (done()) return true;
-        std::this_thread::yield();
-    }
-    return false;
-}
-
 class RealQueuesTest : public ::testing::Test, protected trellick::test::TrackingWorld {};
 
 TEST_F(RealQueuesTest, TitlesAndLivenessComeBackFromTheirWorkers) {
@@ -65,11 +53,12 @@ TEST_F(RealQueuesTest, TitlesAndLivenessComeBackFromTheirWorkers) {
     auto wins = make<WindowTracker>(/*realWorkers=*/true);
     WindowId a = windows->openAndFocus(win(10, "Alpha", "alpha title"));
     windows->openAndFocus(win(20, "Beta", "beta title"));
-    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return apps->cachedTitle(20) == "beta title"; }));
-    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return apps->cachedTitle(10) == "alpha title"; }));
+    auto pump = [&] { mainQueue->runPending(); };
+    auto titled = [&] { return labels(apps->orderedTargets()) == Strings{"Beta|beta title", "Alpha|alpha title"}; };
+    ASSERT_TRUE(test::eventually(titled, pump));
     windows->closeSilently(a);
     for (int walk = 0; walk < 20; ++walk) wins->orderedTargets();  // overlapping walks: one check at a time
-    ASSERT_TRUE(spinUntil(*mainQueue, [&] { return wins->orderedCount() == 1 && !wins->pruneInFlight(); }));
+    ASSERT_TRUE(test::eventually([&] { return wins->orderedCount() == 1; }, pump));
     apps.reset();  // workers still holding work must not touch the gone trackers
     wins.reset();
     mainQueue->runPending();

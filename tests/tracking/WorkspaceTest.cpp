@@ -62,28 +62,22 @@ TEST_F(WindowWorkspaceTest, AnApplicationsIconNamesItsEntrysIconAndCarriesItsWin
         {"Unlisted", true, ""},        {"Unlisted", false, std::nullopt},
     };
     makeWorkspace();
+    Ids opened;
     for (int pid = 1; auto& c : cases) {
-        auto w = win(pid, c.cls);
-        if (c.windowImage) w.icon = image;
-        windows->open(w);
+        auto window = win(pid, c.cls);
+        if (c.windowImage) window.icon = image;
+        opened.push_back(windows->open(window));
         auto icon = workspace->runningApp(pid++)->icon;
         ASSERT_EQ(icon.has_value(), c.name.has_value()) << c.cls;
         if (!icon) continue;
         EXPECT_EQ(icon->name, *c.name) << c.cls;
         EXPECT_EQ(icon->data, c.windowImage ? image : nullptr) << c.cls;
     }
-}
-
-TEST_F(WindowWorkspaceTest, AnIconSetAfterTheWindowMappedIsPickedUpWhenTheApplicationIsActivated) {
-    entries->entries["late"] = {"Late", "late-icon", ""};
-    makeWorkspace();
-    WindowId w = windows->open(win(1, "late"));
-    EXPECT_FALSE(workspace->runningApp(1)->icon->data);
-    auto image = std::make_shared<int>(0);
-    windows->setIcon(w, image);
-    windows->focus(w);
-    EXPECT_EQ(workspace->runningApp(1)->icon->data, image);
-    EXPECT_EQ(workspace->runningApp(1)->icon->name, "late-icon");
+    // An image set after the window mapped is picked up when the application is activated.
+    windows->setIcon(opened[1], image);
+    windows->focus(opened[1]);
+    EXPECT_EQ(workspace->runningApp(2)->icon->data, image);
+    EXPECT_EQ(workspace->runningApp(2)->icon->name, "named-icon");
 }
 
 TEST_F(WindowWorkspaceTest, TargetsOfEveryProducerCarryBothTheIconNameAndTheImage) {
