@@ -251,8 +251,12 @@ TEST_P(RetroPointer, IsPaintedAtItsTip) {
     const QImage img = rig.picture();
     Windows95Layout l;
     layoutWindows95(rig.hud.model(), fonts(), l);
-    if (progress == 0) EXPECT_TRUE(l.selectedIcon && l.selectedIcon->contains(l.pointer.tip()));
-    if (progress == 1) EXPECT_TRUE(l.closeButton.contains(l.pointer.tip()));
+    if (progress == 0) {
+        EXPECT_TRUE(l.selectedIcon && l.selectedIcon->contains(l.pointer.tip()));
+    }
+    if (progress == 1) {
+        EXPECT_TRUE(l.closeButton.contains(l.pointer.tip()));
+    }
     const QPointF tip = rig.origin() + l.pointer.tip();
     auto white = [&](QPointF p) { return at(img, tip + p) == Win95::white; };
     EXPECT_TRUE(white({2, 10})) << "inside the pointer";
