@@ -1,4 +1,4 @@
-// The overlay's building blocks: the model's queries, springs, application icons, symbols.
+// The overlay's building blocks: the model's queries, application icons, symbols.
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 
 #include "OverlayTestSupport.h"
-#include "overlay/Animation.h"
 #include "overlay/AppIcons.h"
 #include "overlay/Symbols.h"
 
@@ -48,49 +47,6 @@ TEST(HUDModel, ObserversDroppedWhileBeingToldAreNotCalledAgain) {
     m.selected.set(2);
     EXPECT_EQ(first, 2);
     EXPECT_EQ(second, 1);  // `late`, from the second assignment on
-}
-
-TEST(Spring, SettlesOnItsTargetAndCarriesVelocityIntoARetarget) {
-    for (double damping : {0.5, 0.86, 1.0, 1.6}) {
-        Spring s(0.3, damping, 0.01);
-        s.snap(0);
-        s.retarget(100, 0);
-        double peak = 0, last = 0;
-        bool jumped = false;
-        for (double t = 0; t < 0.2; t += 0.001) {
-            double v = s.value(t);
-            jumped |= std::abs(v - last) > 5;
-            last = v;
-            peak = std::max(peak, v);
-        }
-        const double velocity = s.velocity(0.2);
-        s.retarget(-50, 0.2);  // mid-flight: neither position nor velocity jumps
-        EXPECT_NEAR(s.value(0.2), last, 2) << damping;
-        EXPECT_NEAR(s.velocity(0.2), velocity, std::abs(velocity) * 0.02 + 1) << damping;
-        EXPECT_FALSE(jumped) << damping;
-        EXPECT_TRUE(s.settled(5)) << damping;
-        EXPECT_EQ(s.value(5), -50) << damping;
-        for (double t = 0.2; t < 5; t += 0.01) {
-            if (damping >= 1) {
-                ASSERT_GE(s.value(t), -50.01) << "overshoot at " << t;
-            }
-        }
-        if (damping == 0.5) {
-            EXPECT_GT(peak, 100) << "an underdamped spring overshoots";
-        }
-    }
-}
-
-TEST(Spring, AtRestOnceItsEnvelopeIsWithinPrecision) {
-    Spring s(0.3, 0.86, 0.05);
-    s.snap(0);
-    s.retarget(64, 10);
-    EXPECT_FALSE(s.settled(10.1));
-    EXPECT_TRUE(s.settled(11));
-    for (double t = 10; t < 12; t += 0.001)
-        if (s.settled(t)) {
-            ASSERT_NEAR(s.value(t - 0.001), 64, 0.06) << t;
-        }
 }
 
 // Icons: a theme lookup that counts, files on disk, window images, the fallbacks.

@@ -63,15 +63,15 @@ inline double line(int points, QFont::Weight weight) {
 // What the three styles' layouts share, read the same way from each.
 struct StyleLayout {
     struct Cell {
-        QRectF frame, box, block, icon, label, labelTitle, labelSubtitle;  // block: the retro navy block
+        QRectF frame, box, block, icon, label;  // block: the retro navy block
         double iconOpacity, iconScale, labelOpacity;
         bool selected;
     };
     QSizeF size;
     QRectF card;  // the retro style's window
     std::vector<Cell> recents, favourites;
-    QRectF glyphSlot, leading, trailing;  // the chevrons, ellipses or arrows
-    double leadingOpacity = 0, trailingOpacity = 0;
+    QRectF glyphSlot;
+    double leadingOpacity = 0, trailingOpacity = 0;  // the chevrons, ellipses or arrows
     bool scroll = false, ring = false, captionShown = false;
     QRectF scrollTrack, caption, ringFrame;  // the caption: the retro style's status field
     int captionIndex = -1;
@@ -82,15 +82,11 @@ std::vector<StyleLayout::Cell> cellsOf(const Row& row) {
     using Cell = StyleLayout::Cell;
     std::vector<Cell> out;
     for (const auto& c : row.cellList) {
-        Cell cell{c.frame, c.box, c.box, c.icon, c.label, c.label, {}, c.iconOpacity, 1, c.labelOpacity, c.selected};
+        Cell cell{c.frame, c.box, c.box, c.icon, c.label, c.iconOpacity, 1, c.labelOpacity, c.selected};
         // Only the modern style enlarges the selected icon, only the retro style pads a block
-        // round it, and the retro labels hold a title alone.
+        // round it.
         if constexpr (requires { c.iconScale; }) cell.iconScale = c.iconScale;
         if constexpr (requires { c.block; }) cell.block = c.block;
-        if constexpr (requires { c.labelSubtitle; }) {
-            cell.labelTitle = c.labelTitle;
-            cell.labelSubtitle = c.labelSubtitle;
-        }
         out.push_back(cell);
     }
     return out;
@@ -124,22 +120,16 @@ inline StyleLayout layoutOf(const HUDModel& m, const Appearance& look = {}, bool
         Windows95Layout l;
         layoutWindows95(m, fonts(), l);
         read(l, l.window, l.left, l.right, l.status);
-        s.leading = l.left.slot;
-        s.trailing = l.right.slot;
         s.scroll = l.scroll.present;
         s.scrollTrack = l.scroll.track;
     } else if (m.style() == HUDStyle::classic) {
         ClassicLayout l;
         layoutClassic(m, fonts(), look, composited, l);
         readCard(l);
-        s.leading = l.leading.frame;
-        s.trailing = l.trailing.frame;
     } else {
         ModernLayout l;
         layoutModern(m, fonts(), look, composited, l);
         readCard(l);
-        s.leading = l.leading.slot;
-        s.trailing = l.trailing.slot;
     }
     return s;
 }
