@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <future>
-#include <thread>
 
 #include "app/AppDelegate.h"
 #include "platform/fake/FakeWorkspace.h"
@@ -220,41 +218,6 @@ TEST_F(AppDelegateTest, AGrantThatCannotRunAsksForTheManualSteps) {
     auto d = launch();
     d->onGrant();
     EXPECT_TRUE(d->touchpadGrant.get().needsManualSteps()) << "nothing to run the helper with";
-}
-
-// Hands the first posted work to the test through a future.
-class HandOverQueue : public MainQueue {
-public:
-    void post(std::function<void()> fn) override { posted.set_value(std::move(fn)); }
-    void postAfter(double, std::function<void()> fn) override { post(std::move(fn)); }
-    std::promise<std::function<void()>> posted;
-};
-
-TEST(ReplayTouchSourceTest, PlaysEveryFrameInOrderOnItsOwnThreadThenReports) {
-    auto queue = std::make_shared<HandOverQueue>();
-    auto finishedWork = queue->posted.get_future();
-    std::vector<recording::ReplayTouchSource::Frame> frames;
-    for (int i = 0; i < 5; ++i) frames.push_back({i * 0.002, std::vector<MTFinger>(static_cast<std::size_t>(i))});
-    bool finished = false;
-    auto source = std::make_shared<recording::ReplayTouchSource>("rec", frames, queue, [&] { finished = true; });
-    auto device = source->deviceList().at(0);
-    std::vector<int> counts;
-    std::vector<double> times;
-    std::thread::id thread;
-    ASSERT_TRUE(source->startDevice(device, [&](const MTFinger*, int n, double t) {
-        counts.push_back(n);
-        times.push_back(t);
-        thread = std::this_thread::get_id();
-    }));
-    EXPECT_FALSE(source->startDevice(device, [](const MTFinger*, int, double) {})) << "plays once";
-    auto work = finishedWork.get();  // posted after the last frame
-    EXPECT_FALSE(finished) << "runs on the main queue, not the touch thread";
-    work();
-    EXPECT_TRUE(finished);
-    source->stopDevice(device);
-    EXPECT_EQ(counts, (std::vector<int>{0, 1, 2, 3, 4}));
-    EXPECT_NEAR(times[4] - times[0], 0.008, 1e-9) << "the recording's own spacing";
-    EXPECT_NE(thread, std::this_thread::get_id());
 }
 
 TEST(ReplayTouchSourceTest, StoppingEndsAPlaybackThatIsStillWaiting) {
