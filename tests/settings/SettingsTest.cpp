@@ -183,18 +183,5 @@ TEST_F(SettingsStoreTest, ResetGestureTuningTouchesOnlyTheFiveTuningValuesInOrde
     EXPECT_EQ(prefs.writes(), 5 + 5) << "nothing but the five is written";
 }
 
-TEST(PreferenceReads, LenientBoolReadsLikeTheCocoaStringConversion) {
-    const std::vector<std::pair<PrefValue, bool>> cases = {
-        {true, true},     {false, false}, {1, true},      {0, false},           {-0.5, true},           {"YES", true},
-        {"true", true},   {"  t", true},  {"0042", true}, {"-7", true},         {"0", false},           {"no", false},
-        {"false", false}, {"", false},    {"x1", false},  {PrefValue(), false}, {array({true}), false},
-    };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        MemoryPreferencesStore store;
-        store.set("k", cases[i].first);
-        EXPECT_EQ(prefs::lenientBool(store, "k"), cases[i].second) << "case " << i;
-    }
-}
-
 }  // namespace
 }  // namespace trellick
