@@ -39,6 +39,7 @@ std::vector<std::tuple<const char*, PrefValue, Check>> readRuleCases() {
         {keys::compactPeek, false, [](auto& s) { return !s.compactPeekSpacing(); }},
         {keys::hapticFeedback, 0, [](auto& s) { return s.hapticFeedback(); }},
         {keys::invertDirection, "YES", [](auto& s) { return s.invertDirection(); }},
+        {keys::invertDirection, " no", [](auto& s) { return !s.invertDirection(); }},
         {keys::sensitivity, "1", [](auto& s) { return s.sensitivity() == 0.667; }},
         {keys::cancelDistance, true, [](auto& s) { return s.cancelDistance() == 0.06; }},
         {keys::cancelDistance, -0.5, [](auto& s) { return s.cancelDistance() == -0.5; }},
