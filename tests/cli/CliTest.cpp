@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "../common/TestSupport.h"
-#include "input/FrameText.h"
 
 namespace {
 
@@ -120,23 +119,6 @@ TEST(Cli, SetValuesAreJsonWhenTheyParseAndStringsOtherwise) {
     EXPECT_NE(off.out.find("\"event\":\"swipe\""), std::string::npos);
 }
 
-TEST(Cli, EscapeLinesAndAnEmptyList) {
-    // Escape half-way through the walk: a cancel, and the lift commits nothing.
-    std::string withEscape;
-    std::istringstream lines(slurp(example("directional-walk.frames")));
-    for (std::string line; std::getline(lines, line);)
-        withEscape += line + (line.rfind("0.300 ", 0) == 0 ? "\n0.300 escape\n" : "\n");
-    auto r = run("debug-gestures --frames " + file(withEscape));
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("{\"t\":0.31,\"event\":\"cancel\"}"), std::string::npos) << r.out;
-    EXPECT_EQ(r.out.find("commit"), std::string::npos);
-    // No recency list and favourites off: the walk runs, commits nothing.
-    r = run("debug-gestures --frames " + example("directional-walk.frames") +
-            " --recents 0 --set trellick.favouritesEnabled=false");
-    EXPECT_NE(r.out.find("{\"t\":0.59,\"event\":\"commit\",\"row\":\"recents\",\"index\":-1}"), std::string::npos)
-        << r.out;
-}
-
 TEST(Cli, EscapeThenALiftBeforeTheNextFrameCancelsAsThatFrameWould) {
     // No switch, and no haptic beyond the Escape path's (none).
     auto golden = slurp(std::string(TRELLICK_SOURCE_DIR) +
@@ -149,27 +131,6 @@ TEST(Cli, EscapeThenALiftBeforeTheNextFrameCancelsAsThatFrameWould) {
     escapeAtLift.replace(escapeAtLift.rfind("0.590"), 5, "0.590 escape\n0.590");
     auto r = run("debug-gestures --frames " + file(escapeAtLift));
     EXPECT_EQ(r.out, golden.replace(golden.find(commit), commit.size(), "{\"t\":0.59,\"event\":\"cancel\"}\n"));
-}
-
-TEST(Cli, ARecordingOfAScenarioAndItsDumpedFramesGiveTheScenariosDecisions) {
-    for (auto [frames, options] : {std::pair{"directional-walk.frames", ""},
-                                   {"toggle-swipe.frames", "--set trellick.mode=toggleLastApp"},
-                                   {"pull-down-cancel.frames", ""},
-                                   {"favourites.frames", "--favourites 2"}}) {
-        SCOPED_TRACE(frames);
-        auto scenario = trellick::input::readFramesText(slurp(example(frames)), frames);
-        std::ostringstream evemu;
-        trellick::input::writeEvemu(evemu, scenario, {}, 86400.25, "t");
-        auto recording = file(evemu.str(), ".evemu");
-        auto expected = run("debug-gestures --frames " + example(frames) + " " + options);
-        ASSERT_FALSE(expected.out.empty());
-        auto replayed = run("debug-gestures --replay " + recording + " " + options);
-        EXPECT_EQ(replayed.status, 0) << replayed.err;
-        EXPECT_EQ(replayed.out, expected.out);
-        auto dumped = run("debug-gestures --replay " + recording + " --dump-frames");
-        EXPECT_EQ(dumped.out.rfind("# " + std::to_string(scenario.size()) + " frames of " + recording, 0), 0u);
-        EXPECT_EQ(run("debug-gestures --frames " + file(dumped.out) + " " + options).out, expected.out);
-    }
 }
 
 TEST(Cli, ARecordingWithoutRangesTakesThemFromTheGivenDescriptionAndDumpedFramesSayWhatWasNoFinger) {

@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "../common/TestSupport.h"
-#include "../gesture/EngineRig.h"
 #include "platform/evdev/EvdevTouchSource.h"
 #include "platform/fake/Fakes.h"
 
@@ -284,48 +283,6 @@ TEST(TouchSource, StopDeviceWaitsForADeliveryInProgressAndNoFrameFollows) {
     while (!done) std::this_thread::yield();
     EXPECT_FALSE(early);
     EXPECT_FALSE(late);
-}
-
-TEST(TouchSource, TheEngineSeesAnUnpluggedTouchpadAsFingersLifting) {
-    Rig rig(Nodes{{kA, "Pad"}});
-    test::EngineRig engine({}, rig.source);
-    auto until = [&](const std::function<bool()>& done) {
-        return test::eventually(done, [&] { rig.queue->runPending(), engine.queue->runPending(); });
-    };
-    ASSERT_TRUE(engine.monitor->start());
-    ASSERT_TRUE(until([&] { return engine.diagnostics->multitouchDevicesActive.get() == 1; }));
-
-    for (double t : {1.0, 1.02, 1.05, 1.08}) rig.pad(kA).fingers(t, {{400, 500}, {500, 520}, {600, 500}});
-    ASSERT_TRUE(until([&] { return engine.diagnostics->currentFingerCount.get() == 3; }));
-    rig.pad(kA).unplug();
-    ASSERT_TRUE(until([&] { return engine.diagnostics->multitouchDevicesActive.get() == 0; }));
-    EXPECT_EQ(engine.trace->states,
-              (std::vector<GestureState>{GestureState::watching, GestureState::active, GestureState::idle}));
-    engine.monitor->stop();
-}
-
-TEST(TouchSource, PalmsAndThumbsLeftOutAreCountedOnceEach) {
-    Rig rig(Nodes{{kA, "Pad"}});
-    rig.source->deviceList();
-    std::atomic<int> shown{0};  // contacts the observer saw left out, frame by frame
-    rig.source->setRejectedObserver([&](auto&, double, auto& r) { shown += int(r.size()); });
-    ASSERT_TRUE(rig.start(kA));
-    // A thumb rests on the lower edge while two fingers scroll away from it.
-    for (int i = 0; i < 4; ++i)
-        rig.pad(kA).fingers(1 + 0.05 * i, {{300 + 50 * i, 300}, {400 + 50 * i, 300}, {500, 950}});
-    // A palm beside them keeps vanishing and coming back in one place.
-    for (int k = 0; k < 3; ++k) {
-        double t = 2 + 0.1 * k;
-        rig.pad(kA).abs(t, ABS_MT_SLOT, 3).abs(t, ABS_MT_TRACKING_ID, 200 + k).abs(t, ABS_MT_POSITION_X, 700);
-        rig.pad(kA).report(t).abs(t + 0.05, ABS_MT_TRACKING_ID, -1).report(t + 0.05);
-    }
-    auto frames = rig.frames(10);
-    ASSERT_EQ(frames.size(), 10u);
-    EXPECT_EQ(frames[3].fingers.size(), 2u);  // the thumb is never a third finger
-    ASSERT_TRUE(rig.until([&] { return rig.diagnostics->palmRejects.get() > 0; }));
-    EXPECT_EQ(rig.diagnostics->thumbRejects.get(), 1);
-    EXPECT_EQ(rig.diagnostics->palmRejects.get(), 1);
-    EXPECT_EQ(shown, 11);  // the thumb in all ten frames, the palm once
 }
 
 TEST(TouchLoop, AHandlerMayRemoveItsDeviceAndDestroyTheLoopOnTheTouchThread) {

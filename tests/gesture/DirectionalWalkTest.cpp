@@ -78,11 +78,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Back in recents where the walk now is: 0.11 + 0.10 = 0.21, 0.18 / 0.08.
         Walk{"DownOutOfTheFavouritesRow", favourites, {{0, 0.14f}, {0.1f}, {0, -0.1f}}, "r1 f0 f1 r2", "commit r2"},
         Walk{"NoFavouritesRowWhenSwitchedOff", noFavourites, {{0, 0.3f}, {0.1f}}, "r1 r2", "commit r2"},
-        // A cancel distance of 0 arms at a pull of 0.25, 1 at 0.55.
+        // A cancel distance of 0 arms at a pull of 0.25.
         Walk{"APullShortOfTheCancelCommits", cancelDistance(0), {{0, -0.24f}}, "r1", "commit r1"},
         Walk{"APullToTheCancelCancels", cancelDistance(0), {{0, -0.26f}}, "r1", "cancel"},
-        Walk{"APullShortOfAFarCancelCommits", cancelDistance(1), {{0, -0.54f}}, "r1", "commit r1"},
-        Walk{"APullToAFarCancelCancels", cancelDistance(1), {{0, -0.56f}}, "r1", "cancel"},
         Walk{"AnArmedCancelHoldsAboveTheDisarmLevel", cancelDistance(0.5), {{0, -0.45f}, {0, 0.08f}}, "r1", "cancel"},
         Walk{"BelowTheDisarmLevelTheLiftCommits", cancelDistance(0.5), {{0, -0.45f}, {0, 0.14f}}, "r1", "commit r1"},
         Walk{"EscapeStopsTheWalkAtTheNextFrame", plain(), {escape, {0.24f}}, "r1", "cancel"},

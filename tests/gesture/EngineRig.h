@@ -66,9 +66,8 @@ struct EngineRig {
     std::shared_ptr<TraceLog> trace = std::make_shared<TraceLog>();
     std::shared_ptr<MultitouchMonitor> monitor;
 
-    // Preferences are stored before the settings load, so read rules apply. The touchpads are
-    // `touch` unless others are given.
-    explicit EngineRig(const Prefs& preferences = {}, std::shared_ptr<TouchDeviceSource> touchpads = nullptr) {
+    // Preferences are stored before the settings load, so read rules apply.
+    explicit EngineRig(const Prefs& preferences = {}) {
         clock->set(0);
         for (auto& [k, v] : preferences) prefs.set(k, v);
         settings = std::make_shared<SettingsStore>(prefs, loginItems);
@@ -79,7 +78,7 @@ struct EngineRig {
                                              .hud = hud,
                                              .diagnostics = diagnostics,
                                              .mainQueue = queue,
-                                             .touchDevices = touchpads ? touchpads : touch,
+                                             .touchDevices = touch,
                                              .scrollBlocker = blocker,
                                              .keyMonitor = keys,
                                              .haptics = std::make_shared<Haptics>(haptic, clock),

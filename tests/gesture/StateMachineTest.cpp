@@ -34,17 +34,6 @@ TEST(StateMachine, AFrameThatIsNotSaneChangesNothingButTheFingerCount) {
     }
 }
 
-TEST(StateMachine, TheFingerCountIsPostedOnlyWhenItChanges) {
-    EngineRig rig;
-    std::vector<std::int64_t> seen;
-    auto sub = rig.diagnostics->currentFingerCount.subscribe([&](auto n) { seen.push_back(n); });
-    for (double t : {0.0, 0.01}) rig.frame(t, two);
-    rig.frame(0.02, {{0.2f, 0.5f}, {0.3f, 0.5f}, {1.3f, 0.5f}});  // not sane, still counted
-    rig.frame(0.03, {{0.2f, 0.5f}, {0.3f, 0.5f}, {1.4f, 0.5f}});
-    rig.lift(0.04);
-    EXPECT_EQ(seen, (std::vector<std::int64_t>{0, 2, 3, 0}));
-}
-
 TEST(StateMachine, ATooWideHandIsRejectedOncePerTouch) {
     // Frames 50 ms apart and the rejections they count: again only after the count left
     // three, once when the hand spreads while settling, none for a narrow touch.

@@ -72,23 +72,16 @@ std::string text(const std::vector<Frame>& frames) {
     return out;
 }
 
-TEST(FrameAssembly, ContactsAreTrackedSlotsInSlotOrderKeepingTheirValues) {
+TEST(FrameAssembly, ContactsAreTrackedSlotsInSlotOrder) {
     Stream s;
-    s.at(1).down(2, 70, 100, 100).abs(ABS_MT_PRESSURE, 40).abs(ABS_MT_TOUCH_MAJOR, 9).abs(ABS_MT_TOUCH_MINOR, 7);
+    s.at(1).down(2, 70, 100, 100);
     s.down(0, 71, 900, 400).key(BTN_TOUCH, 1);
     s.slot(5000).id(9).pos(1, 1).slot(-3).id(10).report();  // corrupt slot numbers are ignored
     s.at(2).slot(2).abs(ABS_MT_POSITION_X, 500).report();   // only what changed is sent
     s.at(3).up(0).report();
     s.at(4).slot(0).id(7).report();  // a new touch where the old one left, position unchanged
-    auto frames = run(touchpad(), s);
-    EXPECT_EQ(text(frames),
+    EXPECT_EQ(text(run(touchpad(), s)),
               "1: 71@0.9,0.2 70@0.1,0.8 / 2: 71@0.9,0.2 70@0.5,0.8 / 3: 70@0.5,0.8 / 4: 7@0.9,0.2 70@0.5,0.8");
-    const auto& f = frames[0].fingers;
-    EXPECT_EQ(f[0].slot, 0);
-    EXPECT_EQ(f[1].slot, 2);
-    EXPECT_FLOAT_EQ(f[1].pressure, 40);
-    EXPECT_FLOAT_EQ(f[1].touchMajor, 9);
-    EXPECT_FLOAT_EQ(f[1].touchMinor, 7);
 }
 
 TEST(FrameAssembly, PositionsAreScaledWithYGrowingUpwardAndNotClamped) {

@@ -156,9 +156,6 @@ TEST(RecordingReaders, ReadWhatAssemblyNeedsOfTheDeviceAndEveryEvent) {
         EXPECT_EQ(rec.device.protocolA, c.protocolA);
         EXPECT_EQ(text(rec.events), c.events);
     }
-    auto y = readEvtest(kEvtest, "f").device.yAxis();
-    EXPECT_EQ(y->minimum, 1408);
-    EXPECT_EQ(y->maximum, 4448);
 }
 
 TEST(RecordingReaders, ReportTheFileLineAndWhatIsWrong) {

@@ -39,6 +39,7 @@ std::vector<std::tuple<const char*, PrefValue, Check>> readRuleCases() {
         {keys::compactPeek, false, [](auto& s) { return !s.compactPeekSpacing(); }},
         {keys::hapticFeedback, 0, [](auto& s) { return s.hapticFeedback(); }},
         {keys::invertDirection, "YES", [](auto& s) { return s.invertDirection(); }},
+        {keys::invertDirection, " no", [](auto& s) { return !s.invertDirection(); }},
         {keys::sensitivity, "1", [](auto& s) { return s.sensitivity() == 0.667; }},
         {keys::cancelDistance, true, [](auto& s) { return s.cancelDistance() == 0.06; }},
         {keys::cancelDistance, -0.5, [](auto& s) { return s.cancelDistance() == -0.5; }},
@@ -181,19 +182,6 @@ TEST_F(SettingsStoreTest, ResetGestureTuningTouchesOnlyTheFiveTuningValuesInOrde
     EXPECT_EQ(heard, (std::vector<double>{1.5, 0.2, 0.3, 0.4, -3.5, 0.667, 0.08, 0.06, 0.1, 2.5}));
     EXPECT_EQ(prefs.object(keys::cancelDistance), PrefValue(0.06));
     EXPECT_EQ(prefs.writes(), 5 + 5) << "nothing but the five is written";
-}
-
-TEST(PreferenceReads, LenientBoolReadsLikeTheCocoaStringConversion) {
-    const std::vector<std::pair<PrefValue, bool>> cases = {
-        {true, true},     {false, false}, {1, true},      {0, false},           {-0.5, true},           {"YES", true},
-        {"true", true},   {"  t", true},  {"0042", true}, {"-7", true},         {"0", false},           {"no", false},
-        {"false", false}, {"", false},    {"x1", false},  {PrefValue(), false}, {array({true}), false},
-    };
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        MemoryPreferencesStore store;
-        store.set("k", cases[i].first);
-        EXPECT_EQ(prefs::lenientBool(store, "k"), cases[i].second) << "case " << i;
-    }
 }
 
 }  // namespace

@@ -100,23 +100,6 @@ TEST_F(WindowWorkspaceTest, TargetsOfEveryProducerCarryBothTheIconNameAndTheImag
     }
 }
 
-TEST_F(WindowWorkspaceTest, SystemdUnitNamesGiveApplicationIdCandidates) {
-    using C = std::vector<std::string>;
-    std::pair<const char*, C> cases[] = {
-        {"0::/user.slice/app.slice/app-gnome-org.gnome.TextEditor-4711.scope\n",
-         {"gnome-org.gnome.TextEditor", "org.gnome.TextEditor"}},
-        {"0::/user.slice/app.slice/app-org.gnome.Terminal.slice", {"org.gnome.Terminal"}},
-        {"0::/app.slice/app-flatpak-org.mozilla.firefox-a1b2c3d4e5f6.scope",
-         {"flatpak-org.mozilla.firefox", "org.mozilla.firefox"}},
-        {"0::/app.slice/app-org.kde.konsole@12ab.service", {"org.kde.konsole"}},
-        {"0::/app.slice/app-kde\\x2dtool-9.scope", {"kde-tool"}},
-        {"12:pids:/x\n0::/user.slice/session-2.scope\n", {}},  // a session, not an application
-        {"", {}},
-        {"0::/app-.scope", {}},
-    };
-    for (auto& [cgroup, want] : cases) EXPECT_EQ(WindowWorkspace::cgroupCandidates(cgroup), want) << cgroup;
-}
-
 TEST_F(WindowWorkspaceTest, ApplicationsComeAndGoWithTheirLastWindowAndFrontmostFollowsFocus) {
     makeWorkspace();
     Strings events;
