@@ -26,20 +26,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     favourites_ = std::make_shared<Favourites>(workspace_);
     touchSource_ = p_.makeTouchSource ? p_.makeTouchSource(diagnostics_) : nullptr;
 
-    MultitouchMonitor::Collaborators c;
-    c.settings = settings_;
-    c.appTracker = appTracker_;
-    c.windowTracker = windowTracker_;
-    c.favourites = favourites_;
-    c.hud = hud_;
-    c.diagnostics = diagnostics_;
-    c.mainQueue = p_.mainQueue;
-    c.touchDevices = touchSource_;
-    c.scrollBlocker = p_.scrollBlocker;
-    c.keyMonitor = p_.keyMonitor;
-    c.haptics = p_.haptics ? std::make_shared<Haptics>(p_.haptics, p_.clock) : nullptr;
-    c.notifications = notifications_;
-    monitor_ = MultitouchMonitor::create(std::move(c));
+    createMonitor();
 
     windowTracker_->start();
 
@@ -60,6 +47,36 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->windowTracker_->refreshTrust(true);
     }));
 
+    startMonitor();
+
+    // After launch has completed, so the window comes up over a running application.
+    if (!prefs::lenientBool(*p_.preferences, keys::onboarded)) {
+        p_.mainQueue->post([weak] {
+            if (auto self = weak.lock()) self->showOnboarding();
+        });
+    }
+}
+
+void AppDelegate::createMonitor() {
+    MultitouchMonitor::Collaborators c;
+    c.settings = settings_;
+    c.appTracker = appTracker_;
+    c.windowTracker = windowTracker_;
+    c.favourites = favourites_;
+    c.hud = hud_;
+    c.diagnostics = diagnostics_;
+    c.mainQueue = p_.mainQueue;
+    c.touchDevices = touchSource_;
+    c.scrollBlocker = p_.scrollBlocker;
+    c.keyMonitor = p_.keyMonitor;
+    c.haptics = p_.haptics ? std::make_shared<Haptics>(p_.haptics, p_.clock) : nullptr;
+    c.notifications = notifications_;
+    monitor_ = MultitouchMonitor::create(std::move(c));
+}
+
+// One retry after a while when no touchpad could be started.
+void AppDelegate::startMonitor() {
+    std::weak_ptr<AppDelegate> weak = weak_from_this();
     monitorStarted_ = monitor_->start();
     if (!monitorStarted_) {
         std::weak_ptr<MultitouchMonitor> weakMonitor = monitor_;
@@ -68,13 +85,6 @@ void AppDelegate::applicationDidFinishLaunching() {
             if (!monitor) return;
             bool started = monitor->start();
             if (auto self = weak.lock()) self->monitorStarted_ = started;
-        });
-    }
-
-    // After launch has completed, so the window comes up over a running application.
-    if (!prefs::lenientBool(*p_.preferences, keys::onboarded)) {
-        p_.mainQueue->post([weak] {
-            if (auto self = weak.lock()) self->showOnboarding();
         });
     }
 }
@@ -125,7 +135,7 @@ void AppDelegate::onGrant(std::function<void(const TouchpadGrant&)> done) {
     if (done) grantWaiters_.push_back(std::move(done));
     if (touchpadGrant.get().state == TouchpadGrant::State::running) return;
     std::weak_ptr<AppDelegate> weak = weak_from_this();
-    auto finish = [weak](TouchpadGrant outcome) {
+    auto finish = [weak](const TouchpadGrant& outcome) {
         auto self = weak.lock();
         if (!self) return;
         self->touchpadGrant.set(outcome);
