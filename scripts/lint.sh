@@ -25,10 +25,21 @@ for tool in clang-format clang-tidy python3; do
 done
 cd "$root"
 
+# The C++ files under the folders given, NUL-separated: those git tracks, or, outside a git
+# checkout, all of them.
+cxx_files() {
+  if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    local specs=() d
+    for d in "$@"; do specs+=("$d/*.cpp" "$d/*.h"); done
+    git ls-files -z -- "${specs[@]}"
+  else
+    find "$@" -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z
+  fi
+}
+
 status=0
 echo "== clang-format" >&2
-git ls-files -z -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' |
-  xargs -0 -r clang-format --dry-run --Werror || {
+cxx_files src tests bench fuzz | xargs -0 -r clang-format --dry-run --Werror || {
   echo "lint.sh: the files above are not formatted: run clang-format -i on them" >&2
   status=1
 }
@@ -41,7 +52,7 @@ mkdir -p "$cache/passed" "$work/args" "$work/failed"
 
 # For each .cpp of src/, the compiler's arguments as a clang response file, to preprocess it
 # for the cache key. A file the build does not compile cannot be checked with the right flags.
-git ls-files -- 'src/*.cpp' >"$work/sources"
+cxx_files src | tr '\0' '\n' | grep '\.cpp$' >"$work/sources"
 python3 - "$build/compile_commands.json" "$root" "$work" <<'EOF'
 import json, os, shlex, sys
 db_path, root, work = sys.argv[1:]
