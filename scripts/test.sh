@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what the tests need, builds and runs the whole suite.
+# Installs what the tests need, builds and runs the whole suite, and checks the code's form
+# (scripts/lint.sh: clang-format and clang-tidy, with the default build's compile database).
 #   --sanitize none|asan|tsan|all   which sanitizer runs follow the plain run (default: all)
 #                                   asan = AddressSanitizer + UBSan over everything,
 #                                   tsan = ThreadSanitizer over the Qt-free core
@@ -39,6 +40,8 @@ export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 run_flavour default
+echo "== lint" >&2
+"$root/scripts/lint.sh" "$root/build/default"
 case "$sanitize" in
   tsan|all) run_flavour tsan ;;
 esac

@@ -40,7 +40,7 @@ QString AboutView::versionLine(const VersionInfo& info) {
     return "Version " + text(info.version) + " (" + text(info.build) + ")";
 }
 
-AboutView::AboutView(std::shared_ptr<AppearanceSource> appearance, VersionInfo version, QWidget* parent)
+AboutView::AboutView(const std::shared_ptr<AppearanceSource>& appearance, const VersionInfo& version, QWidget* parent)
     : QWidget(parent) {
     setObjectName("aboutView");
     // Painted in its own palette: the window around it keeps the application's.

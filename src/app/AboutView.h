@@ -25,8 +25,8 @@ public:
     static QString versionLine(const VersionInfo& info);
 
     // The view fixes its own size: 360 wide, as tall as its content.
-    explicit AboutView(std::shared_ptr<AppearanceSource> appearance = nullptr,
-                       VersionInfo version = VersionInfo::fromBuild(), QWidget* parent = nullptr);
+    explicit AboutView(const std::shared_ptr<AppearanceSource>& appearance = nullptr,
+                       const VersionInfo& version = VersionInfo::fromBuild(), QWidget* parent = nullptr);
     ~AboutView() override;
 
 private:

@@ -26,20 +26,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     favourites_ = std::make_shared<Favourites>(workspace_);
     touchSource_ = p_.makeTouchSource ? p_.makeTouchSource(diagnostics_) : nullptr;
 
-    MultitouchMonitor::Collaborators c;
-    c.settings = settings_;
-    c.appTracker = appTracker_;
-    c.windowTracker = windowTracker_;
-    c.favourites = favourites_;
-    c.hud = hud_;
-    c.diagnostics = diagnostics_;
-    c.mainQueue = p_.mainQueue;
-    c.touchDevices = touchSource_;
-    c.scrollBlocker = p_.scrollBlocker;
-    c.keyMonitor = p_.keyMonitor;
-    c.haptics = p_.haptics ? std::make_shared<Haptics>(p_.haptics, p_.clock) : nullptr;
-    c.notifications = notifications_;
-    monitor_ = MultitouchMonitor::create(std::move(c));
+    createMonitor();
 
     windowTracker_->start();
 
@@ -60,17 +47,39 @@ void AppDelegate::applicationDidFinishLaunching() {
             self->windowTracker_->refreshTrust(true);
     }));
 
-    if (!monitor_->start()) {
-        std::weak_ptr<MultitouchMonitor> weakMonitor = monitor_;
-        p_.mainQueue->postAfter(monitorRetryDelay, [weakMonitor] {
-            if (auto monitor = weakMonitor.lock()) monitor->start();
-        });
-    }
+    startMonitor();
 
     // After launch has completed, so the window comes up over a running application.
     if (!prefs::lenientBool(*p_.preferences, keys::onboarded)) {
         p_.mainQueue->post([weak] {
             if (auto self = weak.lock()) self->showOnboarding();
+        });
+    }
+}
+
+void AppDelegate::createMonitor() {
+    MultitouchMonitor::Collaborators c;
+    c.settings = settings_;
+    c.appTracker = appTracker_;
+    c.windowTracker = windowTracker_;
+    c.favourites = favourites_;
+    c.hud = hud_;
+    c.diagnostics = diagnostics_;
+    c.mainQueue = p_.mainQueue;
+    c.touchDevices = touchSource_;
+    c.scrollBlocker = p_.scrollBlocker;
+    c.keyMonitor = p_.keyMonitor;
+    c.haptics = p_.haptics ? std::make_shared<Haptics>(p_.haptics, p_.clock) : nullptr;
+    c.notifications = notifications_;
+    monitor_ = MultitouchMonitor::create(std::move(c));
+}
+
+// One retry after a while when no touchpad could be started.
+void AppDelegate::startMonitor() {
+    if (!monitor_->start()) {
+        std::weak_ptr<MultitouchMonitor> weakMonitor = monitor_;
+        p_.mainQueue->postAfter(monitorRetryDelay, [weakMonitor] {
+            if (auto monitor = weakMonitor.lock()) monitor->start();
         });
     }
 }
@@ -121,7 +130,7 @@ void AppDelegate::onGrant(std::function<void(const TouchpadGrant&)> done) {
     if (done) grantWaiters_.push_back(std::move(done));
     if (touchpadGrant.get().state == TouchpadGrant::State::running) return;
     std::weak_ptr<AppDelegate> weak = weak_from_this();
-    auto finish = [weak](TouchpadGrant outcome) {
+    auto finish = [weak](const TouchpadGrant& outcome) {
         auto self = weak.lock();
         if (!self) return;
         self->touchpadGrant.set(outcome);

@@ -123,6 +123,9 @@ private:
     Subscription favSettingsObserver_;
     std::vector<Subscription> cancellables_;
     void open(ShellWindow window);
+    // The gesture engine, given the components it works with.
+    void createMonitor();
+    void startMonitor();
 
     std::set<ShellWindow> built_;  // windows are built once and kept
     std::vector<std::function<void(const TouchpadGrant&)>> grantWaiters_;

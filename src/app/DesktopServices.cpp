@@ -13,7 +13,7 @@ DesktopServices desktopServices(std::shared_ptr<x11::X11Connection> connection,
     DesktopServices s;
     s.appearance = appearance ? std::move(appearance) : std::make_shared<desktop::PortalAppearanceSource>();
     if (!connection) return s;
-    s.compositor = x11::X11CompositorSupport::create(connection);
+    s.compositor = x11::X11CompositorSupport::create(std::move(connection));
     // The panel is an X11 window; Qt on another platform could not make it one.
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return s;
     s.makeHUD = [appearance = s.appearance, compositor = s.compositor]() -> std::shared_ptr<HUD> {

@@ -228,7 +228,7 @@ void FavouritesTab::rebuildPinned() {
     const auto pinned = settings_->favouriteApps.get();
     if (pinned.empty()) pinnedBox_->addWidget(descriptionLabel("Nothing pinned yet — add one below."));
     for (std::size_t i = 0; i < pinned.size(); ++i) {
-        const std::string id = pinned[i];
+        const std::string& id = pinned[i];
         auto info = services_.favourites ? services_.favourites->appInfo(id) : std::nullopt;
         auto* row = new QWidget;
         row->setObjectName(QString("pinned.%1").arg(i));

@@ -49,6 +49,28 @@ OnboardingView::OnboardingView(Dependencies deps, QWidget* parent) : QWidget(par
                                  false, kWidth - 64));
     layout->addWidget(makeDivider());
 
+    layout->addLayout(buildPermission());
+    layout->addWidget(makeDivider());
+
+    auto* login = new ToggleRow("launchAtLogin", "Launch Trellick when I log in", Symbol::power);
+    layout->addWidget(login);
+
+    finish_ = new AccentButton;
+    finish_->setObjectName("finish");
+    finish_->setMinimumWidth(120);
+    auto* end = new QHBoxLayout;
+    end->addStretch(1);
+    end->addWidget(finish_);
+    layout->addLayout(end);
+
+    follow(login->toggle());
+    subs_.push_back(followAppearance(this, deps_.appearance));
+    refit();
+}
+
+OnboardingView::~OnboardingView() = default;
+
+QLayout* OnboardingView::buildPermission() {
     auto* permission = new QVBoxLayout;
     permission->setSpacing(10);
     QLabel* why = makeLabel(QString(), 12);
@@ -74,25 +96,14 @@ OnboardingView::OnboardingView(Dependencies deps, QWidget* parent) : QWidget(par
     manualGrant_ = new ManualGrantBox;
     manualGrant_->hide();
     permission->addWidget(manualGrant_);
-    layout->addLayout(permission);
-    layout->addWidget(makeDivider());
+    return permission;
+}
 
-    auto* login = new ToggleRow("launchAtLogin", "Launch Trellick when I log in", Symbol::power);
-    layout->addWidget(login);
-
-    finish_ = new AccentButton;
-    finish_->setObjectName("finish");
-    finish_->setMinimumWidth(120);
-    auto* end = new QHBoxLayout;
-    end->addStretch(1);
-    end->addWidget(finish_);
-    layout->addLayout(end);
-
+void OnboardingView::follow(ToggleSwitch* toggle) {
     connect(grantButton_, &QPushButton::clicked, this, [this] { grant(); });
     connect(finish_, &QPushButton::clicked, this, [this] {
         if (deps_.onDone) deps_.onDone();
     });
-    ToggleSwitch* toggle = login->toggle();
     connect(toggle, &QAbstractButton::toggled, this, [this](bool on) { deps_.settings->launchAtLogin.set(on); });
     subs_.push_back(deps_.settings->launchAtLogin.subscribe([toggle](const bool& on) {
         const QSignalBlocker block(toggle);
@@ -108,11 +119,7 @@ OnboardingView::OnboardingView(Dependencies deps, QWidget* parent) : QWidget(par
         if (ok) manualGrant_->hide();
         refit();
     }));
-    subs_.push_back(followAppearance(this, deps_.appearance));
-    refit();
 }
-
-OnboardingView::~OnboardingView() = default;
 
 void OnboardingView::refit() {
     setFixedSize(kWidth, layout()->totalHeightForWidth(kWidth));

@@ -17,13 +17,15 @@
 #include "settings/SettingsStore.h"
 
 class QLabel;
+class QLayout;
 class QPushButton;
 
 namespace trellick {
 
 namespace ui {
 class SymbolView;
-}
+class ToggleSwitch;
+}  // namespace ui
 
 class OnboardingView : public QWidget {
 public:
@@ -44,6 +46,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Why touchpad access is needed, whether it is granted, and the way to grant it.
+    QLayout* buildPermission();
+    // Connects the buttons; the launch-at-login toggle and the access state follow the model.
+    void follow(ui::ToggleSwitch* toggle);
     void refit();
     void grant();
 

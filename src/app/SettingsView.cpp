@@ -307,13 +307,113 @@ QString granularityDescription(Granularity g) {
     return "Switches between applications, like Alt-Tab. Two windows of the same app count as one.";
 }
 
+QWidget* feelCard(SettingsStore& s, std::vector<Subscription>& subs) {
+    auto twoDecimals = [](double v) { return fixed("%.2f", v); };
+    auto* feel = new SectionCard("Feel");
+    feel->body()->setSpacing(16);
+    const std::pair<SliderRow::Spec, Setting<double>*> feelRows[] = {
+        {{"sensitivity", "Sensitivity", 0, 1, twoDecimals, "Low", "High",
+          "How far you swipe to move one entry. Higher = a shorter swipe per step."},
+         &s.sensitivity},
+        {{"acceleration", "Flick acceleration", 0, 1, twoDecimals, "Off", "More",
+          "How much a fast flick jumps ahead, so you can cross a long list quickly."},
+         &s.acceleration},
+        {{"cancelDistance", "Down-swipe to cancel", 0, 1, twoDecimals, "Short", "Long",
+          "How far you swipe down to cancel a switch. Longer = harder to trigger by accident."},
+         &s.cancelDistance},
+    };
+    for (const auto& [spec, setting] : feelRows) {
+        auto* row = new SliderRow(spec);
+        subs.push_back(bindSlider(row, *setting));
+        feel->body()->addWidget(row);
+    }
+    return feel;
+}
+
+QWidget* quickFlickCard(SettingsStore& s, std::vector<Subscription>& subs) {
+    auto* quick = new SectionCard("Quick flick");
+    quick->body()->setSpacing(16);
+    quick->body()->addWidget(
+        descriptionLabel("A quick flick switches straight to your previous app; hold the swipe a "
+                         "moment to open the picker and choose."));
+    const std::pair<SliderRow::Spec, Setting<double>*> quickRows[] = {
+        {{"flickRevealDelay", "Reveal delay", 0, 0.3, milliseconds, "", "",
+          "How long after the swipe starts before the picker appears. Lift before this — or while still flicking "
+          "fast — and it jumps straight to the previous app."},
+         &s.flickRevealDelay},
+        {{"flickVelocity", "Flick speed threshold", 0.5, 6.0, [](double v) { return fixed("%.1f", v); }, "", "",
+          "Finger speed below which the gesture reads as a deliberate drag (opens the picker) rather than a flick "
+          "still in progress. Higher = more swipes treated as flicks."},
+         &s.flickVelocity},
+    };
+    for (const auto& [spec, setting] : quickRows) {
+        auto* row = new SliderRow(spec);
+        subs.push_back(bindSlider(row, *setting));
+        quick->body()->addWidget(row);
+    }
+    return quick;
+}
+
+QWidget* trackpadNote() {
+    auto* trackpad = new QWidget;
+    auto* t = new QVBoxLayout(trackpad);
+    t->setContentsMargins(0, 0, 0, 0);
+    t->setSpacing(8);
+    QLabel* header = sectionHeaderLabel("Trackpad");
+    header->setContentsMargins(4, 0, 0, 0);
+    t->addWidget(header);
+    t->addWidget(new NoteBox(
+        "If a 3-finger swipe also triggers a desktop gesture (such as switching workspaces), turn that gesture off in "
+        "your desktop's touchpad settings. Trellick reads raw touch data directly, so it works regardless of that "
+        "setting — but it won't *prevent* your desktop from also acting on the gesture."));
+    return trackpad;
+}
+
+// Shows a counter in `label`, followed by `suffix`.
+auto showCount(QLabel* label, const QString& suffix = QString()) {
+    return [label, suffix](const std::int64_t& n) { label->setText(QString::number(n) + suffix); };
+}
+
+// Fills `list` with the numbered entries, or says there are none yet.
+void fillRecent(QVBoxLayout* list, bool apps, const std::vector<std::string>& entries) {
+    while (QLayoutItem* item = list->takeAt(0)) {
+        if (QLayout* line = item->layout()) {
+            while (QLayoutItem* inner = line->takeAt(0)) {
+                delete inner->widget();
+                delete inner;
+            }
+        }
+        delete item->widget();
+        delete item;
+    }
+    if (entries.empty()) {
+        list->addWidget(descriptionLabel(apps ? "Nothing yet — switch between a couple of apps."
+                                              : "Nothing yet — click between a couple of windows."));
+        return;
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(10);
+        QLabel* position = new QLabel(QString::number(i + 1));
+        position->setFont(monoFont(13));
+        position->setForegroundRole(QPalette::PlaceholderText);
+        position->setFixedWidth(24);
+        position->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        QLabel* text = new ElidedLabel(QString::fromStdString(entries[i]));
+        text->setObjectName("diag.recent.entry");
+        line->addWidget(position);
+        line->addWidget(text, 1);
+        list->addLayout(line);
+    }
+}
+
 }  // namespace
 
 DisplayClock DisplayClock::system() {
     return {[] {
                 timespec ts{};
                 clock_gettime(CLOCK_MONOTONIC, &ts);
-                return static_cast<double>(ts.tv_sec) + ts.tv_nsec / 1e9;
+                return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
             },
             [] { return QDateTime::currentDateTime(); }};
 }
@@ -426,29 +526,7 @@ void SettingsView::grantTouchpadAccess() {
 void SettingsView::buildGeneral() {
     SettingsStore& s = *deps_.settings;
     QVBoxLayout* page = addPage(pages_, rawValue(Tab::general));
-
-    auto* switching = new SectionCard("Switching");
-    auto* enabled = new ToggleRow("enabled", "Enable swipe switching");
-    auto* login = new ToggleRow("launchAtLogin", "Launch at login");
-    subs_.push_back(bindToggle(enabled->toggle(), s.enabled));
-    subs_.push_back(bindToggle(login->toggle(), s.launchAtLogin));
-    switching->body()->addWidget(enabled);
-    switching->body()->addWidget(login);
-    StatusRow touchpad = makeStatusRow("touchpadAccess", "Touchpad access", "Grant…");
-    switching->body()->addWidget(touchpad.row);
-    manualGrant_ = new ManualGrantBox;
-    manualGrant_->hide();
-    switching->body()->addWidget(manualGrant_);
-    connect(touchpad.button, &QPushButton::clicked, this, [this] { grantTouchpadAccess(); });
-    subs_.push_back(deps_.diagnostics->touchpadsInaccessible.subscribe([this, touchpad](const std::int64_t& refused) {
-        const bool granted = refused == 0;
-        touchpad.dot->setColour(granted ? statusGreen() : statusOrange());
-        touchpad.state->setText("Granted");
-        touchpad.state->setVisible(granted);
-        touchpad.button->setVisible(!granted);
-        if (granted) manualGrant_->hide();
-    }));
-    page->addWidget(switching);
+    page->addWidget(buildSwitchingCard());
 
     auto* between = new SectionCard("Switch between");
     auto* granularity = new SegmentedControl("granularity", "Granularity", {"Windows", "Applications"});
@@ -500,6 +578,32 @@ void SettingsView::buildGeneral() {
     }));
 }
 
+QWidget* SettingsView::buildSwitchingCard() {
+    SettingsStore& s = *deps_.settings;
+    auto* switching = new SectionCard("Switching");
+    auto* enabled = new ToggleRow("enabled", "Enable swipe switching");
+    auto* login = new ToggleRow("launchAtLogin", "Launch at login");
+    subs_.push_back(bindToggle(enabled->toggle(), s.enabled));
+    subs_.push_back(bindToggle(login->toggle(), s.launchAtLogin));
+    switching->body()->addWidget(enabled);
+    switching->body()->addWidget(login);
+    StatusRow touchpad = makeStatusRow("touchpadAccess", "Touchpad access", "Grant…");
+    switching->body()->addWidget(touchpad.row);
+    manualGrant_ = new ManualGrantBox;
+    manualGrant_->hide();
+    switching->body()->addWidget(manualGrant_);
+    connect(touchpad.button, &QPushButton::clicked, this, [this] { grantTouchpadAccess(); });
+    subs_.push_back(deps_.diagnostics->touchpadsInaccessible.subscribe([this, touchpad](const std::int64_t& refused) {
+        const bool granted = refused == 0;
+        touchpad.dot->setColour(granted ? statusGreen() : statusOrange());
+        touchpad.state->setText("Granted");
+        touchpad.state->setVisible(granted);
+        touchpad.button->setVisible(!granted);
+        if (granted) manualGrant_->hide();
+    }));
+    return switching;
+}
+
 void SettingsView::buildGestures() {
     SettingsStore& s = *deps_.settings;
     QVBoxLayout* page = addPage(pages_, rawValue(Tab::gestures));
@@ -511,49 +615,8 @@ void SettingsView::buildGestures() {
     feedback->body()->addWidget(descriptionLabel(
         "A subtle trackpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only."));
     page->addWidget(feedback);
-
-    auto twoDecimals = [](double v) { return fixed("%.2f", v); };
-    auto* feel = new SectionCard("Feel");
-    feel->body()->setSpacing(16);
-    const std::pair<SliderRow::Spec, Setting<double>*> feelRows[] = {
-        {{"sensitivity", "Sensitivity", 0, 1, twoDecimals, "Low", "High",
-          "How far you swipe to move one entry. Higher = a shorter swipe per step."},
-         &s.sensitivity},
-        {{"acceleration", "Flick acceleration", 0, 1, twoDecimals, "Off", "More",
-          "How much a fast flick jumps ahead, so you can cross a long list quickly."},
-         &s.acceleration},
-        {{"cancelDistance", "Down-swipe to cancel", 0, 1, twoDecimals, "Short", "Long",
-          "How far you swipe down to cancel a switch. Longer = harder to trigger by accident."},
-         &s.cancelDistance},
-    };
-    for (const auto& [spec, setting] : feelRows) {
-        auto* row = new SliderRow(spec);
-        subs_.push_back(bindSlider(row, *setting));
-        feel->body()->addWidget(row);
-    }
-    page->addWidget(feel);
-
-    auto* quick = new SectionCard("Quick flick");
-    quick->body()->setSpacing(16);
-    quick->body()->addWidget(
-        descriptionLabel("A quick flick switches straight to your previous app; hold the swipe a "
-                         "moment to open the picker and choose."));
-    const std::pair<SliderRow::Spec, Setting<double>*> quickRows[] = {
-        {{"flickRevealDelay", "Reveal delay", 0, 0.3, milliseconds, "", "",
-          "How long after the swipe starts before the picker appears. Lift before this — or while still flicking "
-          "fast — and it jumps straight to the previous app."},
-         &s.flickRevealDelay},
-        {{"flickVelocity", "Flick speed threshold", 0.5, 6.0, [](double v) { return fixed("%.1f", v); }, "", "",
-          "Finger speed below which the gesture reads as a deliberate drag (opens the picker) rather than a flick "
-          "still in progress. Higher = more swipes treated as flicks."},
-         &s.flickVelocity},
-    };
-    for (const auto& [spec, setting] : quickRows) {
-        auto* row = new SliderRow(spec);
-        subs_.push_back(bindSlider(row, *setting));
-        quick->body()->addWidget(row);
-    }
-    page->addWidget(quick);
+    page->addWidget(feelCard(s, subs_));
+    page->addWidget(quickFlickCard(s, subs_));
 
     auto* reset = new QPushButton("Reset to defaults");
     reset->setObjectName("resetGestures");
@@ -572,19 +635,7 @@ void SettingsView::buildGestures() {
     direction->body()->addWidget(
         descriptionLabel("Flip which physical swipe direction goes toward more recently used apps versus older ones."));
     page->addWidget(direction);
-
-    auto* trackpad = new QWidget;
-    auto* t = new QVBoxLayout(trackpad);
-    t->setContentsMargins(0, 0, 0, 0);
-    t->setSpacing(8);
-    QLabel* header = sectionHeaderLabel("Trackpad");
-    header->setContentsMargins(4, 0, 0, 0);
-    t->addWidget(header);
-    t->addWidget(new NoteBox(
-        "If a 3-finger swipe also triggers a desktop gesture (such as switching workspaces), turn that gesture off in "
-        "your desktop's touchpad settings. Trellick reads raw touch data directly, so it works regardless of that "
-        "setting — but it won't *prevent* your desktop from also acting on the gesture."));
-    page->addWidget(trackpad);
+    page->addWidget(trackpadNote());
     page->addStretch(1);
 }
 
@@ -639,9 +690,15 @@ void SettingsView::buildOverlay() {
 }
 
 void SettingsView::buildDiagnostics() {
-    Diagnostics& d = *deps_.diagnostics;
     QVBoxLayout* page = addPage(pages_, rawValue(Tab::diagnostics));
+    page->addWidget(buildTrackpadStats());
+    page->addWidget(buildActivityStats());
+    page->addWidget(buildRecentList());
+    page->addStretch(1);
+}
 
+QWidget* SettingsView::buildTrackpadStats() {
+    Diagnostics& d = *deps_.diagnostics;
     auto* trackpad = new SectionCard("Trackpad");
     auto* pill = new StatusPill;
     pill->setObjectName("diag.devices");
@@ -649,8 +706,18 @@ void SettingsView::buildDiagnostics() {
     QLabel* refused = addStatRow(trackpad->body(), "Touchpads without access", "diag.inaccessible");
     QLabel* fingers = addStatRow(trackpad->body(), "Fingers down now", "diag.fingers");
     QLabel* stride = addStatRow(trackpad->body(), "Finger data stride", "diag.stride");
-    page->addWidget(trackpad);
+    subs_.push_back(d.multitouchDevicesActive.subscribe([pill](const std::int64_t& n) {
+        pill->setText(QString::number(n) + " active");
+        pill->setActive(n > 0);
+    }));
+    subs_.push_back(d.touchpadsInaccessible.subscribe(showCount(refused)));
+    subs_.push_back(d.currentFingerCount.subscribe(showCount(fingers)));
+    subs_.push_back(d.fingerStride.subscribe(showCount(stride, " bytes")));
+    return trackpad;
+}
 
+QWidget* SettingsView::buildActivityStats() {
+    Diagnostics& d = *deps_.diagnostics;
     auto* activity = new SectionCard("Activity");
     QLabel* swipes = addStatRow(activity->body(), "Swipes detected", "diag.swipes");
     QLabel* switches = addStatRow(activity->body(), "Switches triggered", "diag.switches");
@@ -658,31 +725,9 @@ void SettingsView::buildDiagnostics() {
     QLabel* spread = addStatRow(activity->body(), "Last 3-touch spread", "diag.spread");
     QLabel* travel = addStatRow(activity->body(), "Last horizontal travel", "diag.travel");
     QLabel* last = addStatRow(activity->body(), "Last swipe", "diag.lastSwipe");
-    page->addWidget(activity);
-
-    auto* recent = new SectionCard(QString());
-    auto* listHolder = new QWidget;
-    listHolder->setObjectName("diag.recent");
-    auto* list = new QVBoxLayout(listHolder);
-    list->setContentsMargins(0, 0, 0, 0);
-    list->setSpacing(6);
-    recent->body()->addWidget(listHolder);
-    page->addWidget(recent);
-    page->addStretch(1);
-
-    auto count = [](QLabel* label, const QString& suffix = QString()) {
-        return [label, suffix](const std::int64_t& n) { label->setText(QString::number(n) + suffix); };
-    };
-    subs_.push_back(d.multitouchDevicesActive.subscribe([pill](const std::int64_t& n) {
-        pill->setText(QString::number(n) + " active");
-        pill->setActive(n > 0);
-    }));
-    subs_.push_back(d.touchpadsInaccessible.subscribe(count(refused)));
-    subs_.push_back(d.currentFingerCount.subscribe(count(fingers)));
-    subs_.push_back(d.fingerStride.subscribe(count(stride, " bytes")));
-    subs_.push_back(d.swipeEventsSeen.subscribe(count(swipes)));
-    subs_.push_back(d.actionsTriggered.subscribe(count(switches)));
-    subs_.push_back(d.spreadRejects.subscribe(count(rejects)));
+    subs_.push_back(d.swipeEventsSeen.subscribe(showCount(swipes)));
+    subs_.push_back(d.actionsTriggered.subscribe(showCount(switches)));
+    subs_.push_back(d.spreadRejects.subscribe(showCount(rejects)));
     subs_.push_back(d.lastFingerSpread.subscribe([spread](const double& v) { spread->setText(fixed("%.2f", v)); }));
     subs_.push_back(d.lastDeltaX.subscribe([travel](const double& v) { travel->setText(fixed("%+.3f", v)); }));
     subs_.push_back(d.lastEventAt.subscribe([this, last](const std::optional<double>& at) {
@@ -695,44 +740,27 @@ void SettingsView::buildDiagnostics() {
         const QDateTime wall = deps_.clock.wallNow().addMSecs(-static_cast<qint64>(std::llround(age * 1000.0)));
         last->setText(mediumTimeOfDay(wall.time(), QLocale()));
     }));
+    return activity;
+}
 
+QWidget* SettingsView::buildRecentList() {
+    auto* recent = new SectionCard(QString());
+    auto* listHolder = new QWidget;
+    listHolder->setObjectName("diag.recent");
+    auto* list = new QVBoxLayout(listHolder);
+    list->setContentsMargins(0, 0, 0, 0);
+    list->setSpacing(6);
+    recent->body()->addWidget(listHolder);
     auto refreshRecent = [this, recent, list] {
         const bool apps = deps_.settings->granularity.get() == Granularity::app;
         recent->setTitle(apps ? "Recent apps" : "Recent windows");
-        const auto& entries = apps ? deps_.diagnostics->mruNames.get() : deps_.diagnostics->mruWindowTitles.get();
-        while (QLayoutItem* item = list->takeAt(0)) {
-            if (QLayout* line = item->layout()) {
-                while (QLayoutItem* inner = line->takeAt(0)) {
-                    delete inner->widget();
-                    delete inner;
-                }
-            }
-            delete item->widget();
-            delete item;
-        }
-        if (entries.empty()) {
-            list->addWidget(descriptionLabel(apps ? "Nothing yet — switch between a couple of apps."
-                                                  : "Nothing yet — click between a couple of windows."));
-            return;
-        }
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            auto* line = new QHBoxLayout;
-            line->setSpacing(10);
-            QLabel* position = new QLabel(QString::number(i + 1));
-            position->setFont(monoFont(13));
-            position->setForegroundRole(QPalette::PlaceholderText);
-            position->setFixedWidth(24);
-            position->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            QLabel* text = new ElidedLabel(QString::fromStdString(entries[i]));
-            text->setObjectName("diag.recent.entry");
-            line->addWidget(position);
-            line->addWidget(text, 1);
-            list->addLayout(line);
-        }
+        fillRecent(list, apps, apps ? deps_.diagnostics->mruNames.get() : deps_.diagnostics->mruWindowTitles.get());
     };
+    Diagnostics& d = *deps_.diagnostics;
     subs_.push_back(deps_.settings->granularity.subscribe([refreshRecent](const Granularity&) { refreshRecent(); }));
     subs_.push_back(d.mruNames.subscribe([refreshRecent](const std::vector<std::string>&) { refreshRecent(); }));
     subs_.push_back(d.mruWindowTitles.subscribe([refreshRecent](const std::vector<std::string>&) { refreshRecent(); }));
+    return recent;
 }
 
 }  // namespace trellick

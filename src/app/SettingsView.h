@@ -66,9 +66,14 @@ protected:
 private:
     QWidget* buildSidebar();
     void buildGeneral();
+    QWidget* buildSwitchingCard();
     void buildGestures();
     void buildOverlay();
     void buildDiagnostics();
+    QWidget* buildTrackpadStats();
+    QWidget* buildActivityStats();
+    // The recently used apps or windows, as the granularity chooses.
+    QWidget* buildRecentList();
     void honourRequestedTab();
     void grantTouchpadAccess();
 

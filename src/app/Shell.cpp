@@ -56,7 +56,7 @@ QWidget* Shell::makeContent(ShellWindow window) {
     GrantHandler grant = [weak](std::function<void(GrantOutcome)> report) {
         auto d = weak.lock();
         if (!d) return report(GrantOutcome::cannotRun);
-        d->onGrant([report](const TouchpadGrant& g) {
+        d->onGrant([report = std::move(report)](const TouchpadGrant& g) {
             report(g.needsManualSteps() ? GrantOutcome::cannotRun : GrantOutcome::ran);
         });
     };

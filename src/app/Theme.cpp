@@ -74,7 +74,7 @@ Subscription followAppearance(QWidget* root, const std::shared_ptr<AppearanceSou
 
 QColor primary(const QPalette& palette, qreal alpha) {
     QColor c = palette.color(QPalette::WindowText);
-    c.setAlphaF(c.alphaF() * alpha);
+    c.setAlphaF(static_cast<float>(c.alphaF() * alpha));
     return c;
 }
 

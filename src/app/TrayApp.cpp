@@ -82,33 +82,106 @@ bool x11DisplayReachable() {
     return ok;
 }
 
+using ReplayFrames = std::vector<recording::ReplayTouchSource::Frame>;
+
+// Reads the recording to replay; false (after saying why) when it cannot be read.
+bool loadReplay(const std::string& file, ReplayFrames& frames) {
+    try {
+        for (auto& f : input::loadFramesFile(file)) frames.push_back({f.time, std::move(f.fingers)});
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "trellick: %s\n", text::printable(e.what()).c_str());
+        return false;
+    }
+    return true;
+}
+
+// False (after saying why) outside Wayland when no X11 display can be reached.
+bool displayUsable(bool wayland) {
+    if (wayland || x11DisplayReachable()) return true;
+    const char* display = std::getenv("DISPLAY");
+    if (display && *display)
+        std::fprintf(stderr, "trellick: cannot connect to the X11 display %s; Trellick needs an X11 session.\n",
+                     display);
+    else
+        std::fputs("trellick: no X11 display (DISPLAY is not set); Trellick needs an X11 session.\n", stderr);
+    return false;
+}
+
+// The desktop's services: preferences, login items, application entries and haptics.
+void provideDesktop(AppDelegate::Platform& platform) {
+    auto preferences = std::make_shared<desktop::JsonPreferencesStore>();
+    preferences->startWatching();
+    platform.preferences = preferences;
+    auto autostart = std::make_shared<desktop::XdgAutostartService>();
+    // Launch at login must keep working after Trellick moved (reinstalled elsewhere, or its
+    // build folder removed): the entry then names a program that is gone.
+    if (auto repaired = autostart->repairIfStale(); !repaired)
+        log::warning("trellick.settings", "Trellick: failed to update login item: " + repaired.error().reason);
+    platform.loginItems = autostart;
+    platform.desktopEntries = std::make_shared<desktop::GioDesktopEntries>();
+    platform.haptics = evdev::EvdevHaptics::createSystem();
+}
+
+// Window control over X11, none in a Wayland session. False (after saying why) when the X11
+// connection cannot be opened; a connection lost later quits.
+bool provideWindows(AppDelegate::Platform& platform, bool wayland, const std::shared_ptr<MainQueue>& mainQueue,
+                    std::shared_ptr<x11::X11Connection>& connection, Subscription& lostSub) {
+    if (wayland) {
+        std::fputs(
+            "trellick: this is a Wayland session: window control is unavailable, so swipes cannot switch "
+            "windows yet; touchpad input still works.\n",
+            stderr);
+        platform.windows = std::make_shared<desktop::UnavailableWindowSystem>();
+        return true;
+    }
+    auto opened = x11::X11Connection::open(mainQueue);
+    if (!opened) {
+        std::fprintf(stderr, "trellick: %s\n", opened.error().reason.c_str());
+        return false;
+    }
+    connection = std::move(opened).value();
+    platform.windows = x11::X11WindowSystem::create(connection);
+    platform.scrollBlocker = std::make_shared<x11::X11ScrollBlocker>(connection);
+    platform.keyMonitor = x11::X11KeyMonitor::create(connection);
+    lostSub = connection->onLost([] {
+        std::fputs("trellick: lost the connection to the X server; quitting.\n", stderr);
+        QCoreApplication::exit(1);
+    });
+    return true;
+}
+
+// The touch frames: the recording, which `frames` holds until the source takes it, or the
+// touchpads.
+void provideTouch(AppDelegate::Platform& platform, const Options& options, ReplayFrames& frames,
+                  const std::shared_ptr<MainQueue>& mainQueue) {
+    if (!options.replayFile.empty()) {
+        bool quitAfter = options.quitAfterReplay;
+        std::string name = options.replayFile;
+        platform.makeTouchSource = [&frames, mainQueue, quitAfter, name](const std::weak_ptr<Diagnostics>&) {
+            std::weak_ptr<MainQueue> weakQueue = mainQueue;
+            return std::make_shared<recording::ReplayTouchSource>(
+                name, std::move(frames), mainQueue, [quitAfter, weakQueue] {
+                    if (!quitAfter) return;
+                    if (auto q = weakQueue.lock()) q->postAfter(1.0, [] { QCoreApplication::quit(); });
+                });
+        };
+    } else {
+        platform.makeTouchSource = [mainQueue](std::weak_ptr<Diagnostics> diagnostics) {
+            return evdev::EvdevTouchSource::createSystem(mainQueue, std::move(diagnostics));
+        };
+    }
+}
+
 }  // namespace
 
 int runTrayApp(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) return 2;
-
     // Read the recording before anything shows up, so that a bad file is reported plainly.
-    std::vector<recording::ReplayTouchSource::Frame> frames;
-    if (!options.replayFile.empty()) {
-        try {
-            for (auto& f : input::loadFramesFile(options.replayFile)) frames.push_back({f.time, std::move(f.fingers)});
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "trellick: %s\n", text::printable(e.what()).c_str());
-            return 2;
-        }
-    }
-
+    ReplayFrames frames;
+    if (!options.replayFile.empty() && !loadReplay(options.replayFile, frames)) return 2;
     const bool wayland = waylandSession();
-    if (!wayland && !x11DisplayReachable()) {
-        const char* display = std::getenv("DISPLAY");
-        if (display && *display)
-            std::fprintf(stderr, "trellick: cannot connect to the X11 display %s; Trellick needs an X11 session.\n",
-                         display);
-        else
-            std::fputs("trellick: no X11 display (DISPLAY is not set); Trellick needs an X11 session.\n", stderr);
-        return 1;
-    }
+    if (!displayUsable(wayland)) return 1;
 
     desktop::installQtLogSink();
     QApplication app(argc, argv);
@@ -131,67 +204,18 @@ int runTrayApp(int argc, char** argv) {
     auto appearance = std::make_shared<desktop::PortalAppearanceSource>();
     Shell shell({TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL, appearance});
 
-    auto mainQueue = std::make_shared<desktop::QtMainQueue>();
+    std::shared_ptr<MainQueue> mainQueue = std::make_shared<desktop::QtMainQueue>();
     auto clock = std::make_shared<desktop::SteadyClock>();
-
     AppDelegate::Platform platform;
-    auto preferences = std::make_shared<desktop::JsonPreferencesStore>();
-    preferences->startWatching();
-    platform.preferences = preferences;
-    auto autostart = std::make_shared<desktop::XdgAutostartService>();
-    // Launch at login must keep working after Trellick moved (reinstalled elsewhere, or its
-    // build folder removed): the entry then names a program that is gone.
-    if (auto repaired = autostart->repairIfStale(); !repaired)
-        log::warning("trellick.settings", "Trellick: failed to update login item: " + repaired.error().reason);
-    platform.loginItems = autostart;
+    provideDesktop(platform);
     platform.mainQueue = mainQueue;
     platform.clock = clock;
-    platform.desktopEntries = std::make_shared<desktop::GioDesktopEntries>();
-    platform.haptics = evdev::EvdevHaptics::createSystem();
-
     std::shared_ptr<x11::X11Connection> connection;
     Subscription lostSub;
-    if (wayland) {
-        std::fputs(
-            "trellick: this is a Wayland session: window control is unavailable, so swipes cannot switch "
-            "windows yet; touchpad input still works.\n",
-            stderr);
-        platform.windows = std::make_shared<desktop::UnavailableWindowSystem>();
-    } else {
-        auto opened = x11::X11Connection::open(mainQueue);
-        if (!opened) {
-            std::fprintf(stderr, "trellick: %s\n", opened.error().reason.c_str());
-            return 1;
-        }
-        connection = std::move(opened).value();
-        platform.windows = x11::X11WindowSystem::create(connection);
-        platform.scrollBlocker = std::make_shared<x11::X11ScrollBlocker>(connection);
-        platform.keyMonitor = x11::X11KeyMonitor::create(connection);
-        lostSub = connection->onLost([] {
-            std::fputs("trellick: lost the connection to the X server; quitting.\n", stderr);
-            QCoreApplication::exit(1);
-        });
-    }
-
+    if (!provideWindows(platform, wayland, mainQueue, connection, lostSub)) return 1;
     DesktopServices desktop = desktopServices(connection, appearance);
     platform.makeHUD = desktop.makeHUD;
-
-    if (!options.replayFile.empty()) {
-        bool quitAfter = options.quitAfterReplay;
-        std::string name = options.replayFile;
-        platform.makeTouchSource = [&frames, mainQueue, quitAfter, name](std::weak_ptr<Diagnostics>) {
-            std::weak_ptr<MainQueue> weakQueue = mainQueue;
-            return std::make_shared<recording::ReplayTouchSource>(
-                name, std::move(frames), mainQueue, [quitAfter, weakQueue] {
-                    if (!quitAfter) return;
-                    if (auto q = weakQueue.lock()) q->postAfter(1.0, [] { QCoreApplication::quit(); });
-                });
-        };
-    } else {
-        platform.makeTouchSource = [mainQueue](std::weak_ptr<Diagnostics> diagnostics) {
-            return evdev::EvdevTouchSource::createSystem(mainQueue, std::move(diagnostics));
-        };
-    }
+    provideTouch(platform, options, frames, mainQueue);
 
     shell.provide(platform);
     auto delegate = std::make_shared<AppDelegate>(std::move(platform));

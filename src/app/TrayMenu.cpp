@@ -20,7 +20,7 @@ CheckForUpdatesViewModel::CheckForUpdatesViewModel(const std::shared_ptr<UpdateC
     if (updater) subscription_ = updater->subscribeCanCheck([this](const bool& can) { canCheck.set(can); });
 }
 
-TrayMenu::TrayMenu(std::shared_ptr<AppDelegate> delegate) : delegate_(delegate) {
+TrayMenu::TrayMenu(const std::shared_ptr<AppDelegate>& delegate) : delegate_(delegate) {
     auto call = [this](void (AppDelegate::*fn)()) {
         return [this, fn] {
             if (auto d = delegate_.lock()) (d.get()->*fn)();

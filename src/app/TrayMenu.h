@@ -28,7 +28,7 @@ class TrayMenu {
 public:
     // Without an update controller the update entry stays disabled and says that updates come
     // from the package manager.
-    explicit TrayMenu(std::shared_ptr<AppDelegate> delegate);
+    explicit TrayMenu(const std::shared_ptr<AppDelegate>& delegate);
     ~TrayMenu();
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;

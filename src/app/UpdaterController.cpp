@@ -135,7 +135,7 @@ void UpdaterController::fail(const QString& reason) {
     reply_->abort();  // finished() follows, synchronously or from the event loop
 }
 
-void UpdaterController::finish(UpdateCheckResult result) {
+void UpdaterController::finish(const UpdateCheckResult& result) {
     deadline_.stop();
     if (reply_) {
         reply_->disconnect(this);

@@ -60,7 +60,7 @@ public:
 private:
     void onReadyRead();
     void onFinished();
-    void finish(UpdateCheckResult result);
+    void finish(const UpdateCheckResult& result);
     void fail(const QString& reason);
 
     Options o_;

@@ -56,7 +56,7 @@ public:
 
     // Builds the engine and subscribes it to the settings. The main thread: this binds it.
     static std::shared_ptr<MultitouchMonitor> create(Collaborators collaborators);
-    ~MultitouchMonitor();
+    ~MultitouchMonitor() override;
     MultitouchMonitor(const MultitouchMonitor&) = delete;
     MultitouchMonitor& operator=(const MultitouchMonitor&) = delete;
 

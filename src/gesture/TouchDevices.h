@@ -34,7 +34,8 @@ public:
     // away while running. A device that goes away mid-gesture has first delivered an empty
     // frame, so the gesture ends as if the fingers lifted.
     using HotplugHandler = std::function<void(const TouchDevice& device, bool added)>;
-    virtual void setHotplugHandler(HotplugHandler handler) { (void)handler; }
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): a sink; the sources with hotplug keep it
+    virtual void setHotplugHandler(HotplugHandler /*handler*/) {}
     // Looks again for devices that could not be used before (for example after touchpad access
     // was granted) and reports those that can now be used through the hotplug handler.
     virtual void rescan() {}

@@ -31,81 +31,100 @@ public:
         case 'N':
             device_.name = std::string(trim(rest));
             return true;
-        case 'I': {
-            auto t = tokens(stripComment(rest));
-            if (t.size() != 4) fail(file_, line, "I: needs four hexadecimal numbers (bus vendor product version)");
-            for (auto tok : t) {
-                if (!parseInt(tok, 16, 0, 0xffff))
-                    fail(file_, line, "I: " + text::quoted(tok) + " is not a 16-bit hexadecimal number");
-            }
+        case 'I':
+            ids(rest, line);
             return true;
-        }
-        case 'P': {
-            for (auto tok : tokens(stripComment(rest))) {
-                auto b = parseInt(tok, 16, 0, 0xff);
-                if (!b) fail(file_, line, "P: " + text::quoted(tok) + " is not a hexadecimal byte");
-                for (int bit = 0; bit < 8; ++bit) {
-                    std::size_t code = propBytes_ * 8 + std::size_t(bit);
-                    if (((*b >> bit) & 1) && code < device_.props.size()) device_.props.set(code);
-                }
-                ++propBytes_;
-            }
+        case 'P':
+            properties(rest, line);
             return true;
-        }
-        case 'B': {
-            auto t = tokens(stripComment(rest));
-            if (t.empty()) fail(file_, line, "B: needs an event type and mask bytes");
-            auto type = parseInt(t[0], 16, 0, EV_MAX);
-            if (!type) fail(file_, line, "B: " + text::quoted(t[0]) + " is not an event type");
-            for (std::size_t i = 1; i < t.size(); ++i) {
-                auto b = parseInt(t[i], 16, 0, 0xff);
-                if (!b) fail(file_, line, "B: " + text::quoted(t[i]) + " is not a hexadecimal byte");
-                std::size_t byteIndex = maskBytes_[std::size_t(*type)]++;
-                for (int bit = 0; bit < 8; ++bit) {
-                    if (!((*b >> bit) & 1)) continue;
-                    std::size_t code = byteIndex * 8 + std::size_t(bit);
-                    if (*type == EV_KEY && code < device_.keys.size()) device_.keys.set(code);
-                    if (*type == EV_ABS && code < device_.absCodes.size()) device_.absCodes.set(code);
-                }
-            }
+        case 'B':
+            bitmask(rest, line);
             return true;
-        }
-        case 'A': {
-            auto t = tokens(stripComment(rest));
-            if (t.size() < 5 || t.size() > 6) {
-                fail(file_, line, "A: needs an axis code and min max fuzz flat [resolution]");
-            }
-            auto code = parseInt(t[0], 16, 0, ABS_MAX);
-            if (!code) fail(file_, line, "A: " + text::quoted(t[0]) + " is not an axis code");
-            std::array<std::int64_t, 5> v{};
-            for (std::size_t i = 1; i < t.size(); ++i) {
-                auto n = parseInt(t[i], 10, i32min, i32max);
-                if (!n) fail(file_, line, "A: " + text::quoted(t[i]) + " is not a 32-bit number");
-                v[i - 1] = *n;
-            }
-            AbsAxis& a = device_.abs[std::size_t(*code)];
-            a.known = true;
-            a.minimum = std::int32_t(v[0]);
-            a.maximum = std::int32_t(v[1]);
-            a.resolution = std::int32_t(v[4]);
-            device_.absCodes.set(std::size_t(*code));
+        case 'A':
+            axis(rest, line);
             return true;
-        }
         case 'L':
-        case 'S': {
-            // LED and switch states of newer evemu versions: "L: <code> <value>".
-            auto t = tokens(stripComment(rest));
-            if (t.size() != 2 || !parseInt(t[0], 16, 0, 0xffff) || !parseInt(t[1], 10, i32min, i32max)) {
-                fail(file_, line, std::string(1, kind) + ": needs a code and a value");
-            }
+        case 'S':
+            state(kind, rest, line);
             return true;
-        }
         default:
             return false;
         }
     }
 
 private:
+    // "I: bus vendor product version": checked, not kept.
+    void ids(std::string_view rest, int line) {
+        auto t = tokens(stripComment(rest));
+        if (t.size() != 4) fail(file_, line, "I: needs four hexadecimal numbers (bus vendor product version)");
+        for (auto tok : t) {
+            if (!parseInt(tok, 16, 0, 0xffff))
+                fail(file_, line, "I: " + text::quoted(tok) + " is not a 16-bit hexadecimal number");
+        }
+    }
+
+    // "P: <byte>...": the input properties, eight to a byte, continued over several lines.
+    void properties(std::string_view rest, int line) {
+        for (auto tok : tokens(stripComment(rest))) {
+            auto b = parseInt(tok, 16, 0, 0xff);
+            if (!b) fail(file_, line, "P: " + text::quoted(tok) + " is not a hexadecimal byte");
+            for (int bit = 0; bit < 8; ++bit) {
+                std::size_t code = propBytes_ * 8 + std::size_t(bit);
+                if (((*b >> bit) & 1) && code < device_.props.size()) device_.props.set(code);
+            }
+            ++propBytes_;
+        }
+    }
+
+    // "B: <type> <byte>...": the codes of one event type, continued over several lines.
+    void bitmask(std::string_view rest, int line) {
+        auto t = tokens(stripComment(rest));
+        if (t.empty()) fail(file_, line, "B: needs an event type and mask bytes");
+        auto type = parseInt(t[0], 16, 0, EV_MAX);
+        if (!type) fail(file_, line, "B: " + text::quoted(t[0]) + " is not an event type");
+        for (std::size_t i = 1; i < t.size(); ++i) {
+            auto b = parseInt(t[i], 16, 0, 0xff);
+            if (!b) fail(file_, line, "B: " + text::quoted(t[i]) + " is not a hexadecimal byte");
+            std::size_t byteIndex = maskBytes_[std::size_t(*type)]++;
+            for (int bit = 0; bit < 8; ++bit) {
+                if (!((*b >> bit) & 1)) continue;
+                std::size_t code = byteIndex * 8 + std::size_t(bit);
+                if (*type == EV_KEY && code < device_.keys.size()) device_.keys.set(code);
+                if (*type == EV_ABS && code < device_.absCodes.size()) device_.absCodes.set(code);
+            }
+        }
+    }
+
+    // "A: <code> <min> <max> <fuzz> <flat> [<resolution>]".
+    void axis(std::string_view rest, int line) {
+        auto t = tokens(stripComment(rest));
+        if (t.size() < 5 || t.size() > 6) {
+            fail(file_, line, "A: needs an axis code and min max fuzz flat [resolution]");
+        }
+        auto code = parseInt(t[0], 16, 0, ABS_MAX);
+        if (!code) fail(file_, line, "A: " + text::quoted(t[0]) + " is not an axis code");
+        std::array<std::int64_t, 5> v{};
+        for (std::size_t i = 1; i < t.size(); ++i) {
+            auto n = parseInt(t[i], 10, i32min, i32max);
+            if (!n) fail(file_, line, "A: " + text::quoted(t[i]) + " is not a 32-bit number");
+            v[i - 1] = *n;
+        }
+        AbsAxis& a = device_.abs[std::size_t(*code)];
+        a.known = true;
+        a.minimum = std::int32_t(v[0]);
+        a.maximum = std::int32_t(v[1]);
+        a.resolution = std::int32_t(v[4]);
+        device_.absCodes.set(std::size_t(*code));
+    }
+
+    // LED and switch states of newer evemu versions: "L: <code> <value>", checked, not kept.
+    void state(char kind, std::string_view rest, int line) {
+        auto t = tokens(stripComment(rest));
+        if (t.size() != 2 || !parseInt(t[0], 16, 0, 0xffff) || !parseInt(t[1], 10, i32min, i32max)) {
+            fail(file_, line, std::string(1, kind) + ": needs a code and a value");
+        }
+    }
+
     const std::string& file_;
     DeviceInfo& device_;
     std::size_t propBytes_ = 0;

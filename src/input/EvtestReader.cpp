@@ -42,113 +42,139 @@ bool takeComma(std::string_view& s) {
     return true;
 }
 
+// The code a synchronisation line names between dashes, pluses or arrows.
+std::int64_t synCode(std::string_view s, const std::string& file, int n) {
+    if (s.find("SYN_MT_REPORT") != std::string_view::npos) return SYN_MT_REPORT;
+    if (s.find("SYN_DROPPED") != std::string_view::npos) return SYN_DROPPED;
+    if (s.find("SYN_REPORT") != std::string_view::npos || s.find("Report Sync") != std::string_view::npos) {
+        return SYN_REPORT;
+    }
+    if (s.find("SYN_CONFIG") != std::string_view::npos || s.find("Config Sync") != std::string_view::npos) {
+        return SYN_CONFIG;
+    }
+    fail(file, n, "unrecognised event line");
+}
+
+// "Event: time SECONDS, type N (NAME), code N (NAME), value N", or a synchronisation line.
+void readEvent(std::string_view line, const std::string& file, int n, EventCollector& events) {
+    std::string_view s = trim(line.substr(6));
+    if (!startsWith(s, "time")) fail(file, n, "expected 'Event: time SECONDS, ...'");
+    s = trim(s.substr(4));
+    auto comma = s.find(',');
+    if (comma == std::string_view::npos) fail(file, n, "expected a ',' after the event time");
+    auto time = parseTime(trim(s.substr(0, comma)));
+    if (!time) fail(file, n, text::quoted(trim(s.substr(0, comma))) + " is not a time (SECONDS.MICROSECONDS)");
+    s = trim(s.substr(comma + 1));
+    std::int64_t type = 0, code = 0, value = 0;
+    if (startsWith(s, "type")) {
+        if (!takeNumbered(s, "type", 10, type) || !takeComma(s)) fail(file, n, "expected 'type N (NAME),'");
+        if (!takeNumbered(s, "code", 10, code) || !takeComma(s)) fail(file, n, "expected 'code N (NAME),'");
+        s = trim(s);
+        if (!startsWith(s, "value")) fail(file, n, "expected 'value N'");
+        s = trim(s.substr(5));
+        // evtest prints scan codes in hexadecimal.
+        bool hex = type == EV_MSC && (code == MSC_SCAN || code == MSC_RAW);
+        auto v = parseInt(s, hex ? 16 : 10, INT64_MIN / 4, INT64_MAX / 4);
+        if (!v) fail(file, n, text::quoted(s) + " is not an event value");
+        value = *v;
+    } else {
+        type = EV_SYN;
+        code = synCode(s, file, n);
+    }
+    events.add(n, *time, type, code, value);
+}
+
+// The header. Only the lines that describe axes and keys matter; evtest versions differ in the
+// rest ("Input driver version", "Testing ...", key repeat settings...).
+class EvtestHeader {
+public:
+    EvtestHeader(const std::string& file, DeviceInfo& dev) : file_(file), dev_(dev) {}
+
+    void line(std::string_view s, int n) {
+        std::int64_t num = 0;
+        if (startsWith(s, "Event type")) {
+            s = s.substr(6);
+            if (!takeNumbered(s, "type", 10, num) || num < 0 || num > EV_MAX)
+                fail(file_, n, "expected 'Event type N (NAME)'");
+            type_ = num;
+            code_ = -1;
+        } else if (startsWith(s, "Event code")) {
+            eventCode(s.substr(6), n);
+        } else if (type_ == EV_ABS && code_ >= 0 &&
+                   (startsWith(s, "Min") || startsWith(s, "Max") || startsWith(s, "Resolution"))) {
+            axisValue(s, n);
+        } else if (startsWith(s, "Input device name:")) {
+            auto name = trim(s.substr(18));
+            if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
+            dev_.name = std::string(name);
+        } else if (startsWith(s, "Property type")) {
+            s = s.substr(9);
+            if (takeNumbered(s, "type", 10, num) && num >= 0 && num < INPUT_PROP_CNT) dev_.props.set(std::size_t(num));
+        } else if (startsWith(s, "Properties:") || startsWith(s, "Supported events:")) {
+            type_ = -1;
+            code_ = -1;
+        }
+    }
+
+private:
+    // "code N (NAME)" of an "Event code" line: a key or an axis of the current event type.
+    void eventCode(std::string_view s, int n) {
+        std::int64_t num = 0;
+        if (!takeNumbered(s, "code", 10, num) || num < 0 || num > KEY_MAX)
+            fail(file_, n, "expected 'Event code N (NAME)'");
+        code_ = num;
+        if (type_ == EV_KEY) dev_.keys.set(std::size_t(num));
+        if (type_ == EV_ABS) {
+            if (num > ABS_MAX) fail(file_, n, "axis code " + std::to_string(num) + " is out of range");
+            dev_.absCodes.set(std::size_t(num));
+        }
+    }
+
+    // "Min N", "Max N" or "Resolution N" of the current axis.
+    void axisValue(std::string_view s, int n) {
+        auto t = tokens(s);
+        std::optional<std::int64_t> v;
+        if (t.size() == 2) v = parseInt(t[1], 10, i32min, i32max);
+        if (!v) fail(file_, n, "expected " + text::quoted(std::string(t.empty() ? s : t[0]) + " N"));
+        AbsAxis& a = dev_.abs[std::size_t(code_)];
+        if (t[0] == "Min") {
+            a.minimum = std::int32_t(*v);
+        } else if (t[0] == "Max") {
+            a.maximum = std::int32_t(*v);
+            a.known = true;  // evtest prints Min before Max
+        } else {
+            a.resolution = std::int32_t(*v);
+        }
+    }
+
+    const std::string& file_;
+    DeviceInfo& dev_;
+    std::int64_t type_ = -1;
+    std::int64_t code_ = -1;
+};
+
 }  // namespace
 
 Recording readEvtest(std::string_view text, const std::string& file) {
     Recording rec;
     rec.format = RecordingFormat::evtest;
     EventCollector events(rec, file);
-    DeviceInfo& dev = rec.device;
+    EvtestHeader header(file, rec.device);
 
     Lines lines(text);
     std::string_view raw;
-    std::int64_t headerType = -1, headerCode = -1;
     bool inEvents = false;
     while (lines.next(raw)) {
         int n = lines.number();
         auto line = trim(raw);
         if (line.empty()) continue;
-
         if (startsWith(line, "Event:")) {
             inEvents = true;
-            std::string_view s = trim(line.substr(6));
-            if (!startsWith(s, "time")) fail(file, n, "expected 'Event: time SECONDS, ...'");
-            s = trim(s.substr(4));
-            auto comma = s.find(',');
-            if (comma == std::string_view::npos) fail(file, n, "expected a ',' after the event time");
-            auto time = parseTime(trim(s.substr(0, comma)));
-            if (!time) fail(file, n, text::quoted(trim(s.substr(0, comma))) + " is not a time (SECONDS.MICROSECONDS)");
-            s = trim(s.substr(comma + 1));
-            std::int64_t type = 0, code = 0, value = 0;
-            if (startsWith(s, "type")) {
-                if (!takeNumbered(s, "type", 10, type) || !takeComma(s)) fail(file, n, "expected 'type N (NAME),'");
-                if (!takeNumbered(s, "code", 10, code) || !takeComma(s)) fail(file, n, "expected 'code N (NAME),'");
-                s = trim(s);
-                if (!startsWith(s, "value")) fail(file, n, "expected 'value N'");
-                s = trim(s.substr(5));
-                // evtest prints scan codes in hexadecimal.
-                bool hex = type == EV_MSC && (code == MSC_SCAN || code == MSC_RAW);
-                auto v = parseInt(s, hex ? 16 : 10, INT64_MIN / 4, INT64_MAX / 4);
-                if (!v) fail(file, n, text::quoted(s) + " is not an event value");
-                value = *v;
-            } else {
-                // Synchronisation lines name their code between dashes, pluses or arrows.
-                type = EV_SYN;
-                if (s.find("SYN_MT_REPORT") != std::string_view::npos) {
-                    code = SYN_MT_REPORT;
-                } else if (s.find("SYN_DROPPED") != std::string_view::npos) {
-                    code = SYN_DROPPED;
-                } else if (s.find("SYN_REPORT") != std::string_view::npos ||
-                           s.find("Report Sync") != std::string_view::npos) {
-                    code = SYN_REPORT;
-                } else if (s.find("SYN_CONFIG") != std::string_view::npos ||
-                           s.find("Config Sync") != std::string_view::npos) {
-                    code = SYN_CONFIG;
-                } else {
-                    fail(file, n, "unrecognised event line");
-                }
-            }
-            events.add(n, *time, type, code, value);
+            readEvent(line, file, n, events);
             continue;
         }
         if (inEvents) fail(file, n, "expected an 'Event:' line");
-
-        // Header. Only the lines that describe axes and keys matter; evtest versions differ
-        // in the rest ("Input driver version", "Testing ...", key repeat settings...).
-        std::string_view s = line;
-        std::int64_t num = 0;
-        if (startsWith(s, "Event type")) {
-            s = s.substr(6);
-            if (!takeNumbered(s, "type", 10, num) || num < 0 || num > EV_MAX)
-                fail(file, n, "expected 'Event type N (NAME)'");
-            headerType = num;
-            headerCode = -1;
-        } else if (startsWith(s, "Event code")) {
-            s = s.substr(6);
-            if (!takeNumbered(s, "code", 10, num) || num < 0 || num > KEY_MAX)
-                fail(file, n, "expected 'Event code N (NAME)'");
-            headerCode = num;
-            if (headerType == EV_KEY) dev.keys.set(std::size_t(num));
-            if (headerType == EV_ABS) {
-                if (num > ABS_MAX) fail(file, n, "axis code " + std::to_string(num) + " is out of range");
-                dev.absCodes.set(std::size_t(num));
-            }
-        } else if (headerType == EV_ABS && headerCode >= 0 &&
-                   (startsWith(s, "Min") || startsWith(s, "Max") || startsWith(s, "Resolution"))) {
-            auto t = tokens(s);
-            std::optional<std::int64_t> v;
-            if (t.size() == 2) v = parseInt(t[1], 10, i32min, i32max);
-            if (!v) fail(file, n, "expected " + text::quoted(std::string(t.empty() ? s : t[0]) + " N"));
-            AbsAxis& a = dev.abs[std::size_t(headerCode)];
-            if (t[0] == "Min") {
-                a.minimum = std::int32_t(*v);
-            } else if (t[0] == "Max") {
-                a.maximum = std::int32_t(*v);
-                a.known = true;  // evtest prints Min before Max
-            } else {
-                a.resolution = std::int32_t(*v);
-            }
-        } else if (startsWith(s, "Input device name:")) {
-            auto name = trim(s.substr(18));
-            if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
-            dev.name = std::string(name);
-        } else if (startsWith(s, "Property type")) {
-            s = s.substr(9);
-            if (takeNumbered(s, "type", 10, num) && num >= 0 && num < INPUT_PROP_CNT) dev.props.set(std::size_t(num));
-        } else if (startsWith(s, "Properties:") || startsWith(s, "Supported events:")) {
-            headerType = -1;
-            headerCode = -1;
-        }
+        header.line(line, n);
     }
     events.finish();
     return rec;

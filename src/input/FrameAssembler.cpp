@@ -90,89 +90,100 @@ void FrameAssembler::applyAxis(Contact& c, int code, std::int32_t value) {
 bool FrameAssembler::feed(const InputEvent& e) {
     switch (e.type) {
     case EV_ABS:
-        if (e.code == ABS_MT_SLOT) {
-            if (protocolA_) return false;
-            if (e.value < 0 || e.value >= maxSlots) {
-                currentSlot_ = -1;
-            } else {
-                currentSlot_ = e.value;
-                if (slots_.size() <= std::size_t(currentSlot_)) slots_.resize(currentSlot_ + 1);
-            }
-        } else if (e.code > ABS_MT_SLOT && e.code <= ABS_MAX) {
-            if (protocolA_) {
-                applyAxis(pendingA_, e.code, e.value);
-            } else if (currentSlot_ >= 0) {
-                applyAxis(slots_[currentSlot_], e.code, e.value);
-            }
-        }
+        feedAbs(e);
         return false;
-    case EV_KEY: {
-        bool down = e.value != 0;
-        int bit = -1;
-        switch (e.code) {
-        case BTN_TOUCH:
-            btnTouch_ = down;
-            return false;
-        case BTN_TOOL_FINGER:
-            bit = 0;
-            break;
-        case BTN_TOOL_DOUBLETAP:
-            bit = 1;
-            break;
-        case BTN_TOOL_TRIPLETAP:
-            bit = 2;
-            break;
-        case BTN_TOOL_QUADTAP:
-            bit = 3;
-            break;
-        case BTN_TOOL_QUINTTAP:
-            bit = 4;
-            break;
-        default:
-            return false;
-        }
-        if (down) {
-            tools_ |= std::uint8_t(1u << bit);
-        } else {
-            tools_ &= std::uint8_t(~(1u << bit));
-        }
+    case EV_KEY:
+        feedKey(e);
+        return false;
+    case EV_SYN:
+        return feedSyn(e);
+    default:
         return false;
     }
-    case EV_SYN:
-        switch (e.code) {
-        case SYN_MT_REPORT:
-            if (!protocolA_) {
-                // A slot-less stream after all: from now on contacts come as lists.
-                protocolA_ = true;
-                pendingA_ = slots_[0];
-                slots_.assign(1, Contact{});
-                tracks_.clear();
-            }
-            if (packetA_.size() < std::size_t(maxSlots) && pendingA_.hasX && pendingA_.hasY) {
-                packetA_.push_back(pendingA_);
-            }
-            pendingA_ = Contact{};
-            return false;
-        case SYN_DROPPED:
-            // Events were lost. What follows up to the next SYN_REPORT brings the state up
-            // to date (libevdev's resync, which recorders write out too), so that report gives
-            // the one frame of the resynced state. A protocol A packet is complete in itself:
-            // the partial one is dropped.
-            pendingA_ = Contact{};
-            packetA_.clear();
-            return false;
-        case SYN_REPORT:
-            if (protocolA_) {
-                buildFrame(packetA_, false, e.time);
-                packetA_.clear();
-                pendingA_ = Contact{};
-            } else {
-                buildFrame(slots_, true, e.time);
-            }
-            return true;
-        default:
-            return false;
+}
+
+void FrameAssembler::feedAbs(const InputEvent& e) {
+    if (e.code == ABS_MT_SLOT) {
+        if (protocolA_) return;
+        if (e.value < 0 || e.value >= maxSlots) {
+            currentSlot_ = -1;
+        } else {
+            currentSlot_ = e.value;
+            if (slots_.size() <= std::size_t(currentSlot_)) slots_.resize(currentSlot_ + 1);
         }
+    } else if (e.code > ABS_MT_SLOT && e.code <= ABS_MAX) {
+        if (protocolA_) {
+            applyAxis(pendingA_, e.code, e.value);
+        } else if (currentSlot_ >= 0) {
+            applyAxis(slots_[currentSlot_], e.code, e.value);
+        }
+    }
+}
+
+void FrameAssembler::feedKey(const InputEvent& e) {
+    bool down = e.value != 0;
+    int bit = -1;
+    switch (e.code) {
+    case BTN_TOUCH:
+        btnTouch_ = down;
+        return;
+    case BTN_TOOL_FINGER:
+        bit = 0;
+        break;
+    case BTN_TOOL_DOUBLETAP:
+        bit = 1;
+        break;
+    case BTN_TOOL_TRIPLETAP:
+        bit = 2;
+        break;
+    case BTN_TOOL_QUADTAP:
+        bit = 3;
+        break;
+    case BTN_TOOL_QUINTTAP:
+        bit = 4;
+        break;
+    default:
+        return;
+    }
+    if (down) {
+        tools_ |= std::uint8_t(1u << bit);
+    } else {
+        tools_ &= std::uint8_t(~(1u << bit));
+    }
+}
+
+bool FrameAssembler::feedSyn(const InputEvent& e) {
+    switch (e.code) {
+    case SYN_MT_REPORT:
+        if (!protocolA_) {
+            // A slot-less stream after all: from now on contacts come as lists.
+            protocolA_ = true;
+            pendingA_ = slots_[0];
+            slots_.assign(1, Contact{});
+            tracks_.clear();
+        }
+        if (packetA_.size() < std::size_t(maxSlots) && pendingA_.hasX && pendingA_.hasY) {
+            packetA_.push_back(pendingA_);
+        }
+        pendingA_ = Contact{};
+        return false;
+    case SYN_DROPPED:
+        // Events were lost. What follows up to the next SYN_REPORT brings the state up
+        // to date (libevdev's resync, which recorders write out too), so that report gives
+        // the one frame of the resynced state. A protocol A packet is complete in itself:
+        // the partial one is dropped.
+        pendingA_ = Contact{};
+        packetA_.clear();
+        return false;
+    case SYN_REPORT:
+        if (protocolA_) {
+            buildFrame(packetA_, false, e.time);
+            packetA_.clear();
+            pendingA_ = Contact{};
+        } else {
+            buildFrame(slots_, true, e.time);
+        }
+        return true;
     default:
         return false;
     }
@@ -275,12 +286,22 @@ void FrameAssembler::end(Track& t, double time) {
     endedNext_ = (endedNext_ + 1) % palm::endedMemory;
 }
 
+bool FrameAssembler::candidate(const Track& t) {
+    return t.touching && !t.palm && !t.kernelPalm;
+}
+
 void FrameAssembler::judgeSlots(double time) {
     if (tracks_.size() < slots_.size()) tracks_.resize(slots_.size());
-    bool padTouched = !hasBtnTouch_ || btnTouch_;
+    auto [touching, resting] = followContacts(time);
+    if (touching == 0) return;
+    if (rules_.perContact && rules_.comparePressure && touching > 1) comparePressures(time);
+    if (resting > 0) judgeResting();
+    leaveOut();
+}
 
-    // Starts and ends of contacts, and what each says about itself.
-    int touching = 0, resting = 0;
+FrameAssembler::SlotCounts FrameAssembler::followContacts(double time) {
+    bool padTouched = !hasBtnTouch_ || btnTouch_;
+    SlotCounts n;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const Contact& c = slots_[i];
         Track& t = tracks_[i];
@@ -304,39 +325,38 @@ void FrameAssembler::judgeSlots(double time) {
         }
         if (t.resting && distance2(c.x, c.y, t.landX, t.landY) >= rules_.still * rules_.still) t.resting = false;
         if (auto why = sizeOrPressureSaysPalm(c)) markPalm(t, *why);
-        ++touching;
-        resting += t.resting ? 1 : 0;
+        ++n.touching;
+        n.resting += t.resting ? 1 : 0;
     }
-    if (touching == 0) return;
-    auto candidate = [](const Track& t) { return t.touching && !t.palm && !t.kernelPalm; };
+    return n;
+}
 
-    // Pressure beside the others: each contact against the heaviest settled other one.
-    if (rules_.perContact && rules_.comparePressure && touching > 1) {
-        std::int32_t top = 0, second = 0;
-        std::size_t topSlot = slots_.size();
-        for (std::size_t i = 0; i < slots_.size(); ++i) {
-            const Track& t = tracks_[i];
-            if (!candidate(t) || time - t.settleSince < palm::settleTime) continue;
-            if (t.peakPressure > top) {
-                second = top;
-                top = t.peakPressure;
-                topSlot = i;
-            } else if (t.peakPressure > second) {
-                second = t.peakPressure;
-            }
-        }
-        for (std::size_t i = 0; i < slots_.size(); ++i) {
-            Track& t = tracks_[i];
-            if (!candidate(t)) continue;
-            std::int32_t reference = i == topSlot ? second : top;
-            if (reference > 0 && slots_[i].pressure >= palm::pressureRatio * reference) {
-                markPalm(t, PalmEvidence::pressure);
-            }
+void FrameAssembler::comparePressures(double time) {
+    std::int32_t top = 0, second = 0;
+    std::size_t topSlot = slots_.size();
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        const Track& t = tracks_[i];
+        if (!candidate(t) || time - t.settleSince < palm::settleTime) continue;
+        if (t.peakPressure > top) {
+            second = top;
+            top = t.peakPressure;
+            topSlot = i;
+        } else if (t.peakPressure > second) {
+            second = t.peakPressure;
         }
     }
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        Track& t = tracks_[i];
+        if (!candidate(t)) continue;
+        std::int32_t reference = i == topSlot ? second : top;
+        if (reference > 0 && slots_[i].pressure >= palm::pressureRatio * reference) {
+            markPalm(t, PalmEvidence::pressure);
+        }
+    }
+}
 
-    // Edge contacts that stay put while the others move away are resting hands.
-    for (std::size_t i = 0; resting > 0 && i < slots_.size(); ++i) {
+void FrameAssembler::judgeResting() {
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
         Track& t = tracks_[i];
         if (!candidate(t) || !t.resting) continue;
         for (std::size_t j = 0; j < slots_.size(); ++j) {
@@ -355,8 +375,9 @@ void FrameAssembler::judgeSlots(double time) {
             }
         }
     }
+}
 
-    // Who is left out, and why.
+void FrameAssembler::leaveOut() {
     int candidates = 0;
     for (const auto& t : tracks_) candidates += candidate(t) ? 1 : 0;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
@@ -382,11 +403,7 @@ void FrameAssembler::buildFrame(const std::vector<Contact>& contacts, bool fromS
     rejected_.clear();
     frameTime_ = time;
     if (fromSlots) judgeSlots(time);  // also while BTN_TOUCH is up: contacts still start and end
-    int announced = announcedFingers();
-    // A smaller tool count accounts for palms that had left their slots.
-    if (announced < lastAnnounced_) palmsAway_ = std::max(0, palmsAway_ - (lastAnnounced_ - announced));
-    lastAnnounced_ = announced;
-    if (time > palmsAwayUntil_) palmsAway_ = 0;
+    int announced = followAnnounced(time);
     if (hasBtnTouch_ && !btnTouch_) {
         lastRejectedA_ = 0;
         return;
@@ -432,7 +449,19 @@ void FrameAssembler::buildFrame(const std::vector<Contact>& contacts, bool fromS
     // Fingers the device announces but cannot track stand in at the centroid; palms that
     // flickered out of their slot are still in the announced count.
     int missing = announced - tracked - palmsAway_;
-    if (missing <= 0) return;
+    if (missing > 0) addStandIns(missing, sumX, sumY);
+}
+
+int FrameAssembler::followAnnounced(double time) {
+    int announced = announcedFingers();
+    // A smaller tool count accounts for palms that had left their slots.
+    if (announced < lastAnnounced_) palmsAway_ = std::max(0, palmsAway_ - (lastAnnounced_ - announced));
+    lastAnnounced_ = announced;
+    if (time > palmsAwayUntil_) palmsAway_ = 0;
+    return announced;
+}
+
+void FrameAssembler::addStandIns(int missing, double sumX, double sumY) {
     double n = double(frame_.size());
     MTFinger extra;
     extra.x = float(sumX / n);

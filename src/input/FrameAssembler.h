@@ -94,9 +94,31 @@ private:
         bool palm = false;
     };
 
+    struct SlotCounts {
+        int touching = 0, resting = 0;
+    };
+
+    void feedAbs(const InputEvent& e);
+    void feedKey(const InputEvent& e);
+    // True on SYN_REPORT, which completes a frame.
+    bool feedSyn(const InputEvent& e);
     void applyAxis(Contact& c, int code, std::int32_t value);
     void buildFrame(const std::vector<Contact>& contacts, bool fromSlots, double time);
+    // The tool count of this report, and the palms away from their slots it accounts for.
+    int followAnnounced(double time);
+    void addStandIns(int missing, double sumX, double sumY);
+    // Decides which slots' contacts the frame leaves out, in the steps below.
     void judgeSlots(double time);
+    // Starts and ends of contacts, and what each says about itself.
+    SlotCounts followContacts(double time);
+    // Pressure beside the others: each contact against the heaviest settled other one.
+    void comparePressures(double time);
+    // Edge contacts that stay put while the others move away are resting hands.
+    void judgeResting();
+    // Who is left out, and why.
+    void leaveOut();
+    // Touching and not (yet) known as a palm.
+    static bool candidate(const Track& t);
     void land(Track& t, std::size_t slot, const Contact& c, double time);
     void end(Track& t, double time);
     std::optional<PalmEvidence> sizeOrPressureSaysPalm(const Contact& c) const;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "common/Text.h"
 #include "input/ReaderSupport.h"
@@ -37,7 +38,7 @@ std::vector<ScenarioItem> readScenarioText(std::string_view text, const std::str
     std::vector<ScenarioItem> items;
     Lines lines(text);
     std::string_view raw;
-    double last = -INFINITY;
+    double last = -std::numeric_limits<double>::infinity();
     while (lines.next(raw)) {
         auto hash = raw.find('#');
         auto t = tokens(hash == std::string_view::npos ? raw : raw.substr(0, hash));
@@ -146,10 +147,8 @@ void mask(std::ostream& out, int type, const std::vector<int>& codes, int bytes)
     }
 }
 
-}  // namespace
-
-void writeEvemu(std::ostream& out, const std::vector<Frame>& frames, const SynthPad& pad, double startTime,
-                const std::string& comment) {
+// The header: the comment's lines, then the device, a button pad of pad's size and slots.
+void writeEvemuHeader(std::ostream& out, const SynthPad& pad, const std::string& comment) {
     out << "# EVEMU 1.3\n";
     for (std::size_t b = 0, e; b < comment.size(); b = e + 1) {
         e = comment.find('\n', b);
@@ -177,7 +176,13 @@ void writeEvemu(std::ostream& out, const std::vector<Frame>& frames, const Synth
             code == ABS_X || code == ABS_MT_POSITION_X || code == ABS_Y || code == ABS_MT_POSITION_Y ? 30 : 0);
         out << buf;
     }
+}
 
+}  // namespace
+
+void writeEvemu(std::ostream& out, const std::vector<Frame>& frames, const SynthPad& pad, double startTime,
+                const std::string& comment) {
+    writeEvemuHeader(out, pad, comment);
     struct SlotState {
         int id = -1, x = -1, y = -1;
     };

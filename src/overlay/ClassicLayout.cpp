@@ -6,6 +6,7 @@
 #include "overlay/Drawing.h"
 #include "overlay/LayoutBlend.h"
 #include "overlay/OverlayFonts.h"
+#include "overlay/PartStack.h"
 
 namespace trellick {
 
@@ -112,133 +113,138 @@ ClassicColours classicColours(const Appearance& appearance, bool composited) {
     return c;
 }
 
+namespace {
+
+// Where the parts of the card go.
+struct ClassicOrigins {
+    QPointF favourites, recents, scroll, caption, ring;
+};
+
+void clearClassic(ClassicLayout& L) {
+    L.size = QSizeF(0, 0);
+    L.card = QRectF();
+    L.favourites.cellList.clear();
+    L.recents.cellList.clear();
+    L.leading = L.trailing = ClassicEllipsis{};
+    L.scrollPresent = L.caption.present = L.ringPresent = false;
+    L.scrollOpacity = L.ringOpacity = 0;
+}
+
+void layoutFavourites(ClassicRow& row, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
+    layoutCells(row, m.favourites(), favFocus, M::favCell, m.favSelected(), m, fonts);
+    const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
+    const double slotW = favFocus ? 24 : 16, glyphSide = favFocus ? 18 : 12;
+    row.glyphSlot = QRectF(0, 0, slotW, box);
+    row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
+    offsetCells(row, QPointF(slotW + M::glyphSpacing, 0));
+    row.frame = QRectF(0, 0, slotW + M::glyphSpacing + row.cells.width(), std::max(box, row.cells.height()));
+}
+
+// Top-aligned; an ellipsis that is not shown takes no room at all.
+void layoutRecents(ClassicLayout& L, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
+    ClassicRow& row = L.recents;
+    layoutCells(row, m.visible(), !favFocus, M::recentsCell(m.labelStyle()), m.selected(), m, fonts);
+    const double ellipsisH = fonts.lineHeight(ellipsisPoints, QFont::Bold);
+    const bool before = !favFocus && m.moreBefore(), after = !favFocus && m.moreAfter();
+    double x = 0, h = row.cells.height();
+    L.leading = ClassicEllipsis{};
+    L.trailing = ClassicEllipsis{};
+    if (before) {
+        L.leading = {QRectF(0, 0, M::ellipsisWidth, ellipsisH), 1};
+        x = M::ellipsisWidth + M::cellSpacing;
+        h = std::max(h, ellipsisH);
+    }
+    offsetCells(row, QPointF(x, 0));
+    x += row.cells.width();
+    if (after) {
+        L.trailing = {QRectF(x + M::cellSpacing, 0, M::ellipsisWidth, ellipsisH), 1};
+        x += M::cellSpacing + M::ellipsisWidth;
+        h = std::max(h, ellipsisH);
+    }
+    row.frame = QRectF(0, 0, x, h);
+    row.glyphSlot = row.glyph = QRectF();
+}
+
+void layoutCaption(ClassicCaption& cap, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
+    cap.present = m.labelStyle() == HUDLabelStyle::caption;
+    if (!cap.present) return;
+    const SwitchTarget* focused = focusedTarget(m);
+    cap.row = m.focus();
+    cap.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
+    cap.hasSubtitle = focused && hasText(focused->subtitle);
+    const double th = fonts.lineHeight(captionTitlePoints, QFont::DemiBold);
+    const double sh = fonts.lineHeight(captionSubtitlePoints, QFont::Normal);
+    cap.title = QRectF(0, 0, M::captionWidth, th);
+    cap.subtitle = cap.hasSubtitle ? QRectF(0, th + captionLineSpacing, M::captionWidth, sh) : QRectF();
+    cap.frame = QRectF(0, 0, M::captionWidth, cap.hasSubtitle ? cap.subtitle.bottom() : th);
+}
+
+// Moves the parts, laid out at the origin, to their places on the card.
+void placeParts(ClassicLayout& L, const ClassicOrigins& at) {
+    if (L.favourites.present) placeRow(L.favourites, at.favourites);
+    placeRow(L.recents, at.recents);
+    for (ClassicEllipsis* e : {&L.leading, &L.trailing})
+        if (!e->frame.isNull()) e->frame.translate(at.recents);
+    L.scrollTrack = L.scrollPresent ? QRectF(at.scroll, QSizeF(L.scroll.width, L.scroll.height))
+                                    : QRectF(L.recents.cells.left(), L.recents.frame.bottom() + M::stackSpacing,
+                                             L.scroll.width, L.scroll.height);
+    ClassicCaption& cap = L.caption;
+    if (cap.present) {
+        cap.frame.translate(at.caption);
+        cap.title.translate(at.caption);
+        if (cap.hasSubtitle) cap.subtitle.translate(at.caption);
+    }
+    L.ring = QRectF(at.ring, QSizeF(CancelRing::side, CancelRing::side));
+}
+
+}  // namespace
+
 void layoutClassic(const HUDModel& m, const OverlayFonts& fonts, const Appearance& appearance, bool composited,
                    ClassicLayout& L) {
     L.colours = classicColours(appearance, composited);
     const auto& visible = m.visible();
-    const auto& favs = m.favourites();
-    L.empty = visible.empty() && favs.empty();
-    L.favourites.present = !favs.empty();
+    L.empty = visible.empty() && m.favourites().empty();
+    L.favourites.present = !m.favourites().empty();
     L.recents.present = !L.empty;
-    if (L.empty) {
-        L.size = QSizeF(0, 0);
-        L.card = QRectF();
-        L.favourites.cellList.clear();
-        L.recents.cellList.clear();
-        L.leading = L.trailing = ClassicEllipsis{};
-        L.scrollPresent = L.caption.present = L.ringPresent = false;
-        L.scrollOpacity = L.ringOpacity = 0;
-        return;
-    }
+    if (L.empty) return clearClassic(L);
     const bool favFocus = m.focus() == SwitcherRow::favourites;
-    const HUDLabelStyle labelStyle = m.labelStyle();
-
-    struct Part {
-        QSizeF size;
-        QPointF* origin;
-    };
-    QPointF favOrigin, recOrigin, scrollOrigin, captionOrigin, ringOrigin;
-    Part parts[5];
-    int n = 0;
+    ClassicOrigins at;
+    PartStack stack;
 
     if (L.favourites.present) {
-        ClassicRow& row = L.favourites;
-        layoutCells(row, favs, favFocus, M::favCell, m.favSelected(), m, fonts);
-        const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
-        const double slotW = favFocus ? 24 : 16, glyphSide = favFocus ? 18 : 12;
-        row.glyphSlot = QRectF(0, 0, slotW, box);
-        row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
-        offsetCells(row, QPointF(slotW + M::glyphSpacing, 0));
-        row.frame = QRectF(0, 0, slotW + M::glyphSpacing + row.cells.width(), std::max(box, row.cells.height()));
-        parts[n++] = {row.frame.size(), &favOrigin};
+        layoutFavourites(L.favourites, m, fonts, favFocus);
+        stack.add(L.favourites.frame.size(), &at.favourites);
     } else {
         L.favourites.cellList.clear();
         L.favourites.glyphSlot = L.favourites.glyph = QRectF();
     }
-
-    {
-        // Top-aligned; an ellipsis that is not shown takes no room at all.
-        ClassicRow& row = L.recents;
-        layoutCells(row, visible, !favFocus, M::recentsCell(labelStyle), m.selected(), m, fonts);
-        const double ellipsisH = fonts.lineHeight(ellipsisPoints, QFont::Bold);
-        const bool before = !favFocus && m.moreBefore(), after = !favFocus && m.moreAfter();
-        double x = 0, h = row.cells.height();
-        L.leading = ClassicEllipsis{};
-        L.trailing = ClassicEllipsis{};
-        if (before) {
-            L.leading = {QRectF(0, 0, M::ellipsisWidth, ellipsisH), 1};
-            x = M::ellipsisWidth + M::cellSpacing;
-            h = std::max(h, ellipsisH);
-        }
-        offsetCells(row, QPointF(x, 0));
-        x += row.cells.width();
-        if (after) {
-            L.trailing = {QRectF(x + M::cellSpacing, 0, M::ellipsisWidth, ellipsisH), 1};
-            x += M::cellSpacing + M::ellipsisWidth;
-            h = std::max(h, ellipsisH);
-        }
-        row.frame = QRectF(0, 0, x, h);
-        row.glyphSlot = row.glyph = QRectF();
-        parts[n++] = {row.frame.size(), &recOrigin};
-    }
+    layoutRecents(L, m, fonts, favFocus);
+    stack.add(L.recents.frame.size(), &at.recents);
 
     L.scrollPresent = !favFocus && (m.moreBefore() || m.moreAfter());
     L.scroll = ScrollTrack{m.recentsCount(),
                            static_cast<int>(visible.size()),
                            m.recentsAbsolute(),
-                           M::recentsRowWidth(labelStyle, static_cast<int>(visible.size())),
+                           M::recentsRowWidth(m.labelStyle(), static_cast<int>(visible.size())),
                            L.colours.secondary,
                            3,
                            24};
     L.scrollOpacity = L.scrollPresent ? 1 : 0;
-    if (L.scrollPresent) parts[n++] = {QSizeF(L.scroll.width, L.scroll.height), &scrollOrigin};
+    if (L.scrollPresent) stack.add(QSizeF(L.scroll.width, L.scroll.height), &at.scroll);
 
-    ClassicCaption& cap = L.caption;
-    cap.present = labelStyle == HUDLabelStyle::caption;
-    if (cap.present) {
-        const SwitchTarget* focused = focusedTarget(m);
-        cap.row = m.focus();
-        cap.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
-        cap.hasSubtitle = focused && hasText(focused->subtitle);
-        const double th = fonts.lineHeight(captionTitlePoints, QFont::DemiBold);
-        const double sh = fonts.lineHeight(captionSubtitlePoints, QFont::Normal);
-        cap.title = QRectF(0, 0, M::captionWidth, th);
-        cap.subtitle = cap.hasSubtitle ? QRectF(0, th + captionLineSpacing, M::captionWidth, sh) : QRectF();
-        cap.frame = QRectF(0, 0, M::captionWidth, cap.hasSubtitle ? cap.subtitle.bottom() : th);
-        parts[n++] = {cap.frame.size(), &captionOrigin};
-    }
+    layoutCaption(L.caption, m, fonts, favFocus);
+    if (L.caption.present) stack.add(L.caption.frame.size(), &at.caption);
 
     L.ringPresent = m.cancelProgress() > 0.1;
     L.ringProgress = m.cancelProgress();
     L.ringOpacity = L.ringPresent ? 1 : 0;
-    if (L.ringPresent) parts[n++] = {QSizeF(CancelRing::side, CancelRing::side), &ringOrigin};
+    if (L.ringPresent) stack.add(QSizeF(CancelRing::side, CancelRing::side), &at.ring);
 
-    double innerW = 0, innerH = M::stackSpacing * (n - 1);
-    for (int i = 0; i < n; ++i) {
-        innerW = std::max(innerW, parts[i].size.width());
-        innerH += parts[i].size.height();
-    }
-    L.card = QRectF(0, 0, innerW + 2 * M::margin, innerH + 2 * M::margin);
+    const QSizeF inner = stack.inner(M::stackSpacing);
+    L.card = QRectF(0, 0, inner.width() + 2 * M::margin, inner.height() + 2 * M::margin);
     L.size = L.card.size();
-    double y = M::margin;
-    for (int i = 0; i < n; ++i) {
-        *parts[i].origin = QPointF(M::margin + std::floor((innerW - parts[i].size.width()) / 2), y);
-        y += parts[i].size.height() + M::stackSpacing;
-    }
-
-    if (L.favourites.present) placeRow(L.favourites, favOrigin);
-    placeRow(L.recents, recOrigin);
-    for (ClassicEllipsis* e : {&L.leading, &L.trailing})
-        if (!e->frame.isNull()) e->frame.translate(recOrigin);
-    L.scrollTrack = L.scrollPresent ? QRectF(scrollOrigin, QSizeF(L.scroll.width, L.scroll.height))
-                                    : QRectF(L.recents.cells.left(), L.recents.frame.bottom() + M::stackSpacing,
-                                             L.scroll.width, L.scroll.height);
-    if (cap.present) {
-        cap.frame.translate(captionOrigin);
-        cap.title.translate(captionOrigin);
-        if (cap.hasSubtitle) cap.subtitle.translate(captionOrigin);
-    }
-    L.ring = QRectF(ringOrigin, QSizeF(CancelRing::side, CancelRing::side));
+    stack.place(M::margin, M::margin, inner.width(), M::stackSpacing);
+    placeParts(L, at);
 }
 
 bool sameClassicShape(const ClassicLayout& a, const ClassicLayout& b) {
@@ -247,31 +253,37 @@ bool sameClassicShape(const ClassicLayout& a, const ClassicLayout& b) {
            a.recents.cellList.size() == b.recents.cellList.size() && a.caption.present == b.caption.present;
 }
 
+namespace {
+
+// `ro` starts as a copy of `rb`, with the same number of cells as `ra`.
+void blendRow(const ClassicRow& ra, const ClassicRow& rb, double t, ClassicRow& ro) {
+    ro.frame = blend::rect(ra.frame, rb.frame, t);
+    ro.cells = blend::rect(ra.cells, rb.cells, t);
+    ro.glyphSlot = blend::rect(ra.glyphSlot, rb.glyphSlot, t);
+    ro.glyph = blend::rect(ra.glyph, rb.glyph, t);
+    for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
+        const ClassicCell &ca = ra.cellList[i], &cb = rb.cellList[i];
+        ClassicCell& co = ro.cellList[i];
+        if (cb.label.isNull() && !ca.label.isNull()) co = ca;  // labels fade out where they were
+        co.frame = blend::rect(ca.frame, cb.frame, t);
+        co.box = blend::rect(ca.box, cb.box, t);
+        co.icon = blend::rect(ca.icon, cb.icon, t);
+        co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
+        co.tileOpacity = blend::opacity(ca.tileOpacity, cb.tileOpacity, t);
+        co.labelOpacity = blend::opacity(ca.labelOpacity, cb.labelOpacity, t);
+    }
+}
+
+}  // namespace
+
 void blendClassic(const ClassicLayout& a, const ClassicLayout& b, double t, ClassicLayout& out) {
     out = b;
     if (!sameClassicShape(a, b)) return;
     out.size =
         QSizeF(blend::value(a.size.width(), b.size.width(), t), blend::value(a.size.height(), b.size.height(), t));
     out.card = blend::rect(a.card, b.card, t);
-    auto row = [t](const ClassicRow& ra, const ClassicRow& rb, ClassicRow& ro) {
-        ro.frame = blend::rect(ra.frame, rb.frame, t);
-        ro.cells = blend::rect(ra.cells, rb.cells, t);
-        ro.glyphSlot = blend::rect(ra.glyphSlot, rb.glyphSlot, t);
-        ro.glyph = blend::rect(ra.glyph, rb.glyph, t);
-        for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
-            const ClassicCell &ca = ra.cellList[i], &cb = rb.cellList[i];
-            ClassicCell& co = ro.cellList[i];
-            if (cb.label.isNull() && !ca.label.isNull()) co = ca;  // labels fade out where they were
-            co.frame = blend::rect(ca.frame, cb.frame, t);
-            co.box = blend::rect(ca.box, cb.box, t);
-            co.icon = blend::rect(ca.icon, cb.icon, t);
-            co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
-            co.tileOpacity = blend::opacity(ca.tileOpacity, cb.tileOpacity, t);
-            co.labelOpacity = blend::opacity(ca.labelOpacity, cb.labelOpacity, t);
-        }
-    };
-    row(a.favourites, b.favourites, out.favourites);
-    row(a.recents, b.recents, out.recents);
+    blendRow(a.favourites, b.favourites, t, out.favourites);
+    blendRow(a.recents, b.recents, t, out.recents);
     // Ellipses fade where they are shown, keeping to their end of the row as it changes size.
     auto ellipsis = [&](const ClassicEllipsis& ea, const ClassicEllipsis& eb, bool trailing, ClassicEllipsis& eo) {
         eo.opacity = blend::opacity(ea.opacity, eb.opacity, t);

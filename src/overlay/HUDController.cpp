@@ -29,26 +29,9 @@ void HUDController::showList(const std::vector<SwitchTarget>& recents, int s,
     HUDPanel& panel = ensurePanel();
     const bool wasVisible = panel.isVisible();
 
-    // The window of at most nine entries: the cursor sits in the middle slot away from the
-    // ends, and the window is pinned to the first or last entry near them.
-    const int n = static_cast<int>(recents.size());
-    const int lo0 = std::max(s - maxVisible / 2, 0);
-    const int hi = std::min(lo0 + maxVisible, n);
-    const int lo = std::max(hi - maxVisible, 0);
-    if (!wasVisible || lo != lastLo_ || hi != lastHi_) {
-        // Out-of-range cursors are passed on as they are; an empty window then.
-        if (lo < hi) {
-            model_.visible.set(std::vector<SwitchTarget>(recents.begin() + lo, recents.begin() + hi));
-        } else {
-            model_.visible.set({});
-        }
-        model_.moreBefore.set(lo > 0);
-        model_.moreAfter.set(hi < n);
-        lastLo_ = lo;
-        lastHi_ = hi;
-    }
+    const int lo = showWindow(recents, s, !wasVisible);
     model_.selected.set(s - lo);
-    model_.recentsCount.set(n);
+    model_.recentsCount.set(static_cast<int>(recents.size()));
     model_.recentsAbsolute.set(s);
     model_.favSelected.set(favSelected);
     model_.focus.set(focus);
@@ -62,13 +45,38 @@ void HUDController::showList(const std::vector<SwitchTarget>& recents, int s,
         model_.cancelProgress.set(0);
     }
 
-    SizeKey key{style,
-                labelStyle,
-                compactPeek,
-                static_cast<int>(model_.visible().size()),
-                static_cast<int>(favourites.size()),
-                model_.moreBefore(),
-                model_.moreAfter()};
+    fit(panel, wasVisible,
+        SizeKey{style, labelStyle, compactPeek, static_cast<int>(model_.visible().size()),
+                static_cast<int>(favourites.size()), model_.moreBefore(), model_.moreAfter()});
+    if (!wasVisible) {
+        panel.orderFront(fadeInSeconds);
+        panel.prefetch(recents);
+    }
+}
+
+int HUDController::showWindow(const std::vector<SwitchTarget>& recents, int s, bool fresh) {
+    // The window of at most nine entries: the cursor sits in the middle slot away from the
+    // ends, and the window is pinned to the first or last entry near them.
+    const int n = static_cast<int>(recents.size());
+    const int lo0 = std::max(s - maxVisible / 2, 0);
+    const int hi = std::min(lo0 + maxVisible, n);
+    const int lo = std::max(hi - maxVisible, 0);
+    if (fresh || lo != lastLo_ || hi != lastHi_) {
+        // Out-of-range cursors are passed on as they are; an empty window then.
+        if (lo < hi) {
+            model_.visible.set(std::vector<SwitchTarget>(recents.begin() + lo, recents.begin() + hi));
+        } else {
+            model_.visible.set({});
+        }
+        model_.moreBefore.set(lo > 0);
+        model_.moreAfter.set(hi < n);
+        lastLo_ = lo;
+        lastHi_ = hi;
+    }
+    return lo;
+}
+
+void HUDController::fit(HUDPanel& panel, bool wasVisible, const SizeKey& key) {
     QSizeF size;
     if (wasVisible) {
         if (lastSizeKey_ && *lastSizeKey_ == key) return;
@@ -83,10 +91,6 @@ void HUDController::showList(const std::vector<SwitchTarget>& recents, int s,
         lastSize_ = size;
     }
     lastSizeKey_ = key;
-    if (!wasVisible) {
-        panel.orderFront(fadeInSeconds);
-        panel.prefetch(recents);
-    }
 }
 
 QSizeF HUDController::stableFittingSize() {

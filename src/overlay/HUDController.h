@@ -51,6 +51,11 @@ public:
 
 private:
     HUDPanel& ensurePanel();
+    // Shows the window of at most nine recents around the cursor `s`, written afresh when it
+    // moved or `fresh`; returns the index of its first entry.
+    int showWindow(const std::vector<SwitchTarget>& recents, int s, bool fresh);
+    // Sizes and places the panel for the content `key` describes, when that changed.
+    void fit(HUDPanel& panel, bool wasVisible, const SizeKey& key);
     QSizeF stableFittingSize();
     // The frame of a panel of `size` centred on the screen under the pointer, or at its old
     // origin when no screen can be found.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "overlay/OverlayFonts.h"
+#include "overlay/PartStack.h"
 #include "overlay/Symbols.h"
 
 namespace trellick {
@@ -142,131 +143,134 @@ ModernColours modernColours(const Appearance& appearance, bool composited) {
     return c;
 }
 
+namespace {
+
+// Where the parts of the card go.
+struct ModernOrigins {
+    QPointF favourites, recents, scroll, caption, ring;
+};
+
+void clearModern(ModernLayout& L) {
+    L.size = QSizeF(0, 0);
+    L.card = QRectF();
+    L.favourites.cellList.clear();
+    L.recents.cellList.clear();
+    L.scrollPresent = L.caption.present = L.ringPresent = false;
+    L.scrollOpacity = L.ringOpacity = 0;
+}
+
+void layoutFavourites(ModernRow& row, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
+    layoutCells(row, m.favourites(), favFocus, M::favCell, m.favSelected(), m, fonts);
+    const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
+    const double slotW = favFocus ? 24 : 16, glyphSide = favFocus ? 18 : 12;
+    // Top-aligned: the glyph's frame is as tall as an icon box.
+    row.glyphSlot = QRectF(0, 0, slotW, box);
+    row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
+    offsetCells(row, QPointF(slotW + 8, 0));
+    row.frame = QRectF(0, 0, slotW + 8 + row.cells.width(), std::max(box, row.cells.height()));
+}
+
+void layoutRecents(ModernLayout& L, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
+    ModernRow& row = L.recents;
+    layoutCells(row, m.visible(), !favFocus, M::recentsCell(m.labelStyle()), m.selected(), m, fonts);
+    const QSizeF chevron = symbolSize(Symbol::chevronCompactLeft, chevronPoints);
+    const double h = std::max(chevron.height(), row.cells.height());
+    // Vertically centred: chevron slots either side keep their width when hidden.
+    offsetCells(row, QPointF(M::chevronSlot + M::stackSpacing, (h - row.cells.height()) / 2));
+    const double trailingX = row.cells.right() + M::stackSpacing;
+    L.leading.slot = QRectF(0, (h - chevron.height()) / 2, M::chevronSlot, chevron.height());
+    L.trailing.slot = QRectF(trailingX, L.leading.slot.y(), M::chevronSlot, chevron.height());
+    for (ModernChevron* c : {&L.leading, &L.trailing})
+        c->glyph = QRectF(c->slot.center().x() - chevron.width() / 2, c->slot.y(), chevron.width(), chevron.height());
+    L.leading.opacity = !favFocus && m.moreBefore() ? 0.6 : 0;
+    L.trailing.opacity = !favFocus && m.moreAfter() ? 0.6 : 0;
+    row.frame = QRectF(0, 0, trailingX + M::chevronSlot, h);
+    row.glyphSlot = row.glyph = QRectF();
+}
+
+void layoutCaption(ModernCaption& cap, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
+    cap.present = m.labelStyle() == HUDLabelStyle::caption;
+    if (!cap.present) return;
+    const SwitchTarget* focused = focusedTarget(m);
+    cap.row = m.focus();
+    cap.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
+    cap.hasSubtitle = focused && hasText(focused->subtitle);
+    const double th = fonts.lineHeight(captionTitlePoints, QFont::DemiBold);
+    const double sh = fonts.lineHeight(captionSubtitlePoints, QFont::Normal);
+    cap.title = QRectF(0, 0, M::captionWidth, th);
+    cap.subtitle = cap.hasSubtitle ? QRectF(0, th + captionLineSpacing, M::captionWidth, sh) : QRectF();
+    cap.frame = QRectF(0, 0, M::captionWidth, cap.hasSubtitle ? cap.subtitle.bottom() : th);
+}
+
+// Moves the parts, laid out at the origin, to their places on the card.
+void placeParts(ModernLayout& L, const ModernOrigins& at) {
+    if (L.favourites.present) placeRow(L.favourites, at.favourites);
+    placeRow(L.recents, at.recents);
+    for (ModernChevron* c : {&L.leading, &L.trailing}) {
+        c->slot.translate(at.recents);
+        c->glyph.translate(at.recents);
+    }
+    L.scrollTrack = L.scrollPresent ? QRectF(at.scroll, QSizeF(L.scroll.width, L.scroll.height))
+                                    : QRectF(L.recents.cells.left(), L.recents.frame.bottom() + M::stackSpacing,
+                                             L.scroll.width, L.scroll.height);
+    ModernCaption& cap = L.caption;
+    if (cap.present) {
+        cap.frame.translate(at.caption);
+        cap.title.translate(at.caption);
+        if (cap.hasSubtitle) cap.subtitle.translate(at.caption);
+    }
+    L.ring = QRectF(at.ring, QSizeF(CancelRing::side, CancelRing::side));
+}
+
+}  // namespace
+
 void layoutModern(const HUDModel& m, const OverlayFonts& fonts, const Appearance& appearance, bool composited,
                   ModernLayout& L) {
     L.colours = modernColours(appearance, composited);
     const auto& visible = m.visible();
-    const auto& favs = m.favourites();
-    L.empty = visible.empty() && favs.empty();
-    L.favourites.present = !favs.empty();
+    L.empty = visible.empty() && m.favourites().empty();
+    L.favourites.present = !m.favourites().empty();
     L.recents.present = !L.empty;
-    if (L.empty) {
-        L.size = QSizeF(0, 0);
-        L.card = QRectF();
-        L.favourites.cellList.clear();
-        L.recents.cellList.clear();
-        L.scrollPresent = L.caption.present = L.ringPresent = false;
-        L.scrollOpacity = L.ringOpacity = 0;
-        return;
-    }
+    if (L.empty) return clearModern(L);
     const bool favFocus = m.focus() == SwitcherRow::favourites;
-    const HUDLabelStyle labelStyle = m.labelStyle();
-
     // Each part of the card's vertical stack: its size, then its place.
-    struct Part {
-        QSizeF size;
-        QPointF* origin;
-    };
-    QPointF favOrigin, recOrigin, scrollOrigin, captionOrigin, ringOrigin;
-    Part parts[5];
-    int n = 0;
+    ModernOrigins at;
+    PartStack stack;
 
     if (L.favourites.present) {
-        ModernRow& row = L.favourites;
-        layoutCells(row, favs, favFocus, M::favCell, m.favSelected(), m, fonts);
-        const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
-        const double slotW = favFocus ? 24 : 16, glyphSide = favFocus ? 18 : 12;
-        // Top-aligned: the glyph's frame is as tall as an icon box.
-        row.glyphSlot = QRectF(0, 0, slotW, box);
-        row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
-        offsetCells(row, QPointF(slotW + 8, 0));
-        row.frame = QRectF(0, 0, slotW + 8 + row.cells.width(), std::max(box, row.cells.height()));
-        parts[n++] = {row.frame.size(), &favOrigin};
+        layoutFavourites(L.favourites, m, fonts, favFocus);
+        stack.add(L.favourites.frame.size(), &at.favourites);
     } else {
         L.favourites.cellList.clear();
         L.favourites.plateOpacity = 0;
     }
-
-    {
-        ModernRow& row = L.recents;
-        layoutCells(row, visible, !favFocus, M::recentsCell(labelStyle), m.selected(), m, fonts);
-        const QSizeF chevron = symbolSize(Symbol::chevronCompactLeft, chevronPoints);
-        const double h = std::max(chevron.height(), row.cells.height());
-        // Vertically centred: chevron slots either side keep their width when hidden.
-        offsetCells(row, QPointF(M::chevronSlot + M::stackSpacing, (h - row.cells.height()) / 2));
-        const double trailingX = row.cells.right() + M::stackSpacing;
-        L.leading.slot = QRectF(0, (h - chevron.height()) / 2, M::chevronSlot, chevron.height());
-        L.trailing.slot = QRectF(trailingX, L.leading.slot.y(), M::chevronSlot, chevron.height());
-        for (ModernChevron* c : {&L.leading, &L.trailing})
-            c->glyph =
-                QRectF(c->slot.center().x() - chevron.width() / 2, c->slot.y(), chevron.width(), chevron.height());
-        L.leading.opacity = !favFocus && m.moreBefore() ? 0.6 : 0;
-        L.trailing.opacity = !favFocus && m.moreAfter() ? 0.6 : 0;
-        row.frame = QRectF(0, 0, trailingX + M::chevronSlot, h);
-        row.glyphSlot = row.glyph = QRectF();
-        parts[n++] = {row.frame.size(), &recOrigin};
-    }
+    layoutRecents(L, m, fonts, favFocus);
+    stack.add(L.recents.frame.size(), &at.recents);
 
     L.scrollPresent = !favFocus && (m.moreBefore() || m.moreAfter());
     L.scroll = ScrollTrack{m.recentsCount(),
                            static_cast<int>(visible.size()),
                            m.recentsAbsolute(),
-                           M::recentsRowWidth(labelStyle, static_cast<int>(visible.size())),
+                           M::recentsRowWidth(m.labelStyle(), static_cast<int>(visible.size())),
                            L.colours.secondary,
                            3,
                            24};
     L.scrollOpacity = L.scrollPresent ? 1 : 0;
-    if (L.scrollPresent) parts[n++] = {QSizeF(L.scroll.width, L.scroll.height), &scrollOrigin};
+    if (L.scrollPresent) stack.add(QSizeF(L.scroll.width, L.scroll.height), &at.scroll);
 
-    ModernCaption& cap = L.caption;
-    cap.present = labelStyle == HUDLabelStyle::caption;
-    if (cap.present) {
-        const SwitchTarget* focused = focusedTarget(m);
-        cap.row = m.focus();
-        cap.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
-        cap.hasSubtitle = focused && hasText(focused->subtitle);
-        const double th = fonts.lineHeight(captionTitlePoints, QFont::DemiBold);
-        const double sh = fonts.lineHeight(captionSubtitlePoints, QFont::Normal);
-        cap.title = QRectF(0, 0, M::captionWidth, th);
-        cap.subtitle = cap.hasSubtitle ? QRectF(0, th + captionLineSpacing, M::captionWidth, sh) : QRectF();
-        cap.frame = QRectF(0, 0, M::captionWidth, cap.hasSubtitle ? cap.subtitle.bottom() : th);
-        parts[n++] = {cap.frame.size(), &captionOrigin};
-    }
+    layoutCaption(L.caption, m, fonts, favFocus);
+    if (L.caption.present) stack.add(L.caption.frame.size(), &at.caption);
 
     L.ringPresent = m.cancelProgress() > 0.1;
     L.ringProgress = m.cancelProgress();
     L.ringOpacity = L.ringPresent ? 1 : 0;
-    if (L.ringPresent) parts[n++] = {QSizeF(CancelRing::side, CancelRing::side), &ringOrigin};
+    if (L.ringPresent) stack.add(QSizeF(CancelRing::side, CancelRing::side), &at.ring);
 
-    double innerW = 0, innerH = M::stackSpacing * (n - 1);
-    for (int i = 0; i < n; ++i) {
-        innerW = std::max(innerW, parts[i].size.width());
-        innerH += parts[i].size.height();
-    }
-    L.card = QRectF(M::shadowPad, M::shadowPad, innerW + 2 * M::marginX, innerH + 2 * M::marginY);
+    const QSizeF inner = stack.inner(M::stackSpacing);
+    L.card = QRectF(M::shadowPad, M::shadowPad, inner.width() + 2 * M::marginX, inner.height() + 2 * M::marginY);
     L.size = QSizeF(L.card.width() + 2 * M::shadowPad, L.card.height() + 2 * M::shadowPad);
-    double y = L.card.top() + M::marginY;
-    for (int i = 0; i < n; ++i) {
-        // Centred, on whole pixels.
-        *parts[i].origin = QPointF(L.card.left() + M::marginX + std::floor((innerW - parts[i].size.width()) / 2), y);
-        y += parts[i].size.height() + M::stackSpacing;
-    }
-
-    if (L.favourites.present) placeRow(L.favourites, favOrigin);
-    placeRow(L.recents, recOrigin);
-    for (ModernChevron* c : {&L.leading, &L.trailing}) {
-        c->slot.translate(recOrigin);
-        c->glyph.translate(recOrigin);
-    }
-    L.scrollTrack = L.scrollPresent ? QRectF(scrollOrigin, QSizeF(L.scroll.width, L.scroll.height))
-                                    : QRectF(L.recents.cells.left(), L.recents.frame.bottom() + M::stackSpacing,
-                                             L.scroll.width, L.scroll.height);
-    if (cap.present) {
-        cap.frame.translate(captionOrigin);
-        cap.title.translate(captionOrigin);
-        if (cap.hasSubtitle) cap.subtitle.translate(captionOrigin);
-    }
-    L.ring = QRectF(ringOrigin, QSizeF(CancelRing::side, CancelRing::side));
+    stack.place(L.card.left() + M::marginX, L.card.top() + M::marginY, inner.width(), M::stackSpacing);
+    placeParts(L, at);
 }
 
 bool sameModernShape(const ModernLayout& a, const ModernLayout& b) {
@@ -275,44 +279,50 @@ bool sameModernShape(const ModernLayout& a, const ModernLayout& b) {
            a.recents.cellList.size() == b.recents.cellList.size() && a.caption.present == b.caption.present;
 }
 
-void blendModern(const ModernLayout& a, const ModernLayout& b, double t, ModernLayout& out) {
-    out = b;
-    if (!sameModernShape(a, b)) return;
-    out.size = QSizeF(lerp(a.size.width(), b.size.width(), t), lerp(a.size.height(), b.size.height(), t));
-    out.card = lerp(a.card, b.card, t);
-    auto row = [t](const ModernRow& ra, const ModernRow& rb, ModernRow& ro) {
-        ro.frame = lerp(ra.frame, rb.frame, t);
-        ro.cells = lerp(ra.cells, rb.cells, t);
-        ro.glyphSlot = lerp(ra.glyphSlot, rb.glyphSlot, t);
-        ro.glyph = lerp(ra.glyph, rb.glyph, t);
-        // The plate belongs to the row with the focus: it fades rather than travels between
-        // rows, growing or shrinking with the icon box it sits behind.
-        ro.plateOpacity = opacity(ra.plateOpacity, rb.plateOpacity, t);
-        for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
-            const ModernCell &ca = ra.cellList[i], &cb = rb.cellList[i];
-            ModernCell& co = ro.cellList[i];
+namespace {
+
+// `ro` starts as a copy of `rb`, with the same number of cells as `ra`.
+void blendRow(const ModernRow& ra, const ModernRow& rb, double t, ModernRow& ro) {
+    ro.frame = lerp(ra.frame, rb.frame, t);
+    ro.cells = lerp(ra.cells, rb.cells, t);
+    ro.glyphSlot = lerp(ra.glyphSlot, rb.glyphSlot, t);
+    ro.glyph = lerp(ra.glyph, rb.glyph, t);
+    // The plate belongs to the row with the focus: it fades rather than travels between
+    // rows, growing or shrinking with the icon box it sits behind.
+    ro.plateOpacity = opacity(ra.plateOpacity, rb.plateOpacity, t);
+    for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
+        const ModernCell &ca = ra.cellList[i], &cb = rb.cellList[i];
+        ModernCell& co = ro.cellList[i];
+        co.frame = lerp(ca.frame, cb.frame, t);
+        co.box = lerp(ca.box, cb.box, t);
+        co.icon = lerp(ca.icon, cb.icon, t);
+        co.iconScale = lerp(ca.iconScale, cb.iconScale, t);
+        co.iconOpacity = opacity(ca.iconOpacity, cb.iconOpacity, t);
+        co.shadowOpacity = opacity(ca.shadowOpacity, cb.shadowOpacity, t);
+        if (cb.label.isNull() && !ca.label.isNull()) {
+            co = ca;  // the labels of the row losing the focus fade out where they were
             co.frame = lerp(ca.frame, cb.frame, t);
             co.box = lerp(ca.box, cb.box, t);
             co.icon = lerp(ca.icon, cb.icon, t);
             co.iconScale = lerp(ca.iconScale, cb.iconScale, t);
             co.iconOpacity = opacity(ca.iconOpacity, cb.iconOpacity, t);
             co.shadowOpacity = opacity(ca.shadowOpacity, cb.shadowOpacity, t);
-            if (cb.label.isNull() && !ca.label.isNull()) {
-                co = ca;  // the labels of the row losing the focus fade out where they were
-                co.frame = lerp(ca.frame, cb.frame, t);
-                co.box = lerp(ca.box, cb.box, t);
-                co.icon = lerp(ca.icon, cb.icon, t);
-                co.iconScale = lerp(ca.iconScale, cb.iconScale, t);
-                co.iconOpacity = opacity(ca.iconOpacity, cb.iconOpacity, t);
-                co.shadowOpacity = opacity(ca.shadowOpacity, cb.shadowOpacity, t);
-                co.labelOpacity = opacity(ca.labelOpacity, 0, t);
-            } else {
-                co.labelOpacity = opacity(ca.label.isNull() ? 0 : ca.labelOpacity, cb.labelOpacity, t);
-            }
+            co.labelOpacity = opacity(ca.labelOpacity, 0, t);
+        } else {
+            co.labelOpacity = opacity(ca.label.isNull() ? 0 : ca.labelOpacity, cb.labelOpacity, t);
         }
-    };
-    row(a.favourites, b.favourites, out.favourites);
-    row(a.recents, b.recents, out.recents);
+    }
+}
+
+}  // namespace
+
+void blendModern(const ModernLayout& a, const ModernLayout& b, double t, ModernLayout& out) {
+    out = b;
+    if (!sameModernShape(a, b)) return;
+    out.size = QSizeF(lerp(a.size.width(), b.size.width(), t), lerp(a.size.height(), b.size.height(), t));
+    out.card = lerp(a.card, b.card, t);
+    blendRow(a.favourites, b.favourites, t, out.favourites);
+    blendRow(a.recents, b.recents, t, out.recents);
     for (ModernRow* r : {&out.favourites, &out.recents}) {
         const ModernRow& from = r == &out.favourites ? a.favourites : a.recents;
         const int cell = r->selection >= 0 ? r->selection : from.selection;

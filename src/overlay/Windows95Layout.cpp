@@ -5,6 +5,7 @@
 
 #include "overlay/LayoutBlend.h"
 #include "overlay/OverlayFonts.h"
+#include "overlay/PartStack.h"
 
 namespace trellick {
 
@@ -122,116 +123,93 @@ Win95CancelPointer win95CancelPointer(const std::optional<QRectF>& selectedIcon,
     return out;
 }
 
-void layoutWindows95(const HUDModel& m, const OverlayFonts& fonts, Windows95Layout& L) {
-    const auto& visible = m.visible();
-    const auto& favs = m.favourites();
-    L.empty = visible.empty() && favs.empty();
-    L.favourites.present = !favs.empty();
-    L.recents.present = !L.empty;
-    if (L.empty) {
-        L.size = QSizeF(0, 0);
-        L.window = QRectF();
-        L.favourites.cellList.clear();
-        L.recents.cellList.clear();
-        L.scroll = Win95ScrollBar{};
-        L.status.present = false;
-        L.selectedIcon.reset();
-        L.pointer = Win95CancelPointer{};
-        return;
-    }
-    const bool favFocus = m.focus() == SwitcherRow::favourites;
-    const HUDLabelStyle labelStyle = m.labelStyle();
+namespace {
 
-    // The title bar's least width: glyph, title, the least gap and three buttons, all 6 apart.
-    const QSizeF glyph = symbolSize(Symbol::rectangle2Swap, titleGlyphPoints);
-    const double textW =
-        std::ceil(fonts.metrics(titlePoints, QFont::Bold).horizontalAdvance(QStringLiteral("Switcher")));
-    const double textH = fonts.lineHeight(titlePoints, QFont::Bold);
-    const double barInnerH = std::max({glyph.height(), textH, M::buttonHeight});
-    const double barH = barInnerH + 2 * M::titleVertical;
-    const double barMinW = std::ceil(M::titleLeading + glyph.width() + M::titleSpacing + textW + M::titleSpacing +
-                                     M::titleMinGap + 3 * (M::titleSpacing + M::buttonWidth) + M::titleTrailing);
+// Where the parts of the window's content go.
+struct Win95Origins {
+    QPointF favourites, recents, scroll, status;
+};
 
-    struct Part {
-        QSizeF size;
-        QPointF* origin;
-    };
-    QPointF favOrigin, recOrigin, scrollOrigin, statusOrigin;
-    Part parts[4];
-    int n = 0;
+// The title bar's glyph, text and height, and its least width: glyph, title, the least gap and
+// three buttons, all 6 apart.
+struct Win95Title {
+    QSizeF glyph;
+    double textW = 0, textH = 0, barH = 0, barMinW = 0;
+};
 
-    if (L.favourites.present) {
-        Win95Row& row = L.favourites;
-        layoutCells(row, favs, favFocus, M::favCell, m.favSelected(), m);
-        const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
-        const double slotW = favFocus ? 22 : 14, glyphSide = favFocus ? 16 : 11;
-        row.glyphSlot = QRectF(0, 0, slotW, box);
-        row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
-        offsetCells(row, QPointF(slotW + M::glyphSpacing, 0));
-        row.frame = QRectF(0, 0, slotW + M::glyphSpacing + row.cells.width(), std::max(box, row.cells.height()));
-        parts[n++] = {row.frame.size(), &favOrigin};
-    } else {
-        L.favourites.cellList.clear();
-        L.favourites.glyphSlot = L.favourites.glyph = QRectF();
-    }
+Win95Title measureTitle(const OverlayFonts& fonts) {
+    Win95Title t;
+    t.glyph = symbolSize(Symbol::rectangle2Swap, titleGlyphPoints);
+    t.textW = std::ceil(fonts.metrics(titlePoints, QFont::Bold).horizontalAdvance(QStringLiteral("Switcher")));
+    t.textH = fonts.lineHeight(titlePoints, QFont::Bold);
+    const double barInnerH = std::max({t.glyph.height(), t.textH, M::buttonHeight});
+    t.barH = barInnerH + 2 * M::titleVertical;
+    t.barMinW = std::ceil(M::titleLeading + t.glyph.width() + M::titleSpacing + t.textW + M::titleSpacing +
+                          M::titleMinGap + 3 * (M::titleSpacing + M::buttonWidth) + M::titleTrailing);
+    return t;
+}
 
-    {
-        // Top-aligned; each arrow keeps its slot whether shown or not.
-        Win95Row& row = L.recents;
-        layoutCells(row, visible, !favFocus, M::recentsCell(labelStyle), m.selected(), m);
-        const QSizeF arrow = symbolSize(Symbol::arrowtriangleLeftFill, arrowPoints);
-        offsetCells(row, QPointF(M::arrowSlot + M::cellSpacing, 0));
-        L.left.slot = QRectF(0, 0, M::arrowSlot, arrow.height());
-        L.right.slot = QRectF(row.cells.right() + M::cellSpacing, 0, M::arrowSlot, arrow.height());
-        for (Win95Arrow* a : {&L.left, &L.right})
-            a->glyph = QRectF(a->slot.center().x() - arrow.width() / 2, 0, arrow.width(), arrow.height());
-        L.left.opacity = !favFocus && m.moreBefore() ? 1 : 0;
-        L.right.opacity = !favFocus && m.moreAfter() ? 1 : 0;
-        row.frame = QRectF(0, 0, L.right.slot.right(), std::max(arrow.height(), row.cells.height()));
-        row.glyphSlot = row.glyph = QRectF();
-        parts[n++] = {row.frame.size(), &recOrigin};
-    }
+void clearWindows95(Windows95Layout& L) {
+    L.size = QSizeF(0, 0);
+    L.window = QRectF();
+    L.favourites.cellList.clear();
+    L.recents.cellList.clear();
+    L.scroll = Win95ScrollBar{};
+    L.status.present = false;
+    L.selectedIcon.reset();
+    L.pointer = Win95CancelPointer{};
+}
 
-    const double rowW = M::recentsRowWidth(labelStyle, static_cast<int>(visible.size()));
-    L.scroll.present = !favFocus && (m.moreBefore() || m.moreAfter());
-    L.scroll.opacity = L.scroll.present ? 1 : 0;
-    if (L.scroll.present) parts[n++] = {QSizeF(rowW, M::scrollHeight), &scrollOrigin};
+void layoutFavourites(Win95Row& row, const HUDModel& m, bool favFocus) {
+    layoutCells(row, m.favourites(), favFocus, M::favCell, m.favSelected(), m);
+    const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
+    const double slotW = favFocus ? 22 : 14, glyphSide = favFocus ? 16 : 11;
+    row.glyphSlot = QRectF(0, 0, slotW, box);
+    row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
+    offsetCells(row, QPointF(slotW + M::glyphSpacing, 0));
+    row.frame = QRectF(0, 0, slotW + M::glyphSpacing + row.cells.width(), std::max(box, row.cells.height()));
+}
 
-    Win95Status& st = L.status;
-    st.present = labelStyle == HUDLabelStyle::caption;
-    if (st.present) {
-        const SwitchTarget* focused = focusedTarget(m);
-        st.row = m.focus();
-        st.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
-        st.hasSubtitle = focused && hasText(focused->subtitle);
-        const double th = fonts.lineHeight(statusTitlePoints, QFont::Bold);
-        const double sh = fonts.lineHeight(statusSubtitlePoints, QFont::Normal);
-        st.title = QRectF(M::statusMarginX, M::statusMarginY, M::statusWidth, th);
-        st.subtitle = st.hasSubtitle
-                          ? QRectF(M::statusMarginX, st.title.bottom() + statusLineSpacing, M::statusWidth, sh)
-                          : QRectF();
-        st.frame = QRectF(0, 0, M::statusWidth + 2 * M::statusMarginX,
-                          (st.hasSubtitle ? st.subtitle.bottom() : st.title.bottom()) + M::statusMarginY);
-        parts[n++] = {st.frame.size(), &statusOrigin};
-    }
+// Top-aligned; each arrow keeps its slot whether shown or not.
+void layoutRecents(Windows95Layout& L, const HUDModel& m, bool favFocus) {
+    Win95Row& row = L.recents;
+    layoutCells(row, m.visible(), !favFocus, M::recentsCell(m.labelStyle()), m.selected(), m);
+    const QSizeF arrow = symbolSize(Symbol::arrowtriangleLeftFill, arrowPoints);
+    offsetCells(row, QPointF(M::arrowSlot + M::cellSpacing, 0));
+    L.left.slot = QRectF(0, 0, M::arrowSlot, arrow.height());
+    L.right.slot = QRectF(row.cells.right() + M::cellSpacing, 0, M::arrowSlot, arrow.height());
+    for (Win95Arrow* a : {&L.left, &L.right})
+        a->glyph = QRectF(a->slot.center().x() - arrow.width() / 2, 0, arrow.width(), arrow.height());
+    L.left.opacity = !favFocus && m.moreBefore() ? 1 : 0;
+    L.right.opacity = !favFocus && m.moreAfter() ? 1 : 0;
+    row.frame = QRectF(0, 0, L.right.slot.right(), std::max(arrow.height(), row.cells.height()));
+    row.glyphSlot = row.glyph = QRectF();
+}
 
-    double innerW = 0, innerH = M::contentSpacing * (n - 1);
-    for (int i = 0; i < n; ++i) {
-        innerW = std::max(innerW, parts[i].size.width());
-        innerH += parts[i].size.height();
-    }
-    const double contentW = innerW + 2 * M::contentMarginX;
-    const double width = std::max(contentW, barMinW + 2 * M::titleInset);
-    const double contentTop = barH + 2 * M::titleInset;
-    L.size = QSizeF(width, contentTop + M::contentTop + innerH + M::contentBottom);
-    L.window = QRectF(QPointF(0, 0), L.size);
+void layoutStatus(Win95Status& st, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
+    st.present = m.labelStyle() == HUDLabelStyle::caption;
+    if (!st.present) return;
+    const SwitchTarget* focused = focusedTarget(m);
+    st.row = m.focus();
+    st.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
+    st.hasSubtitle = focused && hasText(focused->subtitle);
+    const double th = fonts.lineHeight(statusTitlePoints, QFont::Bold);
+    const double sh = fonts.lineHeight(statusSubtitlePoints, QFont::Normal);
+    st.title = QRectF(M::statusMarginX, M::statusMarginY, M::statusWidth, th);
+    st.subtitle =
+        st.hasSubtitle ? QRectF(M::statusMarginX, st.title.bottom() + statusLineSpacing, M::statusWidth, sh) : QRectF();
+    st.frame = QRectF(0, 0, M::statusWidth + 2 * M::statusMarginX,
+                      (st.hasSubtitle ? st.subtitle.bottom() : st.title.bottom()) + M::statusMarginY);
+}
 
-    // The title bar spans the window; the buttons sit at its trailing end.
-    L.titleBar = QRectF(M::titleInset, M::titleInset, width - 2 * M::titleInset, barH);
+// The title bar spans the window; the buttons sit at its trailing end.
+void layoutTitleBar(Windows95Layout& L, const Win95Title& title, double width, const HUDModel& m) {
+    L.titleBar = QRectF(M::titleInset, M::titleInset, width - 2 * M::titleInset, title.barH);
     const double midY = L.titleBar.center().y();
-    L.titleGlyph =
-        QRectF(L.titleBar.left() + M::titleLeading, midY - glyph.height() / 2, glyph.width(), glyph.height());
-    L.titleText = QRectF(L.titleGlyph.right() + M::titleSpacing, std::round(midY - textH / 2), textW, textH);
+    L.titleGlyph = QRectF(L.titleBar.left() + M::titleLeading, midY - title.glyph.height() / 2, title.glyph.width(),
+                          title.glyph.height());
+    L.titleText =
+        QRectF(L.titleGlyph.right() + M::titleSpacing, std::round(midY - title.textH / 2), title.textW, title.textH);
     const Symbol symbols[3] = {Symbol::minus, Symbol::square, Symbol::xmark};
     double x = L.titleBar.right() - M::titleTrailing;
     for (int i = 2; i >= 0; --i) {
@@ -242,31 +220,73 @@ void layoutWindows95(const HUDModel& m, const OverlayFonts& fonts, Windows95Layo
     }
     L.buttons[2].pressed = m.cancelProgress() > M::pressedThreshold;
     L.closeButton = L.buttons[2].frame;
+}
+
+// Moves the parts, laid out at the origin, to their places in the window.
+void placeParts(Windows95Layout& L, const Win95Origins& at, const HUDModel& m, double rowW) {
+    if (L.favourites.present) placeRow(L.favourites, at.favourites);
+    placeRow(L.recents, at.recents);
+    for (Win95Arrow* a : {&L.left, &L.right}) {
+        a->slot.translate(at.recents);
+        a->glyph.translate(at.recents);
+    }
+    const Win95Thumb thumb =
+        win95Thumb(m.recentsCount(), static_cast<int>(m.visible().size()), m.recentsAbsolute(), rowW);
+    L.scroll.track = L.scroll.present ? QRectF(at.scroll, QSizeF(rowW, M::scrollHeight)) : QRectF();
+    L.scroll.thumb = L.scroll.present
+                         ? QRectF(at.scroll.x() + thumb.offset + 1,
+                                  at.scroll.y() + (M::scrollHeight - M::thumbHeight) / 2, thumb.length, M::thumbHeight)
+                         : QRectF();
+    Win95Status& st = L.status;
+    if (st.present) {
+        st.frame.translate(at.status);
+        st.title.translate(at.status);
+        if (st.hasSubtitle) st.subtitle.translate(at.status);
+    }
+}
+
+}  // namespace
+
+void layoutWindows95(const HUDModel& m, const OverlayFonts& fonts, Windows95Layout& L) {
+    const auto& visible = m.visible();
+    L.empty = visible.empty() && m.favourites().empty();
+    L.favourites.present = !m.favourites().empty();
+    L.recents.present = !L.empty;
+    if (L.empty) return clearWindows95(L);
+    const bool favFocus = m.focus() == SwitcherRow::favourites;
+    const Win95Title title = measureTitle(fonts);
+    Win95Origins at;
+    PartStack stack;
+
+    if (L.favourites.present) {
+        layoutFavourites(L.favourites, m, favFocus);
+        stack.add(L.favourites.frame.size(), &at.favourites);
+    } else {
+        L.favourites.cellList.clear();
+        L.favourites.glyphSlot = L.favourites.glyph = QRectF();
+    }
+    layoutRecents(L, m, favFocus);
+    stack.add(L.recents.frame.size(), &at.recents);
+
+    const double rowW = M::recentsRowWidth(m.labelStyle(), static_cast<int>(visible.size()));
+    L.scroll.present = !favFocus && (m.moreBefore() || m.moreAfter());
+    L.scroll.opacity = L.scroll.present ? 1 : 0;
+    if (L.scroll.present) stack.add(QSizeF(rowW, M::scrollHeight), &at.scroll);
+
+    layoutStatus(L.status, m, fonts, favFocus);
+    if (L.status.present) stack.add(L.status.frame.size(), &at.status);
+
+    const QSizeF inner = stack.inner(M::contentSpacing);
+    const double contentW = inner.width() + 2 * M::contentMarginX;
+    const double width = std::max(contentW, title.barMinW + 2 * M::titleInset);
+    const double contentTop = title.barH + 2 * M::titleInset;
+    L.size = QSizeF(width, contentTop + M::contentTop + inner.height() + M::contentBottom);
+    L.window = QRectF(QPointF(0, 0), L.size);
+    layoutTitleBar(L, title, width, m);
 
     const double left = std::floor((width - contentW) / 2) + M::contentMarginX;
-    double y = contentTop + M::contentTop;
-    for (int i = 0; i < n; ++i) {
-        *parts[i].origin = QPointF(left + std::floor((innerW - parts[i].size.width()) / 2), y);
-        y += parts[i].size.height() + M::contentSpacing;
-    }
-
-    if (L.favourites.present) placeRow(L.favourites, favOrigin);
-    placeRow(L.recents, recOrigin);
-    for (Win95Arrow* a : {&L.left, &L.right}) {
-        a->slot.translate(recOrigin);
-        a->glyph.translate(recOrigin);
-    }
-    const Win95Thumb thumb = win95Thumb(m.recentsCount(), static_cast<int>(visible.size()), m.recentsAbsolute(), rowW);
-    L.scroll.track = L.scroll.present ? QRectF(scrollOrigin, QSizeF(rowW, M::scrollHeight)) : QRectF();
-    L.scroll.thumb = L.scroll.present ? QRectF(scrollOrigin.x() + thumb.offset + 1,
-                                               scrollOrigin.y() + (M::scrollHeight - M::thumbHeight) / 2, thumb.length,
-                                               M::thumbHeight)
-                                      : QRectF();
-    if (st.present) {
-        st.frame.translate(statusOrigin);
-        st.title.translate(statusOrigin);
-        if (st.hasSubtitle) st.subtitle.translate(statusOrigin);
-    }
+    stack.place(left, contentTop + M::contentTop, inner.width(), M::contentSpacing);
+    placeParts(L, at, m, rowW);
 
     const Win95Row& focusedRow = favFocus ? L.favourites : L.recents;
     L.selectedIcon.reset();

@@ -198,7 +198,7 @@ std::optional<QRectF> QtScreens::primary() const {
 std::shared_ptr<HUDController> makeHUDController(std::shared_ptr<AppearanceSource> appearance,
                                                  std::shared_ptr<CompositorSupport> compositor) {
     return std::make_shared<HUDController>(
-        [appearance, compositor](const HUDModel& live) {
+        [appearance = std::move(appearance), compositor = std::move(compositor)](const HUDModel& live) {
             return std::make_unique<X11Panel>(live, appearance, compositor);
         },
         std::make_shared<QtScreens>());

@@ -14,6 +14,13 @@ bool endsWith(const std::string& s, const std::string& suffix) {
     return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+// Removes the suffix when s ends in it.
+bool stripSuffix(std::string& s, const std::string& suffix) {
+    if (!endsWith(s, suffix)) return false;
+    s.resize(s.size() - suffix.size());
+    return true;
+}
+
 // systemd escapes unit names with \xNN.
 std::string unescapeUnit(const std::string& s) {
     std::string out;
@@ -145,7 +152,7 @@ void WindowWorkspace::addWindowIcon(RunningApp& app, WindowId window) {
 
 std::optional<std::string> WindowWorkspace::resolveEntryId(int pid, const WindowClassHints& hints) {
     auto known = [this](std::string id) -> std::optional<std::string> {
-        if (endsWith(id, ".desktop")) id.resize(id.size() - 8);
+        stripSuffix(id, ".desktop");
         if (id.empty()) return std::nullopt;
         if (entries_->find(id)) return id;
         return std::nullopt;
@@ -177,15 +184,8 @@ std::vector<std::string> WindowWorkspace::cgroupCandidates(const std::string& cg
     std::string unit = slash == std::string::npos ? path : path.substr(slash + 1);
     if (unit.rfind("app-", 0) != 0) return {};
     unit = unit.substr(4);
-    bool scope = endsWith(unit, ".scope");
-    if (scope)
-        unit.resize(unit.size() - 6);
-    else if (endsWith(unit, ".service"))
-        unit.resize(unit.size() - 8);
-    else if (endsWith(unit, ".slice"))
-        unit.resize(unit.size() - 6);
-    else
-        return {};
+    bool scope = stripSuffix(unit, ".scope");
+    if (!scope && !stripSuffix(unit, ".service") && !stripSuffix(unit, ".slice")) return {};
     if (auto at = unit.find('@'); at != std::string::npos) unit.resize(at);
     // A scope ends in "-RANDOM" (digits or a hex string); a service never does.
     if (scope) {

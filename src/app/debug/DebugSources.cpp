@@ -110,6 +110,50 @@ std::string deviceNames(const std::vector<TouchDevice>& devices) {
     return s;
 }
 
+// Says why no touchpad could be read, then what the source warned of.
+void reportUnreadable(const evdev::EvdevTouchSource& touchpads, const std::vector<std::string>& warnings) {
+    auto refused = touchpads.inaccessible();
+    if (!refused.empty()) {
+        std::string list;
+        for (const auto& r : refused) list += (list.empty() ? "" : ", ") + r;
+        std::fprintf(stderr, "trellick: no touchpad can be read: permission denied for %s\n", list.c_str());
+    } else {
+        std::fputs("trellick: no touchpad can be read\n", stderr);  // the source's warning says why
+    }
+    for (const auto& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+}
+
+void catchInterrupts() {
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+// Runs the work and feeds the frames, in arrival order, to the engine (or prints them without
+// one) until interrupted; t counts from the first frame.
+void feedUntilInterrupted(LoopQueue& queue, std::optional<GestureRun>& run) {
+    std::optional<double> first;
+    std::deque<LoopQueue::Frame> frames;
+    std::deque<std::function<void()>> work;
+    while (!interrupted) {
+        queue.wait(frames, work);
+        for (auto& fn : work) fn();
+        work.clear();
+        for (auto& f : frames) {
+            if (!first) first = f.time;
+            double t = std::max(0.0, f.time - *first);
+            if (run) {
+                run->frame(t, f.fingers);
+            } else {
+                dumpFrame(t, f.fingers, f.rejected);
+            }
+        }
+        frames.clear();
+    }
+}
+
 int runLive(const DebugSource& source, const GestureRun::Options& options) {
     auto queue = std::make_shared<LoopQueue>();
     // The source's warnings come after the first line, which says what was opened.
@@ -129,15 +173,7 @@ int runLive(const DebugSource& source, const GestureRun::Options& options) {
     log::setSink(nullptr);
 
     if (started.empty()) {
-        auto refused = touchpads->inaccessible();
-        if (!refused.empty()) {
-            std::string list;
-            for (const auto& r : refused) list += (list.empty() ? "" : ", ") + r;
-            std::fprintf(stderr, "trellick: no touchpad can be read: permission denied for %s\n", list.c_str());
-        } else {
-            std::fputs("trellick: no touchpad can be read\n", stderr);  // the source's warning says why
-        }
-        for (const auto& w : warnings) std::fprintf(stderr, "%s\n", w.c_str());
+        reportUnreadable(*touchpads, warnings);
         return 3;
     }
     std::fprintf(stderr, "trellick: reading %s; swipe with three fingers, Ctrl-C to stop\n",
@@ -152,34 +188,12 @@ int runLive(const DebugSource& source, const GestureRun::Options& options) {
         }
     });
 
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    catchInterrupts();
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-
-    // The engine runs on this thread, fed in arrival order; t counts from the first frame.
+    // The engine runs on this thread.
     std::optional<GestureRun> run;
     if (!source.dumpFrames) run.emplace(options, stdout);
-    std::optional<double> first;
-    std::deque<LoopQueue::Frame> frames;
-    std::deque<std::function<void()>> work;
-    while (!interrupted) {
-        queue->wait(frames, work);
-        for (auto& fn : work) fn();
-        work.clear();
-        for (auto& f : frames) {
-            if (!first) first = f.time;
-            double t = std::max(0.0, f.time - *first);
-            if (run) {
-                run->frame(t, f.fingers);
-            } else {
-                dumpFrame(t, f.fingers, f.rejected);
-            }
-        }
-        frames.clear();
-    }
+    feedUntilInterrupted(*queue, run);
     for (const auto& d : started) touchpads->stopDevice(d);
     if (run) run->finish();
     std::fflush(stdout);

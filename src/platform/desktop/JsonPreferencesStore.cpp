@@ -371,7 +371,14 @@ QString JsonPreferencesStore::target() const {
 }
 
 JsonPreferencesStore::ReadStatus JsonPreferencesStore::read(Contents& contents, QString& problem) const {
-    const QByteArray name = QFile::encodeName(target());
+    QByteArray data;
+    ReadStatus status = readBytes(QFile::encodeName(target()), data, problem);
+    if (status != ReadStatus::ok) return status;
+    return parse(data, contents, problem);
+}
+
+JsonPreferencesStore::ReadStatus JsonPreferencesStore::readBytes(const QByteArray& name, QByteArray& data,
+                                                                 QString& problem) {
     struct stat st {};
     if (::stat(name.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return ReadStatus::missing;
@@ -391,7 +398,6 @@ JsonPreferencesStore::ReadStatus JsonPreferencesStore::read(Contents& contents, 
         ::close(fd);
         return ReadStatus::notRegular;
     }
-    QByteArray data;
     char buffer[16384];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -405,7 +411,11 @@ JsonPreferencesStore::ReadStatus JsonPreferencesStore::read(Contents& contents, 
         data.append(buffer, n);
     }
     ::close(fd);
+    return ReadStatus::ok;
+}
 
+JsonPreferencesStore::ReadStatus JsonPreferencesStore::parse(const QByteArray& data, Contents& contents,
+                                                             QString& problem) {
     QJsonParseError error{};
     auto doc = QJsonDocument::fromJson(data, &error);
     if (error.error == QJsonParseError::IllegalNumber) {

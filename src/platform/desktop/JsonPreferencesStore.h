@@ -85,6 +85,10 @@ private:
     void save();
     QString target() const;
     ReadStatus read(Contents& contents, QString& problem) const;
+    // The bytes of the file `name`, never opened unless it is a regular file.
+    static ReadStatus readBytes(const QByteArray& name, QByteArray& data, QString& problem);
+    // The top-level members of the JSON object in `data`, with each one's own text.
+    static ReadStatus parse(const QByteArray& data, Contents& contents, QString& problem);
     // Takes `contents` as what the file now holds; returns the keys whose values changed.
     std::vector<std::string> adopt(Contents contents);
     void recomputeValues();

@@ -113,7 +113,7 @@ std::optional<std::map<QString, QString>> mainGroup(const QString& path) {
             inMainGroup = line == QLatin1String("[Desktop Entry]");
             continue;
         }
-        int eq = line.indexOf(QLatin1Char('='));
+        qsizetype eq = line.indexOf(QLatin1Char('='));
         if (inMainGroup && eq >= 0) keys.try_emplace(line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
     }
     return keys;
@@ -154,7 +154,7 @@ QStringList XdgAutostartService::defaultLoginPath() {
 }
 
 QString XdgAutostartService::launchCommand(const QString& executable, const QStringList& loginPath) {
-    const QString name = QStringLiteral("trellick");
+    QString name = QStringLiteral("trellick");
     QString found = findIn(name, loginPath);
     QString self = QFileInfo(executable).canonicalFilePath();
     if (!found.isEmpty() && !self.isEmpty() && QFileInfo(found).canonicalFilePath() == self) return name;

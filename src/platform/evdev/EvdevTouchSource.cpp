@@ -122,8 +122,13 @@ std::vector<TouchDevice> EvdevTouchSource::deviceList() {
     if (usable.empty() && started_.empty() && refused_.empty() && !warnedUnusable_) {
         warnedUnusable_ = true;
         std::string failures;
-        for (const auto& [devnode, why] : failed_)
-            failures += (failures.empty() ? "" : ", ") + devnode + " (" + why + ")";
+        for (const auto& [devnode, why] : failed_) {
+            if (!failures.empty()) failures += ", ";
+            failures += devnode;
+            failures += " (";
+            failures += why;
+            failures += ')';
+        }
         log::warning(log::evdev, failures.empty() ? noTouchpadWarning()
                                                   : "Trellick cannot use the touchpads found: " + failures + ".");
     }

@@ -139,8 +139,10 @@ struct TouchLoop::Core : std::enable_shared_from_this<Core> {
         }
     }
 
-    // Ends the device's gesture as if its fingers lifted, forgets it, tells its owner.
-    void dropLocked(std::shared_ptr<Device> d) {  // by value: erasing frees the table's copy
+    // Ends the device's gesture as if its fingers lifted, forgets it, tells its owner. By value:
+    // the handler or the erase may free the table's copy, and this one keeps the device alive.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param): the copy is what keeps d alive
+    void dropLocked(std::shared_ptr<Device> d) {
         if (d->removed) return;
         if (d->fingersDown) {
             d->fingersDown = false;
@@ -149,18 +151,19 @@ struct TouchLoop::Core : std::enable_shared_from_this<Core> {
         }
         if (d->removed) return;
         GoneHandler gone = d->onGone;
-        eraseLocked(d);
+        eraseLocked(*d);
         if (gone) gone();
     }
 
-    void eraseLocked(std::shared_ptr<Device> d) {
-        d->removed = true;
-        auto t = tokens.find(d->id);
+    // Touches the device only before erasing it: the table's copy may be the last one.
+    void eraseLocked(Device& d) {
+        d.removed = true;
+        ::epoll_ctl(epollFd, EPOLL_CTL_DEL, d.reader->fd(), nullptr);
+        auto t = tokens.find(d.id);
         if (t != tokens.end()) {
             devices.erase(t->second);
             tokens.erase(t);
         }
-        ::epoll_ctl(epollFd, EPOLL_CTL_DEL, d->reader->fd(), nullptr);
     }
 };
 
@@ -231,7 +234,7 @@ void TouchLoop::remove(const std::string& id) {
         auto t = core_->tokens.find(id);
         if (t == core_->tokens.end()) return;
         d = core_->devices[t->second];
-        core_->eraseLocked(d);
+        core_->eraseLocked(*d);
     }
     // The reader (and its descriptor) closes when the last reference goes: here, or at the
     // end of a delivery in progress on the touch thread.

@@ -41,7 +41,7 @@ void ReplayTouchSource::join() {
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
-void ReplayTouchSource::play(FrameHandler handler) {
+void ReplayTouchSource::play(const FrameHandler& handler) {
     using clock = std::chrono::steady_clock;
     auto start = clock::now();
     double base = std::chrono::duration<double>(start.time_since_epoch()).count();

@@ -33,7 +33,7 @@ public:
     void stopDevice(const TouchDevice& device) override;
 
 private:
-    void play(FrameHandler handler);
+    void play(const FrameHandler& handler);
     void join();
 
     std::string name_;

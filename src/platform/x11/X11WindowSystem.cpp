@@ -349,7 +349,7 @@ std::optional<IconHandle> X11WindowSystem::icon(WindowId window) {
     if (best == n) return std::nullopt;
     auto image = std::make_shared<QImage>(int(bestW), int(bestH), QImage::Format_ARGB32);
     for (uint32_t y = 0; y < bestH; ++y)
-        for (uint32_t x = 0; x < bestW; ++x) image->setPixel(int(x), int(y), d[best + 2 + y * bestW + x]);
+        for (uint32_t x = 0; x < bestW; ++x) image->setPixel(int(x), int(y), d[best + 2 + std::size_t(y) * bestW + x]);
     return IconHandle{"", std::shared_ptr<const void>(image, image.get())};
 }
 
