@@ -29,9 +29,9 @@ cd "$root"
 # checkout, all of them.
 cxx_files() {
   if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
-    local specs=() d
-    for d in "$@"; do specs+=("$d/*.cpp" "$d/*.h"); done
-    git ls-files -z -- "${specs[@]}"
+    local patterns=() d
+    for d in "$@"; do patterns+=("$d/*.cpp" "$d/*.h"); done
+    git ls-files -z -- "${patterns[@]}"
   else
     find "$@" -type f \( -name '*.cpp' -o -name '*.h' \) -print0 | sort -z
   fi

@@ -311,7 +311,7 @@ QWidget* feelCard(SettingsStore& s, std::vector<Subscription>& subs) {
     auto twoDecimals = [](double v) { return fixed("%.2f", v); };
     auto* feel = new SectionCard("Feel");
     feel->body()->setSpacing(16);
-    const std::pair<SliderRow::Spec, Setting<double>*> feelRows[] = {
+    const std::pair<SliderRow::Params, Setting<double>*> feelRows[] = {
         {{"sensitivity", "Sensitivity", 0, 1, twoDecimals, "Low", "High",
           "How far you swipe to move one entry. Higher = a shorter swipe per step."},
          &s.sensitivity},
@@ -322,8 +322,8 @@ QWidget* feelCard(SettingsStore& s, std::vector<Subscription>& subs) {
           "How far you swipe down to cancel a switch. Longer = harder to trigger by accident."},
          &s.cancelDistance},
     };
-    for (const auto& [spec, setting] : feelRows) {
-        auto* row = new SliderRow(spec);
+    for (const auto& [params, setting] : feelRows) {
+        auto* row = new SliderRow(params);
         subs.push_back(bindSlider(row, *setting));
         feel->body()->addWidget(row);
     }
@@ -336,7 +336,7 @@ QWidget* quickFlickCard(SettingsStore& s, std::vector<Subscription>& subs) {
     quick->body()->addWidget(
         descriptionLabel("A quick flick switches straight to your previous app; hold the swipe a "
                          "moment to open the picker and choose."));
-    const std::pair<SliderRow::Spec, Setting<double>*> quickRows[] = {
+    const std::pair<SliderRow::Params, Setting<double>*> quickRows[] = {
         {{"flickRevealDelay", "Reveal delay", 0, 0.3, milliseconds, "", "",
           "How long after the swipe starts before the picker appears. Lift before this — or while still flicking "
           "fast — and it jumps straight to the previous app."},
@@ -346,8 +346,8 @@ QWidget* quickFlickCard(SettingsStore& s, std::vector<Subscription>& subs) {
           "still in progress. Higher = more swipes treated as flicks."},
          &s.flickVelocity},
     };
-    for (const auto& [spec, setting] : quickRows) {
-        auto* row = new SliderRow(spec);
+    for (const auto& [params, setting] : quickRows) {
+        auto* row = new SliderRow(params);
         subs.push_back(bindSlider(row, *setting));
         quick->body()->addWidget(row);
     }

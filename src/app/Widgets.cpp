@@ -331,38 +331,38 @@ namespace {
 constexpr int kSliderSteps = 1000;
 }
 
-SliderRow::SliderRow(Spec spec, QWidget* parent)
-    : QWidget(parent), spec_(std::move(spec)), slider_(new QSlider(Qt::Horizontal)), value_(nullptr) {
+SliderRow::SliderRow(Params params, QWidget* parent)
+    : QWidget(parent), params_(std::move(params)), slider_(new QSlider(Qt::Horizontal)), value_(nullptr) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     auto* header = new QHBoxLayout;
-    header->addWidget(makeLabel(spec_.name, 14, QFont::Medium), 1);
+    header->addWidget(makeLabel(params_.name, 14, QFont::Medium), 1);
     value_ = new QLabel;
     value_->setFont(monoFont(13));
     value_->setForegroundRole(QPalette::PlaceholderText);
-    value_->setObjectName(spec_.key + ".value");
+    value_->setObjectName(params_.key + ".value");
     header->addWidget(value_);
     layout->addLayout(header);
 
-    slider_->setObjectName(spec_.key);
-    slider_->setAccessibleName(spec_.name);
+    slider_->setObjectName(params_.key);
+    slider_->setAccessibleName(params_.name);
     slider_->setRange(0, kSliderSteps);
     slider_->setSingleStep(10);
     slider_->setPageStep(100);
     layout->addWidget(slider_);
-    if (!spec_.lowEnd.isEmpty() || !spec_.highEnd.isEmpty()) {
+    if (!params_.lowEnd.isEmpty() || !params_.highEnd.isEmpty()) {
         auto* ends = new QHBoxLayout;
-        ends->addWidget(makeLabel(spec_.lowEnd, 11, QFont::Normal, true));
+        ends->addWidget(makeLabel(params_.lowEnd, 11, QFont::Normal, true));
         ends->addStretch(1);
-        ends->addWidget(makeLabel(spec_.highEnd, 11, QFont::Normal, true));
+        ends->addWidget(makeLabel(params_.highEnd, 11, QFont::Normal, true));
         layout->addLayout(ends);
     }
-    setToolTip(spec_.tooltip);
+    setToolTip(params_.tooltip);
 
     connect(slider_, &QSlider::valueChanged, this, [this](int position) {
         if (slider_->isSliderDown())
-            value_->setText(spec_.format(valueAt(position)));
+            value_->setText(params_.format(valueAt(position)));
         else
             emit edited(valueAt(position));
     });
@@ -370,12 +370,12 @@ SliderRow::SliderRow(Spec spec, QWidget* parent)
 }
 
 double SliderRow::valueAt(int position) const {
-    return spec_.min + (spec_.max - spec_.min) * position / kSliderSteps;
+    return params_.min + (params_.max - params_.min) * position / kSliderSteps;
 }
 
 void SliderRow::setValue(double value) {
-    value_->setText(spec_.format(value));
-    double fraction = spec_.max > spec_.min ? (value - spec_.min) / (spec_.max - spec_.min) : 0.0;
+    value_->setText(params_.format(value));
+    double fraction = params_.max > params_.min ? (value - params_.min) / (params_.max - params_.min) : 0.0;
     if (!std::isfinite(fraction)) fraction = 0.0;
     const QSignalBlocker block(slider_);
     slider_->setValue(static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * kSliderSteps)));

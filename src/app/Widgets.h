@@ -184,7 +184,7 @@ private:
 class SliderRow : public QWidget {
     Q_OBJECT
 public:
-    struct Spec {
+    struct Params {
         QString key;  // object name of the slider; its value label is key + ".value"
         QString name;
         double min = 0, max = 1;
@@ -192,7 +192,7 @@ public:
         QString lowEnd, highEnd;  // empty: no captions
         QString tooltip;
     };
-    explicit SliderRow(Spec spec, QWidget* parent = nullptr);
+    explicit SliderRow(Params params, QWidget* parent = nullptr);
     void setValue(double value);
     QSlider* slider() const { return slider_; }
 
@@ -201,7 +201,7 @@ signals:
 
 private:
     double valueAt(int position) const;
-    Spec spec_;
+    Params params_;
     QSlider* slider_;
     QLabel* value_;
 };
