@@ -25,8 +25,8 @@ struct ShownWindow {
 
 // The process that made `w`, as the server knows it (XRes); 0 when unknown.
 inline int clientPid(xcb_connection_t* c, xcb_window_t w) {
-    xcb_res_client_id_spec_t spec{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
-    auto* reply = xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr);
+    xcb_res_client_id_spec_t query{w, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    auto* reply = xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &query), nullptr);
     int pid = 0;
     if (!reply) return 0;
     for (auto it = xcb_res_query_client_ids_ids_iterator(reply); it.rem; xcb_res_client_id_value_next(&it))
