@@ -23,12 +23,40 @@ case "$sanitize" in none|asan|tsan|all) ;; *) echo "test.sh: --sanitize takes no
 
 "$root/scripts/install-deps.sh" test
 
-run_flavour() {
-  local flavour=$1
-  echo "== $flavour build" >&2
-  "$root/scripts/build.sh" "$flavour"
-  echo "== $flavour tests" >&2
-  (cd "$root/build/$flavour" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600)
+build_flavour() {
+  echo "== $1 build" >&2
+  "$root/scripts/build.sh" "$1"
+}
+test_flavour() {
+  echo "== $1 tests" >&2
+  (cd "$root/build/$1" && ctest --output-on-failure --parallel "$(nproc)" --timeout 600)
+}
+
+# The lint needs the default build's compile database. It then runs beside the rest at the
+# lowest priority: the test runs leave the cores idle for much of their time (X servers,
+# timers), and the lint takes that time rather than adding minutes of its own.
+lint_log=$root/build/lint.log
+lint_pid=
+start_lint() {
+  echo "== lint (beside the tests; its result comes at the end)" >&2
+  # A process group of its own, so that a failing run can end the lint and its clang-tidys.
+  setsid -w nice -n 19 "$root/scripts/lint.sh" "$root/build/default" >"$lint_log" 2>&1 &
+  lint_pid=$!
+}
+end_lint() {
+  if [ -n "$lint_pid" ]; then kill -- "-$lint_pid" 2>/dev/null || true; fi
+}
+trap end_lint EXIT
+finish_lint() {
+  local status=0
+  echo "== lint" >&2
+  wait "$lint_pid" || status=$?
+  lint_pid=
+  if [ "$status" != 0 ]; then
+    cat "$lint_log" >&2
+    exit "$status"
+  fi
+  tail -n 1 "$lint_log" >&2
 }
 
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -39,17 +67,18 @@ export ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0
 export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
-run_flavour default
-echo "== lint" >&2
-"$root/scripts/lint.sh" "$root/build/default"
+build_flavour default
+start_lint
+test_flavour default
 case "$sanitize" in
-  tsan|all) run_flavour tsan ;;
+  tsan|all) build_flavour tsan; test_flavour tsan ;;
 esac
 case "$sanitize" in
-  asan|all) run_flavour asan ;;
+  asan|all) build_flavour asan; test_flavour asan ;;
 esac
 
 if [ "$fuzz_seconds" != 0 ] && [ -x "$root/scripts/fuzz.sh" ]; then
   "$root/scripts/fuzz.sh" "$fuzz_seconds"
 fi
+finish_lint
 echo "All test runs passed." >&2
