@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "overlay/LayoutBlend.h"
 #include "overlay/OverlayFonts.h"
 #include "overlay/PartStack.h"
 #include "overlay/Symbols.h"
@@ -93,19 +94,6 @@ void placeRow(ModernRow& row, QPointF by) {
     if (!row.glyphSlot.isNull()) row.glyphSlot.translate(by);
     if (!row.glyph.isNull()) row.glyph.translate(by);
     offsetCells(row, by);
-}
-
-double lerp(double a, double b, double t) {
-    return a + (b - a) * t;
-}
-QRectF lerp(const QRectF& a, const QRectF& b, double t) {
-    if (a.isNull()) return b;
-    if (b.isNull()) return a;
-    return QRectF(lerp(a.x(), b.x(), t), lerp(a.y(), b.y(), t), lerp(a.width(), b.width(), t),
-                  lerp(a.height(), b.height(), t));
-}
-double opacity(double a, double b, double t) {
-    return std::clamp(lerp(a, b, t), 0.0, 1.0);
 }
 
 }  // namespace
@@ -283,33 +271,33 @@ namespace {
 
 // `ro` starts as a copy of `rb`, with the same number of cells as `ra`.
 void blendRow(const ModernRow& ra, const ModernRow& rb, double t, ModernRow& ro) {
-    ro.frame = lerp(ra.frame, rb.frame, t);
-    ro.cells = lerp(ra.cells, rb.cells, t);
-    ro.glyphSlot = lerp(ra.glyphSlot, rb.glyphSlot, t);
-    ro.glyph = lerp(ra.glyph, rb.glyph, t);
+    ro.frame = blend::rect(ra.frame, rb.frame, t);
+    ro.cells = blend::rect(ra.cells, rb.cells, t);
+    ro.glyphSlot = blend::rect(ra.glyphSlot, rb.glyphSlot, t);
+    ro.glyph = blend::rect(ra.glyph, rb.glyph, t);
     // The plate belongs to the row with the focus: it fades rather than travels between
     // rows, growing or shrinking with the icon box it sits behind.
-    ro.plateOpacity = opacity(ra.plateOpacity, rb.plateOpacity, t);
+    ro.plateOpacity = blend::opacity(ra.plateOpacity, rb.plateOpacity, t);
     for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
         const ModernCell &ca = ra.cellList[i], &cb = rb.cellList[i];
         ModernCell& co = ro.cellList[i];
-        co.frame = lerp(ca.frame, cb.frame, t);
-        co.box = lerp(ca.box, cb.box, t);
-        co.icon = lerp(ca.icon, cb.icon, t);
-        co.iconScale = lerp(ca.iconScale, cb.iconScale, t);
-        co.iconOpacity = opacity(ca.iconOpacity, cb.iconOpacity, t);
-        co.shadowOpacity = opacity(ca.shadowOpacity, cb.shadowOpacity, t);
+        co.frame = blend::rect(ca.frame, cb.frame, t);
+        co.box = blend::rect(ca.box, cb.box, t);
+        co.icon = blend::rect(ca.icon, cb.icon, t);
+        co.iconScale = blend::value(ca.iconScale, cb.iconScale, t);
+        co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
+        co.shadowOpacity = blend::opacity(ca.shadowOpacity, cb.shadowOpacity, t);
         if (cb.label.isNull() && !ca.label.isNull()) {
             co = ca;  // the labels of the row losing the focus fade out where they were
-            co.frame = lerp(ca.frame, cb.frame, t);
-            co.box = lerp(ca.box, cb.box, t);
-            co.icon = lerp(ca.icon, cb.icon, t);
-            co.iconScale = lerp(ca.iconScale, cb.iconScale, t);
-            co.iconOpacity = opacity(ca.iconOpacity, cb.iconOpacity, t);
-            co.shadowOpacity = opacity(ca.shadowOpacity, cb.shadowOpacity, t);
-            co.labelOpacity = opacity(ca.labelOpacity, 0, t);
+            co.frame = blend::rect(ca.frame, cb.frame, t);
+            co.box = blend::rect(ca.box, cb.box, t);
+            co.icon = blend::rect(ca.icon, cb.icon, t);
+            co.iconScale = blend::value(ca.iconScale, cb.iconScale, t);
+            co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
+            co.shadowOpacity = blend::opacity(ca.shadowOpacity, cb.shadowOpacity, t);
+            co.labelOpacity = blend::opacity(ca.labelOpacity, 0, t);
         } else {
-            co.labelOpacity = opacity(ca.label.isNull() ? 0 : ca.labelOpacity, cb.labelOpacity, t);
+            co.labelOpacity = blend::opacity(ca.label.isNull() ? 0 : ca.labelOpacity, cb.labelOpacity, t);
         }
     }
 }
@@ -319,8 +307,9 @@ void blendRow(const ModernRow& ra, const ModernRow& rb, double t, ModernRow& ro)
 void blendModern(const ModernLayout& a, const ModernLayout& b, double t, ModernLayout& out) {
     out = b;
     if (!sameModernShape(a, b)) return;
-    out.size = QSizeF(lerp(a.size.width(), b.size.width(), t), lerp(a.size.height(), b.size.height(), t));
-    out.card = lerp(a.card, b.card, t);
+    out.size =
+        QSizeF(blend::value(a.size.width(), b.size.width(), t), blend::value(a.size.height(), b.size.height(), t));
+    out.card = blend::rect(a.card, b.card, t);
     blendRow(a.favourites, b.favourites, t, out.favourites);
     blendRow(a.recents, b.recents, t, out.recents);
     for (ModernRow* r : {&out.favourites, &out.recents}) {
@@ -330,22 +319,22 @@ void blendModern(const ModernLayout& a, const ModernLayout& b, double t, ModernL
     }
     for (auto [ca, cb, co] :
          {std::tuple{&a.leading, &b.leading, &out.leading}, std::tuple{&a.trailing, &b.trailing, &out.trailing}}) {
-        co->slot = lerp(ca->slot, cb->slot, t);
-        co->glyph = lerp(ca->glyph, cb->glyph, t);
+        co->slot = blend::rect(ca->slot, cb->slot, t);
+        co->glyph = blend::rect(ca->glyph, cb->glyph, t);
     }
-    out.scrollOpacity = opacity(a.scrollOpacity, b.scrollOpacity, t);
+    out.scrollOpacity = blend::opacity(a.scrollOpacity, b.scrollOpacity, t);
     out.scrollPresent = a.scrollPresent || b.scrollPresent;
     if (!b.scrollPresent && a.scrollPresent) {
         out.scrollTrack = a.scrollTrack;
         out.scroll = a.scroll;
     } else if (a.scrollPresent && b.scrollPresent) {
-        out.scrollTrack = lerp(a.scrollTrack, b.scrollTrack, t);
+        out.scrollTrack = blend::rect(a.scrollTrack, b.scrollTrack, t);
     }
-    out.caption.frame = lerp(a.caption.frame, b.caption.frame, t);
+    out.caption.frame = blend::rect(a.caption.frame, b.caption.frame, t);
     const QPointF captionShift = out.caption.frame.topLeft() - b.caption.frame.topLeft();
     out.caption.title.translate(captionShift);
     if (out.caption.hasSubtitle) out.caption.subtitle.translate(captionShift);
-    if (a.ringPresent && b.ringPresent) out.ring = lerp(a.ring, b.ring, t);
+    if (a.ringPresent && b.ringPresent) out.ring = blend::rect(a.ring, b.ring, t);
 }
 
 }  // namespace trellick
