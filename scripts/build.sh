@@ -37,5 +37,9 @@ case " ${args[*]} " in
       rm -rf "$cache" "$root/build/$flavour/CMakeFiles"
     fi ;;
 esac
+# The compiler cache (when installed) shares results between work trees and build folders:
+# paths under the repository are hashed relative to it.
+export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
+export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-5G}
 cmake "${args[@]}" "$@" >/dev/null
 cmake --build "$root/build/$flavour" --parallel "$(nproc)" ${targets[@]+"${targets[@]}"}

@@ -14,6 +14,7 @@ build_pkgs=(
   libqt6svg6  # the SVG icon engine: many application icons are SVG only
   libgtest-dev libgmock-dev libbenchmark-dev
   scdoc  # the manual page
+  ccache  # rebuilds in seconds where the machine keeps its cache
 )
 # What the windows need at run time: colour emoji for the welcome and about marks, and the SVG
 # icon engine, since most icon themes draw applications' icons in SVG only.
