@@ -20,6 +20,7 @@ targets=(
   fuzz_libinput_record:libinput
   fuzz_any_recording:evemu,evtest,libinput
   fuzz_assembler:events
+  fuzz_quirks:quirks
 )
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}

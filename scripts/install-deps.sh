@@ -18,7 +18,8 @@ build_pkgs=(
 )
 # What the windows need at run time: colour emoji for the welcome and about marks, and the SVG
 # icon engine, since most icon themes draw applications' icons in SVG only.
-run_pkgs=(fonts-noto-color-emoji libqt6svg6)
+# libinput-bin: libinput's quirks database (/usr/share/libinput), per-device sizes and thresholds.
+run_pkgs=(fonts-noto-color-emoji libqt6svg6 libinput-bin)
 # The Debian package: dpkg-shlibdeps computes its dependencies (CPack finds the programs with file).
 package_pkgs=(dpkg-dev file)
 test_pkgs=(

@@ -53,14 +53,18 @@ public:
     }
 
 private:
-    // "I: bus vendor product version": checked, not kept.
+    // "I: bus vendor product version": what quirks match the device by.
     void ids(std::string_view rest, int line) {
         auto t = tokens(stripComment(rest));
         if (t.size() != 4) fail(file_, line, "I: needs four hexadecimal numbers (bus vendor product version)");
-        for (auto tok : t) {
-            if (!parseInt(tok, 16, 0, 0xffff))
-                fail(file_, line, "I: " + text::quoted(tok) + " is not a 16-bit hexadecimal number");
+        std::uint16_t v[4] = {};
+        for (std::size_t i = 0; i < 4; ++i) {
+            auto n = parseInt(t[i], 16, 0, 0xffff);
+            if (!n) fail(file_, line, "I: " + text::quoted(t[i]) + " is not a 16-bit hexadecimal number");
+            v[i] = std::uint16_t(*n);
         }
+        device_.bus = v[0], device_.vendor = v[1], device_.product = v[2], device_.version = v[3];
+        device_.idsKnown = true;
     }
 
     // "P: <byte>...": the input properties, eight to a byte, continued over several lines.

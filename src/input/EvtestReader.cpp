@@ -107,6 +107,8 @@ public:
             auto name = trim(s.substr(18));
             if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
             dev_.name = std::string(name);
+        } else if (startsWith(s, "Input device ID:")) {
+            deviceIds(s.substr(16));
         } else if (startsWith(s, "Property type")) {
             s = s.substr(9);
             if (takeNumbered(s, "type", 10, num) && num >= 0 && num < INPUT_PROP_CNT) dev_.props.set(std::size_t(num));
@@ -117,6 +119,24 @@ public:
     }
 
 private:
+    // "bus 0x18 vendor 0x6cb product 0x76af version 0x100": what quirks match the device by.
+    void deviceIds(std::string_view s) {
+        std::uint16_t v[4] = {};
+        int found = 0;
+        for (const char* key : {"bus", "vendor", "product", "version"}) {
+            s = trim(s);
+            if (!startsWith(s, key)) return;
+            s = trim(s.substr(std::string_view(key).size()));
+            auto end = s.find(' ');
+            auto n = parseInt(s.substr(0, end), 16, 0, 0xffff);
+            if (!n) return;
+            v[found++] = std::uint16_t(*n);
+            s = end == std::string_view::npos ? std::string_view() : s.substr(end);
+        }
+        dev_.bus = v[0], dev_.vendor = v[1], dev_.product = v[2], dev_.version = v[3];
+        dev_.idsKnown = true;
+    }
+
     // "code N (NAME)" of an "Event code" line: a key or an axis of the current event type.
     void eventCode(std::string_view s, int n) {
         std::int64_t num = 0;

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "input/Quirks.h"
+
 namespace trellick::input {
 
 // One evdev event. `time` is in seconds: monotonic for live devices, counted from the first
@@ -32,6 +34,11 @@ struct AbsAxis {
 // kernel; for a recording from its header, its events and a description file.
 struct DeviceInfo {
     std::string name;
+    // Bus type, vendor, product and version (evdev's input_id), where known.
+    std::uint16_t bus = 0, vendor = 0, product = 0, version = 0;
+    bool idsKnown = false;
+    // What libinput's quirks database knows of this device (PalmRules reads it).
+    DeviceQuirks quirks;
     std::array<AbsAxis, ABS_CNT> abs{};
     std::bitset<ABS_CNT> absCodes;  // axes the device reports
     std::bitset<KEY_CNT> keys;      // keys and buttons the device reports
@@ -45,6 +52,15 @@ struct DeviceInfo {
     // The axes positions are scaled by: the multi-touch ones, else the single-touch ones.
     std::optional<AbsAxis> xAxis() const { return axis(ABS_MT_POSITION_X, ABS_X); }
     std::optional<AbsAxis> yAxis() const { return axis(ABS_MT_POSITION_Y, ABS_Y); }
+
+    // The device as quirks sections match it (the machine's DMI and device tree not filled in).
+    DeviceIdentity identity() const {
+        DeviceIdentity id;
+        id.name = name;
+        id.bus = bus, id.vendor = vendor, id.product = product, id.version = version;
+        id.idsKnown = idsKnown;
+        return id;
+    }
 
     // Why frames cannot be assembled for this device, or nothing when they can.
     std::optional<std::string> unusableReason() const;

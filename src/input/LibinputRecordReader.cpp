@@ -35,6 +35,13 @@ std::int64_t intOf(const YAML::Node& node, std::int64_t lo, std::int64_t hi, con
 void readDevice(const YAML::Node& evdev, DeviceInfo& dev, const std::string& file) {
     if (!evdev.IsMap()) fail(file, lineOf(evdev), "'evdev' must be a mapping");
     if (auto name = evdev["name"]; name && name.IsScalar()) dev.name = name.Scalar();
+    if (auto id = evdev["id"]; id && id.IsSequence() && id.size() == 4) {
+        dev.bus = std::uint16_t(intOf(id[0], 0, 0xffff, file, "a bus type"));
+        dev.vendor = std::uint16_t(intOf(id[1], 0, 0xffff, file, "a vendor id"));
+        dev.product = std::uint16_t(intOf(id[2], 0, 0xffff, file, "a product id"));
+        dev.version = std::uint16_t(intOf(id[3], 0, 0xffff, file, "a version"));
+        dev.idsKnown = true;
+    }
     if (auto codes = evdev["codes"]; codes) {
         if (!codes.IsMap()) fail(file, lineOf(codes), "'codes' must map event types to lists of codes");
         for (auto it = codes.begin(); it != codes.end(); ++it) {

@@ -149,6 +149,10 @@ void EventCollector::finish() {
 
 void mergeDeclared(DeviceInfo& base, const DeviceInfo& extra) {
     if (base.name.empty()) base.name = extra.name;
+    if (!base.idsKnown && extra.idsKnown) {
+        base.bus = extra.bus, base.vendor = extra.vendor, base.product = extra.product, base.version = extra.version;
+        base.idsKnown = true;
+    }
     for (std::size_t i = 0; i < base.abs.size(); ++i) {
         if (!base.abs[i].known && extra.abs[i].known) base.abs[i] = extra.abs[i];
     }

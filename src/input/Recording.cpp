@@ -91,12 +91,13 @@ Recording readRecording(std::string_view text, const std::string& file) {
     fail(file, firstLine, "not a recording (expected evemu, evtest or 'libinput record' output)");
 }
 
-Recording loadRecording(const std::string& path, const std::optional<std::string>& deviceDescFile) {
-    return recordingFromText(readTextFile(path, "the recording"), path, deviceDescFile);
+Recording loadRecording(const std::string& path, const std::optional<std::string>& deviceDescFile,
+                        const QuirksDatabase* quirks) {
+    return recordingFromText(readTextFile(path, "the recording"), path, deviceDescFile, quirks);
 }
 
 Recording recordingFromText(std::string_view text, const std::string& path,
-                            const std::optional<std::string>& deviceDescFile) {
+                            const std::optional<std::string>& deviceDescFile, const QuirksDatabase* quirks) {
     Recording rec = readRecording(text, path);
     if (rec.events.empty()) fail(path, 0, "the recording holds no events");
 
@@ -123,6 +124,7 @@ Recording recordingFromText(std::string_view text, const std::string& path,
         fail(path, 0, "no axis ranges for the touch position (ABS_MT_POSITION_X/Y): " + where);
     }
     if (auto reason = rec.device.unusableReason()) fail(path, 0, *reason);
+    rec.device.quirks = (quirks ? *quirks : QuirksDatabase::system()).lookup(rec.device.identity());
     return rec;
 }
 

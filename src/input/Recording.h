@@ -58,12 +58,15 @@ Recording readRecording(std::string_view text, const std::string& file);
 DeviceInfo readDeviceDescription(std::string_view text, const std::string& file);
 
 // Reads a recording file. Axis ranges the recording lacks come from `<base>.desc` beside it,
-// else from `deviceDescFile`. Throws RecordingError when it cannot be read, does not parse or
-// still has no usable ranges.
-Recording loadRecording(const std::string& path, const std::optional<std::string>& deviceDescFile = {});
+// else from `deviceDescFile`. The device's quirks come from `quirks` (by default the installed
+// database), matched by the name and ids the recording or description gives. Throws
+// RecordingError when it cannot be read, does not parse or still has no usable ranges.
+Recording loadRecording(const std::string& path, const std::optional<std::string>& deviceDescFile = {},
+                        const QuirksDatabase* quirks = nullptr);
 // The same for the text of `path`, already read.
 Recording recordingFromText(std::string_view text, const std::string& path,
-                            const std::optional<std::string>& deviceDescFile = {});
+                            const std::optional<std::string>& deviceDescFile = {},
+                            const QuirksDatabase* quirks = nullptr);
 
 struct Frame {
     double time = 0;

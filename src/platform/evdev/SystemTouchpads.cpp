@@ -165,6 +165,16 @@ void describe(libevdev* dev, input::DeviceInfo& info) {
         if (libevdev_has_property(dev, prop)) info.props.set(prop);
     }
     info.protocolA = info.hasAbs(ABS_MT_POSITION_X) && !info.hasAbs(ABS_MT_SLOT);
+    info.bus = std::uint16_t(libevdev_get_id_bustype(dev));
+    info.vendor = std::uint16_t(libevdev_get_id_vendor(dev));
+    info.product = std::uint16_t(libevdev_get_id_product(dev));
+    info.version = std::uint16_t(libevdev_get_id_version(dev));
+    info.idsKnown = true;
+    // What libinput's database knows of this touchpad on this machine.
+    input::DeviceIdentity id = info.identity();
+    id.uniq = libevdev_get_uniq(dev) ? libevdev_get_uniq(dev) : "";
+    input::readMachineIdentity(id);
+    info.quirks = input::QuirksDatabase::system().lookup(id);
 }
 
 class EvdevOpener : public TouchpadOpener {
