@@ -713,6 +713,15 @@ QWidget* SettingsView::buildTrackpadStats() {
     subs_.push_back(d.touchpadsInaccessible.subscribe(showCount(refused)));
     subs_.push_back(d.currentFingerCount.subscribe(showCount(fingers)));
     subs_.push_back(d.fingerStride.subscribe(showCount(stride, " bytes")));
+    // Size and libinput quirks per touchpad: why palms and wide hands are judged as they are.
+    QLabel* known = addStatRow(trackpad->body(), "Device knowledge", "diag.knowledge");
+    known->setWordWrap(true);
+    known->setTextFormat(Qt::PlainText);
+    subs_.push_back(d.touchpadKnowledge.subscribe([known](const std::vector<std::string>& lines) {
+        QStringList text;
+        for (const auto& line : lines) text << QString::fromStdString(line);
+        known->setText(text.isEmpty() ? QStringLiteral("—") : text.join('\n'));
+    }));
     return trackpad;
 }
 

@@ -13,7 +13,10 @@ struct MTFinger {
     float pressure = 0;            // raw device units where known, else 0
     float touchMajor = 0;
     float touchMinor = 0;
-    std::uint8_t reserved0[12] = {};
+    // The pad's physical size in millimetres, 0 where unknown: finger spacing is anatomy.
+    float padWidthMm = 0;
+    float padHeightMm = 0;
+    std::uint8_t reserved0[4] = {};
     float x = 0;  // 0..1 across the pad
     float y = 0;  // 0..1, grows upward
     std::uint8_t reserved1[56] = {};

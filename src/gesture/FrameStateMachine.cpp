@@ -71,6 +71,20 @@ float FrameStateMachine::maxPairwiseSpread(const MTFinger* fingers, int count) {
     return std::sqrt(best);
 }
 
+float FrameStateMachine::judgedSpread(const MTFinger* fingers, int count) {
+    float w = count > 0 ? fingers[0].padWidthMm : 0, h = count > 0 ? fingers[0].padHeightMm : 0;
+    if (!(w > 0 && h > 0)) return maxPairwiseSpread(fingers, count);
+    float best = 0;
+    for (int i = 0; i < count; ++i) {
+        for (int j = i + 1; j < count; ++j) {
+            float dx = (fingers[i].x - fingers[j].x) * w;
+            float dy = (fingers[i].y - fingers[j].y) * h;
+            best = std::max(best, dx * dx + dy * dy);
+        }
+    }
+    return std::sqrt(best) / referencePadWidthMm;
+}
+
 void FrameStateMachine::handleFrame(const MTFinger* fingers, int numFingers, double now) {
     touchThread_.check();
     // The count is reported before and regardless of the sanity test.
@@ -98,7 +112,7 @@ void FrameStateMachine::onIdle(const MTFinger* fingers, int numFingers, double n
         spreadRejectReported_ = false;
         return;
     }
-    float spread = maxPairwiseSpread(fingers, 3);
+    float spread = judgedSpread(fingers, 3);
     if (spread <= maxFingerSpread) {
         spreadRejectReported_ = false;
         setState(GestureState::watching);
@@ -117,7 +131,7 @@ void FrameStateMachine::onIdle(const MTFinger* fingers, int numFingers, double n
 void FrameStateMachine::onWatching(const MTFinger* fingers, int numFingers, double now) {
     if (numFingers != 3) return endGesture();
     if (!(now - gestureStartTime_ > settleTime)) return;
-    float spread = maxPairwiseSpread(fingers, 3);
+    float spread = judgedSpread(fingers, 3);
     if (spread > maxFingerSpread) {
         spreadRejectReported_ = true;
         reportSpread(spread, true);

@@ -17,7 +17,12 @@ namespace trellick {
 
 class FrameStateMachine {
 public:
+    // The widest three-finger hand that still makes a gesture, in widths of the pad it was set
+    // for: a large glass touchpad about referencePadWidthMm wide (the 16-inch class laptops'
+    // and external trackpads' 160 mm). Finger spacing is anatomy, so where the frame says how
+    // big the pad is, the limit is that many millimetres (88 mm) on every pad.
     static constexpr float maxFingerSpread = 0.55f;
+    static constexpr float referencePadWidthMm = 160.0f;
     static constexpr double maxDuration = 0.8;
     static constexpr float dxThreshold = 0.1f;
     static constexpr float horizontalDominance = DirectionalWalk::horizontalDominance;
@@ -52,6 +57,9 @@ public:
 
     static bool frameLooksSane(const MTFinger* fingers, int count);
     static float maxPairwiseSpread(const MTFinger* fingers, int count);
+    // The spread judged against maxFingerSpread: in reference-pad widths where the pad's size
+    // is known, else in widths of this pad.
+    static float judgedSpread(const MTFinger* fingers, int count);
 
 private:
     void onIdle(const MTFinger* fingers, int numFingers, double now) REQUIRES(touchThread_);

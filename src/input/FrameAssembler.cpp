@@ -30,6 +30,8 @@ FrameAssembler::FrameAssembler(const DeviceInfo& device) {
     hasDistance_ = device.hasAbs(ABS_MT_DISTANCE);
     protocolA_ = device.protocolA;
     rules_ = PalmRules::forDevice(device);
+    padWidthMm_ = float(rules_.widthMm);
+    padHeightMm_ = float(rules_.heightMm);
     frame_.reserve(8);
     reset();
 }
@@ -207,11 +209,17 @@ double FrameAssembler::distance2(std::int32_t x0, std::int32_t y0, std::int32_t 
 
 std::optional<PalmEvidence> FrameAssembler::sizeOrPressureSaysPalm(const Contact& c) const {
     if (!rules_.perContact) return std::nullopt;
-    if (c.touchMajor >= rules_.touchMajor || c.touchMinor >= rules_.touchMinor || c.widthMajor >= rules_.widthMajor) {
-        return PalmEvidence::size;
-    }
+    if (c.touchMajor >= rules_.touchMajor || c.touchMinor >= rules_.touchMinor) return PalmEvidence::size;
     if (c.pressure >= rules_.pressure) return PalmEvidence::pressure;
     return std::nullopt;
+}
+
+bool FrameAssembler::pressedEnough(const Contact& c, bool landed) const {
+    // Below the device's touch threshold a contact is a finger hovering or brushing the pad;
+    // once down it lifts only below the lower threshold, so it does not flicker at the edge.
+    double pressure = landed ? rules_.pressureUp : rules_.pressureDown;
+    double size = landed ? rules_.sizeUp : rules_.sizeDown;
+    return c.pressure >= pressure && c.touchMajor >= size;
 }
 
 void FrameAssembler::markPalm(Track& t, PalmEvidence why) {
@@ -237,6 +245,7 @@ void FrameAssembler::land(Track& t, std::size_t slot, const Contact& c, double t
     t.landTime = time;
     t.landX = c.x;
     t.landY = c.y;
+    t.stillX = c.x, t.stillY = c.y, t.stillSince = time;
     if (!rules_.perContact) return;
 
     // Does it continue a contact that ended close by a moment ago?
@@ -261,8 +270,22 @@ void FrameAssembler::land(Track& t, std::size_t slot, const Contact& c, double t
         back->time = -1e300;  // one return each
     }
 
+    // A contact that has lain on the pad a while when another lands is a resting hand until it
+    // moves: three fingers of a swipe land together, a palm or a pointing finger was there first.
+    for (std::size_t j = 0; j < tracks_.size(); ++j) {
+        Track& o = tracks_[j];
+        if (j == slot || !candidate(o) || o.resting || time - o.stillSince < palm::restTime) continue;
+        o.resting = true;
+        o.restX = o.lastX;
+        o.restY = o.lastY;
+        o.anchorCount = 0;
+    }
+
     t.thumbZone = c.y > rules_.lowerEdge;
-    t.resting = t.thumbZone || c.x < rules_.leftEdge || c.x > rules_.rightEdge;
+    t.atEdge = t.thumbZone || c.x < rules_.leftEdge || c.x > rules_.rightEdge;
+    t.resting = t.atEdge;
+    t.restX = c.x;
+    t.restY = c.y;
     if (!t.resting) return;
     // Where the others stand now: their movement counts from here.
     for (std::size_t j = 0; j < slots_.size() && t.anchorCount < int(std::size(t.anchors)); ++j) {
@@ -294,7 +317,7 @@ void FrameAssembler::judgeSlots(double time) {
     if (tracks_.size() < slots_.size()) tracks_.resize(slots_.size());
     auto [touching, resting] = followContacts(time);
     if (touching == 0) return;
-    if (rules_.perContact && rules_.comparePressure && touching > 1) comparePressures(time);
+    if (rules_.perContact && touching > 1) compareContacts(time);
     if (resting > 0) judgeResting();
     leaveOut();
 }
@@ -312,47 +335,81 @@ FrameAssembler::SlotCounts FrameAssembler::followContacts(double time) {
         }
         t.touching = false;
         t.leftOut = false;
-        if (c.trackingId < 0 || !padTouched || !touches(c)) continue;
+        if (c.trackingId < 0 || !padTouched || !touches(c) || !pressedEnough(c, t.landed)) continue;
         t.touching = true;
         t.kernelPalm = c.toolType == MT_TOOL_PALM;
         if (!t.landed) land(t, i, c, time);
         t.lastX = c.x;
         t.lastY = c.y;
+        if (distance2(c.x, c.y, t.stillX, t.stillY) >= rules_.still * rules_.still) {
+            t.stillX = c.x, t.stillY = c.y, t.stillSince = time;
+        }
         t.peakPressure = std::max(t.peakPressure, c.pressure);
-        if (c.pressure > palm::settleGrowth * t.settleBase) {
-            t.settleBase = c.pressure;
+        t.peakSize = std::max(t.peakSize, c.touchMajor);
+        // Readings ramp up as a finger flattens: settled once neither has grown for a while.
+        if (c.pressure > palm::settleGrowth * t.settlePressure || c.touchMajor > palm::settleGrowth * t.settleSize) {
+            t.settlePressure = c.pressure;
+            t.settleSize = c.touchMajor;
             t.settleSince = time;
         }
-        if (t.resting && distance2(c.x, c.y, t.landX, t.landY) >= rules_.still * rules_.still) t.resting = false;
+        if (t.resting && distance2(c.x, c.y, t.restX, t.restY) >= rules_.still * rules_.still) t.resting = false;
         if (auto why = sizeOrPressureSaysPalm(c)) markPalm(t, *why);
+        if (t.thumbZone && (c.pressure >= rules_.thumbPressure || c.touchMajor >= rules_.thumbSize)) {
+            markPalm(t, PalmEvidence::edge);
+        }
         ++n.touching;
         n.resting += t.resting ? 1 : 0;
     }
     return n;
 }
 
-void FrameAssembler::comparePressures(double time) {
+void FrameAssembler::compareContacts(double time) {
+    if (rules_.comparePressure)
+        compareBy(&Track::peakPressure, &Contact::pressure, palm::pressureRatio, PalmEvidence::pressure, time);
+    if (rules_.compareSize)
+        compareBy(&Track::peakSize, &Contact::touchMajor, palm::sizeRatio, PalmEvidence::size, time);
+}
+
+void FrameAssembler::compareBy(std::int32_t Track::*peak, std::int32_t Contact::*now, double ratio, PalmEvidence why,
+                               double time) {
     std::int32_t top = 0, second = 0;
     std::size_t topSlot = slots_.size();
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const Track& t = tracks_[i];
         if (!candidate(t) || time - t.settleSince < palm::settleTime) continue;
-        if (t.peakPressure > top) {
+        if (t.*peak > top) {
             second = top;
-            top = t.peakPressure;
+            top = t.*peak;
             topSlot = i;
-        } else if (t.peakPressure > second) {
-            second = t.peakPressure;
+        } else if (t.*peak > second) {
+            second = t.*peak;
         }
     }
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         Track& t = tracks_[i];
-        if (!candidate(t)) continue;
+        // A contact travelling with the others is a finger of the swiping hand, however it presses.
+        if (!candidate(t) || movesWithOthers(i)) continue;
         std::int32_t reference = i == topSlot ? second : top;
-        if (reference > 0 && slots_[i].pressure >= palm::pressureRatio * reference) {
-            markPalm(t, PalmEvidence::pressure);
-        }
+        if (reference > 0 && slots_[i].*now >= ratio * reference) markPalm(t, why);
     }
+}
+
+bool FrameAssembler::movesWithOthers(std::size_t i) const {
+    const Track& t = tracks_[i];
+    double tx = double(t.lastX) - t.landX, ty = (double(t.lastY) - t.landY) * rules_.yScale;
+    double travel2 = tx * tx + ty * ty;
+    if (travel2 < rules_.still * rules_.still) return false;
+    for (std::size_t j = 0; j < tracks_.size(); ++j) {
+        const Track& o = tracks_[j];
+        if (j == i || !candidate(o)) continue;
+        double ox = double(o.lastX) - o.landX, oy = (double(o.lastY) - o.landY) * rules_.yScale;
+        double other2 = ox * ox + oy * oy;
+        if (other2 < rules_.still * rules_.still) continue;
+        // Same direction, within about 35 degrees.
+        double dot = tx * ox + ty * oy;
+        if (dot > 0 && dot * dot >= 0.67 * travel2 * other2) return true;
+    }
+    return false;
 }
 
 void FrameAssembler::judgeResting() {
@@ -370,7 +427,7 @@ void FrameAssembler::judgeResting() {
                 }
             }
             if (distance2(fromX, fromY, o.lastX, o.lastY) >= rules_.moved * rules_.moved) {
-                markPalm(t, PalmEvidence::edge);
+                markPalm(t, t.atEdge ? PalmEvidence::edge : PalmEvidence::still);
                 break;
             }
         }
@@ -419,7 +476,7 @@ void FrameAssembler::buildFrame(const std::vector<Contact>& contacts, bool fromS
         ++tracked;
         if (!touches(c)) continue;
         if (fromSlots) {
-            if (tracks_[i].leftOut) continue;
+            if (!tracks_[i].touching || tracks_[i].leftOut) continue;
         } else {
             auto why = c.toolType == MT_TOOL_PALM ? std::optional(PalmEvidence::kernel) : sizeOrPressureSaysPalm(c);
             if (why) {
@@ -435,6 +492,8 @@ void FrameAssembler::buildFrame(const std::vector<Contact>& contacts, bool fromS
         f.pressure = float(c.pressure);
         f.touchMajor = float(c.touchMajor);
         f.touchMinor = float(c.touchMinor);
+        f.padWidthMm = padWidthMm_;
+        f.padHeightMm = padHeightMm_;
         double nx = (double(c.x) - xMin_) / xSpan_;
         double ny = 1.0 - (double(c.y) - yMin_) / ySpan_;
         f.x = float(nx);
@@ -464,6 +523,8 @@ int FrameAssembler::followAnnounced(double time) {
 void FrameAssembler::addStandIns(int missing, double sumX, double sumY) {
     double n = double(frame_.size());
     MTFinger extra;
+    extra.padWidthMm = padWidthMm_;
+    extra.padHeightMm = padHeightMm_;
     extra.x = float(sumX / n);
     extra.y = float(sumY / n);
     for (int k = 0; k < missing; ++k) frame_.push_back(extra);

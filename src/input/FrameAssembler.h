@@ -73,7 +73,8 @@ private:
         bool palm = false;       // for the rest of its life
         bool counted = false;    // reported as left out for good (once)
         bool thumbZone = false;  // landed in the lower edge zone
-        bool resting = false;    // landed in an edge zone and has not moved since
+        bool atEdge = false;     // landed in an edge zone
+        bool resting = false;    // at rest (at the edge, or there before the others) and not moved since
         bool kernelPalm = false;
         bool touching = false;  // in the current frame
         bool leftOut = false;   // of the current frame
@@ -81,8 +82,13 @@ private:
         int returns = 0;  // times it came back where a contact had just ended
         double landTime = 0;
         std::int32_t landX = 0, landY = 0, lastX = 0, lastY = 0;
-        std::int32_t peakPressure = 0;
-        std::int32_t settleBase = 0;  // pressure when it last grew markedly, at settleSince
+        std::int32_t restX = 0, restY = 0;  // where it came to rest
+        // Where it last moved to, and since when it has stayed within `still` of there.
+        std::int32_t stillX = 0, stillY = 0;
+        double stillSince = 0;
+        std::int32_t peakPressure = 0, peakSize = 0;
+        // Pressure and size when either last grew markedly, at settleSince.
+        std::int32_t settlePressure = 0, settleSize = 0;
         double settleSince = 0;
         int anchorCount = 0;  // others beyond four count from where they landed
         Anchor anchors[4];
@@ -111,8 +117,14 @@ private:
     void judgeSlots(double time);
     // Starts and ends of contacts, and what each says about itself.
     SlotCounts followContacts(double time);
-    // Pressure beside the others: each contact against the heaviest settled other one.
-    void comparePressures(double time);
+    // Pressure and size beside the others: each contact against the heaviest (largest)
+    // settled other one.
+    void compareContacts(double time);
+    void compareBy(std::int32_t Track::*peak, std::int32_t Contact::*now, double ratio, PalmEvidence why, double time);
+    // It has travelled, and in the direction another contact travels.
+    bool movesWithOthers(std::size_t slot) const;
+    // Above the device's touch thresholds (pressure and size), with hysteresis once down.
+    bool pressedEnough(const Contact& c, bool landed) const;
     // Edge contacts that stay put while the others move away are resting hands.
     void judgeResting();
     // Who is left out, and why.
@@ -134,6 +146,7 @@ private:
     bool hasBtnTouch_, hasDistance_;
     bool protocolA_;
     PalmRules rules_;
+    float padWidthMm_ = 0, padHeightMm_ = 0;
 
     // Device state.
     std::vector<Contact> slots_;

@@ -6,18 +6,9 @@ namespace trellick::input {
 namespace {
 
 // Contact sizes, in millimetres. An adult fingertip's contact stays under about 20 mm long and
-// 15 mm wide even pressed flat; a thumb lying on its side or the heel of a palm is larger. The
-// approaching tool (WIDTH_MAJOR) is the whole finger seen from the pad, so its limit is longer.
+// 15 mm wide even pressed flat; a thumb lying on its side or the heel of a palm is larger.
 constexpr double touchMajorMm = 22;
 constexpr double touchMinorMm = 16;
-constexpr double widthMajorMm = 30;
-// Without a resolution a size axis is judged against its range: firmware that scales contact
-// size to an arbitrary range sizes it for a whole hand, where a fingertip stays in the lower
-// part (the classic Synaptics width scale of 0 to 15 puts fingers at 4 to 6, palms at 10 up).
-constexpr double sizeRangeFraction = 0.6;
-// Pressure, against the declared range: fingers rarely pass a third of it even when clicking,
-// a palm presses near the top (libinput's long-standing default for Synaptics pads is 130 of 255).
-constexpr double pressureRangeFraction = 0.6;
 
 // Edge zones. Palms rest on the left and right edges, the pointing hand's thumb on the lower
 // one. The upper edge borders the keyboard and is left alone: fingers swipe along it.
@@ -30,24 +21,32 @@ constexpr double stillMm = 3;
 constexpr double movedMm = 8;
 // A palm's centre wanders as it breaks up and comes back in pieces.
 constexpr double flickerRadiusMm = 15;
-// Devices without a believable resolution: taken as this wide.
+// Devices without a known size: taken as this wide.
 constexpr double assumedWidthMm = 100;
+// Touchpads people use lie between these sizes: the smallest netbook pads are about
+// 60 x 35 mm, the largest external ones about 300 x 200 mm. A resolution that makes a pad
+// outside them is wrong (samus-class firmware declares 20 units/mm for a 100 mm pad).
+constexpr double minWidthMm = 60, maxWidthMm = 300, minHeightMm = 35, maxHeightMm = 200;
 
-// Units per millimetre, or 0 when the declared resolution is missing or makes no sense for a
-// touchpad (narrower than 30 mm or wider than 300 mm).
-double unitsPerMm(const AbsAxis& axis) {
-    if (axis.resolution <= 0) return 0;
-    double mm = (double(axis.maximum) - double(axis.minimum)) / axis.resolution;
-    return mm >= 30 && mm <= 300 ? axis.resolution : 0;
+bool believable(double w, double h) {
+    return w >= minWidthMm && w <= maxWidthMm && h >= minHeightMm && h <= maxHeightMm;
 }
 
-// The palm limit of a size axis in its own units.
+double span(const AbsAxis& a) {
+    return double(a.maximum) - double(a.minimum);
+}
+
+// The palm limit of a size axis in its own units: only where the axis declares its own
+// resolution, so the limit is millimetres.
 double sizeLimit(const DeviceInfo& device, int code, double mm) {
     if (!device.hasAbs(code)) return PalmRules::none;
     const AbsAxis& a = device.abs[code];
-    if (!a.known || a.maximum <= a.minimum) return PalmRules::none;
-    if (a.resolution > 0) return a.minimum + mm * a.resolution;
-    return a.minimum + sizeRangeFraction * (double(a.maximum) - double(a.minimum));
+    if (!a.known || a.resolution <= 0) return PalmRules::none;
+    return a.minimum + mm * a.resolution;
+}
+
+double orNone(const std::optional<int>& v) {
+    return v ? double(*v) : PalmRules::none;
 }
 
 }  // namespace
@@ -61,7 +60,9 @@ const char* describe(PalmEvidence evidence) {
     case PalmEvidence::pressure:
         return "presses too hard for a finger";
     case PalmEvidence::resting:
-        return "resting at the edge beside other contacts";
+        return "resting beside other contacts";
+    case PalmEvidence::still:
+        return "lay still while the others moved";
     case PalmEvidence::edge:
         return "stayed still at the edge while the others moved";
     case PalmEvidence::flicker:
@@ -70,40 +71,82 @@ const char* describe(PalmEvidence evidence) {
     return "";
 }
 
+std::optional<PadSize> physicalSize(const DeviceInfo& device) {
+    auto x = device.xAxis(), y = device.yAxis();
+    if (!x || !y || span(*x) <= 0 || span(*y) <= 0) return std::nullopt;
+    const DeviceQuirks& q = device.quirks;
+    if (q.sizeHintMm && q.sizeHintMm->first > 0 && q.sizeHintMm->second > 0) {
+        return PadSize{double(q.sizeHintMm->first), double(q.sizeHintMm->second), "size hint"};
+    }
+    if (x->resolution > 0 && y->resolution > 0) {
+        double w = span(*x) / x->resolution, h = span(*y) / y->resolution;
+        if (believable(w, h)) return PadSize{w, h, "resolution"};
+    }
+    if (q.resolutionHint && q.resolutionHint->first > 0 && q.resolutionHint->second > 0) {
+        double w = span(*x) / q.resolutionHint->first, h = span(*y) / q.resolutionHint->second;
+        if (believable(w, h)) return PadSize{w, h, "resolution hint"};
+    }
+    return std::nullopt;
+}
+
+std::vector<std::string> deviceKnowledge(const DeviceInfo& device) {
+    std::vector<std::string> lines;
+    auto mm = [](double v) { return std::to_string(int(v + 0.5)); };
+    if (auto size = physicalSize(device)) {
+        lines.push_back("size " + mm(size->widthMm) + " x " + mm(size->heightMm) + " mm from the " + size->source);
+    } else {
+        lines.emplace_back("size unknown: distances in widths of the pad, taken as " + mm(assumedWidthMm) + " mm wide");
+    }
+    for (auto& q : describe(device.quirks)) lines.push_back("quirk " + q);
+    return lines;
+}
+
 PalmRules PalmRules::forDevice(const DeviceInfo& device) {
     PalmRules r;
     r.perContact = !device.props.test(INPUT_PROP_SEMI_MT);
     if (!r.perContact) return r;
+    const DeviceQuirks& q = device.quirks;
 
-    r.touchMajor = sizeLimit(device, ABS_MT_TOUCH_MAJOR, touchMajorMm);
+    // Size: the quirk's threshold, else millimetres on an axis with its own resolution, else
+    // only beside the other contacts.
+    r.touchMajor =
+        q.palmSizeThreshold ? double(*q.palmSizeThreshold) : sizeLimit(device, ABS_MT_TOUCH_MAJOR, touchMajorMm);
     r.touchMinor = sizeLimit(device, ABS_MT_TOUCH_MINOR, touchMinorMm);
-    r.widthMajor = sizeLimit(device, ABS_MT_WIDTH_MAJOR, widthMajorMm);
-    if (device.hasAbs(ABS_MT_PRESSURE)) {
+    r.compareSize = device.hasAbs(ABS_MT_TOUCH_MAJOR);
+    r.thumbSize = orNone(q.thumbSizeThreshold);
+    if (q.touchSizeRange) r.sizeDown = q.touchSizeRange->first, r.sizeUp = q.touchSizeRange->second;
+
+    // Pressure likewise; a pressure range of 0:0 in the quirks says the readings mean nothing.
+    bool pressureUsable = !(q.pressureRange && q.pressureRange->first == 0 && q.pressureRange->second == 0);
+    if (device.hasAbs(ABS_MT_PRESSURE) && pressureUsable) {
         r.comparePressure = true;
-        const AbsAxis& p = device.abs[ABS_MT_PRESSURE];
-        if (p.known && p.maximum > p.minimum) {
-            r.pressure = p.minimum + pressureRangeFraction * (double(p.maximum) - double(p.minimum));
-        }
+        r.pressure = orNone(q.palmPressureThreshold);
+        r.thumbPressure = orNone(q.thumbPressureThreshold);
+        if (q.pressureRange) r.pressureDown = q.pressureRange->first, r.pressureUp = q.pressureRange->second;
     }
 
     // The assembler is only built for devices with both position ranges.
     AbsAxis x = device.xAxis().value_or(AbsAxis{true, 0, 1, 0});
     AbsAxis y = device.yAxis().value_or(AbsAxis{true, 0, 1, 0});
-    double width = double(x.maximum) - double(x.minimum);
-    double height = double(y.maximum) - double(y.minimum);
-    double xRes = unitsPerMm(x), yRes = unitsPerMm(y);
-    // x units per millimetre, measured or assumed.
-    double perMm = xRes > 0 ? xRes : width / assumedWidthMm;
-    if (xRes > 0 && yRes > 0) r.yScale = xRes / yRes;
+    double width = span(x), height = span(y);
+    auto size = physicalSize(device);
+    // Units per millimetre along each axis, measured or assumed.
+    double xPerMm = size ? width / size->widthMm : width / assumedWidthMm;
+    double yPerMm = size ? height / size->heightMm : 0;
+    if (size) {
+        r.widthMm = size->widthMm, r.heightMm = size->heightMm;
+        r.sizeSource = size->source;
+        r.yScale = xPerMm / yPerMm;
+    }
 
-    double side = xRes > 0 ? sideEdgeMm * xRes : sideEdgeFraction * width;
-    double lower = yRes > 0 ? lowerEdgeMm * yRes : lowerEdgeFraction * height;
+    double side = size ? sideEdgeMm * xPerMm : sideEdgeFraction * width;
+    double lower = size ? lowerEdgeMm * yPerMm : lowerEdgeFraction * height;
     r.leftEdge = x.minimum + side;
     r.rightEdge = x.maximum - side;
     r.lowerEdge = y.maximum - lower;
-    r.still = stillMm * perMm;
-    r.moved = movedMm * perMm;
-    r.flickerRadius = flickerRadiusMm * perMm;
+    r.still = stillMm * xPerMm;
+    r.moved = movedMm * xPerMm;
+    r.flickerRadius = flickerRadiusMm * xPerMm;
     return r;
 }
 

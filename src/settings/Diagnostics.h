@@ -39,6 +39,9 @@ public:
     // Linux only: touchpads present that could not be opened (permission), and whether
     // touchpad access is granted (no touchpad refused us).
     Observable<std::int64_t> touchpadsInaccessible{0};
+    // Linux only: what is known of each touchpad read (its size and the quirks that matched),
+    // a line each, "NAME: what".
+    Observable<std::vector<std::string>> touchpadKnowledge;
 
     void increment(Observable<std::int64_t>& counter) { counter.set(counter.get() + 1); }
 };

@@ -53,6 +53,31 @@ TEST(StateMachine, ATooWideHandIsRejectedOncePerTouch) {
     }
 }
 
+// Finger spacing is anatomy: where the frame says how big the pad is, the limit is 88 mm (0.55
+// of a 160 mm pad) on every pad; elsewhere 0.55 of this pad's width.
+TEST(StateMachine, TheSpreadLimitIsInMillimetresWhereThePadSizeIsKnown) {
+    const std::vector<Pt> relaxed{{0.2f, 0.5f}, {0.49f, 0.52f}, {0.78f, 0.5f}};  // 0.58 of the width
+    const std::vector<Pt> apart{{0.2f, 0.5f}, {0.37f, 0.5f}, {0.55f, 0.5f}};     // 0.35 of the width
+    struct Case {
+        const char* what;
+        float widthMm, heightMm;
+        const std::vector<Pt>& pts;
+        bool rejected;
+    };
+    for (const auto& c : {Case{"a 95 mm pad, fingers 55 mm apart", 95, 55, relaxed, false},
+                          Case{"the same pad with no known size", 0, 0, relaxed, true},
+                          Case{"a 300 mm pad, fingers 105 mm apart", 300, 200, apart, true},
+                          Case{"the same with no known size", 0, 0, apart, false}}) {
+        EngineRig rig;
+        auto fs = EngineRig::fingers(c.pts);
+        for (auto& f : fs) f.padWidthMm = c.widthMm, f.padHeightMm = c.heightMm;
+        rig.monitor->handleFrame(fs.data(), 3, 0.0);
+        rig.queue->runPending();
+        EXPECT_EQ(rig.diagnostics->spreadRejects.get(), c.rejected ? 1 : 0) << c.what;
+        EXPECT_EQ(rig.trace->states.empty(), c.rejected) << c.what;
+    }
+}
+
 // With the main thread busy from the gesture start on, only the list length it stored then
 // bounds the walk: pushed far past the last entry, one step back leaves it.
 TEST(StateMachine, TheListLengthBoundsTheWalkFromTheGestureStart) {

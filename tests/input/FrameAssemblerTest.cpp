@@ -63,7 +63,7 @@ std::string text(const std::vector<Frame>& frames) {
             out += buf;
         }
         for (const auto& r : f.rejected) {
-            const char* why[] = {"kernel", "size", "pressure", "resting", "edge", "flicker"};
+            const char* why[] = {"kernel", "size", "pressure", "resting", "edge", "flicker", "still"};
             std::snprintf(buf, sizeof buf, " !%d:%s%s%s", r.trackingId, r.thumb ? "thumb:" : "", why[int(r.evidence)],
                           r.first ? "*" : "");
             out += buf;
@@ -74,14 +74,15 @@ std::string text(const std::vector<Frame>& frames) {
 
 TEST(FrameAssembly, ContactsAreTrackedSlotsInSlotOrder) {
     Stream s;
-    s.at(1).down(2, 70, 100, 100);
+    s.at(0.01).down(2, 70, 100, 100);
     s.down(0, 71, 900, 400).key(BTN_TOUCH, 1);
-    s.slot(5000).id(9).pos(1, 1).slot(-3).id(10).report();  // corrupt slot numbers are ignored
-    s.at(2).slot(2).abs(ABS_MT_POSITION_X, 500).report();   // only what changed is sent
-    s.at(3).up(0).report();
-    s.at(4).slot(0).id(7).report();  // a new touch where the old one left, position unchanged
+    s.slot(5000).id(9).pos(1, 1).slot(-3).id(10).report();    // corrupt slot numbers are ignored
+    s.at(0.02).slot(2).abs(ABS_MT_POSITION_X, 500).report();  // only what changed is sent
+    s.at(0.03).up(0).report();
+    s.at(0.04).slot(0).id(7).report();  // a new touch where the old one left, position unchanged
     EXPECT_EQ(text(run(touchpad(), s)),
-              "1: 71@0.9,0.2 70@0.1,0.8 / 2: 71@0.9,0.2 70@0.5,0.8 / 3: 70@0.5,0.8 / 4: 7@0.9,0.2 70@0.5,0.8");
+              "0.01: 71@0.9,0.2 70@0.1,0.8 / 0.02: 71@0.9,0.2 70@0.5,0.8 / "
+              "0.03: 70@0.5,0.8 / 0.04: 7@0.9,0.2 70@0.5,0.8");
 }
 
 TEST(FrameAssembly, PositionsAreScaledWithYGrowingUpwardAndNotClamped) {
@@ -108,8 +109,8 @@ TEST(FrameAssembly, OnlyFingersOnThePadCount) {
     // Hovering fingers (distance > 0) are not contacts; they land when the distance is 0.
     Stream hover;
     hover.down(0, 1, 300, 250).abs(ABS_MT_DISTANCE, 1).down(1, 2, 600, 250).key(BTN_TOUCH, 1).report();
-    hover.at(1).slot(0).abs(ABS_MT_DISTANCE, 0).report();
-    EXPECT_EQ(text(run(touchpad(true, true), hover)), "0: 2@0.6,0.5 / 1: 1@0.3,0.5 2@0.6,0.5");
+    hover.at(0.1).slot(0).abs(ABS_MT_DISTANCE, 0).report();
+    EXPECT_EQ(text(run(touchpad(true, true), hover)), "0: 2@0.6,0.5 / 0.1: 1@0.3,0.5 2@0.6,0.5");
 
     // A palm is not a finger, and a three-finger tool count does not bring it back.
     Stream palm;
@@ -121,16 +122,16 @@ TEST(FrameAssembly, OnlyFingersOnThePadCount) {
 TEST(FrameAssembly, AnnouncedFingersBeyondTheTrackedOnesStandAtTheCentroid) {
     Stream s;  // a two-slot pad with three fingers down
     s.down(0, 1, 200, 100).down(1, 2, 400, 300).key(BTN_TOUCH, 1).key(BTN_TOOL_TRIPLETAP, 1).report();
-    s.at(1).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_DOUBLETAP, 1).report();  // back to two
+    s.at(0.01).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_DOUBLETAP, 1).report();  // back to two
     // One slot briefly empty while the device still says three fingers.
-    s.at(2).up(0).key(BTN_TOOL_DOUBLETAP, 0).key(BTN_TOOL_TRIPLETAP, 1).report();
-    s.at(3).down(0, 3, 200, 100).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_QUINTTAP, 1).report();  // five
-    s.at(4).key(BTN_TOUCH, 0).report();  // lifted: the tool button alone makes no contact
+    s.at(0.02).up(0).key(BTN_TOOL_DOUBLETAP, 0).key(BTN_TOOL_TRIPLETAP, 1).report();
+    s.at(0.03).down(0, 3, 200, 100).key(BTN_TOOL_TRIPLETAP, 0).key(BTN_TOOL_QUINTTAP, 1).report();  // five
+    s.at(0.04).key(BTN_TOUCH, 0).report();  // lifted: the tool button alone makes no contact
     auto frames = run(touchpad(), s);
     EXPECT_EQ(text(frames),
-              "0: 1@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 / 1: 1@0.2,0.8 2@0.4,0.4 / "
-              "2: 2@0.4,0.4 -1@0.4,0.4 -1@0.4,0.4 / "
-              "3: 3@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 -1@0.3,0.6 -1@0.3,0.6 / 4:");
+              "0: 1@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 / 0.01: 1@0.2,0.8 2@0.4,0.4 / "
+              "0.02: 2@0.4,0.4 -1@0.4,0.4 -1@0.4,0.4 / "
+              "0.03: 3@0.2,0.8 2@0.4,0.4 -1@0.3,0.6 -1@0.3,0.6 -1@0.3,0.6 / 0.04:");
     EXPECT_EQ(frames[0].fingers[2].slot, -1);
 }
 
@@ -166,6 +167,14 @@ std::function<void(DeviceInfo&)> axis(int code, int max = 0, int resolution = 0,
         d.absCodes.set(code);
         if (max > 0) d.abs[code] = {true, 0, max, resolution};
         d.props.set(INPUT_PROP_SEMI_MT, semiMt);
+    };
+}
+
+// A device reporting pressure with a palm threshold from the quirks database.
+std::function<void(DeviceInfo&)> palmPressure(int threshold) {
+    return [=](DeviceInfo& d) {
+        d.absCodes.set(ABS_MT_PRESSURE);
+        d.quirks.palmPressureThreshold = threshold;
     };
 }
 
@@ -208,7 +217,8 @@ TEST(FrameAssembly, PalmsAndThumbsAreNotFingers) {
     sticky.down(0, 1, 500, 250).pressure(100).down(1, 2, 300, 250).pressure(100).key(BTN_TOUCH, 1).report();
     sticky.at(0.05).slot(0).pressure(200).report().at(0.1).pressure(60).report().at(0.15).up(0).report();
     sticky.at(0.2).down(0, 3, 510, 250).pressure(60).report().at(0.25).up(0).report();
-    sticky.at(0.6).down(0, 4, 800, 250).pressure(60).report();  // later, elsewhere: a finger
+    // Later, elsewhere: a finger, and the one that lay still all along now rests beside it.
+    sticky.at(0.6).down(0, 4, 800, 250).pressure(60).report();
     Stream tools;  // two slots, three things down: the palm drops out of its slot and is back
     tools.down(0, 1, 200, 250).pressure(200).down(1, 2, 500, 250).pressure(60);
     tools.key(BTN_TOUCH, 1).key(BTN_TOOL_TRIPLETAP, 1).report().at(0.05).up(0).report();
@@ -221,9 +231,11 @@ TEST(FrameAssembly, PalmsAndThumbsAreNotFingers) {
     const Case cases[] = {
         {"a large contact (22 mm at 4 units a millimetre)", axis(ABS_MT_TOUCH_MAJOR, 255, 4),
          two(ABS_MT_TOUCH_MAJOR, 40, 100), "0: 1@0.3,0.5 !2:size*"},
-        {"a large contact on a scale of 0 to 15", axis(ABS_MT_WIDTH_MAJOR, 15), two(ABS_MT_WIDTH_MAJOR, 5, 12),
-         "0: 1@0.3,0.5 !2:size*"},
-        {"a heavy contact for the declared range", axis(ABS_MT_PRESSURE, 255), two(ABS_MT_PRESSURE, 80, 200),
+        {"the approaching tool's width is not the contact's", axis(ABS_MT_WIDTH_MAJOR, 15),
+         two(ABS_MT_WIDTH_MAJOR, 5, 12), "0: 1@0.3,0.5 2@0.6,0.5"},
+        {"a declared pressure range says nothing of fingers", axis(ABS_MT_PRESSURE, 255), two(ABS_MT_PRESSURE, 80, 200),
+         "0: 1@0.3,0.5 2@0.6,0.5"},
+        {"a heavy contact past the quirk's threshold", palmPressure(150), two(ABS_MT_PRESSURE, 80, 200),
          "0: 1@0.3,0.5 !2:pressure*"},
         {"a semi-MT pad believes only its own mark", axis(ABS_MT_PRESSURE, 255, 0, true),
          two(ABS_MT_PRESSURE, 250, 250), "0: 1@0.3,0.5 2@0.6,0.5"},
@@ -250,15 +262,15 @@ TEST(FrameAssembly, PalmsAndThumbsAreNotFingers) {
          "0: 1@0.3,0.6 / 0.02: 1@0.3,0.6 2@0.4,0.6 / 0.04: 1@0.3,0.6 2@0.4,0.6 3@0.5,0.6 / "
          "0.1: 1@0.4,0.6 2@0.5,0.6 3@0.6,0.6 / 0.15: 1@0.4,0.6 2@0.5,0.6 / 0.25: 1@0.4,0.6 2@0.5,0.6 4@0.6,0.58 / "
          "0.3:"},
-        {"a palm stays one", axis(ABS_MT_PRESSURE, 255), sticky,
+        {"a palm stays one", palmPressure(150), sticky,
          "0: 1@0.5,0.5 2@0.3,0.5 / 0.05: 2@0.3,0.5 !1:pressure* / 0.1: 2@0.3,0.5 !1:pressure / 0.15: 2@0.3,0.5 / "
-         "0.2: 2@0.3,0.5 !3:flicker* / 0.25: 2@0.3,0.5 / 0.6: 4@0.8,0.5 2@0.3,0.5"},
-        {"the tool count never brings a palm back", axis(ABS_MT_PRESSURE, 255), tools,
+         "0.2: 2@0.3,0.5 !3:flicker* / 0.25: 2@0.3,0.5 / 0.6: 4@0.8,0.5 !2:resting"},
+        {"the tool count never brings a palm back", palmPressure(150), tools,
          "0: 2@0.5,0.5 -1@0.5,0.5 !1:pressure* / 0.05: 2@0.5,0.5 -1@0.5,0.5 / 0.1: 2@0.5,0.5 -1@0.5,0.5 !3:flicker* / "
          "0.15: 2@0.5,0.5 -1@0.5,0.5"},
         {"protocol A",
          [](DeviceInfo& d) {
-             axis(ABS_MT_PRESSURE, 255)(d);
+             palmPressure(150)(d);
              d.protocolA = true;
          },
          packets, "0: -1@0.1,0.8 !-1:pressure* / 1: -1@0.11,0.8 !-1:pressure"},
@@ -268,6 +280,67 @@ TEST(FrameAssembly, PalmsAndThumbsAreNotFingers) {
         if (c.device) c.device(d);
         EXPECT_EQ(text(run(d, c.stream)), c.frames) << c.what;
     }
+}
+
+// Touchpads unlike the shared ones: what each kind reads for a fingertip and for a palm.
+TEST(FrameAssembly, EveryKindOfTouchpadKeepsItsFingersAndDropsPalms) {
+    // Three fingers land together at x0, x0+110, x0+220 and swipe right 40 units a frame.
+    auto swipe = [](int x0, int size, int tool) {
+        Stream s;
+        for (int i = 0; i < 3; ++i)
+            s.down(i, i + 1, x0 + 110 * i, 250).abs(ABS_MT_TOUCH_MAJOR, size + 60 * i).abs(ABS_MT_WIDTH_MAJOR, tool);
+        s.key(BTN_TOUCH, 1).report();
+        for (int f = 1; f <= 3; ++f) {
+            s.at(0.03 * f);
+            for (int i = 0; i < 3; ++i) s.slot(i).abs(ABS_MT_POSITION_X, x0 + 110 * i + 40 * f);
+            s.report();
+        }
+        return s;
+    };
+    // Beside two resting fingers, a contact four times their size lands.
+    Stream palm;
+    palm.down(0, 1, 300, 250).abs(ABS_MT_TOUCH_MAJOR, 300).down(1, 2, 420, 250).abs(ABS_MT_TOUCH_MAJOR, 320);
+    palm.key(BTN_TOUCH, 1).report().at(0.1).down(2, 3, 700, 300).abs(ABS_MT_TOUCH_MAJOR, 1400).report();
+
+    auto apple = [](DeviceInfo& d) {  // sizes on 0..2048 with no resolution; fingertips fill most of it
+        d.absCodes.set(ABS_MT_TOUCH_MAJOR), d.absCodes.set(ABS_MT_WIDTH_MAJOR);
+        d.abs[ABS_MT_TOUCH_MAJOR] = {true, 0, 2048, 0};
+        d.abs[ABS_MT_WIDTH_MAJOR] = {true, 0, 2048, 0};
+    };
+    auto wrongResolution = [](DeviceInfo& d) {  // declares 83 x 42 mm; the quirks know it is 100 x 56
+        d.abs[ABS_MT_POSITION_X].resolution = 12, d.abs[ABS_MT_POSITION_Y].resolution = 12;
+        d.quirks.sizeHintMm = std::pair{100, 56};
+    };
+    const char* kept =
+        "0: 1@0.09,0.5 2@0.2,0.5 3@0.31,0.5 / 0.03: 1@0.13,0.5 2@0.24,0.5 3@0.35,0.5 / "
+        "0.06: 1@0.17,0.5 2@0.28,0.5 3@0.39,0.5 / 0.09: 1@0.21,0.5 2@0.32,0.5 3@0.43,0.5";
+    struct Case {
+        const char* what;
+        std::function<void(DeviceInfo&)> device;
+        Stream stream;
+        const char* frames;
+    };
+    const Case cases[] = {
+        {"glass: fingertips of 300 to 420 with the tool at 2,100", apple, swipe(90, 300, 2100), kept},
+        {"glass: a palm four times a fingertip", apple, palm,
+         "0: 1@0.3,0.5 2@0.42,0.5 / 0.1: 1@0.3,0.5 2@0.42,0.5 !3:size*"},
+        {"a wrong resolution mended by a size hint: 9 mm from the edge", wrongResolution, swipe(90, 0, 0), kept},
+        {"the wrong resolution alone puts it at the edge until it moves",
+         [](DeviceInfo& d) { d.abs[ABS_MT_POSITION_X].resolution = 12, d.abs[ABS_MT_POSITION_Y].resolution = 12; },
+         swipe(90, 0, 0),
+         "0: 2@0.2,0.5 3@0.31,0.5 !1:resting / 0.03: 1@0.13,0.5 2@0.24,0.5 3@0.35,0.5 / "
+         "0.06: 1@0.17,0.5 2@0.28,0.5 3@0.39,0.5 / 0.09: 1@0.21,0.5 2@0.32,0.5 3@0.43,0.5"},
+        {"a device that reports nothing", {}, swipe(90, 0, 0), kept},
+    };
+    for (const auto& c : cases) {
+        DeviceInfo d = touchpad();
+        if (c.device) c.device(d);
+        EXPECT_EQ(text(run(d, c.stream)), c.frames) << c.what;
+    }
+    DeviceInfo mended = touchpad();
+    wrongResolution(mended);
+    auto frames = run(mended, swipe(90, 0, 0));
+    EXPECT_EQ(frames[0].fingers[0].padWidthMm, 100.0f);  // the engine judges the hand in millimetres
 }
 
 }  // namespace

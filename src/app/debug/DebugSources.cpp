@@ -30,6 +30,24 @@ void dumpFrame(double t, const std::vector<MTFinger>& fingers,
     if (!rejected.empty()) std::printf("%s\n", input::rejectedLine(rejected).c_str());
 }
 
+// A JSON string's content: quotes, backslashes and control characters escaped.
+std::string jsonText(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += char(c);
+        } else if (c < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += char(c);
+        }
+    }
+    return out;
+}
+
 int runReplay(const DebugSource& source, const GestureRun::Options& options) {
     std::vector<input::Frame> frames;
     input::Recording rec;
@@ -45,8 +63,15 @@ int runReplay(const DebugSource& source, const GestureRun::Options& options) {
         std::printf("# %zu frames of %s (%s); t counts from its first event\n", frames.size(),
                     text::printable(source.replayFile).c_str(),
                     rec.device.name.empty() ? "unnamed device" : text::printable(rec.device.name).c_str());
+        for (const auto& line : input::deviceKnowledge(rec.device))
+            std::printf("# %s\n", text::printable(line).c_str());
         for (const auto& f : frames) dumpFrame(f.time, f.fingers, f.rejected);
     } else {
+        // What the palm rules and the spread limit knew of the device, before its decisions.
+        std::string known;
+        for (const auto& line : input::deviceKnowledge(rec.device))
+            known += (known.empty() ? "\"" : ",\"") + jsonText(line) + "\"";
+        std::printf("{\"t\":0,\"event\":\"device\",\"known\":[%s]}\n", known.c_str());
         GestureRun run(options, stdout);
         for (const auto& f : frames) run.frame(f.time, f.fingers);
         run.finish();

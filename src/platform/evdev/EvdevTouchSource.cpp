@@ -150,6 +150,8 @@ bool EvdevTouchSource::startDevice(const TouchDevice& device, FrameHandler handl
     }
     std::unique_ptr<TouchpadReader> reader = std::move(it->second);
     opened_.erase(it);
+    knowledge_[device.id] = input::deviceKnowledge(reader->info());
+    for (const auto& line : knowledge_[device.id]) log::debug(log::evdev, [&] { return device.id + ": " + line; });
 
     std::weak_ptr<EvdevTouchSource> weak = weak_from_this();
     auto queue = mainQueue_;
@@ -181,6 +183,7 @@ bool EvdevTouchSource::startDevice(const TouchDevice& device, FrameHandler handl
     }
     started_.insert(device.id);
     if (!device.name.empty()) names_[device.id] = device.name;
+    publishKnowledge();
     log::debug(log::evdev, [&] { return "reading " + device.id; });
     return true;
 }
@@ -190,6 +193,18 @@ void EvdevTouchSource::stopDevice(const TouchDevice& device) {
     loop_.remove(device.id);
     started_.erase(device.id);
     opened_.erase(device.id);
+    if (knowledge_.erase(device.id)) publishKnowledge();
+}
+
+void EvdevTouchSource::publishKnowledge() {
+    std::vector<std::string> lines;
+    for (const auto& [id, known] : knowledge_) {
+        auto name = names_.count(id) ? names_[id] : id;
+        for (const auto& line : known) lines.push_back(name + ": " + line);
+    }
+    mainQueue_->post([diagnostics = diagnostics_, lines] {
+        if (auto d = diagnostics.lock()) d->touchpadKnowledge.set(lines);
+    });
 }
 
 void EvdevTouchSource::setHotplugHandler(HotplugHandler handler) {

@@ -80,6 +80,8 @@ private:
     // Main thread.
     std::map<std::string, std::string> names_;                       // devnode -> name
     std::map<std::string, std::unique_ptr<TouchpadReader>> opened_;  // probed, not started
+    std::map<std::string, std::vector<std::string>> knowledge_;      // started: what is known of each
+    void publishKnowledge();
     std::set<std::string> started_;
     std::set<std::string> refused_;
     std::int64_t publishedRefused_ = -1;
