@@ -270,17 +270,6 @@ void FrameAssembler::land(Track& t, std::size_t slot, const Contact& c, double t
         back->time = -1e300;  // one return each
     }
 
-    // A contact that has lain on the pad a while when another lands is a resting hand until it
-    // moves: three fingers of a swipe land together, a palm or a pointing finger was there first.
-    for (std::size_t j = 0; j < tracks_.size(); ++j) {
-        Track& o = tracks_[j];
-        if (j == slot || !candidate(o) || o.resting || time - o.stillSince < palm::restTime) continue;
-        o.resting = true;
-        o.restX = o.lastX;
-        o.restY = o.lastY;
-        o.anchorCount = 0;
-    }
-
     t.thumbZone = c.y > rules_.lowerEdge;
     t.atEdge = t.thumbZone || c.x < rules_.leftEdge || c.x > rules_.rightEdge;
     t.resting = t.atEdge;
@@ -309,14 +298,33 @@ void FrameAssembler::end(Track& t, double time) {
     endedNext_ = (endedNext_ + 1) % palm::endedMemory;
 }
 
+int FrameAssembler::restBesideNewcomers(double time) {
+    // A contact that had lain on the pad a while when others arrive is a resting hand until it
+    // moves: three fingers of a swipe land together, a palm or a pointing finger was there first.
+    // Judged by how it lay before this report (pads often shift a contact as others land), from
+    // where it is now.
+    int n = 0;
+    for (auto& t : tracks_) {
+        if (!candidate(t) || t.resting || t.landTime == time || time - t.stillBefore < palm::restTime) continue;
+        t.resting = true;
+        t.restX = t.lastX;
+        t.restY = t.lastY;
+        t.anchorCount = 0;
+        ++n;
+    }
+    return n;
+}
+
 bool FrameAssembler::candidate(const Track& t) {
     return t.touching && !t.palm && !t.kernelPalm;
 }
 
 void FrameAssembler::judgeSlots(double time) {
     if (tracks_.size() < slots_.size()) tracks_.resize(slots_.size());
+    bool moreAnnounced = announcedFingers() > lastAnnounced_;
     auto [touching, resting] = followContacts(time);
     if (touching == 0) return;
+    if (rules_.perContact && (moreAnnounced || arrived_)) resting += restBesideNewcomers(time);
     if (rules_.perContact && touching > 1) compareContacts(time);
     if (resting > 0) judgeResting();
     leaveOut();
@@ -325,6 +333,7 @@ void FrameAssembler::judgeSlots(double time) {
 FrameAssembler::SlotCounts FrameAssembler::followContacts(double time) {
     bool padTouched = !hasBtnTouch_ || btnTouch_;
     SlotCounts n;
+    arrived_ = false;
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         const Contact& c = slots_[i];
         Track& t = tracks_[i];
@@ -338,7 +347,11 @@ FrameAssembler::SlotCounts FrameAssembler::followContacts(double time) {
         if (c.trackingId < 0 || !padTouched || !touches(c) || !pressedEnough(c, t.landed)) continue;
         t.touching = true;
         t.kernelPalm = c.toolType == MT_TOOL_PALM;
-        if (!t.landed) land(t, i, c, time);
+        if (!t.landed) {
+            land(t, i, c, time);
+            arrived_ = true;
+        }
+        t.stillBefore = t.stillSince;
         t.lastX = c.x;
         t.lastY = c.y;
         if (distance2(c.x, c.y, t.stillX, t.stillY) >= rules_.still * rules_.still) {

@@ -85,7 +85,7 @@ private:
         std::int32_t restX = 0, restY = 0;  // where it came to rest
         // Where it last moved to, and since when it has stayed within `still` of there.
         std::int32_t stillX = 0, stillY = 0;
-        double stillSince = 0;
+        double stillSince = 0, stillBefore = 0;  // stillSince, and its value before this report
         std::int32_t peakPressure = 0, peakSize = 0;
         // Pressure and size when either last grew markedly, at settleSince.
         std::int32_t settlePressure = 0, settleSize = 0;
@@ -129,6 +129,8 @@ private:
     void judgeResting();
     // Who is left out, and why.
     void leaveOut();
+    // Contacts at rest when others arrive (a new contact, or a higher tool count): how many.
+    int restBesideNewcomers(double time);
     // Touching and not (yet) known as a palm.
     static bool candidate(const Track& t);
     void land(Track& t, std::size_t slot, const Contact& c, double time);
@@ -166,6 +168,7 @@ private:
     int palmsAway_ = 0;
     double palmsAwayUntil_ = 0;
     int lastAnnounced_ = 0;
+    bool arrived_ = false;           // a contact landed in this report
     std::size_t lastRejectedA_ = 0;  // protocol A: contacts left out of the previous packet
 
     std::vector<MTFinger> frame_;
