@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <set>
@@ -39,7 +40,7 @@ public:
     SuggestionChip(const QString& name, const QIcon& icon, QWidget* parent = nullptr)
         : KeyboardFocus(parent), icon_(icon) {
         setText(name);
-        setToolTip("Pin " + name);
+        setToolTip(Qt::convertFromPlainText("Pin " + name));  // a name is text, never markup
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
         setFont(pixelFont(font(), 13));
