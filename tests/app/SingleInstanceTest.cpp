@@ -51,8 +51,7 @@ TEST_F(SingleInstanceTest, ALockInASharedRuntimeFolderIsIgnoredAndAPrivateOneSti
     EXPECT_EQ(first.outcome, SingleInstance::Outcome::first) << first.message.toStdString();
     auto second = SingleInstance::claim([] {});
     EXPECT_EQ(second.outcome, SingleInstance::Outcome::runningNoBus);
-    EXPECT_EQ(fs::status(root / "tmp" / ("trellick-" + std::to_string(geteuid()))).permissions(),
-              fs::perms::owner_all);
+    EXPECT_EQ(fs::status(root / "tmp" / ("trellick-" + std::to_string(geteuid()))).permissions(), fs::perms::owner_all);
     ::close(other);
 }
 
@@ -63,8 +62,8 @@ TEST_F(SingleInstanceTest, AFallbackFolderSharedWithOthersIsPassedOverToo) {
     int shared = holdLock(root / "shared"), squatted = holdLock(taken);
     auto first = SingleInstance::claim([] {});
     EXPECT_EQ(first.outcome, SingleInstance::Outcome::first) << first.message.toStdString();
-    EXPECT_TRUE(fs::exists(root / "cache" / ("trellick-" + std::to_string(geteuid())) /
-                           "io.github.trellick.Trellick.lock"));
+    EXPECT_TRUE(
+        fs::exists(root / "cache" / ("trellick-" + std::to_string(geteuid())) / "io.github.trellick.Trellick.lock"));
     ::close(shared);
     ::close(squatted);
 }

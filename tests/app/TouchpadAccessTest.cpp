@@ -123,8 +123,8 @@ bool ruleTags(const std::map<std::string, std::string>& node) {
 
 TEST(TouchpadRule, GrantsTouchpadsOnlyAndNeverANodeThatIsAlsoAKeyboard) {
     using Node = std::map<std::string, std::string>;
-    const Node pad{{"ACTION", "add"}, {"SUBSYSTEM", "input"}, {"KERNEL", "event5"}, {"ID_INPUT", "1"},
-                   {"ID_INPUT_TOUCHPAD", "1"}};
+    const Node pad{
+        {"ACTION", "add"}, {"SUBSYSTEM", "input"}, {"KERNEL", "event5"}, {"ID_INPUT", "1"}, {"ID_INPUT_TOUCHPAD", "1"}};
     auto with = [&](Node n, const std::string& key, const std::string& value) {
         n[key] = value;
         return n;
@@ -134,12 +134,14 @@ TEST(TouchpadRule, GrantsTouchpadsOnlyAndNeverANodeThatIsAlsoAKeyboard) {
         Node node;
         bool tagged;
     };
-    for (const auto& c : {Case{"a touchpad", pad, true}, Case{"a touchpad, changed", with(pad, "ACTION", "change"), true},
-                          Case{"a touchpad that is also a keyboard", with(pad, "ID_INPUT_KEYBOARD", "1"), false},
-                          Case{"a keyboard", {{"ACTION", "add"}, {"SUBSYSTEM", "input"}, {"KERNEL", "event3"},
-                                              {"ID_INPUT_KEYBOARD", "1"}}, false},
-                          Case{"a mouse", with(with(pad, "ID_INPUT_TOUCHPAD", ""), "ID_INPUT_MOUSE", "1"), false},
-                          Case{"the touchpad's mouseN node", with(pad, "KERNEL", "mouse2"), false}}) {
+    for (const auto& c :
+         {Case{"a touchpad", pad, true}, Case{"a touchpad, changed", with(pad, "ACTION", "change"), true},
+          Case{"a touchpad that is also a keyboard", with(pad, "ID_INPUT_KEYBOARD", "1"), false},
+          Case{"a keyboard",
+               {{"ACTION", "add"}, {"SUBSYSTEM", "input"}, {"KERNEL", "event3"}, {"ID_INPUT_KEYBOARD", "1"}},
+               false},
+          Case{"a mouse", with(with(pad, "ID_INPUT_TOUCHPAD", ""), "ID_INPUT_MOUSE", "1"), false},
+          Case{"the touchpad's mouseN node", with(pad, "KERNEL", "mouse2"), false}}) {
         EXPECT_EQ(ruleTags(c.node), c.tagged) << c.name;
     }
 }
