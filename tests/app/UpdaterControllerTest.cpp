@@ -119,8 +119,8 @@ TEST_P(UpdateCheckTest, TellsANewerReleaseFromBeingUpToDateOrWhyItCouldNotTell) 
     EXPECT_EQ(result.kind, GetParam().kind) << result.reason.toStdString();
     if (result.kind == Kind::newer) {
         EXPECT_EQ(result.version.toStdString(), GetParam().version);
-        EXPECT_TRUE(result.page.toString().endsWith(GetParam().says)) << result.page.toString().toStdString();
-        EXPECT_EQ(result.page.isEmpty(), *GetParam().says == '\0');
+        EXPECT_TRUE(result.page.toString().endsWith(GetParam().says) || (!*GetParam().says && result.page.isEmpty()))
+            << result.page.toString().toStdString();
     }
     if (result.kind == Kind::failed) {
         EXPECT_TRUE(result.reason.contains(GetParam().says)) << result.reason.toStdString();

@@ -92,7 +92,7 @@ TEST_F(DesktopFilesTest, PreferencesFileThatIsNotAnObjectIsSetAsideNeverOverwrit
     const std::vector<std::pair<QByteArray, const char*>> bad = {
         {"{\"trellick.mode\": \"toggleLastApp\",", "is not valid JSON"},
         {"[1, 2]", "does not hold a JSON object"},
-        {"\"text\"", "does not hold a JSON object"},
+        {"\"text\"", "is not valid JSON"},
         {QByteArray("\xff\xfe{}", 4), "is not valid JSON"},
         {"", "is not valid JSON"},
         {huge, "is larger than 1 MiB"}};
