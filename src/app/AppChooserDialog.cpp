@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -49,7 +48,7 @@ AppChooserDialog::AppChooserDialog(std::vector<DesktopEntry> entries, QWidget* p
         QIcon icon = ui::iconFor(e.icon);
         auto* item = new QListWidgetItem(icon.isNull() ? placeholder : icon, name, list_);
         item->setData(kIdRole, QString::fromStdString(e.id));
-        item->setToolTip(Qt::convertFromPlainText(QString::fromStdString(e.id)));
+        item->setToolTip(QString::fromStdString(e.id));
     }
 
     auto* buttons = new QDialogButtonBox;

@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <set>
@@ -40,7 +39,7 @@ public:
     SuggestionChip(const QString& name, const QIcon& icon, QWidget* parent = nullptr)
         : KeyboardFocus(parent), icon_(icon) {
         setText(name);
-        setToolTip(Qt::convertFromPlainText("Pin " + name));  // a name is text, never markup
+        setToolTip("Pin " + name);
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
         setFont(pixelFont(font(), 13));
