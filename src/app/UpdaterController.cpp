@@ -159,7 +159,7 @@ UpdateCheckResult UpdaterController::evaluateFeed(const QByteArray& feed, const 
         return failed(xml.hasError() ? "The release feed could not be read: " + xml.errorString()
                                      : "The update address does not serve a release feed.");
     }
-    auto capped = [](QString s) { return s.size() > maxFieldChars ? QString() : s; };
+    auto capped = [](const QString& s) { return s.size() > maxFieldChars ? QString() : s; };
     std::optional<Version> newest;
     QUrl page;
     while (xml.readNextStartElement()) {
