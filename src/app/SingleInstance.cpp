@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -22,16 +23,36 @@ namespace {
 
 const char* kInterface = "org.freedesktop.Application";
 
-QString lockPath() {
-    QString dir = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (dir.isEmpty() || !QFileInfo(dir).isDir())
-        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return dir + "/" + AppDelegate::applicationId + ".lock";
+// A folder that only this user can change: anyone else who may write in it could hold the
+// lock and make every Trellick of this user exit as "already running".
+bool privateFolder(const QString& dir) {
+    struct stat st {};
+    return !dir.isEmpty() && ::stat(QFile::encodeName(dir).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           st.st_uid == ::geteuid() && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// $XDG_RUNTIME_DIR where it is private, else a folder of this user's own in the temporary
+// folder, else in the cache folder; empty when none of them is private.
+QString lockFolder() {
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (privateFolder(runtime)) return runtime;
+    const QString own = QString("trellick-%1").arg(::geteuid());
+    for (const QString& dir : {QDir::tempPath() + "/" + own,
+                               QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + "/" + own}) {
+        if (dir.startsWith('/')) {
+            QDir().mkpath(QFileInfo(dir).path());
+            ::mkdir(QFile::encodeName(dir).constData(), 0700);
+        }
+        if (privateFolder(dir)) return dir;
+    }
+    return {};
 }
 
 // Takes the lock file; -1 and the holder's process id (0 when unknown) when another holds it.
 int takeLock(long* holder) {
-    QByteArray path = QFile::encodeName(lockPath());
+    QString folder = lockFolder();
+    if (folder.isEmpty()) return -2;
+    QByteArray path = QFile::encodeName(folder + "/" + AppDelegate::applicationId + ".lock");
     int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return -2;  // no lock to be had: do not stand in the way
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -1,8 +1,9 @@
 #pragma once
 // One Trellick per user session. The first instance owns the application id on the session
 // bus and answers org.freedesktop.Application.Activate by opening its settings window; a second
-// `trellick` asks it to do so and exits. A lock file in $XDG_RUNTIME_DIR also detects an
-// instance that runs without a session bus, which cannot be asked for anything.
+// `trellick` asks it to do so and exits. A lock file in $XDG_RUNTIME_DIR (or, where that is not
+// private to the user, a private folder of the user's own) also detects an instance that runs
+// without a session bus, which cannot be asked for anything.
 
 #include <QString>
 

@@ -1,6 +1,7 @@
 #include "app/UpdateDialog.h"
 
 #include <QDesktopServices>
+#include <QLabel>
 #include <QPushButton>
 
 namespace trellick {
@@ -16,7 +17,8 @@ QMessageBox* makeUpdateDialog(const UpdateCheckResult& result, const QString& cu
         box->setIcon(QMessageBox::Information);
         box->setText(QString("Trellick %1 is available").arg(result.version));
         box->setInformativeText(QString("You have version %1.").arg(currentVersion));
-        if (result.page.isValid()) {
+        // Only a web page: a file: or custom-scheme address would start whatever handles it.
+        if (result.page.isValid() && (result.page.scheme() == "https" || result.page.scheme() == "http")) {
             QPushButton* open = box->addButton("Open Release Page", QMessageBox::AcceptRole);
             open->setObjectName("openReleasePage");
             QUrl page = result.page;
@@ -37,6 +39,11 @@ QMessageBox* makeUpdateDialog(const UpdateCheckResult& result, const QString& cu
         box->setInformativeText(result.reason);
         box->addButton(QMessageBox::Ok);
         break;
+    }
+    // Parts of these texts come from the network: shown as they are, never as markup or links.
+    for (auto* label : box->findChildren<QLabel*>()) {
+        label->setTextFormat(Qt::PlainText);
+        label->setOpenExternalLinks(false);
     }
     return box;
 }

@@ -54,10 +54,10 @@ UpdateCheckResult failed(const QString& reason) {
 }  // namespace
 
 UpdaterController::UpdaterController(Options options, QObject* parent) : QObject(parent), o_(std::move(options)) {
-    configured_ = !o_.feed.isEmpty() && allowedAddress(o_.feed);
+    configured_ = !o_.feed.isEmpty() && allowedAddress(o_.feed, o_.loopbackHttp);
     if (!o_.feed.isEmpty() && !configured_)
         log::warning("trellick.app", "the update feed " + o_.feed.toString().toStdString() +
-                                         " is neither HTTPS nor on 127.0.0.1; update checks are off");
+                                         " is not an HTTPS address; update checks are off");
     canCheck_.set(configured_);
     deadline_.setSingleShot(true);
     connect(&deadline_, &QTimer::timeout, this, [this] {
@@ -72,10 +72,10 @@ UpdaterController::~UpdaterController() {
     }
 }
 
-bool UpdaterController::allowedAddress(const QUrl& url) {
+bool UpdaterController::allowedAddress(const QUrl& url, bool loopbackHttp) {
     if (!url.isValid() || url.host().isEmpty()) return false;
     if (url.scheme() == "https") return true;
-    return url.scheme() == "http" && QHostAddress(url.host()) == QHostAddress(QHostAddress::LocalHost);
+    return loopbackHttp && url.scheme() == "http" && QHostAddress(url.host()) == QHostAddress(QHostAddress::LocalHost);
 }
 
 void UpdaterController::checkForUpdates() {
@@ -96,7 +96,7 @@ void UpdaterController::checkForUpdates() {
     QNetworkReply* reply = reply_;
     // Each hop is held to the same rule as the feed address itself.
     connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl& target) {
-        if (allowedAddress(target))
+        if (allowedAddress(target, o_.loopbackHttp))
             emit reply->redirectAllowed();
         else
             fail("The update server sent Trellick to an address it does not fetch: " + target.toString());
@@ -118,10 +118,9 @@ void UpdaterController::onFinished() {
     if (reply->error() == QNetworkReply::NoError) body_ += reply->readAll();
     if (abortReason_) return finish(failed(*abortReason_));
     int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 400 || (reply->error() != QNetworkReply::NoError && status >= 300)) {
-        QString phrase = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        return finish(failed(QString("The update server answered %1 %2.").arg(status).arg(phrase).trimmed()));
-    }
+    // The status code alone: the reason phrase is whatever the server chose to say.
+    if (status >= 400 || (reply->error() != QNetworkReply::NoError && status >= 300))
+        return finish(failed(QString("The update server answered %1.").arg(status)));
     if (reply->error() != QNetworkReply::NoError)
         return finish(failed("Could not reach the update server: " + reply->errorString()));
     if (body_.size() > o_.maxBytes)
@@ -149,55 +148,54 @@ void UpdaterController::finish(const UpdateCheckResult& result) {
 }
 
 UpdateCheckResult UpdaterController::evaluateFeed(const QByteArray& feed, const QString& current, const QUrl& base) {
-    struct Entry {
-        QString title, id, link;
-    };
-    std::vector<Entry> entries;
     QXmlStreamReader xml(feed);
-    if (!xml.readNextStartElement() || xml.name() != QLatin1String("feed")) {
+    // A document type can declare entities that expand a small feed a millionfold; a release
+    // feed has no use for one.
+    while (!xml.atEnd() && xml.readNext() != QXmlStreamReader::StartElement) {
+        if (xml.tokenType() == QXmlStreamReader::DTD)
+            return failed("The release feed declares a document type, which a release feed never needs.");
+    }
+    if (xml.tokenType() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("feed")) {
         return failed(xml.hasError() ? "The release feed could not be read: " + xml.errorString()
                                      : "The update address does not serve a release feed.");
     }
+    auto capped = [](const QString& s) { return s.size() > maxFieldChars ? QString() : s; };
+    std::optional<Version> newest;
+    QUrl page;
     while (xml.readNextStartElement()) {
         if (xml.name() != QLatin1String("entry")) {
             xml.skipCurrentElement();
             continue;
         }
-        Entry e;
+        QString title, id, link;
         while (xml.readNextStartElement()) {
             auto name = xml.name();
             if (name == QLatin1String("title")) {
-                e.title = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                title = capped(xml.readElementText(QXmlStreamReader::IncludeChildElements));
             } else if (name == QLatin1String("id")) {
-                e.id = xml.readElementText();
+                id = capped(xml.readElementText());
             } else if (name == QLatin1String("link")) {
                 auto rel = xml.attributes().value("rel");
                 if (rel.isEmpty() || rel == QLatin1String("alternate"))
-                    e.link = xml.attributes().value("href").toString();
+                    link = capped(xml.attributes().value("href").toString());
                 xml.skipCurrentElement();
             } else {
                 xml.skipCurrentElement();
             }
         }
-        entries.push_back(e);
+        // The title names the release; else its tag, the last part of its link or id.
+        auto v = findVersion(title);
+        if (!v) v = findVersion(lastSegment(QUrl(link).path()));
+        if (!v) v = findVersion(lastSegment(id));
+        if (!v || v->prerelease) continue;  // pre-releases are for those who seek them out
+        if (newest && compare(*v, *newest) <= 0) continue;
+        newest = v;
+        QUrl resolved = base.resolved(QUrl(link));
+        page = !link.isEmpty() && (resolved.scheme() == "https" || resolved.scheme() == "http") ? resolved : QUrl();
     }
     if (xml.hasError())
         return failed(
             QString("The release feed could not be read: %1 (line %2).").arg(xml.errorString()).arg(xml.lineNumber()));
-
-    std::optional<Version> newest;
-    QUrl page;
-    for (const auto& e : entries) {
-        // The title names the release; else its tag, the last part of its link or id.
-        auto v = findVersion(e.title);
-        if (!v) v = findVersion(lastSegment(QUrl(e.link).path()));
-        if (!v) v = findVersion(lastSegment(e.id));
-        if (!v || v->prerelease) continue;  // pre-releases are for those who seek them out
-        if (newest && compare(*v, *newest) <= 0) continue;
-        newest = v;
-        QUrl link = base.resolved(QUrl(e.link));
-        page = !e.link.isEmpty() && (link.scheme() == "https" || link.scheme() == "http") ? link : QUrl();
-    }
     if (!newest) return failed("The release feed lists no release.");
     auto running = findVersion(current);
     if (running && compare(*newest, *running) <= 0) return {UpdateCheckResult::Kind::upToDate, current, {}, {}};

@@ -1,8 +1,10 @@
 #pragma once
 // "Check for Updates…": a user-initiated check of the project's release feed (Atom, one
 // <entry> per release, the version in its title or tag) at an address fixed at build time.
-// It is the only network access Trellick ever makes: HTTPS with certificate verification (plain
-// HTTP only to 127.0.0.1, for tests), one request at a time, a deadline and a size cap.
+// It is the only network access Trellick ever makes: HTTPS with certificate verification, one
+// request at a time, a deadline and a size cap. Everything the server sends is untrusted: the
+// feed is read without a document type (no entity expansion), each field capped, and only
+// plain text and an http(s) page ever reach the user.
 
 #include <QByteArray>
 #include <QObject>
@@ -33,20 +35,25 @@ class UpdaterController : public QObject, public UpdateChecker {
 public:
     static constexpr int defaultTimeoutMs = 15000;
     static constexpr qint64 maxFeedBytes = 1 << 20;
+    // Longer titles, ids and links are no release's: they are read as absent.
+    static constexpr int maxFieldChars = 1024;
 
     struct Options {
         QUrl feed;  // empty: updates come from the package manager, no check
         QString currentVersion;
         int timeoutMs = defaultTimeoutMs;
         qint64 maxBytes = maxFeedBytes;
+        // Plain HTTP to 127.0.0.1, as the tests serve their feeds. The program never sets it.
+        bool loopbackHttp = false;
     };
     explicit UpdaterController(Options options, QObject* parent = nullptr);
     ~UpdaterController() override;
 
     // Whether a usable feed address was set at build time.
     bool configured() const { return configured_; }
-    // Addresses fetched at all: HTTPS, or plain HTTP to 127.0.0.1.
-    static bool allowedAddress(const QUrl& url);
+    // Addresses fetched at all, the feed's and each redirect's: HTTPS, or plain HTTP to
+    // 127.0.0.1 where `loopbackHttp` allows it.
+    static bool allowedAddress(const QUrl& url, bool loopbackHttp);
 
     // False while no feed is configured and while a check runs.
     Subscription subscribeCanCheck(std::function<void(const bool&)> fn) override { return canCheck_.subscribe(fn); }

@@ -55,4 +55,20 @@ std::string quoted(std::string_view s, std::size_t max) {
     return out + "'";
 }
 
+std::string foreign(std::string_view s, std::size_t maxBytes) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        std::size_t n = printableAt(s, i);
+        if (n == 0 && (s[i] == '\t' || s[i] == '\n' || s[i] == '\r')) {
+            if (out.size() + 1 > maxBytes) break;
+            out += ' ';
+        } else if (n > 0) {
+            if (out.size() + n > maxBytes) break;
+            out.append(s.substr(i, n));
+        }
+        i += n > 0 ? n : 1;
+    }
+    return out;
+}
+
 }  // namespace trellick::text

@@ -16,4 +16,9 @@ std::string printable(std::string_view s);
 // single quotes, with "..." before the closing quote when it was cut.
 std::string quoted(std::string_view s, std::size_t max = 40);
 
+// Text another program chose (a window's title, its class): at most `maxBytes` bytes of it,
+// cut between characters, with tabs and line breaks as spaces and without other control
+// characters or bytes that are not UTF-8. It goes into logs, files and lists as it is.
+std::string foreign(std::string_view s, std::size_t maxBytes);
+
 }  // namespace trellick::text

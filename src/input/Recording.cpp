@@ -17,17 +17,28 @@ namespace {
 
 using namespace detail;
 
-// Reads a text file in blocks, so that a device that never ends (/dev/zero) or a binary file
-// is caught by its first NUL byte instead of being read whole. Pipes are fine.
+Result<> regularFile(const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) return Error{"it is a directory, not a file", EISDIR};
+    if (!S_ISREG(st.st_mode)) return Error{"it is not a regular file", EINVAL};
+    return {};
+}
+
+// Reads a text file in blocks, so that a binary file is caught by its first NUL byte instead
+// of being read whole. Only regular files are opened: opening a FIFO waits for a writer that
+// may never come, and a device can have effects.
 Result<std::string> readText(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return Error{std::strerror(errno), errno};
+    if (auto regular = regularFile(st); !regular) return regular.error();
+    // Non-blocking, and checked again once open, for a FIFO swapped in meanwhile.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return Error{std::strerror(errno), errno};
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) return Error{"it is a directory, not a file", EISDIR};
+    if (::fstat(fd, &st) != 0) return Error{std::strerror(errno), errno};
+    if (auto regular = regularFile(st); !regular) return regular.error();
     std::string text;
     char block[65536];
     for (;;) {

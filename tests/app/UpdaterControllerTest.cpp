@@ -1,13 +1,19 @@
-// The update check against a release feed served on 127.0.0.1 by the test itself.
+// The update check against a release feed served on 127.0.0.1 by the test itself, and the
+// dialog that shows its outcome.
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEventLoop>
+#include <QLabel>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <memory>
+
+#include "app/UpdateDialog.h"
 #include "app/UpdaterController.h"
 
 using namespace trellick;
@@ -15,12 +21,18 @@ using Kind = UpdateCheckResult::Kind;
 
 namespace {
 
-QCoreApplication& app() {
+QApplication& app() {
     static int argc = 1;
     static char arg0[] = "test";
     static char* argv[] = {arg0, nullptr};
-    static QCoreApplication instance(argc, argv);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static QApplication instance(argc, argv);
     return instance;
+}
+
+// The feed at `url` as the tests serve it: plain HTTP on the loopback address.
+UpdaterController::Options served(const QUrl& url, int timeoutMs = UpdaterController::defaultTimeoutMs) {
+    return {url, "0.1.0", timeoutMs, UpdaterController::maxFeedBytes, true};
 }
 
 // Answers every request with `response` (raw HTTP); "silent" never answers, "endless" streams
@@ -102,12 +114,13 @@ protected:
 
 TEST_P(UpdateCheckTest, TellsANewerReleaseFromBeingUpToDateOrWhyItCouldNotTell) {
     FeedServer server(GetParam().response);
-    UpdaterController updater({server.url(), "0.1.0"});
+    UpdaterController updater(served(server.url()));
     auto result = check(updater);
     EXPECT_EQ(result.kind, GetParam().kind) << result.reason.toStdString();
     if (result.kind == Kind::newer) {
         EXPECT_EQ(result.version.toStdString(), GetParam().version);
-        EXPECT_TRUE(result.page.toString().endsWith(GetParam().says)) << result.page.toString().toStdString();
+        EXPECT_TRUE(result.page.toString().endsWith(GetParam().says) || (!*GetParam().says && result.page.isEmpty()))
+            << result.page.toString().toStdString();
     }
     if (result.kind == Kind::failed) {
         EXPECT_TRUE(result.reason.contains(GetParam().says)) << result.reason.toStdString();
@@ -133,6 +146,19 @@ INSTANTIATE_TEST_SUITE_P(
         FeedCase{"NotAFeed", ok("<html><body>Hello</body></html>"), Kind::failed, "", "does not serve a release feed"},
         FeedCase{"NoRelease", ok(feed({"<title>Roadmap</title>"})), Kind::failed, "", "lists no release"},
         FeedCase{"NotFound", "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n", Kind::failed, "", "404"},
+        // The server's reason phrase is its own words: only the status code is reported.
+        FeedCase{"ReasonPhraseLeftOut",
+                 "HTTP/1.1 404 <a href=\"file:///etc/passwd\">update here</a>\r\nContent-Length: 0\r\n\r\n",
+                 Kind::failed, "", "The update server answered 404."},
+        // Entities declared in a document type can expand a small feed beyond any memory.
+        FeedCase{"DocumentTypeRefused",
+                 ok(R"(<?xml version="1.0"?><!DOCTYPE feed [<!ENTITY v "0.2.0">]><feed><entry><title>&v;</title>)"
+                    "</entry></feed>"),
+                 Kind::failed, "", "declares a document type"},
+        FeedCase{"OverlongLinkIsNoPage",
+                 ok(feed({("<title>0.2.0</title><link href=\"https://example.org/" + std::string(2000, 'x') + "\"/>")
+                              .c_str()})),
+                 Kind::newer, "0.2.0", ""},
         FeedCase{"EndlessBody", "endless", Kind::failed, "", "larger than 1024 KB"},
         FeedCase{"RedirectAway", "HTTP/1.1 302 Found\r\nLocation: http://example.org/feed\r\nContent-Length: 0\r\n\r\n",
                  Kind::failed, "", "does not fetch"}),
@@ -141,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UpdateCheck, AServerThatNeverAnswersTimesOutAndNoSecondCheckStartsMeanwhile) {
     app();
     FeedServer server("silent");
-    UpdaterController updater({server.url(), "0.1.0", 300});
+    UpdaterController updater(served(server.url(), 300));
     std::vector<bool> canCheck;
     QTimer::singleShot(100, [&] { updater.checkForUpdates(); });  // ignored: one at a time
     auto result = check(updater, &canCheck);
@@ -151,9 +177,10 @@ TEST(UpdateCheck, AServerThatNeverAnswersTimesOutAndNoSecondCheckStartsMeanwhile
     EXPECT_EQ(server.connections, 1);
 }
 
-TEST(UpdateCheck, OnlyHttpsOrTheLoopbackAddressIsEverFetched) {
+TEST(UpdateCheck, OnlyHttpsIsEverFetchedOutsideTheTests) {
     app();
-    for (const char* feed : {"http://example.org/feed", "ftp://127.0.0.1/feed", "file:///etc/passwd", ""}) {
+    for (const char* feed :
+         {"http://example.org/feed", "http://127.0.0.1:8080/feed", "ftp://127.0.0.1/feed", "file:///etc/passwd", ""}) {
         UpdaterController updater({QUrl(feed), "0.1.0"});
         std::vector<bool> canCheck;
         auto sub = updater.subscribeCanCheck([&](const bool& v) { canCheck.push_back(v); });
@@ -161,6 +188,28 @@ TEST(UpdateCheck, OnlyHttpsOrTheLoopbackAddressIsEverFetched) {
         EXPECT_EQ(canCheck, std::vector<bool>{false}) << feed;
     }
     EXPECT_TRUE(UpdaterController({QUrl("https://example.org/feed"), "0.1.0"}).configured());
+}
+
+// What the server sent, shown as text: markup stays visible and no link opens but a web page.
+TEST(UpdateDialog, ShowsTextFromTheNetworkAsPlainTextAndOpensOnlyWebPages) {
+    app();
+    const QString markup = R"(<a href="file:///etc/passwd">Open</a>)";
+    struct Case {
+        UpdateCheckResult result;
+        bool offersPage;
+    };
+    for (const auto& c : {Case{{Kind::failed, {}, {}, "The update server sent " + markup}, false},
+                          Case{{Kind::newer, "0.2.0", QUrl("file:///etc/passwd"), {}}, false},
+                          Case{{Kind::newer, "0.2.0", QUrl("https://example.org/r/0.2.0"), {}}, true}}) {
+        std::unique_ptr<QMessageBox> box(makeUpdateDialog(c.result, "0.1.0"));
+        SCOPED_TRACE(c.result.page.toString().toStdString());
+        EXPECT_EQ(box->findChild<QPushButton*>("openReleasePage") != nullptr, c.offersPage);
+        for (auto* label : box->findChildren<QLabel*>()) {
+            if (label->text().isEmpty()) continue;
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+            EXPECT_FALSE(label->openExternalLinks()) << label->text().toStdString();
+        }
+    }
 }
 
 }  // namespace

@@ -86,9 +86,17 @@ TEST_F(DesktopFilesTest, PreferencesOfEveryKindAreSavedByReplacingTheFileWithMod
 }
 
 TEST_F(DesktopFilesTest, PreferencesFileThatIsNotAnObjectIsSetAsideNeverOverwritten) {
-    const std::vector<QByteArray> bad = {"{\"trellick.mode\": \"toggleLastApp\",", "[1, 2]", "\"text\"",
-                                         QByteArray("\xff\xfe{}", 4), ""};
-    for (const auto& content : bad) {
+    // Valid JSON, but a preferences file that size is no one's settings: reading and rewriting
+    // it on every change would hold the interface up for seconds.
+    const QByteArray huge = "{\"x\": \"" + QByteArray(JsonPreferencesStore::maxFileBytes, 'a') + "\"}";
+    const std::vector<std::pair<QByteArray, const char*>> bad = {
+        {"{\"trellick.mode\": \"toggleLastApp\",", "is not valid JSON"},
+        {"[1, 2]", "does not hold a JSON object"},
+        {"\"text\"", "is not valid JSON"},
+        {QByteArray("\xff\xfe{}", 4), "is not valid JSON"},
+        {"", "is not valid JSON"},
+        {huge, "is larger than 1 MiB"}};
+    for (const auto& [content, says] : bad) {
         QTemporaryDir dir;
         QString file = dir.filePath("preferences.json");
         writeAll(file, content);
@@ -97,8 +105,8 @@ TEST_F(DesktopFilesTest, PreferencesFileThatIsNotAnObjectIsSetAsideNeverOverwrit
 
         JsonPreferencesStore store(file);
         EXPECT_FALSE(store.object("trellick.mode").has_value());
-        ASSERT_EQ(warnings.size(), 1u) << content.toStdString();
-        EXPECT_NE(warnings[0].find(file.toStdString()), std::string::npos) << warnings[0];
+        ASSERT_EQ(warnings.size(), 1u) << says;
+        EXPECT_NE(warnings[0].find(file.toStdString() + " " + says), std::string::npos) << warnings[0];
         EXPECT_EQ(readAll(file), content) << "untouched until something is saved";
 
         store.set("trellick.enabled", false);

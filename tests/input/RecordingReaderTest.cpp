@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <optional>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "input/Recording.h"
@@ -238,6 +241,37 @@ TEST(LoadRecording, TakesMissingRangesFromBesideItElseFromTheGivenDescriptionAnd
     EXPECT_EQ(error(headerOnly), headerOnly + ": the recording holds no events");
     auto flat = write("flat.evemu", "A: 35 5 5 0 0\nA: 36 0 100 0 0\nE: 1.0 0000 0000 0\n");
     EXPECT_EQ(error(flat), flat + ": the x axis range is empty");
+    std::filesystem::remove_all(dir);
+}
+
+// A FIFO waits for a writer when opened: where a recording, or a description next to it, is
+// one, loading says so or passes it by instead of hanging.
+TEST(LoadRecording, NeverOpensAFifoWhereAFileShouldBe) {
+    auto dir = std::filesystem::temp_directory_path() / ("trellick-fifo-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto at = [&](const std::string& name) { return (dir / name).string(); };
+    std::ofstream(at("pad.evemu"))
+        << "E: 1.0 0003 0039 1\nE: 1.0 0003 0035 50\nE: 1.0 0003 0036 50\nE: 1.0 0000 0000 0\n";
+    std::ofstream(at("given.desc")) << "A: 35 0 100 0 0\nA: 36 0 100 0 0\n";
+    ::mkfifo(at("pad.desc").c_str(), 0600);
+    ::mkfifo(at("fifo.evemu").c_str(), 0600);
+    struct Case {
+        std::string recording, desc, error;
+    };
+    for (const auto& c : {Case{at("pad.evemu"), at("given.desc"), "(no error)"},
+                          Case{at("fifo.evemu"), at("given.desc"),
+                               at("fifo.evemu") + ": cannot read the recording: it is not a regular file"},
+                          Case{at("pad.evemu"), at("pad.desc"),
+                               at("pad.desc") + ": cannot read the device description: it is not a regular file"}}) {
+        auto loading =
+            std::async(std::launch::async, [&] { return errorOf([&] { loadRecording(c.recording, c.desc); }); });
+        if (loading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << c.recording << " with " << c.desc << ": loading hangs";
+            for (const auto& fifo : {at("pad.desc"), at("fifo.evemu")})
+                ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        EXPECT_EQ(loading.get(), c.error);
+    }
     std::filesystem::remove_all(dir);
 }
 

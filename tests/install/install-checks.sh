@@ -158,7 +158,13 @@ package-scripts-tell-udev)
     "$scratch/udevadm.log" || fail "install does not trigger the touchpads"
   : >"$scratch/udevadm.log"
   PATH=$scratch/bin:$PATH "$scratch/control/postrm" remove
-  [ "$(cat "$scratch/udevadm.log")" = "control --reload" ] || fail "removal does not reload udev" ;;
+  [ "$(cat "$scratch/udevadm.log")" = "control --reload" ] || fail "removal does not reload udev"
+  # Installed into or removed from another root: this system's udev is not that root's.
+  : >"$scratch/udevadm.log"
+  for step in "postinst configure" "postrm remove" "postrm purge"; do
+    PATH=$scratch/bin:$PATH DPKG_ROOT=$scratch/root "$scratch/control/"$step
+  done
+  [ ! -s "$scratch/udevadm.log" ] || fail "DPKG_ROOT ignored: $(cat "$scratch/udevadm.log")" ;;
 
 package-purge-removes-granted-rule)
   dpkg-deb -e "$(deb)" "$scratch/control"

@@ -115,6 +115,31 @@ TEST_F(X11RigTest, WindowFactsAndApplicationIdentityComeFromTheServerAndDesktopE
     EXPECT_FALSE(conn->broken());
 }
 
+// Any client may name itself anything: what is read is cut to size and holds no control
+// characters, whatever the property holds.
+TEST_F(X11RigTest, TitlesAndClassNamesOfAnyLengthAreCutAndLoseControlCharacters) {
+    WindowId w = open("Hostile", "hostile");
+    const std::string huge = "Evil\x1b[2J\x07\tName" + std::string(256 * 1024, 'x');
+    const std::string wmClass = huge + '\0' + huge + '\0';
+    auto set = [&](xcb_atom_t property, xcb_atom_t type, const std::string& value) {
+        xcb_change_property(conn->xcb(), XCB_PROP_MODE_REPLACE, w, property, type, 8, uint32_t(value.size()),
+                            value.data());
+    };
+    set(XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, wmClass);
+    set(conn->atom("_NET_WM_NAME"), conn->atom("UTF8_STRING"), "Title\n" + huge);
+    free(xcb_get_input_focus_reply(conn->xcb(), xcb_get_input_focus(conn->xcb()), nullptr));
+    auto hints = windows->classHints(w);
+    // The class name lies beyond the part of WM_CLASS that is fetched: none is better than a huge one.
+    const std::tuple<const char*, std::string, bool> read[] = {{"instance", hints.instance, true},
+                                                               {"class", hints.className, false},
+                                                               {"title", windows->title(w).value_or(""), true}};
+    for (const auto& [what, text, kept] : read) {
+        EXPECT_LE(text.size(), 1024u) << what;
+        EXPECT_TRUE(std::ranges::none_of(text, [](char c) { return (unsigned char)c < 0x20 || c == 0x7f; })) << what;
+        EXPECT_EQ(text.find("Evil[2J Name") != std::string::npos, kept) << what;
+    }
+}
+
 TEST_F(X11RigTest, StackingOrderIsTopMostFirstWithTheClientListNewestFirstAsFallback) {
     Ids w = {open("AlphaWin", "a"), open("BetaWin", "b"), open("GammaWin", "c")};
     focus(w[0]);

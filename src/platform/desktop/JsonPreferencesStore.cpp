@@ -388,6 +388,11 @@ JsonPreferencesStore::ReadStatus JsonPreferencesStore::readBytes(const QByteArra
     }
     // A FIFO or a device is never opened: reading one could block for ever or have effects.
     if (!S_ISREG(st.st_mode)) return ReadStatus::notRegular;
+    const QString tooLarge = QStringLiteral("is larger than %1 MiB").arg(maxFileBytes >> 20);
+    if (st.st_size > maxFileBytes) {
+        problem = tooLarge;
+        return ReadStatus::bad;
+    }
     // Non-blocking, and checked again once open, for a FIFO swapped in meanwhile.
     int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
@@ -409,6 +414,11 @@ JsonPreferencesStore::ReadStatus JsonPreferencesStore::readBytes(const QByteArra
             return ReadStatus::bad;
         }
         data.append(buffer, n);
+        if (data.size() > maxFileBytes) {  // grown since it was measured
+            problem = tooLarge;
+            ::close(fd);
+            return ReadStatus::bad;
+        }
     }
     ::close(fd);
     return ReadStatus::ok;

@@ -34,6 +34,10 @@ PrefValue prefValueFromJson(const QJsonValue& json);
 
 class JsonPreferencesStore : public PreferencesStore {
 public:
+    // A file beyond this is set aside as unreadable: settings are a few KiB, and a larger file
+    // would be read and rewritten on the main thread at every change.
+    static constexpr qint64 maxFileBytes = qint64(1) << 20;
+
     // The user's file.
     JsonPreferencesStore();
     // Another file (tests, or a profile chosen on the command line).

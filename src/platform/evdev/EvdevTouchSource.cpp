@@ -37,8 +37,8 @@ std::string EvdevTouchSource::accessWarning(const std::string& devnode) {
     return "Trellick cannot read the touchpad " + devnode +
            " (permission denied). To grant touchpad access, choose \"Grant Touchpad Access…\" in the "
            "welcome window (\"Welcome & Setup…\" in the tray menu), or add a udev rule that gives the "
-           "logged-in user access to touchpads; as root:\n" +
-           touchpadAccessRootCommands() + "\nOr add your user to the 'input' group and log in again.";
+           "user at the seat read and write access to touchpads only; as root:\n" +
+           touchpadAccessRootCommands();
 }
 
 std::string EvdevTouchSource::noTouchpadWarning() {

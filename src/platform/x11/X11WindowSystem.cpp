@@ -8,9 +8,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/Text.h"
+
 namespace trellick::x11 {
 
 namespace {
+
+// What other clients name their windows and themselves is kept to this many bytes: a title
+// as long as a list can show, a class or application id as long as any real one.
+constexpr uint32_t kMaxTitleBytes = 1024;
+constexpr uint32_t kMaxNameBytes = 256;
 
 std::string latin1ToUtf8(const std::string& s) {
     std::string out;
@@ -245,15 +252,17 @@ std::optional<WindowKind> X11WindowSystem::kind(WindowId window) {
 }
 
 std::optional<std::string> X11WindowSystem::title(WindowId window) {
-    if (auto p = property(window, aName_); p && p->type == aUtf8_) return firstString(p->bytes);
-    auto p = property(window, XCB_ATOM_WM_NAME);
+    // Any client can set any title: only as much as a list shows is fetched and kept.
+    if (auto p = property(window, aName_, kMaxTitleBytes / 4); p && p->type == aUtf8_)
+        return text::foreign(firstString(p->bytes), kMaxTitleBytes);
+    auto p = property(window, XCB_ATOM_WM_NAME, kMaxTitleBytes / 4);
     if (!p) {
         // Distinguish "no title" from "no window".
         if (!kind(window)) return std::nullopt;
         return std::string();
     }
-    if (p->type == XCB_ATOM_STRING) return latin1ToUtf8(firstString(p->bytes));
-    return firstString(p->bytes);
+    if (p->type == XCB_ATOM_STRING) return text::foreign(latin1ToUtf8(firstString(p->bytes)), kMaxTitleBytes);
+    return text::foreign(firstString(p->bytes), kMaxTitleBytes);
 }
 
 std::optional<bool> X11WindowSystem::isMinimised(WindowId window) {
@@ -315,15 +324,18 @@ int X11WindowSystem::pidFromXRes(WindowId window) {
 }
 
 WindowClassHints X11WindowSystem::classHints(WindowId window) {
+    // Names end up in the usage counts of the preferences file and in logs: a client's
+    // oversized or control-laden names are cut and cleaned here, where they enter.
+    auto name = [](const std::string& s) { return text::foreign(s, kMaxNameBytes); };
     WindowClassHints h;
-    if (auto p = property(window, XCB_ATOM_WM_CLASS)) {
+    if (auto p = property(window, XCB_ATOM_WM_CLASS, kMaxNameBytes / 2)) {
         const std::string& b = p->bytes;
         auto nul = b.find('\0');
-        h.instance = b.substr(0, nul);
-        if (nul != std::string::npos) h.className = firstString(b.substr(nul + 1));
+        h.instance = name(b.substr(0, nul));
+        if (nul != std::string::npos) h.className = name(firstString(b.substr(nul + 1)));
     }
-    if (auto p = property(window, aGtkId_)) h.gtkApplicationId = firstString(p->bytes);
-    if (auto p = property(window, aKdeFile_)) h.kdeDesktopFile = firstString(p->bytes);
+    if (auto p = property(window, aGtkId_, kMaxNameBytes / 4)) h.gtkApplicationId = name(firstString(p->bytes));
+    if (auto p = property(window, aKdeFile_, kMaxNameBytes / 4)) h.kdeDesktopFile = name(firstString(p->bytes));
     return h;
 }
 
