@@ -105,6 +105,8 @@ public:
     }
 
     const std::string& tmp() const { return tmp_; }
+    // Writable by the rig's programs (grim's pictures), readable by the test.
+    const std::string& runtimeDir() const { return runtime_; }
     // The compositor's socket, as an absolute path: the test process connects without its
     // environment.
     std::string socket;

@@ -1,0 +1,106 @@
+// The overlay's layer-shell panel on a headless sway: where it shows, that it shows what the
+// renderer draws, and that clicks go through it.
+
+#include <QImage>
+
+#include "WaylandRigTest.h"
+#include "overlay/HUDModel.h"
+#include "platform/wayland/LayerShellPanel.h"
+#include "platform/wayland/WaylandWindowSystem.h"
+
+namespace trellick::rig {
+namespace {
+
+class PanelRigTest : public WaylandRigTest {
+protected:
+    void SetUp() override {
+        WaylandRigTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        auto icon = std::make_shared<QImage>(64, 64, QImage::Format_ARGB32);
+        icon->fill(QColor(255, 0, 0));
+        std::vector<SwitchTarget> targets(5);
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            targets[i].title = "Entry " + std::to_string(i);
+            targets[i].icon = IconHandle{"", std::shared_ptr<const void>(icon, icon.get())};
+        }
+        model.visible.set(targets);
+        model.recentsCount.set(5);
+        panel = std::make_unique<wayland::LayerShellPanel>(conn, model, nullptr);
+    }
+    // The output as grim sees it.
+    QImage screenshot() {
+        const std::string file = rig.runtimeDir() + "/shot.png";
+        std::filesystem::remove(file);
+        EXPECT_EQ(rig.runToEnd({"grim", file}), 0);
+        return QImage(QString::fromStdString(file));
+    }
+    // The box of the pixels that differ between two pictures.
+    static QRect changed(const QImage& before, const QImage& after) {
+        QRect box;
+        for (int y = 0; y < after.height(); ++y)
+            for (int x = 0; x < after.width(); ++x)
+                if (before.pixel(x, y) != after.pixel(x, y)) box |= QRect(x, y, 1, 1);
+        return box;
+    }
+    void show() {
+        const QSizeF size = panel->fittingSize(model);
+        panel->setFrame(QRectF(QPointF(0, 0), size));
+        panel->orderFront(0);
+    }
+
+    HUDModel model;
+    std::unique_ptr<wayland::LayerShellPanel> panel;
+};
+
+TEST_F(PanelRigTest, ShowsCentredOnTheOutputWithTheRenderersPixelsAndGoesAwayWhenHidden) {
+    ASSERT_TRUE(wayland::LayerShellPanel::missingProtocols(*conn).empty());
+    const QImage before = screenshot();
+    ASSERT_EQ(before.size(), QSize(1280, 720));
+    show();
+    QImage shown;
+    const QSize size = panel->fittingSize(model).toSize();
+    ASSERT_TRUE(waitFor([&] { return changed(before, shown = screenshot()).width() > size.width() / 2; }))
+        << "the overlay never showed";
+    const QRect box = changed(before, shown);
+    // What is drawn lies inside the panel, which the compositor centres on the output.
+    const QRect centred(640 - size.width() / 2, 360 - size.height() / 2, size.width(), size.height());
+    EXPECT_TRUE(centred.adjusted(-1, -1, 1, 1).contains(box)) << "drawn outside the centred panel";
+    EXPECT_NEAR(box.center().x(), 640, 2) << "the card and its shadow are centred across";
+    int red = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            red += qRed(shown.pixel(x, y)) > 240 && qGreen(shown.pixel(x, y)) < 20;
+    EXPECT_GT(red, 40 * 40) << "the selected entry's red icon is drawn";
+
+    panel->orderOut();
+    EXPECT_FALSE(panel->isVisible());
+    ASSERT_TRUE(waitFor([&] { return changed(before, screenshot()).isEmpty(); })) << "the overlay stayed";
+}
+
+TEST_F(PanelRigTest, ClicksGoThroughToTheWindowBelow) {
+    auto windows = wayland::WaylandWindowSystem::create(conn, "");
+    // sway tiles the two side by side; the second has the focus and the panel covers both.
+    rig.window("AlphaWin", "left");
+    ASSERT_TRUE(waitFor([&] { return windows->activeWindow().has_value(); }));
+    const WindowId left = *windows->activeWindow();
+    rig.window("BetaWin", "right");
+    ASSERT_TRUE(waitFor([&] { return windows->activeWindow() && windows->activeWindow() != left; }));
+    ASSERT_EQ(rig.swaymsg("[title=\"^left$\"] focus"), 0);
+    ASSERT_TRUE(waitFor([&] { return windows->activeWindow() == left; }));
+    const QImage before = screenshot();
+    show();
+    ASSERT_TRUE(waitFor([&] { return !changed(before, screenshot()).isEmpty(); }));
+
+    // A click on the panel where the right window lies below it.
+    const QRect box = changed(before, screenshot());
+    ASSERT_GT(box.right(), 660) << "the panel does not reach over the right window";
+    const std::string x = std::to_string(std::min(box.right() - 5, 700)), y = std::to_string(box.center().y());
+    ASSERT_EQ(rig.swaymsg("seat - cursor set " + x + " " + y), 0);
+    ASSERT_EQ(rig.swaymsg("seat - cursor press button1"), 0);
+    ASSERT_EQ(rig.swaymsg("seat - cursor release button1"), 0);
+    EXPECT_TRUE(waitFor([&] { return windows->activeWindow() && windows->activeWindow() != left; }))
+        << "the click did not reach the window below";
+}
+
+}  // namespace
+}  // namespace trellick::rig
