@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "overlay/HUDController.h"
+#include "overlay/X11Panel.h"  // QtScreens
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 
 namespace trellick::wayland {
@@ -302,6 +304,15 @@ void LayerShellPanel::paint() {
     conn_->flush();
     // Animations and the fade go on at the compositor's frame rate.
     if (moving || !fade_.done(now)) dirty_ = true;
+}
+
+std::shared_ptr<HUDController> makeHUDController(std::shared_ptr<WaylandConnection> connection,
+                                                 std::shared_ptr<AppearanceSource> appearance) {
+    return std::make_shared<HUDController>(
+        [connection = std::move(connection), appearance = std::move(appearance)](const HUDModel& live) {
+            return std::make_unique<LayerShellPanel>(connection, live, appearance);
+        },
+        std::make_shared<QtScreens>());
 }
 
 }  // namespace trellick::wayland

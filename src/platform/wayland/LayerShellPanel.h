@@ -32,6 +32,10 @@ struct wl_surface;
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 
+namespace trellick {
+class HUDController;
+}
+
 namespace trellick::wayland {
 
 class LayerShellPanel : public QObject, public HUDPanel {
@@ -91,5 +95,10 @@ private:
     QTimer prefetching_;
     std::vector<std::optional<IconHandle>> pending_;  // icons still to get ready, last first
 };
+
+// The overlay of the tray application on a wlroots compositor: a layer-shell panel, sized for
+// the Qt screens (the compositor places it).
+std::shared_ptr<HUDController> makeHUDController(std::shared_ptr<WaylandConnection> connection,
+                                                 std::shared_ptr<AppearanceSource> appearance);
 
 }  // namespace trellick::wayland

@@ -91,6 +91,13 @@ std::shared_ptr<WaylandWindowSystem> WaylandWindowSystem::create(std::shared_ptr
     return ws;
 }
 
+std::vector<std::string> WaylandWindowSystem::missingProtocols(const WaylandConnection& connection) {
+    std::vector<std::string> missing;
+    for (const wl_interface* i : {&zwlr_foreign_toplevel_manager_v1_interface, &wl_seat_interface})
+        if (!connection.offers(*i)) missing.emplace_back(i->name);
+    return missing;
+}
+
 WaylandWindowSystem::WaylandWindowSystem(std::shared_ptr<WaylandConnection> connection, std::string ownAppId)
     : conn_(std::move(connection)), ownAppId_(std::move(ownAppId)) {}
 

@@ -39,6 +39,8 @@ public:
     // the app id of Trellick's own windows. Main thread.
     static std::shared_ptr<WaylandWindowSystem> create(std::shared_ptr<WaylandConnection> connection,
                                                        std::string ownAppId);
+    // The protocols window control needs that the compositor does not offer; empty when all are.
+    static std::vector<std::string> missingProtocols(const WaylandConnection& connection);
     ~WaylandWindowSystem() override;
     WaylandWindowSystem(const WaylandWindowSystem&) = delete;
     WaylandWindowSystem& operator=(const WaylandWindowSystem&) = delete;
