@@ -24,8 +24,8 @@ public:
     // cannot run here.
     bool start(std::string* why, int outputs = 1) {
         dataDir();
-        if (run("command -v sway && command -v swaymsg && command -v setpriv") != 0) {
-            *why = "sway (and swaymsg, setpriv) is not installed: run scripts/install-deps.sh";
+        if (run("for t in sway swaymsg setpriv grim; do command -v $t || exit 1; done") != 0) {
+            *why = "sway, swaymsg, setpriv or grim is not installed: run scripts/install-deps.sh";
             return false;
         }
         if (!chooseUser(why)) return false;
@@ -69,6 +69,21 @@ public:
         return true;
     }
 
+    // Spawns argv as the rig's user in the rig's session, standard error to `errors`; `env` adds
+    // to or overrides the session's variables.
+    pid_t spawnInSession(const std::vector<std::string>& argv, const std::string& errors,
+                         const std::map<std::string, std::string>& env) {
+        auto all = env_;
+        for (auto& [k, v] : env) all[k] = v;
+        return clients_.emplace_back(spawn(asUser(argv), errors, all));
+    }
+    // Hands a file or folder (and what it holds) made by the test to the rig's user.
+    void giveToUser(const std::string& path) {
+        for (auto& e : std::filesystem::recursive_directory_iterator(path))
+            if (chown(e.path().c_str(), uid_, gid_) != 0) return;
+        if (chown(path.c_str(), uid_, gid_) != 0) return;
+    }
+
     // A client of ours: a Qt window with app id `appId` titled `title` (see TestWindow.cpp).
     pid_t window(const std::string& appId, const std::string& title, std::vector<std::string> extra = {}) {
         std::vector<std::string> argv{TRELLICK_TEST_WINDOW, "--class", appId, "--title", title};
@@ -83,6 +98,8 @@ public:
         stop(client);
         std::erase(clients_, client);
     }
+    // A client that ended and was waited for: its PID may be reused and must not be stopped.
+    void forget(pid_t client) { std::erase(clients_, client); }
     // Runs a program of the rig's user to its end; its exit status (-1 when it could not run).
     int runToEnd(const std::vector<std::string>& argv, double timeout = 10.0) {
         pid_t pid = spawn(asUser(argv), tmp_ + "/last-command.log", env_);
