@@ -32,6 +32,7 @@
 #include "platform/evdev/EvdevTouchSource.h"
 #include "platform/recording/ReplayTouchSource.h"
 #include "platform/wayland/LayerShellPanel.h"
+#include "platform/wayland/LayerShellShield.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandWindowSystem.h"
 #include "platform/x11/X11Connection.h"
@@ -149,9 +150,17 @@ void provideWayland(AppDelegate::Platform& platform, const std::shared_ptr<Appea
     platform.windows = wayland::WaylandWindowSystem::create(connection, AppDelegate::applicationId);
     auto missingOverlay = wayland::LayerShellPanel::missingProtocols(*connection);
     say(missingOverlay, "swipes switch without showing the overlay");
+    std::shared_ptr<wayland::LayerShellShield> shield;
+    auto missingShield = wayland::LayerShellShield::missingProtocols(*connection);
+    say(missingShield, "scrolls and Escape during a walk reach the windows");
+    if (missingShield.empty()) {
+        shield = std::make_shared<wayland::LayerShellShield>(connection);
+        platform.scrollBlocker = shield;
+        platform.keyMonitor = shield;
+    }
     if (missingOverlay.empty()) {
-        platform.makeHUD = [connection, appearance]() -> std::shared_ptr<HUD> {
-            return wayland::makeHUDController(connection, appearance);
+        platform.makeHUD = [connection, appearance, shield]() -> std::shared_ptr<HUD> {
+            return wayland::makeHUDController(connection, appearance, shield);
         };
     }
     lostSub = connection->onLost([] {

@@ -1,11 +1,14 @@
 // The overlay's layer-shell panel on a headless sway: where it shows, that it shows what the
 // renderer draws, and that clicks go through it.
 
+#include <sys/wait.h>
+
 #include <QImage>
 
 #include "WaylandRigTest.h"
 #include "overlay/HUDModel.h"
 #include "platform/wayland/LayerShellPanel.h"
+#include "platform/wayland/LayerShellShield.h"
 #include "platform/wayland/WaylandWindowSystem.h"
 
 namespace trellick::rig {
@@ -25,7 +28,8 @@ protected:
         }
         model.visible.set(targets);
         model.recentsCount.set(5);
-        panel = std::make_unique<wayland::LayerShellPanel>(conn, model, nullptr);
+        shield = std::make_shared<wayland::LayerShellShield>(conn);
+        panel = std::make_unique<wayland::LayerShellPanel>(conn, model, nullptr, shield);
     }
     // The output as grim sees it.
     QImage screenshot() {
@@ -48,7 +52,36 @@ protected:
         panel->orderFront(0);
     }
 
+    // Two windows side by side, the left one focused; the right one's id.
+    WindowId leftFocusedBesideRight(wayland::WaylandWindowSystem& windows) {
+        rig.window("AlphaWin", "left");
+        EXPECT_TRUE(waitFor([&] { return windows.activeWindow().has_value(); }));
+        const WindowId left = windows.activeWindow().value_or(0);
+        rig.window("BetaWin", "right");
+        EXPECT_TRUE(waitFor([&] { return windows.activeWindow() && windows.activeWindow() != left; }));
+        const WindowId right = windows.activeWindow().value_or(0);
+        EXPECT_EQ(rig.swaymsg("[title=\"^left$\"] focus"), 0);
+        EXPECT_TRUE(waitFor([&] { return windows.activeWindow() == left; }));
+        return right;
+    }
+    // Clicks at (x, y) of the output through sway's seat.
+    void click(int x, int y) {
+        ASSERT_EQ(rig.swaymsg("seat - cursor set " + std::to_string(x) + " " + std::to_string(y)), 0);
+        ASSERT_EQ(rig.swaymsg("seat - cursor press button1"), 0);
+        ASSERT_EQ(rig.swaymsg("seat - cursor release button1"), 0);
+    }
+    // Types Escape on a virtual keyboard, handling events meanwhile: wtype waits a little
+    // first, so that the keyboard it brings reaches the seat's clients before the key.
+    void typeEscape() {
+        pid_t wtype = rig.program({"wtype", "-s", "300", "-k", "Escape"});
+        int status = -1;
+        EXPECT_TRUE(waitFor([&] { return waitpid(wtype, &status, WNOHANG) == wtype; }));
+        rig.forget(wtype);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wtype failed";
+    }
+
     HUDModel model;
+    std::shared_ptr<wayland::LayerShellShield> shield;
     std::unique_ptr<wayland::LayerShellPanel> panel;
 };
 
@@ -79,14 +112,7 @@ TEST_F(PanelRigTest, ShowsCentredOnTheOutputWithTheRenderersPixelsAndGoesAwayWhe
 
 TEST_F(PanelRigTest, ClicksGoThroughToTheWindowBelow) {
     auto windows = wayland::WaylandWindowSystem::create(conn, "");
-    // sway tiles the two side by side; the second has the focus and the panel covers both.
-    rig.window("AlphaWin", "left");
-    ASSERT_TRUE(waitFor([&] { return windows->activeWindow().has_value(); }));
-    const WindowId left = *windows->activeWindow();
-    rig.window("BetaWin", "right");
-    ASSERT_TRUE(waitFor([&] { return windows->activeWindow() && windows->activeWindow() != left; }));
-    ASSERT_EQ(rig.swaymsg("[title=\"^left$\"] focus"), 0);
-    ASSERT_TRUE(waitFor([&] { return windows->activeWindow() == left; }));
+    leftFocusedBesideRight(*windows);
     const QImage before = screenshot();
     show();
     ASSERT_TRUE(waitFor([&] { return !changed(before, screenshot()).isEmpty(); }));
@@ -94,12 +120,43 @@ TEST_F(PanelRigTest, ClicksGoThroughToTheWindowBelow) {
     // A click on the panel where the right window lies below it.
     const QRect box = changed(before, screenshot());
     ASSERT_GT(box.right(), 660) << "the panel does not reach over the right window";
-    const std::string x = std::to_string(std::min(box.right() - 5, 700)), y = std::to_string(box.center().y());
-    ASSERT_EQ(rig.swaymsg("seat - cursor set " + x + " " + y), 0);
-    ASSERT_EQ(rig.swaymsg("seat - cursor press button1"), 0);
-    ASSERT_EQ(rig.swaymsg("seat - cursor release button1"), 0);
-    EXPECT_TRUE(waitFor([&] { return windows->activeWindow() && windows->activeWindow() != left; }))
+    click(std::min(box.right() - 5, 700), box.center().y());
+    EXPECT_TRUE(waitFor([&] { return windows->activeWindow() && windows->activeWindow() != windows->clientList()[0]; }))
         << "the click did not reach the window below";
+}
+
+TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
+    if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
+    auto windows = wayland::WaylandWindowSystem::create(conn, "");
+    const WindowId right = leftFocusedBesideRight(*windows);
+    ASSERT_TRUE(shield->create());
+    int escapes = 0;
+    auto token = shield->addEscapeMonitor([&] { ++escapes; });
+    ASSERT_TRUE(token);
+    shield->setEnabled(true);
+    typeEscape();
+    waitFor([] { return false; }, 0.3);
+    EXPECT_EQ(escapes, 0) << "no shield before the overlay shows";
+
+    show();
+    EXPECT_TRUE(waitFor([&] {
+        typeEscape();
+        return escapes > 0;
+    })) << "Escape never reached the shield";
+    click(960, 360);  // the right window, beside the overlay
+    waitFor([] { return false; }, 0.5);
+    EXPECT_NE(windows->activeWindow(), right) << "the click went through the shield";
+
+    panel->orderOut();
+    const int seen = escapes;
+    ASSERT_TRUE(waitFor([&] {
+        click(960, 360);
+        return windows->activeWindow() == right;
+    })) << "the shield stayed after the overlay";
+    typeEscape();
+    waitFor([] { return false; }, 0.3);
+    EXPECT_EQ(escapes, seen);
+    shield->removeMonitor(*token);
 }
 
 }  // namespace

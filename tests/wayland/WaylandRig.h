@@ -130,10 +130,13 @@ public:
 
 private:
     // Root runs the rig as the user trellick-rig (a system user without a home, created once).
+    // Every program of the rig ends with the test process, even one that crashes.
     bool chooseUser(std::string* why) {
+        prefix_ = {"setpriv", "--pdeathsig=SIGTERM"};
         if (geteuid() != 0) {
             uid_ = getuid();
             gid_ = getgid();
+            prefix_.push_back("--");
             return true;
         }
         if (!getpwnam("trellick-rig") &&
@@ -145,8 +148,8 @@ private:
         const passwd* pw = getpwnam("trellick-rig");
         uid_ = pw->pw_uid;
         gid_ = pw->pw_gid;
-        prefix_ = {"setpriv", "--reuid=" + std::to_string(uid_), "--regid=" + std::to_string(gid_), "--clear-groups",
-                   "--"};
+        prefix_.insert(prefix_.end(), {"--reuid=" + std::to_string(uid_), "--regid=" + std::to_string(gid_),
+                                       "--clear-groups", "--"});
         return true;
     }
     std::vector<std::string> asUser(std::vector<std::string> argv) const {

@@ -11,6 +11,7 @@
 
 #include "overlay/HUDController.h"
 #include "overlay/X11Panel.h"  // QtScreens
+#include "platform/wayland/LayerShellShield.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 
 namespace trellick::wayland {
@@ -96,7 +97,7 @@ std::vector<std::string> LayerShellPanel::missingProtocols(const WaylandConnecti
 }
 
 LayerShellPanel::LayerShellPanel(std::shared_ptr<WaylandConnection> connection, const HUDModel& live,
-                                 std::shared_ptr<AppearanceSource> appearance)
+                                 std::shared_ptr<AppearanceSource> appearance, std::shared_ptr<LayerShellShield> shield)
     : conn_(std::move(connection)),
       renderer_(live,
                 [this] {
@@ -104,7 +105,8 @@ LayerShellPanel::LayerShellPanel(std::shared_ptr<WaylandConnection> connection, 
                     // Drawn after the model's other changes of this turn of the loop.
                     if (visible_) QTimer::singleShot(0, this, [this] { paint(); });
                 }),
-      appearance_(std::move(appearance)) {
+      appearance_(std::move(appearance)),
+      shield_(std::move(shield)) {
     clock_.start();
     // The compositor blends every surface.
     renderer_.setComposited(true);
@@ -142,6 +144,7 @@ LayerShellPanel::LayerShellPanel(std::shared_ptr<WaylandConnection> connection, 
 }
 
 LayerShellPanel::~LayerShellPanel() {
+    if (shield_ && visible_) shield_->setOverlayShown(false);
     unmap();
     buffers_.clear();
     for (auto& [name, o] : outputs_) wl_output_destroy(o.first);
@@ -191,9 +194,11 @@ void LayerShellPanel::orderFront(double fadeSeconds) {
     visible_ = true;
     dirty_ = true;
     if (!layer_) map();
+    if (shield_) shield_->setOverlayShown(true);
 }
 
 void LayerShellPanel::orderOut() {
+    if (shield_ && visible_) shield_->setOverlayShown(false);
     visible_ = false;
     prefetching_.stop();
     pending_.clear();
@@ -307,11 +312,11 @@ void LayerShellPanel::paint() {
 }
 
 std::shared_ptr<HUDController> makeHUDController(std::shared_ptr<WaylandConnection> connection,
-                                                 std::shared_ptr<AppearanceSource> appearance) {
+                                                 std::shared_ptr<AppearanceSource> appearance,
+                                                 std::shared_ptr<LayerShellShield> shield) {
     return std::make_shared<HUDController>(
-        [connection = std::move(connection), appearance = std::move(appearance)](const HUDModel& live) {
-            return std::make_unique<LayerShellPanel>(connection, live, appearance);
-        },
+        [connection = std::move(connection), appearance = std::move(appearance), shield = std::move(shield)](
+            const HUDModel& live) { return std::make_unique<LayerShellPanel>(connection, live, appearance, shield); },
         std::make_shared<QtScreens>());
 }
 

@@ -38,13 +38,16 @@ class HUDController;
 
 namespace trellick::wayland {
 
+class LayerShellShield;
+
 class LayerShellPanel : public QObject, public HUDPanel {
 public:
     // The protocols the panel needs; empty when all are offered, else the missing ones' names.
     static std::vector<std::string> missingProtocols(const WaylandConnection& connection);
 
+    // `shield` (optional) stands while the panel is shown.
     LayerShellPanel(std::shared_ptr<WaylandConnection> connection, const HUDModel& live,
-                    std::shared_ptr<AppearanceSource> appearance);
+                    std::shared_ptr<AppearanceSource> appearance, std::shared_ptr<LayerShellShield> shield = nullptr);
     ~LayerShellPanel() override;
     LayerShellPanel(const LayerShellPanel&) = delete;
     LayerShellPanel& operator=(const LayerShellPanel&) = delete;
@@ -75,6 +78,7 @@ private:
     std::shared_ptr<WaylandConnection> conn_;
     OverlayRenderer renderer_;
     std::shared_ptr<AppearanceSource> appearance_;
+    std::shared_ptr<LayerShellShield> shield_;
     Subscription appearanceSub_, globalSub_, globalGoneSub_;
     wl_compositor* compositor_ = nullptr;
     wl_shm* shm_ = nullptr;
@@ -97,8 +101,9 @@ private:
 };
 
 // The overlay of the tray application on a wlroots compositor: a layer-shell panel, sized for
-// the Qt screens (the compositor places it).
+// the Qt screens (the compositor places it), with the shield where there is one.
 std::shared_ptr<HUDController> makeHUDController(std::shared_ptr<WaylandConnection> connection,
-                                                 std::shared_ptr<AppearanceSource> appearance);
+                                                 std::shared_ptr<AppearanceSource> appearance,
+                                                 std::shared_ptr<LayerShellShield> shield);
 
 }  // namespace trellick::wayland
