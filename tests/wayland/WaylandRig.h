@@ -148,8 +148,8 @@ private:
         const passwd* pw = getpwnam("trellick-rig");
         uid_ = pw->pw_uid;
         gid_ = pw->pw_gid;
-        prefix_.insert(prefix_.end(), {"--reuid=" + std::to_string(uid_), "--regid=" + std::to_string(gid_),
-                                       "--clear-groups", "--"});
+        prefix_.insert(prefix_.end(),
+                       {"--reuid=" + std::to_string(uid_), "--regid=" + std::to_string(gid_), "--clear-groups", "--"});
         return true;
     }
     std::vector<std::string> asUser(std::vector<std::string> argv) const {
