@@ -110,6 +110,29 @@ TEST_F(PanelRigTest, ShowsCentredOnTheOutputWithTheRenderersPixelsAndGoesAwayWhe
     ASSERT_TRUE(waitFor([&] { return changed(before, screenshot()).isEmpty(); })) << "the overlay stayed";
 }
 
+TEST_F(PanelRigTest, OnAScaledOutputItDrawsAtTheOutputsScaleAndTheSameLogicalSize) {
+    ASSERT_EQ(rig.swaymsg("output * scale 2"), 0);
+    const QImage before = screenshot();
+    ASSERT_EQ(before.size(), QSize(1280, 720)) << "grim takes device pixels";
+    show();
+    QImage shown;
+    const QSize size = panel->fittingSize(model).toSize();
+    ASSERT_TRUE(waitFor([&] { return changed(before, shown = screenshot()).width() > size.width(); }))
+        << "the overlay never showed twice as large in device pixels";
+    const QRect box = changed(before, shown);
+    EXPECT_LE(box.width(), 2 * size.width());
+    EXPECT_NEAR(box.center().x(), 640, 2);
+    // Drawn for the scale, not stretched: sway's nearest filter would make every aligned 2x2
+    // block one colour, while text and curves drawn at the device's pixels vary within blocks.
+    int detailed = 0;
+    for (int y = box.top() & ~1; y + 1 <= box.bottom(); y += 2)
+        for (int x = box.left() & ~1; x + 1 <= box.right(); x += 2) {
+            const QRgb p = shown.pixel(x, y);
+            detailed += p != shown.pixel(x + 1, y) || p != shown.pixel(x, y + 1) || p != shown.pixel(x + 1, y + 1);
+        }
+    EXPECT_GT(detailed, 100) << "stretched from a buffer of scale 1";
+}
+
 TEST_F(PanelRigTest, ClicksGoThroughToTheWindowBelow) {
     auto windows = wayland::WaylandWindowSystem::create(conn, "");
     leftFocusedBesideRight(*windows);
