@@ -20,7 +20,7 @@ struct SwipeCase {
     friend std::ostream& operator<<(std::ostream& out, const SwipeCase& s) { return out << s.mode; }
 };
 
-class SwitchingRigTest : public WaylandRigTest, public ::testing::WithParamInterface<SwipeCase> {
+class TrellickOnSway : public WaylandRigTest {
 protected:
     void TearDown() override {
         if (app > 0) rig.quit(app);
@@ -74,23 +74,31 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    // Three windows, then trellick with `mode`, then focus moved so that Gamma, Alpha, Beta is
+    // the recency order.
+    void launchAfterThreeWindows(const std::string& mode, const Swipe& swipe) {
+        windows = wayland::WaylandWindowSystem::create(conn, "");
+        for (const char* appId : {"AlphaWin", "BetaWin", "GammaWin"}) open(appId);
+        launch(std::string(R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")") +
+                   mode + "\"}",
+               swipe);
+        ASSERT_TRUE(waitFor([&] { return !lastList().empty(); }, 20.0)) << stderrText();
+        for (const char* appId : {"BetaWin", "AlphaWin", "GammaWin"}) focus(appId);
+        ASSERT_TRUE(waitFor([&] {
+            return lastList().starts_with("Gamma Mail — GammaWin window, Alpha Editor — AlphaWin window");
+        })) << stderrText();
+    }
+
     std::shared_ptr<wayland::WaylandWindowSystem> windows;
     pid_t app = -1;
 };
 
+class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
+
 // Windows focused in another order than they were opened, while trellick runs: a toggle swipe
 // goes back to the previous one; a slow directional slide walks two steps and commits there.
 TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
-    windows = wayland::WaylandWindowSystem::create(conn, "");
-    for (const char* appId : {"AlphaWin", "BetaWin", "GammaWin"}) open(appId);
-    launch(std::string(R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")") +
-               GetParam().mode + "\"}",
-           GetParam().swipe);
-    ASSERT_TRUE(waitFor([&] { return !lastList().empty(); }, 20.0)) << stderrText();
-    for (const char* appId : {"BetaWin", "AlphaWin", "GammaWin"}) focus(appId);
-    ASSERT_TRUE(waitFor([&] {
-        return lastList().starts_with("Gamma Mail — GammaWin window, Alpha Editor — AlphaWin window");
-    })) << stderrText();
+    launchAfterThreeWindows(GetParam().mode, GetParam().swipe);
     EXPECT_EQ(exitStatus(), 0) << stderrText();
     EXPECT_EQ(windows->activeWindow(), byTitle(GetParam().expected)) << stderrText();
     EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + GetParam().decided), std::string::npos)
@@ -102,6 +110,19 @@ INSTANTIATE_TEST_SUITE_P(
                       SwipeCase{
                           "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"}),
     [](const auto& info) { return std::string(info.param.mode); });
+
+// Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
+TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
+    if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
+    launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
+    ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0)) << stderrText();
+    EXPECT_TRUE(waitFor([&] {
+        rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"});
+        return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
+    })) << stderrText();
+    EXPECT_EQ(exitStatus(), 0) << stderrText();
+    EXPECT_EQ(windows->activeWindow(), byTitle("GammaWin window")) << "no switch";
+}
 
 }  // namespace
 }  // namespace trellick::rig
