@@ -31,11 +31,14 @@ protected:
         shield = std::make_shared<wayland::LayerShellShield>(conn);
         panel = std::make_unique<wayland::LayerShellPanel>(conn, model, nullptr, shield);
     }
-    // The output as grim sees it.
-    QImage screenshot() {
+    // The output (by default the only one) as grim sees it.
+    QImage screenshot(const std::string& output = "") {
         const std::string file = rig.runtimeDir() + "/shot.png";
         std::filesystem::remove(file);
-        EXPECT_EQ(rig.runToEnd({"grim", file}), 0);
+        std::vector<std::string> argv{"grim"};
+        if (!output.empty()) argv.insert(argv.end(), {"-o", output});
+        argv.push_back(file);
+        EXPECT_EQ(rig.runToEnd(argv), 0);
         return QImage(QString::fromStdString(file));
     }
     // The box of the pixels that differ between two pictures.
@@ -180,6 +183,20 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
     waitFor([] { return false; }, 0.3);
     EXPECT_EQ(escapes, seen);
     shield->removeMonitor(*token);
+}
+
+class TwoOutputPanelRigTest : public PanelRigTest {
+protected:
+    int outputs() const override { return 2; }
+};
+
+TEST_F(TwoOutputPanelRigTest, ShowsOnTheFocusedOutputOnly) {
+    const QImage before1 = screenshot("HEADLESS-1"), before2 = screenshot("HEADLESS-2");
+    ASSERT_EQ(rig.swaymsg("focus output HEADLESS-2"), 0);
+    show();
+    ASSERT_TRUE(waitFor([&] { return !changed(before2, screenshot("HEADLESS-2")).isEmpty(); }))
+        << "not on the focused output";
+    EXPECT_TRUE(changed(before1, screenshot("HEADLESS-1")).isEmpty()) << "also on the other output";
 }
 
 }  // namespace
