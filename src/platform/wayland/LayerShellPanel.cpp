@@ -17,6 +17,7 @@
 namespace trellick::wayland {
 
 struct LayerShellPanel::Buffer {
+    LayerShellPanel* owner = nullptr;
     wl_buffer* buffer = nullptr;
     void* data = MAP_FAILED;
     std::size_t bytes = 0;
@@ -31,14 +32,9 @@ struct LayerShellPanel::Buffer {
 
 struct LayerShellPanel::Listeners {
     static void release(void* data, wl_buffer*) {
-        auto* panel = static_cast<LayerShellPanel*>(data);
-        for (auto& b : panel->buffers_)
-            if (b->busy) {
-                // Released in the order attached; the oldest busy one is free now.
-                b->busy = false;
-                break;
-            }
-        if (panel->dirty_) panel->paint();
+        auto* b = static_cast<Buffer*>(data);
+        b->busy = false;
+        if (b->owner->dirty_) b->owner->paint();
     }
     static constexpr wl_buffer_listener buffer = {release};
 
@@ -244,8 +240,9 @@ void LayerShellPanel::unmap() {
     surface_ = nullptr;
     configured_ = false;
     entered_.clear();
-    // The compositor releases no buffer of a destroyed surface.
-    for (auto& b : buffers_) b->busy = false;
+    // A release may still come for a buffer of the destroyed surface, after it has been drawn
+    // into again: new buffers at the next showing cannot be mistaken for them.
+    buffers_.clear();
 }
 
 LayerShellPanel::Buffer* LayerShellPanel::freeBuffer(int width, int height) {
@@ -254,6 +251,7 @@ LayerShellPanel::Buffer* LayerShellPanel::freeBuffer(int width, int height) {
         if (!b->busy) return b.get();
     if (buffers_.size() >= 2) return nullptr;  // both with the compositor: wait for a release
     auto b = std::make_unique<Buffer>();
+    b->owner = this;
     const int stride = width * 4;
     b->bytes = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
     b->width = width;
@@ -273,7 +271,7 @@ LayerShellPanel::Buffer* LayerShellPanel::freeBuffer(int width, int height) {
     b->buffer = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_ARGB8888);
     wl_shm_pool_destroy(pool);
     close(fd);
-    wl_buffer_add_listener(b->buffer, &Listeners::buffer, this);
+    wl_buffer_add_listener(b->buffer, &Listeners::buffer, b.get());
     return buffers_.emplace_back(std::move(b)).get();
 }
 

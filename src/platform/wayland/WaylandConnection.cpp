@@ -1,5 +1,6 @@
 #include "platform/wayland/WaylandConnection.h"
 
+#include <poll.h>
 #include <wayland-client.h>
 
 #include <QAbstractEventDispatcher>
@@ -90,8 +91,20 @@ void WaylandConnection::flush() {
 }
 
 void WaylandConnection::readable() {
-    // The socket is readable, so this reads without blocking, then dispatches.
-    if (wl_display_dispatch(display_) < 0) reportLost();
+    // Reads only what is there: a round trip made since the notifier fired may have read it
+    // already, and a blocking read would then wait for the compositor's next event.
+    while (wl_display_prepare_read(display_) != 0) {
+        if (wl_display_dispatch_pending(display_) < 0) return reportLost();
+    }
+    pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
+    if (poll(&fd, 1, 0) > 0) {
+        if (wl_display_read_events(display_) < 0) return reportLost();
+    } else {
+        wl_display_cancel_read(display_);
+    }
+    if (wl_display_dispatch_pending(display_) < 0) return reportLost();
+    // What the handlers asked for goes out now, not only when the loop next sleeps.
+    flush();
 }
 
 void WaylandConnection::prepareToSleep() {
