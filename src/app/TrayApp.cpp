@@ -189,6 +189,26 @@ bool provideWindows(AppDelegate::Platform& platform, const std::shared_ptr<MainQ
     return true;
 }
 
+// The window system's connection the application keeps open, whichever it is.
+struct Backend {
+    std::shared_ptr<x11::X11Connection> x11;
+    std::shared_ptr<wayland::WaylandConnection> wayland;
+    Subscription lostSub;
+};
+
+// The one place that picks the backend for the session: window control, the overlay and the
+// input services from Wayland or X11. False (after saying why) when X11 cannot be reached.
+bool provideBackend(AppDelegate::Platform& platform, bool wayland, const std::shared_ptr<AppearanceSource>& appearance,
+                    const std::shared_ptr<MainQueue>& mainQueue, Backend& backend) {
+    if (wayland) {
+        provideWayland(platform, appearance, backend.wayland, backend.lostSub);
+        return true;
+    }
+    if (!provideWindows(platform, mainQueue, backend.x11, backend.lostSub)) return false;
+    platform.makeHUD = desktopServices(backend.x11, appearance).makeHUD;
+    return true;
+}
+
 // The touch frames: the recording, which `frames` holds until the source takes it, or the
 // touchpads.
 void provideTouch(AppDelegate::Platform& platform, const Options& options, ReplayFrames& frames,
@@ -249,15 +269,8 @@ int runTrayApp(int argc, char** argv) {
     provideDesktop(platform);
     platform.mainQueue = mainQueue;
     platform.clock = clock;
-    std::shared_ptr<x11::X11Connection> connection;
-    std::shared_ptr<wayland::WaylandConnection> waylandConnection;
-    Subscription lostSub;
-    if (wayland)
-        provideWayland(platform, appearance, waylandConnection, lostSub);
-    else if (!provideWindows(platform, mainQueue, connection, lostSub))
-        return 1;
-    DesktopServices desktop = desktopServices(connection, appearance);
-    if (!wayland) platform.makeHUD = desktop.makeHUD;
+    Backend backend;
+    if (!provideBackend(platform, wayland, appearance, mainQueue, backend)) return 1;
     provideTouch(platform, options, frames, mainQueue);
 
     shell.provide(platform);
@@ -265,7 +278,7 @@ int runTrayApp(int argc, char** argv) {
     running = delegate;
     shell.attach(delegate);
     delegate->applicationDidFinishLaunching();
-    if (connection) connection->startReading();
+    if (backend.x11) backend.x11->startReading();
 
     if (!shell.showTray())
         std::fputs("trellick: no system tray here; running without a menu (quit with Ctrl+C).\n", stderr);
