@@ -283,7 +283,8 @@ void LayerShellPanel::paint() {
     if (!b) return;  // drawn at the next release
     dirty_ = false;
     const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
-    QImage image(static_cast<uchar*>(b->data), b->width, b->height, b->width * 4, QImage::Format_ARGB32_Premultiplied);
+    QImage image(static_cast<uchar*>(b->data), b->width, b->height, static_cast<qsizetype>(b->width) * 4,
+                 QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(s);
     image.fill(Qt::transparent);
     renderer_.setDevicePixelRatio(s);
