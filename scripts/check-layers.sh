@@ -28,8 +28,9 @@ declare -A may=(
   [platform/recording]="gesture tracking settings input common"
   [platform/desktop]="overlay gesture tracking settings common"
   [platform/x11]="overlay gesture tracking settings common"
+  [platform/wayland]="overlay gesture tracking settings common"
   [platform/fake]="gesture tracking settings common"
-  [app]="platform/evdev platform/recording platform/desktop platform/x11 overlay input gesture tracking settings common"
+  [app]="platform/evdev platform/recording platform/desktop platform/x11 platform/wayland overlay input gesture tracking settings common"
 )
 
 layer_of() {

@@ -11,21 +11,25 @@ build_pkgs=(
   libevdev-dev libudev-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xinput-dev libxcb-res0-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
   libglib2.0-dev libyaml-cpp-dev
+  libwayland-dev wayland-protocols  # the Wayland backend: libwayland-client, wayland-scanner, xdg-shell
   libqt6svg6  # the SVG icon engine: many application icons are SVG only
   libgtest-dev libgmock-dev libbenchmark-dev
   scdoc  # the manual page
   ccache  # rebuilds in seconds where the machine keeps its cache
 )
 # What the windows need at run time: colour emoji for the welcome and about marks, and the SVG
-# icon engine, since most icon themes draw applications' icons in SVG only.
-# libinput-bin: libinput's quirks database (/usr/share/libinput), per-device sizes and thresholds.
-run_pkgs=(fonts-noto-color-emoji libqt6svg6 libinput-bin)
+# icon engine, since most icon themes draw applications' icons in SVG only; Qt's Wayland platform for
+# its windows in a Wayland session; libinput's quirks database (/usr/share/libinput), per-device
+# sizes and thresholds.
+run_pkgs=(fonts-noto-color-emoji libqt6svg6 qt6-wayland libinput-bin)
 # The Debian package: dpkg-shlibdeps computes its dependencies (CPack finds the programs with file).
 package_pkgs=(dpkg-dev file)
 test_pkgs=(
   clang libclang-rt-14-dev
   clang-format clang-tidy  # scripts/lint.sh
   xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr trayer
+  # the Wayland rig: a headless sway, clients, screenshots, keys, and an event viewer to debug it
+  sway foot grim wtype wev qt6-wayland
   # the installation's checks: desktop entry, metainfo, manual page, polkit action, package
   desktop-file-utils appstream man-db libxml2-utils
   "${package_pkgs[@]}"

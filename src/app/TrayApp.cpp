@@ -20,6 +20,7 @@
 #include "common/Log.h"
 #include "common/Text.h"
 #include "input/FrameText.h"
+#include "overlay/HUDController.h"
 #include "platform/desktop/GioDesktopEntries.h"
 #include "platform/desktop/JsonPreferencesStore.h"
 #include "platform/desktop/PortalAppearanceSource.h"
@@ -30,6 +31,10 @@
 #include "platform/evdev/EvdevHaptics.h"
 #include "platform/evdev/EvdevTouchSource.h"
 #include "platform/recording/ReplayTouchSource.h"
+#include "platform/wayland/LayerShellPanel.h"
+#include "platform/wayland/LayerShellShield.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandWindowSystem.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11InputServices.h"
 #include "platform/x11/X11WindowSystem.h"
@@ -122,18 +127,52 @@ void provideDesktop(AppDelegate::Platform& platform) {
     platform.haptics = evdev::EvdevHaptics::createSystem();
 }
 
-// Window control over X11, none in a Wayland session. False (after saying why) when the X11
-// connection cannot be opened; a connection lost later quits.
-bool provideWindows(AppDelegate::Platform& platform, bool wayland, const std::shared_ptr<MainQueue>& mainQueue,
-                    std::shared_ptr<x11::X11Connection>& connection, Subscription& lostSub) {
-    if (wayland) {
-        std::fputs(
-            "trellick: this is a Wayland session: window control is unavailable, so swipes cannot switch "
-            "windows yet; touchpad input still works.\n",
-            stderr);
+// Window control and the overlay in a Wayland session: never X11 through XWayland, which sees
+// only X clients. Where the compositor lacks a protocol, says which; touch input works all the
+// same. A compositor lost later quits, as a lost X server does.
+void provideWayland(AppDelegate::Platform& platform, const std::shared_ptr<AppearanceSource>& appearance,
+                    std::shared_ptr<wayland::WaylandConnection>& connection, Subscription& lostSub) {
+    auto opened = wayland::WaylandConnection::open();
+    if (!opened) {
+        std::fprintf(stderr, "trellick: %s; window control is unavailable, touchpad input still works.\n",
+                     opened.error().reason.c_str());
         platform.windows = std::make_shared<desktop::UnavailableWindowSystem>();
-        return true;
+        return;
     }
+    connection = std::move(opened).value();
+    auto say = [](const std::vector<std::string>& missing, const char* what) {
+        if (!missing.empty())
+            std::fprintf(stderr, "trellick: the Wayland compositor does not offer %s: %s.\n",
+                         log::joined(missing).c_str(), what);
+    };
+    auto missingControl = wayland::WaylandWindowSystem::missingProtocols(*connection);
+    say(missingControl, "window control is unavailable, touchpad input still works");
+    platform.windows = wayland::WaylandWindowSystem::create(connection, AppDelegate::applicationId);
+    auto missingOverlay = wayland::LayerShellPanel::missingProtocols(*connection);
+    say(missingOverlay, "swipes switch without showing the overlay");
+    std::shared_ptr<wayland::LayerShellShield> shield;
+    auto missingShield = wayland::LayerShellShield::missingProtocols(*connection);
+    say(missingShield, "scrolls and Escape during a walk reach the windows");
+    if (missingShield.empty()) {
+        shield = std::make_shared<wayland::LayerShellShield>(connection);
+        platform.scrollBlocker = shield;
+        platform.keyMonitor = shield;
+    }
+    if (missingOverlay.empty()) {
+        platform.makeHUD = [connection, appearance, shield]() -> std::shared_ptr<HUD> {
+            return wayland::makeHUDController(connection, appearance, shield);
+        };
+    }
+    lostSub = connection->onLost([] {
+        std::fputs("trellick: lost the connection to the Wayland compositor; quitting.\n", stderr);
+        QCoreApplication::exit(1);
+    });
+}
+
+// Window control over X11. False (after saying why) when the X11 connection cannot be opened; a
+// connection lost later quits.
+bool provideWindows(AppDelegate::Platform& platform, const std::shared_ptr<MainQueue>& mainQueue,
+                    std::shared_ptr<x11::X11Connection>& connection, Subscription& lostSub) {
     auto opened = x11::X11Connection::open(mainQueue);
     if (!opened) {
         std::fprintf(stderr, "trellick: %s\n", opened.error().reason.c_str());
@@ -147,6 +186,26 @@ bool provideWindows(AppDelegate::Platform& platform, bool wayland, const std::sh
         std::fputs("trellick: lost the connection to the X server; quitting.\n", stderr);
         QCoreApplication::exit(1);
     });
+    return true;
+}
+
+// The window system's connection the application keeps open, whichever it is.
+struct Backend {
+    std::shared_ptr<x11::X11Connection> x11;
+    std::shared_ptr<wayland::WaylandConnection> wayland;
+    Subscription lostSub;
+};
+
+// The one place that picks the backend for the session: window control, the overlay and the
+// input services from Wayland or X11. False (after saying why) when X11 cannot be reached.
+bool provideBackend(AppDelegate::Platform& platform, bool wayland, const std::shared_ptr<AppearanceSource>& appearance,
+                    const std::shared_ptr<MainQueue>& mainQueue, Backend& backend) {
+    if (wayland) {
+        provideWayland(platform, appearance, backend.wayland, backend.lostSub);
+        return true;
+    }
+    if (!provideWindows(platform, mainQueue, backend.x11, backend.lostSub)) return false;
+    platform.makeHUD = desktopServices(backend.x11, appearance).makeHUD;
     return true;
 }
 
@@ -210,11 +269,8 @@ int runTrayApp(int argc, char** argv) {
     provideDesktop(platform);
     platform.mainQueue = mainQueue;
     platform.clock = clock;
-    std::shared_ptr<x11::X11Connection> connection;
-    Subscription lostSub;
-    if (!provideWindows(platform, wayland, mainQueue, connection, lostSub)) return 1;
-    DesktopServices desktop = desktopServices(connection, appearance);
-    platform.makeHUD = desktop.makeHUD;
+    Backend backend;
+    if (!provideBackend(platform, wayland, appearance, mainQueue, backend)) return 1;
     provideTouch(platform, options, frames, mainQueue);
 
     shell.provide(platform);
@@ -222,7 +278,7 @@ int runTrayApp(int argc, char** argv) {
     running = delegate;
     shell.attach(delegate);
     delegate->applicationDidFinishLaunching();
-    if (connection) connection->startReading();
+    if (backend.x11) backend.x11->startReading();
 
     if (!shell.showTray())
         std::fputs("trellick: no system tray here; running without a menu (quit with Ctrl+C).\n", stderr);

@@ -1,0 +1,145 @@
+// Measures, on a private headless sway, the time from the lift frame of a toggle-mode
+// three-finger swipe to the previously used toplevel reported `activated` (the engine's
+// decision, the main-queue hand-over, the tracker's activation request, the compositor's work
+// and its `done` back to us), against the floor: a bare client's `activate` of the same toplevel
+// to its `activated`, measured over a connection of its own in the same run, interleaved.
+// Prints both medians.
+// Usage: bench_wayland_switch_latency [RUNS]
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "WaylandRig.h"
+#include "gesture/MultitouchMonitor.h"
+#include "platform/desktop/GioDesktopEntries.h"
+#include "platform/fake/Fakes.h"
+#include "platform/wayland/WaylandWindowSystem.h"
+#include "settings/Diagnostics.h"
+#include "tracking/AppTracker.h"
+#include "tracking/WindowTracker.h"
+#include "tracking/WindowWorkspace.h"
+
+using namespace trellick;
+
+namespace {
+
+std::shared_ptr<wayland::WaylandWindowSystem> connect(const std::string& socket) {
+    auto opened = wayland::WaylandConnection::open(socket.c_str());
+    if (!opened) return nullptr;
+    return wayland::WaylandWindowSystem::create(opened.value(), "");
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 41;
+    QCoreApplication app(argc, argv);
+    rig::WaylandRig rig;
+    std::string why;
+    if (!rig.start(&why)) {
+        std::fprintf(stderr, "bench_wayland_switch_latency: no Wayland rig: %s\n", why.c_str());
+        return 1;
+    }
+    // Virtual time that follows the real clock: the queue and Qt's events are pumped in a loop.
+    auto clock = std::make_shared<fake::FakeClock>();
+    clock->set(rig::monotonicNow());
+    auto queue = std::make_shared<fake::FakeMainQueue>(clock);
+    auto pump = [&] {
+        QCoreApplication::processEvents();
+        queue->advanceTo(rig::monotonicNow());
+    };
+    auto windows = connect(rig.socket);
+    auto bare = connect(rig.socket);
+    if (!windows || !bare || !windows->windowControlAvailable()) {
+        std::fprintf(stderr, "bench_wayland_switch_latency: no window control on the rig\n");
+        return 1;
+    }
+    auto workspace = WindowWorkspace::create(windows, std::make_shared<desktop::GioDesktopEntries>());
+    auto diagnostics = std::make_shared<Diagnostics>();
+    auto appTracker = AppTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
+    auto windowTracker = WindowTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
+    windowTracker->start();
+
+    MemoryPreferencesStore prefs;
+    prefs.set(keys::mode, "toggleLastApp");
+    prefs.set(keys::granularity, "window");
+    prefs.set(keys::hapticFeedback, false);
+    fake::FakeLoginItemService login;
+    auto touch = std::make_shared<fake::FakeTouchDevices>();
+    touch->present = {{"pad", "bench touchpad"}};
+    MultitouchMonitor::Collaborators c;
+    c.settings = std::make_shared<SettingsStore>(prefs, login);
+    c.appTracker = appTracker;
+    c.windowTracker = windowTracker;
+    c.favourites = std::make_shared<fake::FakeFavourites>();
+    c.hud = std::make_shared<NullHUD>();
+    c.diagnostics = diagnostics;
+    c.mainQueue = queue;
+    c.touchDevices = touch;
+    c.notifications = std::make_shared<NotificationCenter>();
+    auto monitor = MultitouchMonitor::create(c);
+    monitor->start();
+
+    for (const char* appId : {"AlphaWin", "BetaWin", "GammaWin"}) {
+        rig.window(appId, appId);
+        rig::waitFor(
+            [&] { return windowTracker->mru().size() > 0 && windows->title(windowTracker->mru().front().id) == appId; },
+            10.0, pump);
+    }
+    if (windowTracker->mru().size() < 3) {
+        std::fprintf(stderr, "bench_wayland_switch_latency: the windows did not appear\n");
+        return 1;
+    }
+    // Waits until `expected` is activated as `observer` sees it; the milliseconds since `start`.
+    auto activatedAfter = [&](wayland::WaylandWindowSystem& observer, WindowId expected, double start) {
+        for (double deadline = start + 2.0; rig::monotonicNow() < deadline;) {
+            pump();
+            if (observer.activeWindow() == expected) return (rig::monotonicNow() - start) * 1000.0;
+        }
+        return -1.0;
+    };
+
+    std::vector<double> lifts, floors;
+    for (int run = 0; run < runs; ++run) {
+        // The lift: a toggle swipe, held, slid 0.2 to the right in 10 ms steps, lifted.
+        WindowId expected = windowTracker->mru()[1].id;
+        double t = rig::monotonicNow();
+        auto frame = [&](float dx) {
+            touch->deliver(
+                "pad", {fake::finger(0.40f + dx, 0.5f), fake::finger(0.45f + dx, 0.5f), fake::finger(0.50f + dx, 0.5f)},
+                t);
+            t += 0.01;
+            pump();
+        };
+        for (int i = 0; i < 6; ++i) frame(0);
+        for (int i = 1; i <= 10; ++i) frame(0.02f * static_cast<float>(i));
+        double start = rig::monotonicNow();
+        touch->deliver("pad", {}, start);
+        if (double ms = activatedAfter(*windows, expected, start); ms >= 0) lifts.push_back(ms);
+        rig::waitFor([&] { return windowTracker->mru().front().id == expected; }, 2.0, pump);
+        rig::waitFor([] { return false; }, 0.05, pump);
+
+        // The floor: the other toplevel of the pair, activated directly by a bare client.
+        WindowId back = windowTracker->mru()[1].id;
+        start = rig::monotonicNow();
+        bare->activate(back);
+        if (double ms = activatedAfter(*bare, back, start); ms >= 0) floors.push_back(ms);
+        rig::waitFor([&] { return windowTracker->mru().front().id == back; }, 2.0, pump);
+        rig::waitFor([] { return false; }, 0.05, pump);
+    }
+    monitor->stop();
+    if (lifts.empty() || floors.empty()) return 1;
+    const double lift = median(lifts), floor = median(floors);
+    std::printf("lift frame -> toplevel activated, %zu runs: median %.2f ms\n", lifts.size(), lift);
+    std::printf("bare activate -> toplevel activated, %zu runs: median %.2f ms\n", floors.size(), floor);
+    std::printf("ratio: %.2fx\n", lift / floor);
+    return 0;
+}

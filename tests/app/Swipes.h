@@ -1,0 +1,39 @@
+#pragma once
+// Swipes written as a scenario that `trellick --replay` plays as a touchpad.
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace trellick::rig {
+
+// Three fingers that settle for 0.1 s at `start`, slide right by `dx` every 10 ms for `steps`
+// frames, rest there for `hold` seconds and lift.
+struct Swipe {
+    double start;
+    int steps;
+    double dx;
+    double hold = 0;
+};
+
+// The swipes as a scenario (the `debug-gestures --frames` format), its clock starting at 0.
+inline std::string scenario(const std::vector<Swipe>& swipes) {
+    std::string out = "0.000\n";
+    char line[128];
+    for (const Swipe& s : swipes) {
+        auto frame = [&](double t, double x) {
+            std::snprintf(line, sizeof line, "%.3f %.4f 0.5 %.4f 0.53 %.4f 0.5\n", s.start + t, 0.3 + x, 0.4 + x,
+                          0.5 + x);
+            out += line;
+        };
+        const double end = 0.01 * (10 + s.steps);
+        for (int f = 0; f <= 10 + s.steps; ++f) frame(0.01 * f, s.dx * std::max(0, f - 10));
+        if (s.hold > 0) frame(end + s.hold, s.dx * s.steps);
+        std::snprintf(line, sizeof line, "%.3f\n", s.start + end + s.hold + 0.01);
+        out += line;
+    }
+    return out;
+}
+
+}  // namespace trellick::rig

@@ -1,0 +1,203 @@
+// The overlay's layer-shell panel on a headless sway: where it shows, that it shows what the
+// renderer draws, and that clicks go through it.
+
+#include <sys/wait.h>
+
+#include <QImage>
+
+#include "WaylandRigTest.h"
+#include "overlay/HUDModel.h"
+#include "platform/wayland/LayerShellPanel.h"
+#include "platform/wayland/LayerShellShield.h"
+#include "platform/wayland/WaylandWindowSystem.h"
+
+namespace trellick::rig {
+namespace {
+
+class PanelRigTest : public WaylandRigTest {
+protected:
+    void SetUp() override {
+        WaylandRigTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        auto icon = std::make_shared<QImage>(64, 64, QImage::Format_ARGB32);
+        icon->fill(QColor(255, 0, 0));
+        std::vector<SwitchTarget> targets(5);
+        for (std::size_t i = 0; i < targets.size(); ++i) {
+            targets[i].title = "Entry " + std::to_string(i);
+            targets[i].icon = IconHandle{"", std::shared_ptr<const void>(icon, icon.get())};
+        }
+        model.visible.set(targets);
+        model.recentsCount.set(5);
+        shield = std::make_shared<wayland::LayerShellShield>(conn);
+        panel = std::make_unique<wayland::LayerShellPanel>(conn, model, nullptr, shield);
+    }
+    // The output (by default the only one) as grim sees it.
+    QImage screenshot(const std::string& output = "") {
+        const std::string file = rig.runtimeDir() + "/shot.png";
+        std::filesystem::remove(file);
+        std::vector<std::string> argv{"grim"};
+        if (!output.empty()) argv.insert(argv.end(), {"-o", output});
+        argv.push_back(file);
+        EXPECT_EQ(rig.runToEnd(argv), 0);
+        return QImage(QString::fromStdString(file));
+    }
+    // The box of the pixels that differ between two pictures.
+    static QRect changed(const QImage& before, const QImage& after) {
+        QRect box;
+        for (int y = 0; y < after.height(); ++y)
+            for (int x = 0; x < after.width(); ++x)
+                if (before.pixel(x, y) != after.pixel(x, y)) box |= QRect(x, y, 1, 1);
+        return box;
+    }
+    void show() {
+        const QSizeF size = panel->fittingSize(model);
+        panel->setFrame(QRectF(QPointF(0, 0), size));
+        panel->orderFront(0);
+    }
+
+    // Two windows side by side, the left one focused; the right one's id.
+    WindowId leftFocusedBesideRight(wayland::WaylandWindowSystem& windows) {
+        rig.window("AlphaWin", "left");
+        EXPECT_TRUE(waitFor([&] { return windows.activeWindow().has_value(); }));
+        const WindowId left = windows.activeWindow().value_or(0);
+        rig.window("BetaWin", "right");
+        EXPECT_TRUE(waitFor([&] { return windows.activeWindow() && windows.activeWindow() != left; }));
+        const WindowId right = windows.activeWindow().value_or(0);
+        EXPECT_EQ(rig.swaymsg("[title=\"^left$\"] focus"), 0);
+        EXPECT_TRUE(waitFor([&] { return windows.activeWindow() == left; }));
+        return right;
+    }
+    // Clicks at (x, y) of the output through sway's seat.
+    void click(int x, int y) {
+        ASSERT_EQ(rig.swaymsg("seat - cursor set " + std::to_string(x) + " " + std::to_string(y)), 0);
+        ASSERT_EQ(rig.swaymsg("seat - cursor press button1"), 0);
+        ASSERT_EQ(rig.swaymsg("seat - cursor release button1"), 0);
+    }
+    // Types Escape on a virtual keyboard, handling events meanwhile: wtype waits a little
+    // first, so that the keyboard it brings reaches the seat's clients before the key.
+    void typeEscape() {
+        pid_t wtype = rig.program({"wtype", "-s", "300", "-k", "Escape"});
+        int status = -1;
+        EXPECT_TRUE(waitFor([&] { return waitpid(wtype, &status, WNOHANG) == wtype; }));
+        rig.forget(wtype);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wtype failed";
+    }
+
+    HUDModel model;
+    std::shared_ptr<wayland::LayerShellShield> shield;
+    std::unique_ptr<wayland::LayerShellPanel> panel;
+};
+
+TEST_F(PanelRigTest, ShowsCentredOnTheOutputWithTheRenderersPixelsAndGoesAwayWhenHidden) {
+    ASSERT_TRUE(wayland::LayerShellPanel::missingProtocols(*conn).empty());
+    const QImage before = screenshot();
+    ASSERT_EQ(before.size(), QSize(1280, 720));
+    show();
+    QImage shown;
+    const QSize size = panel->fittingSize(model).toSize();
+    ASSERT_TRUE(waitFor([&] { return changed(before, shown = screenshot()).width() > size.width() / 2; }))
+        << "the overlay never showed";
+    const QRect box = changed(before, shown);
+    // What is drawn lies inside the panel, which the compositor centres on the output.
+    const QRect centred(640 - size.width() / 2, 360 - size.height() / 2, size.width(), size.height());
+    EXPECT_TRUE(centred.adjusted(-1, -1, 1, 1).contains(box)) << "drawn outside the centred panel";
+    EXPECT_NEAR(box.center().x(), 640, 2) << "the card and its shadow are centred across";
+    int red = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            red += qRed(shown.pixel(x, y)) > 240 && qGreen(shown.pixel(x, y)) < 20;
+    EXPECT_GT(red, 40 * 40) << "the selected entry's red icon is drawn";
+
+    panel->orderOut();
+    EXPECT_FALSE(panel->isVisible());
+    ASSERT_TRUE(waitFor([&] { return changed(before, screenshot()).isEmpty(); })) << "the overlay stayed";
+}
+
+TEST_F(PanelRigTest, OnAScaledOutputItDrawsAtTheOutputsScaleAndTheSameLogicalSize) {
+    ASSERT_EQ(rig.swaymsg("output * scale 2"), 0);
+    const QImage before = screenshot();
+    ASSERT_EQ(before.size(), QSize(1280, 720)) << "grim takes device pixels";
+    show();
+    QImage shown;
+    const QSize size = panel->fittingSize(model).toSize();
+    ASSERT_TRUE(waitFor([&] { return changed(before, shown = screenshot()).width() > size.width(); }))
+        << "the overlay never showed twice as large in device pixels";
+    const QRect box = changed(before, shown);
+    EXPECT_LE(box.width(), 2 * size.width());
+    EXPECT_NEAR(box.center().x(), 640, 2);
+    // Drawn for the scale, not stretched: sway's nearest filter would make every aligned 2x2
+    // block one colour, while text and curves drawn at the device's pixels vary within blocks.
+    int detailed = 0;
+    for (int y = box.top() & ~1; y + 1 <= box.bottom(); y += 2)
+        for (int x = box.left() & ~1; x + 1 <= box.right(); x += 2) {
+            const QRgb p = shown.pixel(x, y);
+            detailed += p != shown.pixel(x + 1, y) || p != shown.pixel(x, y + 1) || p != shown.pixel(x + 1, y + 1);
+        }
+    EXPECT_GT(detailed, 100) << "stretched from a buffer of scale 1";
+}
+
+TEST_F(PanelRigTest, ClicksGoThroughToTheWindowBelow) {
+    auto windows = wayland::WaylandWindowSystem::create(conn, "");
+    leftFocusedBesideRight(*windows);
+    const QImage before = screenshot();
+    show();
+    ASSERT_TRUE(waitFor([&] { return !changed(before, screenshot()).isEmpty(); }));
+
+    // A click on the panel where the right window lies below it.
+    const QRect box = changed(before, screenshot());
+    ASSERT_GT(box.right(), 660) << "the panel does not reach over the right window";
+    click(std::min(box.right() - 5, 700), box.center().y());
+    EXPECT_TRUE(waitFor([&] { return windows->activeWindow() && windows->activeWindow() != windows->clientList()[0]; }))
+        << "the click did not reach the window below";
+}
+
+TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
+    if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
+    auto windows = wayland::WaylandWindowSystem::create(conn, "");
+    const WindowId right = leftFocusedBesideRight(*windows);
+    ASSERT_TRUE(shield->create());
+    int escapes = 0;
+    auto token = shield->addEscapeMonitor([&] { ++escapes; });
+    ASSERT_TRUE(token);
+    shield->setEnabled(true);
+    typeEscape();
+    waitFor([] { return false; }, 0.3);
+    EXPECT_EQ(escapes, 0) << "no shield before the overlay shows";
+
+    show();
+    EXPECT_TRUE(waitFor([&] {
+        typeEscape();
+        return escapes > 0;
+    })) << "Escape never reached the shield";
+    click(960, 360);  // the right window, beside the overlay
+    waitFor([] { return false; }, 0.5);
+    EXPECT_NE(windows->activeWindow(), right) << "the click went through the shield";
+
+    panel->orderOut();
+    const int seen = escapes;
+    ASSERT_TRUE(waitFor([&] {
+        click(960, 360);
+        return windows->activeWindow() == right;
+    })) << "the shield stayed after the overlay";
+    typeEscape();
+    waitFor([] { return false; }, 0.3);
+    EXPECT_EQ(escapes, seen);
+    shield->removeMonitor(*token);
+}
+
+class TwoOutputPanelRigTest : public PanelRigTest {
+protected:
+    int outputs() const override { return 2; }
+};
+
+TEST_F(TwoOutputPanelRigTest, ShowsOnTheFocusedOutputOnly) {
+    const QImage before1 = screenshot("HEADLESS-1"), before2 = screenshot("HEADLESS-2");
+    ASSERT_EQ(rig.swaymsg("focus output HEADLESS-2"), 0);
+    show();
+    ASSERT_TRUE(waitFor([&] { return !changed(before2, screenshot("HEADLESS-2")).isEmpty(); }))
+        << "not on the focused output";
+    EXPECT_TRUE(changed(before1, screenshot("HEADLESS-1")).isEmpty()) << "also on the other output";
+}
+
+}  // namespace
+}  // namespace trellick::rig

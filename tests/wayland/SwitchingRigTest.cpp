@@ -1,0 +1,128 @@
+// End to end on sway: `trellick --replay` in a Wayland session switches real windows through the
+// compositor, as on the X11 rig.
+
+#include <sys/wait.h>
+
+#include <sstream>
+
+#include "WaylandRigTest.h"
+#include "app/Swipes.h"
+#include "platform/wayland/WaylandWindowSystem.h"
+
+namespace trellick::rig {
+namespace {
+
+struct SwipeCase {
+    const char* mode;
+    Swipe swipe;
+    const char* expected;  // the title of the window active at the end
+    const char* decided;   // a line of the gesture log
+    friend std::ostream& operator<<(std::ostream& out, const SwipeCase& s) { return out << s.mode; }
+};
+
+class TrellickOnSway : public WaylandRigTest {
+protected:
+    void TearDown() override {
+        if (app > 0) rig.quit(app);
+    }
+    std::optional<WindowId> byTitle(const std::string& title) {
+        for (WindowId w : windows->clientList())
+            if (windows->title(w) == title) return w;
+        return std::nullopt;
+    }
+    void open(const std::string& appId) {
+        rig.window(appId, appId + " window");
+        ASSERT_TRUE(waitFor([&] { return byTitle(appId + " window").has_value(); })) << appId;
+    }
+    void focus(const std::string& appId) {
+        ASSERT_EQ(rig.swaymsg("[app_id=\"^" + appId + "$\"] focus"), 0);
+        ASSERT_TRUE(waitFor([&] { return windows->activeWindow() == byTitle(appId + " window"); })) << appId;
+    }
+    std::string stderrText() {
+        std::stringstream ss;
+        ss << std::ifstream(rig.tmp() + "/trellick.err").rdbuf();
+        return ss.str();
+    }
+    // The window list trellick logged last.
+    std::string lastList() {
+        const std::string err = stderrText(), line = "trellick.tracking: windows, most recent first: ";
+        auto at = err.rfind(line);
+        if (at == std::string::npos) return {};
+        at += line.size();
+        return err.substr(at, err.find('\n', at) - at);
+    }
+    // Starts trellick as the rig's user with `preferences` and the swipes to replay.
+    void launch(const std::string& preferences, const Swipe& swipe) {
+        const std::string config = rig.tmp() + "/xdg-config";
+        std::filesystem::create_directories(config + "/trellick");
+        std::ofstream(config + "/trellick/preferences.json") << preferences;
+        rig.giveToUser(config);
+        std::ofstream(rig.tmp() + "/swipes.frames") << scenario({swipe});
+        app = rig.spawnInSession({TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/swipes.frames", "--quit-after-replay"},
+                                 rig.tmp() + "/trellick.err",
+                                 {{"XDG_CONFIG_HOME", config},
+                                  {"QT_LOGGING_RULES", "trellick.*.debug=true"},
+                                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + "/no-bus"}});
+        ASSERT_GT(app, 0);
+    }
+    int exitStatus() {
+        int status = -1;
+        bool ended = waitFor([&] { return waitpid(app, &status, WNOHANG) == app; }, 40.0);
+        if (!ended) return -1;
+        rig.forget(app);
+        app = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Three windows, then trellick with `mode`, then focus moved so that Gamma, Alpha, Beta is
+    // the recency order.
+    void launchAfterThreeWindows(const std::string& mode, const Swipe& swipe) {
+        windows = wayland::WaylandWindowSystem::create(conn, "");
+        for (const char* appId : {"AlphaWin", "BetaWin", "GammaWin"}) open(appId);
+        launch(std::string(R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")") +
+                   mode + "\"}",
+               swipe);
+        ASSERT_TRUE(waitFor([&] { return !lastList().empty(); }, 20.0)) << stderrText();
+        for (const char* appId : {"BetaWin", "AlphaWin", "GammaWin"}) focus(appId);
+        ASSERT_TRUE(waitFor([&] {
+            return lastList().starts_with("Gamma Mail — GammaWin window, Alpha Editor — AlphaWin window");
+        })) << stderrText();
+    }
+
+    std::shared_ptr<wayland::WaylandWindowSystem> windows;
+    pid_t app = -1;
+};
+
+class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
+
+// Windows focused in another order than they were opened, while trellick runs: a toggle swipe
+// goes back to the previous one; a slow directional slide walks two steps and commits there.
+TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
+    launchAfterThreeWindows(GetParam().mode, GetParam().swipe);
+    EXPECT_EQ(exitStatus(), 0) << stderrText();
+    EXPECT_EQ(windows->activeWindow(), byTitle(GetParam().expected)) << stderrText();
+    EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + GetParam().decided), std::string::npos)
+        << stderrText();
+}
+INSTANTIATE_TEST_SUITE_P(
+    Modes, SwitchingRigTest,
+    ::testing::Values(SwipeCase{"toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
+                      SwipeCase{
+                          "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"}),
+    [](const auto& info) { return std::string(info.param.mode); });
+
+// Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
+TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
+    if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
+    launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
+    ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0)) << stderrText();
+    EXPECT_TRUE(waitFor([&] {
+        rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"});
+        return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
+    })) << stderrText();
+    EXPECT_EQ(exitStatus(), 0) << stderrText();
+    EXPECT_EQ(windows->activeWindow(), byTitle("GammaWin window")) << "no switch";
+}
+
+}  // namespace
+}  // namespace trellick::rig

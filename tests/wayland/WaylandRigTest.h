@@ -1,0 +1,40 @@
+#pragma once
+// A test on a sway rig of its own, with our own Wayland connection to it. The test process runs
+// Qt offscreen: it talks Wayland only through the backend under test.
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+
+#include "WaylandRig.h"
+#include "platform/wayland/WaylandConnection.h"
+
+namespace trellick::rig {
+
+class WaylandRigTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (QCoreApplication::instance()) return;
+        static int argc = 1;
+        static char name[] = "wayland_rig_tests";
+        static char* argv[] = {name, nullptr};
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        new QGuiApplication(argc, argv);  // lives as long as the process
+    }
+    void SetUp() override {
+        std::string why;
+        if (!rig.start(&why, outputs())) GTEST_SKIP() << "no Wayland rig: " << why;
+        auto opened = wayland::WaylandConnection::open(rig.socket.c_str());
+        ASSERT_TRUE(opened) << opened.error().reason;
+        conn = opened.value();
+    }
+    virtual int outputs() const { return 1; }
+    bool waitFor(const std::function<bool()>& done, double timeout = 5.0) {
+        return rig::waitFor(done, timeout, [] { QCoreApplication::processEvents(); });
+    }
+
+    WaylandRig rig;
+    std::shared_ptr<wayland::WaylandConnection> conn;
+};
+
+}  // namespace trellick::rig
