@@ -41,7 +41,7 @@ OnboardingView::OnboardingView(Dependencies deps, QWidget* parent) : QWidget(par
     layout->addWidget(emoji);
     layout->addWidget(centred(makeLabel("Welcome to Trellick", 22, QFont::Bold)));
     layout->addWidget(
-        centred(makeLabel("Swipe three fingers sideways on your trackpad to flip back to your last "
+        centred(makeLabel("Swipe three fingers sideways on your touchpad to flip back to your last "
                           "window — like Alt-Tab, but with a swipe.",
                           13, QFont::Normal, true)));
     layout->addWidget(symbolLine(Symbol::lockShield,

@@ -26,7 +26,7 @@ private:
 
 class TrayMenu {
 public:
-    // Without an update controller the update entry stays disabled and says that updates come
+    // Without an update controller the update entry is disabled and reads that updates come
     // from the package manager.
     explicit TrayMenu(const std::shared_ptr<AppDelegate>& delegate);
     ~TrayMenu();
@@ -39,7 +39,7 @@ public:
     // The entries with shortcuts, for the windows to carry too: a hidden menu takes no keys.
     QList<QAction*> shortcutActions() const { return shortcuts_; }
 
-    static constexpr const char* updatesFromPackageManager = "Updates for Trellick come from your package manager.";
+    static constexpr const char* updatesFromPackageManager = "Updates Come from Your Package Manager";
 
 private:
     std::weak_ptr<AppDelegate> delegate_;

@@ -163,12 +163,12 @@ TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
           "Applications", "Window control", "MODE"}},
         {"Gestures",
          {"FEEDBACK", "Haptic feedback",
-          "A subtle trackpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only.",
+          "A subtle touchpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only.",
           "FEEL", "Sensitivity", "Low", "High", "Flick acceleration", "Off", "More", "Down-swipe to cancel", "Short",
           "Long"}},
         {"Gestures",
          {"QUICK FLICK", "Reveal delay", "Flick speed threshold", "Reset to defaults", "DIRECTION",
-          "Invert swipe direction", "TRACKPAD"}},
+          "Invert swipe direction", "TOUCHPAD"}},
         {"Overlay",
          {"DIRECTIONAL OVERLAY", "Show overlay in directional mode", "Compact peek row", "STYLE", "Modern", "Classic",
           "Windows 95", "LABELS", "Centered caption", "Under each icon"}},
@@ -178,7 +178,7 @@ TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
           "Order here is left-to-right in the row.",
           "PINNED APPS", "Nothing pinned yet — add one below.", "Add app…"}},
         {"Diagnostics",
-         {"Trackpad devices", "Fingers down now", "Finger data stride", "ACTIVITY", "Swipes detected",
+         {"Touchpads", "Fingers down now", "Finger data stride", "ACTIVITY", "Swipes detected",
           "Switches triggered", "Ignored (touches too far apart)", "Last 3-touch spread", "Last horizontal travel",
           "Last swipe", "RECENT WINDOWS", "Nothing yet — click between a couple of windows."}},
     };
@@ -289,6 +289,7 @@ TEST_F(ViewsTest, GranularityRewordsTheGeneralTab) {
     EXPECT_TRUE(windowControl->isVisible());
     EXPECT_TRUE(text(v.get(), "granularity.description").startsWith("Switches between individual windows,"));
     EXPECT_EQ(text(v.get(), "mode.directionalMRU"), "Directional window list");
+    EXPECT_TRUE(text(v.get(), "mode.description").startsWith("Shows an Alt-Tab-style switcher:"));
     EXPECT_TRUE(text(v.get(), "mode.description").contains("through the recent-window list"));
 
     child<ui::SegmentedControl>(v.get(), "granularity")->segment(1)->click();
@@ -660,7 +661,7 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     auto v = welcome();
     expectTexts(v.get(),
                 {"Welcome", "💅", "Welcome to Trellick",
-                 "Swipe three fingers sideways on your trackpad to flip back to your last window — like Alt-Tab, but "
+                 "Swipe three fingers sideways on your touchpad to flip back to your last window — like Alt-Tab, but "
                  "with a swipe.",
                  "Everything runs locally. No network, no tracking, nothing leaves your computer.",
                  "To read your touchpad, Trellick needs touchpad access — Linux keeps raw touchpad data behind this "
@@ -712,7 +713,7 @@ TEST_F(ViewsTest, AboutShowsVersionPrivacyAndLicence) {
     AboutView v;
     EXPECT_TRUE(text(&v, "version").startsWith("Version 0.1.0 (")) << "from the build";
     expectTexts(
-        &v, {"About Trellick", "💅", "Trellick", "Switch to your last window or app with a three-finger trackpad swipe.",
+        &v, {"About Trellick", "💅", "Trellick", "Switch to your last window or app with a three‑finger touchpad swipe.",
              "Runs entirely on your computer — no network, no tracking, nothing collected."});
     EXPECT_TRUE(text(&v, "licence").contains("GPL-2.0-or-later"));
 }
