@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -382,6 +383,18 @@ void FavouritesTab::openPopover() {
     QWidget* anchor = addButton_ ? static_cast<QWidget*>(addButton_) : this;
     popover_->move(anchor->mapToGlobal(QPoint(0, anchor->height() + 4)));
     popover_->show();
+    // Kept on the anchor's screen, measured as shown (its rows settle their size then): near
+    // the bottom edge it opens above the button instead.
+    if (QScreen* screen = anchor->screen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = popover_->frameGeometry().size();
+        QPoint at = popover_->pos();
+        if (at.y() + size.height() > area.bottom() + 1)
+            at.setY(anchor->mapToGlobal(QPoint(0, 0)).y() - 4 - size.height());
+        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
+        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+        popover_->move(at);
+    }
 }
 
 void FavouritesTab::browse() {

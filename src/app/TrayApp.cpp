@@ -17,6 +17,7 @@
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
+#include "app/TrayIcon.h"
 #include "common/Log.h"
 #include "common/Text.h"
 #include "input/FrameText.h"
@@ -188,6 +189,7 @@ int runTrayApp(int argc, char** argv) {
     QApplication::setApplicationName("Trellick");
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(AppDelegate::applicationId);
+    QApplication::setWindowIcon(applicationIcon());  // dialogs too, not only the shell's windows
 
     // A second launch asks the first to open its settings, and leaves.
     std::weak_ptr<AppDelegate> running;
@@ -225,7 +227,10 @@ int runTrayApp(int argc, char** argv) {
     if (connection) connection->startReading();
 
     if (!shell.showTray())
-        std::fputs("trellick: no system tray here; running without a menu (quit with Ctrl+C).\n", stderr);
+        std::fputs(
+            "trellick: no system tray yet; its icon appears when one starts. Until then, launching Trellick again "
+            "opens its settings.\n",
+            stderr);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate->applicationWillTerminate(); });
     int status = app.exec();

@@ -67,21 +67,24 @@ TrayMenu::TrayMenu(const std::shared_ptr<AppDelegate>& delegate) : delegate_(del
     });
     QObject::connect(&menu_, &QMenu::aboutToHide, [] { qCDebug(lcTray) << "tray menu closed"; });
 
-    icon_.setIcon(drawTrayIcon());
-    icon_.setToolTip("Trellick");
-    icon_.setContextMenu(&menu_);
-    QObject::connect(&icon_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
-    });
 }
 
 TrayMenu::~TrayMenu() {
-    icon_.hide();
+    if (icon_) icon_->hide();
 }
 
 bool TrayMenu::show() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
-    icon_.show();
+    if (!icon_) {
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+        icon_ = std::make_unique<QSystemTrayIcon>();
+        icon_->setIcon(drawTrayIcon());
+        icon_->setToolTip("Trellick");
+        icon_->setContextMenu(&menu_);
+        QObject::connect(icon_.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
+        });
+    }
+    icon_->show();
     return true;
 }
 

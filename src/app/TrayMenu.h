@@ -33,7 +33,8 @@ public:
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;
 
-    // Shows the icon; false when there is no system tray to show it in.
+    // Shows the icon; false when there is no system tray to show it in. The icon is made here,
+    // once a tray exists (see TrayHost.h).
     bool show();
     QMenu* menu() { return &menu_; }
     // The entries with shortcuts, for the windows to carry too: a hidden menu takes no keys.
@@ -44,7 +45,7 @@ public:
 private:
     std::weak_ptr<AppDelegate> delegate_;
     QMenu menu_;
-    QSystemTrayIcon icon_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
     QList<QAction*> shortcuts_;
     std::unique_ptr<CheckForUpdatesViewModel> updateModel_;
     Subscription updateModelSub_;

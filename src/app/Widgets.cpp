@@ -1,5 +1,6 @@
 #include "app/Widgets.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
@@ -328,7 +329,31 @@ void StatusPill::paintEvent(QPaintEvent* event) {
 // ---------------------------------------------------------------------------------------------
 
 namespace {
+
 constexpr int kSliderSteps = 1000;
+
+class WheelToPage : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* control = qobject_cast<QWidget*>(watched);
+        if (event->type() != QEvent::Wheel || !control || control->hasFocus()) return false;
+        for (QWidget* w = control->parentWidget(); w; w = w->parentWidget()) {
+            if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
+                QCoreApplication::sendEvent(area->viewport(), event);
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+void wheelScrollsPageUnlessFocused(QWidget* control) {
+    control->installEventFilter(new WheelToPage(control));
 }
 
 SliderRow::SliderRow(Params params, QWidget* parent)
@@ -350,6 +375,7 @@ SliderRow::SliderRow(Params params, QWidget* parent)
     slider_->setRange(0, kSliderSteps);
     slider_->setSingleStep(10);
     slider_->setPageStep(100);
+    wheelScrollsPageUnlessFocused(slider_);
     layout->addWidget(slider_);
     if (!params_.lowEnd.isEmpty() || !params_.highEnd.isEmpty()) {
         auto* ends = new QHBoxLayout;

@@ -177,6 +177,11 @@ private:
     bool active_ = false;
 };
 
+// Makes the mouse wheel over a value control (a slider) scroll the page it sits in, unless the
+// control has the keyboard focus: a wheel turned to scroll the page must not retune a setting
+// on its way. Outside a scroll area the control keeps the wheel.
+void wheelScrollsPageUnlessFocused(QWidget* control);
+
 // A named slider over a continuous range: the name and the formatted value above, optional
 // captions at the ends below. The value shown is always the one last set; the user's moves
 // are reported through `edited` (while dragging, once at release, so that a drag does not

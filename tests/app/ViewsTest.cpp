@@ -9,10 +9,14 @@
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QListWidget>
 #include <QSlider>
 #include <QTest>
 #include <QTextDocumentFragment>
+#include <QWheelEvent>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -24,6 +28,7 @@
 #include "app/FlowLayout.h"
 #include "app/OnboardingView.h"
 #include "app/SettingsView.h"
+#include "app/ShellWindowsQt.h"
 #include "app/Theme.h"
 #include "app/Widgets.h"
 #include "platform/desktop/GioDesktopEntries.h"
@@ -269,6 +274,31 @@ TEST_F(ViewsTest, SliderDragStoresOnceAtRelease) {
     slider->setSliderDown(false);
     EXPECT_DOUBLE_EQ(settings->sensitivity.get(), 0.5);
     EXPECT_EQ(prefs->writes(), writes + 1);
+}
+
+// A wheel notch over a slider scrolls the page; only a focused slider takes it as a change.
+TEST_F(ViewsTest, WheelOverASliderScrollsThePageUnlessTheSliderHasFocus) {
+    auto v = settingsView(SettingsView::Tab::gestures);
+    v->resize(720, 520);
+    flush();
+    auto* slider = child<QSlider>(v.get(), "sensitivity");
+    auto* page = child<QScrollArea>(v.get(), "page.Gestures");
+    const double stored = settings->sensitivity.get();
+    auto notch = [&] {
+        const QPointF at(slider->width() / 2.0, slider->height() / 2.0);
+        QWheelEvent wheel(at, slider->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &wheel);
+    };
+    notch();
+    EXPECT_DOUBLE_EQ(settings->sensitivity.get(), stored);
+    EXPECT_GT(page->verticalScrollBar()->value(), 0) << "the page scrolled";
+
+    QApplication::setActiveWindow(v.get());
+    slider->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(slider->hasFocus());
+    notch();
+    EXPECT_NE(settings->sensitivity.get(), stored);
 }
 
 TEST_F(ViewsTest, ResetMovesTheFiveSlidersOnly) {
@@ -544,6 +574,20 @@ TEST_F(ViewsTest, AddPopoverOffersSuggestionsThenRunningAppsByName) {
     EXPECT_EQ(text(popover, "noCandidates"), "No other open apps to add.");
 }
 
+// Near the screen's bottom right the popover still opens whole on that screen.
+TEST_F(ViewsTest, AddPopoverStaysOnItsScreen) {
+    apps->running = {running(10, "a", "Alpha"), running(11, "b", "Beta"), running(12, "c", "Gamma")};
+    auto v = settingsView(SettingsView::Tab::favourites);
+    const QRect area = v->screen()->availableGeometry();
+    v->move(area.bottomRight() - QPoint(v->width() / 3, v->height() / 3));
+    child<QAbstractButton>(v.get(), "addApp")->click();
+    auto* popover = child(v.get(), "addPopover");
+    ASSERT_TRUE(popover->isVisible());
+    EXPECT_TRUE(area.contains(popover->frameGeometry()))
+        << "popover at " << popover->x() << "," << popover->y() << " " << popover->width() << "x" << popover->height()
+        << " in " << area.width() << "x" << area.height();
+}
+
 TEST_F(ViewsTest, BrowsePinsWhatTheChooserReturns) {
     auto v = settingsView(SettingsView::Tab::favourites);
     auto* popover = child(v.get(), "addPopover");
@@ -679,6 +723,7 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     EXPECT_TRUE(child(v.get(), "manualGrant")->isVisible());
     const int heightWithCommands = v->height();
 
+    diagnostics->multitouchDevicesActive.set(1);
     diagnostics->touchpadsInaccessible.set(0);
     EXPECT_EQ(mark->symbol(), ui::Symbol::checkmarkCircleFill);
     EXPECT_FALSE(grant->isVisible());
@@ -687,6 +732,30 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     EXPECT_EQ(text(v.get(), "finish"), "Get Started");
     EXPECT_FALSE(child(v.get(), "manualGrant")->isVisible());
     EXPECT_LT(v->height(), heightWithCommands) << "the window shrinks back";
+}
+
+// The touchpad line as touchpads come and go, with and without access.
+TEST_F(ViewsTest, WelcomeSaysWhenNoTouchpadIsFoundAndFollowsHotplug) {
+    struct Step {
+        int active, refused;
+        const char* shown;  // the one of the three state widgets that is visible
+        const char* finish;
+    };
+    const Step steps[] = {
+        {0, 0, "noTouchpad", "Done"}, {1, 0, "granted", "Get Started"}, {0, 0, "noTouchpad", "Done"},
+        {0, 1, "grant", "Done"},      {0, 0, "noTouchpad", "Done"},
+    };
+    auto v = welcome();
+    EXPECT_EQ(text(v.get(), "noTouchpad"),
+              "No touchpad found. You can plug in an external touchpad at any time: Trellick starts using it at once.");
+    for (const Step& s : steps) {
+        SCOPED_TRACE(std::to_string(s.active) + " active, " + std::to_string(s.refused) + " refused");
+        diagnostics->multitouchDevicesActive.set(s.active);
+        diagnostics->touchpadsInaccessible.set(s.refused);
+        for (const char* name : {"noTouchpad", "granted", "grant"})
+            EXPECT_EQ(child(v.get(), name)->isVisible(), std::string(name) == s.shown) << name;
+        EXPECT_EQ(text(v.get(), "finish"), s.finish);
+    }
 }
 
 TEST_F(ViewsTest, WelcomeReturnPressesTheFinalButtonWhereverTheFocusIs) {
@@ -699,6 +768,28 @@ TEST_F(ViewsTest, WelcomeReturnPressesTheFinalButtonWhereverTheFocusIs) {
     QTest::keyClick(v.get(), Qt::Key_Enter);
     EXPECT_EQ(done, 4);
     EXPECT_EQ(grantRequests, 0);
+}
+
+// Each shell window closes on Escape and on Ctrl+W, telling the shell, and carries an icon.
+TEST_F(ViewsTest, ShellWindowsCloseFromTheKeyboardAndCarryTheAppIcon) {
+    std::vector<ShellWindow> closed;
+    QtShellWindows windows([](ShellWindow) { return new QLabel("content"); },
+                           [&](ShellWindow w) { closed.push_back(w); }, std::make_shared<WindowPresenter>());
+    for (ShellWindow which : {ShellWindow::settings, ShellWindow::welcome, ShellWindow::about}) {
+        windows.build(which);
+        QWidget* frame = windows.window(which);
+        EXPECT_FALSE(frame->windowIcon().isNull());
+        for (QKeyCombination key : {QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W}) {
+            SCOPED_TRACE(QtShellWindows::title(which).toStdString() + " " +
+                         QKeySequence(key).toString().toStdString());
+            closed.clear();
+            frame->show();
+            QApplication::setActiveWindow(frame);
+            QTest::keyClick(frame, key.key(), key.keyboardModifiers());
+            EXPECT_FALSE(windows.isVisible(which));
+            EXPECT_EQ(closed, std::vector<ShellWindow>{which});
+        }
+    }
 }
 
 TEST_F(ViewsTest, AboutShowsVersionPrivacyAndLicence) {
