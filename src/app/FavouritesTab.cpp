@@ -267,7 +267,7 @@ void FavouritesTab::rebuildPinned() {
     } else {
         addButton_ = new QPushButton("Add app…");
         addButton_->setObjectName("addApp");
-        addButton_->setIcon(symbolIcon(Symbol::plus, palette().color(QPalette::ButtonText), 12));
+        setSymbolIcon(addButton_, Symbol::plus, 12);
         connect(addButton_, &QPushButton::clicked, this, &FavouritesTab::openPopover);
         auto* line = new QHBoxLayout;
         line->setContentsMargins(0, 4, 0, 0);
@@ -372,7 +372,7 @@ void FavouritesTab::openPopover() {
     auto* browse = new QPushButton("Browse…");
     browse->setObjectName("browse");
     browse->setFlat(true);
-    browse->setIcon(symbolIcon(Symbol::folder, palette().color(QPalette::ButtonText), 14));
+    setSymbolIcon(browse, Symbol::folder, 14);
     connect(browse, &QPushButton::clicked, this, &FavouritesTab::browse);
     auto* line = new QHBoxLayout;
     line->addWidget(browse);

@@ -16,6 +16,7 @@
 #include "app/DesktopServices.h"
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
+#include "app/Style.h"
 #include "app/TerminationSignals.h"
 #include "app/TrayIcon.h"
 #include "common/Log.h"
@@ -190,6 +191,7 @@ int runTrayApp(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName(AppDelegate::applicationId);
     QApplication::setWindowIcon(applicationIcon());  // dialogs too, not only the shell's windows
+    ui::useShellStyle();
 
     // A second launch asks the first to open its settings, and leaves.
     std::weak_ptr<AppDelegate> running;

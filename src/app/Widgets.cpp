@@ -83,13 +83,50 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
                fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
 }
 
+namespace {
+
+// A hairline in the primary colour at a low opacity: visible on light and dark windows alike,
+// where the palette's Mid nearly matches a dark window.
+class Divider : public QFrame {
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), primary(palette(), 0.16));
+    }
+};
+
+class SymbolIconFollower : public QObject {
+public:
+    SymbolIconFollower(QAbstractButton* button, Symbol symbol, int size)
+        : QObject(button), symbol_(symbol), size_(size) {
+        button->installEventFilter(this);
+        apply(button);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange) apply(static_cast<QAbstractButton*>(watched));
+        return false;
+    }
+
+private:
+    void apply(QAbstractButton* button) {
+        button->setIcon(symbolIcon(symbol_, button->palette().color(QPalette::ButtonText), size_));
+    }
+    Symbol symbol_;
+    int size_;
+};
+
+}  // namespace
+
 QFrame* makeDivider() {
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
+    auto* line = new Divider;
     line->setFixedHeight(1);
-    line->setForegroundRole(QPalette::Mid);
     return line;
+}
+
+void setSymbolIcon(QAbstractButton* button, Symbol symbol, int size) {
+    new SymbolIconFollower(button, symbol, size);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -461,7 +498,7 @@ ManualGrantBox::ManualGrantBox(QWidget* parent) : QWidget(parent) {
 
     auto* copy = new QPushButton("Copy");
     copy->setObjectName("manualGrant.copy");
-    copy->setIcon(symbolIcon(Symbol::docOnDoc, palette().color(QPalette::ButtonText), 14));
+    setSymbolIcon(copy, Symbol::docOnDoc, 14);
     copy->setToolTip("Copy the commands to the clipboard");
     connect(copy, &QPushButton::clicked, copy, [copy] {
         QApplication::clipboard()->setText(QString::fromStdString(evdev::touchpadAccessRootCommands()));

@@ -59,6 +59,10 @@ protected:
 // A thin horizontal line.
 QFrame* makeDivider();
 
+// Gives `button` the symbol in its button-text colour at `size`, redrawn whenever its palette
+// changes (the appearance switching between light and dark while the window is open).
+void setSymbolIcon(QAbstractButton* button, Symbol symbol, int size);
+
 // A card body: the primary colour at 4 % behind, a 1-px border at 8 %, corners of 12, padded 14.
 class CardFrame : public QFrame {
 public:

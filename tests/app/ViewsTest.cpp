@@ -13,6 +13,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -29,6 +30,7 @@
 #include "app/OnboardingView.h"
 #include "app/SettingsView.h"
 #include "app/ShellWindowsQt.h"
+#include "app/Style.h"
 #include "app/Theme.h"
 #include "app/Widgets.h"
 #include "platform/desktop/GioDesktopEntries.h"
@@ -45,7 +47,11 @@ QApplication& app() {
     static char name[] = "views_tests";
     static char* argv[] = {name, nullptr};
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication* instance = new QApplication(argc, argv);
+    static QApplication* instance = [] {
+        auto* a = new QApplication(argc, argv);
+        ui::useShellStyle();  // as the application has it
+        return a;
+    }();
     return *instance;
 }
 
@@ -467,6 +473,60 @@ TEST_F(ViewsTest, ViewsPaintTheDesktopAppearanceInsideAnyWindow) {
         }
         view->setParent(nullptr);
     }
+}
+
+// Symbols on buttons, the chooser's stand-in icon and the dividers take the scheme the
+// desktop switches to while the window is open.
+TEST_F(ViewsTest, IconsAndDividersFollowTheAppearanceLive) {
+    auto iconLightness = [](const QIcon& icon) {
+        const QImage img = icon.pixmap(24).toImage();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixelColor(x, y).alpha() > 100) return img.pixelColor(x, y).lightness();
+        return -1;
+    };
+    auto settingsWindow = settingsView(SettingsView::Tab::favourites);
+    auto welcomeWindow = welcome();
+    AppChooserDialog chooser({{"no-icon", "No Icon", std::nullopt}});
+    Subscription chooserLook = ui::followAppearance(&chooser, appearance);
+    const std::pair<const char*, std::function<QIcon()>> icons[] = {
+        {"Add app", [&] { return child<QAbstractButton>(settingsWindow.get(), "addApp")->icon(); }},
+        {"Copy", [&] { return child<QAbstractButton>(welcomeWindow.get(), "manualGrant.copy")->icon(); }},
+        {"placeholder", [&] { return child<QListWidget>(&chooser, "applications")->item(0)->icon(); }},
+    };
+    auto* divider = [&]() -> QFrame* {
+        for (auto* f : welcomeWindow->findChildren<QFrame*>())
+            if (f->height() == 1) return f;
+        return nullptr;
+    }();
+    ASSERT_TRUE(divider);
+    for (ColorScheme scheme : {ColorScheme::dark, ColorScheme::light, ColorScheme::dark}) {
+        const bool dark = scheme == ColorScheme::dark;
+        SCOPED_TRACE(dark ? "dark" : "light");
+        appearance->set({scheme, {}});
+        for (auto& [name, icon] : icons) EXPECT_EQ(iconLightness(icon()) > 128, dark) << name;
+        const QImage shot = welcomeWindow->grab().toImage();
+        const QPoint on = divider->mapTo(welcomeWindow.get(), QPoint(divider->width() / 2, 0));
+        const int contrast = std::abs(QColor(shot.pixel(on)).lightness() -
+                                      QColor(shot.pixel(on + QPoint(0, 3))).lightness());
+        EXPECT_GE(contrast, 20) << "the divider stands out from the window";
+    }
+}
+
+// Push buttons leave room round their text; scroll bars are thin, without arrows.
+TEST_F(ViewsTest, StandardWidgetsAreDressedLikeTheOwnOnes) {
+    auto v = settingsView(SettingsView::Tab::gestures);
+    v->resize(720, 520);
+    flush();
+    auto* reset = child<QPushButton>(v.get(), "resetGestures");
+    EXPECT_GE(reset->sizeHint().width() - reset->fontMetrics().horizontalAdvance(reset->text()), 24);
+    EXPECT_GE(reset->sizeHint().height(), 30);
+    QScrollBar* bar = child<QScrollArea>(v.get(), "page.Gestures")->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_LE(bar->width(), 10);
+    // A click at the very end jumps there; no arrow sits there to step one line.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 2));
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 // ---------------------------------------------------------------------------------------------
