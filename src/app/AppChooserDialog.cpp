@@ -19,7 +19,7 @@ namespace trellick {
 namespace {
 constexpr int kIdRole = Qt::UserRole;
 constexpr int kPlaceholderRole = Qt::UserRole + 1;
-}
+}  // namespace
 
 AppChooserDialog::AppChooserDialog(std::vector<DesktopEntry> entries, QWidget* parent)
     : QDialog(parent), filter_(new QLineEdit), list_(new QListWidget), pin_(nullptr) {

@@ -116,7 +116,8 @@ void OnboardingView::follow(ToggleSwitch* toggle) {
     }));
     subs_.push_back(deps_.diagnostics->touchpadsInaccessible.subscribe([this](const std::int64_t&) { showAccess(); }));
     // A touchpad plugged in or removed while the window is open.
-    subs_.push_back(deps_.diagnostics->multitouchDevicesActive.subscribe([this](const std::int64_t&) { showAccess(); }));
+    subs_.push_back(
+        deps_.diagnostics->multitouchDevicesActive.subscribe([this](const std::int64_t&) { showAccess(); }));
 }
 
 void OnboardingView::showAccess() {

@@ -52,8 +52,8 @@ QRect ShellStyle::subControlRect(ComplexControl control, const QStyleOptionCompl
     const bool horizontal = bar->orientation == Qt::Horizontal;
     const int length = horizontal ? all.width() : all.height();
     const int range = bar->maximum - bar->minimum;
-    int handle = range > 0 ? static_cast<int>(static_cast<qint64>(length) * bar->pageStep / (range + bar->pageStep))
-                           : length;
+    int handle =
+        range > 0 ? static_cast<int>(static_cast<qint64>(length) * bar->pageStep / (range + bar->pageStep)) : length;
     handle = std::clamp(handle, std::min(length, kHandleMinimum), length);
     const int start =
         sliderPositionFromValue(bar->minimum, bar->maximum, bar->sliderPosition, length - handle, bar->upsideDown);
@@ -82,9 +82,8 @@ void ShellStyle::drawComplexControl(ComplexControl control, const QStyleOptionCo
     if (bar->maximum <= bar->minimum) return;
     // A rounded handle in the text colour, stronger under the pointer or while dragged.
     const bool active = (bar->activeSubControls & SC_ScrollBarSlider) || (bar->state & State_Sunken);
-    const QRectF handle =
-        QRectF(subControlRect(control, option, SC_ScrollBarSlider, widget))
-            .adjusted(kHandleInset, kHandleInset, -kHandleInset, -kHandleInset);
+    const QRectF handle = QRectF(subControlRect(control, option, SC_ScrollBarSlider, widget))
+                              .adjusted(kHandleInset, kHandleInset, -kHandleInset, -kHandleInset);
     const double radius = std::min(handle.width(), handle.height()) / 2;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);

@@ -66,7 +66,6 @@ TrayMenu::TrayMenu(const std::shared_ptr<AppDelegate>& delegate) : delegate_(del
         qCDebug(lcTray).noquote() << "tray menu:" << entries.join(" | ");
     });
     QObject::connect(&menu_, &QMenu::aboutToHide, [] { qCDebug(lcTray) << "tray menu closed"; });
-
 }
 
 TrayMenu::~TrayMenu() {

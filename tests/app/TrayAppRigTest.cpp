@@ -275,10 +275,10 @@ protected:
 // window forward instead of starting a second Trellick.
 TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSettingsWindowForward) {
     launchShell();
-    const std::string menu = std::string("tray menu: About Trellick | ") +
-                             (*TRELLICK_UPDATE_FEED_URL ? "Check for Updates…"
-                                                        : "Updates Come from Your Package Manager (disabled)") +
-                             " | Settings… [Ctrl+,] | Welcome & Setup… | -- | Quit Trellick [Ctrl+Q]";
+    const std::string menu =
+        std::string("tray menu: About Trellick | ") +
+        (*TRELLICK_UPDATE_FEED_URL ? "Check for Updates…" : "Updates Come from Your Package Manager (disabled)") +
+        " | Settings… [Ctrl+,] | Welcome & Setup… | -- | Quit Trellick [Ctrl+Q]";
     auto [x, y] = *iconCentre();
     for (int button : {1, 3}) {
         std::size_t before = stderrText().size();

@@ -9,11 +9,11 @@
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QListWidget>
-#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QTextDocumentFragment>
@@ -189,9 +189,9 @@ TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
           "Order here is left-to-right in the row.",
           "PINNED APPS", "Nothing pinned yet — add one below.", "Add app…"}},
         {"Diagnostics",
-         {"Touchpads", "Fingers down now", "Finger data stride", "ACTIVITY", "Swipes detected",
-          "Switches triggered", "Ignored (touches too far apart)", "Last 3-touch spread", "Last horizontal travel",
-          "Last swipe", "RECENT WINDOWS", "Nothing yet — click between a couple of windows."}},
+         {"Touchpads", "Fingers down now", "Finger data stride", "ACTIVITY", "Swipes detected", "Switches triggered",
+          "Ignored (touches too far apart)", "Last 3-touch spread", "Last horizontal travel", "Last swipe",
+          "RECENT WINDOWS", "Nothing yet — click between a couple of windows."}},
     };
     for (auto& [page, texts] : pages) {
         SCOPED_TRACE(page);
@@ -507,8 +507,8 @@ TEST_F(ViewsTest, IconsAndDividersFollowTheAppearanceLive) {
         for (auto& [name, icon] : icons) EXPECT_EQ(iconLightness(icon()) > 128, dark) << name;
         const QImage shot = welcomeWindow->grab().toImage();
         const QPoint on = divider->mapTo(welcomeWindow.get(), QPoint(divider->width() / 2, 0));
-        const int contrast = std::abs(QColor(shot.pixel(on)).lightness() -
-                                      QColor(shot.pixel(on + QPoint(0, 3))).lightness());
+        const int contrast =
+            std::abs(QColor(shot.pixel(on)).lightness() - QColor(shot.pixel(on + QPoint(0, 3))).lightness());
         EXPECT_GE(contrast, 20) << "the divider stands out from the window";
     }
 }
@@ -840,8 +840,7 @@ TEST_F(ViewsTest, ShellWindowsCloseFromTheKeyboardAndCarryTheAppIcon) {
         QWidget* frame = windows.window(which);
         EXPECT_FALSE(frame->windowIcon().isNull());
         for (QKeyCombination key : {QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W}) {
-            SCOPED_TRACE(QtShellWindows::title(which).toStdString() + " " +
-                         QKeySequence(key).toString().toStdString());
+            SCOPED_TRACE(QtShellWindows::title(which).toStdString() + " " + QKeySequence(key).toString().toStdString());
             closed.clear();
             frame->show();
             QApplication::setActiveWindow(frame);
