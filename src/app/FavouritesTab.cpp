@@ -130,6 +130,20 @@ std::string bundleName(const std::optional<Favourites::Info>& info, const std::s
     return info && !info->name.empty() ? info->name : id;
 }
 
+// Keeps a popup opened below `anchor` on the anchor's screen, measured as shown (its rows
+// settle their size then): near the bottom edge it opens above the anchor instead.
+void keepOnScreen(QWidget* popup, QWidget* anchor) {
+    QScreen* screen = anchor->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = popup->frameGeometry().size();
+    QPoint at = popup->pos();
+    if (at.y() + size.height() > area.bottom() + 1) at.setY(anchor->mapToGlobal(QPoint(0, 0)).y() - 4 - size.height());
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
+    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+    popup->move(at);
+}
+
 }  // namespace
 
 FavouritesTab::FavouritesTab(std::shared_ptr<SettingsStore> settings, FavouritesServices services, QWidget* parent)
@@ -383,18 +397,7 @@ void FavouritesTab::openPopover() {
     QWidget* anchor = addButton_ ? static_cast<QWidget*>(addButton_) : this;
     popover_->move(anchor->mapToGlobal(QPoint(0, anchor->height() + 4)));
     popover_->show();
-    // Kept on the anchor's screen, measured as shown (its rows settle their size then): near
-    // the bottom edge it opens above the button instead.
-    if (QScreen* screen = anchor->screen()) {
-        const QRect area = screen->availableGeometry();
-        const QSize size = popover_->frameGeometry().size();
-        QPoint at = popover_->pos();
-        if (at.y() + size.height() > area.bottom() + 1)
-            at.setY(anchor->mapToGlobal(QPoint(0, 0)).y() - 4 - size.height());
-        at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
-        at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
-        popover_->move(at);
-    }
+    keepOnScreen(popover_, anchor);
 }
 
 void FavouritesTab::browse() {

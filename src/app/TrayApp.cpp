@@ -174,6 +174,15 @@ void provideTouch(AppDelegate::Platform& platform, const Options& options, Repla
     }
 }
 
+// Names, icon and look of the application, for every window it opens.
+void setUpApplication() {
+    QApplication::setApplicationName("Trellick");
+    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(AppDelegate::applicationId);
+    QApplication::setWindowIcon(applicationIcon());  // dialogs too, not only the shell's windows
+    ui::useShellStyle();
+}
+
 }  // namespace
 
 int runTrayApp(int argc, char** argv) {
@@ -187,11 +196,7 @@ int runTrayApp(int argc, char** argv) {
 
     desktop::installQtLogSink();
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Trellick");
-    QApplication::setQuitOnLastWindowClosed(false);
-    QGuiApplication::setDesktopFileName(AppDelegate::applicationId);
-    QApplication::setWindowIcon(applicationIcon());  // dialogs too, not only the shell's windows
-    ui::useShellStyle();
+    setUpApplication();
 
     // A second launch asks the first to open its settings, and leaves.
     std::weak_ptr<AppDelegate> running;
