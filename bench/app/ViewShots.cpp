@@ -15,6 +15,7 @@
 #include "app/AppChooserDialog.h"
 #include "app/OnboardingView.h"
 #include "app/SettingsView.h"
+#include "app/Style.h"
 #include "app/Theme.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/Fakes.h"
@@ -36,6 +37,7 @@ int main(int argc, char** argv) {
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
+    ui::useShellStyle();
     // Offscreen Qt knows no icon folders of its own.
     QIcon::setThemeSearchPaths({"/usr/share/icons"});
     QIcon::setThemeName("Adwaita");

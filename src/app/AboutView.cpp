@@ -59,7 +59,7 @@ AboutView::AboutView(const std::shared_ptr<AppearanceSource>& appearance, const 
     line->setObjectName("version");
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(line);
-    layout->addWidget(centred(makeLabel("Switch to your last window or app with a three-finger trackpad swipe.", 12)));
+    layout->addWidget(centred(makeLabel("Switch to your last window or app with a three‑finger touchpad swipe.", 12)));
     layout->addSpacing(2);
     layout->addWidget(makeDivider());
     layout->addSpacing(2);

@@ -18,7 +18,8 @@ namespace trellick {
 
 namespace {
 constexpr int kIdRole = Qt::UserRole;
-}
+constexpr int kPlaceholderRole = Qt::UserRole + 1;
+}  // namespace
 
 AppChooserDialog::AppChooserDialog(std::vector<DesktopEntry> entries, QWidget* parent)
     : QDialog(parent), filter_(new QLineEdit), list_(new QListWidget), pin_(nullptr) {
@@ -42,11 +43,11 @@ AppChooserDialog::AppChooserDialog(std::vector<DesktopEntry> entries, QWidget* p
     list_->setIconSize(QSize(24, 24));
     list_->setUniformItemSizes(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    const QIcon placeholder = ui::symbolIcon(ui::Symbol::appDashed, ui::primary(palette(), 0.6), 24);
     for (const DesktopEntry& e : entries) {
         const QString name = QString::fromStdString(e.name.empty() ? e.id : e.name);
         QIcon icon = ui::iconFor(e.icon);
-        auto* item = new QListWidgetItem(icon.isNull() ? placeholder : icon, name, list_);
+        auto* item = new QListWidgetItem(icon, name, list_);
+        item->setData(kPlaceholderRole, icon.isNull());
         item->setData(kIdRole, QString::fromStdString(e.id));
         item->setToolTip(QString::fromStdString(e.id));
     }
@@ -73,7 +74,20 @@ AppChooserDialog::AppChooserDialog(std::vector<DesktopEntry> entries, QWidget* p
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     applyFilter(QString());
+    paintPlaceholders();
     filter_->setFocus();
+}
+
+void AppChooserDialog::paintPlaceholders() {
+    const QIcon placeholder = ui::symbolIcon(ui::Symbol::appDashed, ui::primary(palette(), 0.6), 24);
+    for (int i = 0; i < list_->count(); ++i) {
+        if (list_->item(i)->data(kPlaceholderRole).toBool()) list_->item(i)->setIcon(placeholder);
+    }
+}
+
+void AppChooserDialog::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) paintPlaceholders();
+    QDialog::changeEvent(event);
 }
 
 std::optional<std::string> AppChooserDialog::chosenId() const {

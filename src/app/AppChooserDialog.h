@@ -29,9 +29,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void applyFilter(const QString& text);
+    // The symbol standing in for a missing icon, in the current palette's colours.
+    void paintPlaceholders();
     void updatePinButton();
 
     QLineEdit* filter_;

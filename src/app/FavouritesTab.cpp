@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -127,6 +128,20 @@ void clearLayout(QLayout* layout) {
 
 std::string bundleName(const std::optional<Favourites::Info>& info, const std::string& id) {
     return info && !info->name.empty() ? info->name : id;
+}
+
+// Keeps a popup opened below `anchor` on the anchor's screen, measured as shown (its rows
+// settle their size then): near the bottom edge it opens above the anchor instead.
+void keepOnScreen(QWidget* popup, QWidget* anchor) {
+    QScreen* screen = anchor->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = popup->frameGeometry().size();
+    QPoint at = popup->pos();
+    if (at.y() + size.height() > area.bottom() + 1) at.setY(anchor->mapToGlobal(QPoint(0, 0)).y() - 4 - size.height());
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
+    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+    popup->move(at);
 }
 
 }  // namespace
@@ -266,7 +281,7 @@ void FavouritesTab::rebuildPinned() {
     } else {
         addButton_ = new QPushButton("Add app…");
         addButton_->setObjectName("addApp");
-        addButton_->setIcon(symbolIcon(Symbol::plus, palette().color(QPalette::ButtonText), 12));
+        setSymbolIcon(addButton_, Symbol::plus, 12);
         connect(addButton_, &QPushButton::clicked, this, &FavouritesTab::openPopover);
         auto* line = new QHBoxLayout;
         line->setContentsMargins(0, 4, 0, 0);
@@ -371,7 +386,7 @@ void FavouritesTab::openPopover() {
     auto* browse = new QPushButton("Browse…");
     browse->setObjectName("browse");
     browse->setFlat(true);
-    browse->setIcon(symbolIcon(Symbol::folder, palette().color(QPalette::ButtonText), 14));
+    setSymbolIcon(browse, Symbol::folder, 14);
     connect(browse, &QPushButton::clicked, this, &FavouritesTab::browse);
     auto* line = new QHBoxLayout;
     line->addWidget(browse);
@@ -382,6 +397,7 @@ void FavouritesTab::openPopover() {
     QWidget* anchor = addButton_ ? static_cast<QWidget*>(addButton_) : this;
     popover_->move(anchor->mapToGlobal(QPoint(0, anchor->height() + 4)));
     popover_->show();
+    keepOnScreen(popover_, anchor);
 }
 
 void FavouritesTab::browse() {

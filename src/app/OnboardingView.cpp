@@ -41,7 +41,7 @@ OnboardingView::OnboardingView(Dependencies deps, QWidget* parent) : QWidget(par
     layout->addWidget(emoji);
     layout->addWidget(centred(makeLabel("Welcome to Trellick", 22, QFont::Bold)));
     layout->addWidget(
-        centred(makeLabel("Swipe three fingers sideways on your trackpad to flip back to your last "
+        centred(makeLabel("Swipe three fingers sideways on your touchpad to flip back to your last "
                           "window — like Alt-Tab, but with a swipe.",
                           13, QFont::Normal, true)));
     layout->addWidget(symbolLine(Symbol::lockShield,
@@ -88,9 +88,14 @@ QLayout* OnboardingView::buildPermission() {
     grantButton_->setObjectName("grant");
     granted_ = makeLabel("Touchpad access granted", 13);
     granted_->setObjectName("granted");
-    state->addWidget(mark_);
+    noTouchpad_ = makeLabel(
+        "No touchpad found. You can plug in an external touchpad at any time: Trellick starts using it at once.", 13);
+    noTouchpad_->setObjectName("noTouchpad");
+    noTouchpad_->setWordWrap(true);
+    state->addWidget(mark_, 0, Qt::AlignTop);
     state->addWidget(grantButton_);
     state->addWidget(granted_);
+    state->addWidget(noTouchpad_, 1);
     state->addStretch(1);
     permission->addLayout(state);
     manualGrant_ = new ManualGrantBox;
@@ -109,16 +114,23 @@ void OnboardingView::follow(ToggleSwitch* toggle) {
         const QSignalBlocker block(toggle);
         toggle->setChecked(on);
     }));
-    subs_.push_back(deps_.diagnostics->touchpadsInaccessible.subscribe([this](const std::int64_t& refused) {
-        const bool ok = refused == 0;
-        mark_->setSymbol(ok ? Symbol::checkmarkCircleFill : Symbol::exclamationmarkCircle,
-                         ok ? statusGreen() : statusOrange());
-        grantButton_->setVisible(!ok);
-        granted_->setVisible(ok);
-        finish_->setText(ok ? "Get Started" : "Done");
-        if (ok) manualGrant_->hide();
-        refit();
-    }));
+    subs_.push_back(deps_.diagnostics->touchpadsInaccessible.subscribe([this](const std::int64_t&) { showAccess(); }));
+    // A touchpad plugged in or removed while the window is open.
+    subs_.push_back(
+        deps_.diagnostics->multitouchDevicesActive.subscribe([this](const std::int64_t&) { showAccess(); }));
+}
+
+void OnboardingView::showAccess() {
+    const bool refused = deps_.diagnostics->touchpadsInaccessible.get() > 0;
+    const bool ok = !refused && deps_.diagnostics->multitouchDevicesActive.get() > 0;
+    mark_->setSymbol(ok ? Symbol::checkmarkCircleFill : Symbol::exclamationmarkCircle,
+                     ok ? statusGreen() : statusOrange());
+    grantButton_->setVisible(refused);
+    granted_->setVisible(ok);
+    noTouchpad_->setVisible(!refused && !ok);
+    finish_->setText(ok ? "Get Started" : "Done");
+    if (!refused) manualGrant_->hide();
+    refit();
 }
 
 void OnboardingView::refit() {

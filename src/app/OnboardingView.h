@@ -1,9 +1,10 @@
 #pragma once
 // The content of the welcome window: what the gesture does, the touchpad access it needs
 // (granted through an injected callback, or by the commands shown where that cannot run),
-// launch at login, and a final button, "Get Started" once access is granted and "Done"
-// before. Return presses the final button. Access, and with it the mark and the button's
-// title, follows the diagnostics object live.
+// launch at login, and a final button, "Get Started" once a touchpad is read and "Done"
+// before. Without any touchpad it says so, and that one can be plugged in at any time.
+// Return presses the final button. Access and the touchpads found, and with them the mark and
+// the button's title, follow the diagnostics object live.
 
 #include <QWidget>
 #include <functional>
@@ -31,7 +32,7 @@ class OnboardingView : public QWidget {
 public:
     struct Dependencies {
         std::shared_ptr<SettingsStore> settings;       // launchAtLogin, bound to the toggle
-        std::shared_ptr<Diagnostics> diagnostics;      // touchpadsInaccessible: 0 means granted
+        std::shared_ptr<Diagnostics> diagnostics;      // touchpads active and without access
         std::shared_ptr<AppearanceSource> appearance;  // null: the desktop's palette stays
         GrantHandler onGrant;                          // "Grant Touchpad Access…"
         std::function<void()> onDone;                  // the final button: record onboarding, close
@@ -50,6 +51,8 @@ private:
     QLayout* buildPermission();
     // Connects the buttons; the launch-at-login toggle and the access state follow the model.
     void follow(ui::ToggleSwitch* toggle);
+    // The mark, the state line and the final button for the touchpads found and their access.
+    void showAccess();
     void refit();
     void grant();
 
@@ -57,6 +60,7 @@ private:
     ui::SymbolView* mark_ = nullptr;
     QPushButton* grantButton_ = nullptr;
     QLabel* granted_ = nullptr;
+    QLabel* noTouchpad_ = nullptr;
     QWidget* manualGrant_ = nullptr;
     QPushButton* finish_ = nullptr;
     std::vector<Subscription> subs_;

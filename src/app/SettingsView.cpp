@@ -292,7 +292,7 @@ QString modeLabel(SwitchMode mode, Granularity g) {
 QString modeDescription(SwitchMode mode, Granularity g) {
     const QString noun = g == Granularity::window ? "window" : "app";
     if (mode == SwitchMode::directionalMRU)
-        return "Shows a Alt-Tab-style switcher: hold three fingers down and slide — the panel appears and the "
+        return "Shows an Alt-Tab-style switcher: hold three fingers down and slide — the panel appears and the "
                "selection moves through the recent-" +
                noun +
                " list as you go (slide further to move further). Lift your fingers to switch to the highlighted " +
@@ -359,7 +359,7 @@ QWidget* trackpadNote() {
     auto* t = new QVBoxLayout(trackpad);
     t->setContentsMargins(0, 0, 0, 0);
     t->setSpacing(8);
-    QLabel* header = sectionHeaderLabel("Trackpad");
+    QLabel* header = sectionHeaderLabel("Touchpad");
     header->setContentsMargins(4, 0, 0, 0);
     t->addWidget(header);
     t->addWidget(new NoteBox(
@@ -613,7 +613,7 @@ void SettingsView::buildGestures() {
     subs_.push_back(bindToggle(haptic->toggle(), s.hapticFeedback));
     feedback->body()->addWidget(haptic);
     feedback->body()->addWidget(descriptionLabel(
-        "A subtle trackpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only."));
+        "A subtle touchpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only."));
     page->addWidget(feedback);
     page->addWidget(feelCard(s, subs_));
     page->addWidget(quickFlickCard(s, subs_));
@@ -699,10 +699,10 @@ void SettingsView::buildDiagnostics() {
 
 QWidget* SettingsView::buildTrackpadStats() {
     Diagnostics& d = *deps_.diagnostics;
-    auto* trackpad = new SectionCard("Trackpad");
+    auto* trackpad = new SectionCard("Touchpad");
     auto* pill = new StatusPill;
     pill->setObjectName("diag.devices");
-    addStatRow(trackpad->body(), "Trackpad devices", QString(), pill);
+    addStatRow(trackpad->body(), "Touchpads", QString(), pill);
     QLabel* refused = addStatRow(trackpad->body(), "Touchpads without access", "diag.inaccessible");
     QLabel* fingers = addStatRow(trackpad->body(), "Fingers down now", "diag.fingers");
     QLabel* stride = addStatRow(trackpad->body(), "Finger data stride", "diag.stride");

@@ -1,5 +1,7 @@
 #include "app/Shell.h"
 
+#include <QLoggingCategory>
+
 #include "app/AboutView.h"
 #include "app/AppChooserDialog.h"
 #include "app/OnboardingView.h"
@@ -8,6 +10,12 @@
 #include "app/UpdateDialog.h"
 
 namespace trellick {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcShell, "trellick.app", QtWarningMsg)
+
+}  // namespace
 
 Shell::Shell(Options options) : o_(std::move(options)) {
     windows_ = std::make_shared<QtShellWindows>([this](ShellWindow w) { return makeContent(w); },
@@ -45,7 +53,14 @@ void Shell::attach(const std::shared_ptr<AppDelegate>& delegate) {
 }
 
 bool Shell::showTray() {
-    return tray_ && tray_->show();
+    if (!tray_) return false;
+    // Watching starts before the first look, so a tray that comes in between is not missed.
+    trayHost_ = std::make_unique<TrayHostWatcher>([this] {
+        if (tray_->show()) qCDebug(lcShell) << "a system tray appeared: the icon is shown";
+    });
+    if (!trayHost_->present() || !tray_->show()) return false;
+    trayHost_.reset();
+    return true;
 }
 
 QWidget* Shell::makeContent(ShellWindow window) {

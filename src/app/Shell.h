@@ -10,6 +10,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/ShellWindowsQt.h"
+#include "app/TrayHost.h"
 #include "app/TrayMenu.h"
 #include "app/UpdaterController.h"
 #include "app/WindowPresenter.h"
@@ -33,7 +34,8 @@ public:
     void provide(AppDelegate::Platform& platform);
     // Once the delegate exists (before it launches): windows and menu act on it from now on.
     void attach(const std::shared_ptr<AppDelegate>& delegate);
-    // Shows the tray icon; false when there is no system tray.
+    // Shows the tray icon; false when there is no system tray yet. The shell then watches for
+    // one and shows the icon when it appears.
     bool showTray();
 
 private:
@@ -45,6 +47,7 @@ private:
     std::shared_ptr<QtShellWindows> windows_;
     std::shared_ptr<UpdaterController> updater_;
     std::unique_ptr<TrayMenu> tray_;
+    std::unique_ptr<TrayHostWatcher> trayHost_;
 };
 
 }  // namespace trellick

@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "app/TrayIcon.h"
+
 namespace trellick {
 
 namespace {
@@ -52,6 +54,13 @@ void QtShellWindows::build(ShellWindow which) {
     frame->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     frame->setWindowTitle(title(which));
     frame->addActions(actions_);
+    frame->setWindowIcon(applicationIcon());
+    // Escape and Ctrl+W close the window, as in the desktop's own dialogs.
+    auto* closing = new QAction(frame.get());
+    closing->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)});
+    closing->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(closing, &QAction::triggered, frame.get(), &QWidget::close);
+    frame->addAction(closing);
     frame->setObjectName(which == ShellWindow::settings ? "settingsWindow"
                          : which == ShellWindow::about  ? "aboutWindow"
                                                         : "welcomeWindow");

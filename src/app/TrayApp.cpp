@@ -16,7 +16,9 @@
 #include "app/DesktopServices.h"
 #include "app/Shell.h"
 #include "app/SingleInstance.h"
+#include "app/Style.h"
 #include "app/TerminationSignals.h"
+#include "app/TrayIcon.h"
 #include "common/Log.h"
 #include "common/Text.h"
 #include "input/FrameText.h"
@@ -231,6 +233,15 @@ void provideTouch(AppDelegate::Platform& platform, const Options& options, Repla
     }
 }
 
+// Names, icon and look of the application, for every window it opens.
+void setUpApplication() {
+    QApplication::setApplicationName("Trellick");
+    QApplication::setQuitOnLastWindowClosed(false);
+    QGuiApplication::setDesktopFileName(AppDelegate::applicationId);
+    QApplication::setWindowIcon(applicationIcon());  // dialogs too, not only the shell's windows
+    ui::useShellStyle();
+}
+
 }  // namespace
 
 int runTrayApp(int argc, char** argv) {
@@ -244,9 +255,7 @@ int runTrayApp(int argc, char** argv) {
 
     desktop::installQtLogSink();
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Trellick");
-    QApplication::setQuitOnLastWindowClosed(false);
-    QGuiApplication::setDesktopFileName(AppDelegate::applicationId);
+    setUpApplication();
 
     // A second launch asks the first to open its settings, and leaves.
     std::weak_ptr<AppDelegate> running;
@@ -281,7 +290,10 @@ int runTrayApp(int argc, char** argv) {
     if (backend.x11) backend.x11->startReading();
 
     if (!shell.showTray())
-        std::fputs("trellick: no system tray here; running without a menu (quit with Ctrl+C).\n", stderr);
+        std::fputs(
+            "trellick: no system tray yet; its icon appears when one starts. Until then, launching Trellick again "
+            "opens its settings.\n",
+            stderr);
 
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate->applicationWillTerminate(); });
     int status = app.exec();

@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include "app/AppDelegate.h"
+
 namespace trellick {
 
 namespace {
@@ -52,6 +54,10 @@ QIcon drawTrayIcon() {
         icon.addPixmap(pm);
     }
     return icon;
+}
+
+QIcon applicationIcon() {
+    return QIcon::fromTheme(AppDelegate::applicationId, drawTrayIcon());
 }
 
 }  // namespace trellick

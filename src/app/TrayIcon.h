@@ -8,4 +8,7 @@ namespace trellick {
 
 QIcon drawTrayIcon();
 
+// The application's icon for its windows: the installed theme icon, else the drawn one.
+QIcon applicationIcon();
+
 }  // namespace trellick

@@ -28,8 +28,10 @@ TrayMenu::TrayMenu(const std::shared_ptr<AppDelegate>& delegate) : delegate_(del
     };
     QObject::connect(menu_.addAction("About Trellick"), &QAction::triggered, call(&AppDelegate::openAbout));
 
-    QAction* updates = menu_.addAction("Check for Updates…");
     std::shared_ptr<UpdateChecker> updater = delegate->updaterController();
+    // Without a feed the entry itself says where updates come from: tray menus shown over
+    // D-Bus show no tooltips.
+    QAction* updates = menu_.addAction(updater ? "Check for Updates…" : updatesFromPackageManager);
     updateModel_ = std::make_unique<CheckForUpdatesViewModel>(updater);
     updateModelSub_ = updateModel_->canCheck.subscribe([updates](const bool& can) { updates->setEnabled(can); });
     if (updater) {
@@ -37,9 +39,6 @@ TrayMenu::TrayMenu(const std::shared_ptr<AppDelegate>& delegate) : delegate_(del
         QObject::connect(updates, &QAction::triggered, [weak] {
             if (auto u = weak.lock()) u->checkForUpdates();
         });
-    } else {
-        updates->setToolTip(updatesFromPackageManager);
-        menu_.setToolTipsVisible(true);
     }
 
     QAction* settings = menu_.addAction("Settings…");
@@ -67,22 +66,24 @@ TrayMenu::TrayMenu(const std::shared_ptr<AppDelegate>& delegate) : delegate_(del
         qCDebug(lcTray).noquote() << "tray menu:" << entries.join(" | ");
     });
     QObject::connect(&menu_, &QMenu::aboutToHide, [] { qCDebug(lcTray) << "tray menu closed"; });
-
-    icon_.setIcon(drawTrayIcon());
-    icon_.setToolTip("Trellick");
-    icon_.setContextMenu(&menu_);
-    QObject::connect(&icon_, &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
-    });
 }
 
 TrayMenu::~TrayMenu() {
-    icon_.hide();
+    if (icon_) icon_->hide();
 }
 
 bool TrayMenu::show() {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
-    icon_.show();
+    if (!icon_) {
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+        icon_ = std::make_unique<QSystemTrayIcon>();
+        icon_->setIcon(drawTrayIcon());
+        icon_->setToolTip("Trellick");
+        icon_->setContextMenu(&menu_);
+        QObject::connect(icon_.get(), &QSystemTrayIcon::activated, [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger) menu_.popup(QCursor::pos());
+        });
+    }
+    icon_->show();
     return true;
 }
 

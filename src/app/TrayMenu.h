@@ -26,25 +26,26 @@ private:
 
 class TrayMenu {
 public:
-    // Without an update controller the update entry stays disabled and says that updates come
+    // Without an update controller the update entry is disabled and reads that updates come
     // from the package manager.
     explicit TrayMenu(const std::shared_ptr<AppDelegate>& delegate);
     ~TrayMenu();
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;
 
-    // Shows the icon; false when there is no system tray to show it in.
+    // Shows the icon; false when there is no system tray to show it in. The icon is made here,
+    // once a tray exists (see TrayHost.h).
     bool show();
     QMenu* menu() { return &menu_; }
     // The entries with shortcuts, for the windows to carry too: a hidden menu takes no keys.
     QList<QAction*> shortcutActions() const { return shortcuts_; }
 
-    static constexpr const char* updatesFromPackageManager = "Updates for Trellick come from your package manager.";
+    static constexpr const char* updatesFromPackageManager = "Updates Come from Your Package Manager";
 
 private:
     std::weak_ptr<AppDelegate> delegate_;
     QMenu menu_;
-    QSystemTrayIcon icon_;
+    std::unique_ptr<QSystemTrayIcon> icon_;
     QList<QAction*> shortcuts_;
     std::unique_ptr<CheckForUpdatesViewModel> updateModel_;
     Subscription updateModelSub_;

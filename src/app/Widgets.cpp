@@ -1,5 +1,6 @@
 #include "app/Widgets.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QClipboard>
@@ -82,13 +83,50 @@ void ElidedLabel::paintEvent(QPaintEvent*) {
                fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
 }
 
+namespace {
+
+// A hairline in the primary colour at a low opacity: visible on light and dark windows alike,
+// where the palette's Mid nearly matches a dark window.
+class Divider : public QFrame {
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), primary(palette(), 0.16));
+    }
+};
+
+class SymbolIconFollower : public QObject {
+public:
+    SymbolIconFollower(QAbstractButton* button, Symbol symbol, int size)
+        : QObject(button), symbol_(symbol), size_(size) {
+        button->installEventFilter(this);
+        apply(button);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::PaletteChange) apply(static_cast<QAbstractButton*>(watched));
+        return false;
+    }
+
+private:
+    void apply(QAbstractButton* button) {
+        button->setIcon(symbolIcon(symbol_, button->palette().color(QPalette::ButtonText), size_));
+    }
+    Symbol symbol_;
+    int size_;
+};
+
+}  // namespace
+
 QFrame* makeDivider() {
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
+    auto* line = new Divider;
     line->setFixedHeight(1);
-    line->setForegroundRole(QPalette::Mid);
     return line;
+}
+
+void setSymbolIcon(QAbstractButton* button, Symbol symbol, int size) {
+    new SymbolIconFollower(button, symbol, size);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -328,7 +366,31 @@ void StatusPill::paintEvent(QPaintEvent* event) {
 // ---------------------------------------------------------------------------------------------
 
 namespace {
+
 constexpr int kSliderSteps = 1000;
+
+class WheelToPage : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* control = qobject_cast<QWidget*>(watched);
+        if (event->type() != QEvent::Wheel || !control || control->hasFocus()) return false;
+        for (QWidget* w = control->parentWidget(); w; w = w->parentWidget()) {
+            if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
+                QCoreApplication::sendEvent(area->viewport(), event);
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+void wheelScrollsPageUnlessFocused(QWidget* control) {
+    control->installEventFilter(new WheelToPage(control));
 }
 
 SliderRow::SliderRow(Params params, QWidget* parent)
@@ -350,6 +412,7 @@ SliderRow::SliderRow(Params params, QWidget* parent)
     slider_->setRange(0, kSliderSteps);
     slider_->setSingleStep(10);
     slider_->setPageStep(100);
+    wheelScrollsPageUnlessFocused(slider_);
     layout->addWidget(slider_);
     if (!params_.lowEnd.isEmpty() || !params_.highEnd.isEmpty()) {
         auto* ends = new QHBoxLayout;
@@ -435,7 +498,7 @@ ManualGrantBox::ManualGrantBox(QWidget* parent) : QWidget(parent) {
 
     auto* copy = new QPushButton("Copy");
     copy->setObjectName("manualGrant.copy");
-    copy->setIcon(symbolIcon(Symbol::docOnDoc, palette().color(QPalette::ButtonText), 14));
+    setSymbolIcon(copy, Symbol::docOnDoc, 14);
     copy->setToolTip("Copy the commands to the clipboard");
     connect(copy, &QPushButton::clicked, copy, [copy] {
         QApplication::clipboard()->setText(QString::fromStdString(evdev::touchpadAccessRootCommands()));

@@ -59,6 +59,10 @@ protected:
 // A thin horizontal line.
 QFrame* makeDivider();
 
+// Gives `button` the symbol in its button-text colour at `size`, redrawn whenever its palette
+// changes (the appearance switching between light and dark while the window is open).
+void setSymbolIcon(QAbstractButton* button, Symbol symbol, int size);
+
 // A card body: the primary colour at 4 % behind, a 1-px border at 8 %, corners of 12, padded 14.
 class CardFrame : public QFrame {
 public:
@@ -176,6 +180,11 @@ protected:
 private:
     bool active_ = false;
 };
+
+// Makes the mouse wheel over a value control (a slider) scroll the page it sits in, unless the
+// control has the keyboard focus: a wheel turned to scroll the page must not retune a setting
+// on its way. Outside a scroll area the control keeps the wheel.
+void wheelScrollsPageUnlessFocused(QWidget* control);
 
 // A named slider over a continuous range: the name and the formatted value above, optional
 // captions at the ends below. The value shown is always the one last set; the user's moves

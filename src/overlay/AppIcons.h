@@ -25,6 +25,9 @@ namespace trellick {
 
 // The name the gesture engine gives the "Add Favourites" entry's icon: drawn as a symbol.
 inline constexpr const char* addFavouritesIconName = "trellick-add-favourites";
+// The symbol's share of the icon square it stands in: a 70-point symbol in a 100-point image,
+// so the entry reads as a hint beside real icons, not as one of them.
+inline constexpr double addFavouritesSymbolScale = 0.6;
 
 class AppIconCache {
 public:

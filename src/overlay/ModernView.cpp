@@ -325,7 +325,7 @@ void ModernView::paintRow(QPainter& p, const ModernRow& row, const HUDModel& m, 
         const AppIconCache::Entry* ie = e ? e->icon : res.icons.resolve(std::nullopt);
         p.setOpacity(c.iconOpacity);
         if (ie->kind() == AppIconCache::Kind::addFavourites) {
-            drawSymbol(p, Symbol::plusCircleFill, icon, secondary_);
+            drawSymbol(p, Symbol::plusCircleFill, scaledAbout(icon, addFavouritesSymbolScale), secondary_);
         } else {
             if (c.shadowOpacity > 0) {
                 const double side = M::fullIcon * M::selectedIconScale;

@@ -219,9 +219,7 @@ protected:
         if (IsSkipped() || HasFatalFailure()) return;
         if (rig.run("(command -v trayer && command -v dbus-daemon)") != 0)
             GTEST_SKIP() << "trayer or dbus-daemon missing";
-        tray = rig::spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
-                           "--height", "28", "--SetDockType", "true"});
-        ASSERT_TRUE(waitFor([&] { return !capture("xdotool search --classname '^panel$'").empty(); }));
+        startTray();
         startBus();
         // Trellick's desktop entry as installed, its command where this build has it.
         std::filesystem::create_directories(rig::dataDir() + "/home-data/applications");
@@ -233,6 +231,11 @@ protected:
     void TearDown() override {
         TrayAppRigTest::TearDown();
         rig::stop(tray);
+    }
+    void startTray() {
+        tray = rig::spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "120",
+                           "--height", "28", "--SetDockType", "true"});
+        ASSERT_TRUE(waitFor([&] { return !capture("xdotool search --classname '^panel$'").empty(); }));
     }
     static std::string capture(const std::string& command) {
         std::string out;
@@ -272,9 +275,10 @@ protected:
 // window forward instead of starting a second Trellick.
 TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSettingsWindowForward) {
     launchShell();
-    const std::string menu = std::string("tray menu: About Trellick | Check for Updates…") +
-                             (*TRELLICK_UPDATE_FEED_URL ? "" : " (disabled)") +
-                             " | Settings… [Ctrl+,] | Welcome & Setup… | -- | Quit Trellick [Ctrl+Q]";
+    const std::string menu =
+        std::string("tray menu: About Trellick | ") +
+        (*TRELLICK_UPDATE_FEED_URL ? "Check for Updates…" : "Updates Come from Your Package Manager (disabled)") +
+        " | Settings… [Ctrl+,] | Welcome & Setup… | -- | Quit Trellick [Ctrl+Q]";
     auto [x, y] = *iconCentre();
     for (int button : {1, 3}) {
         std::size_t before = stderrText().size();
@@ -317,6 +321,21 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
     EXPECT_TRUE(waitFor([&] { return prefs().find("org.trellick.Alpha") != std::string::npos; })) << prefs();
     EXPECT_EQ(prefs().find("rellick\""), std::string::npos) << prefs();
     app = first;
+}
+
+// Started before any tray (autostart racing the panel): it says so once, and its icon shows
+// when a tray comes, without a restart.
+TEST_F(ShellRigTest, ATrayThatStartsLaterGetsTheIcon) {
+    rig::stop(std::exchange(tray, -1));
+    ASSERT_TRUE(waitFor([&] { return capture("xdotool search --classname '^panel$'").empty(); }));
+    launch(R"({"trellick.onboarded": true})", {{600.0, 10, 0.02}}, {});
+    const std::string warning = "no system tray yet";
+    ASSERT_TRUE(waitFor([&] { return stderrText().find(warning) != std::string::npos; })) << stderrText();
+    EXPECT_FALSE(iconCentre().has_value());
+    startTray();
+    EXPECT_TRUE(waitFor([&] { return iconCentre().has_value(); }, 10.0)) << stderrText();
+    const std::string err = stderrText();
+    EXPECT_EQ(err.find(warning), err.rfind(warning)) << "said once: " << err;
 }
 
 TEST_F(ShellRigTest, WithoutASessionBusASecondLaunchFindsTheFirstByItsLockFile) {

@@ -10,9 +10,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 #include <QTextDocumentFragment>
+#include <QWheelEvent>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -24,6 +29,8 @@
 #include "app/FlowLayout.h"
 #include "app/OnboardingView.h"
 #include "app/SettingsView.h"
+#include "app/ShellWindowsQt.h"
+#include "app/Style.h"
 #include "app/Theme.h"
 #include "app/Widgets.h"
 #include "platform/desktop/GioDesktopEntries.h"
@@ -40,7 +47,11 @@ QApplication& app() {
     static char name[] = "views_tests";
     static char* argv[] = {name, nullptr};
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication* instance = new QApplication(argc, argv);
+    static QApplication* instance = [] {
+        auto* a = new QApplication(argc, argv);
+        ui::useShellStyle();  // as the application has it
+        return a;
+    }();
     return *instance;
 }
 
@@ -163,12 +174,12 @@ TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
           "Applications", "Window control", "MODE"}},
         {"Gestures",
          {"FEEDBACK", "Haptic feedback",
-          "A subtle trackpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only.",
+          "A subtle touchpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only.",
           "FEEL", "Sensitivity", "Low", "High", "Flick acceleration", "Off", "More", "Down-swipe to cancel", "Short",
           "Long"}},
         {"Gestures",
          {"QUICK FLICK", "Reveal delay", "Flick speed threshold", "Reset to defaults", "DIRECTION",
-          "Invert swipe direction", "TRACKPAD"}},
+          "Invert swipe direction", "TOUCHPAD"}},
         {"Overlay",
          {"DIRECTIONAL OVERLAY", "Show overlay in directional mode", "Compact peek row", "STYLE", "Modern", "Classic",
           "Windows 95", "LABELS", "Centered caption", "Under each icon"}},
@@ -178,9 +189,9 @@ TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
           "Order here is left-to-right in the row.",
           "PINNED APPS", "Nothing pinned yet — add one below.", "Add app…"}},
         {"Diagnostics",
-         {"Trackpad devices", "Fingers down now", "Finger data stride", "ACTIVITY", "Swipes detected",
-          "Switches triggered", "Ignored (touches too far apart)", "Last 3-touch spread", "Last horizontal travel",
-          "Last swipe", "RECENT WINDOWS", "Nothing yet — click between a couple of windows."}},
+         {"Touchpads", "Fingers down now", "Finger data stride", "ACTIVITY", "Swipes detected", "Switches triggered",
+          "Ignored (touches too far apart)", "Last 3-touch spread", "Last horizontal travel", "Last swipe",
+          "RECENT WINDOWS", "Nothing yet — click between a couple of windows."}},
     };
     for (auto& [page, texts] : pages) {
         SCOPED_TRACE(page);
@@ -271,6 +282,31 @@ TEST_F(ViewsTest, SliderDragStoresOnceAtRelease) {
     EXPECT_EQ(prefs->writes(), writes + 1);
 }
 
+// A wheel notch over a slider scrolls the page; only a focused slider takes it as a change.
+TEST_F(ViewsTest, WheelOverASliderScrollsThePageUnlessTheSliderHasFocus) {
+    auto v = settingsView(SettingsView::Tab::gestures);
+    v->resize(720, 520);
+    flush();
+    auto* slider = child<QSlider>(v.get(), "sensitivity");
+    auto* page = child<QScrollArea>(v.get(), "page.Gestures");
+    const double stored = settings->sensitivity.get();
+    auto notch = [&] {
+        const QPointF at(slider->width() / 2.0, slider->height() / 2.0);
+        QWheelEvent wheel(at, slider->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(slider, &wheel);
+    };
+    notch();
+    EXPECT_DOUBLE_EQ(settings->sensitivity.get(), stored);
+    EXPECT_GT(page->verticalScrollBar()->value(), 0) << "the page scrolled";
+
+    QApplication::setActiveWindow(v.get());
+    slider->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(slider->hasFocus());
+    notch();
+    EXPECT_NE(settings->sensitivity.get(), stored);
+}
+
 TEST_F(ViewsTest, ResetMovesTheFiveSlidersOnly) {
     auto v = settingsView();
     settings->hapticFeedback.set(false);
@@ -289,6 +325,7 @@ TEST_F(ViewsTest, GranularityRewordsTheGeneralTab) {
     EXPECT_TRUE(windowControl->isVisible());
     EXPECT_TRUE(text(v.get(), "granularity.description").startsWith("Switches between individual windows,"));
     EXPECT_EQ(text(v.get(), "mode.directionalMRU"), "Directional window list");
+    EXPECT_TRUE(text(v.get(), "mode.description").startsWith("Shows an Alt-Tab-style switcher:"));
     EXPECT_TRUE(text(v.get(), "mode.description").contains("through the recent-window list"));
 
     child<ui::SegmentedControl>(v.get(), "granularity")->segment(1)->click();
@@ -438,6 +475,60 @@ TEST_F(ViewsTest, ViewsPaintTheDesktopAppearanceInsideAnyWindow) {
     }
 }
 
+// Symbols on buttons, the chooser's stand-in icon and the dividers take the scheme the
+// desktop switches to while the window is open.
+TEST_F(ViewsTest, IconsAndDividersFollowTheAppearanceLive) {
+    auto iconLightness = [](const QIcon& icon) {
+        const QImage img = icon.pixmap(24).toImage();
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                if (img.pixelColor(x, y).alpha() > 100) return img.pixelColor(x, y).lightness();
+        return -1;
+    };
+    auto settingsWindow = settingsView(SettingsView::Tab::favourites);
+    auto welcomeWindow = welcome();
+    AppChooserDialog chooser({{"no-icon", "No Icon", std::nullopt}});
+    Subscription chooserLook = ui::followAppearance(&chooser, appearance);
+    const std::pair<const char*, std::function<QIcon()>> icons[] = {
+        {"Add app", [&] { return child<QAbstractButton>(settingsWindow.get(), "addApp")->icon(); }},
+        {"Copy", [&] { return child<QAbstractButton>(welcomeWindow.get(), "manualGrant.copy")->icon(); }},
+        {"placeholder", [&] { return child<QListWidget>(&chooser, "applications")->item(0)->icon(); }},
+    };
+    auto* divider = [&]() -> QFrame* {
+        for (auto* f : welcomeWindow->findChildren<QFrame*>())
+            if (f->height() == 1) return f;
+        return nullptr;
+    }();
+    ASSERT_TRUE(divider);
+    for (ColorScheme scheme : {ColorScheme::dark, ColorScheme::light, ColorScheme::dark}) {
+        const bool dark = scheme == ColorScheme::dark;
+        SCOPED_TRACE(dark ? "dark" : "light");
+        appearance->set({scheme, {}});
+        for (auto& [name, icon] : icons) EXPECT_EQ(iconLightness(icon()) > 128, dark) << name;
+        const QImage shot = welcomeWindow->grab().toImage();
+        const QPoint on = divider->mapTo(welcomeWindow.get(), QPoint(divider->width() / 2, 0));
+        const int contrast =
+            std::abs(QColor(shot.pixel(on)).lightness() - QColor(shot.pixel(on + QPoint(0, 3))).lightness());
+        EXPECT_GE(contrast, 20) << "the divider stands out from the window";
+    }
+}
+
+// Push buttons leave room round their text; scroll bars are thin, without arrows.
+TEST_F(ViewsTest, StandardWidgetsAreDressedLikeTheOwnOnes) {
+    auto v = settingsView(SettingsView::Tab::gestures);
+    v->resize(720, 520);
+    flush();
+    auto* reset = child<QPushButton>(v.get(), "resetGestures");
+    EXPECT_GE(reset->sizeHint().width() - reset->fontMetrics().horizontalAdvance(reset->text()), 24);
+    EXPECT_GE(reset->sizeHint().height(), 30);
+    QScrollBar* bar = child<QScrollArea>(v.get(), "page.Gestures")->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    EXPECT_LE(bar->width(), 10);
+    // A click at the very end jumps there; no arrow sits there to step one line.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 2));
+    EXPECT_EQ(bar->value(), bar->maximum());
+}
+
 // ---------------------------------------------------------------------------------------------
 // Favourites
 
@@ -541,6 +632,20 @@ TEST_F(ViewsTest, AddPopoverOffersSuggestionsThenRunningAppsByName) {
     flush();
     child<QAbstractButton>(v.get(), "addApp")->click();
     EXPECT_EQ(text(popover, "noCandidates"), "No other open apps to add.");
+}
+
+// Near the screen's bottom right the popover still opens whole on that screen.
+TEST_F(ViewsTest, AddPopoverStaysOnItsScreen) {
+    apps->running = {running(10, "a", "Alpha"), running(11, "b", "Beta"), running(12, "c", "Gamma")};
+    auto v = settingsView(SettingsView::Tab::favourites);
+    const QRect area = v->screen()->availableGeometry();
+    v->move(area.bottomRight() - QPoint(v->width() / 3, v->height() / 3));
+    child<QAbstractButton>(v.get(), "addApp")->click();
+    auto* popover = child(v.get(), "addPopover");
+    ASSERT_TRUE(popover->isVisible());
+    EXPECT_TRUE(area.contains(popover->frameGeometry()))
+        << "popover at " << popover->x() << "," << popover->y() << " " << popover->width() << "x" << popover->height()
+        << " in " << area.width() << "x" << area.height();
 }
 
 TEST_F(ViewsTest, BrowsePinsWhatTheChooserReturns) {
@@ -660,7 +765,7 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     auto v = welcome();
     expectTexts(v.get(),
                 {"Welcome", "💅", "Welcome to Trellick",
-                 "Swipe three fingers sideways on your trackpad to flip back to your last window — like Alt-Tab, but "
+                 "Swipe three fingers sideways on your touchpad to flip back to your last window — like Alt-Tab, but "
                  "with a swipe.",
                  "Everything runs locally. No network, no tracking, nothing leaves your computer.",
                  "To read your touchpad, Trellick needs touchpad access — Linux keeps raw touchpad data behind this "
@@ -678,6 +783,7 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     EXPECT_TRUE(child(v.get(), "manualGrant")->isVisible());
     const int heightWithCommands = v->height();
 
+    diagnostics->multitouchDevicesActive.set(1);
     diagnostics->touchpadsInaccessible.set(0);
     EXPECT_EQ(mark->symbol(), ui::Symbol::checkmarkCircleFill);
     EXPECT_FALSE(grant->isVisible());
@@ -686,6 +792,30 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     EXPECT_EQ(text(v.get(), "finish"), "Get Started");
     EXPECT_FALSE(child(v.get(), "manualGrant")->isVisible());
     EXPECT_LT(v->height(), heightWithCommands) << "the window shrinks back";
+}
+
+// The touchpad line as touchpads come and go, with and without access.
+TEST_F(ViewsTest, WelcomeSaysWhenNoTouchpadIsFoundAndFollowsHotplug) {
+    struct Step {
+        int active, refused;
+        const char* shown;  // the one of the three state widgets that is visible
+        const char* finish;
+    };
+    const Step steps[] = {
+        {0, 0, "noTouchpad", "Done"}, {1, 0, "granted", "Get Started"}, {0, 0, "noTouchpad", "Done"},
+        {0, 1, "grant", "Done"},      {0, 0, "noTouchpad", "Done"},
+    };
+    auto v = welcome();
+    EXPECT_EQ(text(v.get(), "noTouchpad"),
+              "No touchpad found. You can plug in an external touchpad at any time: Trellick starts using it at once.");
+    for (const Step& s : steps) {
+        SCOPED_TRACE(std::to_string(s.active) + " active, " + std::to_string(s.refused) + " refused");
+        diagnostics->multitouchDevicesActive.set(s.active);
+        diagnostics->touchpadsInaccessible.set(s.refused);
+        for (const char* name : {"noTouchpad", "granted", "grant"})
+            EXPECT_EQ(child(v.get(), name)->isVisible(), std::string(name) == s.shown) << name;
+        EXPECT_EQ(text(v.get(), "finish"), s.finish);
+    }
 }
 
 TEST_F(ViewsTest, WelcomeReturnPressesTheFinalButtonWhereverTheFocusIs) {
@@ -700,6 +830,27 @@ TEST_F(ViewsTest, WelcomeReturnPressesTheFinalButtonWhereverTheFocusIs) {
     EXPECT_EQ(grantRequests, 0);
 }
 
+// Each shell window closes on Escape and on Ctrl+W, telling the shell, and carries an icon.
+TEST_F(ViewsTest, ShellWindowsCloseFromTheKeyboardAndCarryTheAppIcon) {
+    std::vector<ShellWindow> closed;
+    QtShellWindows windows([](ShellWindow) { return new QLabel("content"); },
+                           [&](ShellWindow w) { closed.push_back(w); }, std::make_shared<WindowPresenter>());
+    for (ShellWindow which : {ShellWindow::settings, ShellWindow::welcome, ShellWindow::about}) {
+        windows.build(which);
+        QWidget* frame = windows.window(which);
+        EXPECT_FALSE(frame->windowIcon().isNull());
+        for (QKeyCombination key : {QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W}) {
+            SCOPED_TRACE(QtShellWindows::title(which).toStdString() + " " + QKeySequence(key).toString().toStdString());
+            closed.clear();
+            frame->show();
+            QApplication::setActiveWindow(frame);
+            QTest::keyClick(frame, key.key(), key.keyboardModifiers());
+            EXPECT_FALSE(windows.isVisible(which));
+            EXPECT_EQ(closed, std::vector<ShellWindow>{which});
+        }
+    }
+}
+
 TEST_F(ViewsTest, AboutShowsVersionPrivacyAndLicence) {
     const std::pair<VersionInfo, const char*> lines[] = {
         {{"0.1.0", "1a2b3c4"}, "Version 0.1.0 (1a2b3c4)"},
@@ -712,7 +863,7 @@ TEST_F(ViewsTest, AboutShowsVersionPrivacyAndLicence) {
     AboutView v;
     EXPECT_TRUE(text(&v, "version").startsWith("Version 0.1.0 (")) << "from the build";
     expectTexts(
-        &v, {"About Trellick", "💅", "Trellick", "Switch to your last window or app with a three-finger trackpad swipe.",
+        &v, {"About Trellick", "💅", "Trellick", "Switch to your last window or app with a three‑finger touchpad swipe.",
              "Runs entirely on your computer — no network, no tracking, nothing collected."});
     EXPECT_TRUE(text(&v, "licence").contains("GPL-2.0-or-later"));
 }

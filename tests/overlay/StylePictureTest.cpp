@@ -191,6 +191,20 @@ TEST(ModernPicture, CardEdgesFallOnDevicePixelsAtDoubleScale) {
     EXPECT_LT(qAlpha(img.pixel(x, top - 1)), 100);
 }
 
+// The "Add Favourites" entry is its symbol at the symbols' size inside the icon square, not a
+// disc filling it.
+TEST(ModernPicture, AddFavouritesIsASymbolInsideItsIconSquare) {
+    ControllerRig rig;
+    rig.show(targets(3), 1, placeholderRow(), 0, SwitcherRow::favourites);
+    const QImage img = rig.picture();
+    const QRectF icon = rig.layout().favourites.at(0).icon.translated(rig.origin());
+    const QPointF c = icon.center();
+    const double w = icon.width();
+    const QColor around = at(img, c + QPointF(w * 0.5 + 2, 0));  // beside the square, same background
+    EXPECT_LT(distance(at(img, c + QPointF(w * 0.42, 0)), around), 30) << "nothing near the square's edge";
+    EXPECT_GT(distance(at(img, c + QPointF(w * 0.14, w * 0.14)), around), 60) << "the symbol at its centre";
+}
+
 TEST(ModernPicture, FadesInOverAFewFrames) {
     ControllerRig rig;
     rig.show(targets(4), 1);
