@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/Symbols.h"
 #include "app/Theme.h"
+#include "overlay/Symbols.h"
 
 namespace trellick {
 
@@ -42,7 +42,7 @@ AppChooserDialog::AppChooserDialog(std::vector<DesktopEntry> entries, QWidget* p
     list_->setIconSize(QSize(24, 24));
     list_->setUniformItemSizes(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    const QIcon placeholder = ui::symbolIcon(ui::Symbol::appDashed, ui::primary(palette(), 0.6), 24);
+    const QIcon placeholder = symbolIcon(Symbol::appDashed, ui::primary(palette(), 0.6), 24);
     for (const DesktopEntry& e : entries) {
         const QString name = QString::fromStdString(e.name.empty() ? e.id : e.name);
         QIcon icon = ui::iconFor(e.icon);
