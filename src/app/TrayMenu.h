@@ -35,7 +35,6 @@ public:
 
     // Shows the icon; false when there is no system tray to show it in.
     bool show();
-    QMenu* menu() { return &menu_; }
     // The entries with shortcuts, for the windows to carry too: a hidden menu takes no keys.
     QList<QAction*> shortcutActions() const { return shortcuts_; }
 
