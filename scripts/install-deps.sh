@@ -23,7 +23,7 @@ run_pkgs=(fonts-noto-color-emoji libqt6svg6)
 package_pkgs=(dpkg-dev file)
 test_pkgs=(
   clang libclang-rt-14-dev
-  clang-format clang-tidy  # scripts/lint.sh
+  clang-format clang-tidy cppcheck  # scripts/lint.sh
   xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr trayer
   # the installation's checks: desktop entry, metainfo, manual page, polkit action, package
   desktop-file-utils appstream man-db libxml2-utils
