@@ -26,7 +26,7 @@ run_pkgs=(fonts-noto-color-emoji libqt6svg6 qt6-wayland libinput-bin)
 package_pkgs=(dpkg-dev file)
 test_pkgs=(
   clang libclang-rt-14-dev
-  clang-format clang-tidy  # scripts/lint.sh
+  clang-format clang-tidy cppcheck  # scripts/lint.sh
   xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr trayer
   # the Wayland rig: a headless sway, clients, screenshots, keys, and an event viewer to debug it
   sway foot grim wtype wev qt6-wayland

@@ -5,6 +5,8 @@
 #   2. clang-tidy (the repository's .clang-tidy) over each .cpp file of src/, with the compile
 #      database of a build folder that has been built (the Qt code needs its generated headers).
 #      Our headers are checked inside the files that include them, with those files' flags.
+#   3. functions of src/ that nothing calls (cppcheck's whole-program check; tests, benchmarks
+#      and fuzz targets count as callers).
 #   lint.sh [BUILD_DIR]          (default: build/default)
 #
 # clang-tidy runs `nproc` files at a time. A file that passed before with the same preprocessed
@@ -20,7 +22,7 @@ build=$(cd "${1:-$root/build/default}" 2>/dev/null && pwd) || {
   echo "lint.sh: $build has no compile_commands.json: build it first (scripts/build.sh default)" >&2
   exit 2
 }
-for tool in clang-format clang-tidy python3; do
+for tool in clang-format clang-tidy cppcheck python3; do
   command -v "$tool" >/dev/null || { echo "lint.sh: $tool is missing (scripts/install-deps.sh test)" >&2; exit 2; }
 done
 cd "$root"
@@ -121,7 +123,49 @@ tr '\t\n' '\0\0' <"$work/list" | xargs -0 -r -n 3 -P "$(nproc)" bash -c 'set -o 
     "NOLINT(check): reason" >&2
   status=1
 }
+echo "== unused functions" >&2
+# Headers go in as sources so that their inline functions count too. A function declared
+# `override` is called through its base class (Qt's, yaml-cpp's), and one named in SLOT() by
+# Qt's meta-object system: neither is reported. The same files, tool and rules checked clean
+# before are not checked again.
+cxx_files src tests bench fuzz | tr '\0' '\n' >"$work/unused-files"
+unused_key=$({ cppcheck --version; sed -n '/^  # unused: from here/,/^  # unused: to here/p' "$0"
+  tr '\n' '\0' <"$work/unused-files" | xargs -0 sha256sum; } | sha256sum | cut -c1-64)
+if [ ! -e "$cache/passed/unused-$unused_key" ]; then
+  # unused: from here
+  cppcheck --enable=unusedFunction --quiet --std=c++20 --language=c++ --library=qt --library=googletest -I src \
+    --template='{file}:{line}: {id}: {message}' --file-list="$work/unused-files" 2>"$work/unused-report" || true
+  if python3 - "$work/unused-report" <<'EOF'
+import re, sys
+found = []
+for line in open(sys.argv[1]):
+    m = re.match(r"(src/[^:]+):(\d+): unusedFunction: The function '(\w+)' is never used", line)
+    if not m:
+        continue
+    path, number, name = m.groups()
+    text = ""
+    for f in {path, re.sub(r"\.cpp$", ".h", path), re.sub(r"\.h$", ".cpp", path)}:
+        try:
+            text += open(f).read()
+        except OSError:
+            pass
+    if re.search(r"\b%s\s*\([^;{}]*\)\s*(const\s*)?(noexcept\s*)?override\b" % name, text):
+        continue
+    if re.search(r"SLOT\(\s*%s\s*\(" % name, text):
+        continue
+    found.append(f"{path}:{number}: {name}() is never called")
+print("\n".join(found), file=sys.stderr)
+sys.exit(1 if found else 0)
+EOF
+  then
+    : >"$cache/passed/unused-$unused_key"
+  else
+    echo "lint.sh: the functions above are dead code: remove them" >&2
+    status=1
+  fi
+  # unused: to here
+fi
 # Passes not met for a month belong to code long gone.
 find "$cache/passed" -type f -mtime +30 -delete
-if [ "$status" = 0 ]; then echo "lint.sh: formatting and clang-tidy are clean." >&2; fi
+if [ "$status" = 0 ]; then echo "lint.sh: formatting, clang-tidy and the unused-function check are clean." >&2; fi
 exit "$status"

@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/Symbols.h"
 #include "app/Theme.h"
+#include "overlay/Symbols.h"
 
 namespace trellick {
 
@@ -79,7 +79,7 @@ AppChooserDialog::AppChooserDialog(std::vector<DesktopEntry> entries, QWidget* p
 }
 
 void AppChooserDialog::paintPlaceholders() {
-    const QIcon placeholder = ui::symbolIcon(ui::Symbol::appDashed, ui::primary(palette(), 0.6), 24);
+    const QIcon placeholder = symbolIcon(Symbol::appDashed, ui::primary(palette(), 0.6), 24);
     for (int i = 0; i < list_->count(); ++i) {
         if (list_->item(i)->data(kPlaceholderRole).toBool()) list_->item(i)->setIcon(placeholder);
     }

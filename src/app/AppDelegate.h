@@ -97,7 +97,6 @@ public:
 
     const std::shared_ptr<SettingsStore>& settings() const { return settings_; }
     const std::shared_ptr<Diagnostics>& diagnostics() const { return diagnostics_; }
-    const std::shared_ptr<UsageTracker>& usageTracker() const { return usageTracker_; }
     const std::shared_ptr<Favourites>& favourites() const { return favourites_; }
     const std::shared_ptr<NotificationCenter>& notifications() const { return notifications_; }
     const std::shared_ptr<UpdateChecker>& updaterController() const { return p_.updaterController; }

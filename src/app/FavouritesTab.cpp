@@ -64,7 +64,7 @@ protected:
         const int textX = 10 + 18 + 6;
         const int textW = fontMetrics().horizontalAdvance(text());
         p.drawText(QRect(textX, 0, textW, height()), Qt::AlignVCenter | Qt::AlignLeft, text());
-        paintSymbol(p, Symbol::plusCircleFill, QRectF(textX + textW + 6, (height() - 14) / 2.0, 14, 14),
+        paintSymbol(p, Symbol::plusCircleFillRound, QRectF(textX + textW + 6, (height() - 14) / 2.0, 14, 14),
                     accent(palette()));
     }
     void enterEvent(QEnterEvent*) override { update(); }

@@ -14,9 +14,9 @@
 #include <cmath>
 #include <ctime>
 
-#include "app/Symbols.h"
 #include "app/Theme.h"
 #include "app/Widgets.h"
+#include "overlay/Symbols.h"
 
 namespace trellick {
 

@@ -5,7 +5,6 @@
 namespace trellick {
 
 enum class ShellWindow { settings, about, welcome };
-inline constexpr ShellWindow kAllShellWindows[] = {ShellWindow::settings, ShellWindow::about, ShellWindow::welcome};
 
 class ShellWindowHost {
 public:

@@ -36,7 +36,6 @@ public:
     // Shows the icon; false when there is no system tray to show it in. The icon is made here,
     // once a tray exists (see TrayHost.h).
     bool show();
-    QMenu* menu() { return &menu_; }
     // The entries with shortcuts, for the windows to carry too: a hidden menu takes no keys.
     QList<QAction*> shortcutActions() const { return shortcuts_; }
 

@@ -11,7 +11,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "app/Symbols.h"
+#include "overlay/Symbols.h"
 
 class QButtonGroup;
 class QSlider;
@@ -203,7 +203,6 @@ public:
     };
     explicit SliderRow(Params params, QWidget* parent = nullptr);
     void setValue(double value);
-    QSlider* slider() const { return slider_; }
 
 signals:
     void edited(double value);

@@ -86,11 +86,7 @@ public:
     const T& get() const { return value_; }
     const T& operator()() const { return value_; }
 
-    // Optional whole-object "will change" signal of the owner, fired before every assignment.
-    void setWillChange(const Signal<>* willChange) { willChange_ = willChange; }
-
     void set(T value) {
-        if (willChange_) willChange_->notify();
         value_ = std::move(value);
         changed_.notify(value_);
     }
@@ -107,7 +103,6 @@ public:
 private:
     T value_{};
     Signal<T> changed_;
-    const Signal<>* willChange_ = nullptr;
 };
 
 // An observable setting that is written through to a store on every assignment.
@@ -117,9 +112,7 @@ public:
     using Writer = std::function<void(const T&)>;
 
     Setting() = default;
-    Setting(const Signal<>* willChange, Writer writer) : writer_(std::move(writer)) {
-        value_.setWillChange(willChange);
-    }
+    explicit Setting(Writer writer) : writer_(std::move(writer)) {}
 
     const T& get() const { return value_.get(); }
     const T& operator()() const { return value_.get(); }
@@ -137,10 +130,6 @@ public:
     // A value that arrived from the store (written there by someone else): observers hear it
     // as they hear an assignment, and nothing is written back.
     void adopt(T value) { value_.set(std::move(value)); }
-    void rebind(const Signal<>* willChange, Writer writer) {
-        value_.setWillChange(willChange);
-        writer_ = std::move(writer);
-    }
 
 private:
     Observable<T> value_;

@@ -5,11 +5,10 @@
 
 namespace trellick::input {
 
-RecordingError::RecordingError(std::string file, int line, std::string problem)
+RecordingError::RecordingError(std::string file, int line, const std::string& problem)
     : std::runtime_error(line > 0 ? file + ":" + std::to_string(line) + ": " + problem : file + ": " + problem),
       file_(std::move(file)),
-      line_(line),
-      problem_(std::move(problem)) {}
+      line_(line) {}
 
 namespace detail {
 

@@ -19,15 +19,13 @@ namespace trellick::input {
 // when no line is to blame).
 class RecordingError : public std::runtime_error {
 public:
-    RecordingError(std::string file, int line, std::string problem);
+    RecordingError(std::string file, int line, const std::string& problem);
     const std::string& file() const { return file_; }
     int line() const { return line_; }  // 0 when the file as a whole is at fault
-    const std::string& problem() const { return problem_; }
 
 private:
     std::string file_;
     int line_;
-    std::string problem_;
 };
 
 enum class RecordingFormat { evemu, evtest, libinputRecord };

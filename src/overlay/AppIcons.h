@@ -65,8 +65,6 @@ public:
     // with `blurRadius` of margin on every side.
     const QImage* shadow(const Entry* entry, double side, double dpr, double blurRadius);
 
-    std::size_t applications() const { return byName_.size() + byImage_.size(); }
-
 private:
     Entry::Sized& sized(Entry& e, double side, double dpr);
 

@@ -20,68 +20,33 @@ constexpr int ellipsisPoints = 20;
 constexpr double labelLineSpacing = 1, captionLineSpacing = 2;
 constexpr double labelSpacing = 4;  // between the icon box and a per-icon label
 
-bool hasText(const std::optional<std::string>& s) {
-    return s && !s->empty();
-}
-
-// Lays a row of cells out from the origin.
-void layoutCells(ClassicRow& row, const std::vector<SwitchTarget>& list, bool focused, double focusedCellWidth,
-                 int selection, const HUDModel& m, const OverlayFonts& fonts) {
-    const bool labels = focused && m.labelStyle() == HUDLabelStyle::perIcon;
-    const double cellW = focused || !m.compactPeek() ? focusedCellWidth : M::compactPeekCell;
-    const double box = focused ? M::iconBoxFull : M::iconBoxPeek;
-    const double labelW = focusedCellWidth - 4;
-    const double cellH = box + (labels ? labelSpacing + M::labelAreaH : 0);
-    const int k = static_cast<int>(list.size());
-    row.focused = focused;
-    row.cellWidth = cellW;
-    row.selection = focused && selection >= 0 && selection < k ? selection : -1;
-    row.cellList.resize(list.size());
-    for (int i = 0; i < k; ++i) {
-        ClassicCell& c = row.cellList[i];
-        const bool sel = i == row.selection;
-        const bool ph = list[i].isPlaceholder;
-        const double side = focused ? M::fullIcon : M::peekIcon * (ph ? M::placeholderPeekScale : 1);
-        c.selected = sel;
-        c.placeholder = ph;
-        c.frame = QRectF(i * (cellW + M::cellSpacing), 0, cellW, cellH);
-        c.box = QRectF(c.frame.x() + std::floor((cellW - box) / 2), 0, box, box);
-        c.icon = QRectF(c.box.x() + (box - side) / 2, (box - side) / 2, side, side);
-        // Every icon of the focused row is whole: only the tile marks the selection.
-        c.iconOpacity = ph || focused ? 1 : 0.5;
-        c.tileOpacity = sel ? 1 : 0;
-        if (labels) {
-            c.label = QRectF(c.frame.x() + std::floor((cellW - labelW) / 2), box + labelSpacing, labelW, M::labelAreaH);
-            const double th = fonts.lineHeight(labelTitlePoints, sel ? QFont::Bold : QFont::Medium);
-            c.labelTitle = QRectF(c.label.x(), c.label.y(), labelW, th);
-            c.hasLabelSubtitle = hasText(list[i].subtitle);
-            c.labelSubtitle = c.hasLabelSubtitle ? QRectF(c.label.x(), c.labelTitle.bottom() + labelLineSpacing, labelW,
-                                                          fonts.lineHeight(labelSubtitlePoints, QFont::Normal))
-                                                 : QRectF();
-            c.labelOpacity = 1;
-        } else {
-            c.label = c.labelTitle = c.labelSubtitle = QRectF();
-            c.hasLabelSubtitle = false;
-            c.labelOpacity = 0;
-        }
-    }
-    row.cells = QRectF(0, 0, k > 0 ? cellW * k + M::cellSpacing * (k - 1) : 0, k > 0 ? cellH : 0);
-}
-
-void offsetCells(ClassicRow& row, QPointF by) {
-    row.cells.translate(by);
-    for (auto& c : row.cellList) {
-        for (QRectF* r : {&c.frame, &c.box, &c.icon, &c.label, &c.labelTitle, &c.labelSubtitle})
-            if (!r->isNull()) r->translate(by);
-    }
-}
-
-void placeRow(ClassicRow& row, QPointF by) {
-    row.frame.translate(by);
-    if (!row.glyphSlot.isNull()) row.glyphSlot.translate(by);
-    if (!row.glyph.isNull()) row.glyph.translate(by);
-    offsetCells(row, by);
-}
+constexpr CellMetrics cellMetrics{M::fullIcon,
+                                  M::peekIcon,
+                                  M::iconBoxFull,
+                                  M::iconBoxPeek,
+                                  M::compactPeekCell,
+                                  M::favCell,
+                                  M::cellSpacing,
+                                  0,
+                                  4,
+                                  labelSpacing,
+                                  M::labelAreaH,
+                                  labelTitlePoints,
+                                  labelSubtitlePoints,
+                                  QFont::Bold,
+                                  labelLineSpacing,
+                                  M::placeholderPeekScale,
+                                  1,  // every icon of the focused row is whole: only the tile marks the selection
+                                  1,
+                                  1,
+                                  0,
+                                  24,
+                                  16,
+                                  18,
+                                  12,
+                                  M::glyphSpacing};
+constexpr CaptionMetrics captionMetrics{captionTitlePoints, captionSubtitlePoints, QFont::DemiBold, captionLineSpacing,
+                                        M::captionWidth};
 
 QColor white(double a) {
     return QColor::fromRgbF(1, 1, 1, static_cast<float>(a));
@@ -130,20 +95,10 @@ void clearClassic(ClassicLayout& L) {
     L.scrollOpacity = L.ringOpacity = 0;
 }
 
-void layoutFavourites(ClassicRow& row, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
-    layoutCells(row, m.favourites(), favFocus, M::favCell, m.favSelected(), m, fonts);
-    const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
-    const double slotW = favFocus ? 24 : 16, glyphSide = favFocus ? 18 : 12;
-    row.glyphSlot = QRectF(0, 0, slotW, box);
-    row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
-    offsetCells(row, QPointF(slotW + M::glyphSpacing, 0));
-    row.frame = QRectF(0, 0, slotW + M::glyphSpacing + row.cells.width(), std::max(box, row.cells.height()));
-}
-
 // Top-aligned; an ellipsis that is not shown takes no room at all.
 void layoutRecents(ClassicLayout& L, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
-    ClassicRow& row = L.recents;
-    layoutCells(row, m.visible(), !favFocus, M::recentsCell(m.labelStyle()), m.selected(), m, fonts);
+    PartRow& row = L.recents;
+    layoutCells(row, m.visible(), !favFocus, M::recentsCell(m.labelStyle()), m.selected(), m, fonts, cellMetrics);
     const double ellipsisH = fonts.lineHeight(ellipsisPoints, QFont::Bold);
     const bool before = !favFocus && m.moreBefore(), after = !favFocus && m.moreAfter();
     double x = 0, h = row.cells.height();
@@ -165,20 +120,6 @@ void layoutRecents(ClassicLayout& L, const HUDModel& m, const OverlayFonts& font
     row.glyphSlot = row.glyph = QRectF();
 }
 
-void layoutCaption(ClassicCaption& cap, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
-    cap.present = m.labelStyle() == HUDLabelStyle::caption;
-    if (!cap.present) return;
-    const SwitchTarget* focused = focusedTarget(m);
-    cap.row = m.focus();
-    cap.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
-    cap.hasSubtitle = focused && hasText(focused->subtitle);
-    const double th = fonts.lineHeight(captionTitlePoints, QFont::DemiBold);
-    const double sh = fonts.lineHeight(captionSubtitlePoints, QFont::Normal);
-    cap.title = QRectF(0, 0, M::captionWidth, th);
-    cap.subtitle = cap.hasSubtitle ? QRectF(0, th + captionLineSpacing, M::captionWidth, sh) : QRectF();
-    cap.frame = QRectF(0, 0, M::captionWidth, cap.hasSubtitle ? cap.subtitle.bottom() : th);
-}
-
 // Moves the parts, laid out at the origin, to their places on the card.
 void placeParts(ClassicLayout& L, const ClassicOrigins& at) {
     if (L.favourites.present) placeRow(L.favourites, at.favourites);
@@ -188,12 +129,7 @@ void placeParts(ClassicLayout& L, const ClassicOrigins& at) {
     L.scrollTrack = L.scrollPresent ? QRectF(at.scroll, QSizeF(L.scroll.width, L.scroll.height))
                                     : QRectF(L.recents.cells.left(), L.recents.frame.bottom() + M::stackSpacing,
                                              L.scroll.width, L.scroll.height);
-    ClassicCaption& cap = L.caption;
-    if (cap.present) {
-        cap.frame.translate(at.caption);
-        cap.title.translate(at.caption);
-        if (cap.hasSubtitle) cap.subtitle.translate(at.caption);
-    }
+    placeCaption(L.caption, at.caption);
     L.ring = QRectF(at.ring, QSizeF(CancelRing::side, CancelRing::side));
 }
 
@@ -212,7 +148,7 @@ void layoutClassic(const HUDModel& m, const OverlayFonts& fonts, const Appearanc
     PartStack stack;
 
     if (L.favourites.present) {
-        layoutFavourites(L.favourites, m, fonts, favFocus);
+        layoutFavourites(L.favourites, m, fonts, favFocus, cellMetrics);
         stack.add(L.favourites.frame.size(), &at.favourites);
     } else {
         L.favourites.cellList.clear();
@@ -232,7 +168,7 @@ void layoutClassic(const HUDModel& m, const OverlayFonts& fonts, const Appearanc
     L.scrollOpacity = L.scrollPresent ? 1 : 0;
     if (L.scrollPresent) stack.add(QSizeF(L.scroll.width, L.scroll.height), &at.scroll);
 
-    layoutCaption(L.caption, m, fonts, favFocus);
+    layoutCaption(L.caption, m, fonts, captionMetrics);
     if (L.caption.present) stack.add(L.caption.frame.size(), &at.caption);
 
     L.ringPresent = m.cancelProgress() > 0.1;
@@ -247,38 +183,9 @@ void layoutClassic(const HUDModel& m, const OverlayFonts& fonts, const Appearanc
     placeParts(L, at);
 }
 
-bool sameClassicShape(const ClassicLayout& a, const ClassicLayout& b) {
-    return !a.empty && !b.empty && a.favourites.present == b.favourites.present &&
-           a.favourites.cellList.size() == b.favourites.cellList.size() &&
-           a.recents.cellList.size() == b.recents.cellList.size() && a.caption.present == b.caption.present;
-}
-
-namespace {
-
-// `ro` starts as a copy of `rb`, with the same number of cells as `ra`.
-void blendRow(const ClassicRow& ra, const ClassicRow& rb, double t, ClassicRow& ro) {
-    ro.frame = blend::rect(ra.frame, rb.frame, t);
-    ro.cells = blend::rect(ra.cells, rb.cells, t);
-    ro.glyphSlot = blend::rect(ra.glyphSlot, rb.glyphSlot, t);
-    ro.glyph = blend::rect(ra.glyph, rb.glyph, t);
-    for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
-        const ClassicCell &ca = ra.cellList[i], &cb = rb.cellList[i];
-        ClassicCell& co = ro.cellList[i];
-        if (cb.label.isNull() && !ca.label.isNull()) co = ca;  // labels fade out where they were
-        co.frame = blend::rect(ca.frame, cb.frame, t);
-        co.box = blend::rect(ca.box, cb.box, t);
-        co.icon = blend::rect(ca.icon, cb.icon, t);
-        co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
-        co.tileOpacity = blend::opacity(ca.tileOpacity, cb.tileOpacity, t);
-        co.labelOpacity = blend::opacity(ca.labelOpacity, cb.labelOpacity, t);
-    }
-}
-
-}  // namespace
-
 void blendClassic(const ClassicLayout& a, const ClassicLayout& b, double t, ClassicLayout& out) {
     out = b;
-    if (!sameClassicShape(a, b)) return;
+    if (!sameShape(a, b)) return;
     out.size =
         QSizeF(blend::value(a.size.width(), b.size.width(), t), blend::value(a.size.height(), b.size.height(), t));
     out.card = blend::rect(a.card, b.card, t);
@@ -305,10 +212,7 @@ void blendClassic(const ClassicLayout& a, const ClassicLayout& b, double t, Clas
         out.scroll = own.scroll;
         out.scrollTrack = blend::under(own.scrollTrack, own.recents.cells, out.recents.cells);
     }
-    out.caption.frame = blend::rect(a.caption.frame, b.caption.frame, t);
-    const QPointF captionShift = out.caption.frame.topLeft() - b.caption.frame.topLeft();
-    out.caption.title.translate(captionShift);
-    if (out.caption.hasSubtitle) out.caption.subtitle.translate(captionShift);
+    blendCaption(a.caption, b.caption, t, out.caption);
     // The ring is the card's last part: one that comes or goes with the change keeps to the
     // card's bottom as the card changes size.
     out.ringPresent = a.ringPresent || b.ringPresent;

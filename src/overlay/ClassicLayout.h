@@ -13,6 +13,7 @@
 
 #include "overlay/HUDModel.h"
 #include "overlay/OverlayDesktop.h"
+#include "overlay/StyleParts.h"
 #include "overlay/Widgets.h"
 
 namespace trellick {
@@ -54,58 +55,23 @@ struct ClassicColours {
 };
 ClassicColours classicColours(const Appearance& appearance, bool composited);
 
-struct ClassicCell {
-    QRectF frame;  // the cell, its width the row's cell width
-    QRectF box;    // the square that holds the icon; the tile fills it when selected
-    QRectF icon;
-    double iconOpacity = 1;
-    double tileOpacity = 0;
-    bool selected = false;
-    bool placeholder = false;
-    QRectF label;  // the per-icon label area; null when there is none
-    QRectF labelTitle, labelSubtitle;
-    bool hasLabelSubtitle = false;
-    double labelOpacity = 0;
-};
-
-struct ClassicRow {
-    bool present = false;
-    bool focused = false;
-    QRectF frame;
-    QRectF cells;  // the cells together
-    double cellWidth = 0;
-    std::vector<ClassicCell> cellList;
-    int selection = -1;  // the cell under the cursor when the row has the focus, else -1
-    QRectF glyphSlot;    // "pin.fill" (favourites row only)
-    QRectF glyph;
-};
-
 // "…" before or after the cells: null and no width taken when not shown.
 struct ClassicEllipsis {
     QRectF frame;
     double opacity = 0;
 };
 
-struct ClassicCaption {
-    bool present = false;
-    QRectF frame;
-    QRectF title, subtitle;
-    bool hasSubtitle = false;
-    SwitcherRow row = SwitcherRow::recents;  // the focused entry, if any
-    int index = -1;                          // in `visible` or `favourites`; -1: none
-};
-
 struct ClassicLayout {
     bool empty = true;  // nothing to show: the view draws nothing
     QSizeF size;        // the fitting size: the card
     QRectF card;
-    ClassicRow favourites, recents;
+    PartRow favourites, recents;
     ClassicEllipsis leading, trailing;
     bool scrollPresent = false;
     QRectF scrollTrack;
     ScrollTrack scroll;
     double scrollOpacity = 0;
-    ClassicCaption caption;
+    PartCaption caption;
     bool ringPresent = false;
     QRectF ring;
     double ringProgress = 0;
@@ -120,6 +86,5 @@ void layoutClassic(const HUDModel& model, const OverlayFonts& fonts, const Appea
 // Blends two layouts of the same shape for the animated change of focus; parts present in
 // only one fade in or out where they are.
 void blendClassic(const ClassicLayout& a, const ClassicLayout& b, double t, ClassicLayout& out);
-bool sameClassicShape(const ClassicLayout& a, const ClassicLayout& b);
 
 }  // namespace trellick

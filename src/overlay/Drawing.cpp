@@ -38,13 +38,6 @@ QPainterPath continuousRoundedRect(const QRectF& rect, double radius) {
     return path;
 }
 
-QPainterPath capsule(const QRectF& rect) {
-    QPainterPath path;
-    double r = std::min(rect.width(), rect.height()) / 2;
-    path.addRoundedRect(rect, r, r);
-    return path;
-}
-
 QColor withAlpha(QColor c, double alpha) {
     c.setAlphaF(static_cast<float>(std::clamp(c.alphaF() * alpha, 0.0, 1.0)));
     return c;
@@ -66,12 +59,6 @@ bool layerFits(const QImage& image, QSizeF size, double dpr) {
 
 void drawStaticTextCentred(QPainter& p, const QRectF& frame, const QStaticText& text) {
     p.drawStaticText(QPointF(std::round(frame.center().x() - text.size().width() / 2), frame.top()), text);
-}
-
-QColor mix(const QColor& a, const QColor& b, double t) {
-    auto lerp = [t](double x, double y) { return static_cast<float>(x + (y - x) * t); };
-    return QColor::fromRgbF(lerp(a.redF(), b.redF()), lerp(a.greenF(), b.greenF()), lerp(a.blueF(), b.blueF()),
-                            lerp(a.alphaF(), b.alphaF()));
 }
 
 void blurAlpha(QImage& img, double sigma) {

@@ -16,8 +16,6 @@ namespace trellick {
 // A rounded rectangle whose corners ease into the straight edges (no visible kink where the
 // arc meets the side), as desktop cards and app tiles are drawn.
 QPainterPath continuousRoundedRect(const QRectF& rect, double radius);
-// A pill: the rounded ends are half circles.
-QPainterPath capsule(const QRectF& rect);
 
 QColor withAlpha(QColor c, double alpha);
 
@@ -27,7 +25,6 @@ QImage layerImage(QSizeF size, double dpr);
 bool layerFits(const QImage& image, QSizeF size, double dpr);
 // Draws prepared text centred across `frame`, its top on the frame's top, on a whole pixel.
 void drawStaticTextCentred(QPainter& p, const QRectF& frame, const QStaticText& text);
-QColor mix(const QColor& a, const QColor& b, double t);
 
 // Blurs an Alpha8 image in place with three box passes each way (close to a Gaussian of
 // standard deviation `sigma`, in the image's pixels).

@@ -20,10 +20,6 @@ constexpr int chevronPoints = 22;
 constexpr double labelLineSpacing = 2;
 constexpr double captionLineSpacing = 3;
 
-bool hasText(const std::optional<std::string>& s) {
-    return s && !s->empty();
-}
-
 QColor white(double a) {
     return QColor::fromRgbF(1, 1, 1, static_cast<float>(a));
 }
@@ -31,69 +27,41 @@ QColor black(double a) {
     return QColor::fromRgbF(0, 0, 0, static_cast<float>(a));
 }
 
-// Lays a row of cells out at the origin of its layer.
-void layoutCells(ModernRow& row, const std::vector<SwitchTarget>& list, bool focused, double focusedCellWidth,
-                 int selection, const HUDModel& m, const OverlayFonts& fonts) {
-    const bool labels = focused && m.labelStyle() == HUDLabelStyle::perIcon;
-    const double cellW = focused || !m.compactPeek() ? focusedCellWidth : M::compactPeekCell;
-    const double box = focused ? M::iconBoxFull : M::iconBoxPeek;
-    const double cellH = box + (labels ? 4 + M::labelAreaH : 0);
-    const int k = static_cast<int>(list.size());
-    row.focused = focused;
-    row.cellWidth = cellW;
-    row.selection = focused && selection >= 0 && selection < k ? selection : -1;
-    row.cellList.resize(list.size());
-    for (int i = 0; i < k; ++i) {
-        ModernCell& c = row.cellList[i];
-        const bool sel = i == row.selection;
-        const bool ph = list[i].isPlaceholder;
-        const double side = focused ? M::fullIcon : M::peekIcon * (ph ? M::placeholderPeekScale : 1);
-        c.selected = sel;
-        c.placeholder = ph;
-        c.frame = QRectF(i * (cellW + M::iconSpacing), 0, cellW, cellH);
-        c.box = QRectF(c.frame.x() + (cellW - box) / 2, 0, box, box);
-        c.icon = QRectF(c.box.x() + (box - side) / 2, (box - side) / 2, side, side);
-        c.iconScale = sel ? M::selectedIconScale : 1;
-        c.shadowOpacity = sel ? 0.25 : 0;
-        c.iconOpacity = ph ? 1 : focused ? (sel ? 1 : 0.6) : 0.5;
-        if (labels) {
-            c.label = QRectF(c.frame.x() + 3, box + 4, cellW - 6, M::labelAreaH);
-            double th = fonts.lineHeight(labelTitlePoints, sel ? QFont::DemiBold : QFont::Medium);
-            c.labelTitle = QRectF(c.label.x(), c.label.y(), c.label.width(), th);
-            c.hasLabelSubtitle = hasText(list[i].subtitle);
-            c.labelSubtitle = c.hasLabelSubtitle
-                                  ? QRectF(c.label.x(), c.labelTitle.bottom() + labelLineSpacing, c.label.width(),
-                                           fonts.lineHeight(labelSubtitlePoints, QFont::Normal))
-                                  : QRectF();
-            c.labelOpacity = sel ? 1 : 0.85;
-        } else {
-            c.label = c.labelTitle = c.labelSubtitle = QRectF();
-            c.hasLabelSubtitle = false;
-            c.labelOpacity = 0;
-        }
-    }
-    row.cells = QRectF(0, 0, k > 0 ? cellW * k + M::iconSpacing * (k - 1) : 0, k > 0 ? cellH : 0);
+constexpr CellMetrics cellMetrics{M::fullIcon,
+                                  M::peekIcon,
+                                  M::iconBoxFull,
+                                  M::iconBoxPeek,
+                                  M::compactPeekCell,
+                                  M::favCell,
+                                  M::iconSpacing,
+                                  0,
+                                  6,
+                                  4,
+                                  M::labelAreaH,
+                                  labelTitlePoints,
+                                  labelSubtitlePoints,
+                                  QFont::DemiBold,
+                                  labelLineSpacing,
+                                  M::placeholderPeekScale,
+                                  0.6,
+                                  0.85,
+                                  M::selectedIconScale,
+                                  0.25,
+                                  24,
+                                  16,
+                                  18,
+                                  12,
+                                  8};
+constexpr CaptionMetrics captionMetrics{captionTitlePoints, captionSubtitlePoints, QFont::DemiBold, captionLineSpacing,
+                                        M::captionWidth};
+
+// The plate sits behind the selected cell's icon box, or the first cell's when none is
+// selected (then it is hidden).
+void placePlate(ModernRow& row) {
     row.plateOpacity = row.selection >= 0 ? 1 : 0;
-    row.plate =
-        QRectF(std::max(row.selection, 0) * (cellW + M::iconSpacing) + (cellW - M::plate) / 2, 0, M::plate, M::plate);
-}
-
-// Moves the layer of cells, the plate and every cell by `by`.
-void offsetCells(ModernRow& row, QPointF by) {
-    row.cells.translate(by);
-    row.plate.translate(by);
-    for (auto& c : row.cellList) {
-        for (QRectF* r : {&c.frame, &c.box, &c.icon, &c.label, &c.labelTitle, &c.labelSubtitle})
-            if (!r->isNull()) r->translate(by);
-    }
-}
-
-// Moves a whole row, laid out at its own origin, to its place in the card.
-void placeRow(ModernRow& row, QPointF by) {
-    row.frame.translate(by);
-    if (!row.glyphSlot.isNull()) row.glyphSlot.translate(by);
-    if (!row.glyph.isNull()) row.glyph.translate(by);
-    offsetCells(row, by);
+    row.plate = QRectF(row.cells.left() + std::max(row.selection, 0) * (row.cellWidth + M::iconSpacing) +
+                           (row.cellWidth - M::plate) / 2,
+                       row.cells.top(), M::plate, M::plate);
 }
 
 }  // namespace
@@ -147,20 +115,9 @@ void clearModern(ModernLayout& L) {
     L.scrollOpacity = L.ringOpacity = 0;
 }
 
-void layoutFavourites(ModernRow& row, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
-    layoutCells(row, m.favourites(), favFocus, M::favCell, m.favSelected(), m, fonts);
-    const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
-    const double slotW = favFocus ? 24 : 16, glyphSide = favFocus ? 18 : 12;
-    // Top-aligned: the glyph's frame is as tall as an icon box.
-    row.glyphSlot = QRectF(0, 0, slotW, box);
-    row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
-    offsetCells(row, QPointF(slotW + 8, 0));
-    row.frame = QRectF(0, 0, slotW + 8 + row.cells.width(), std::max(box, row.cells.height()));
-}
-
 void layoutRecents(ModernLayout& L, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
     ModernRow& row = L.recents;
-    layoutCells(row, m.visible(), !favFocus, M::recentsCell(m.labelStyle()), m.selected(), m, fonts);
+    layoutCells(row, m.visible(), !favFocus, M::recentsCell(m.labelStyle()), m.selected(), m, fonts, cellMetrics);
     const QSizeF chevron = symbolSize(Symbol::chevronCompactLeft, chevronPoints);
     const double h = std::max(chevron.height(), row.cells.height());
     // Vertically centred: chevron slots either side keep their width when hidden.
@@ -176,24 +133,14 @@ void layoutRecents(ModernLayout& L, const HUDModel& m, const OverlayFonts& fonts
     row.glyphSlot = row.glyph = QRectF();
 }
 
-void layoutCaption(ModernCaption& cap, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
-    cap.present = m.labelStyle() == HUDLabelStyle::caption;
-    if (!cap.present) return;
-    const SwitchTarget* focused = focusedTarget(m);
-    cap.row = m.focus();
-    cap.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
-    cap.hasSubtitle = focused && hasText(focused->subtitle);
-    const double th = fonts.lineHeight(captionTitlePoints, QFont::DemiBold);
-    const double sh = fonts.lineHeight(captionSubtitlePoints, QFont::Normal);
-    cap.title = QRectF(0, 0, M::captionWidth, th);
-    cap.subtitle = cap.hasSubtitle ? QRectF(0, th + captionLineSpacing, M::captionWidth, sh) : QRectF();
-    cap.frame = QRectF(0, 0, M::captionWidth, cap.hasSubtitle ? cap.subtitle.bottom() : th);
-}
-
 // Moves the parts, laid out at the origin, to their places on the card.
 void placeParts(ModernLayout& L, const ModernOrigins& at) {
-    if (L.favourites.present) placeRow(L.favourites, at.favourites);
+    if (L.favourites.present) {
+        placeRow(L.favourites, at.favourites);
+        placePlate(L.favourites);
+    }
     placeRow(L.recents, at.recents);
+    placePlate(L.recents);
     for (ModernChevron* c : {&L.leading, &L.trailing}) {
         c->slot.translate(at.recents);
         c->glyph.translate(at.recents);
@@ -201,12 +148,7 @@ void placeParts(ModernLayout& L, const ModernOrigins& at) {
     L.scrollTrack = L.scrollPresent ? QRectF(at.scroll, QSizeF(L.scroll.width, L.scroll.height))
                                     : QRectF(L.recents.cells.left(), L.recents.frame.bottom() + M::stackSpacing,
                                              L.scroll.width, L.scroll.height);
-    ModernCaption& cap = L.caption;
-    if (cap.present) {
-        cap.frame.translate(at.caption);
-        cap.title.translate(at.caption);
-        if (cap.hasSubtitle) cap.subtitle.translate(at.caption);
-    }
+    placeCaption(L.caption, at.caption);
     L.ring = QRectF(at.ring, QSizeF(CancelRing::side, CancelRing::side));
 }
 
@@ -226,7 +168,7 @@ void layoutModern(const HUDModel& m, const OverlayFonts& fonts, const Appearance
     PartStack stack;
 
     if (L.favourites.present) {
-        layoutFavourites(L.favourites, m, fonts, favFocus);
+        layoutFavourites(L.favourites, m, fonts, favFocus, cellMetrics);
         stack.add(L.favourites.frame.size(), &at.favourites);
     } else {
         L.favourites.cellList.clear();
@@ -246,7 +188,7 @@ void layoutModern(const HUDModel& m, const OverlayFonts& fonts, const Appearance
     L.scrollOpacity = L.scrollPresent ? 1 : 0;
     if (L.scrollPresent) stack.add(QSizeF(L.scroll.width, L.scroll.height), &at.scroll);
 
-    layoutCaption(L.caption, m, fonts, favFocus);
+    layoutCaption(L.caption, m, fonts, captionMetrics);
     if (L.caption.present) stack.add(L.caption.frame.size(), &at.caption);
 
     L.ringPresent = m.cancelProgress() > 0.1;
@@ -261,59 +203,19 @@ void layoutModern(const HUDModel& m, const OverlayFonts& fonts, const Appearance
     placeParts(L, at);
 }
 
-bool sameModernShape(const ModernLayout& a, const ModernLayout& b) {
-    return !a.empty && !b.empty && a.favourites.present == b.favourites.present &&
-           a.favourites.cellList.size() == b.favourites.cellList.size() &&
-           a.recents.cellList.size() == b.recents.cellList.size() && a.caption.present == b.caption.present;
-}
-
-namespace {
-
-// `ro` starts as a copy of `rb`, with the same number of cells as `ra`.
-void blendRow(const ModernRow& ra, const ModernRow& rb, double t, ModernRow& ro) {
-    ro.frame = blend::rect(ra.frame, rb.frame, t);
-    ro.cells = blend::rect(ra.cells, rb.cells, t);
-    ro.glyphSlot = blend::rect(ra.glyphSlot, rb.glyphSlot, t);
-    ro.glyph = blend::rect(ra.glyph, rb.glyph, t);
-    // The plate belongs to the row with the focus: it fades rather than travels between
-    // rows, growing or shrinking with the icon box it sits behind.
-    ro.plateOpacity = blend::opacity(ra.plateOpacity, rb.plateOpacity, t);
-    for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
-        const ModernCell &ca = ra.cellList[i], &cb = rb.cellList[i];
-        ModernCell& co = ro.cellList[i];
-        co.frame = blend::rect(ca.frame, cb.frame, t);
-        co.box = blend::rect(ca.box, cb.box, t);
-        co.icon = blend::rect(ca.icon, cb.icon, t);
-        co.iconScale = blend::value(ca.iconScale, cb.iconScale, t);
-        co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
-        co.shadowOpacity = blend::opacity(ca.shadowOpacity, cb.shadowOpacity, t);
-        if (cb.label.isNull() && !ca.label.isNull()) {
-            co = ca;  // the labels of the row losing the focus fade out where they were
-            co.frame = blend::rect(ca.frame, cb.frame, t);
-            co.box = blend::rect(ca.box, cb.box, t);
-            co.icon = blend::rect(ca.icon, cb.icon, t);
-            co.iconScale = blend::value(ca.iconScale, cb.iconScale, t);
-            co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
-            co.shadowOpacity = blend::opacity(ca.shadowOpacity, cb.shadowOpacity, t);
-            co.labelOpacity = blend::opacity(ca.labelOpacity, 0, t);
-        } else {
-            co.labelOpacity = blend::opacity(ca.label.isNull() ? 0 : ca.labelOpacity, cb.labelOpacity, t);
-        }
-    }
-}
-
-}  // namespace
-
 void blendModern(const ModernLayout& a, const ModernLayout& b, double t, ModernLayout& out) {
     out = b;
-    if (!sameModernShape(a, b)) return;
+    if (!sameShape(a, b)) return;
     out.size =
         QSizeF(blend::value(a.size.width(), b.size.width(), t), blend::value(a.size.height(), b.size.height(), t));
     out.card = blend::rect(a.card, b.card, t);
-    blendRow(a.favourites, b.favourites, t, out.favourites);
-    blendRow(a.recents, b.recents, t, out.recents);
     for (ModernRow* r : {&out.favourites, &out.recents}) {
         const ModernRow& from = r == &out.favourites ? a.favourites : a.recents;
+        const ModernRow& to = r == &out.favourites ? b.favourites : b.recents;
+        blendRow(from, to, t, *r);
+        // The plate belongs to the row with the focus: it fades rather than travels between
+        // rows, growing or shrinking with the icon box it sits behind.
+        r->plateOpacity = blend::opacity(from.plateOpacity, to.plateOpacity, t);
         const int cell = r->selection >= 0 ? r->selection : from.selection;
         if (cell >= 0 && cell < static_cast<int>(r->cellList.size())) r->plate = r->cellList[cell].box;
     }
@@ -330,10 +232,7 @@ void blendModern(const ModernLayout& a, const ModernLayout& b, double t, ModernL
     } else if (a.scrollPresent && b.scrollPresent) {
         out.scrollTrack = blend::rect(a.scrollTrack, b.scrollTrack, t);
     }
-    out.caption.frame = blend::rect(a.caption.frame, b.caption.frame, t);
-    const QPointF captionShift = out.caption.frame.topLeft() - b.caption.frame.topLeft();
-    out.caption.title.translate(captionShift);
-    if (out.caption.hasSubtitle) out.caption.subtitle.translate(captionShift);
+    blendCaption(a.caption, b.caption, t, out.caption);
     if (a.ringPresent && b.ringPresent) out.ring = blend::rect(a.ring, b.ring, t);
 }
 

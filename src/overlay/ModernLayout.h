@@ -12,6 +12,7 @@
 
 #include "overlay/HUDModel.h"
 #include "overlay/OverlayDesktop.h"
+#include "overlay/StyleParts.h"
 #include "overlay/Widgets.h"
 
 namespace trellick {
@@ -59,33 +60,10 @@ struct ModernColours {
 };
 ModernColours modernColours(const Appearance& appearance, bool composited);
 
-struct ModernCell {
-    QRectF frame;  // the cell, its width the row's cell width
-    QRectF box;    // the square that holds the icon
-    QRectF icon;   // the icon at rest, before the selection's scale
-    double iconScale = 1;
-    double iconOpacity = 1;
-    double shadowOpacity = 0;  // the selected icon's drop shadow
-    bool selected = false;
-    bool placeholder = false;
-    QRectF label;  // the per-icon label area; empty when there is none
-    QRectF labelTitle, labelSubtitle;
-    bool hasLabelSubtitle = false;
-    double labelOpacity = 1;
-};
-
-struct ModernRow {
-    bool present = false;
-    bool focused = false;
-    QRectF frame;
-    QRectF cells;  // the layer of the cells and the plate
-    double cellWidth = 0;
-    std::vector<ModernCell> cellList;
-    int selection = -1;  // the cell under the cursor when the row has the focus, else -1
-    QRectF plate;        // the highlight plate; meaningful when plateOpacity > 0
+// A row and the accent plate under its selected icon.
+struct ModernRow : PartRow {
+    QRectF plate;  // meaningful when plateOpacity > 0
     double plateOpacity = 0;
-    QRectF glyphSlot;  // "pin.fill" (favourites row only)
-    QRectF glyph;
     double glyphOpacity = 0.45;
 };
 
@@ -93,15 +71,6 @@ struct ModernChevron {
     QRectF slot;  // keeps its width when hidden
     QRectF glyph;
     double opacity = 0;
-};
-
-struct ModernCaption {
-    bool present = false;
-    QRectF frame;
-    QRectF title, subtitle;
-    bool hasSubtitle = false;
-    SwitcherRow row = SwitcherRow::recents;  // the focused entry, if any
-    int index = -1;                          // in `visible` or `favourites`; -1: none
 };
 
 struct ModernLayout {
@@ -114,7 +83,7 @@ struct ModernLayout {
     QRectF scrollTrack;
     ScrollTrack scroll;
     double scrollOpacity = 0;
-    ModernCaption caption;
+    PartCaption caption;
     bool ringPresent = false;
     QRectF ring;
     double ringProgress = 0;
@@ -130,6 +99,5 @@ void layoutModern(const HUDModel& model, const OverlayFonts& fonts, const Appear
 // Blends two layouts of the same shape (t = 0 gives `a`, 1 gives `b`; a spring may overshoot)
 // for the animated change of focus. Parts present in only one fade in or out.
 void blendModern(const ModernLayout& a, const ModernLayout& b, double t, ModernLayout& out);
-bool sameModernShape(const ModernLayout& a, const ModernLayout& b);
 
 }  // namespace trellick

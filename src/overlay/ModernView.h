@@ -6,18 +6,12 @@
 // chevrons fade over 0.15 s ease-in-out; the caption cross-fades over 0.16 s ease-in-out;
 // the cancel ring follows its progress linearly over 0.06 s.
 
-#include <QBrush>
-#include <QPen>
-#include <QStaticText>
-
-#include "overlay/Animation.h"
 #include "overlay/ModernLayout.h"
-#include "overlay/StyleTexts.h"
-#include "overlay/StyleView.h"
+#include "overlay/PartsView.h"
 
 namespace trellick {
 
-class ModernView : public StyleView {
+class ModernView : public PartsView {
 public:
     ModernView();
 
@@ -26,48 +20,26 @@ public:
     void warmIcon(const AppIconCache::Entry* icon, PaintResources& res, double dpr) const override;
     bool advance(double now) override;
     void settle() override;
-    QSizeF contentSize() const override { return shown_.size; }
-    QRectF cardRect() const override { return shown_.card; }
+    QSizeF contentSize() const override { return layout_.shown.size; }
+    QRectF cardRect() const override { return layout_.shown.card; }
     QPainterPath cardOutline() const override;
-    QColor edgeColour() const override { return shown_.colours.material; }
+    QColor edgeColour() const override { return layout_.shown.colours.material; }
     void paint(QPainter& p, const HUDModel& model, PaintResources& res) override;
 
-    // What is shown now (the target blended with the running animations).
-    const ModernLayout& shown() const { return shown_; }
-
 private:
-    struct Caption {
-        QStaticText title, subtitle;
-        bool hasSubtitle = false;
-    };
+    std::vector<TextRecipe> recipesFor(HUDLabelStyle style) const override;
+    void prepareTexts(const OverlayFonts& fonts) override;
     void compose(double now);
-    void updateCaption(const HUDModel& model, double now, bool fresh);
     void updateBrushes();
-    void warmIcons(const HUDModel& model, PaintResources& res);
     double plateTarget() const;
     void paintRow(QPainter& p, const ModernRow& row, const HUDModel& model, SwitcherRow which, PaintResources& res);
-    void paintCaption(QPainter& p, const Caption& c, double opacity);
 
-    // target_: the model as laid out now; from_: what was shown when the focus changed;
-    // shown_: the blend on screen; next_: scratch for the next layout pass.
-    ModernLayout target_, from_, shown_, next_;
-    StyleContext ctx_;
-    StyleTexts texts_;
-    int generation_ = -1;
-    SwitcherRow focus_ = SwitcherRow::recents;
-    HUDLabelStyle labelStyle_ = HUDLabelStyle::caption;
-    double now_ = 0;
-
+    LayoutBlend<ModernLayout, blendModern> layout_;
     Spring focusBlend_{0.3, 0.86, 0.001};
     Spring plateX_{0.3, 0.86, 0.05};
     Spring thumb_{0.3, 0.86, 0.05};
     Tween leading_{0.15, Curve::easeInOut}, trailing_{0.15, Curve::easeInOut};
-    Tween captionFade_{0.16, Curve::easeInOut};
     Tween ring_{0.06, Curve::linear};
-    bool blending_ = false;
-
-    Caption caption_, previousCaption_;
-    QStaticText space_;
 
     // Made once per appearance, so painting allocates nothing.
     bool brushesMade_ = false;

@@ -55,8 +55,6 @@ public:
     // Paints the live content centred in a panel of that size (painter at the panel's origin).
     void paint(QPainter& p, QSizeF panel);
 
-    AppIconCache& icons() { return icons_; }
-
 private:
     StyleView& view(HUDStyle style);
 

@@ -14,10 +14,12 @@
 //    ModernView.
 //
 // To add a style: write its layout (FooLayout, layoutFoo), its painter and FooView, and
-// return it from makeStyleView() for its HUDStyle. Shared pieces: Symbols.h (vector
-// symbols), AppIcons.h (application icons), Widgets.h (CancelRing, ScrollTrack),
-// Drawing.h (continuous corners, shadows), Animation.h (springs and curves),
-// StyleTexts.h (the entries' texts, elided and laid out once per list).
+// return it from makeStyleView() for its HUDStyle. Shared pieces: StyleParts.h (the rows of
+// cells and the caption, sized by the style's metrics), PartsView.h (the view base: layouts
+// blended on a change of focus, texts and icons made ahead, icon, label and caption
+// painters), Symbols.h (vector symbols), AppIcons.h (application icons), Widgets.h
+// (CancelRing, ScrollTrack), Drawing.h (continuous corners, shadows), Animation.h (springs
+// and curves), StyleTexts.h (the entries' texts, elided and laid out once per list).
 
 #include <QPainterPath>
 #include <QSizeF>

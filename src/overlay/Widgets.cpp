@@ -25,11 +25,11 @@ ScrollTrack::Thumb ScrollTrack::thumb() const {
     return {length, position * (width - length)};
 }
 
-void paintScrollThumb(QPainter& p, QPointF origin, double height, ScrollTrack::Thumb thumb, const QColor& tint) {
+void paintScrollThumb(QPainter& p, QPointF origin, double height, ScrollTrack::Thumb thumb, const QBrush& brush) {
     if (thumb.length <= 0) return;
     QRectF r(origin.x() + thumb.offset, origin.y(), thumb.length, height);
     p.setPen(Qt::NoPen);
-    p.setBrush(withAlpha(tint, ScrollTrack::thumbOpacity));
+    p.setBrush(brush);
     double radius = height / 2;
     p.drawRoundedRect(r, radius, radius);
     p.setBrush(Qt::NoBrush);

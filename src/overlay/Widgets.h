@@ -4,6 +4,7 @@
 // indicator of where the visible window lies in the whole recency list. Both are pure
 // functions of their fields: geometry here, painting below.
 
+#include <QBrush>
 #include <QColor>
 #include <QRectF>
 
@@ -30,8 +31,9 @@ struct ScrollTrack {
     static constexpr double thumbOpacity = 0.35;
 };
 
-// A capsule of `thumb` in the track whose top-left is `origin`; no track is drawn behind it.
-void paintScrollThumb(QPainter& p, QPointF origin, double height, ScrollTrack::Thumb thumb, const QColor& tint);
+// A capsule of `thumb` in the track whose top-left is `origin`, filled with `brush` (the tint at
+// thumbOpacity); no track is drawn behind it.
+void paintScrollThumb(QPainter& p, QPointF origin, double height, ScrollTrack::Thumb thumb, const QBrush& brush);
 
 struct CancelRing {
     double progress = 0;  // nominally 0 to 1

@@ -19,21 +19,8 @@ enum LabelText { labelTitleSelected, labelTitle };
 
 constexpr int titlePoints = 12;
 
-std::vector<TextRecipe> recipesFor(HUDLabelStyle style) {
-    using F = TextRecipe::Field;
-    if (style == HUDLabelStyle::caption) {
-        return {{F::title, 13, QFont::Bold, M::statusWidth, M::statusWidth},
-                {F::subtitle, 11, QFont::Normal, M::statusWidth, M::statusWidth}};
-    }
-    const double rw = M::recentsCell(style) - 6, fw = M::favCell - 6;
-    return {{F::title, 12, QFont::Bold, rw, fw}, {F::title, 12, QFont::Normal, rw, fw}};
-}
-
+// Icon sides drawn at rest; pixmaps are made for these when a list arrives.
 constexpr double restingSides[] = {M::peekIcon, M::fullIcon};
-
-double pixmapSide(double drawn) {
-    return drawn > M::peekIcon + 0.5 ? M::fullIcon : M::peekIcon;
-}
 
 void paintBevel(QPainter& p, const QRectF& r, bool raised) {
     for (const auto& s : Win95Bevel{raised}.strips(r)) p.fillRect(s.rect, s.colour);
@@ -49,10 +36,10 @@ constexpr double shadowMargin = 3;
 
 }  // namespace
 
-Windows95HUDView::Windows95HUDView() {
-    for (QStaticText* t : {&titleText_, &space_}) t->setTextFormat(Qt::PlainText);
+// The status field shows the caption as it is: no cross-fade.
+Windows95HUDView::Windows95HUDView() : PartsView(restingSides, 0) {
+    titleText_.setTextFormat(Qt::PlainText);
     titleText_.setText(QStringLiteral("Switcher"));
-    space_.setText(QStringLiteral(" "));
     ink_ = QPen(Win95::ink);
     white_ = QPen(Win95::white);
     faintInk_ = QPen(withAlpha(Win95::ink, 0.7));
@@ -63,67 +50,43 @@ Windows95HUDView::Windows95HUDView() {
     grayBrush_ = QBrush(Win95::gray);
 }
 
+// Texts per entry, by mode: the status field's two lines, or the per-icon label's one.
+std::vector<TextRecipe> Windows95HUDView::recipesFor(HUDLabelStyle style) const {
+    using F = TextRecipe::Field;
+    if (style == HUDLabelStyle::caption) {
+        return {{F::title, 13, QFont::Bold, M::statusWidth, M::statusWidth},
+                {F::subtitle, 11, QFont::Normal, M::statusWidth, M::statusWidth}};
+    }
+    const double rw = M::recentsCell(style) - 6, fw = M::favCell - 6;
+    return {{F::title, 12, QFont::Bold, rw, fw}, {F::title, 12, QFont::Normal, rw, fw}};
+}
+
+void Windows95HUDView::prepareTexts(const OverlayFonts& fonts) {
+    titleText_.prepare(QTransform(), fonts.font(titlePoints, QFont::Bold));
+    space_.prepare(QTransform(), fonts.font(13, QFont::Bold));
+}
+
 QSizeF Windows95HUDView::fittingSize(const HUDModel& model, const StyleContext& ctx) const {
     Windows95Layout layout;
     layoutWindows95(model, *ctx.fonts, layout);
     return layout.size;
 }
 
-void Windows95HUDView::warmIcon(const AppIconCache::Entry* icon, PaintResources& res, double dpr) const {
-    if (!icon || icon->kind() == AppIconCache::Kind::addFavourites) return;
-    for (double side : restingSides) res.icons.pixmap(icon, side, dpr);
-}
-
-void Windows95HUDView::warmIcons(const HUDModel& m, PaintResources& res) {
-    auto warm = [&](SwitcherRow row, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i) {
-            if (const StyleTexts::Entry* e = texts_.at(m, row, static_cast<int>(i)))
-                warmIcon(e->icon, res, ctx_.devicePixelRatio);
-        }
-    };
-    warm(SwitcherRow::recents, m.visible().size());
-    warm(SwitcherRow::favourites, m.favourites().size());
-}
-
 void Windows95HUDView::sync(const HUDModel& m, const StyleContext& ctx, PaintResources& res, double now) {
-    const bool rescale = ctx.devicePixelRatio != ctx_.devicePixelRatio;
-    ctx_ = ctx;
-    now_ = now;
-    const bool fresh = m.generation() != generation_;
-    generation_ = m.generation();
-    if (fresh || m.labelStyle() != labelStyle_) {
-        labelStyle_ = m.labelStyle();
-        texts_.use(generation_, recipesFor(labelStyle_), *ctx.fonts);
-        titleText_.prepare(QTransform(), ctx.fonts->font(titlePoints, QFont::Bold));
-        space_.prepare(QTransform(), ctx.fonts->font(13, QFont::Bold));
-    }
-    if (texts_.prepare(m, res.icons) || fresh || rescale) warmIcons(m, res);
+    const Start start = begin(m, ctx, res, now);
+    layoutWindows95(m, *ctx.fonts, layout_.next);
+    const bool restart = layout_.restarts(start.fresh);
+    layout_.take(restart, start.focusChanged, focusBlend_, now);
+    const Windows95Layout& target = layout_.target;
 
-    layoutWindows95(m, *ctx.fonts, next_);
-    const bool focusChanged = m.focus() != focus_;
-    focus_ = m.focus();
-    const bool restart = fresh || target_.empty || next_.empty;
-    if (!restart && focusChanged) {
-        blending_ = sameWindows95Shape(shown_, next_);
-        if (blending_) {
-            from_ = shown_;
-            focusBlend_.snap(0);
-            focusBlend_.retarget(1, now);
-        }
-    } else if (restart || (blending_ && !sameWindows95Shape(from_, next_))) {
-        blending_ = false;
-    }
-    std::swap(target_, next_);
-
-    const double thumb = target_.scroll.present ? target_.scroll.thumb.x() - target_.scroll.track.x() : 0;
-    const Win95CancelPointer& pointer = target_.pointer;
+    const double thumb = target.scroll.present ? target.scroll.thumb.x() - target.scroll.track.x() : 0;
+    const Win95CancelPointer& pointer = target.pointer;
     if (restart) {
         // A new showing starts where it is meant to be, with nothing carried over.
-        focusBlend_.snap(1);
         thumb_.snap(thumb);
         progress_.snap(pointer.progress);
     } else {
-        if (target_.scroll.present) thumb_.retarget(thumb, now);
+        if (target.scroll.present) thumb_.retarget(thumb, now);
         progress_.retarget(pointer.progress, now);
     }
     if (restart || !pointerShown_) {
@@ -140,30 +103,26 @@ void Windows95HUDView::sync(const HUDModel& m, const StyleContext& ctx, PaintRes
 
 void Windows95HUDView::compose(double now) {
     now_ = now;
-    if (blending_ && !focusBlend_.settled(now)) {
-        blendWindows95(from_, target_, focusBlend_.value(now), shown_);
-    } else {
-        blending_ = false;
-        shown_ = target_;
-    }
-    if (shown_.scroll.present && target_.scroll.present) {
+    layout_.compose(focusBlend_, now);
+    const Windows95Layout& target = layout_.target;
+    if (layout_.shown.scroll.present && target.scroll.present) {
         // The thumb follows the cursor along a track that may be changing size with its row.
-        const double k = shown_.scroll.track.width() / target_.scroll.track.width();
-        shown_.scroll.thumb.moveLeft(shown_.scroll.track.x() + k * thumb_.value(now));
+        const double k = layout_.shown.scroll.track.width() / target.scroll.track.width();
+        layout_.shown.scroll.thumb.moveLeft(layout_.shown.scroll.track.x() + k * thumb_.value(now));
     }
-    shown_.pointer.start = QPointF(startX_.value(now), startY_.value(now));
-    shown_.pointer.end = shown_.closeButton.center();
-    shown_.pointer.progress = progress_.value(now);
+    layout_.shown.pointer.start = QPointF(startX_.value(now), startY_.value(now));
+    layout_.shown.pointer.end = layout_.shown.closeButton.center();
+    layout_.shown.pointer.progress = progress_.value(now);
 }
 
 bool Windows95HUDView::advance(double now) {
     compose(now);
-    return blending_ || !thumb_.settled(now) || !startX_.settled(now) || !startY_.settled(now) ||
+    return layout_.blending || !thumb_.settled(now) || !startX_.settled(now) || !startY_.settled(now) ||
            !progress_.settled(now);
 }
 
 void Windows95HUDView::settle() {
-    blending_ = false;
+    layout_.blending = false;
     focusBlend_.snap(1);
     thumb_.snap(thumb_.target());
     startX_.snap(startX_.target());
@@ -174,7 +133,7 @@ void Windows95HUDView::settle() {
 
 QPainterPath Windows95HUDView::cardOutline() const {
     QPainterPath path;
-    if (!shown_.empty) path.addRect(shown_.window);
+    if (!layout_.shown.empty) path.addRect(layout_.shown.window);
     return path;
 }
 
@@ -206,7 +165,7 @@ const QImage& Windows95HUDView::pointerShadow() {
 }
 
 void Windows95HUDView::paintPointer(QPainter& p) {
-    const QPointF tip = shown_.pointer.tip();
+    const QPointF tip = layout_.shown.pointer.tip();
     const double o = Win95Cursor::shadowOffset - shadowMargin;
     p.drawImage(tip + QPointF(o, o), pointerShadow());
     const QTransform old = p.worldTransform();
@@ -218,38 +177,26 @@ void Windows95HUDView::paintPointer(QPainter& p) {
     p.setWorldTransform(old);
 }
 
-void Windows95HUDView::paintRow(QPainter& p, const Win95Row& row, const HUDModel& m, SwitcherRow which,
+void Windows95HUDView::paintRow(QPainter& p, const PartRow& row, const HUDModel& m, SwitcherRow which,
                                 PaintResources& res) {
-    const double dpr = ctx_.devicePixelRatio;
     if (!row.glyph.isNull()) {
         p.setOpacity(0.7);
         drawSymbol(p, Symbol::pinFill, row.glyph, inkBrush_);
     }
     for (std::size_t i = 0; i < row.cellList.size(); ++i) {
-        const Win95Cell& c = row.cellList[i];
+        const PartCell& c = row.cellList[i];
         const StyleTexts::Entry* e = texts_.at(m, which, static_cast<int>(i));
         p.setOpacity(1);
         if (c.selected) p.fillRect(c.block, Win95::navy);
         p.setOpacity(c.iconOpacity);
-        const AppIconCache::Entry* ie = e ? e->icon : res.icons.resolve(std::nullopt);
-        if (ie->kind() == AppIconCache::Kind::addFavourites) {
-            // The placeholder's symbol: quiet on silver, white on navy.
-            drawSymbol(p, Symbol::plusCircleFill, c.icon, c.selected ? whiteBrush_ : grayBrush_);
-        } else if (const QPixmap* pm = res.icons.pixmap(ie, pixmapSide(c.icon.width()), dpr)) {
-            p.drawPixmap(c.icon, *pm, QRectF(QPointF(0, 0), pm->size()));
-        }
-        if (!c.label.isNull() && c.labelOpacity > 0 && e) {
-            p.setOpacity(c.labelOpacity);
-            const std::size_t t = c.selected ? labelTitleSelected : labelTitle;
-            p.setFont(texts_.font(t));
-            p.setPen(c.selected ? white_ : ink_);
-            drawStaticTextCentred(p, c.label, e->text[t]);
-        }
+        // The placeholder's symbol: quiet on silver, white on navy.
+        paintIcon(p, iconOf(e, res), c.icon, c.selected ? whiteBrush_ : grayBrush_, res);
+        if (e) paintLabel(p, c, *e, white_, ink_);
     }
 }
 
 void Windows95HUDView::paintStatus(QPainter& p, const HUDModel& m) {
-    const Win95Status& st = shown_.status;
+    const PartCaption& st = layout_.shown.caption;
     p.setOpacity(1);
     p.fillRect(st.frame, Win95::silver);
     paintBevel(p, st.frame, false);
@@ -266,7 +213,7 @@ void Windows95HUDView::paintStatus(QPainter& p, const HUDModel& m) {
 }
 
 void Windows95HUDView::paint(QPainter& p, const HUDModel& m, PaintResources& res) {
-    const Windows95Layout& L = shown_;
+    const Windows95Layout& L = layout_.shown;
     if (L.empty) return;
     // Square edges on whole pixels: only the symbols, icons and pointer are smoothed.
     p.setRenderHint(QPainter::Antialiasing, false);
@@ -309,7 +256,7 @@ void Windows95HUDView::paint(QPainter& p, const HUDModel& m, PaintResources& res
         p.fillRect(L.scroll.thumb, Win95::silver);
         paintBevel(p, L.scroll.thumb, true);
     }
-    if (L.status.present) paintStatus(p, m);
+    if (L.caption.present) paintStatus(p, m);
     p.setOpacity(1);
     paintBevel(p, L.window, true);
 

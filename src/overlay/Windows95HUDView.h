@@ -10,59 +10,44 @@
 // a showing on, so the pointer rests on the icon from that frame; the fallback start (the
 // window's centre area) is used only when no icon is selected.
 
-#include <QBrush>
 #include <QImage>
-#include <QPen>
-#include <QStaticText>
 
-#include "overlay/Animation.h"
-#include "overlay/StyleTexts.h"
-#include "overlay/StyleView.h"
+#include "overlay/PartsView.h"
 #include "overlay/Windows95Layout.h"
 
 namespace trellick {
 
-class Windows95HUDView : public StyleView {
+class Windows95HUDView : public PartsView {
 public:
     Windows95HUDView();
 
     QSizeF fittingSize(const HUDModel& model, const StyleContext& ctx) const override;
     void sync(const HUDModel& model, const StyleContext& ctx, PaintResources& res, double now) override;
-    void warmIcon(const AppIconCache::Entry* icon, PaintResources& res, double dpr) const override;
     bool advance(double now) override;
     void settle() override;
-    QSizeF contentSize() const override { return shown_.size; }
-    QRectF cardRect() const override { return shown_.window; }
+    QSizeF contentSize() const override { return layout_.shown.size; }
+    QRectF cardRect() const override { return layout_.shown.window; }
     QPainterPath cardOutline() const override;
     QColor edgeColour() const override { return Win95::silver; }
     void paint(QPainter& p, const HUDModel& model, PaintResources& res) override;
 
 private:
+    std::vector<TextRecipe> recipesFor(HUDLabelStyle style) const override;
+    void prepareTexts(const OverlayFonts& fonts) override;
     void compose(double now);
-    void warmIcons(const HUDModel& model, PaintResources& res);
-    void paintRow(QPainter& p, const Win95Row& row, const HUDModel& model, SwitcherRow which, PaintResources& res);
+    void paintRow(QPainter& p, const PartRow& row, const HUDModel& model, SwitcherRow which, PaintResources& res);
     void paintStatus(QPainter& p, const HUDModel& model);
     void paintPointer(QPainter& p);
     const QImage& pointerShadow();
 
-    // target_: the model as laid out now; from_: what was shown when the focus changed;
-    // shown_: the blend on screen; next_: scratch for the next layout pass.
-    Windows95Layout target_, from_, shown_, next_;
-    StyleContext ctx_;
-    StyleTexts texts_;
-    int generation_ = -1;
-    SwitcherRow focus_ = SwitcherRow::recents;
-    HUDLabelStyle labelStyle_ = HUDLabelStyle::caption;
-    double now_ = 0;
-
+    LayoutBlend<Windows95Layout, blendWindows95> layout_;
     Tween focusBlend_{0.08, Curve::linear};
-    bool blending_ = false;
     Tween thumb_{0.08, Curve::linear};
     Spring startX_{0.26, 0.82, 0.05}, startY_{0.26, 0.82, 0.05};
     Tween progress_{0.06, Curve::linear};
     bool pointerShown_ = false;
 
-    QStaticText titleText_, space_;
+    QStaticText titleText_;
     // Made once, so painting allocates nothing.
     QPen ink_, white_, faintInk_, outline_;
     QBrush inkBrush_, whiteBrush_, grayBrush_;

@@ -17,59 +17,33 @@ constexpr int titlePoints = 12, titleGlyphPoints = 11, arrowPoints = 11;
 constexpr int statusTitlePoints = 13, statusSubtitlePoints = 11;
 constexpr double statusLineSpacing = 1;
 
-bool hasText(const std::optional<std::string>& s) {
-    return s && !s->empty();
-}
-
-// Lays a row of cells out from the origin.
-void layoutCells(Win95Row& row, const std::vector<SwitchTarget>& list, bool focused, double focusedCellWidth,
-                 int selection, const HUDModel& m) {
-    const bool labels = focused && m.labelStyle() == HUDLabelStyle::perIcon;
-    const double cellW = focused || !m.compactPeek() ? focusedCellWidth : M::compactPeekCell;
-    const double box = focused ? M::iconBoxFull : M::iconBoxPeek;
-    const double labelW = focusedCellWidth - 6;
-    const double innerW = std::max(box, labels ? labelW : 0.0);
-    const double innerH = box + (labels ? M::labelSpacing + M::labelAreaH : 0);
-    const double blockW = innerW + 2 * M::cellPadding, blockH = innerH + 2 * M::cellPadding;
-    const int k = static_cast<int>(list.size());
-    row.focused = focused;
-    row.cellWidth = cellW;
-    row.selection = focused && selection >= 0 && selection < k ? selection : -1;
-    row.cellList.resize(list.size());
-    for (int i = 0; i < k; ++i) {
-        Win95Cell& c = row.cellList[i];
-        const bool ph = list[i].isPlaceholder;
-        const double side = focused ? M::fullIcon : M::peekIcon * (ph ? M::placeholderPeekScale : 1);
-        c.selected = i == row.selection;
-        c.placeholder = ph;
-        c.frame = QRectF(i * (cellW + M::cellSpacing), 0, cellW, blockH);
-        c.block = QRectF(c.frame.x() + std::floor((cellW - blockW) / 2), 0, blockW, blockH);
-        const double innerX = c.block.x() + M::cellPadding;
-        c.box = QRectF(innerX + std::floor((innerW - box) / 2), M::cellPadding, box, box);
-        c.icon = QRectF(c.box.x() + (box - side) / 2, c.box.y() + (box - side) / 2, side, side);
-        c.iconOpacity = ph || focused ? 1 : 0.5;
-        c.label = labels ? QRectF(innerX + std::floor((innerW - labelW) / 2), c.box.bottom() + M::labelSpacing, labelW,
-                                  M::labelAreaH)
-                         : QRectF();
-        c.labelOpacity = labels ? 1 : 0;
-    }
-    row.cells = QRectF(0, 0, k > 0 ? cellW * k + M::cellSpacing * (k - 1) : 0, k > 0 ? blockH : 0);
-}
-
-void offsetCells(Win95Row& row, QPointF by) {
-    row.cells.translate(by);
-    for (auto& c : row.cellList) {
-        for (QRectF* r : {&c.frame, &c.block, &c.box, &c.icon, &c.label})
-            if (!r->isNull()) r->translate(by);
-    }
-}
-
-void placeRow(Win95Row& row, QPointF by) {
-    row.frame.translate(by);
-    if (!row.glyphSlot.isNull()) row.glyphSlot.translate(by);
-    if (!row.glyph.isNull()) row.glyph.translate(by);
-    offsetCells(row, by);
-}
+constexpr CellMetrics cellMetrics{M::fullIcon,
+                                  M::peekIcon,
+                                  M::iconBoxFull,
+                                  M::iconBoxPeek,
+                                  M::compactPeekCell,
+                                  M::favCell,
+                                  M::cellSpacing,
+                                  M::cellPadding,
+                                  6,
+                                  M::labelSpacing,
+                                  M::labelAreaH,
+                                  0,  // one line: the label is not split into title and subtitle
+                                  0,
+                                  QFont::Bold,
+                                  0,
+                                  M::placeholderPeekScale,
+                                  1,
+                                  1,
+                                  1,
+                                  0,
+                                  22,
+                                  14,
+                                  16,
+                                  11,
+                                  M::glyphSpacing};
+constexpr CaptionMetrics statusMetrics{statusTitlePoints, statusSubtitlePoints, QFont::Bold, statusLineSpacing,
+                                       M::statusWidth};
 
 }  // namespace
 
@@ -155,25 +129,15 @@ void clearWindows95(Windows95Layout& L) {
     L.favourites.cellList.clear();
     L.recents.cellList.clear();
     L.scroll = Win95ScrollBar{};
-    L.status.present = false;
+    L.caption.present = false;
     L.selectedIcon.reset();
     L.pointer = Win95CancelPointer{};
 }
 
-void layoutFavourites(Win95Row& row, const HUDModel& m, bool favFocus) {
-    layoutCells(row, m.favourites(), favFocus, M::favCell, m.favSelected(), m);
-    const double box = favFocus ? M::iconBoxFull : M::iconBoxPeek;
-    const double slotW = favFocus ? 22 : 14, glyphSide = favFocus ? 16 : 11;
-    row.glyphSlot = QRectF(0, 0, slotW, box);
-    row.glyph = QRectF((slotW - glyphSide) / 2, (box - glyphSide) / 2, glyphSide, glyphSide);
-    offsetCells(row, QPointF(slotW + M::glyphSpacing, 0));
-    row.frame = QRectF(0, 0, slotW + M::glyphSpacing + row.cells.width(), std::max(box, row.cells.height()));
-}
-
 // Top-aligned; each arrow keeps its slot whether shown or not.
-void layoutRecents(Windows95Layout& L, const HUDModel& m, bool favFocus) {
-    Win95Row& row = L.recents;
-    layoutCells(row, m.visible(), !favFocus, M::recentsCell(m.labelStyle()), m.selected(), m);
+void layoutRecents(Windows95Layout& L, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
+    PartRow& row = L.recents;
+    layoutCells(row, m.visible(), !favFocus, M::recentsCell(m.labelStyle()), m.selected(), m, fonts, cellMetrics);
     const QSizeF arrow = symbolSize(Symbol::arrowtriangleLeftFill, arrowPoints);
     offsetCells(row, QPointF(M::arrowSlot + M::cellSpacing, 0));
     L.left.slot = QRectF(0, 0, M::arrowSlot, arrow.height());
@@ -186,18 +150,12 @@ void layoutRecents(Windows95Layout& L, const HUDModel& m, bool favFocus) {
     row.glyphSlot = row.glyph = QRectF();
 }
 
-void layoutStatus(Win95Status& st, const HUDModel& m, const OverlayFonts& fonts, bool favFocus) {
-    st.present = m.labelStyle() == HUDLabelStyle::caption;
+// The caption in a sunken field, with margins round its lines.
+void layoutStatus(PartCaption& st, const HUDModel& m, const OverlayFonts& fonts) {
+    layoutCaption(st, m, fonts, statusMetrics);
     if (!st.present) return;
-    const SwitchTarget* focused = focusedTarget(m);
-    st.row = m.focus();
-    st.index = focused ? (favFocus ? m.favSelected() : m.selected()) : -1;
-    st.hasSubtitle = focused && hasText(focused->subtitle);
-    const double th = fonts.lineHeight(statusTitlePoints, QFont::Bold);
-    const double sh = fonts.lineHeight(statusSubtitlePoints, QFont::Normal);
-    st.title = QRectF(M::statusMarginX, M::statusMarginY, M::statusWidth, th);
-    st.subtitle =
-        st.hasSubtitle ? QRectF(M::statusMarginX, st.title.bottom() + statusLineSpacing, M::statusWidth, sh) : QRectF();
+    st.title.translate(M::statusMarginX, M::statusMarginY);
+    if (st.hasSubtitle) st.subtitle.translate(M::statusMarginX, M::statusMarginY);
     st.frame = QRectF(0, 0, M::statusWidth + 2 * M::statusMarginX,
                       (st.hasSubtitle ? st.subtitle.bottom() : st.title.bottom()) + M::statusMarginY);
 }
@@ -237,12 +195,7 @@ void placeParts(Windows95Layout& L, const Win95Origins& at, const HUDModel& m, d
                          ? QRectF(at.scroll.x() + thumb.offset + 1,
                                   at.scroll.y() + (M::scrollHeight - M::thumbHeight) / 2, thumb.length, M::thumbHeight)
                          : QRectF();
-    Win95Status& st = L.status;
-    if (st.present) {
-        st.frame.translate(at.status);
-        st.title.translate(at.status);
-        if (st.hasSubtitle) st.subtitle.translate(at.status);
-    }
+    placeCaption(L.caption, at.status);
 }
 
 }  // namespace
@@ -259,13 +212,13 @@ void layoutWindows95(const HUDModel& m, const OverlayFonts& fonts, Windows95Layo
     PartStack stack;
 
     if (L.favourites.present) {
-        layoutFavourites(L.favourites, m, favFocus);
+        layoutFavourites(L.favourites, m, fonts, favFocus, cellMetrics);
         stack.add(L.favourites.frame.size(), &at.favourites);
     } else {
         L.favourites.cellList.clear();
         L.favourites.glyphSlot = L.favourites.glyph = QRectF();
     }
-    layoutRecents(L, m, favFocus);
+    layoutRecents(L, m, fonts, favFocus);
     stack.add(L.recents.frame.size(), &at.recents);
 
     const double rowW = M::recentsRowWidth(m.labelStyle(), static_cast<int>(visible.size()));
@@ -273,8 +226,8 @@ void layoutWindows95(const HUDModel& m, const OverlayFonts& fonts, Windows95Layo
     L.scroll.opacity = L.scroll.present ? 1 : 0;
     if (L.scroll.present) stack.add(QSizeF(rowW, M::scrollHeight), &at.scroll);
 
-    layoutStatus(L.status, m, fonts, favFocus);
-    if (L.status.present) stack.add(L.status.frame.size(), &at.status);
+    layoutStatus(L.caption, m, fonts);
+    if (L.caption.present) stack.add(L.caption.frame.size(), &at.status);
 
     const QSizeF inner = stack.inner(M::contentSpacing);
     const double contentW = inner.width() + 2 * M::contentMarginX;
@@ -288,21 +241,15 @@ void layoutWindows95(const HUDModel& m, const OverlayFonts& fonts, Windows95Layo
     stack.place(left, contentTop + M::contentTop, inner.width(), M::contentSpacing);
     placeParts(L, at, m, rowW);
 
-    const Win95Row& focusedRow = favFocus ? L.favourites : L.recents;
+    const PartRow& focusedRow = favFocus ? L.favourites : L.recents;
     L.selectedIcon.reset();
     if (focusedRow.selection >= 0) L.selectedIcon = focusedRow.cellList[focusedRow.selection].box;
     L.pointer = win95CancelPointer(L.selectedIcon, L.closeButton, L.size, m.cancelProgress());
 }
 
-bool sameWindows95Shape(const Windows95Layout& a, const Windows95Layout& b) {
-    return !a.empty && !b.empty && a.favourites.present == b.favourites.present &&
-           a.favourites.cellList.size() == b.favourites.cellList.size() &&
-           a.recents.cellList.size() == b.recents.cellList.size() && a.status.present == b.status.present;
-}
-
 void blendWindows95(const Windows95Layout& a, const Windows95Layout& b, double t, Windows95Layout& out) {
     out = b;
-    if (!sameWindows95Shape(a, b)) return;
+    if (!sameShape(a, b)) return;
     out.size =
         QSizeF(blend::value(a.size.width(), b.size.width(), t), blend::value(a.size.height(), b.size.height(), t));
     out.window = QRectF(QPointF(0, 0), out.size);
@@ -310,26 +257,12 @@ void blendWindows95(const Windows95Layout& a, const Windows95Layout& b, double t
     for (std::size_t i = 0; i < out.buttons.size(); ++i)
         out.buttons[i].frame = blend::rect(a.buttons[i].frame, b.buttons[i].frame, t);
     out.closeButton = out.buttons[2].frame;
-    auto row = [t](const Win95Row& ra, const Win95Row& rb, Win95Row& ro) {
-        ro.frame = blend::rect(ra.frame, rb.frame, t);
-        ro.cells = blend::rect(ra.cells, rb.cells, t);
-        ro.glyphSlot = blend::rect(ra.glyphSlot, rb.glyphSlot, t);
-        ro.glyph = blend::rect(ra.glyph, rb.glyph, t);
-        for (std::size_t i = 0; i < ro.cellList.size(); ++i) {
-            const Win95Cell &ca = ra.cellList[i], &cb = rb.cellList[i];
-            Win95Cell& co = ro.cellList[i];
-            if (cb.label.isNull() && !ca.label.isNull()) co = ca;  // labels fade out where they were
-            co.frame = blend::rect(ca.frame, cb.frame, t);
-            co.block = blend::rect(ca.block, cb.block, t);
-            co.box = blend::rect(ca.box, cb.box, t);
-            co.icon = blend::rect(ca.icon, cb.icon, t);
-            co.iconOpacity = blend::opacity(ca.iconOpacity, cb.iconOpacity, t);
-            co.labelOpacity = blend::opacity(ca.labelOpacity, cb.labelOpacity, t);
-            co.selected = cb.selected;
-        }
-    };
-    row(a.favourites, b.favourites, out.favourites);
-    row(a.recents, b.recents, out.recents);
+    blendRow(a.favourites, b.favourites, t, out.favourites);
+    blendRow(a.recents, b.recents, t, out.recents);
+    // The navy block changes at once: a fading label is drawn as the row it fades into has it.
+    for (auto [rb, ro] : {std::pair{&b.favourites, &out.favourites}, std::pair{&b.recents, &out.recents}}) {
+        for (std::size_t i = 0; i < ro->cellList.size(); ++i) ro->cellList[i].selected = rb->cellList[i].selected;
+    }
     for (auto [aa, ab, ao] : {std::tuple{&a.left, &b.left, &out.left}, std::tuple{&a.right, &b.right, &out.right}}) {
         ao->slot = blend::rect(aa->slot, ab->slot, t);
         ao->glyph = blend::rect(aa->glyph, ab->glyph, t);
@@ -346,10 +279,7 @@ void blendWindows95(const Windows95Layout& a, const Windows95Layout& b, double t
         out.scroll.track = blend::under(own.scroll.track, own.recents.cells, out.recents.cells);
         out.scroll.thumb = blend::under(own.scroll.thumb, own.recents.cells, out.recents.cells);
     }
-    out.status.frame = blend::rect(a.status.frame, b.status.frame, t);
-    const QPointF statusShift = out.status.frame.topLeft() - b.status.frame.topLeft();
-    out.status.title.translate(statusShift);
-    if (out.status.hasSubtitle) out.status.subtitle.translate(statusShift);
+    blendCaption(a.caption, b.caption, t, out.caption);
 }
 
 }  // namespace trellick

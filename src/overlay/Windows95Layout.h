@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "overlay/HUDModel.h"
+#include "overlay/StyleParts.h"
 #include "overlay/Symbols.h"
 
 namespace trellick {
@@ -109,30 +110,6 @@ Win95CancelPointer win95CancelPointer(const std::optional<QRectF>& selectedIcon,
 // The pointer's start for a selected icon at `icon`, or the fallback in `window`.
 QPointF win95PointerStart(const std::optional<QRectF>& icon, QSizeF window);
 
-struct Win95Cell {
-    QRectF frame;  // the cell, its width the row's cell width
-    QRectF block;  // the icon and label with their padding: navy when selected
-    QRectF box;    // the icon part (the "selected icon" rectangle when selected)
-    QRectF icon;
-    double iconOpacity = 1;
-    bool selected = false;
-    bool placeholder = false;
-    QRectF label;  // the per-icon label; null when there is none
-    double labelOpacity = 0;
-};
-
-struct Win95Row {
-    bool present = false;
-    bool focused = false;
-    QRectF frame;
-    QRectF cells;
-    double cellWidth = 0;
-    std::vector<Win95Cell> cellList;
-    int selection = -1;  // the cell under the cursor when the row has the focus, else -1
-    QRectF glyphSlot;    // "pin.fill" (favourites row only)
-    QRectF glyph;
-};
-
 struct Win95Arrow {
     QRectF slot;  // keeps its width when hidden
     QRectF glyph;
@@ -152,15 +129,6 @@ struct Win95ScrollBar {
     double opacity = 0;
 };
 
-struct Win95Status {
-    bool present = false;
-    QRectF frame;  // the sunken field, margins included
-    QRectF title, subtitle;
-    bool hasSubtitle = false;
-    SwitcherRow row = SwitcherRow::recents;  // the focused entry, if any
-    int index = -1;                          // in `visible` or `favourites`; -1: none
-};
-
 struct Windows95Layout {
     bool empty = true;  // nothing to show: the view draws nothing
     QSizeF size;        // the fitting size: the window
@@ -169,10 +137,10 @@ struct Windows95Layout {
     QRectF titleGlyph;                        // "rectangle.2.swap"
     QRectF titleText;                         // "Switcher", one line
     std::array<Win95TitleButton, 3> buttons;  // "minus", "square", "xmark"
-    Win95Row favourites, recents;
+    PartRow favourites, recents;
     Win95Arrow left, right;
     Win95ScrollBar scroll;
-    Win95Status status;
+    PartCaption caption;  // the status field: the sunken frame with its margins, and its lines
     std::optional<QRectF> selectedIcon;
     QRectF closeButton;
     Win95CancelPointer pointer;
@@ -183,6 +151,5 @@ void layoutWindows95(const HUDModel& model, const OverlayFonts& fonts, Windows95
 
 // Blends two layouts of the same shape for the animated change of focus.
 void blendWindows95(const Windows95Layout& a, const Windows95Layout& b, double t, Windows95Layout& out);
-bool sameWindows95Shape(const Windows95Layout& a, const Windows95Layout& b);
 
 }  // namespace trellick

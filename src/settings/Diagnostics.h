@@ -13,11 +13,9 @@ namespace trellick {
 
 class Diagnostics {
 public:
-    Diagnostics();
+    Diagnostics() = default;
     Diagnostics(const Diagnostics&) = delete;
     Diagnostics& operator=(const Diagnostics&) = delete;
-
-    Signal<> willChange;  // fired before any field changes
 
     Observable<std::int64_t> swipeEventsSeen{0};
     Observable<std::int64_t> actionsTriggered{0};

@@ -96,7 +96,6 @@ public:
         values_.erase(key);
         ++writes_;
     }
-    const std::map<std::string, PrefValue>& values() const { return values_; }
     int writes() const { return writes_; }
     // Plays another process editing the store: the value changes (nothing removes it) and
     // observers of others' changes hear of it; no write of this store is counted.

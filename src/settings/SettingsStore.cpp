@@ -89,29 +89,27 @@ PrefValue toPref(const std::vector<std::string>& ids) {
 }  // namespace
 
 SettingsStore::SettingsStore(PreferencesStore& prefs, LoginItemService& loginItems)
-    : mode(&willChange, [this](const SwitchMode& v) { prefs_.set(keys::mode, rawValue(v)); }),
-      granularity(&willChange, [this](const Granularity& v) { prefs_.set(keys::granularity, rawValue(v)); }),
-      enabled(&willChange, [this](const bool& v) { prefs_.set(keys::enabled, v); }),
-      invertDirection(&willChange, [this](const bool& v) { prefs_.set(keys::invertDirection, v); }),
-      showHUD(&willChange, [this](const bool& v) { prefs_.set(keys::showHUD, v); }),
-      hudStyle(&willChange, [this](const HUDStyle& v) { prefs_.set(keys::hudStyle, rawValue(v)); }),
-      hudLabelStyle(&willChange, [this](const HUDLabelStyle& v) { prefs_.set(keys::hudLabelStyle, rawValue(v)); }),
-      compactPeekSpacing(&willChange, [this](const bool& v) { prefs_.set(keys::compactPeek, v); }),
-      hapticFeedback(&willChange, [this](const bool& v) { prefs_.set(keys::hapticFeedback, v); }),
-      sensitivity(&willChange, [this](const double& v) { prefs_.set(keys::sensitivity, v); }),
-      acceleration(&willChange, [this](const double& v) { prefs_.set(keys::acceleration, v); }),
-      cancelDistance(&willChange, [this](const double& v) { prefs_.set(keys::cancelDistance, v); }),
-      flickRevealDelay(&willChange, [this](const double& v) { prefs_.set(keys::flickRevealDelay, v); }),
-      flickVelocity(&willChange, [this](const double& v) { prefs_.set(keys::flickVelocity, v); }),
-      favouritesEnabled(&willChange, [this](const bool& v) { prefs_.set(keys::favouritesEnabled, v); }),
-      favouriteApps(&willChange,
-                    [this](const std::vector<std::string>& v) { prefs_.set(keys::favouriteApps, toPref(v)); }),
+    : mode([this](const SwitchMode& v) { prefs_.set(keys::mode, rawValue(v)); }),
+      granularity([this](const Granularity& v) { prefs_.set(keys::granularity, rawValue(v)); }),
+      enabled([this](const bool& v) { prefs_.set(keys::enabled, v); }),
+      invertDirection([this](const bool& v) { prefs_.set(keys::invertDirection, v); }),
+      showHUD([this](const bool& v) { prefs_.set(keys::showHUD, v); }),
+      hudStyle([this](const HUDStyle& v) { prefs_.set(keys::hudStyle, rawValue(v)); }),
+      hudLabelStyle([this](const HUDLabelStyle& v) { prefs_.set(keys::hudLabelStyle, rawValue(v)); }),
+      compactPeekSpacing([this](const bool& v) { prefs_.set(keys::compactPeek, v); }),
+      hapticFeedback([this](const bool& v) { prefs_.set(keys::hapticFeedback, v); }),
+      sensitivity([this](const double& v) { prefs_.set(keys::sensitivity, v); }),
+      acceleration([this](const double& v) { prefs_.set(keys::acceleration, v); }),
+      cancelDistance([this](const double& v) { prefs_.set(keys::cancelDistance, v); }),
+      flickRevealDelay([this](const double& v) { prefs_.set(keys::flickRevealDelay, v); }),
+      flickVelocity([this](const double& v) { prefs_.set(keys::flickVelocity, v); }),
+      favouritesEnabled([this](const bool& v) { prefs_.set(keys::favouritesEnabled, v); }),
+      favouriteApps([this](const std::vector<std::string>& v) { prefs_.set(keys::favouriteApps, toPref(v)); }),
       // Not persisted: the login-item service is the truth. A failure is logged by
       // LoginItem and the toggle keeps showing what the user asked for.
-      launchAtLogin(&willChange, [this](const bool& v) { LoginItem::setEnabled(loginItems_, v); }),
+      launchAtLogin([this](const bool& v) { LoginItem::setEnabled(loginItems_, v); }),
       prefs_(prefs),
       loginItems_(loginItems) {
-    requestedTab.setWillChange(&willChange);
     // Loading writes nothing back: keys never set stay absent.
     readSettings(nullptr);
     launchAtLogin.load(loginItems_.isEnabled());

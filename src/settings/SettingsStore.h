@@ -69,8 +69,6 @@ public:
     SettingsStore(const SettingsStore&) = delete;
     SettingsStore& operator=(const SettingsStore&) = delete;
 
-    Signal<> willChange;  // fired before any property changes
-
     Setting<SwitchMode> mode;
     Setting<Granularity> granularity;
     Setting<bool> enabled;

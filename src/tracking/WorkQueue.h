@@ -28,7 +28,6 @@ public:
     SerialQueue& operator=(const SerialQueue&) = delete;
 
     void async(std::function<void()> fn) override;
-    const std::string& label() const { return label_; }
 
 private:
     void run();

@@ -774,7 +774,7 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     auto* mark = child<ui::SymbolView>(v.get(), "touchpadMark");
     auto* grant = child<QAbstractButton>(v.get(), "grant");
     EXPECT_EQ(grant->text(), "Grant Touchpad Access…");
-    EXPECT_EQ(mark->symbol(), ui::Symbol::exclamationmarkCircle);
+    EXPECT_EQ(mark->symbol(), Symbol::exclamationmarkCircle);
     EXPECT_EQ(text(v.get(), "finish"), "Done");
 
     pendingGrant = {GrantOutcome::cannotRun};
@@ -785,7 +785,7 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
 
     diagnostics->multitouchDevicesActive.set(1);
     diagnostics->touchpadsInaccessible.set(0);
-    EXPECT_EQ(mark->symbol(), ui::Symbol::checkmarkCircleFill);
+    EXPECT_EQ(mark->symbol(), Symbol::checkmarkCircleFill);
     EXPECT_FALSE(grant->isVisible());
     EXPECT_TRUE(child(v.get(), "granted")->isVisible());
     EXPECT_EQ(text(v.get(), "granted"), "Touchpad access granted");

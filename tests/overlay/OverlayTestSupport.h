@@ -77,18 +77,12 @@ struct StyleLayout {
     int captionIndex = -1;
 };
 
-template <class Row>
-std::vector<StyleLayout::Cell> cellsOf(const Row& row) {
-    using Cell = StyleLayout::Cell;
-    std::vector<Cell> out;
-    for (const auto& c : row.cellList) {
-        Cell cell{c.frame, c.box, c.box, c.icon, c.label, c.iconOpacity, 1, c.labelOpacity, c.selected};
-        // Only the modern style enlarges the selected icon, only the retro style pads a block
-        // round it.
-        if constexpr (requires { c.iconScale; }) cell.iconScale = c.iconScale;
-        if constexpr (requires { c.block; }) cell.block = c.block;
-        out.push_back(cell);
-    }
+// Only the retro style draws the block round a cell's icon and label: the others' is the box.
+inline std::vector<StyleLayout::Cell> cellsOf(const PartRow& row, bool blocks) {
+    std::vector<StyleLayout::Cell> out;
+    for (const auto& c : row.cellList)
+        out.push_back({c.frame, c.box, blocks ? c.block : c.box, c.icon, c.label, c.iconOpacity, c.iconScale,
+                       c.labelOpacity, c.selected});
     return out;
 }
 
@@ -99,8 +93,9 @@ inline StyleLayout layoutOf(const HUDModel& m, const Appearance& look = {}, bool
     auto read = [&](const auto& l, QRectF card, const auto& leading, const auto& trailing, const auto& caption) {
         s.size = l.size;
         s.card = card;
-        s.recents = cellsOf(l.recents);
-        s.favourites = cellsOf(l.favourites);
+        const bool blocks = m.style() == HUDStyle::windows95;
+        s.recents = cellsOf(l.recents, blocks);
+        s.favourites = cellsOf(l.favourites, blocks);
         s.glyphSlot = l.favourites.glyphSlot;
         s.leadingOpacity = leading.opacity;
         s.trailingOpacity = trailing.opacity;
@@ -119,7 +114,7 @@ inline StyleLayout layoutOf(const HUDModel& m, const Appearance& look = {}, bool
     if (m.style() == HUDStyle::windows95) {
         Windows95Layout l;
         layoutWindows95(m, fonts(), l);
-        read(l, l.window, l.left, l.right, l.status);
+        read(l, l.window, l.left, l.right, l.caption);
         s.scroll = l.scroll.present;
         s.scrollTrack = l.scroll.track;
     } else if (m.style() == HUDStyle::classic) {

@@ -117,7 +117,7 @@ TEST_P(Thumb, SitsWhereTheCursorIsInTheWholeList) {
     {
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing);
-        paintScrollThumb(p, QPointF(0, 0), 3, track.thumb(), Qt::black);
+        paintScrollThumb(p, QPointF(0, 0), 3, track.thumb(), QBrush(Qt::black));
     }
     int first = -1, last = -1;
     for (int x = 0; x < img.width(); ++x) {

@@ -26,6 +26,17 @@ protected:
 };
 
 using Check = std::function<bool(const SettingsStore&)>;
+
+// Counts in `heard` what the observers of the persisted settings hear from now on.
+std::vector<Subscription> listenToAll(SettingsStore& s, int& heard) {
+    std::vector<Subscription> subs;
+    auto add = [&](auto&... settings) { (subs.push_back(settings.subscribe([&](const auto&) { ++heard; })), ...); };
+    add(s.mode, s.granularity, s.enabled, s.invertDirection, s.showHUD, s.hudStyle, s.hudLabelStyle,
+        s.compactPeekSpacing, s.hapticFeedback, s.sensitivity, s.acceleration, s.cancelDistance, s.flickRevealDelay,
+        s.flickVelocity, s.favouritesEnabled, s.favouriteApps);
+    heard = 0;  // subscribing hears the current values at once
+    return subs;
+}
 // A stored value and what a setting makes of it by its read rule.
 std::vector<std::tuple<const char*, PrefValue, Check>> readRuleCases() {
     return {
@@ -74,7 +85,7 @@ TEST_F(SettingsStoreTest, AKeyChangedByOthersIsReadByItsRuleAndHeardWithoutWriti
         MemoryPreferencesStore store;
         SettingsStore s(store, login);
         int heard = 0;
-        auto sub = s.willChange.connect([&] { ++heard; });
+        const auto subs = listenToAll(s, heard);
         store.changeByOthers(key, stored);
         EXPECT_TRUE(check(s)) << key << ", case " << i;
         EXPECT_EQ(heard, 1) << key;

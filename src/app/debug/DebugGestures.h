@@ -36,7 +36,6 @@ public:
     // End of input: runs whatever work is left.
     void finish();
 
-    MultitouchMonitor& monitor() { return *monitor_; }
     Diagnostics& diagnostics() { return *diagnostics_; }
 
 private:

@@ -42,8 +42,6 @@ public:
     // needed doing or the rewrite worked.
     Result<> repairIfStale();
 
-    const QString& entryPath() const { return entryPath_; }
-
 private:
     QString entryPath_;
     QString executable_;

@@ -247,11 +247,6 @@ void TouchLoop::drop(const std::string& id) {
     core_->dropLocked(core_->devices[t->second]);
 }
 
-bool TouchLoop::has(const std::string& id) const {
-    std::lock_guard lock(core_->m);
-    return core_->tokens.count(id) != 0;
-}
-
 bool TouchLoop::watch(int fd, std::function<void()> onReadable) {
     if (!core_->ok() || fd < 0 || core_->stopping) return false;
     {

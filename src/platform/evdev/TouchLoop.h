@@ -42,7 +42,6 @@ public:
     // Drops a device as if it went away (its touchpad was unplugged): the gesture ends with an
     // empty frame if fingers were down, then onGone runs. Touch thread only.
     void drop(const std::string& id);
-    bool has(const std::string& id) const;
 
     // Calls onReadable on the touch thread whenever fd is readable (the udev monitor).
     bool watch(int fd, std::function<void()> onReadable);

@@ -28,7 +28,7 @@ Result<std::shared_ptr<X11Connection>> X11Connection::open(std::shared_ptr<MainQ
 }
 
 X11Connection::X11Connection(std::shared_ptr<MainQueue> mainQueue, xcb_connection_t* c, xcb_screen_t* screen)
-    : mainQueue_(std::move(mainQueue)), c_(c), screen_(screen), root_(screen->root) {
+    : mainQueue_(std::move(mainQueue)), c_(c), root_(screen->root) {
     own_ = xcb_generate_id(c_);
     uint32_t mask = XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
     uint32_t values[] = {1, XCB_EVENT_MASK_PROPERTY_CHANGE};

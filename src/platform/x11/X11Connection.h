@@ -30,7 +30,6 @@ public:
 
     xcb_connection_t* xcb() const { return c_; }
     xcb_window_t root() const { return root_; }
-    xcb_screen_t* screen() const { return screen_; }
     // A small unmapped window of ours (wake-ups, timestamps).
     xcb_window_t ownWindow() const { return own_; }
     // Interned once; thread-safe after that.
@@ -57,7 +56,6 @@ private:
 
     std::shared_ptr<MainQueue> mainQueue_;
     xcb_connection_t* c_;
-    xcb_screen_t* screen_;
     xcb_window_t root_;
     xcb_window_t own_ = 0;
     xcb_atom_t wakeAtom_ = 0;

@@ -22,7 +22,6 @@ public:
     bool create() override;
     void setEnabled(bool enabled) override;
     void setLostHandler(std::function<void()> handler) override { lost_ = std::move(handler); }
-    bool grabbed() const { return grabbed_; }
 
 private:
     std::shared_ptr<X11Connection> conn_;

@@ -37,8 +37,6 @@ public:
     Subscription onWindowControlChanged(std::function<void()> handler) override;
 
     const std::shared_ptr<X11Connection>& connection() const { return conn_; }
-    // The window manager's check window, 0 without window control.
-    xcb_window_t wmCheckWindow() const { return wmCheck_.load(); }
 
 private:
     explicit X11WindowSystem(std::shared_ptr<X11Connection> connection);
