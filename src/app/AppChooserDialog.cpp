@@ -48,7 +48,7 @@ AppChooserDialog::AppChooserDialog(std::vector<DesktopEntry> entries, QWidget* p
         QIcon icon = ui::iconFor(e.icon);
         auto* item = new QListWidgetItem(icon.isNull() ? placeholder : icon, name, list_);
         item->setData(kIdRole, QString::fromStdString(e.id));
-        item->setToolTip(QString::fromStdString(e.id));
+        item->setToolTip(QString::fromStdString(e.id).toHtmlEscaped());  // shown as written, never as markup
     }
 
     auto* buttons = new QDialogButtonBox;
