@@ -49,7 +49,7 @@ AppChooserDialog::AppChooserDialog(std::vector<DesktopEntry> entries, QWidget* p
         auto* item = new QListWidgetItem(icon, name, list_);
         item->setData(kPlaceholderRole, icon.isNull());
         item->setData(kIdRole, QString::fromStdString(e.id));
-        item->setToolTip(QString::fromStdString(e.id));
+        item->setToolTip(QString::fromStdString(e.id).toHtmlEscaped());  // shown as written, never as markup
     }
 
     auto* buttons = new QDialogButtonBox;

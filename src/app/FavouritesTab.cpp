@@ -40,7 +40,8 @@ public:
     SuggestionChip(const QString& name, const QIcon& icon, QWidget* parent = nullptr)
         : KeyboardFocus(parent), icon_(icon) {
         setText(name);
-        setToolTip("Pin " + name);
+        // Qt reads a tooltip as rich text when it looks like markup: another program's name must not.
+        setToolTip("Pin " + name.toHtmlEscaped());
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::TabFocus);
         setFont(pixelFont(font(), 13));

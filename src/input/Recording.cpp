@@ -23,6 +23,12 @@ Result<> regularFile(const struct stat& st) {
     return {};
 }
 
+Error tooLarge(std::int64_t size) {
+    return Error{std::to_string((size + (1 << 20) - 1) >> 20) + " MiB; a text file may hold at most " +
+                     std::to_string(maxTextFileSize >> 20) + " MiB",
+                 EFBIG};
+}
+
 // Reads a text file in blocks, so that a binary file is caught by its first NUL byte instead
 // of being read whole. Only regular files are opened: opening a FIFO waits for a writer that
 // may never come, and a device can have effects.
@@ -39,7 +45,10 @@ Result<std::string> readText(const std::string& path) {
     } closer{fd};
     if (::fstat(fd, &st) != 0) return Error{std::strerror(errno), errno};
     if (auto regular = regularFile(st); !regular) return regular.error();
+    if (static_cast<std::size_t>(st.st_size) > maxTextFileSize) return tooLarge(st.st_size);
     std::string text;
+    // One allocation of the right size: growing by doubling could hold twice the file.
+    text.reserve(static_cast<std::size_t>(st.st_size));
     char block[65536];
     for (;;) {
         ssize_t n = ::read(fd, block, sizeof block);
@@ -49,9 +58,8 @@ Result<std::string> readText(const std::string& path) {
         if (std::memchr(block, '\0', static_cast<std::size_t>(n))) {
             return Error{"it is not a text file (it holds binary data)"};
         }
-        if (text.size() + static_cast<std::size_t>(n) > maxTextFileSize) {
-            return Error{"it is larger than " + std::to_string(maxTextFileSize >> 20) + " MiB"};
-        }
+        if (text.size() + static_cast<std::size_t>(n) > maxTextFileSize)
+            return tooLarge(static_cast<std::int64_t>(text.size()) + n);
         text.append(block, static_cast<std::size_t>(n));
     }
 }
@@ -76,6 +84,7 @@ bool isYamlStart(std::string_view line) {
 
 std::string readTextFile(const std::string& path, const std::string& what) {
     auto text = readText(path);
+    if (!text && text.error().code == EFBIG) fail(path, 0, "too large (" + text.error().reason + ")");
     if (!text) fail(path, 0, "cannot read " + what + ": " + text.error().reason);
     return std::move(text).value();
 }

@@ -40,8 +40,9 @@ struct Recording {
 // The whole of a text file: a recording, a scenario, a device description (`what` names it in
 // errors). Throws RecordingError ("FILE: cannot read WHAT: why") for a file that cannot be
 // opened, a directory, a file holding binary data (a NUL byte) or one larger than
-// maxTextFileSize.
-inline constexpr std::size_t maxTextFileSize = std::size_t(1) << 30;
+// maxTextFileSize ("FILE: too large (...)"). The cap keeps every reader within a small multiple
+// of it in memory; a quarter of an hour of a busy touchpad still fits.
+inline constexpr std::size_t maxTextFileSize = std::size_t(64) << 20;
 std::string readTextFile(const std::string& path, const std::string& what);
 
 // The readers. `file` names the input in errors. They fill in ranges only where the text

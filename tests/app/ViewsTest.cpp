@@ -586,6 +586,18 @@ TEST_F(ViewsTest, ShelfSuggestsTheMostUsedAppsAndHidesAtTheLimit) {
     EXPECT_FALSE(child(v.get(), "suggestionShelf")->isVisibleTo(v.get()));
 }
 
+TEST_F(ViewsTest, AnAppNameThatLooksLikeMarkupIsShownAsWritten) {
+    const QString name = R"(<a href="file:///etc">x</a><img src=x>)";
+    install("a", name.toStdString());
+    counts({{"a", 1}});
+    auto v = settingsView(SettingsView::Tab::favourites);
+    flush();
+    // What a tooltip shows: Qt renders it as rich text when it might be some.
+    const QString tip = child<QAbstractButton>(v.get(), "chip.a")->toolTip();
+    const QString shown = Qt::mightBeRichText(tip) ? QTextDocumentFragment::fromHtml(tip).toPlainText() : tip;
+    EXPECT_EQ(shown, "Pin " + name);
+}
+
 TEST_F(ViewsTest, SwitchedOffFavouritesAreDimmedAndInert) {
     install("a", "Alpha");
     counts({{"a", 1}});

@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -153,12 +154,19 @@ TEST(Cli, ARecordingWithoutRangesTakesThemFromTheGivenDescriptionAndDumpedFrames
 
 TEST(Cli, OverlayPicturesFollowTheDecisionsWithoutChangingThem) {
     const auto dir = scratch("pictures");
+    // A private runtime folder, so that Qt has no reason to write to standard error.
+    const auto runtime = scratch("runtime");
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     auto plain = run("debug-gestures --frames " + example("favourites.frames") + " --favourites 2");
     auto r = run("debug-gestures --frames " + example("favourites.frames") + " --favourites 2 --overlay " +
                  dir.string() + " --overlay-appearance dark --overlay-scale 2");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, plain.out);
     EXPECT_NE(r.err.find("overlay pictures to " + dir.string()), std::string::npos) << r.err;
+    // Nothing else, Qt's complaints at exit included.
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     // One picture, at least, at the time of every selection the engine made.
     std::istringstream lines(r.out);
     int selections = 0;
@@ -185,4 +193,26 @@ TEST(Cli, OverlayPicturesFollowTheDecisionsWithoutChangingThem) {
         EXPECT_TRUE(bad.out.empty()) << args;
         EXPECT_EQ(bad.err.rfind("trellick: ", 0), 0u) << args << ": " << bad.err;
     }
+}
+
+TEST(Cli, HugeTimesArePrintedWholeAndPicturesKeepTheirExtension) {
+    // The favourites example, its times scaled past 10^60 seconds.
+    std::istringstream in(slurp(example("favourites.frames")));
+    std::string scaled;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        auto space = std::min(line.find(' '), line.size());  // a time alone: no finger touches
+        scaled += std::to_string((std::stod(line.substr(0, space)) + 1) * 1e60) + line.substr(space) + "\n";
+    }
+    const auto dir = scratch("huge-pictures");
+    auto r = run("debug-gestures --favourites 2 --frames " + file(scaled) + " --overlay " + dir.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) EXPECT_GE(std::stod(line.substr(5)), 1e60) << line;
+    int pictures = 0;
+    for (const auto& f : fs::directory_iterator(dir)) {
+        EXPECT_EQ(f.path().extension(), ".png") << f.path();
+        ++pictures;
+    }
+    EXPECT_GT(pictures, 1);
 }

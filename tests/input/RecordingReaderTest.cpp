@@ -275,5 +275,15 @@ TEST(LoadRecording, NeverOpensAFifoWhereAFileShouldBe) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(LoadRecording, RefusesAFileBeyondTheCapBeforeReadingIt) {
+    // Sparse: no disk space, and a reader that read it would meet NUL bytes, not the cap.
+    auto path = std::filesystem::temp_directory_path() / ("trellick-big-" + std::to_string(::getpid()) + ".yml");
+    std::ofstream(path).close();
+    std::filesystem::resize_file(path, maxTextFileSize + 1);
+    EXPECT_EQ(errorOf([&] { loadRecording(path.string()); }),
+              path.string() + ": too large (65 MiB; a text file may hold at most 64 MiB)");
+    std::filesystem::remove(path);
+}
+
 }  // namespace
 }  // namespace trellick::input

@@ -47,9 +47,9 @@ const char* rowName(SwitcherRow r) {
 // Fixed-point with trailing zeros trimmed: stable across platforms and easy to read.
 std::string number(double v) {
     if (!std::isfinite(v)) return "null";
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.6f", v);
-    std::string s(buf);
+    // Sized by a first call: a huge time has hundreds of digits.
+    std::string s(std::size_t(std::snprintf(nullptr, 0, "%.6f", v)), '\0');
+    std::snprintf(s.data(), s.size() + 1, "%.6f", v);
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
     if (s == "-0") s = "0";

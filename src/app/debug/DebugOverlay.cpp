@@ -19,14 +19,16 @@ int bad(const std::string& message) {
     return 0;
 }
 
-// The pictures need fonts and images, not a display: Qt's offscreen platform.
-void ensureGuiApplication() {
-    if (QCoreApplication::instance()) return;
+// The pictures need fonts and images, not a display: Qt's offscreen platform. The application
+// is owned by the pictures and ends with them: a static one would outlive Qt's own thread
+// storage and make it warn at exit.
+std::unique_ptr<QGuiApplication> guiApplication() {
+    if (QCoreApplication::instance()) return nullptr;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "trellick";
     static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 // One 1920 x 1080 screen with the pointer in its middle.
@@ -60,6 +62,7 @@ int parseOverlayOption(const std::vector<std::string>& args, std::size_t& i, Ove
 }
 
 struct OverlayPictures::Impl {
+    std::unique_ptr<QGuiApplication> app;  // first: it outlives the panel and the controller
     OverlayPictureOptions options;
     double t = 0;
     int written = 0;
@@ -72,8 +75,8 @@ std::shared_ptr<OverlayPictures> OverlayPictures::create(const OverlayPictureOpt
         std::fprintf(stderr, "trellick: %s: cannot make the folder for the overlay pictures\n", options.dir.c_str());
         return nullptr;
     }
-    ensureGuiApplication();
     auto d = std::make_unique<Impl>();
+    d->app = guiApplication();
     d->options = options;
     Impl* raw = d.get();
     d->controller = std::make_unique<HUDController>(
@@ -109,9 +112,11 @@ void OverlayPictures::picture() {
     if (!d_->panel || !d_->panel->isVisible()) return;
     // As the overlay settles after this update: the end of its animations.
     QImage image = d_->panel->render(true);
-    char name[64];
-    std::snprintf(name, sizeof name, "overlay-%04d-t%.3f.png", d_->written + 1, d_->t);
-    QString path = QDir(QString::fromStdString(d_->options.dir)).filePath(QString::fromLatin1(name));
+    // Sized by a first call: a huge time has hundreds of digits, and the name must keep ".png".
+    const char* format = "overlay-%04d-t%.3f.png";
+    std::string name(std::size_t(std::snprintf(nullptr, 0, format, d_->written + 1, d_->t)), '\0');
+    std::snprintf(name.data(), name.size() + 1, format, d_->written + 1, d_->t);
+    QString path = QDir(QString::fromStdString(d_->options.dir)).filePath(QString::fromStdString(name));
     if (!image.save(path, "PNG")) {
         std::fprintf(stderr, "trellick: %s: cannot write the picture\n", path.toLocal8Bit().constData());
         return;
