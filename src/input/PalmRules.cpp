@@ -2,6 +2,8 @@
 
 #include <linux/input.h>
 
+#include <cmath>
+
 namespace trellick::input {
 namespace {
 
@@ -91,7 +93,7 @@ std::optional<PadSize> physicalSize(const DeviceInfo& device) {
 
 std::vector<std::string> deviceKnowledge(const DeviceInfo& device) {
     std::vector<std::string> lines;
-    auto mm = [](double v) { return std::to_string(int(v + 0.5)); };
+    auto mm = [](double v) { return std::to_string(std::lround(v)); };
     if (auto size = physicalSize(device)) {
         lines.push_back("size " + mm(size->widthMm) + " x " + mm(size->heightMm) + " mm from the " + size->source);
     } else {
