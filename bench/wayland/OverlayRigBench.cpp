@@ -167,7 +167,6 @@ int measureApp(rig::WaylandRig& rig, const std::string& trellick, const std::str
         out << "12.500 0.5200 0.5 0.6200 0.53 0.7200 0.5\n12.510\n";
     }
     rig.giveToUser(config);
-    rig.giveToUser(rig.tmp() + "/walk.frames");
     const std::string err = rig.tmp() + "/trellick.err";
     auto picture = [&](const std::string& name) {
         const std::string file = rig.runtimeDir() + "/" + name;
