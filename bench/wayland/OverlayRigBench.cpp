@@ -65,9 +65,12 @@ struct Stats {
 };
 
 std::vector<SwitchTarget> targets() {
-    const char* apps[][2] = {{"utilities-terminal", "Terminal"}, {"accessories-text-editor", "Text Editor"},
-                             {"web-browser", "Web"},             {"system-file-manager", "Files"},
-                             {"mail-send-receive", "Mail"},      {"accessories-calculator", "Calculator"}};
+    const char* apps[][2] = {{"utilities-terminal", "Terminal"},
+                             {"accessories-text-editor", "Text Editor"},
+                             {"web-browser", "Web"},
+                             {"system-file-manager", "Files"},
+                             {"mail-send-receive", "Mail"},
+                             {"accessories-calculator", "Calculator"}};
     std::vector<SwitchTarget> out;
     for (auto& a : apps) {
         SwitchTarget t;
