@@ -57,6 +57,7 @@ struct LayerShellPanel::Listeners {
         auto* panel = static_cast<LayerShellPanel*>(data);
         wl_callback_destroy(callback);
         panel->frameCallback_ = nullptr;
+        if (panel->framePresented_) panel->framePresented_();
         if (panel->dirty_) panel->paint();
     }
     static constexpr wl_callback_listener frame = {frameDone};

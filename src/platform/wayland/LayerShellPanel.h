@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -61,6 +62,9 @@ public:
     void orderOut() override;
     // A few icons per turn of the event loop while the panel is shown.
     void prefetch(const std::vector<SwitchTarget>& targets) override;
+    // Called each time the compositor has taken a committed frame to the screen (its frame
+    // callback): what benchmarks time the panel's painting by.
+    void setFramePresented(std::function<void()> observer) { framePresented_ = std::move(observer); }
 
     struct Buffer;
     struct Listeners;
@@ -98,6 +102,7 @@ private:
     FadeIn fade_;
     QTimer prefetching_;
     std::vector<std::optional<IconHandle>> pending_;  // icons still to get ready, last first
+    std::function<void()> framePresented_;
 };
 
 // The overlay of the tray application on a wlroots compositor: a layer-shell panel, sized for

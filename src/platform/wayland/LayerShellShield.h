@@ -7,8 +7,8 @@
 //
 // The trade-off, as on X11 with its grab: the window below sees the pointer leave and come back,
 // keyboard focus moves to the shield for its lifetime, and after it goes sway gives the pointer
-// back only at the next motion, so a scroll in between is lost. That is why it stands only while
-// the overlay is shown, not for a whole walk: toggle swipes and a walk before its reveal do
+// back only at the next motion, so a scroll in between can be lost. That is why it stands only
+// while the overlay is shown, not for a whole walk: toggle swipes and a walk before its reveal do
 // without (libinput already makes three fingers a gesture, not a scroll).
 //
 // The surface is one transparent pixel stretched over the output by wp_viewporter. Main thread.
