@@ -200,7 +200,7 @@ void EvdevTouchSource::publishKnowledge() {
     std::vector<std::string> lines;
     for (const auto& [id, known] : knowledge_) {
         auto name = names_.count(id) ? names_[id] : id;
-        for (const auto& line : known) lines.push_back(name).append(": ").append(line);
+        for (const auto& line : known) lines.emplace_back(name).append(": ").append(line);
     }
     mainQueue_->post([diagnostics = diagnostics_, lines] {
         if (auto d = diagnostics.lock()) d->touchpadKnowledge.set(lines);
