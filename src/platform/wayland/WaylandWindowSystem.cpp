@@ -106,11 +106,14 @@ WaylandWindowSystem::~WaylandWindowSystem() {
     // Destroyed at once, the manager would leave toplevels announced meanwhile without an
     // object to land in, and libwayland drops the connection over that: stop, and let
     // `finished` destroy it.
+    if (seat_) wl_seat_destroy(seat_);
     if (manager_) {
         zwlr_foreign_toplevel_manager_v1_set_user_data(manager_, nullptr);
         zwlr_foreign_toplevel_manager_v1_stop(manager_);
+        // Wait for `finished` here: the connection may close right after (at exit), and the
+        // manager would never be freed.
+        wl_display_roundtrip(conn_->display());
     }
-    if (seat_) wl_seat_destroy(seat_);
     conn_->flush();
 }
 
