@@ -30,8 +30,6 @@ FrameAssembler::FrameAssembler(const DeviceInfo& device) {
     hasDistance_ = device.hasAbs(ABS_MT_DISTANCE);
     protocolA_ = device.protocolA;
     rules_ = PalmRules::forDevice(device);
-    padWidthMm_ = float(rules_.widthMm);
-    padHeightMm_ = float(rules_.heightMm);
     frame_.reserve(8);
     reset();
 }
@@ -400,10 +398,10 @@ void FrameAssembler::compareBy(std::int32_t Track::*peak, std::int32_t Contact::
     }
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         Track& t = tracks_[i];
-        // A contact travelling with the others is a finger of the swiping hand, however it presses.
-        if (!candidate(t) || movesWithOthers(i)) continue;
+        if (!candidate(t)) continue;
         std::int32_t reference = i == topSlot ? second : top;
-        if (reference > 0 && slots_[i].*now >= ratio * reference) markPalm(t, why);
+        // A contact travelling with the others is a finger of the swiping hand, however it presses.
+        if (reference > 0 && slots_[i].*now >= ratio * reference && !movesWithOthers(i)) markPalm(t, why);
     }
 }
 
@@ -505,8 +503,8 @@ void FrameAssembler::buildFrame(const std::vector<Contact>& contacts, bool fromS
         f.pressure = float(c.pressure);
         f.touchMajor = float(c.touchMajor);
         f.touchMinor = float(c.touchMinor);
-        f.padWidthMm = padWidthMm_;
-        f.padHeightMm = padHeightMm_;
+        f.padWidthMm = float(rules_.widthMm);
+        f.padHeightMm = float(rules_.heightMm);
         double nx = (double(c.x) - xMin_) / xSpan_;
         double ny = 1.0 - (double(c.y) - yMin_) / ySpan_;
         f.x = float(nx);
@@ -536,8 +534,8 @@ int FrameAssembler::followAnnounced(double time) {
 void FrameAssembler::addStandIns(int missing, double sumX, double sumY) {
     double n = double(frame_.size());
     MTFinger extra;
-    extra.padWidthMm = padWidthMm_;
-    extra.padHeightMm = padHeightMm_;
+    extra.padWidthMm = float(rules_.widthMm);
+    extra.padHeightMm = float(rules_.heightMm);
     extra.x = float(sumX / n);
     extra.y = float(sumY / n);
     for (int k = 0; k < missing; ++k) frame_.push_back(extra);

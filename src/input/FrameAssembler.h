@@ -148,7 +148,6 @@ private:
     bool hasBtnTouch_, hasDistance_;
     bool protocolA_;
     PalmRules rules_;
-    float padWidthMm_ = 0, padHeightMm_ = 0;
 
     // Device state.
     std::vector<Contact> slots_;

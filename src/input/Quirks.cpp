@@ -1,17 +1,20 @@
 #include "input/Quirks.h"
 
-#include <fcntl.h>
 #include <fnmatch.h>
 #include <linux/input.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <limits>
+
+#include "input/ReaderSupport.h"
 
 namespace trellick::input {
+
+using detail::trim;
 
 // One section: its Match tests and the values it sets.
 struct QuirksDatabase::Section {
@@ -33,29 +36,17 @@ namespace {
 // A quirks file is a few kilobytes; anything far larger is not one.
 constexpr std::size_t maxFileSize = 1 << 20;
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
-
-std::optional<int> number(std::string_view s, int base = 10) {
-    if (base == 16) {
-        if (s.size() < 3 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X')) return std::nullopt;
-        s.remove_prefix(2);
-    }
-    int v = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, base);
-    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    return v;
-}
-
 // "AxB" (sizes, resolutions) or "A:B" (ranges), both non-negative.
+std::optional<int> number(std::string_view s, int base = 10) {
+    auto v = detail::parseInt(s, base, 0, std::numeric_limits<int>::max());
+    return v ? std::optional<int>(int(*v)) : std::nullopt;
+}
+
 std::optional<std::pair<int, int>> pair(std::string_view s, char sep) {
     auto at = s.find(sep);
     if (at == std::string_view::npos) return std::nullopt;
     auto a = number(s.substr(0, at)), b = number(s.substr(at + 1));
-    if (!a || !b || *a < 0 || *b < 0) return std::nullopt;
+    if (!a || !b) return std::nullopt;
     return std::pair{*a, *b};
 }
 
@@ -142,7 +133,7 @@ std::optional<Set> attribute(std::string_view key, std::string_view value) {
     for (auto& [name, field] : ints) {
         if (key != name) continue;
         auto n = number(value);
-        if (!n || *n < 0) return std::nullopt;
+        if (!n) return std::nullopt;
         return Set([f = field, v = *n](DeviceQuirks& q) { q.*f = v; });
     }
     if (key.substr(0, 5) == "Model") {
@@ -152,27 +143,6 @@ std::optional<Set> attribute(std::string_view key, std::string_view value) {
     }
     if (key.substr(0, 4) == "Attr") return Set([](DeviceQuirks&) {});
     return std::nullopt;
-}
-
-// Reads a small regular file; nothing for anything else (a FIFO would block, a device never ends).
-std::optional<std::string> readSmallFile(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct stat st {};
-    std::optional<std::string> text;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && std::size_t(st.st_size) <= maxFileSize) {
-        std::string buf(std::size_t(st.st_size), '\0');
-        std::size_t got = 0;
-        while (got < buf.size()) {
-            auto n = ::read(fd, buf.data() + got, buf.size() - got);
-            if (n <= 0) break;
-            got += std::size_t(n);
-        }
-        buf.resize(got);
-        text = std::move(buf);
-    }
-    ::close(fd);
-    return text;
 }
 
 }  // namespace
@@ -231,7 +201,7 @@ void QuirksDatabase::addText(std::string_view text, const std::string& file) {
 }
 
 void QuirksDatabase::addFile(const std::string& path) {
-    if (auto text = readSmallFile(path)) addText(*text, path);
+    if (auto text = detail::readText(path, maxFileSize)) addText(text.value(), path);
 }
 
 void QuirksDatabase::addDirectory(const std::string& dir) {
@@ -265,9 +235,17 @@ DeviceQuirks QuirksDatabase::lookup(const DeviceIdentity& device) const {
 }
 
 void readMachineIdentity(DeviceIdentity& device) {
-    if (auto dmi = readSmallFile("/sys/class/dmi/id/modalias")) device.dmiModalias = std::string(trim(*dmi));
+    if (auto dmi = detail::readText("/sys/class/dmi/id/modalias", maxFileSize)) {
+        device.dmiModalias = std::string(trim(dmi.value()));
+    }
     // The compatible property holds NUL-separated strings, most specific first: match the first.
-    if (auto dt = readSmallFile("/sys/firmware/devicetree/base/compatible")) device.deviceTree = dt->c_str();
+    // NUL bytes make readText refuse it as binary: read the first string by hand.
+    if (std::FILE* f = std::fopen("/sys/firmware/devicetree/base/compatible", "re")) {
+        char first[256] = {};
+        std::fread(first, 1, sizeof first - 1, f);
+        std::fclose(f);
+        device.deviceTree = first;
+    }
 }
 
 std::vector<std::string> describe(const DeviceQuirks& q) {

@@ -1,6 +1,12 @@
 #include "input/ReaderSupport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace trellick::input {
@@ -144,6 +150,54 @@ void EventCollector::finish() {
     // Protocol A streams are recognised by their contact separators: a device description
     // alone cannot tell a slot-less recording from one that never used a second slot.
     rec_.device.protocolA = sawMtReport_;
+}
+
+namespace {
+
+Result<> regularFile(const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) return Error{"it is a directory, not a file", EISDIR};
+    if (!S_ISREG(st.st_mode)) return Error{"it is not a regular file", EINVAL};
+    return {};
+}
+
+Error tooLarge(std::int64_t size, std::size_t limit) {
+    return Error{std::to_string((size + (1 << 20) - 1) >> 20) + " MiB; a text file may hold at most " +
+                     std::to_string(limit >> 20) + " MiB",
+                 EFBIG};
+}
+
+}  // namespace
+
+Result<std::string> readText(const std::string& path, std::size_t limit) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return Error{std::strerror(errno), errno};
+    if (auto regular = regularFile(st); !regular) return regular.error();
+    // Non-blocking, and checked again once open, for a FIFO swapped in meanwhile.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return Error{std::strerror(errno), errno};
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &st) != 0) return Error{std::strerror(errno), errno};
+    if (auto regular = regularFile(st); !regular) return regular.error();
+    if (static_cast<std::size_t>(st.st_size) > limit) return tooLarge(st.st_size, limit);
+    std::string text;
+    // One allocation of the right size: growing by doubling could hold twice the file.
+    text.reserve(static_cast<std::size_t>(st.st_size));
+    char block[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Error{std::strerror(errno), errno};
+        if (n == 0) return text;
+        if (std::memchr(block, '\0', static_cast<std::size_t>(n))) {
+            return Error{"it is not a text file (it holds binary data)"};
+        }
+        if (text.size() + static_cast<std::size_t>(n) > limit)
+            return tooLarge(static_cast<std::int64_t>(text.size()) + n, limit);
+        text.append(block, static_cast<std::size_t>(n));
+    }
 }
 
 void mergeDeclared(DeviceInfo& base, const DeviceInfo& extra) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Result.h"
 #include "input/Recording.h"
 
 namespace trellick::input::detail {
@@ -57,6 +58,12 @@ private:
     std::int64_t lastNs_ = 0;
     bool sawMtReport_ = false;
 };
+
+// The text of a regular file of at most `limit` bytes, read in blocks so that a binary file
+// is caught by its first NUL byte instead of being read whole. Only regular files are opened:
+// opening a FIFO waits for a writer that may never come, and a device can have effects. A file
+// over the limit fails with EFBIG before it is read.
+Result<std::string> readText(const std::string& path, std::size_t limit);
 
 [[noreturn]] void fail(const std::string& file, int line, const std::string& problem);
 

@@ -1,9 +1,5 @@
 #include "input/Recording.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -16,53 +12,6 @@ namespace trellick::input {
 namespace {
 
 using namespace detail;
-
-Result<> regularFile(const struct stat& st) {
-    if (S_ISDIR(st.st_mode)) return Error{"it is a directory, not a file", EISDIR};
-    if (!S_ISREG(st.st_mode)) return Error{"it is not a regular file", EINVAL};
-    return {};
-}
-
-Error tooLarge(std::int64_t size) {
-    return Error{std::to_string((size + (1 << 20) - 1) >> 20) + " MiB; a text file may hold at most " +
-                     std::to_string(maxTextFileSize >> 20) + " MiB",
-                 EFBIG};
-}
-
-// Reads a text file in blocks, so that a binary file is caught by its first NUL byte instead
-// of being read whole. Only regular files are opened: opening a FIFO waits for a writer that
-// may never come, and a device can have effects.
-Result<std::string> readText(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return Error{std::strerror(errno), errno};
-    if (auto regular = regularFile(st); !regular) return regular.error();
-    // Non-blocking, and checked again once open, for a FIFO swapped in meanwhile.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return Error{std::strerror(errno), errno};
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    if (::fstat(fd, &st) != 0) return Error{std::strerror(errno), errno};
-    if (auto regular = regularFile(st); !regular) return regular.error();
-    if (static_cast<std::size_t>(st.st_size) > maxTextFileSize) return tooLarge(st.st_size);
-    std::string text;
-    // One allocation of the right size: growing by doubling could hold twice the file.
-    text.reserve(static_cast<std::size_t>(st.st_size));
-    char block[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, block, sizeof block);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return Error{std::strerror(errno), errno};
-        if (n == 0) return text;
-        if (std::memchr(block, '\0', static_cast<std::size_t>(n))) {
-            return Error{"it is not a text file (it holds binary data)"};
-        }
-        if (text.size() + static_cast<std::size_t>(n) > maxTextFileSize)
-            return tooLarge(static_cast<std::int64_t>(text.size()) + n);
-        text.append(block, static_cast<std::size_t>(n));
-    }
-}
 
 bool isEvemuLine(std::string_view line) {
     return line.size() >= 2 && line[1] == ':' && std::string_view("ENIPBALS").find(line[0]) != std::string_view::npos;
@@ -83,7 +32,7 @@ bool isYamlStart(std::string_view line) {
 }  // namespace
 
 std::string readTextFile(const std::string& path, const std::string& what) {
-    auto text = readText(path);
+    auto text = readText(path, maxTextFileSize);
     if (!text && text.error().code == EFBIG) fail(path, 0, "too large (" + text.error().reason + ")");
     if (!text) fail(path, 0, "cannot read " + what + ": " + text.error().reason);
     return std::move(text).value();
@@ -128,7 +77,7 @@ Recording recordingFromText(std::string_view text, const std::string& path,
     bool besideRead = false;
     if (beside.string() != path) {
         // A description beside it that cannot be read counts as none.
-        if (auto desc = readText(beside.string())) {
+        if (auto desc = readText(beside.string(), maxTextFileSize)) {
             mergeDeclared(rec.device, readDeviceDescription(desc.value(), beside.string()));
             besideRead = true;
         }
