@@ -28,12 +28,17 @@
 
 #include "OverlayProbe.h"
 #include "Rig.h"
+#include "common/QtLoop.h"
 #include "overlay/HUDController.h"
 #include "platform/desktop/QtMainQueue.h"
 #include "platform/x11/X11CompositorSupport.h"
 #include "platform/x11/X11Connection.h"
 
 using namespace trellick;
+
+using bench::pumpUntil;
+using bench::settle;
+using bench::Stats;
 
 namespace {
 
@@ -121,37 +126,6 @@ double likeness(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
 double ms(const QElapsedTimer& t) {
     return double(t.nsecsElapsed()) / 1e6;
 }
-
-// Runs the event loop until `done` or `timeout` seconds.
-bool pumpUntil(const std::function<bool()>& done, double timeout = 5.0) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeout * 1000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        QThread::usleep(100);
-    }
-    return true;
-}
-
-void settle(double seconds) {
-    QElapsedTimer t;
-    t.start();
-    pumpUntil([&] { return t.elapsed() > seconds * 1000; }, seconds + 1);
-}
-
-struct Stats {
-    std::vector<double> v;
-    void print(const char* what) {
-        std::sort(v.begin(), v.end());
-        if (v.empty()) {
-            std::printf("%-34s no samples\n", what);
-            return;
-        }
-        std::printf("%-34s median %6.2f ms   slowest %6.2f ms   (%zu runs)\n", what, v[v.size() / 2], v.back(),
-                    v.size());
-    }
-};
 
 class Bench {
 public:

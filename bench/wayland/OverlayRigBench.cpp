@@ -25,44 +25,17 @@
 #include <vector>
 
 #include "WaylandRig.h"
+#include "common/QtLoop.h"
 #include "overlay/HUDModel.h"
 #include "platform/wayland/LayerShellPanel.h"
 
 using namespace trellick;
 
+using bench::pumpUntil;
+using bench::settle;
+using bench::Stats;
+
 namespace {
-
-// Runs the event loop until `done` or `timeout` seconds, waking often so that the times taken
-// are not the loop's own.
-bool pumpUntil(const std::function<bool()>& done, double timeout = 5.0) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeout * 1000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        QThread::usleep(100);
-    }
-    return true;
-}
-
-void settle(double seconds) {
-    QElapsedTimer t;
-    t.start();
-    pumpUntil([&] { return t.elapsed() > seconds * 1000; }, seconds + 1);
-}
-
-struct Stats {
-    std::vector<double> v;
-    void print(const char* what) {
-        std::sort(v.begin(), v.end());
-        if (v.empty()) {
-            std::printf("%-36s no samples\n", what);
-            return;
-        }
-        std::printf("%-36s median %6.2f ms   slowest %6.2f ms   (%zu runs)\n", what, v[v.size() / 2], v.back(),
-                    v.size());
-    }
-};
 
 std::vector<SwitchTarget> targets() {
     const char* apps[][2] = {{"utilities-terminal", "Terminal"},

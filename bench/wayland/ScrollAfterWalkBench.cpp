@@ -19,6 +19,7 @@
 #include <string>
 
 #include "WaylandRig.h"
+#include "common/QtLoop.h"
 #include "overlay/HUDModel.h"
 #include "platform/wayland/LayerShellPanel.h"
 #include "platform/wayland/LayerShellShield.h"
@@ -26,26 +27,11 @@
 
 using namespace trellick;
 
-namespace {
+using bench::pumpUntil;
+using bench::settle;
+using bench::Stats;
 
-bool pumpUntil(const std::function<bool()>& done, double timeout) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeout * 1000) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        QThread::usleep(200);
-    }
-    return true;
-}
-
-void settle(double seconds) {
-    QElapsedTimer t;
-    t.start();
-    pumpUntil([&] { return t.elapsed() > seconds * 1000; }, seconds + 1);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;

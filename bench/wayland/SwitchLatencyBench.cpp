@@ -13,14 +13,9 @@
 #include <vector>
 
 #include "WaylandRig.h"
-#include "gesture/MultitouchMonitor.h"
-#include "platform/desktop/GioDesktopEntries.h"
+#include "common/ToggleEngine.h"
 #include "platform/fake/Fakes.h"
 #include "platform/wayland/WaylandWindowSystem.h"
-#include "settings/Diagnostics.h"
-#include "tracking/AppTracker.h"
-#include "tracking/WindowTracker.h"
-#include "tracking/WindowWorkspace.h"
 
 using namespace trellick;
 
@@ -62,31 +57,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_wayland_switch_latency: no window control on the rig\n");
         return 1;
     }
-    auto workspace = WindowWorkspace::create(windows, std::make_shared<desktop::GioDesktopEntries>());
-    auto diagnostics = std::make_shared<Diagnostics>();
-    auto appTracker = AppTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
-    auto windowTracker = WindowTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
-    windowTracker->start();
-
-    MemoryPreferencesStore prefs;
-    prefs.set(keys::mode, "toggleLastApp");
-    prefs.set(keys::granularity, "window");
-    prefs.set(keys::hapticFeedback, false);
-    fake::FakeLoginItemService login;
-    auto touch = std::make_shared<fake::FakeTouchDevices>();
-    touch->present = {{"pad", "bench touchpad"}};
-    MultitouchMonitor::Collaborators c;
-    c.settings = std::make_shared<SettingsStore>(prefs, login);
-    c.appTracker = appTracker;
-    c.windowTracker = windowTracker;
-    c.favourites = std::make_shared<fake::FakeFavourites>();
-    c.hud = std::make_shared<NullHUD>();
-    c.diagnostics = diagnostics;
-    c.mainQueue = queue;
-    c.touchDevices = touch;
-    c.notifications = std::make_shared<NotificationCenter>();
-    auto monitor = MultitouchMonitor::create(c);
-    monitor->start();
+    bench::ToggleEngine engine(windows, queue);
+    auto& windowTracker = engine.windowTracker;
 
     for (const char* appId : {"AlphaWin", "BetaWin", "GammaWin"}) {
         rig.window(appId, appId);
@@ -112,17 +84,9 @@ int main(int argc, char** argv) {
         // The lift: a toggle swipe, held, slid 0.2 to the right in 10 ms steps, lifted.
         WindowId expected = windowTracker->mru()[1].id;
         double t = rig::monotonicNow();
-        auto frame = [&](float dx) {
-            touch->deliver(
-                "pad", {fake::finger(0.40f + dx, 0.5f), fake::finger(0.45f + dx, 0.5f), fake::finger(0.50f + dx, 0.5f)},
-                t);
-            t += 0.01;
-            pump();
-        };
-        for (int i = 0; i < 6; ++i) frame(0);
-        for (int i = 1; i <= 10; ++i) frame(0.02f * static_cast<float>(i));
+        engine.swipe(t, pump);
         double start = rig::monotonicNow();
-        touch->deliver("pad", {}, start);
+        engine.touch->deliver("pad", {}, start);
         if (double ms = activatedAfter(*windows, expected, start); ms >= 0) lifts.push_back(ms);
         rig::waitFor([&] { return windowTracker->mru().front().id == expected; }, 2.0, pump);
         rig::waitFor([] { return false; }, 0.05, pump);
@@ -135,7 +99,7 @@ int main(int argc, char** argv) {
         rig::waitFor([&] { return windowTracker->mru().front().id == back; }, 2.0, pump);
         rig::waitFor([] { return false; }, 0.05, pump);
     }
-    monitor->stop();
+    engine.monitor->stop();
     if (lifts.empty() || floors.empty()) return 1;
     const double lift = median(lifts), floor = median(floors);
     std::printf("lift frame -> toplevel activated, %zu runs: median %.2f ms\n", lifts.size(), lift);

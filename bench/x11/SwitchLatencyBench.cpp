@@ -10,15 +10,10 @@
 #include <vector>
 
 #include "Rig.h"
-#include "gesture/MultitouchMonitor.h"
-#include "platform/desktop/GioDesktopEntries.h"
+#include "common/ToggleEngine.h"
 #include "platform/fake/Fakes.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11WindowSystem.h"
-#include "settings/Diagnostics.h"
-#include "tracking/AppTracker.h"
-#include "tracking/WindowTracker.h"
-#include "tracking/WindowWorkspace.h"
 
 using namespace trellick;
 using namespace trellick::x11;
@@ -44,32 +39,9 @@ int main(int argc, char** argv) {
     }
     auto conn = opened.value();
     auto windows = X11WindowSystem::create(conn);
-    auto workspace = WindowWorkspace::create(windows, std::make_shared<desktop::GioDesktopEntries>());
-    auto diagnostics = std::make_shared<Diagnostics>();
-    auto appTracker = AppTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
-    auto windowTracker = WindowTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
-    windowTracker->start();
+    bench::ToggleEngine engine(windows, queue);
+    auto& windowTracker = engine.windowTracker;
     conn->startReading();
-
-    MemoryPreferencesStore prefs;
-    prefs.set(keys::mode, "toggleLastApp");
-    prefs.set(keys::granularity, "window");
-    prefs.set(keys::hapticFeedback, false);
-    fake::FakeLoginItemService login;
-    auto touch = std::make_shared<fake::FakeTouchDevices>();
-    touch->present = {{"pad", "bench touchpad"}};
-    MultitouchMonitor::Collaborators c;
-    c.settings = std::make_shared<SettingsStore>(prefs, login);
-    c.appTracker = appTracker;
-    c.windowTracker = windowTracker;
-    c.favourites = std::make_shared<fake::FakeFavourites>();
-    c.hud = std::make_shared<NullHUD>();
-    c.diagnostics = diagnostics;
-    c.mainQueue = queue;
-    c.touchDevices = touch;
-    c.notifications = std::make_shared<NotificationCenter>();
-    auto monitor = MultitouchMonitor::create(c);
-    monitor->start();
 
     for (const char* cls : {"AlphaWin", "BetaWin", "GammaWin"}) rig.window(cls, cls);
     if (!rig::waitFor([&] { return windows->clientList().size() == 3; }, 10.0, pump)) {
@@ -88,17 +60,9 @@ int main(int argc, char** argv) {
         WindowId expected = windowTracker->mru()[1].id;
         // A toggle swipe: hold, slide 0.2 to the right in 10 ms steps, lift.
         double t = rig::monotonicNow();
-        auto frame = [&](float dx) {
-            touch->deliver(
-                "pad", {fake::finger(0.40f + dx, 0.5f), fake::finger(0.45f + dx, 0.5f), fake::finger(0.50f + dx, 0.5f)},
-                t);
-            t += 0.01;
-            pump();
-        };
-        for (int i = 0; i < 6; ++i) frame(0);
-        for (int i = 1; i <= 10; ++i) frame(0.02f * static_cast<float>(i));
+        engine.swipe(t, pump);
         double start = rig::monotonicNow();
-        touch->deliver("pad", {}, start);  // the lift frame
+        engine.touch->deliver("pad", {}, start);  // the lift frame
         double end = 0;
         double deadline = start + 2.0;
         while (rig::monotonicNow() < deadline) {
@@ -121,6 +85,6 @@ int main(int argc, char** argv) {
     std::sort(samples.begin(), samples.end());
     std::printf("lift frame -> window active, %zu runs: median %.2f ms, min %.2f ms, max %.2f ms\n", samples.size(),
                 samples[samples.size() / 2], samples.front(), samples.back());
-    monitor->stop();
+    engine.monitor->stop();
     return 0;
 }
