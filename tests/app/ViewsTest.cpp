@@ -165,7 +165,6 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Settings: texts and bindings
 
-// Each text on the page it belongs to.
 TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
     auto v = settingsView();
     expectTexts(v.get(), {"Settings", "General", "Gestures", "Overlay", "Favourites", "Diagnostics"});
@@ -220,7 +219,6 @@ TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
               "Restore all the gesture sliders above (Feel and Quick flick) to their defaults.");
 }
 
-// Every toggle of the settings and welcome windows.
 TEST_F(ViewsTest, TogglesFollowTheStoreBothWays) {
     auto v = settingsView();
     auto w = welcome();
@@ -781,7 +779,6 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     EXPECT_LT(v->height(), heightWithCommands) << "the window shrinks back";
 }
 
-// The touchpad line as touchpads come and go, with and without access.
 TEST_F(ViewsTest, WelcomeSaysWhenNoTouchpadIsFoundAndFollowsHotplug) {
     struct Step {
         int active, refused;
@@ -817,7 +814,6 @@ TEST_F(ViewsTest, WelcomeReturnPressesTheFinalButtonWhereverTheFocusIs) {
     EXPECT_EQ(grantRequests, 0);
 }
 
-// Each shell window closes on Escape and on Ctrl+W, telling the shell, and carries an icon.
 TEST_F(ViewsTest, ShellWindowsCloseFromTheKeyboardAndCarryTheAppIcon) {
     std::vector<ShellWindow> closed;
     QtShellWindows windows([](ShellWindow) { return new QLabel("content"); },
