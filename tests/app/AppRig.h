@@ -32,11 +32,12 @@ protected:
         app = spawn(args, rig.tmp() + "/trellick.err", env);
         ASSERT_GT(app, 0);
     }
-    std::string stderrText() {
+    static std::string slurp(const std::string& path) {
         std::stringstream ss;
-        ss << std::ifstream(rig.tmp() + "/trellick.err").rdbuf();
+        ss << std::ifstream(path).rdbuf();
         return ss.str();
     }
+    std::string stderrText() { return slurp(rig.tmp() + "/trellick.err"); }
     // Waits for trellick to end, running `meanwhile` at every look, and checks its exit status.
     void expectExit(
         int code, const std::function<void()>& meanwhile = [] {}) {

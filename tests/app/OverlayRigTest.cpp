@@ -62,8 +62,7 @@ protected:
     WindowId active = 0;
 };
 
-// With and without a compositor: one override-redirect panel, centred, that takes no focus
-// and goes at the lift; ARGB where a compositor blends it, else shaped to the card.
+// ARGB where a compositor blends it, else shaped to the card.
 class OverlayPanelTest : public OverlayRigTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(OverlayPanelTest, AHeldWalkShowsOneCentredPanelThatTakesNoFocusAndGoesAtTheLift) {
@@ -156,8 +155,6 @@ TEST_F(OverlayRigTest, AClickAtThePanelsCentreReachesTheWindowBelow) {
     xcb_disconnect(c);
 }
 
-// Two monitors side by side on one screen, the pointer on the second: the panel is centred
-// on that monitor, not on the whole screen.
 class OverlayTwoMonitorTest : public OverlayRigTest {
 protected:
     OverlayTwoMonitorTest() { rig.screenSize = "3840x1080x24"; }
@@ -180,9 +177,7 @@ TEST_F(OverlayTwoMonitorTest, ThePanelIsCentredOnTheMonitorUnderThePointer) {
     xcb_disconnect(c);
 }
 
-// Overlay settings changed while Trellick runs (here in its preferences file) are used at the
-// next showing: the label style and peek spacing change the panel's size; turned off, a walk
-// shows no panel.
+// Changed here in the preferences file: label style and peek spacing resize it; off, none shows.
 TEST_F(OverlayRigTest, OverlaySettingsChangedWhileRunningApplyAtTheNextShowing) {
     openWindows();
     launch({walk(2.0, 2.0), walk(7.0, 2.0), walk(12.0, 2.0)});

@@ -146,7 +146,6 @@ TEST(TouchpadRule, GrantsTouchpadsOnlyAndNeverANodeThatIsAlsoAKeyboard) {
     }
 }
 
-// Every refusal leaves the rules folder alone.
 struct Refusal {
     const char* name;
     std::vector<std::string> args;

@@ -57,10 +57,8 @@ protected:
     pid_t bus = -1;
 };
 
-// Windows focused in turn while trellick runs, in another order than they were stacked at its
-// launch: a toggle swipe goes back to the previous one; a slow directional slide walks two steps
-// and commits the window it reached. The debug output shows the touchpad, the gesture and the
-// decision, and the touchpad stopped at the end.
+// Windows focused in another order than they were stacked at launch: a toggle goes back one, a
+// slow directional slide walks two steps and commits there.
 struct SwipeCase {
     const char* mode;
     rig::Swipe swipe;
@@ -95,7 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
             "directionalMRU", {3.0, 60, 0.004}, 1, {"lift: commit the selection", "commit: switch to entry 2, Beta"}}),
     [](const auto& info) { return std::string(info.param.mode); });
 
-// Without a touchpad it can read, trellick says so and keeps running, until the X server goes.
 TEST_F(TrayAppRigTest, WithoutAReadableTouchpadItSaysSoAndLosingTheXServerEndsItWithAMessage) {
     launch("{}", {}, {});  // no replay: this machine's touchpads
     ASSERT_TRUE(tracking()) << stderrText();
@@ -123,8 +120,7 @@ TEST_F(TrayAppRigTest, WithoutAReadableTouchpadItSaysSoAndLosingTheXServerEndsIt
     }
 }
 
-// Windows focused one after another before Trellick starts: a toggle swipe right after launch
-// goes back to the one focused before the active one, in either granularity.
+// Windows focused before Trellick starts: a toggle right after launch goes back one.
 class TrayAppFirstSwipeTest : public TrayAppRigTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(TrayAppFirstSwipeTest, AToggleRightAfterLaunchHasSomewhereToGo) {
@@ -162,9 +158,8 @@ TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrit
     std::filesystem::remove(config);
     ::kill(app, SIGTERM);
     expectExit(0);
-    std::stringstream written;
-    written << std::ifstream(config + "/trellick/preferences.json").rdbuf();
-    EXPECT_NE(written.str().find("\"org.trellick.Alpha\": "), std::string::npos) << written.str() << stderrText();
+    const std::string written = slurp(config + "/trellick/preferences.json");
+    EXPECT_NE(written.find("\"org.trellick.Alpha\": "), std::string::npos) << written << stderrText();
 }
 
 TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesNothing) {
@@ -271,8 +266,6 @@ protected:
     pid_t tray = -1;
 };
 
-// Once running: a click on the tray icon opens the menu, and launching again brings the settings
-// window forward instead of starting a second Trellick.
 TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSettingsWindowForward) {
     launchShell();
     const std::string menu =
@@ -313,18 +306,13 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
     }
     EXPECT_EQ(windowsTitled("Settings"), 1);
     // Trellick's own windows are never counted as application use; others are.
-    auto prefs = [&] {
-        std::stringstream ss;
-        ss << std::ifstream(rig.tmp() + "/config/trellick/preferences.json").rdbuf();
-        return ss.str();
-    };
+    auto prefs = [&] { return slurp(rig.tmp() + "/config/trellick/preferences.json"); };
     EXPECT_TRUE(waitFor([&] { return prefs().find("org.trellick.Alpha") != std::string::npos; })) << prefs();
     EXPECT_EQ(prefs().find("rellick\""), std::string::npos) << prefs();
     app = first;
 }
 
-// Started before any tray (autostart racing the panel): it says so once, and its icon shows
-// when a tray comes, without a restart.
+// Autostart racing the panel: said once, and the icon shows when a tray comes, without a restart.
 TEST_F(ShellRigTest, ATrayThatStartsLaterGetsTheIcon) {
     rig::stop(std::exchange(tray, -1));
     ASSERT_TRUE(waitFor([&] { return capture("xdotool search --classname '^panel$'").empty(); }));

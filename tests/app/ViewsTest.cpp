@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -150,7 +149,9 @@ protected:
         return v;
     }
 
-    void install(const std::string& id, const std::string& name) { apps->installedApps[id] = {name, std::nullopt}; }
+    void install(std::initializer_list<std::pair<std::string, std::string>> list) {
+        for (auto& [id, name] : list) apps->installedApps[id] = {name, std::nullopt};
+    }
     void counts(std::initializer_list<std::pair<const char*, int>> c) {
         PrefObject o;
         for (auto& [id, n] : c) o[id] = PrefValue(n);
@@ -164,7 +165,6 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Settings: texts and bindings
 
-// Each text on the page it belongs to.
 TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
     auto v = settingsView();
     expectTexts(v.get(), {"Settings", "General", "Gestures", "Overlay", "Favourites", "Diagnostics"});
@@ -173,13 +173,26 @@ TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
          {"SWITCHING", "Enable swipe switching", "Launch at login", "Touchpad access", "SWITCH BETWEEN", "Windows",
           "Applications", "Window control", "MODE"}},
         {"Gestures",
-         {"FEEDBACK", "Haptic feedback",
+         {"FEEDBACK",
+          "Haptic feedback",
           "A subtle touchpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only.",
-          "FEEL", "Sensitivity", "Low", "High", "Flick acceleration", "Off", "More", "Down-swipe to cancel", "Short",
-          "Long"}},
-        {"Gestures",
-         {"QUICK FLICK", "Reveal delay", "Flick speed threshold", "Reset to defaults", "DIRECTION",
-          "Invert swipe direction", "TOUCHPAD"}},
+          "FEEL",
+          "Sensitivity",
+          "Low",
+          "High",
+          "Flick acceleration",
+          "Off",
+          "More",
+          "Down-swipe to cancel",
+          "Short",
+          "Long",
+          "QUICK FLICK",
+          "Reveal delay",
+          "Flick speed threshold",
+          "Reset to defaults",
+          "DIRECTION",
+          "Invert swipe direction",
+          "TOUCHPAD"}},
         {"Overlay",
          {"DIRECTIONAL OVERLAY", "Show overlay in directional mode", "Compact peek row", "STYLE", "Modern", "Classic",
           "Windows 95", "LABELS", "Centered caption", "Under each icon"}},
@@ -206,7 +219,6 @@ TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
               "Restore all the gesture sliders above (Feel and Quick flick) to their defaults.");
 }
 
-// Every toggle of the settings and welcome windows.
 TEST_F(ViewsTest, TogglesFollowTheStoreBothWays) {
     auto v = settingsView();
     auto w = welcome();
@@ -282,8 +294,9 @@ TEST_F(ViewsTest, SliderDragStoresOnceAtRelease) {
     EXPECT_EQ(prefs->writes(), writes + 1);
 }
 
-// A wheel notch over a slider scrolls the page; only a focused slider takes it as a change.
-TEST_F(ViewsTest, WheelOverASliderScrollsThePageUnlessTheSliderHasFocus) {
+// A wheel notch over a slider scrolls the page; only a focused slider takes it as a change. A
+// click at the very end of the page's (arrowless) scroll bar jumps there.
+TEST_F(ViewsTest, PageScrollsByTheWheelOverAnUnfocusedSliderAndByAClickOnItsBar) {
     auto v = settingsView(SettingsView::Tab::gestures);
     v->resize(720, 520);
     flush();
@@ -305,6 +318,9 @@ TEST_F(ViewsTest, WheelOverASliderScrollsThePageUnlessTheSliderHasFocus) {
     ASSERT_TRUE(slider->hasFocus());
     notch();
     EXPECT_NE(settings->sensitivity.get(), stored);
+    QScrollBar* bar = page->verticalScrollBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 2));
+    EXPECT_EQ(bar->value(), bar->maximum());
 }
 
 TEST_F(ViewsTest, ResetMovesTheFiveSlidersOnly) {
@@ -450,34 +466,10 @@ TEST_F(ViewsTest, DiagnosticsShowLiveValues) {
     expectTexts(v.get(), {"Nothing yet — switch between a couple of apps."});
 }
 
-TEST_F(ViewsTest, ViewsPaintTheDesktopAppearanceInsideAnyWindow) {
-    std::unique_ptr<QWidget> views[] = {
-        std::make_unique<SettingsView>(settingsDeps()),
-        std::make_unique<OnboardingView>(OnboardingView::Dependencies{settings, diagnostics, appearance, {}, {}}),
-        std::make_unique<AboutView>(appearance)};
-    for (auto& view : views) {
-        SCOPED_TRACE(view->objectName().toStdString());
-        QWidget host;  // a window in the application's own (light) palette
-        view->setParent(&host);
-        host.resize(view->size());
-        host.show();
-        const QPoint corner(view->width() - 3, view->height() - 3), selectedTab(200, 14);
-        for (auto [scheme, accent] : {std::pair{ColorScheme::dark, QColor(0xe6, 0x61, 0x00)},
-                                      std::pair{ColorScheme::light, QColor(0x35, 0x84, 0xe4)}}) {
-            appearance->set({scheme, accent});
-            const QImage shot = host.grab().toImage();
-            EXPECT_EQ(QColor(shot.pixel(corner)).lightness() < 100, scheme == ColorScheme::dark);
-            if (view->objectName() == "settingsView") {
-                EXPECT_EQ(QColor(shot.pixel(selectedTab)), accent);
-            }
-        }
-        view->setParent(nullptr);
-    }
-}
-
-// Symbols on buttons, the chooser's stand-in icon and the dividers take the scheme the
-// desktop switches to while the window is open.
-TEST_F(ViewsTest, IconsAndDividersFollowTheAppearanceLive) {
+// The scheme and accent the desktop switches to while the windows are open, even where a view
+// sits in a window of the application's own (light) palette: backgrounds, the selected tab,
+// symbols on buttons, the chooser's stand-in icon and the dividers.
+TEST_F(ViewsTest, ViewsFollowTheDesktopAppearanceLiveInsideAnyWindow) {
     auto iconLightness = [](const QIcon& icon) {
         const QImage img = icon.pixmap(24).toImage();
         for (int y = 0; y < img.height(); ++y)
@@ -485,56 +477,55 @@ TEST_F(ViewsTest, IconsAndDividersFollowTheAppearanceLive) {
                 if (img.pixelColor(x, y).alpha() > 100) return img.pixelColor(x, y).lightness();
         return -1;
     };
-    auto settingsWindow = settingsView(SettingsView::Tab::favourites);
-    auto welcomeWindow = welcome();
+    QWidget hosts[3];
+    std::unique_ptr<QWidget> views[] = {
+        std::make_unique<SettingsView>(settingsDeps()),
+        std::make_unique<OnboardingView>(OnboardingView::Dependencies{settings, diagnostics, appearance, {}, {}}),
+        std::make_unique<AboutView>(appearance)};
+    for (int i = 0; i < 3; ++i) {
+        views[i]->setParent(&hosts[i]);
+        hosts[i].resize(views[i]->size());
+        hosts[i].show();
+    }
     AppChooserDialog chooser({{"no-icon", "No Icon", std::nullopt}});
     Subscription chooserLook = ui::followAppearance(&chooser, appearance);
     const std::pair<const char*, std::function<QIcon()>> icons[] = {
-        {"Add app", [&] { return child<QAbstractButton>(settingsWindow.get(), "addApp")->icon(); }},
-        {"Copy", [&] { return child<QAbstractButton>(welcomeWindow.get(), "manualGrant.copy")->icon(); }},
+        {"Add app", [&] { return child<QAbstractButton>(views[0].get(), "addApp")->icon(); }},
+        {"Copy", [&] { return child<QAbstractButton>(views[1].get(), "manualGrant.copy")->icon(); }},
         {"placeholder", [&] { return child<QListWidget>(&chooser, "applications")->item(0)->icon(); }},
     };
     auto* divider = [&]() -> QFrame* {
-        for (auto* f : welcomeWindow->findChildren<QFrame*>())
+        for (auto* f : views[1]->findChildren<QFrame*>())
             if (f->height() == 1) return f;
         return nullptr;
     }();
     ASSERT_TRUE(divider);
-    for (ColorScheme scheme : {ColorScheme::dark, ColorScheme::light, ColorScheme::dark}) {
+    const QColor orange(0xe6, 0x61, 0x00), blue(0x35, 0x84, 0xe4);
+    for (auto [scheme, accent] : {std::pair{ColorScheme::dark, orange}, std::pair{ColorScheme::light, blue},
+                                  std::pair{ColorScheme::dark, orange}}) {
         const bool dark = scheme == ColorScheme::dark;
         SCOPED_TRACE(dark ? "dark" : "light");
-        appearance->set({scheme, {}});
+        appearance->set({scheme, accent});
+        for (int i = 0; i < 3; ++i) {
+            const QImage shot = hosts[i].grab().toImage();
+            const QPoint corner(views[i]->width() - 3, views[i]->height() - 3);
+            EXPECT_EQ(QColor(shot.pixel(corner)).lightness() < 100, dark) << views[i]->objectName().toStdString();
+        }
+        EXPECT_EQ(QColor(hosts[0].grab().toImage().pixel(200, 14)), accent) << "the selected tab";
         for (auto& [name, icon] : icons) EXPECT_EQ(iconLightness(icon()) > 128, dark) << name;
-        const QImage shot = welcomeWindow->grab().toImage();
-        const QPoint on = divider->mapTo(welcomeWindow.get(), QPoint(divider->width() / 2, 0));
+        const QImage shot = hosts[1].grab().toImage();
+        const QPoint on = divider->mapTo(&hosts[1], QPoint(divider->width() / 2, 0));
         const int contrast =
             std::abs(QColor(shot.pixel(on)).lightness() - QColor(shot.pixel(on + QPoint(0, 3))).lightness());
         EXPECT_GE(contrast, 20) << "the divider stands out from the window";
     }
 }
 
-// Push buttons leave room round their text; scroll bars are thin, without arrows.
-TEST_F(ViewsTest, StandardWidgetsAreDressedLikeTheOwnOnes) {
-    auto v = settingsView(SettingsView::Tab::gestures);
-    v->resize(720, 520);
-    flush();
-    auto* reset = child<QPushButton>(v.get(), "resetGestures");
-    EXPECT_GE(reset->sizeHint().width() - reset->fontMetrics().horizontalAdvance(reset->text()), 24);
-    EXPECT_GE(reset->sizeHint().height(), 30);
-    QScrollBar* bar = child<QScrollArea>(v.get(), "page.Gestures")->verticalScrollBar();
-    ASSERT_TRUE(bar->isVisible());
-    EXPECT_LE(bar->width(), 10);
-    // A click at the very end jumps there; no arrow sits there to step one line.
-    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 2));
-    EXPECT_EQ(bar->value(), bar->maximum());
-}
-
 // ---------------------------------------------------------------------------------------------
 // Favourites
 
 TEST_F(ViewsTest, PinnedRowsReorderAndRemoveWithinTheLimit) {
-    install("a", "Alpha");
-    install("b", "Beta");
+    install({{"a", "Alpha"}, {"b", "Beta"}});
     settings->favouriteApps.set({"a", "b", "gone"});
     auto v = settingsView(SettingsView::Tab::favourites);
     auto row = [&](int i) {
@@ -562,10 +553,7 @@ TEST_F(ViewsTest, PinnedRowsReorderAndRemoveWithinTheLimit) {
 }
 
 TEST_F(ViewsTest, ShelfSuggestsTheMostUsedAppsAndHidesAtTheLimit) {
-    install("a", "Alpha");
-    install("b", "Beta");
-    install("c", "Gamma");
-    install("trellick", "Trellick");
+    install({{"a", "Alpha"}, {"b", "Beta"}, {"c", "Gamma"}, {"trellick", "Trellick"}});
     counts({{"a", 2}, {"b", 9}, {"c", 5}, {"trellick", 50}, {"gone", 20}});
     auto v = settingsView(SettingsView::Tab::favourites);
     auto chips = [&] {
@@ -588,7 +576,7 @@ TEST_F(ViewsTest, ShelfSuggestsTheMostUsedAppsAndHidesAtTheLimit) {
 
 TEST_F(ViewsTest, AnAppNameThatLooksLikeMarkupIsShownAsWritten) {
     const QString name = R"(<a href="file:///etc">x</a><img src=x>)";
-    install("a", name.toStdString());
+    install({{"a", name.toStdString()}});
     counts({{"a", 1}});
     auto v = settingsView(SettingsView::Tab::favourites);
     flush();
@@ -599,7 +587,7 @@ TEST_F(ViewsTest, AnAppNameThatLooksLikeMarkupIsShownAsWritten) {
 }
 
 TEST_F(ViewsTest, SwitchedOffFavouritesAreDimmedAndInert) {
-    install("a", "Alpha");
+    install({{"a", "Alpha"}});
     counts({{"a", 1}});
     auto v = settingsView(SettingsView::Tab::favourites);
     auto* card = child(v.get(), "pinnedCard");
@@ -618,8 +606,7 @@ TEST_F(ViewsTest, SwitchedOffFavouritesAreDimmedAndInert) {
 }
 
 TEST_F(ViewsTest, AddPopoverOffersSuggestionsThenRunningAppsByName) {
-    install("used", "Most Used");
-    install("pinned", "Pinned");
+    install({{"used", "Most Used"}, {"pinned", "Pinned"}});
     counts({{"used", 3}, {"pinned", 9}});
     settings->favouriteApps.set({"pinned"});
     apps->running = {running(10, "b", "beta"),         running(11, "trellick", "Trellick"),
@@ -655,9 +642,7 @@ TEST_F(ViewsTest, AddPopoverStaysOnItsScreen) {
     child<QAbstractButton>(v.get(), "addApp")->click();
     auto* popover = child(v.get(), "addPopover");
     ASSERT_TRUE(popover->isVisible());
-    EXPECT_TRUE(area.contains(popover->frameGeometry()))
-        << "popover at " << popover->x() << "," << popover->y() << " " << popover->width() << "x" << popover->height()
-        << " in " << area.width() << "x" << area.height();
+    EXPECT_TRUE(area.contains(popover->frameGeometry()));
 }
 
 TEST_F(ViewsTest, BrowsePinsWhatTheChooserReturns) {
@@ -679,44 +664,36 @@ TEST_F(ViewsTest, BrowsePinsWhatTheChooserReturns) {
 // ---------------------------------------------------------------------------------------------
 // FlowLayout
 
-struct FlowCase {
-    const char* name;
-    std::optional<int> width;
-    std::vector<QSize> items;
-    std::vector<QPoint> placed;
-    QSize size;
-};
-
-class FlowLayoutTest : public ::testing::TestWithParam<FlowCase> {};
-
-TEST_P(FlowLayoutTest, MeasuresAndPlaces) {
+TEST(FlowLayoutTest, MeasuresAndPlacesItemsInLinesThatWrap) {
     app();
-    const FlowCase& c = GetParam();
-    QWidget holder;
-    auto* flow = new ui::FlowLayout(8, 8, &holder);
-    std::vector<QWidget*> items;
-    for (QSize s : c.items) {
-        auto* w = new QWidget;
-        w->setFixedSize(s);
-        flow->addWidget(w);
-        items.push_back(w);
+    struct Case {
+        std::optional<int> width;
+        std::vector<QSize> items;
+        std::vector<QPoint> placed;
+        QSize size;
+    };
+    const Case cases[] = {
+        {140, {{60, 20}, {60, 20}, {60, 20}}, {{0, 0}, {68, 0}, {0, 28}}, {140, 48}},  // a full line, then a wrap
+        {100, {{150, 20}, {40, 20}}, {{0, 0}, {0, 28}}, {100, 48}},  // an over-wide item overflows its line
+        {std::nullopt, {}, {}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        QWidget holder;
+        auto* flow = new ui::FlowLayout(8, 8, &holder);
+        std::vector<QWidget*> items;
+        for (QSize s : c.items) {
+            items.push_back(new QWidget);
+            items.back()->setFixedSize(s);
+            flow->addWidget(items.back());
+        }
+        EXPECT_EQ(flow->measure(c.width), c.size);
+        if (c.width) {
+            EXPECT_EQ(flow->heightForWidth(*c.width), c.size.height());
+        }
+        flow->setGeometry(QRect(QPoint(5, 7), QSize(c.width.value_or(c.size.width()), c.size.height())));
+        for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i]->pos(), c.placed[i] + QPoint(5, 7)) << i;
     }
-    EXPECT_EQ(flow->measure(c.width), c.size);
-    if (c.width) {
-        EXPECT_EQ(flow->heightForWidth(*c.width), c.size.height());
-    }
-    flow->setGeometry(QRect(QPoint(5, 7), QSize(c.width.value_or(c.size.width()), c.size.height())));
-    for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i]->pos(), c.placed[i] + QPoint(5, 7)) << i;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FlowLayoutTest,
-    ::testing::Values(
-        FlowCase{
-            "FillsALineBeforeWrapping", 140, {{60, 20}, {60, 20}, {60, 20}}, {{0, 0}, {68, 0}, {0, 28}}, {140, 48}},
-        FlowCase{"OverWideItemOverflowsItsLine", 100, {{150, 20}, {40, 20}}, {{0, 0}, {0, 28}}, {100, 48}},
-        FlowCase{"Empty", std::nullopt, {}, {}, {0, 0}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 // The application chooser
@@ -787,7 +764,6 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     auto* grant = child<QAbstractButton>(v.get(), "grant");
     EXPECT_EQ(grant->text(), "Grant Touchpad Access…");
     EXPECT_EQ(mark->symbol(), Symbol::exclamationmarkCircle);
-    EXPECT_EQ(text(v.get(), "finish"), "Done");
 
     pendingGrant = {GrantOutcome::cannotRun};
     grant->click();
@@ -798,15 +774,11 @@ TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
     diagnostics->multitouchDevicesActive.set(1);
     diagnostics->touchpadsInaccessible.set(0);
     EXPECT_EQ(mark->symbol(), Symbol::checkmarkCircleFill);
-    EXPECT_FALSE(grant->isVisible());
-    EXPECT_TRUE(child(v.get(), "granted")->isVisible());
     EXPECT_EQ(text(v.get(), "granted"), "Touchpad access granted");
-    EXPECT_EQ(text(v.get(), "finish"), "Get Started");
     EXPECT_FALSE(child(v.get(), "manualGrant")->isVisible());
     EXPECT_LT(v->height(), heightWithCommands) << "the window shrinks back";
 }
 
-// The touchpad line as touchpads come and go, with and without access.
 TEST_F(ViewsTest, WelcomeSaysWhenNoTouchpadIsFoundAndFollowsHotplug) {
     struct Step {
         int active, refused;
@@ -842,7 +814,6 @@ TEST_F(ViewsTest, WelcomeReturnPressesTheFinalButtonWhereverTheFocusIs) {
     EXPECT_EQ(grantRequests, 0);
 }
 
-// Each shell window closes on Escape and on Ctrl+W, telling the shell, and carries an icon.
 TEST_F(ViewsTest, ShellWindowsCloseFromTheKeyboardAndCarryTheAppIcon) {
     std::vector<ShellWindow> closed;
     QtShellWindows windows([](ShellWindow) { return new QLabel("content"); },

@@ -53,6 +53,17 @@ std::string file(const std::string& text, const std::string& extension = ".frame
     return path.string();
 }
 
+// `debug-gestures ARGS` stops with a usage error: status 2, nothing on standard output, and a
+// message that names the program and says `says`; returns that message.
+std::string usageError(const std::string& args, const std::string& says) {
+    auto r = run("debug-gestures " + args);
+    EXPECT_EQ(r.status, 2) << args;
+    EXPECT_TRUE(r.out.empty()) << args;
+    EXPECT_EQ(r.err.rfind("trellick: ", 0), 0u) << args << ": " << r.err;
+    EXPECT_NE(r.err.find(says), std::string::npos) << args << ": " << r.err;
+    return r.err;
+}
+
 TEST(Cli, DebugGesturesHelpIsNoUsageError) {
     EXPECT_EQ(run("debug-gestures --help").status, 0);
 }
@@ -74,12 +85,9 @@ TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
                           Case{"E: 1.000000 0003 0035 10\nE: 1.000000 0003 0036\n", 2,
                                "E: needs a time, a type, a code and a value", "--replay"}}) {
         auto path = file(c.text);
-        auto r = run(std::string("debug-gestures ") + c.option + " " + path);
-        EXPECT_EQ(r.status, 2) << c.text;
-        EXPECT_TRUE(r.out.empty()) << c.text;
-        EXPECT_EQ(r.err.rfind("trellick: " + path + ":" + std::to_string(c.line) + ": ", 0), 0u) << r.err;
-        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-        EXPECT_LT(r.err.size(), path.size() + 100) << r.err;
+        auto err = usageError(std::string(c.option) + " " + path, c.says);
+        EXPECT_EQ(err.rfind("trellick: " + path + ":" + std::to_string(c.line) + ": ", 0), 0u) << err;
+        EXPECT_LT(err.size(), path.size() + 100) << err;
     }
 }
 
@@ -103,13 +111,7 @@ TEST(Cli, BadOptionsAndFilesThatAreNotTextAreUsageErrors) {
         {"--frames " + frames + " --device-desc " + frames, "--device-desc goes with --replay"},
         {"--replay " + frames + " --dump-frames --recents 3", "--dump-frames runs no engine"},
         {"--frames " + frames + " --frames " + frames, "given twice"}};
-    for (const auto& [args, says] : cases) {
-        auto r = run("debug-gestures " + args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_TRUE(r.out.empty()) << args;
-        EXPECT_EQ(r.err.rfind("trellick: ", 0), 0u) << args << ": " << r.err;
-        EXPECT_NE(r.err.find(says), std::string::npos) << args << ": " << r.err;
-    }
+    for (const auto& [args, says] : cases) usageError(args, says);
 }
 
 TEST(Cli, SetValuesAreJsonWhenTheyParseAndStringsOtherwise) {
@@ -191,12 +193,8 @@ TEST(Cli, OverlayPicturesFollowTheDecisionsWithoutChangingThem) {
     }
     EXPECT_GT(selections, 1);
     for (const char* args : {"--overlay", "--overlay-appearance blue --overlay /tmp/x", "--overlay-scale 9",
-                             "--overlay /proc/trellick-pictures"}) {
-        auto bad = run("debug-gestures --frames " + example("favourites.frames") + " " + args);
-        EXPECT_EQ(bad.status, 2) << args;
-        EXPECT_TRUE(bad.out.empty()) << args;
-        EXPECT_EQ(bad.err.rfind("trellick: ", 0), 0u) << args << ": " << bad.err;
-    }
+                             "--overlay /proc/trellick-pictures"})
+        usageError("--frames " + example("favourites.frames") + " " + args, "");
 }
 
 TEST(Cli, HugeTimesArePrintedWholeAndPicturesKeepTheirExtension) {

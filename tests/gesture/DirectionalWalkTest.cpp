@@ -53,12 +53,9 @@ protected:
     EngineRig rig{GetParam().prefs};
 };
 
-TEST_P(Walks, GoWhereTheFingersLead) {
+TEST_P(Walks, GoWhereTheFingersLeadAndLeaveNothingBehind) {
     EXPECT_EQ(rig.walk(), GetParam().walk);
     EXPECT_EQ(rig.trace->ends, GetParam().end);
-}
-
-TEST_P(Walks, LeaveNothingBehindWhenTheyEnd) {
     EXPECT_FALSE(rig.hud->visible);
     EXPECT_TRUE(rig.keys->handlers.empty());
     EXPECT_FALSE(rig.blocker->enabled);

@@ -113,20 +113,15 @@ protected:
     EngineRig rig;
 };
 
+// Whether it switches or not, the swipe is reported to diagnostics and never swallows scrolling.
 TEST_P(ToggleSwipe, SwitchesToThePreviousEntryOnlyWhenQuickFarAndLevelEnough) {
     int fires = GetParam().fires ? 1 : 0;
     EXPECT_EQ(rig.windows->previousCalls, fires);
     EXPECT_EQ(rig.switchTicks(), fires);
     EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), fires);
-}
-
-TEST_P(ToggleSwipe, IsReportedToDiagnosticsWhetherItSwitchesOrNot) {
     EXPECT_EQ(rig.diagnostics->swipeEventsSeen.get(), 1);
     EXPECT_NEAR(rig.diagnostics->lastDeltaX.get(), GetParam().dx, 1e-5);
     EXPECT_EQ(rig.diagnostics->lastEventAt.get(), std::optional<double>(GetParam().duration));
-}
-
-TEST_P(ToggleSwipe, NeverSwallowsScrolling) {
     EXPECT_EQ(std::ranges::count(rig.blocker->enableHistory, true), 0);
 }
 

@@ -178,13 +178,23 @@ std::function<void(DeviceInfo&)> palmPressure(int threshold) {
     };
 }
 
+// One device change and stream per case, and the frames they give.
+struct Case {
+    const char* what;
+    std::function<void(DeviceInfo&)> device;
+    Stream stream;
+    const char* frames;
+};
+template <std::size_t N>
+void expectFrames(const Case (&cases)[N]) {
+    for (const auto& c : cases) {
+        DeviceInfo d = touchpad();
+        if (c.device) c.device(d);
+        EXPECT_EQ(text(run(d, c.stream)), c.frames) << c.what;
+    }
+}
+
 TEST(FrameAssembly, PalmsAndThumbsAreNotFingers) {
-    struct Case {
-        const char* what;
-        std::function<void(DeviceInfo&)> device;
-        Stream stream;
-        const char* frames;
-    };
     // A light contact and a heavy or large one beside it.
     auto two = [](int code, int light, int heavy) {
         Stream s;
@@ -275,11 +285,7 @@ TEST(FrameAssembly, PalmsAndThumbsAreNotFingers) {
          },
          packets, "0: -1@0.1,0.8 !-1:pressure* / 1: -1@0.11,0.8 !-1:pressure"},
     };
-    for (const auto& c : cases) {
-        DeviceInfo d = touchpad();
-        if (c.device) c.device(d);
-        EXPECT_EQ(text(run(d, c.stream)), c.frames) << c.what;
-    }
+    expectFrames(cases);
 }
 
 // Touchpads unlike the shared ones: what each kind reads for a fingertip and for a palm.
@@ -314,12 +320,6 @@ TEST(FrameAssembly, EveryKindOfTouchpadKeepsItsFingersAndDropsPalms) {
     const char* kept =
         "0: 1@0.09,0.5 2@0.2,0.5 3@0.31,0.5 / 0.03: 1@0.13,0.5 2@0.24,0.5 3@0.35,0.5 / "
         "0.06: 1@0.17,0.5 2@0.28,0.5 3@0.39,0.5 / 0.09: 1@0.21,0.5 2@0.32,0.5 3@0.43,0.5";
-    struct Case {
-        const char* what;
-        std::function<void(DeviceInfo&)> device;
-        Stream stream;
-        const char* frames;
-    };
     const Case cases[] = {
         {"glass: fingertips of 300 to 420 with the tool at 2,100", apple, swipe(90, 300, 2100), kept},
         {"glass: a palm four times a fingertip", apple, palm,
@@ -332,11 +332,7 @@ TEST(FrameAssembly, EveryKindOfTouchpadKeepsItsFingersAndDropsPalms) {
          "0.06: 1@0.17,0.5 2@0.28,0.5 3@0.39,0.5 / 0.09: 1@0.21,0.5 2@0.32,0.5 3@0.43,0.5"},
         {"a device that reports nothing", {}, swipe(90, 0, 0), kept},
     };
-    for (const auto& c : cases) {
-        DeviceInfo d = touchpad();
-        if (c.device) c.device(d);
-        EXPECT_EQ(text(run(d, c.stream)), c.frames) << c.what;
-    }
+    expectFrames(cases);
     DeviceInfo mended = touchpad();
     wrongResolution(mended);
     auto frames = run(mended, swipe(90, 0, 0));

@@ -199,90 +199,93 @@ TEST(RecordingReaders, ReportTheFileLineAndWhatIsWrong) {
     EXPECT_THAT(errorOf([] { readLibinputRecord("devices: [\n", "f"); }), ::testing::MatchesRegex("f:[0-9]+: .+"));
 }
 
-TEST(LoadRecording, TakesMissingRangesFromBesideItElseFromTheGivenDescriptionAndSaysWhatIsWrong) {
-    auto dir = std::filesystem::temp_directory_path() / ("trellick-load-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    auto at = [&](const std::string& name) { return (dir / name).string(); };
-    auto write = [&](const std::string& name, const std::string& text) {
+// A scratch folder of the test's own, removed with what it holds.
+struct Scratch {
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("trellick-load-" + std::to_string(::getpid()));
+    Scratch() { std::filesystem::create_directories(dir); }
+    ~Scratch() { std::filesystem::remove_all(dir); }
+    std::string at(const std::string& name) const { return (dir / name).string(); }
+    std::string write(const std::string& name, const std::string& text) const {
         std::ofstream(at(name)) << text;
         return at(name);
-    };
-    auto path = write("bare.evemu",
-                      "E: 10.000000 0003 0039 1\nE: 10.000000 0003 0035 500\nE: 10.000000 0003 0036 100\n"
-                      "E: 10.000000 0001 014a 1\nE: 10.000000 0000 0000 0\n");
+    }
+};
+
+TEST(LoadRecording, TakesMissingRangesFromBesideItElseFromTheGivenDescriptionAndSaysWhatIsWrong) {
+    Scratch tmp;
+    auto path = tmp.write("bare.evemu",
+                          "E: 10.000000 0003 0039 1\nE: 10.000000 0003 0035 500\nE: 10.000000 0003 0036 100\n"
+                          "E: 10.000000 0001 014a 1\nE: 10.000000 0000 0000 0\n");
     auto error = [&](const std::string& file, std::optional<std::string> desc = {}) {
         return errorOf([&] { loadRecording(file, desc); });
     };
     const std::string noRanges =
         path + ": no axis ranges for the touch position (ABS_MT_POSITION_X/Y): not in the recording";
-    EXPECT_EQ(error(path), noRanges + ", no " + at("bare.desc") + " beside it, and no --device-desc FILE given");
-    auto other = write("other.desc", "A: 35 0 2000 0 0\nA: 36 0 400 0 0\n");
+    EXPECT_EQ(error(path), noRanges + ", no " + tmp.at("bare.desc") + " beside it, and no --device-desc FILE given");
+    auto other = tmp.write("other.desc", "A: 35 0 2000 0 0\nA: 36 0 400 0 0\n");
     EXPECT_FLOAT_EQ(assembleFrames(loadRecording(path, other))[0].fingers[0].x, 0.25f);
-    EXPECT_EQ(error(path, at("missing.desc")),
-              at("missing.desc") + ": cannot read the device description: No such file or directory");
-    auto bad = write("bad.desc", "A: 35 0 100 0 0\nE: 1.0 0000 0000 0\n");
+    EXPECT_EQ(error(path, tmp.at("missing.desc")),
+              tmp.at("missing.desc") + ": cannot read the device description: No such file or directory");
+    auto bad = tmp.write("bad.desc", "A: 35 0 100 0 0\nE: 1.0 0000 0000 0\n");
     EXPECT_EQ(error(path, bad), bad + ":2: a device description has no events (E: lines)");
-    write("bare.desc", "N: no ranges here\n");
-    auto empty = write("empty.desc", "# nothing\n");
-    EXPECT_EQ(error(path, empty), noRanges + ", not in " + at("bare.desc") + ", not in " + empty);
-    write("bare.desc", "# measured\nA: 35 0 1000 0 0\nA: 36 0 200 0 0\n");
+    tmp.write("bare.desc", "N: no ranges here\n");
+    auto empty = tmp.write("empty.desc", "# nothing\n");
+    EXPECT_EQ(error(path, empty), noRanges + ", not in " + tmp.at("bare.desc") + ", not in " + empty);
+    tmp.write("bare.desc", "# measured\nA: 35 0 1000 0 0\nA: 36 0 200 0 0\n");
     auto frames = assembleFrames(loadRecording(path, other));  // the one beside it wins
     EXPECT_FLOAT_EQ(frames[0].fingers[0].x, 0.5f);
     EXPECT_FLOAT_EQ(frames[0].fingers[0].y, 0.5f);
     // Axes neither declares come from the other: what palm detection judges pressure by.
-    write("other.desc", "A: 35 0 2000 0 0\nA: 36 0 400 0 0\nA: 3a 0 255 0 0 0\nA: 30 0 100 0 0 4\n");
+    tmp.write("other.desc", "A: 35 0 2000 0 0\nA: 36 0 400 0 0\nA: 3a 0 255 0 0 0\nA: 30 0 100 0 0 4\n");
     auto device = loadRecording(path, other).device;
     EXPECT_EQ(device.abs[ABS_MT_POSITION_X].maximum, 1000);
     EXPECT_EQ(device.abs[ABS_MT_PRESSURE].maximum, 255);
     EXPECT_EQ(device.abs[ABS_MT_TOUCH_MAJOR].resolution, 4);
 
-    EXPECT_EQ(error(at("none.evemu")), at("none.evemu") + ": cannot read the recording: No such file or directory");
-    auto headerOnly = write("header.evemu", "N: pad\nA: 35 0 100 0 0\nA: 36 0 100 0 0\n");
+    EXPECT_EQ(error(tmp.at("none.evemu")),
+              tmp.at("none.evemu") + ": cannot read the recording: No such file or directory");
+    auto headerOnly = tmp.write("header.evemu", "N: pad\nA: 35 0 100 0 0\nA: 36 0 100 0 0\n");
     EXPECT_EQ(error(headerOnly), headerOnly + ": the recording holds no events");
-    auto flat = write("flat.evemu", "A: 35 5 5 0 0\nA: 36 0 100 0 0\nE: 1.0 0000 0000 0\n");
+    auto flat = tmp.write("flat.evemu", "A: 35 5 5 0 0\nA: 36 0 100 0 0\nE: 1.0 0000 0000 0\n");
     EXPECT_EQ(error(flat), flat + ": the x axis range is empty");
-    std::filesystem::remove_all(dir);
 }
 
 // A FIFO waits for a writer when opened: where a recording, or a description next to it, is
 // one, loading says so or passes it by instead of hanging.
 TEST(LoadRecording, NeverOpensAFifoWhereAFileShouldBe) {
-    auto dir = std::filesystem::temp_directory_path() / ("trellick-fifo-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    auto at = [&](const std::string& name) { return (dir / name).string(); };
-    std::ofstream(at("pad.evemu"))
-        << "E: 1.0 0003 0039 1\nE: 1.0 0003 0035 50\nE: 1.0 0003 0036 50\nE: 1.0 0000 0000 0\n";
-    std::ofstream(at("given.desc")) << "A: 35 0 100 0 0\nA: 36 0 100 0 0\n";
-    ::mkfifo(at("pad.desc").c_str(), 0600);
-    ::mkfifo(at("fifo.evemu").c_str(), 0600);
+    Scratch tmp;
+    tmp.write("pad.evemu", "E: 1.0 0003 0039 1\nE: 1.0 0003 0035 50\nE: 1.0 0003 0036 50\nE: 1.0 0000 0000 0\n");
+    tmp.write("given.desc", "A: 35 0 100 0 0\nA: 36 0 100 0 0\n");
+    ::mkfifo(tmp.at("pad.desc").c_str(), 0600);
+    ::mkfifo(tmp.at("fifo.evemu").c_str(), 0600);
     struct Case {
         std::string recording, desc, error;
     };
-    for (const auto& c : {Case{at("pad.evemu"), at("given.desc"), "(no error)"},
-                          Case{at("fifo.evemu"), at("given.desc"),
-                               at("fifo.evemu") + ": cannot read the recording: it is not a regular file"},
-                          Case{at("pad.evemu"), at("pad.desc"),
-                               at("pad.desc") + ": cannot read the device description: it is not a regular file"}}) {
+    for (const auto& c :
+         {Case{tmp.at("pad.evemu"), tmp.at("given.desc"), "(no error)"},
+          Case{tmp.at("fifo.evemu"), tmp.at("given.desc"),
+               tmp.at("fifo.evemu") + ": cannot read the recording: it is not a regular file"},
+          Case{tmp.at("pad.evemu"), tmp.at("pad.desc"),
+               tmp.at("pad.desc") + ": cannot read the device description: it is not a regular file"}}) {
         auto loading =
             std::async(std::launch::async, [&] { return errorOf([&] { loadRecording(c.recording, c.desc); }); });
         if (loading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
             ADD_FAILURE() << c.recording << " with " << c.desc << ": loading hangs";
-            for (const auto& fifo : {at("pad.desc"), at("fifo.evemu")})
+            for (const auto& fifo : {tmp.at("pad.desc"), tmp.at("fifo.evemu")})
                 ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
         }
         EXPECT_EQ(loading.get(), c.error);
     }
-    std::filesystem::remove_all(dir);
 }
 
 TEST(LoadRecording, RefusesAFileBeyondTheCapBeforeReadingIt) {
     // Sparse: no disk space, and a reader that read it would meet NUL bytes, not the cap.
-    auto path = std::filesystem::temp_directory_path() / ("trellick-big-" + std::to_string(::getpid()) + ".yml");
-    std::ofstream(path).close();
+    Scratch tmp;
+    auto path = tmp.write("big.yml", "");
     std::filesystem::resize_file(path, maxTextFileSize + 1);
-    EXPECT_EQ(errorOf([&] { loadRecording(path.string()); }),
-              path.string() + ": too large (65 MiB; a text file may hold at most 64 MiB)");
-    std::filesystem::remove(path);
+    EXPECT_EQ(errorOf([&] { loadRecording(path); }),
+              path + ": too large (65 MiB; a text file may hold at most 64 MiB)");
 }
 
 }  // namespace

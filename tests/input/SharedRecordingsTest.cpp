@@ -28,19 +28,6 @@ protected:
 std::string path(const std::string& name) {
     return std::string(TRELLICK_RECORDINGS_DIR) + "/" + name;
 }
-// A recording's frames, which come in time order and near the pad whatever the pad.
-std::vector<Frame> frames(const std::string& name) {
-    auto fr = assembleFrames(loadRecording(path(name)));
-    EXPECT_GT(fr.size(), 10u) << name;
-    for (std::size_t i = 0; i < fr.size(); ++i) {
-        EXPECT_GE(fr[i].time, fr[i ? i - 1 : 0].time) << name;
-        for (const auto& g : fr[i].fingers) {
-            EXPECT_TRUE(g.x > -0.2f && g.x < 1.2f && g.y > -0.2f && g.y < 1.2f) << name << " at " << fr[i].time;
-        }
-    }
-    return fr;
-}
-
 // The engine after the frames, in the given mode.
 std::unique_ptr<test::EngineRig> decide(const std::vector<Frame>& frames, const char* mode) {
     using Prefs = std::vector<std::pair<std::string, PrefValue>>;
@@ -55,7 +42,7 @@ std::unique_ptr<test::EngineRig> decide(const std::vector<Frame>& frames, const 
     return rig;
 }
 std::unique_ptr<test::EngineRig> decide(const std::string& name, const char* mode) {
-    return decide(frames(name), mode);
+    return decide(assembleFrames(loadRecording(path(name))), mode);
 }
 
 TEST_F(SharedRecordings, ThreeFingerSwipesSwitchInDirectionalModeAndQuickOnesToggle) {
