@@ -100,12 +100,14 @@ public:
     }
     // A client that ended and was waited for: its PID may be reused and must not be stopped.
     void forget(pid_t client) { std::erase(clients_, client); }
-    // Runs a program of the rig's user to its end; its exit status (-1 when it could not run).
-    int runToEnd(const std::vector<std::string>& argv, double timeout = 10.0) {
+    // Runs a program of the rig's user to its end, running `pump` meanwhile; its exit status (-1
+    // when it could not run).
+    int runToEnd(const std::vector<std::string>& argv, double timeout = 10.0,
+                 const std::function<void()>& pump = nullptr) {
         pid_t pid = spawn(asUser(argv), tmp_ + "/last-command.log", env_);
         int status = 0;
         if (pid <= 0) return -1;
-        if (!waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout)) {
+        if (!waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout, pump)) {
             stop(pid, SIGKILL);
             return -1;
         }
