@@ -85,21 +85,25 @@ INSTANTIATE_TEST_SUITE_P(
         Shape{"favouritesFocusedLabels", 4, 0, 2, favourites, perIcon, true, {{{392, 148}, {242, 156}, {266, 147}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelection) {
+// The focused recents row steps its cells and marks the selection; shown with the favourites
+// focused, it peeks.
+TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelectionTheOtherPeeks) {
     struct Case {
         HUDStyle style;
         double x, top, pitch, side, box, icon;  // of the recents cells
         double dimmed, scale;                   // the other icons' opacity, the selected icon's scale
         double track;                           // the scroll indicator's height
+        double peekCell, peekBlock, favPitch;   // peeking: the block is the retro navy block, else the box
+        QSizeF glyph;
     };
     const double t = retroTop();
-    for (const Case& c :
-         {Case{modern, 92, 62, 72, 64, 64, 52, 0.6, 1.06, 3}, Case{classic, 44, 20, 78, 72, 72, 56, 1, 1, 3},
-          Case{retro, 36, t, 70, 64, 60, 48, 1, 1, 12}}) {
+    for (const Case& c : {Case{modern, 92, 62, 72, 64, 64, 52, 0.6, 1.06, 3, 46, 30, 84, {24, 64}},
+                          Case{classic, 44, 20, 78, 72, 72, 56, 1, 1, 3, 46, 30, 86, {24, 72}},
+                          Case{retro, 36, t, 70, 64, 60, 48, 1, 1, 12, 44, 34, 78, {22, 60}}}) {
         SCOPED_TRACE(static_cast<int>(c.style));
         ControllerRig rig(c.style);
         rig.show(targets(20), 6);
-        const StyleLayout l = rig.layout();
+        StyleLayout l = rig.layout();
         ASSERT_EQ(l.recents.size(), 9u);
         for (int i = 0; i < 9; ++i) {
             const StyleLayout::Cell& cell = l.recents[i];
@@ -112,21 +116,10 @@ TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelection) {
         }
         EXPECT_EQ(l.scrollTrack, QRectF(c.x, c.top + c.side + 10, 8 * c.pitch + c.side, c.track));
         EXPECT_EQ(l.caption.top(), l.scrollTrack.bottom() + 10);
-    }
-}
 
-TEST(StyleLayouts, TheRowWithoutTheFocusPeeks) {
-    struct Case {
-        HUDStyle style;
-        double peekCell, peekBlock, favPitch;  // the block: the retro navy block, else the box
-        QSizeF glyph;
-    };
-    for (const Case& c :
-         {Case{modern, 46, 30, 84, {24, 64}}, Case{classic, 46, 30, 86, {24, 72}}, Case{retro, 44, 34, 78, {22, 60}}}) {
-        SCOPED_TRACE(static_cast<int>(c.style));
-        ControllerRig rig(c.style);
+        rig.hud.hide();
         rig.show(targets(20), 6, targets(3, "Fav "), 1, favourites);
-        const StyleLayout l = rig.layout();
+        l = rig.layout();
         for (const StyleLayout::Cell& cell : l.recents) {
             EXPECT_EQ(cell.frame.width(), c.peekCell);
             EXPECT_EQ(cell.box.size(), QSizeF(30, 30));

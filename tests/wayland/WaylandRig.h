@@ -13,7 +13,7 @@
 
 namespace trellick::rig {
 
-class WaylandRig {
+class WaylandRig : public RigBase {
 public:
     WaylandRig() = default;
     WaylandRig(const WaylandRig&) = delete;
@@ -29,9 +29,7 @@ public:
             return false;
         }
         if (!chooseUser(why)) return false;
-        static int counter = 0;
-        tmp_ = std::filesystem::temp_directory_path() /
-               ("trellick-wlrig-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+        makeTmp("trellick-wlrig-");
         runtime_ = tmp_ + "/runtime";
         for (const std::string& dir : {runtime_, tmp_ + "/home"}) {
             std::filesystem::create_directories(dir);
@@ -84,19 +82,12 @@ public:
         if (chown(path.c_str(), uid_, gid_) != 0) return;
     }
 
-    // A client of ours: a Qt window with app id `appId` titled `title` (see TestWindow.cpp).
-    pid_t window(const std::string& appId, const std::string& title, std::vector<std::string> extra = {}) {
-        std::vector<std::string> argv{TRELLICK_TEST_WINDOW, "--class", appId, "--title", title};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        return clients_.emplace_back(spawn(asUser(argv), "/dev/null", env_));
+    pid_t window(const std::string& appId, const std::string& title, const std::vector<std::string>& extra = {}) {
+        return clients_.emplace_back(spawn(asUser(windowArgv(appId, title, extra)), "/dev/null", env_));
     }
     // Any program of the rig's user in the rig's session (grim, swaymsg, a client).
     pid_t program(const std::vector<std::string>& argv, const std::string& errors = "/dev/null") {
         return clients_.emplace_back(spawn(asUser(argv), errors, env_));
-    }
-    void quit(pid_t client) {
-        stop(client);
-        std::erase(clients_, client);
     }
     // A client that ended and was waited for: its PID may be reused and must not be stopped.
     void forget(pid_t client) { std::erase(clients_, client); }
@@ -116,14 +107,10 @@ public:
     int swaymsg(const std::string& command) { return runToEnd({"swaymsg", command}); }
 
     void shutdown() {
-        for (pid_t p : clients_) stop(p);
-        clients_.clear();
+        stopClientsAndRemoveTmp();
         sway_ = (stop(sway_), -1);
-        if (!tmp_.empty()) std::filesystem::remove_all(tmp_);
-        tmp_.clear();
     }
 
-    const std::string& tmp() const { return tmp_; }
     // Writable by the rig's programs (grim's pictures), readable by the test.
     const std::string& runtimeDir() const { return runtime_; }
     // The compositor's socket, as an absolute path: the test process connects without its
@@ -164,8 +151,7 @@ private:
     std::vector<std::string> prefix_;
     std::map<std::string, std::string> env_;
     pid_t sway_ = -1;
-    std::vector<pid_t> clients_;
-    std::string tmp_, runtime_;
+    std::string runtime_;
 };
 
 }  // namespace trellick::rig
