@@ -50,8 +50,6 @@ TEST_P(Shapes, SizeFollowsTheStyleConstants) {
         const StyleLayout l = rig.layout();
         const bool caption = c.labels == HUDLabelStyle::caption;
         EXPECT_EQ(l.size, QSizeF(c.expected[i].width(), around(style, caption) + c.expected[i].height()));
-        const double pad = style == modern ? 44 : 0;  // room for the modern card's shadow
-        EXPECT_EQ(l.card, QRectF(QPointF(0, 0), l.size).adjusted(pad, pad, -pad, -pad));
         // Marks for entries beyond the window (the modern chevrons at 0.6), and the scroll
         // indicator, only in a focused recents row.
         const HUDModel& m = rig.hud.model();
@@ -64,11 +62,6 @@ TEST_P(Shapes, SizeFollowsTheStyleConstants) {
     }
 }
 
-// Recents cells: modern 64 (120 with labels) 8 apart between 16-point chevron slots 10 away;
-// classic 72 (104) 6 apart, an 18-point ellipsis 6 away only where entries lie beyond;
-// retro 64 (100) 6 apart between 16-point arrow slots 6 away. Peek cells 46, 46, 44.
-// Favourites: a glyph slot of 24, 24, 22 (16, 16, 14 peeking) and 8, then cells of 76, 80, 72.
-// Scroll indicators 3, 3 and 12 high, 10 below the row.
 const auto caption = HUDLabelStyle::caption, perIcon = HUDLabelStyle::perIcon;
 const auto recents = SwitcherRow::recents, favourites = SwitcherRow::favourites;
 INSTANTIATE_TEST_SUITE_P(

@@ -1,9 +1,7 @@
 #pragma once
-// The Wayland test rig: a private headless sway 1.7 (pixman renderer, no input devices, N
-// outputs) with a config of its own and Qt clients of ours. sway refuses to run as root, so
-// when the tests run as root (CI) the compositor and its clients run as an unprivileged user
-// of the rig's own (created when missing), in a runtime folder owned by it that root can still
-// reach. Everything started is stopped by PID in the destructor.
+// The Wayland test rig: a private headless sway (pixman, no input devices, N outputs) with Qt
+// clients of ours. sway refuses root, so under root they run as an unprivileged user of the
+// rig's own (see chooseUser). Everything started is stopped by PID in the destructor.
 
 #include <grp.h>
 #include <pwd.h>
