@@ -1,6 +1,5 @@
 // The overlay controller: windowing of the recency list, what it publishes, when it measures,
-// and how it sizes and places the panel. The panel is the real offscreen one, so sizes are
-// those of the style shown (modern unless a test says otherwise).
+// and how it sizes and places the real offscreen panel (modern unless a test says otherwise).
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,12 @@
 // The overlay's layer-shell panel on a headless sway: where it shows, that it shows what the
 // renderer draws, and that clicks go through it.
 
-#include <sys/wait.h>
-
 #include <QImage>
 
 #include "WaylandRigTest.h"
 #include "overlay/HUDModel.h"
 #include "platform/wayland/LayerShellPanel.h"
 #include "platform/wayland/LayerShellShield.h"
-#include "platform/wayland/WaylandWindowSystem.h"
 
 namespace trellick::rig {
 namespace {
@@ -56,15 +53,12 @@ protected:
     }
 
     // Two windows side by side, the left one focused; the right one's id.
-    WindowId leftFocusedBesideRight(wayland::WaylandWindowSystem& windows) {
-        rig.window("AlphaWin", "left");
-        EXPECT_TRUE(waitFor([&] { return windows.activeWindow().has_value(); }));
-        const WindowId left = windows.activeWindow().value_or(0);
-        rig.window("BetaWin", "right");
-        EXPECT_TRUE(waitFor([&] { return windows.activeWindow() && windows.activeWindow() != left; }));
-        const WindowId right = windows.activeWindow().value_or(0);
+    WindowId leftFocusedBesideRight() {
+        open("AlphaWin", "left");
+        const WindowId right = open("BetaWin", "right");
+        EXPECT_TRUE(waitFor([&] { return windows()->activeWindow() == right; }));
         EXPECT_EQ(rig.swaymsg("[title=\"^left$\"] focus"), 0);
-        EXPECT_TRUE(waitFor([&] { return windows.activeWindow() == left; }));
+        EXPECT_TRUE(waitFor([&] { return windows()->activeWindow() == byTitle("left"); }));
         return right;
     }
     // Clicks at (x, y) of the output through sway's seat.
@@ -76,11 +70,8 @@ protected:
     // Types Escape on a virtual keyboard, handling events meanwhile: wtype waits a little
     // first, so that the keyboard it brings reaches the seat's clients before the key.
     void typeEscape() {
-        pid_t wtype = rig.program({"wtype", "-s", "300", "-k", "Escape"});
-        int status = -1;
-        EXPECT_TRUE(waitFor([&] { return waitpid(wtype, &status, WNOHANG) == wtype; }));
-        rig.forget(wtype);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "wtype failed";
+        EXPECT_EQ(rig.runToEnd({"wtype", "-s", "300", "-k", "Escape"}, 5.0, [] { QCoreApplication::processEvents(); }),
+                  0);
     }
 
     HUDModel model;
@@ -137,8 +128,7 @@ TEST_F(PanelRigTest, OnAScaledOutputItDrawsAtTheOutputsScaleAndTheSameLogicalSiz
 }
 
 TEST_F(PanelRigTest, ClicksGoThroughToTheWindowBelow) {
-    auto windows = wayland::WaylandWindowSystem::create(conn, "");
-    leftFocusedBesideRight(*windows);
+    leftFocusedBesideRight();
     const QImage before = screenshot();
     show();
     ASSERT_TRUE(waitFor([&] { return !changed(before, screenshot()).isEmpty(); }));
@@ -147,14 +137,13 @@ TEST_F(PanelRigTest, ClicksGoThroughToTheWindowBelow) {
     const QRect box = changed(before, screenshot());
     ASSERT_GT(box.right(), 660) << "the panel does not reach over the right window";
     click(std::min(box.right() - 5, 700), box.center().y());
-    EXPECT_TRUE(waitFor([&] { return windows->activeWindow() && windows->activeWindow() != windows->clientList()[0]; }))
+    EXPECT_TRUE(waitFor([&] { return windows()->activeWindow() == byTitle("right"); }))
         << "the click did not reach the window below";
 }
 
 TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
     if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
-    auto windows = wayland::WaylandWindowSystem::create(conn, "");
-    const WindowId right = leftFocusedBesideRight(*windows);
+    const WindowId right = leftFocusedBesideRight();
     ASSERT_TRUE(shield->create());
     int escapes = 0;
     auto token = shield->addEscapeMonitor([&] { ++escapes; });
@@ -171,13 +160,13 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
     })) << "Escape never reached the shield";
     click(960, 360);  // the right window, beside the overlay
     waitFor([] { return false; }, 0.5);
-    EXPECT_NE(windows->activeWindow(), right) << "the click went through the shield";
+    EXPECT_NE(windows()->activeWindow(), right) << "the click went through the shield";
 
     panel->orderOut();
     const int seen = escapes;
     ASSERT_TRUE(waitFor([&] {
         click(960, 360);
-        return windows->activeWindow() == right;
+        return windows()->activeWindow() == right;
     })) << "the shield stayed after the overlay";
     typeEscape();
     waitFor([] { return false; }, 0.3);

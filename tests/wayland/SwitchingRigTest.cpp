@@ -7,7 +7,6 @@
 
 #include "WaylandRigTest.h"
 #include "app/Swipes.h"
-#include "platform/wayland/WaylandWindowSystem.h"
 
 namespace trellick::rig {
 namespace {
@@ -25,18 +24,9 @@ protected:
     void TearDown() override {
         if (app > 0) rig.quit(app);
     }
-    std::optional<WindowId> byTitle(const std::string& title) {
-        for (WindowId w : windows->clientList())
-            if (windows->title(w) == title) return w;
-        return std::nullopt;
-    }
-    void open(const std::string& appId) {
-        rig.window(appId, appId + " window");
-        ASSERT_TRUE(waitFor([&] { return byTitle(appId + " window").has_value(); })) << appId;
-    }
     void focus(const std::string& appId) {
         ASSERT_EQ(rig.swaymsg("[app_id=\"^" + appId + "$\"] focus"), 0);
-        ASSERT_TRUE(waitFor([&] { return windows->activeWindow() == byTitle(appId + " window"); })) << appId;
+        ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == byTitle(appId + " window"); })) << appId;
     }
     std::string stderrText() {
         std::stringstream ss;
@@ -51,20 +41,6 @@ protected:
         at += line.size();
         return err.substr(at, err.find('\n', at) - at);
     }
-    // Starts trellick as the rig's user with `preferences` and the swipes to replay.
-    void launch(const std::string& preferences, const Swipe& swipe) {
-        const std::string config = rig.tmp() + "/xdg-config";
-        std::filesystem::create_directories(config + "/trellick");
-        std::ofstream(config + "/trellick/preferences.json") << preferences;
-        rig.giveToUser(config);
-        std::ofstream(rig.tmp() + "/swipes.frames") << scenario({swipe});
-        app = rig.spawnInSession({TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/swipes.frames", "--quit-after-replay"},
-                                 rig.tmp() + "/trellick.err",
-                                 {{"XDG_CONFIG_HOME", config},
-                                  {"QT_LOGGING_RULES", "trellick.*.debug=true"},
-                                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + "/no-bus"}});
-        ASSERT_GT(app, 0);
-    }
     int exitStatus() {
         int status = -1;
         bool ended = waitFor([&] { return waitpid(app, &status, WNOHANG) == app; }, 40.0);
@@ -74,14 +50,22 @@ protected:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    // Three windows, then trellick with `mode`, then focus moved so that Gamma, Alpha, Beta is
-    // the recency order.
+    // Three windows, then trellick with `mode` replaying `swipe` as the rig's user, then focus
+    // moved so that Gamma, Alpha, Beta is the recency order.
     void launchAfterThreeWindows(const std::string& mode, const Swipe& swipe) {
-        windows = wayland::WaylandWindowSystem::create(conn, "");
-        for (const char* appId : {"AlphaWin", "BetaWin", "GammaWin"}) open(appId);
-        launch(std::string(R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")") +
-                   mode + "\"}",
-               swipe);
+        for (const char* appId : {"AlphaWin", "BetaWin", "GammaWin"}) open(appId, appId + std::string(" window"));
+        const std::string config = rig.tmp() + "/xdg-config";
+        std::filesystem::create_directories(config + "/trellick");
+        std::ofstream(config + "/trellick/preferences.json")
+            << R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")" << mode << "\"}";
+        rig.giveToUser(config);
+        std::ofstream(rig.tmp() + "/swipes.frames") << scenario({swipe});
+        app = rig.spawnInSession({TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/swipes.frames", "--quit-after-replay"},
+                                 rig.tmp() + "/trellick.err",
+                                 {{"XDG_CONFIG_HOME", config},
+                                  {"QT_LOGGING_RULES", "trellick.*.debug=true"},
+                                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + "/no-bus"}});
+        ASSERT_GT(app, 0);
         ASSERT_TRUE(waitFor([&] { return !lastList().empty(); }, 20.0)) << stderrText();
         for (const char* appId : {"BetaWin", "AlphaWin", "GammaWin"}) focus(appId);
         ASSERT_TRUE(waitFor([&] {
@@ -89,7 +73,6 @@ protected:
         })) << stderrText();
     }
 
-    std::shared_ptr<wayland::WaylandWindowSystem> windows;
     pid_t app = -1;
 };
 
@@ -100,7 +83,7 @@ class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInter
 TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
     launchAfterThreeWindows(GetParam().mode, GetParam().swipe);
     EXPECT_EQ(exitStatus(), 0) << stderrText();
-    EXPECT_EQ(windows->activeWindow(), byTitle(GetParam().expected)) << stderrText();
+    EXPECT_EQ(windows()->activeWindow(), byTitle(GetParam().expected)) << stderrText();
     EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + GetParam().decided), std::string::npos)
         << stderrText();
 }
@@ -121,7 +104,7 @@ TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
         return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
     })) << stderrText();
     EXPECT_EQ(exitStatus(), 0) << stderrText();
-    EXPECT_EQ(windows->activeWindow(), byTitle("GammaWin window")) << "no switch";
+    EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 #pragma once
-// The Wayland test rig: a private headless sway 1.7 (pixman renderer, no input devices, N
-// outputs) with a config of its own and Qt clients of ours. sway refuses to run as root, so
-// when the tests run as root (CI) the compositor and its clients run as an unprivileged user
-// of the rig's own (created when missing), in a runtime folder owned by it that root can still
-// reach. Everything started is stopped by PID in the destructor.
+// The Wayland test rig: a private headless sway (pixman, no input devices, N outputs) with Qt
+// clients of ours. sway refuses root, so under root they run as an unprivileged user of the
+// rig's own (see chooseUser). Everything started is stopped by PID in the destructor.
 
 #include <grp.h>
 #include <pwd.h>
@@ -13,7 +11,7 @@
 
 namespace trellick::rig {
 
-class WaylandRig {
+class WaylandRig : public RigBase {
 public:
     WaylandRig() = default;
     WaylandRig(const WaylandRig&) = delete;
@@ -29,9 +27,7 @@ public:
             return false;
         }
         if (!chooseUser(why)) return false;
-        static int counter = 0;
-        tmp_ = std::filesystem::temp_directory_path() /
-               ("trellick-wlrig-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+        makeTmp("trellick-wlrig-");
         runtime_ = tmp_ + "/runtime";
         for (const std::string& dir : {runtime_, tmp_ + "/home"}) {
             std::filesystem::create_directories(dir);
@@ -84,28 +80,23 @@ public:
         if (chown(path.c_str(), uid_, gid_) != 0) return;
     }
 
-    // A client of ours: a Qt window with app id `appId` titled `title` (see TestWindow.cpp).
-    pid_t window(const std::string& appId, const std::string& title, std::vector<std::string> extra = {}) {
-        std::vector<std::string> argv{TRELLICK_TEST_WINDOW, "--class", appId, "--title", title};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        return clients_.emplace_back(spawn(asUser(argv), "/dev/null", env_));
+    pid_t window(const std::string& appId, const std::string& title, const std::vector<std::string>& extra = {}) {
+        return clients_.emplace_back(spawn(asUser(windowArgv(appId, title, extra)), "/dev/null", env_));
     }
     // Any program of the rig's user in the rig's session (grim, swaymsg, a client).
     pid_t program(const std::vector<std::string>& argv, const std::string& errors = "/dev/null") {
         return clients_.emplace_back(spawn(asUser(argv), errors, env_));
     }
-    void quit(pid_t client) {
-        stop(client);
-        std::erase(clients_, client);
-    }
     // A client that ended and was waited for: its PID may be reused and must not be stopped.
     void forget(pid_t client) { std::erase(clients_, client); }
-    // Runs a program of the rig's user to its end; its exit status (-1 when it could not run).
-    int runToEnd(const std::vector<std::string>& argv, double timeout = 10.0) {
+    // Runs a program of the rig's user to its end, running `pump` meanwhile; its exit status (-1
+    // when it could not run).
+    int runToEnd(const std::vector<std::string>& argv, double timeout = 10.0,
+                 const std::function<void()>& pump = nullptr) {
         pid_t pid = spawn(asUser(argv), tmp_ + "/last-command.log", env_);
         int status = 0;
         if (pid <= 0) return -1;
-        if (!waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout)) {
+        if (!waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout, pump)) {
             stop(pid, SIGKILL);
             return -1;
         }
@@ -114,14 +105,10 @@ public:
     int swaymsg(const std::string& command) { return runToEnd({"swaymsg", command}); }
 
     void shutdown() {
-        for (pid_t p : clients_) stop(p);
-        clients_.clear();
+        stopClientsAndRemoveTmp();
         sway_ = (stop(sway_), -1);
-        if (!tmp_.empty()) std::filesystem::remove_all(tmp_);
-        tmp_.clear();
     }
 
-    const std::string& tmp() const { return tmp_; }
     // Writable by the rig's programs (grim's pictures), readable by the test.
     const std::string& runtimeDir() const { return runtime_; }
     // The compositor's socket, as an absolute path: the test process connects without its
@@ -162,8 +149,7 @@ private:
     std::vector<std::string> prefix_;
     std::map<std::string, std::string> env_;
     pid_t sway_ = -1;
-    std::vector<pid_t> clients_;
-    std::string tmp_, runtime_;
+    std::string runtime_;
 };
 
 }  // namespace trellick::rig

@@ -8,6 +8,7 @@
 
 #include "WaylandRig.h"
 #include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandWindowSystem.h"
 
 namespace trellick::rig {
 
@@ -33,8 +34,30 @@ protected:
         return rig::waitFor(done, timeout, [] { QCoreApplication::processEvents(); });
     }
 
+    // Made on first use, so a test decides which toplevels exist before it starts.
+    const std::shared_ptr<wayland::WaylandWindowSystem>& windows() {
+        if (!windows_) windows_ = wayland::WaylandWindowSystem::create(conn, ownAppId);
+        return windows_;
+    }
+    std::optional<WindowId> byTitle(const std::string& title) {
+        for (WindowId w : windows()->clientList())
+            if (windows()->title(w) == title) return w;
+        return std::nullopt;
+    }
+    // Starts a client and waits until its toplevel is listed with its title.
+    WindowId open(const std::string& appId, const std::string& title) {
+        rig.window(appId, title);
+        std::optional<WindowId> found;
+        EXPECT_TRUE(waitFor([&] { return (found = byTitle(title)).has_value(); })) << title << " never appeared";
+        return found.value_or(0);
+    }
+
+    static inline const std::string ownAppId = "io.github.trellick.Trellick";
     WaylandRig rig;
     std::shared_ptr<wayland::WaylandConnection> conn;
+
+private:
+    std::shared_ptr<wayland::WaylandWindowSystem> windows_;
 };
 
 }  // namespace trellick::rig

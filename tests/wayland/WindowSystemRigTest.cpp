@@ -5,37 +5,14 @@
 
 #include "WaylandRigTest.h"
 #include "platform/desktop/GioDesktopEntries.h"
-#include "platform/wayland/WaylandWindowSystem.h"
 #include "tracking/WindowWorkspace.h"
 
 namespace trellick::rig {
 namespace {
 
-const std::string ownAppId = "io.github.trellick.Trellick";
-
 class WindowSystemRigTest : public WaylandRigTest {
 protected:
-    // Starts a client and waits until its toplevel is listed with its title.
-    WindowId open(const std::string& appId, const std::string& title, std::vector<std::string> extra = {}) {
-        rig.window(appId, title, std::move(extra));
-        std::optional<WindowId> found;
-        EXPECT_TRUE(waitFor([&] { return (found = byTitle(title)).has_value(); })) << title << " never appeared";
-        return found.value_or(0);
-    }
-    std::optional<WindowId> byTitle(const std::string& title) {
-        for (WindowId w : windows()->clientList())
-            if (windows()->title(w) == title) return w;
-        return std::nullopt;
-    }
-    // Made on first use, so a test decides which toplevels exist before it starts.
-    const std::shared_ptr<wayland::WaylandWindowSystem>& windows() {
-        if (!ws_) ws_ = wayland::WaylandWindowSystem::create(conn, ownAppId);
-        return ws_;
-    }
     void focusThroughSway(const std::string& title) { EXPECT_EQ(rig.swaymsg("[title=\"^" + title + "$\"] focus"), 0); }
-
-private:
-    std::shared_ptr<wayland::WaylandWindowSystem> ws_;
 };
 
 TEST_F(WindowSystemRigTest, ListsToplevelsWithTheirFactsAndMakesAppIdsApplications) {
@@ -64,19 +41,6 @@ TEST_F(WindowSystemRigTest, ListsToplevelsWithTheirFactsAndMakesAppIdsApplicatio
         ASSERT_TRUE(app);
         EXPECT_EQ(app->bundleID, entry);
     }
-}
-
-TEST_F(WindowSystemRigTest, ActivationIsReportedOnceTheToplevelIsActivated) {
-    WindowId first = open("AlphaWin", "first");
-    WindowId second = open("BetaWin", "second");
-    ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == second; }));
-    std::vector<WindowId> heard;
-    auto sub = windows()->onActiveWindowChanged([&](WindowId w) { heard.push_back(w); });
-
-    ASSERT_TRUE(windows()->activate(first));
-    ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == first; }));
-    EXPECT_EQ(heard, std::vector<WindowId>{first});
-    EXPECT_FALSE(windows()->activate(9999)) << "no such toplevel";
 }
 
 TEST_F(WindowSystemRigTest, RecencyIsSeededActivatedFirstAndFollowsFocusButNotAnEmptyWorkspace) {

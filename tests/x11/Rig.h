@@ -105,7 +105,39 @@ inline const std::string& dataDir() {
     return dir;
 }
 
-class Rig {
+// What both rigs keep: a temporary folder and the clients they started, stopped by PID.
+class RigBase {
+public:
+    void quit(pid_t client) {
+        stop(client);
+        std::erase(clients_, client);
+    }
+    const std::string& tmp() const { return tmp_; }
+
+protected:
+    void makeTmp(const std::string& prefix) {
+        static int counter = 0;
+        tmp_ = std::filesystem::temp_directory_path() /
+               (prefix + std::to_string(getpid()) + "-" + std::to_string(counter++));
+    }
+    // A client of ours with a window of class (app id) `cls` titled `title` (see TestWindow.cpp).
+    static std::vector<std::string> windowArgv(const std::string& cls, const std::string& title,
+                                               const std::vector<std::string>& extra) {
+        std::vector<std::string> argv{TRELLICK_TEST_WINDOW, "--class", cls, "--title", title};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        return argv;
+    }
+    void stopClientsAndRemoveTmp() {
+        for (pid_t p : clients_) stop(p);
+        clients_.clear();
+        if (!tmp_.empty()) std::filesystem::remove_all(tmp_);
+        tmp_.clear();
+    }
+    std::vector<pid_t> clients_;
+    std::string tmp_;
+};
+
+class Rig : public RigBase {
 public:
     Rig() = default;
     Rig(const Rig&) = delete;
@@ -119,9 +151,7 @@ public:
             *why = "Xvfb, openbox, wmctrl, xdotool or xwininfo is not installed";
             return false;
         }
-        static int counter = 0;
-        tmp_ = std::filesystem::temp_directory_path() /
-               ("trellick-rig-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+        makeTmp("trellick-rig-");
         std::filesystem::create_directories(tmp_ + "/config");
         setenv("XDG_CONFIG_HOME", (tmp_ + "/config").c_str(), 1);
         // A runtime folder and no session bus of their own, so that Trellicks of tests running
@@ -167,35 +197,22 @@ public:
     void killWM() { wm_ = (stop(wm_, SIGKILL), -1); }
     void killServer() { xvfb_ = (stop(xvfb_, SIGKILL), -1); }
 
-    // A client of ours with a window of class `cls` titled `title` (see TestWindow.cpp).
-    pid_t window(const std::string& cls, const std::string& title, std::vector<std::string> extra = {}) {
-        std::vector<std::string> argv{TRELLICK_TEST_WINDOW, "--class", cls, "--title", title};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        return clients_.emplace_back(spawn(argv));
-    }
-    void quit(pid_t client) {
-        stop(client);
-        std::erase(clients_, client);
+    pid_t window(const std::string& cls, const std::string& title, const std::vector<std::string>& extra = {}) {
+        return clients_.emplace_back(spawn(windowArgv(cls, title, extra)));
     }
     int run(const std::string& command) { return rig::run(command); }
 
     void shutdown() {
-        for (pid_t p : clients_) stop(p);
-        clients_.clear();
+        stopClientsAndRemoveTmp();
         wm_ = (stop(wm_), -1);
         xvfb_ = (stop(xvfb_), -1);
-        if (!tmp_.empty()) std::filesystem::remove_all(tmp_);
-        tmp_.clear();
     }
 
-    const std::string& tmp() const { return tmp_; }
     std::string display;
     std::string screenSize = "1920x1080x24";  // of the server start() starts
 
 private:
     pid_t xvfb_ = -1, wm_ = -1;
-    std::vector<pid_t> clients_;
-    std::string tmp_;
 };
 
 }  // namespace trellick::rig

@@ -15,7 +15,6 @@
 #include "settings/Diagnostics.h"
 #include "tracking/AppTracker.h"
 #include "tracking/Favourites.h"
-#include "tracking/UsageTracker.h"
 #include "tracking/WindowTracker.h"
 #include "tracking/WindowWorkspace.h"
 
@@ -247,21 +246,12 @@ TEST_F(X11RigTest, ARestartedWindowManagerIsFollowedAndALostServerReported) {
     waitFor([] { return false; }, 0.2);  // whatever was still queued runs, harmlessly
 }
 
-TEST_F(X11RigTest, UsageCountsAndFavouritesUseRealDesktopEntries) {
+// Counting and suggestions are the usage tracker's own logic, checked without a server
+// (tests/tracking); here favourites launch and raise through real desktop entries.
+TEST_F(X11RigTest, FavouritesLaunchOrRaiseThroughRealDesktopEntries) {
     WindowId a = open("AlphaWin", "Alpha");
-    WindowId b = open("BetaWin", "Beta");
-    WindowId x = open("Unlisted", "x");
-    focus(x);
-    auto prefs = std::make_shared<MemoryPreferencesStore>();
-    auto usage = std::make_shared<UsageTracker>(workspace, prefs, "trellick");
-    usage->start();
+    focus(open("Unlisted", "x"));
     auto favourites = std::make_shared<Favourites>(workspace);
-    for (WindowId w : {a, b, a, x, a, b}) focus(w);
-    EXPECT_EQ(UsageTracker::readCounts(*prefs),
-              (UsageTracker::Counts{{"org.trellick.Alpha", 3}, {"betawin", 2}, {"Unlisted", 1}}));
-    EXPECT_EQ(UsageTracker::suggestions(*prefs, *favourites, 6, {"betawin"}, "trellick"),
-              (std::vector<std::string>{"org.trellick.Alpha", "Unlisted"}));
-
     // Gamma is installed but not running: its favourite target launches it.
     auto targets = favourites->targets({"org.trellick.Gamma", "org.trellick.Missing", "org.trellick.Alpha"});
     ASSERT_EQ(targets.size(), 2u);
