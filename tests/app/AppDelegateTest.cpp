@@ -138,37 +138,6 @@ TEST_F(AppDelegateTest, TheWelcomeWindowOpensOnItsOwnOnlyUntilOnboardingIsDone) 
     EXPECT_TRUE(host->log.empty()) << "onboarded: no welcome window";
 }
 
-TEST_F(AppDelegateTest, EachWindowIsBuiltOnceAndPresentedAgainOnEveryOpen) {
-    prefs->set(keys::onboarded, true);
-    auto d = launch();
-    d->openSettings();
-    d->openSettings();
-    EXPECT_EQ(host->log, Log{"build settings"});
-    present();
-    d->openAbout();
-    host->userCloses(ShellWindow::settings);
-    d->openSettings();
-    present();
-    EXPECT_EQ(host->log, (Log{"build settings", "present settings", "present settings", "build about", "present about",
-                              "present settings"}));
-}
-
-TEST_F(AppDelegateTest, TheAppIsRegularWhileAnyWindowIsVisibleAndAccessoryOnceTheLastCloses) {
-    prefs->set(keys::onboarded, true);
-    auto d = launch();
-    d->openSettings();
-    d->openAbout();
-    present();
-    ASSERT_EQ(d->activationPolicy(), ActivationPolicy::regular);
-    host->userCloses(ShellWindow::settings);
-    queue->runPending();
-    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::regular) << "about is still open";
-    host->userCloses(ShellWindow::about);
-    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::regular) << "decided once the close has completed";
-    queue->runPending();
-    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::accessory);
-}
-
 TEST_F(AppDelegateTest, TheOverlaysAddFavouritesEntryBringsSettingsForwardOnTheFavouritesTab) {
     prefs->set(keys::onboarded, true);
     auto d = launch();

@@ -389,41 +389,6 @@ TEST_F(ViewsTest, PermissionRowsFollowDiagnostics) {
     EXPECT_FALSE(manual->isVisible());
 }
 
-TEST_F(ViewsTest, LabelCardsAndStylePickerFollowTheStore) {
-    auto v = settingsView();
-    auto* perIcon = child<QAbstractButton>(v.get(), "hudLabelStyle.perIcon");
-    perIcon->click();
-    EXPECT_EQ(settings->hudLabelStyle.get(), HUDLabelStyle::perIcon);
-    settings->hudLabelStyle.set(HUDLabelStyle::caption);
-    EXPECT_TRUE(child<QAbstractButton>(v.get(), "hudLabelStyle.caption")->isChecked());
-    EXPECT_FALSE(perIcon->isChecked());
-
-    auto* style = child<ui::SegmentedControl>(v.get(), "hudStyle");
-    settings->hudStyle.set(HUDStyle::windows95);
-    EXPECT_EQ(style->currentIndex(), 2);
-    style->segment(1)->click();
-    EXPECT_EQ(settings->hudStyle.get(), HUDStyle::classic);
-}
-
-TEST_F(ViewsTest, RequestedTabIsHonouredAndCleared) {
-    settings->requestedTab.set(std::string("Diagnostics"));
-    auto v = settingsView();
-    EXPECT_EQ(v->selectedTab(), SettingsView::Tab::diagnostics) << "a request made before the window opened";
-    EXPECT_FALSE(settings->requestedTab.get());
-    EXPECT_TRUE(child(v.get(), "page.Diagnostics")->isVisible());
-
-    settings->requestedTab.set(std::string("favourites"));
-    EXPECT_EQ(v->selectedTab(), SettingsView::Tab::diagnostics) << "no tab has that name";
-    EXPECT_EQ(settings->requestedTab.get(), std::optional<std::string>("favourites"));
-    settings->requestedTab.set(std::string("Favourites"));
-    EXPECT_EQ(v->selectedTab(), SettingsView::Tab::favourites) << "while open";
-    EXPECT_FALSE(settings->requestedTab.get());
-
-    child<QAbstractButton>(v.get(), "tab.Gestures")->click();
-    EXPECT_EQ(v->selectedTab(), SettingsView::Tab::gestures);
-    EXPECT_TRUE(child(v.get(), "page.Gestures")->isVisible());
-}
-
 TEST_F(ViewsTest, DiagnosticsShowLiveValues) {
     auto v = settingsView();
     auto* pill = child<ui::StatusPill>(v.get(), "diag.devices");
@@ -586,25 +551,6 @@ TEST_F(ViewsTest, AnAppNameThatLooksLikeMarkupIsShownAsWritten) {
     EXPECT_EQ(shown, "Pin " + name);
 }
 
-TEST_F(ViewsTest, SwitchedOffFavouritesAreDimmedAndInert) {
-    install({{"a", "Alpha"}});
-    counts({{"a", 1}});
-    auto v = settingsView(SettingsView::Tab::favourites);
-    auto* card = child(v.get(), "pinnedCard");
-    auto opacity = [&] { return static_cast<QGraphicsOpacityEffect*>(card->graphicsEffect())->opacity(); };
-    EXPECT_DOUBLE_EQ(opacity(), 1.0);
-    settings->favouritesEnabled.set(false);
-    EXPECT_DOUBLE_EQ(opacity(), 0.45);
-    QTest::mouseClick(child(v.get(), "chip.a"), Qt::LeftButton);
-    QTest::mouseClick(child(v.get(), "addApp"), Qt::LeftButton);
-    EXPECT_TRUE(settings->favouriteApps.get().empty());
-    EXPECT_FALSE(child(v.get(), "addPopover")->isVisible());
-    child<QAbstractButton>(v.get(), "favouritesEnabled")->click();
-    EXPECT_DOUBLE_EQ(opacity(), 1.0);
-    QTest::mouseClick(child(v.get(), "chip.a"), Qt::LeftButton);
-    EXPECT_EQ(settings->favouriteApps.get(), std::vector<std::string>{"a"});
-}
-
 TEST_F(ViewsTest, AddPopoverOffersSuggestionsThenRunningAppsByName) {
     install({{"used", "Most Used"}, {"pinned", "Pinned"}});
     counts({{"used", 3}, {"pinned", 9}});
@@ -645,55 +591,8 @@ TEST_F(ViewsTest, AddPopoverStaysOnItsScreen) {
     EXPECT_TRUE(area.contains(popover->frameGeometry()));
 }
 
-TEST_F(ViewsTest, BrowsePinsWhatTheChooserReturns) {
-    auto v = settingsView(SettingsView::Tab::favourites);
-    auto* popover = child(v.get(), "addPopover");
-    chooser->onChoose = [popover] { return popover->isVisible(); };
-    auto browse = [&](std::optional<std::string> answer) {
-        chooser->answer = std::move(answer);
-        child<QAbstractButton>(v.get(), "addApp")->click();
-        child<QAbstractButton>(popover, "browse")->click();
-        flush();
-    };
-    browse("org.example.Chosen");
-    browse(std::nullopt);
-    EXPECT_EQ(settings->favouriteApps.get(), std::vector<std::string>{"org.example.Chosen"});
-    EXPECT_EQ(chooser->calls, std::vector<bool>(2, false)) << "the popover closes before the chooser opens";
-}
-
 // ---------------------------------------------------------------------------------------------
 // FlowLayout
-
-TEST(FlowLayoutTest, MeasuresAndPlacesItemsInLinesThatWrap) {
-    app();
-    struct Case {
-        std::optional<int> width;
-        std::vector<QSize> items;
-        std::vector<QPoint> placed;
-        QSize size;
-    };
-    const Case cases[] = {
-        {140, {{60, 20}, {60, 20}, {60, 20}}, {{0, 0}, {68, 0}, {0, 28}}, {140, 48}},  // a full line, then a wrap
-        {100, {{150, 20}, {40, 20}}, {{0, 0}, {0, 28}}, {100, 48}},  // an over-wide item overflows its line
-        {std::nullopt, {}, {}, {0, 0}},
-    };
-    for (const Case& c : cases) {
-        QWidget holder;
-        auto* flow = new ui::FlowLayout(8, 8, &holder);
-        std::vector<QWidget*> items;
-        for (QSize s : c.items) {
-            items.push_back(new QWidget);
-            items.back()->setFixedSize(s);
-            flow->addWidget(items.back());
-        }
-        EXPECT_EQ(flow->measure(c.width), c.size);
-        if (c.width) {
-            EXPECT_EQ(flow->heightForWidth(*c.width), c.size.height());
-        }
-        flow->setGeometry(QRect(QPoint(5, 7), QSize(c.width.value_or(c.size.width()), c.size.height())));
-        for (std::size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i]->pos(), c.placed[i] + QPoint(5, 7)) << i;
-    }
-}
 
 // ---------------------------------------------------------------------------------------------
 // The application chooser
@@ -800,18 +699,6 @@ TEST_F(ViewsTest, WelcomeSaysWhenNoTouchpadIsFoundAndFollowsHotplug) {
             EXPECT_EQ(child(v.get(), name)->isVisible(), std::string(name) == s.shown) << name;
         EXPECT_EQ(text(v.get(), "finish"), s.finish);
     }
-}
-
-TEST_F(ViewsTest, WelcomeReturnPressesTheFinalButtonWhereverTheFocusIs) {
-    diagnostics->touchpadsInaccessible.set(1);
-    auto v = welcome();
-    for (const char* target : {"onboardingView", "grant", "launchAtLogin"}) {
-        QWidget* w = v->objectName() == target ? v.get() : child(v.get(), target);
-        QTest::keyClick(w, Qt::Key_Return);
-    }
-    QTest::keyClick(v.get(), Qt::Key_Enter);
-    EXPECT_EQ(done, 4);
-    EXPECT_EQ(grantRequests, 0);
 }
 
 TEST_F(ViewsTest, ShellWindowsCloseFromTheKeyboardAndCarryTheAppIcon) {

@@ -64,26 +64,6 @@ TEST_F(SharedRecordings, ThreeFingerSwipesSwitchInDirectionalModeAndQuickOnesTog
     }
 }
 
-TEST_F(SharedRecordings, WideHandsScrollsOneFingerAndStillPressesNeverSwitch) {
-    for (const char* mode : {"directionalMRU", "toggleLastApp"}) {
-        SCOPED_TRACE(mode);
-        // orco's fingers span 0.63 of a small pad: a real swipe, rejected (once) by the 0.55 limit.
-        auto orco = decide("cros-orco-3f-swipe-right.evemu", mode);
-        EXPECT_TRUE(orco->windows->activations.empty());
-        EXPECT_EQ(orco->diagnostics->spreadRejects.get(), 1);
-        for (const char* name :
-             {"cros-cyan-2f-scroll-right.evemu", "cros-x86-alex-2f-scroll-left.evemu",
-              "evemudev-synaptics-hp8470p-2f-scroll-horizontal.evemu", "cros-link2013-1f-left-to-right.evtest"}) {
-            auto o = decide(name, mode);
-            EXPECT_TRUE(o->trace->states.empty()) << name;
-            EXPECT_TRUE(o->windows->activations.empty()) << name;
-        }
-        auto press = decide("evemudev-cypress-3f-press-2slots.evemu", mode);
-        EXPECT_FALSE(press->trace->states.empty());  // recognised as three fingers that go nowhere
-        EXPECT_TRUE(press->windows->activations.empty());
-    }
-}
-
 // People scrolling, clicking, pointing and resting palms and thumbs on two boards: a window
 // switch from any of it is the worst thing the engine can do.
 TEST_F(SharedRecordings, EverydayTouchpadUseNeverSwitchesAWindow) {

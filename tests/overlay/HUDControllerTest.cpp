@@ -211,21 +211,5 @@ TEST(HUDController, TheRingComingAndGoingKeepsRoomForTheOtherRow) {
     EXPECT_LT(qAlpha(img.pixel(img.width() - 3, y)), 40);
 }
 
-TEST(HUDController, KeepsCancelProgressBetweenZeroAndOne) {
-    ControllerRig rig;
-    const std::pair<double, double> cases[] = {{2, 1}, {-1, 0}, {NAN, 0}, {0.42, 0.42}, {INFINITY, 1}};
-    for (auto [given, stored] : cases) {
-        rig.hud.setCancelProgress(given);  // taken even before anything is shown
-        EXPECT_EQ(rig.hud.model().cancelProgress(), stored) << given;
-    }
-}
-
-TEST(HUDController, HidesAtOnce) {
-    ControllerRig rig;
-    rig.show(targets(3), 1);
-    rig.hud.hide();
-    EXPECT_TRUE(rig.picture().isNull());
-}
-
 }  // namespace
 }  // namespace trellick::test

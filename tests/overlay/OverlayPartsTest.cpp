@@ -61,17 +61,6 @@ struct IconRig {
     }};
 };
 
-TEST(AppIcons, ResolvesEachApplicationOnce) {
-    IconRig rig;
-    auto* a = rig.cache.resolve(IconHandle{"known-app", nullptr});
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(rig.cache.resolve(IconHandle{"known-app", nullptr}), a);
-    for (double side : {20.0, 52.0, 55.12}) ASSERT_NE(rig.cache.pixmap(a, side, 2), nullptr);
-    EXPECT_EQ(rig.lookups, 1);
-    EXPECT_EQ(a->kind(), AppIconCache::Kind::image);
-    EXPECT_EQ(rig.cache.pixmap(a, 52, 2)->size(), QSize(104, 104));
-    EXPECT_EQ(rig.cache.pixmap(a, 52, 2)->toImage().pixelColor(52, 52), QColor(Qt::red));
-}
-
 TEST(AppIcons, FallsBackFromThemeToWindowImageToGenericGlyph) {
     IconRig rig;
     auto image = std::make_shared<QImage>(16, 16, QImage::Format_ARGB32);
@@ -111,20 +100,6 @@ TEST(AppIcons, AWindowImageIsResolvedAgainOnceItsAddressIsReused) {
     keep.back()->fill(Qt::green);
     auto* e = rig.cache.resolve(IconHandle{"", std::shared_ptr<const void>(keep.back(), keep.back().get())});
     EXPECT_EQ(rig.cache.pixmap(e, 20, 1)->toImage().pixelColor(10, 10), QColor(Qt::green));
-}
-
-TEST(Symbols, AreDrawnInsideTheirBox) {
-    for (int i = 0; i <= static_cast<int>(Symbol::plusCircleFill); ++i) {
-        const auto symbol = static_cast<Symbol>(i);
-        const QSizeF box = symbolSize(symbol, 100);
-        for (auto weight : {SymbolWeight::regular, SymbolWeight::black}) {
-            const QRectF bounds = symbolPath(symbol, weight).boundingRect();
-            EXPECT_FALSE(bounds.isEmpty()) << i;
-            EXPECT_TRUE(
-                QRectF(QPointF(0, 0), box / (box.height() / 100)).adjusted(-0.5, -0.5, 0.5, 0.5).contains(bounds))
-                << i;
-        }
-    }
 }
 
 }  // namespace

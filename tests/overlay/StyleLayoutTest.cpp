@@ -191,22 +191,6 @@ TEST(StyleLayouts, TheCancelRingAppearsAboveATenthOfTheWay) {
     }
 }
 
-TEST(Windows95Layout, ANarrowListTakesTheTitleBarsLeastWidth) {
-    ControllerRig rig(retro);
-    rig.show(targets(1), 0, {}, 0, recents, perIcon);
-    Windows95Layout l;
-    layoutWindows95(rig.hud.model(), fonts(), l);
-    EXPECT_GT(l.size.width(), 14 + 144 + 14);
-    EXPECT_NEAR(l.buttons[0].frame.left() - l.titleText.right(), 6 + 24 + 6, 1);  // the least gap
-    EXPECT_EQ(l.titleBar, QRectF(3, 3, l.size.width() - 6, l.titleBar.height()));
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(l.buttons[i].frame.size(), QSizeF(16, 14));
-        EXPECT_EQ(l.buttons[i].frame.right(), l.size.width() - 3 - 4 - 22 * (2 - i));
-        EXPECT_EQ(l.buttons[i].frame.center().y(), l.titleBar.center().y());
-    }
-    EXPECT_EQ(l.closeButton, l.buttons[2].frame);
-}
-
 TEST(Windows95Layout, TheSelectedIconAndTheThumbFollowTheCursor) {
     ControllerRig rig(retro);
     rig.show(targets(20), 6);

@@ -70,36 +70,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, SelectionHighlight,
                                          Selection{retro, SwitcherRow::recents, 0, ColorScheme::light},
                                          Selection{retro, SwitcherRow::favourites, 1, ColorScheme::dark}));
 
-struct RingCase {
-    double progress;
-    std::array<bool, 4> accentAt;  // at 45, 135, 225 and 315 degrees clockwise from the top
-};
-
-class Ring : public testing::TestWithParam<RingCase> {};
-
-TEST_P(Ring, ArcRunsClockwiseFromTheTop) {
-    const auto c = GetParam();
-    ControllerRig rig;
-    rig.look.accent = QColor(255, 0, 0);
-    rig.composited = false;
-    rig.show(targets(3), 1);
-    rig.hud.setCancelProgress(c.progress);
-    const QImage img = rig.picture();
-    const StyleLayout l = rig.layout();
-    ASSERT_TRUE(l.ring);
-    for (int i = 0; i < 4; ++i) {
-        const double a = (45 + 90 * i) * std::numbers::pi / 180;
-        const QColor seen = at(img, rig.origin() + l.ringFrame.center() + QPointF(11 * std::sin(a), -11 * std::cos(a)));
-        EXPECT_EQ(seen.red() - std::max(seen.green(), seen.blue()) > 100, c.accentAt[i])
-            << "at " << 45 + 90 * i << " degrees";
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Ring,
-                         testing::Values(RingCase{0.3, {true, false, false, false}},
-                                         RingCase{0.6, {true, true, false, false}},
-                                         RingCase{1.4, {true, true, true, true}}));
-
 struct ThumbCase {
     int count, visible, absolute;
     double width;
@@ -143,30 +113,6 @@ QImage pictureOf(HUDStyle style, ColorScheme scheme, bool composited) {
     return rig.picture();
 }
 
-// The same pixels are covered in a light and a dark desktop; the colours change, apart from
-// the retro style's palette, which is its own.
-TEST(StylePictures, LightAndDarkDifferOnlyInColour) {
-    for (auto [style, changed] : {std::pair{modern, 0.1}, {classic, 0.5}, {retro, 0.0}}) {
-        SCOPED_TRACE(static_cast<int>(style));
-        const QImage light = pictureOf(style, ColorScheme::light, false),
-                     dark = pictureOf(style, ColorScheme::dark, false);
-        ASSERT_EQ(light.size(), dark.size());
-        int differentAlpha = 0, differentColour = 0;
-        for (int y = 0; y < light.height(); ++y) {
-            for (int x = 0; x < light.width(); ++x) {
-                differentAlpha += qAlpha(light.pixel(x, y)) != qAlpha(dark.pixel(x, y));
-                differentColour += light.pixel(x, y) != dark.pixel(x, y);
-            }
-        }
-        EXPECT_EQ(differentAlpha, 0);
-        if (changed > 0) {
-            EXPECT_GT(differentColour, light.width() * light.height() * changed);
-        } else {
-            EXPECT_EQ(differentColour, 0);
-        }
-    }
-}
-
 TEST(StylePictures, AreOpaqueAndCutToTheirOutlineWithoutACompositor) {
     const QImage modernCard = pictureOf(modern, ColorScheme::dark, false);
     EXPECT_EQ(qAlpha(modernCard.pixel(50, modernCard.height() / 2)), 255);
@@ -177,17 +123,6 @@ TEST(StylePictures, AreOpaqueAndCutToTheirOutlineWithoutACompositor) {
     const QImage retroWindow = pictureOf(retro, ColorScheme::light, false);
     EXPECT_EQ(retroWindow.pixelColor(0, 0), QColor(Qt::white));  // a square corner, raised
     EXPECT_EQ(retroWindow.pixelColor(retroWindow.width() - 1, retroWindow.height() - 1), Win95::ink);
-}
-
-TEST(ModernPicture, CardEdgesFallOnDevicePixelsAtDoubleScale) {
-    ControllerRig rig;
-    rig.show(targets(4), 1);
-    rig.panel->renderer().setDevicePixelRatio(2);
-    QImage img = rig.picture();
-    ASSERT_EQ(img.size(), (rig.panel->frame().size() * 2).toSize());
-    const int x = img.width() / 2, top = 2 * 44;
-    EXPECT_GE(qAlpha(img.pixel(x, top)), 200);  // the first row of the card is wholly card
-    EXPECT_LT(qAlpha(img.pixel(x, top - 1)), 100);
 }
 
 // The "Add Favourites" entry is its symbol at the symbols' size inside the icon square, not a
@@ -202,20 +137,6 @@ TEST(ModernPicture, AddFavouritesIsASymbolInsideItsIconSquare) {
     const QColor around = at(img, c + QPointF(w * 0.5 + 2, 0));  // beside the square, same background
     EXPECT_LT(distance(at(img, c + QPointF(w * 0.42, 0)), around), 30) << "nothing near the square's edge";
     EXPECT_GT(distance(at(img, c + QPointF(w * 0.14, w * 0.14)), around), 60) << "the symbol at its centre";
-}
-
-TEST(ModernPicture, FadesInOverAFewFrames) {
-    ControllerRig rig;
-    rig.show(targets(4), 1);
-    auto cardAlpha = [&](double after) {
-        rig.now += after;
-        QImage img = rig.panel->render();
-        return qAlpha(img.pixel(img.width() / 2, 50));
-    };
-    const int start = cardAlpha(0), half = cardAlpha(0.07), end = cardAlpha(0.1);
-    EXPECT_EQ(start, 0);
-    EXPECT_GT(half, end / 2);  // ease-out: more than half-way at half time
-    EXPECT_LT(half, end);
 }
 
 class RetroCloseButton : public testing::TestWithParam<std::pair<double, bool>> {};
@@ -251,33 +172,6 @@ TEST_P(RetroCloseButton, IsDrawnPressedAboveTheThreshold) {
 INSTANTIATE_TEST_SUITE_P(Cases, RetroCloseButton,
                          testing::Values(std::pair{0.0, false}, std::pair{0.82, false}, std::pair{0.8201, true},
                                          std::pair{1.0, true}));
-
-class RetroPointer : public testing::TestWithParam<std::pair<int, double>> {};
-
-// The pointer glides from the selected icon (with none selected, from the window's centre area)
-// to the close button, and is painted where the layout puts its tip.
-TEST_P(RetroPointer, IsPaintedAtItsTip) {
-    const auto [selected, progress] = GetParam();
-    ControllerRig rig(retro);
-    rig.show(solidTargets(3, Qt::red), selected);
-    rig.hud.setCancelProgress(progress);
-    const QImage img = rig.picture();
-    Windows95Layout l;
-    layoutWindows95(rig.hud.model(), fonts(), l);
-    if (progress == 0) {
-        EXPECT_TRUE(l.selectedIcon && l.selectedIcon->contains(l.pointer.tip()));
-    }
-    if (progress == 1) {
-        EXPECT_TRUE(l.closeButton.contains(l.pointer.tip()));
-    }
-    const QPointF tip = rig.origin() + l.pointer.tip();
-    auto white = [&](QPointF p) { return at(img, tip + p) == Win95::white; };
-    EXPECT_TRUE(white({2, 10})) << "inside the pointer";
-    EXPECT_FALSE(white({-2, 10})) << "left of it";
-    EXPECT_FALSE(white({2, -3})) << "above its tip";
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, RetroPointer, testing::Values(std::pair{1, 0.0}, std::pair{5, 0.5}, std::pair{1, 1.0}));
 
 class FocusChange : public testing::TestWithParam<std::pair<HUDStyle, double>> {};
 

@@ -118,45 +118,4 @@ TEST_F(CompositorRigTest, StateFollowsACompositorStartingQuittingAndDying) {
     EXPECT_EQ(heard, (std::vector<bool>{false, true, false, true, false}));
 }
 
-TEST_F(CompositorRigTest, BlurIsRequestedInDevicePixelsOnlyWhereTheCompositorOffersIt) {
-    QWindow w;
-    w.setFlags(Qt::ToolTip);
-    w.resize(200, 100);
-    w.create();
-    const QRegion card(10, 10, 50, 20);
-    support->setBlurBehind(&w, card);
-    EXPECT_FALSE(blurRegion(w)) << "no compositor";
-    startCompositor();
-    support->setBlurBehind(&w, card);
-    EXPECT_FALSE(blurRegion(w)) << "a compositor without blur";
-
-    announceBlur(true);
-    struct Case {
-        QRegion region;
-        std::optional<std::vector<uint32_t>> expected;
-    };
-    const Case cases[] = {
-        {card, std::vector<uint32_t>{20, 20, 100, 40}},
-        {QRegion(0, 0, 10, 10) + QRegion(0, 50, 200, 50), std::vector<uint32_t>{0, 0, 20, 20, 0, 100, 400, 100}},
-        {QRegion(-5, -5, 15, 10), std::vector<uint32_t>{0, 0, 20, 10}},  // nothing left of or above the window
-        {QRegion(), std::nullopt},                                       // withdrawn
-    };
-    for (const auto& c : cases) {
-        support->setBlurBehind(&w, c.region);
-        EXPECT_EQ(blurRegion(w), c.expected)
-            << "region bounded by " << c.region.boundingRect().x() << "," << c.region.boundingRect().y();
-    }
-
-    support->setBlurBehind(&w, card);
-    announceBlur(false);
-    support->setBlurBehind(&w, card);
-    EXPECT_FALSE(blurRegion(w)) << "the offer withdrawn takes the request with it";
-    announceBlur(true);
-    support->setBlurBehind(&w, card);
-    stopCompositor();
-    ASSERT_TRUE(waitFor([&] { return !support->compositorActive(); }));
-    support->setBlurBehind(&w, card);
-    EXPECT_FALSE(blurRegion(w)) << "the compositor gone takes the request with it";
-}
-
 }  // namespace

@@ -139,16 +139,6 @@ TEST_F(X11RigTest, TitlesAndClassNamesOfAnyLengthAreCutAndLoseControlCharacters)
     }
 }
 
-TEST_F(X11RigTest, StackingOrderIsTopMostFirstWithTheClientListNewestFirstAsFallback) {
-    Ids w = {open("AlphaWin", "a"), open("BetaWin", "b"), open("GammaWin", "c")};
-    focus(w[0]);
-    EXPECT_EQ(windows->stackingOrder(), (Ids{w[0], w[2], w[1]}));
-    // As under a manager that does not publish _NET_CLIENT_LIST_STACKING.
-    xcb_delete_property(conn->xcb(), conn->root(), conn->atom("_NET_CLIENT_LIST_STACKING"));
-    free(xcb_get_input_focus_reply(conn->xcb(), xcb_get_input_focus(conn->xcb()), nullptr));
-    EXPECT_EQ(windows->stackingOrder(), (Ids{w[2], w[1], w[0]}));
-}
-
 TEST_F(X11RigTest, RecencyListsFollowActivationsAndLoseClosedAndQuitWindows) {
     startTrackers();
     WindowId a = open("AlphaWin", "Alpha doc");
