@@ -177,22 +177,4 @@ TEST_F(OverlayTwoMonitorTest, ThePanelIsCentredOnTheMonitorUnderThePointer) {
     xcb_disconnect(c);
 }
 
-// Changed here in the preferences file: label style and peek spacing resize it; off, none shows.
-TEST_F(OverlayRigTest, OverlaySettingsChangedWhileRunningApplyAtTheNextShowing) {
-    openWindows();
-    launch({walk(2.0, 2.0), walk(7.0, 2.0), walk(12.0, 2.0)});
-    rig::ShownWindow first = waitForPanel();
-    writePreferences(R"(, "trellick.hudLabelStyle": "perIcon", "trellick.compactPeek": false)");
-    ASSERT_TRUE(waitForNoPanel());
-    rig::ShownWindow second = waitForPanel();
-    EXPECT_NE(std::pair(first.width, first.height), std::pair(second.width, second.height));
-    writePreferences(R"(, "trellick.showHUD": false)");
-    ASSERT_TRUE(waitForNoPanel());
-
-    // Watched until Trellick quits, after the third walk.
-    bool shown = false;
-    expectExit(0, [&] { shown = shown || !panels().empty(); });
-    EXPECT_FALSE(shown) << "a panel showed with the overlay turned off";
-}
-
 }  // namespace

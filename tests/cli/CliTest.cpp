@@ -64,10 +64,6 @@ std::string usageError(const std::string& args, const std::string& says) {
     return r.err;
 }
 
-TEST(Cli, DebugGesturesHelpIsNoUsageError) {
-    EXPECT_EQ(run("debug-gestures --help").status, 0);
-}
-
 TEST(Cli, BadInputStopsBeforeAnyOutputWithAUsageError) {
     struct Case {
         std::string text;
@@ -112,18 +108,6 @@ TEST(Cli, BadOptionsAndFilesThatAreNotTextAreUsageErrors) {
         {"--replay " + frames + " --dump-frames --recents 3", "--dump-frames runs no engine"},
         {"--frames " + frames + " --frames " + frames, "given twice"}};
     for (const auto& [args, says] : cases) usageError(args, says);
-}
-
-TEST(Cli, SetValuesAreJsonWhenTheyParseAndStringsOtherwise) {
-    auto toggle = "debug-gestures --frames " + example("toggle-swipe.frames") + " --set trellick.mode=toggleLastApp";
-    // A string that spells false is not a boolean: the switch stays enabled, and stderr says so.
-    auto spelt = run(toggle + " --set 'trellick.enabled=\"false\"'");
-    EXPECT_NE(spelt.out.find("switchPrevious"), std::string::npos);
-    EXPECT_NE(spelt.err.find("reads \"false\" as true"), std::string::npos) << spelt.err;
-    auto off = run(toggle + " --set trellick.enabled=false");
-    EXPECT_EQ(off.err, "");
-    EXPECT_EQ(off.out.find("switchPrevious"), std::string::npos);
-    EXPECT_NE(off.out.find("\"event\":\"swipe\""), std::string::npos);
 }
 
 TEST(Cli, EscapeThenALiftBeforeTheNextFrameCancelsAsThatFrameWould) {

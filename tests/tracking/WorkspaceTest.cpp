@@ -80,26 +80,6 @@ TEST_F(WindowWorkspaceTest, AnApplicationsIconNamesItsEntrysIconAndCarriesItsWin
     EXPECT_EQ(workspace->runningApp(2)->icon->name, "named-icon");
 }
 
-TEST_F(WindowWorkspaceTest, TargetsOfEveryProducerCarryBothTheIconNameAndTheImage) {
-    entries->entries["app"] = {"App", "app-icon", ""};
-    auto image = std::make_shared<int>(0);
-    auto w = win(1, "app");
-    w.icon = image;
-    auto windowTracker = make<WindowTracker>();
-    auto appTracker = make<AppTracker>();
-    windows->openAndFocus(w);
-    settle();
-    auto windowTargets = windowTracker->orderedTargets(), appTargets = appTracker->orderedTargets();
-    auto favouriteTargets = std::make_shared<Favourites>(workspace)->targets({"app"});
-    for (auto* targets : {&windowTargets, &appTargets, &favouriteTargets}) {
-        auto t = std::find_if(targets->begin(), targets->end(), [](auto& t) { return t.title == "App"; });
-        ASSERT_NE(t, targets->end());
-        ASSERT_TRUE(t->icon);
-        EXPECT_EQ(t->icon->name, "app-icon");
-        EXPECT_EQ(t->icon->data, image);
-    }
-}
-
 TEST_F(WindowWorkspaceTest, ApplicationsComeAndGoWithTheirLastWindowAndFrontmostFollowsFocus) {
     makeWorkspace();
     Strings events;
@@ -173,23 +153,6 @@ TEST_F(UsageFavouritesTest, StoredCountsAreReplacedWhenMalformedAndTrimmedToFort
     EXPECT_EQ(after.count("newcomer"), 1u);
     for (int i = 1; i < 40; i += (i % 3 == 2) ? 2 : 1)  // the ones counted 2 or 3 survive
         EXPECT_EQ(after.count("app" + std::to_string(i)), 1u) << i;
-}
-
-TEST_F(UsageFavouritesTest, SuggestionsAreMostUsedFirstAndOnlyThoseThatExist) {
-    makeWorkspace();
-    for (auto id : {"A", "B", "C", "D", "trellick"}) entries->entries[id] = {id, "", ""};
-    PrefObject counts;
-    for (auto& [id, n] :
-         std::map<std::string, int>{{"A", 9}, {"B", 5}, {"C", 5}, {"D", 1}, {"trellick", 50}, {"Gone", 7}})
-        counts[id] = PrefValue(n);
-    prefs->set(keys::usageCounts, PrefValue(counts));
-    Favourites fav(workspace);
-    using V = Strings;
-    EXPECT_EQ(UsageTracker::suggestions(*prefs, fav, 6, {"B"}, "trellick"), (V{"A", "C", "D"}));
-    EXPECT_EQ(UsageTracker::suggestions(*prefs, fav, 2, {}, "trellick"), (V{"A", "B"}));
-    EXPECT_EQ(UsageTracker::suggestions(*prefs, fav, 0, {}, "trellick"), V{});
-    prefs->remove(keys::usageCounts);
-    EXPECT_EQ(UsageTracker::suggestions(*prefs, fav, 6, {}, "trellick"), V{});
 }
 
 TEST_F(UsageFavouritesTest, FavouritesResolveRunningThenInstalledAndBringForwardOrLaunch) {
