@@ -93,33 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
             "directionalMRU", {3.0, 60, 0.004}, 1, {"lift: commit the selection", "commit: switch to entry 2, Beta"}}),
     [](const auto& info) { return std::string(info.param.mode); });
 
-TEST_F(TrayAppRigTest, WithoutAReadableTouchpadItSaysSoAndLosingTheXServerEndsItWithAMessage) {
-    launch("{}", {}, {});  // no replay: this machine's touchpads
-    ASSERT_TRUE(tracking()) << stderrText();
-    auto said = [&] {
-        int lines = 0;
-        std::istringstream err(stderrText());
-        for (std::string line; std::getline(err, line);)
-            if (line.starts_with("Trellick ") && line.find("touchpad") != std::string::npos) ++lines;
-        return lines;
-    };
-    const std::string reading = "trellick.evdev: reading ";
-    ASSERT_TRUE(waitFor([&] { return said() > 0 || stderrText().find(reading) != std::string::npos; }));
-    const bool readable = said() == 0;  // a touchpad here can be read: nothing to say
-    windows.reset();
-    conn.reset();
-    rig.killServer();
-    expectExit(1);
-    // Said by Trellick, or by Qt when its own connection hears of it first.
-    const std::string err = stderrText();
-    EXPECT_TRUE(err.find("lost the connection to the X server") != std::string::npos ||
-                err.find("The X11 connection broke") != std::string::npos)
-        << err;
-    if (!readable) {
-        EXPECT_EQ(said(), 1) << "said once, whatever the retries\n" << stderrText();
-    }
-}
-
 // Windows focused before Trellick starts: a toggle right after launch goes back one.
 class TrayAppFirstSwipeTest : public TrayAppRigTest, public ::testing::WithParamInterface<const char*> {};
 

@@ -139,64 +139,6 @@ TEST_F(X11RigTest, TitlesAndClassNamesOfAnyLengthAreCutAndLoseControlCharacters)
     }
 }
 
-TEST_F(X11RigTest, RecencyListsFollowActivationsAndLoseClosedAndQuitWindows) {
-    startTrackers();
-    WindowId a = open("AlphaWin", "Alpha doc");
-    Ids b = openMany("BetaWin", 2);  // titled "BetaWin 1" and "BetaWin 2"
-    WindowId c = open("GammaWin", "Gamma inbox");
-    for (WindowId w : {c, b[0]}) focus(w);  // Beta's title is read as it becomes active
-    ASSERT_TRUE(waitFor([&] { return appTracker->cachedTitle(pids[b[0]]) == "BetaWin 1"; }));
-    for (WindowId w : {b[1], c, a}) focus(w);
-    ASSERT_TRUE(waitFor([&] { return windowIds() == Ids{a, c, b[1], b[0]}; })) << windowIds().size() << " windows";
-    ASSERT_TRUE(waitFor([&] { return appTracker->cachedTitle(pids[a]).has_value(); }));
-    EXPECT_EQ(appTracker->mru(), (std::vector<int>{pids[a], pids[c], pids[b[0]]}));
-    EXPECT_TRUE(diagnostics->accessibilityTrusted.get());
-    // The window list's texts are read through the running program (tests/app); an application
-    // names the title of its window used last.
-    EXPECT_EQ(labels(appTracker->orderedTargets()),
-              (std::vector<std::string>{"Alpha Editor|Alpha doc", "Gamma Mail|Gamma inbox", "Beta Viewer|BetaWin 1"}));
-
-    windowTracker->activatePrevious();
-    ASSERT_TRUE(waitFor([&] { return windows->activeWindow() == c; }));
-    ASSERT_TRUE(waitFor([&] { return appTracker->mru().front() == pids[c]; }));
-    appTracker->activatePrevious();
-    ASSERT_TRUE(waitFor([&] { return windows->activeWindow() == a && windowIds() == Ids{a, c, b[1], b[0]}; }));
-
-    // One window of Beta closes: the application still runs, so only liveness finds it.
-    rig.run("wmctrl -i -c " + std::to_string(b[1]));
-    ASSERT_TRUE(waitFor([&] { return !windows->isAlive(b[1]); }));
-    windowTracker->orderedTargets();  // a walk starts: the background check prunes
-    EXPECT_TRUE(waitFor([&] { return windowIds() == Ids{a, c, b[0]}; }));
-
-    rig.run("xdotool windowminimize --sync " + std::to_string(c));
-    ASSERT_TRUE(waitFor([&] { return windows->isMinimised(c) == true; }));
-    windowTracker->activatePrevious();
-    EXPECT_TRUE(waitFor([&] { return windows->activeWindow() == c; }));
-    EXPECT_EQ(windows->isMinimised(c), false);
-    EXPECT_TRUE(waitFor([&] { return windowIds() == Ids{c, a, b[0]}; }));
-
-    // Gamma quits: its window goes with it.
-    rig.quit(pids[c]);
-    EXPECT_TRUE(waitFor([&] { return windowIds() == Ids{a, b[0]}; }));
-    EXPECT_TRUE(waitFor([&] { return diagnostics->mruWindowTitles.get().size() == 2; }));
-
-    // Beta vanishes between being listed and being raised, by a target and by the toggle.
-    auto targets = windowTracker->orderedTargets();
-    rig.quit(pids[b[0]]);
-    targets[1].activate();
-    windowTracker->activatePrevious();
-    queue->advanceTo(rig::monotonicNow() + 0.2);  // and any retry
-    EXPECT_TRUE(waitFor([&] { return windowIds() == Ids{a}; }));
-    EXPECT_EQ(windows->activeWindow(), a);
-    EXPECT_FALSE(conn->broken());
-
-    // Gamma comes back: its fresh window is recorded when focused.
-    WindowId c2 = open("GammaWin", "Gamma again");
-    focus(c2);
-    EXPECT_TRUE(waitFor([&] { return windowIds().front() == c2; }));
-    EXPECT_EQ(windowTracker->mru().front().title, "Gamma again");
-}
-
 // The application list's limit of twenty is the tracker's own logic, checked without a server
 // (tests/tracking); the window list's limit needs many real windows.
 TEST_F(X11RigTest, TheWindowListKeepsThirty) {
