@@ -487,7 +487,6 @@ QWidget* SettingsView::buildSidebar() {
 }
 
 void SettingsView::selectTab(Tab tab) {
-    selected_ = tab;
     if (auto* b = tabButtons_->button(static_cast<int>(tab))) b->setChecked(true);
     pages_->setCurrentIndex(static_cast<int>(tab));
 }

@@ -57,7 +57,6 @@ public:
     explicit SettingsView(Dependencies deps, QWidget* parent = nullptr);
     ~SettingsView() override;
 
-    Tab selectedTab() const { return selected_; }
     void selectTab(Tab tab);
 
 protected:
@@ -78,7 +77,6 @@ private:
     void grantTouchpadAccess();
 
     Dependencies deps_;
-    Tab selected_ = Tab::general;
     QButtonGroup* tabButtons_ = nullptr;
     QStackedWidget* pages_ = nullptr;
     QWidget* manualGrant_ = nullptr;

@@ -278,10 +278,6 @@ SegmentedControl::SegmentedControl(const QString& name, const QString& accessibl
     connect(group_, &QButtonGroup::idClicked, this, &SegmentedControl::activated);
 }
 
-int SegmentedControl::currentIndex() const {
-    return group_->checkedId();
-}
-
 void SegmentedControl::setCurrentIndex(int index) {
     if (auto* b = group_->button(index)) b->setChecked(true);
 }

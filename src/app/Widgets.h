@@ -120,7 +120,6 @@ class SegmentedControl : public QWidget {
 public:
     SegmentedControl(const QString& name, const QString& accessibleName, const QStringList& options,
                      QWidget* parent = nullptr);
-    int currentIndex() const;
     void setCurrentIndex(int index);
     QAbstractButton* segment(int index) const;
 

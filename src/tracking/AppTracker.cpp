@@ -159,10 +159,4 @@ std::vector<SwitchTarget> AppTracker::orderedTargets() {
     return out;
 }
 
-std::optional<std::string> AppTracker::cachedTitle(int pid) const {
-    auto it = titleCache_.find(pid);
-    if (it == titleCache_.end()) return std::nullopt;
-    return it->second;
-}
-
 }  // namespace trellick

@@ -49,7 +49,6 @@ public:
     int orderedCount() const override { return static_cast<int>(mru_.size()); }
 
     const std::vector<int>& mru() const { return mru_; }
-    std::optional<std::string> cachedTitle(int pid) const;
 
     // The title of an application's focused window, read from the window system; nothing
     // without window control or for an empty title. Any thread.
