@@ -64,7 +64,6 @@ int main(int argc, char** argv) {
     settings->favouriteApps.set({"org.gnome.TextEditor", "org.example.Removed"});
     auto favourites = std::make_shared<Favourites>(apps);
     diagnostics->multitouchDevicesActive.set(1);
-    diagnostics->fingerStride.set(96);
     diagnostics->swipeEventsSeen.set(42);
     diagnostics->actionsTriggered.set(40);
     diagnostics->lastFingerSpread.set(0.31);

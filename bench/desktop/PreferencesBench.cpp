@@ -38,7 +38,7 @@ void BM_RecordActivation(benchmark::State& state) {
     auto store = fullStore(dir);
     UsageTracker usage(nullptr, store, std::string("trellick"));
     RunningApp app;
-    app.bundleID = "org.example.Application7";
+    app.desktopId = "org.example.Application7";
     for (auto _ : state) usage.record(app);
 }
 BENCHMARK(BM_RecordActivation)->Unit(benchmark::kMicrosecond);

@@ -17,10 +17,10 @@ namespace {
 
 struct Frame {
     double t;
-    std::vector<MTFinger> fingers;
+    std::vector<TouchContact> fingers;
 };
 
-std::vector<MTFinger> three(float cx, float cy) {
+std::vector<TouchContact> three(float cx, float cy) {
     return {fake::finger(cx - 0.1f, cy), fake::finger(cx, cy + 0.02f), fake::finger(cx + 0.1f, cy - 0.02f)};
 }
 

@@ -74,11 +74,11 @@ int measurePanel(rig::WaylandRig& rig, int runs) {
         const int before = presented;
         QElapsedTimer t;
         t.start();
-        panel.orderFront(0);
+        panel.show(0);
         if (pumpUntil([&] { return presented > before; })) reveal.v.push_back(double(t.nsecsElapsed()) / 1e6);
-        panel.orderOut();
+        panel.hide();
     }
-    panel.orderFront(0);
+    panel.show(0);
     for (int i = 0; i < runs; ++i) {
         settle(0.7);  // the previous step's slide is over
         const int before = presented;
@@ -87,7 +87,7 @@ int measurePanel(rig::WaylandRig& rig, int runs) {
         model.selected.set(1 + (i + 1) % 2);  // back and forth between two entries
         if (pumpUntil([&] { return presented > before; })) step.v.push_back(double(t.nsecsElapsed()) / 1e6);
     }
-    panel.orderOut();
+    panel.hide();
     reveal.print("reveal -> first frame presented");
     step.print("cursor step -> repaint presented");
     return 0;

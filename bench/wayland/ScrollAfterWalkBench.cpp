@@ -115,14 +115,14 @@ int main(int argc, char** argv) {
                 ++skipped;
                 continue;
             }
-            panel.orderFront(0);
+            panel.show(0);
             settle(0.3);  // the walk, its overlay shown
             // Meanwhile the shield swallows scrolls: else nothing here measures it.
             before = received();
             scroll();
             settle(0.1);
             leaked += received() > before;
-            panel.orderOut();
+            panel.hide();
             settle(delay);
             before = received();
             scroll();

@@ -20,7 +20,7 @@ struct DesktopServices {
     std::shared_ptr<AppearanceSource> appearance;
     // None without an X11 connection.
     std::shared_ptr<CompositorSupport> compositor;
-    // Makes the overlay controller when the delegate's launch sequence reaches it (after the
+    // Makes the overlay controller when the application's launch sequence reaches it (after the
     // trackers, before the engine). Empty where there is no overlay: without an X11
     // connection (a Wayland session), or where Qt does not draw through X11. A held swipe
     // then walks the list unseen, as with the overlay turned off.

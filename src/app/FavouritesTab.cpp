@@ -127,7 +127,7 @@ void clearLayout(QLayout* layout) {
     }
 }
 
-std::string bundleName(const std::optional<Favourites::Info>& info, const std::string& id) {
+std::string entryName(const std::optional<Favourites::Info>& info, const std::string& id) {
     return info && !info->name.empty() ? info->name : id;
 }
 
@@ -252,7 +252,7 @@ void FavouritesTab::rebuildPinned() {
         h->setContentsMargins(0, 2, 0, 2);
         h->setSpacing(10);
         h->addWidget(appIcon(iconFor(info ? info->icon : std::nullopt), 22));
-        auto* name = new ElidedLabel(QString::fromStdString(bundleName(info, id)));
+        auto* name = new ElidedLabel(QString::fromStdString(entryName(info, id)));
         name->setObjectName("name");
         h->addWidget(name, 1);
         auto* up = new SymbolButton(Symbol::chevronUp, 14);
@@ -299,12 +299,12 @@ void FavouritesTab::rebuildShelf() {
     if (services_.favourites && pinned.size() < static_cast<std::size_t>(SettingsStore::maxFavourites)) {
         const std::set<std::string> excluding(pinned.begin(), pinned.end());
         suggested = UsageTracker::suggestions(settings_->preferences(), *services_.favourites, kShelfLimit, excluding,
-                                              services_.ownBundleID);
+                                              services_.ownDesktopId);
     }
     for (const std::string& id : suggested) {
         auto info = services_.favourites->appInfo(id);
         auto* chip =
-            new SuggestionChip(QString::fromStdString(bundleName(info, id)), iconFor(info ? info->icon : std::nullopt));
+            new SuggestionChip(QString::fromStdString(entryName(info, id)), iconFor(info ? info->icon : std::nullopt));
         chip->setObjectName(QString::fromStdString("chip." + id));
         connect(chip, &QAbstractButton::clicked, this, [this, id] { settings_->addFavourite(id); });
         chips_->addWidget(chip);
@@ -319,19 +319,19 @@ std::vector<AppCandidate> FavouritesTab::candidates() {
     const std::set<std::string> pinned(list.begin(), list.end());
     std::set<std::string> seen;
     for (const std::string& id : UsageTracker::suggestions(settings_->preferences(), *services_.favourites,
-                                                           kPopoverSuggestionLimit, pinned, services_.ownBundleID)) {
+                                                           kPopoverSuggestionLimit, pinned, services_.ownDesktopId)) {
         if (seen.count(id)) continue;
         auto info = services_.favourites->appInfo(id);
         if (!info) continue;
         seen.insert(id);
-        result.push_back({id, QString::fromStdString(bundleName(info, id)), iconFor(info->icon)});
+        result.push_back({id, QString::fromStdString(entryName(info, id)), iconFor(info->icon)});
     }
     std::vector<AppCandidate> running;
     if (services_.workspace) {
         for (const RunningApp& app : services_.workspace->runningApps()) {
-            if (!app.regular || !app.bundleID) continue;
-            const std::string& id = *app.bundleID;
-            if (id == services_.ownBundleID || pinned.count(id) || seen.count(id)) continue;
+            if (!app.regular || !app.desktopId) continue;
+            const std::string& id = *app.desktopId;
+            if (id == services_.ownDesktopId || pinned.count(id) || seen.count(id)) continue;
             seen.insert(id);
             running.push_back({id, QString::fromStdString(app.name.value_or(id)), iconFor(app.icon)});
         }
@@ -368,7 +368,7 @@ void FavouritesTab::openPopover() {
         v->setSpacing(0);
         for (const AppCandidate& c : list) {
             auto* row = new CandidateRow(c);
-            const std::string id = c.bundleID;
+            const std::string id = c.desktopId;
             connect(row, &QAbstractButton::clicked, this, [this, id] {
                 settings_->addFavourite(id);
                 popover_->hide();

@@ -31,7 +31,7 @@ struct FavouritesServices {
     // The running applications "Add app…" offers.
     std::shared_ptr<Workspace> workspace;
     // This program's own identifier: never suggested or offered.
-    std::optional<std::string> ownBundleID;
+    std::optional<std::string> ownDesktopId;
 };
 
 namespace ui {
@@ -40,7 +40,7 @@ class FlowLayout;
 
 // One application the add popover offers.
 struct AppCandidate {
-    std::string bundleID;
+    std::string desktopId;
     QString name;
     QIcon icon;
 };

@@ -571,7 +571,7 @@ void SettingsView::buildGeneral() {
     };
     subs_.push_back(s.granularity.subscribe([refresh](const Granularity&) { refresh(); }));
     subs_.push_back(s.mode.subscribe([refresh](const SwitchMode&) { refresh(); }));
-    subs_.push_back(deps_.diagnostics->accessibilityTrusted.subscribe([control](const bool& available) {
+    subs_.push_back(deps_.diagnostics->windowControlAvailable.subscribe([control](const bool& available) {
         control.dot->setColour(available ? statusGreen() : statusOrange());
         control.state->setText(available ? "Available" : "Unavailable");
     }));
@@ -704,14 +704,12 @@ QWidget* SettingsView::buildTrackpadStats() {
     addStatRow(trackpad->body(), "Touchpads", QString(), pill);
     QLabel* refused = addStatRow(trackpad->body(), "Touchpads without access", "diag.inaccessible");
     QLabel* fingers = addStatRow(trackpad->body(), "Fingers down now", "diag.fingers");
-    QLabel* stride = addStatRow(trackpad->body(), "Finger data stride", "diag.stride");
     subs_.push_back(d.multitouchDevicesActive.subscribe([pill](const std::int64_t& n) {
         pill->setText(QString::number(n) + " active");
         pill->setActive(n > 0);
     }));
     subs_.push_back(d.touchpadsInaccessible.subscribe(showCount(refused)));
     subs_.push_back(d.currentFingerCount.subscribe(showCount(fingers)));
-    subs_.push_back(d.fingerStride.subscribe(showCount(stride, " bytes")));
     // Size and libinput quirks per touchpad: why palms and wide hands are judged as they are.
     QLabel* known = addStatRow(trackpad->body(), "Device knowledge", "diag.knowledge");
     known->setWordWrap(true);

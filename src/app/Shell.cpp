@@ -18,11 +18,7 @@ Q_LOGGING_CATEGORY(lcShell, "trellick.app", QtWarningMsg)
 }  // namespace
 
 Shell::Shell(Options options) : o_(std::move(options)) {
-    windows_ = std::make_shared<QtShellWindows>([this](ShellWindow w) { return makeContent(w); },
-                                                [this](ShellWindow w) {
-                                                    if (auto d = delegate_.lock()) d->windowWillClose(w);
-                                                },
-                                                presenter_);
+    windows_ = std::make_shared<QtShellWindows>([this](ShellWindow w) { return makeContent(w); }, presenter_);
     if (!o_.updateFeed.isEmpty()) {
         updater_ = std::make_shared<UpdaterController>(UpdaterController::Options{QUrl(o_.updateFeed), o_.version});
         if (!updater_->configured()) updater_.reset();
@@ -39,16 +35,16 @@ Shell::Shell(Options options) : o_(std::move(options)) {
 
 Shell::~Shell() = default;
 
-void Shell::provide(AppDelegate::Platform& platform) {
+void Shell::provide(Application::Platform& platform) {
     platform.windowHost = windows_;
     platform.touchpadAccess =
         std::make_shared<PkexecTouchpadAccess>(PkexecTouchpadAccess::findPkexec(), PkexecTouchpadAccess::findHelper());
     platform.updaterController = updater_;
 }
 
-void Shell::attach(const std::shared_ptr<AppDelegate>& delegate) {
-    delegate_ = delegate;
-    tray_ = std::make_unique<TrayMenu>(delegate);
+void Shell::attach(const std::shared_ptr<Application>& application) {
+    application_ = application;
+    tray_ = std::make_unique<TrayMenu>(application);
     windows_->setWindowActions(tray_->shortcutActions());
 }
 
@@ -64,9 +60,9 @@ bool Shell::showTray() {
 }
 
 QWidget* Shell::makeContent(ShellWindow window) {
-    auto d = delegate_.lock();
+    auto d = application_.lock();
     if (!d) return nullptr;
-    std::weak_ptr<AppDelegate> weak = d;
+    std::weak_ptr<Application> weak = d;
     // The windows learn whether the helper ran or the user has to run the commands by hand.
     GrantHandler grant = [weak](std::function<void(GrantOutcome)> report) {
         auto d = weak.lock();
@@ -78,7 +74,7 @@ QWidget* Shell::makeContent(ShellWindow window) {
     switch (window) {
     case ShellWindow::settings: {
         d->favourites()->setChooser(std::make_shared<DialogAppChooser>(d->desktopEntries(), o_.appearance));
-        FavouritesServices favourites{d->favourites(), d->workspace(), std::string(AppDelegate::bundleIdentifier)};
+        FavouritesServices favourites{d->favourites(), d->workspace(), std::string(Application::applicationId)};
         return new SettingsView({d->settings(), d->diagnostics(), favourites, o_.appearance, grant});
     }
     case ShellWindow::welcome:

@@ -1,5 +1,5 @@
 #pragma once
-// The Qt side of the application shell around one AppDelegate: the three windows, the tray menu,
+// The Qt side of the application shell around one Application: the three windows, the tray menu,
 // the update check and its dialog, and the touchpad-access grant.
 
 #include <QString>
@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/AppDelegate.h"
+#include "app/Application.h"
 #include "app/ShellWindowsQt.h"
 #include "app/TrayHost.h"
 #include "app/TrayMenu.h"
@@ -29,11 +29,11 @@ public:
     explicit Shell(Options options);
     ~Shell();
 
-    // Puts the shell's parts into the delegate's platform: the window host, the touchpad-access
+    // Puts the shell's parts into the application's platform: the window host, the touchpad-access
     // grant and the update controller.
-    void provide(AppDelegate::Platform& platform);
-    // Once the delegate exists (before it launches): windows and menu act on it from now on.
-    void attach(const std::shared_ptr<AppDelegate>& delegate);
+    void provide(Application::Platform& platform);
+    // Once the application exists (before it launches): windows and menu act on it from now on.
+    void attach(const std::shared_ptr<Application>& application);
     // Shows the tray icon; false when there is no system tray yet. The shell then watches for
     // one and shows the icon when it appears.
     bool showTray();
@@ -42,7 +42,7 @@ private:
     QWidget* makeContent(ShellWindow window);
 
     Options o_;
-    std::weak_ptr<AppDelegate> delegate_;
+    std::weak_ptr<Application> application_;
     std::shared_ptr<WindowPresenter> presenter_ = std::make_shared<WindowPresenter>();
     std::shared_ptr<QtShellWindows> windows_;
     std::shared_ptr<UpdaterController> updater_;

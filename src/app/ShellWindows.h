@@ -1,5 +1,5 @@
 #pragma once
-// The shell's three windows as the delegate sees them: it decides when each is built, shown
+// The shell's three windows as the application sees them: it decides when each is built, shown
 // and closed; a host (Qt Widgets in the application, a recorder in tests) does the window work.
 
 namespace trellick {
@@ -17,7 +17,6 @@ public:
     // Hides a built window; it stays built for the next present.
     virtual void close(ShellWindow window) = 0;
     virtual bool isVisible(ShellWindow window) const = 0;
-    // The host reports every close, by the user or by close(), to AppDelegate::windowWillClose.
 };
 
 }  // namespace trellick

@@ -1,6 +1,5 @@
 #include "app/ShellWindowsQt.h"
 
-#include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -10,27 +9,8 @@
 
 namespace trellick {
 
-namespace {
-
-class ShellFrame : public QWidget {
-public:
-    ShellFrame(std::function<void()> onClose) : onClose_(std::move(onClose)) {}
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        QWidget::closeEvent(event);
-        if (event->isAccepted() && onClose_) onClose_();
-    }
-
-private:
-    std::function<void()> onClose_;
-};
-
-}  // namespace
-
-QtShellWindows::QtShellWindows(ContentFactory content, std::function<void(ShellWindow)> onClose,
-                               std::shared_ptr<WindowPresenter> presenter)
-    : content_(std::move(content)), onClose_(std::move(onClose)), presenter_(std::move(presenter)) {}
+QtShellWindows::QtShellWindows(ContentFactory content, std::shared_ptr<WindowPresenter> presenter)
+    : content_(std::move(content)), presenter_(std::move(presenter)) {}
 
 QtShellWindows::~QtShellWindows() = default;
 
@@ -48,9 +28,7 @@ QString QtShellWindows::title(ShellWindow window) {
 
 void QtShellWindows::build(ShellWindow which) {
     if (windows_.count(which)) return;
-    auto frame = std::make_unique<ShellFrame>([this, which] {
-        if (onClose_) onClose_(which);
-    });
+    auto frame = std::make_unique<QWidget>();
     frame->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     frame->setWindowTitle(title(which));
     frame->addActions(actions_);

@@ -18,11 +18,9 @@ namespace trellick {
 
 class QtShellWindows : public ShellWindowHost {
 public:
-    // `content` builds a window's content once; `onClose` hears every close (the close box, or
-    // close()) after the window has accepted it.
+    // `content` builds a window's content once.
     using ContentFactory = std::function<QWidget*(ShellWindow)>;
-    QtShellWindows(ContentFactory content, std::function<void(ShellWindow)> onClose,
-                   std::shared_ptr<WindowPresenter> presenter);
+    QtShellWindows(ContentFactory content, std::shared_ptr<WindowPresenter> presenter);
     ~QtShellWindows() override;
 
     static QString title(ShellWindow window);
@@ -40,7 +38,6 @@ public:
 
 private:
     ContentFactory content_;
-    std::function<void(ShellWindow)> onClose_;
     std::map<ShellWindow, std::unique_ptr<QWidget>> windows_;
     QList<QAction*> actions_;
     std::shared_ptr<WindowPresenter> presenter_;

@@ -15,7 +15,7 @@
 #include <QStandardPaths>
 #include <QVariantMap>
 
-#include "app/AppDelegate.h"
+#include "app/Application.h"
 
 namespace trellick {
 
@@ -52,7 +52,7 @@ QString lockFolder() {
 int takeLock(long* holder) {
     QString folder = lockFolder();
     if (folder.isEmpty()) return -2;
-    QByteArray path = QFile::encodeName(folder + "/" + AppDelegate::applicationId + ".lock");
+    QByteArray path = QFile::encodeName(folder + "/" + Application::applicationId + ".lock");
     int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return -2;  // no lock to be had: do not stand in the way
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -98,7 +98,7 @@ private:
 SingleInstance::~SingleInstance() {
     if (ownsName_) {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        bus.unregisterService(AppDelegate::applicationId);
+        bus.unregisterService(Application::applicationId);
         bus.unregisterObject(objectPath);
     }
     if (lockFd_ >= 0) ::close(lockFd_);
@@ -113,7 +113,7 @@ SingleInstance::Claim SingleInstance::claim(std::function<void()> onActivate) {
         self->object_ = std::make_unique<ActivationObject>(std::move(onActivate));
         bus.registerVirtualObject(objectPath, self->object_.get(), QDBusConnection::SingleNode);
         auto reply =
-            bus.interface()->registerService(AppDelegate::applicationId, QDBusConnectionInterface::DontQueueService,
+            bus.interface()->registerService(Application::applicationId, QDBusConnectionInterface::DontQueueService,
                                              QDBusConnectionInterface::DontAllowReplacement);
         if (!reply.isValid()) {
             // A bus that will not give names out is no bus to find each other on: the lock decides.
@@ -124,7 +124,7 @@ SingleInstance::Claim SingleInstance::claim(std::function<void()> onActivate) {
         } else {
             bus.unregisterObject(objectPath);
             QDBusMessage call =
-                QDBusMessage::createMethodCall(AppDelegate::applicationId, objectPath, kInterface, "Activate");
+                QDBusMessage::createMethodCall(Application::applicationId, objectPath, kInterface, "Activate");
             QVariantMap platformData;
             if (QString id = qEnvironmentVariable("DESKTOP_STARTUP_ID"); !id.isEmpty())
                 platformData["desktop-startup-id"] = id;

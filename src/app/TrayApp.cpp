@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/AppDelegate.h"
+#include "app/Application.h"
 #include "app/Commands.h"
 #include "app/DesktopServices.h"
 #include "app/Shell.h"
@@ -115,7 +115,7 @@ bool displayUsable(bool wayland) {
 }
 
 // The desktop's services: preferences, login items, application entries and haptics.
-void provideDesktop(AppDelegate::Platform& platform) {
+void provideDesktop(Application::Platform& platform) {
     auto preferences = std::make_shared<desktop::JsonPreferencesStore>();
     preferences->startWatching();
     platform.preferences = preferences;
@@ -132,7 +132,7 @@ void provideDesktop(AppDelegate::Platform& platform) {
 // Window control and the overlay in a Wayland session: never X11 through XWayland, which sees
 // only X clients. Where the compositor lacks a protocol, says which; touch input works all the
 // same. A compositor lost later quits, as a lost X server does.
-void provideWayland(AppDelegate::Platform& platform, const std::shared_ptr<AppearanceSource>& appearance,
+void provideWayland(Application::Platform& platform, const std::shared_ptr<AppearanceSource>& appearance,
                     std::shared_ptr<wayland::WaylandConnection>& connection, Subscription& lostSub) {
     auto opened = wayland::WaylandConnection::open();
     if (!opened) {
@@ -149,7 +149,7 @@ void provideWayland(AppDelegate::Platform& platform, const std::shared_ptr<Appea
     };
     auto missingControl = wayland::WaylandWindowSystem::missingProtocols(*connection);
     say(missingControl, "window control is unavailable, touchpad input still works");
-    platform.windows = wayland::WaylandWindowSystem::create(connection, AppDelegate::applicationId);
+    platform.windows = wayland::WaylandWindowSystem::create(connection, Application::applicationId);
     auto missingOverlay = wayland::LayerShellPanel::missingProtocols(*connection);
     say(missingOverlay, "swipes switch without showing the overlay");
     std::shared_ptr<wayland::LayerShellShield> shield;
@@ -173,7 +173,7 @@ void provideWayland(AppDelegate::Platform& platform, const std::shared_ptr<Appea
 
 // Window control over X11. False (after saying why) when the X11 connection cannot be opened; a
 // connection lost later quits.
-bool provideWindows(AppDelegate::Platform& platform, const std::shared_ptr<MainQueue>& mainQueue,
+bool provideWindows(Application::Platform& platform, const std::shared_ptr<MainQueue>& mainQueue,
                     std::shared_ptr<x11::X11Connection>& connection, Subscription& lostSub) {
     auto opened = x11::X11Connection::open(mainQueue);
     if (!opened) {
@@ -200,7 +200,7 @@ struct Backend {
 
 // The one place that picks the backend for the session: window control, the overlay and the
 // input services from Wayland or X11. False (after saying why) when X11 cannot be reached.
-bool provideBackend(AppDelegate::Platform& platform, bool wayland, const std::shared_ptr<AppearanceSource>& appearance,
+bool provideBackend(Application::Platform& platform, bool wayland, const std::shared_ptr<AppearanceSource>& appearance,
                     const std::shared_ptr<MainQueue>& mainQueue, Backend& backend) {
     if (wayland) {
         provideWayland(platform, appearance, backend.wayland, backend.lostSub);
@@ -213,7 +213,7 @@ bool provideBackend(AppDelegate::Platform& platform, bool wayland, const std::sh
 
 // The touch frames: the recording, which `frames` holds until the source takes it, or the
 // touchpads.
-void provideTouch(AppDelegate::Platform& platform, const Options& options, ReplayFrames& frames,
+void provideTouch(Application::Platform& platform, const Options& options, ReplayFrames& frames,
                   const std::shared_ptr<MainQueue>& mainQueue) {
     if (!options.replayFile.empty()) {
         bool quitAfter = options.quitAfterReplay;
@@ -237,7 +237,7 @@ void provideTouch(AppDelegate::Platform& platform, const Options& options, Repla
 void setUpApplication() {
     QApplication::setApplicationName("Trellick");
     QApplication::setQuitOnLastWindowClosed(false);
-    QGuiApplication::setDesktopFileName(AppDelegate::applicationId);
+    QGuiApplication::setDesktopFileName(Application::applicationId);
     QApplication::setWindowIcon(applicationIcon());  // dialogs too, not only the shell's windows
     ui::useShellStyle();
 }
@@ -258,7 +258,7 @@ int runTrayApp(int argc, char** argv) {
     setUpApplication();
 
     // A second launch asks the first to open its settings, and leaves.
-    std::weak_ptr<AppDelegate> running;
+    std::weak_ptr<Application> running;
     auto instance = SingleInstance::claim([&running] {
         if (auto d = running.lock()) d->openSettings();
     });
@@ -274,7 +274,7 @@ int runTrayApp(int argc, char** argv) {
 
     std::shared_ptr<MainQueue> mainQueue = std::make_shared<desktop::QtMainQueue>();
     auto clock = std::make_shared<desktop::SteadyClock>();
-    AppDelegate::Platform platform;
+    Application::Platform platform;
     provideDesktop(platform);
     platform.mainQueue = mainQueue;
     platform.clock = clock;
@@ -283,10 +283,10 @@ int runTrayApp(int argc, char** argv) {
     provideTouch(platform, options, frames, mainQueue);
 
     shell.provide(platform);
-    auto delegate = std::make_shared<AppDelegate>(std::move(platform));
-    running = delegate;
-    shell.attach(delegate);
-    delegate->applicationDidFinishLaunching();
+    auto application = std::make_shared<Application>(std::move(platform));
+    running = application;
+    shell.attach(application);
+    application->start();
     if (backend.x11) backend.x11->startReading();
 
     if (!shell.showTray())
@@ -295,10 +295,10 @@ int runTrayApp(int argc, char** argv) {
             "opens its settings.\n",
             stderr);
 
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&delegate] { delegate->applicationWillTerminate(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&application] { application->shutdown(); });
     int status = app.exec();
-    delegate->applicationWillTerminate();
-    delegate.reset();
+    application->shutdown();
+    application.reset();
     return status;
 }
 

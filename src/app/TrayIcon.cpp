@@ -4,7 +4,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-#include "app/AppDelegate.h"
+#include "app/Application.h"
 
 namespace trellick {
 
@@ -57,7 +57,7 @@ QIcon drawTrayIcon() {
 }
 
 QIcon applicationIcon() {
-    return QIcon::fromTheme(AppDelegate::applicationId, drawTrayIcon());
+    return QIcon::fromTheme(Application::applicationId, drawTrayIcon());
 }
 
 }  // namespace trellick

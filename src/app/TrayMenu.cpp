@@ -20,15 +20,15 @@ CheckForUpdatesViewModel::CheckForUpdatesViewModel(const std::shared_ptr<UpdateC
     if (updater) subscription_ = updater->subscribeCanCheck([this](const bool& can) { canCheck.set(can); });
 }
 
-TrayMenu::TrayMenu(const std::shared_ptr<AppDelegate>& delegate) : delegate_(delegate) {
-    auto call = [this](void (AppDelegate::*fn)()) {
+TrayMenu::TrayMenu(const std::shared_ptr<Application>& application) : application_(application) {
+    auto call = [this](void (Application::*fn)()) {
         return [this, fn] {
-            if (auto d = delegate_.lock()) (d.get()->*fn)();
+            if (auto d = application_.lock()) (d.get()->*fn)();
         };
     };
-    QObject::connect(menu_.addAction("About Trellick"), &QAction::triggered, call(&AppDelegate::openAbout));
+    QObject::connect(menu_.addAction("About Trellick"), &QAction::triggered, call(&Application::openAbout));
 
-    std::shared_ptr<UpdateChecker> updater = delegate->updaterController();
+    std::shared_ptr<UpdateChecker> updater = application->updaterController();
     // Without a feed the entry itself says where updates come from: tray menus shown over
     // D-Bus show no tooltips.
     QAction* updates = menu_.addAction(updater ? "Check for Updates…" : updatesFromPackageManager);
@@ -45,8 +45,8 @@ TrayMenu::TrayMenu(const std::shared_ptr<AppDelegate>& delegate) : delegate_(del
     settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     // Menu shortcuts work wherever Trellick has a window in front, as in a menu bar.
     settings->setShortcutContext(Qt::ApplicationShortcut);
-    QObject::connect(settings, &QAction::triggered, call(&AppDelegate::openSettings));
-    QObject::connect(menu_.addAction("Welcome && Setup…"), &QAction::triggered, call(&AppDelegate::showOnboarding));
+    QObject::connect(settings, &QAction::triggered, call(&Application::openSettings));
+    QObject::connect(menu_.addAction("Welcome && Setup…"), &QAction::triggered, call(&Application::showOnboarding));
     menu_.addSeparator();
     QAction* quit = menu_.addAction("Quit Trellick");
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

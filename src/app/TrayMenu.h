@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "app/AppDelegate.h"
+#include "app/Application.h"
 
 namespace trellick {
 
@@ -28,7 +28,7 @@ class TrayMenu {
 public:
     // Without an update controller the update entry is disabled and reads that updates come
     // from the package manager.
-    explicit TrayMenu(const std::shared_ptr<AppDelegate>& delegate);
+    explicit TrayMenu(const std::shared_ptr<Application>& application);
     ~TrayMenu();
     TrayMenu(const TrayMenu&) = delete;
     TrayMenu& operator=(const TrayMenu&) = delete;
@@ -42,7 +42,7 @@ public:
     static constexpr const char* updatesFromPackageManager = "Updates Come from Your Package Manager";
 
 private:
-    std::weak_ptr<AppDelegate> delegate_;
+    std::weak_ptr<Application> application_;
     QMenu menu_;
     std::unique_ptr<QSystemTrayIcon> icon_;
     QList<QAction*> shortcuts_;

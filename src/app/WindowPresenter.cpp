@@ -6,7 +6,7 @@
 
 #include <QWidget>
 #include <QWindow>
-#include "app/AppDelegate.h"
+#include "app/Application.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -82,7 +82,7 @@ void WindowPresenter::present(QWidget* window) {
     xcb_window_t w = c ? static_cast<xcb_window_t>(window->winId()) : 0;
     if (c) {
         // The desktop entry id (KDE's property and GTK's), for window trackers, ours included.
-        const std::string id = AppDelegate::applicationId;
+        const std::string id = Application::applicationId;
         for (const char* property : {"_KDE_NET_WM_DESKTOP_FILE", "_GTK_APPLICATION_ID"}) {
             xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, property), atom(c, "UTF8_STRING"), 8,
                                 uint32_t(id.size()), id.data());

@@ -16,7 +16,7 @@ struct Centroid {
 };
 
 // Mean of the first k records, summed in record order in 32-bit floats.
-Centroid centroidOf(const MTFinger* fingers, int k) {
+Centroid centroidOf(const TouchContact* fingers, int k) {
     Centroid c;
     for (int i = 0; i < k; ++i) {
         c.x += fingers[i].x;
@@ -48,7 +48,7 @@ std::string num(double v) {
 
 }  // namespace
 
-bool FrameStateMachine::frameLooksSane(const MTFinger* fingers, int count) {
+bool FrameStateMachine::frameLooksSane(const TouchContact* fingers, int count) {
     if (count > maxContacts || count < 0) return false;
     for (int i = 0; i < count; ++i) {
         float x = fingers[i].x, y = fingers[i].y;
@@ -58,7 +58,7 @@ bool FrameStateMachine::frameLooksSane(const MTFinger* fingers, int count) {
     return true;
 }
 
-float FrameStateMachine::maxPairwiseSpread(const MTFinger* fingers, int count) {
+float FrameStateMachine::maxPairwiseSpread(const TouchContact* fingers, int count) {
     if (count < 2) return 0;
     float best = 0;
     for (int i = 0; i < count; ++i) {
@@ -71,7 +71,7 @@ float FrameStateMachine::maxPairwiseSpread(const MTFinger* fingers, int count) {
     return std::sqrt(best);
 }
 
-float FrameStateMachine::judgedSpread(const MTFinger* fingers, int count) {
+float FrameStateMachine::judgedSpread(const TouchContact* fingers, int count) {
     float w = count > 0 ? fingers[0].padWidthMm : 0, h = count > 0 ? fingers[0].padHeightMm : 0;
     if (!(w > 0 && h > 0)) return maxPairwiseSpread(fingers, count);
     float best = 0;
@@ -85,7 +85,7 @@ float FrameStateMachine::judgedSpread(const MTFinger* fingers, int count) {
     return std::sqrt(best) / referencePadWidthMm;
 }
 
-void FrameStateMachine::handleFrame(const MTFinger* fingers, int numFingers, double now) {
+void FrameStateMachine::handleFrame(const TouchContact* fingers, int numFingers, double now) {
     touchThread_.check();
     // The count is reported before and regardless of the sanity test.
     if (numFingers != reportedFingerCount_) {
@@ -107,7 +107,7 @@ void FrameStateMachine::handleFrame(const MTFinger* fingers, int numFingers, dou
 }
 
 // A narrow three-finger touch starts watching; a too-wide one is reported once per touch.
-void FrameStateMachine::onIdle(const MTFinger* fingers, int numFingers, double now) {
+void FrameStateMachine::onIdle(const TouchContact* fingers, int numFingers, double now) {
     if (numFingers != 3) {
         spreadRejectReported_ = false;
         return;
@@ -128,7 +128,7 @@ void FrameStateMachine::onIdle(const MTFinger* fingers, int numFingers, double n
 }
 
 // Three fingers that stay down, and narrow, past the settle time become a gesture.
-void FrameStateMachine::onWatching(const MTFinger* fingers, int numFingers, double now) {
+void FrameStateMachine::onWatching(const TouchContact* fingers, int numFingers, double now) {
     if (numFingers != 3) return endGesture();
     if (!(now - gestureStartTime_ > settleTime)) return;
     float spread = judgedSpread(fingers, 3);
@@ -145,7 +145,7 @@ void FrameStateMachine::onWatching(const MTFinger* fingers, int numFingers, doub
 }
 
 // A toggle swipe follows three fingers and is judged when any finger lifts or arrives.
-void FrameStateMachine::onToggle(const MTFinger* fingers, int numFingers, double now, const Shared& settings) {
+void FrameStateMachine::onToggle(const TouchContact* fingers, int numFingers, double now, const Shared& settings) {
     if (numFingers == 3) {
         auto c = centroidOf(fingers, 3);
         lastCentroidX_ = c.x;
@@ -157,7 +157,7 @@ void FrameStateMachine::onToggle(const MTFinger* fingers, int numFingers, double
 }
 
 // A directional walk goes on with any number of fingers; only lifting them all ends it.
-void FrameStateMachine::onDirectional(const MTFinger* fingers, int numFingers, double now, const Shared& settings) {
+void FrameStateMachine::onDirectional(const TouchContact* fingers, int numFingers, double now, const Shared& settings) {
     if (numFingers == 0) {
         handOver(walk_.lift(settings));
         return endGesture();

@@ -6,8 +6,8 @@
 
 #include <limits>
 
-#include "common/MTFinger.h"
 #include "common/ThreadSafety.h"
+#include "common/TouchContact.h"
 #include "gesture/DirectionalWalk.h"
 #include "gesture/GestureTrace.h"
 #include "gesture/ScrollSuppressor.h"
@@ -51,21 +51,22 @@ public:
         : shared_(shared), scroll_(scroll), trace_(trace), out_(out) {}
 
     // One contact frame at `now` (monotonic seconds). The touch thread: the first frame binds it.
-    void handleFrame(const MTFinger* fingers, int numFingers, double now);
+    void handleFrame(const TouchContact* fingers, int numFingers, double now);
     // Every touchpad has stopped: frames may come from another thread after a restart.
     void touchpadsStopped() { touchThread_.unbind(); }
 
-    static bool frameLooksSane(const MTFinger* fingers, int count);
-    static float maxPairwiseSpread(const MTFinger* fingers, int count);
+    static bool frameLooksSane(const TouchContact* fingers, int count);
+    static float maxPairwiseSpread(const TouchContact* fingers, int count);
     // The spread judged against maxFingerSpread: in reference-pad widths where the pad's size
     // is known, else in widths of this pad.
-    static float judgedSpread(const MTFinger* fingers, int count);
+    static float judgedSpread(const TouchContact* fingers, int count);
 
 private:
-    void onIdle(const MTFinger* fingers, int numFingers, double now) REQUIRES(touchThread_);
-    void onWatching(const MTFinger* fingers, int numFingers, double now) REQUIRES(touchThread_);
-    void onToggle(const MTFinger* fingers, int numFingers, double now, const Shared& settings) REQUIRES(touchThread_);
-    void onDirectional(const MTFinger* fingers, int numFingers, double now, const Shared& settings)
+    void onIdle(const TouchContact* fingers, int numFingers, double now) REQUIRES(touchThread_);
+    void onWatching(const TouchContact* fingers, int numFingers, double now) REQUIRES(touchThread_);
+    void onToggle(const TouchContact* fingers, int numFingers, double now, const Shared& settings)
+        REQUIRES(touchThread_);
+    void onDirectional(const TouchContact* fingers, int numFingers, double now, const Shared& settings)
         REQUIRES(touchThread_);
     void setState(GestureState to) REQUIRES(touchThread_);
     void endGesture() REQUIRES(touchThread_);

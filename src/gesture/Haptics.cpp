@@ -7,13 +7,13 @@ void Haptics::selectionTick() {
     double now = clock_->now();
     if (now - lastTick_ < selectionInterval) return;
     lastTick_ = now;
-    if (performer_) performer_->perform(HapticPattern::alignment, HapticTime::drawCompleted);
+    if (performer_) performer_->perform(HapticPattern::alignment);
 }
 
 void Haptics::switchTick() {
     mainThread_.check();
     lastTick_ = clock_->now();
-    if (performer_) performer_->perform(HapticPattern::levelChange, HapticTime::now);
+    if (performer_) performer_->perform(HapticPattern::levelChange);
 }
 
 }  // namespace trellick

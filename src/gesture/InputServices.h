@@ -31,13 +31,12 @@ public:
 };
 
 enum class HapticPattern { generic = 0, alignment = 1, levelChange = 2 };
-enum class HapticTime { defaultTime = 0, now = 1, drawCompleted = 2 };
 
 // Fire-and-forget feedback through the touchpad; does nothing without haptic hardware.
 class HapticPerformer {
 public:
     virtual ~HapticPerformer() = default;
-    virtual void perform(HapticPattern pattern, HapticTime time) = 0;
+    virtual void perform(HapticPattern pattern) = 0;
 };
 
 }  // namespace trellick

@@ -107,17 +107,14 @@ void MultitouchMonitor::postDiagnostics(std::function<void(Diagnostics&)> fn) {
 // Frames reach the engine through this; it keeps the engine alive only for each call.
 FrameHandler MultitouchMonitor::frameHandler() {
     std::weak_ptr<MultitouchMonitor> weak = weak_from_this();
-    return [weak](const MTFinger* fingers, int count, double time) {
+    return [weak](const TouchContact* fingers, int count, double time) {
         if (auto self = weak.lock()) self->handleFrame(fingers, count, time);
     };
 }
 
 void MultitouchMonitor::publishDeviceCount() {
     auto count = static_cast<std::int64_t>(devices_.size());
-    postDiagnostics([count](Diagnostics& d) {
-        d.multitouchDevicesActive.set(count);
-        d.fingerStride.set(kFingerStride);
-    });
+    postDiagnostics([count](Diagnostics& d) { d.multitouchDevicesActive.set(count); });
 }
 
 bool MultitouchMonitor::start() {

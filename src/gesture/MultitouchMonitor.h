@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "common/MTFinger.h"
 #include "common/MainQueue.h"
 #include "common/NotificationCenter.h"
 #include "common/ThreadSafety.h"
+#include "common/TouchContact.h"
 #include "gesture/FrameStateMachine.h"
 #include "gesture/GestureTrace.h"
 #include "gesture/HUD.h"
@@ -65,7 +65,7 @@ public:
     void stop();
 
     // Touch thread: one contact frame at `now` (monotonic seconds).
-    void handleFrame(const MTFinger* fingers, int numFingers, double now) {
+    void handleFrame(const TouchContact* fingers, int numFingers, double now) {
         frames_.handleFrame(fingers, numFingers, now);
     }
 

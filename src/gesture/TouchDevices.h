@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "common/MTFinger.h"
+#include "common/TouchContact.h"
 
 namespace trellick {
 
-// One contact frame: `count` records, contiguous, kFingerStride bytes apart; `time` in
+// One contact frame: `count` contacts, contiguous; `time` in
 // monotonic seconds (the kernel's event time on Linux).
-using FrameHandler = std::function<void(const MTFinger* fingers, int count, double time)>;
+using FrameHandler = std::function<void(const TouchContact* fingers, int count, double time)>;
 
 struct TouchDevice {
     std::string id;    // stable while the device is present (for example its devnode)

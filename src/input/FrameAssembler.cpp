@@ -497,7 +497,7 @@ void FrameAssembler::buildFrame(const std::vector<Contact>& contacts, bool fromS
                 continue;
             }
         }
-        MTFinger f;
+        TouchContact f;
         f.trackingId = c.trackingId;
         f.slot = fromSlots ? std::int32_t(i) : -1;
         f.pressure = float(c.pressure);
@@ -533,7 +533,7 @@ int FrameAssembler::followAnnounced(double time) {
 
 void FrameAssembler::addStandIns(int missing, double sumX, double sumY) {
     double n = double(frame_.size());
-    MTFinger extra;
+    TouchContact extra;
     extra.padWidthMm = float(rules_.widthMm);
     extra.padHeightMm = float(rules_.heightMm);
     extra.x = float(sumX / n);

@@ -27,7 +27,7 @@
 #include <optional>
 #include <vector>
 
-#include "common/MTFinger.h"
+#include "common/TouchContact.h"
 #include "input/InputEvent.h"
 #include "input/PalmRules.h"
 
@@ -45,7 +45,7 @@ public:
     // before the next call.
     bool feed(const InputEvent& event);
 
-    const std::vector<MTFinger>& frame() const { return frame_; }
+    const std::vector<TouchContact>& frame() const { return frame_; }
     double frameTime() const { return frameTime_; }
     // The touching contacts the last frame left out, and why.
     const std::vector<RejectedContact>& rejected() const { return rejected_; }
@@ -170,7 +170,7 @@ private:
     bool arrived_ = false;           // a contact landed in this report
     std::size_t lastRejectedA_ = 0;  // protocol A: contacts left out of the previous packet
 
-    std::vector<MTFinger> frame_;
+    std::vector<TouchContact> frame_;
     std::vector<RejectedContact> rejected_;
     double frameTime_ = 0;
 };

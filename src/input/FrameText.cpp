@@ -10,7 +10,7 @@
 
 namespace trellick::input {
 
-std::string framesLine(double time, const MTFinger* fingers, int count) {
+std::string framesLine(double time, const TouchContact* fingers, int count) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.6f", time);
     std::string line = buf;
@@ -68,7 +68,7 @@ std::vector<ScenarioItem> readScenarioText(std::string_view text, const std::str
                 double x, y;
                 if (!number(t[i], x)) bad(text::quoted(t[i]) + " is not a number");
                 if (!number(t[i + 1], y)) bad(text::quoted(t[i + 1]) + " is not a number");
-                MTFinger m;
+                TouchContact m;
                 m.trackingId = m.slot = static_cast<int>(i / 2);
                 m.x = float(x);
                 m.y = float(y);

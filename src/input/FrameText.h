@@ -14,7 +14,7 @@ namespace trellick::input {
 
 // One scenario line for a frame. Positions keep every digit a float needs, so reading the line
 // back gives the same frame.
-std::string framesLine(double time, const MTFinger* fingers, int count);
+std::string framesLine(double time, const TouchContact* fingers, int count);
 // A comment line for the scenario format saying which touching contacts a frame left out and
 // why ("# not fingers: palm at X Y, presses too hard for a finger; ..."); empty when none.
 std::string rejectedLine(const std::vector<RejectedContact>& rejected);
@@ -23,7 +23,7 @@ std::string rejectedLine(const std::vector<RejectedContact>& rejected);
 struct ScenarioItem {
     double time = 0;
     bool escape = false;
-    std::vector<MTFinger> fingers;
+    std::vector<TouchContact> fingers;
 };
 
 // Every item of a scenario text, in order. Throws RecordingError ("FILE:LINE: what").

@@ -41,7 +41,7 @@ const char* describe(PalmEvidence evidence);
 struct RejectedContact {
     std::int32_t trackingId = -1;
     std::int32_t slot = -1;
-    float x = 0, y = 0;  // normalised as in MTFinger
+    float x = 0, y = 0;  // normalised as in TouchContact
     PalmEvidence evidence = PalmEvidence::kernel;
     bool thumb = false;  // landed in the lower edge zone, where the pointing hand's thumb rests
     bool first = false;  // the first frame that leaves this contact out for good: count it once

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/MTFinger.h"
+#include "common/TouchContact.h"
 #include "input/InputEvent.h"
 #include "input/PalmRules.h"
 
@@ -69,7 +69,7 @@ Recording recordingFromText(std::string_view text, const std::string& path,
 
 struct Frame {
     double time = 0;
-    std::vector<MTFinger> fingers;
+    std::vector<TouchContact> fingers;
     std::vector<RejectedContact> rejected;  // touching contacts left out as palms or thumbs
 };
 

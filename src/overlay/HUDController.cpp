@@ -49,7 +49,7 @@ void HUDController::showList(const std::vector<SwitchTarget>& recents, int s,
         SizeKey{style, labelStyle, compactPeek, static_cast<int>(model_.visible().size()),
                 static_cast<int>(favourites.size()), model_.moreBefore(), model_.moreAfter()});
     if (!wasVisible) {
-        panel.orderFront(fadeInSeconds);
+        panel.show(fadeInSeconds);
         panel.prefetch(recents);
     }
 }
@@ -154,7 +154,7 @@ void HUDController::refitGrowingDown() {
 }
 
 void HUDController::hide() {
-    if (panel_) panel_->orderOut();
+    if (panel_) panel_->hide();
 }
 
 }  // namespace trellick

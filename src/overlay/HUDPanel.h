@@ -20,7 +20,7 @@ class HUDModel;
 class HUDPanel {
 public:
     virtual ~HUDPanel() = default;
-    // Shown from orderFront until orderOut.
+    // Shown from show until hide.
     virtual bool isVisible() const = 0;
     // One layout pass over `model` in the panel's fonts and style: the size that shows it whole.
     virtual QSizeF fittingSize(const HUDModel& model) = 0;
@@ -29,9 +29,9 @@ public:
     virtual void setFrame(const QRectF& frame) = 0;
     // Shows the panel above every window without taking the focus, fading in over
     // `fadeSeconds` with an ease-out curve where the desktop can blend windows.
-    virtual void orderFront(double fadeSeconds) = 0;
+    virtual void show(double fadeSeconds) = 0;
     // Hides it at once.
-    virtual void orderOut() = 0;
+    virtual void hide() = 0;
     // The whole list of a fresh showing: the panel gets its icons ready while it is shown,
     // so that entries which come into view later are drawn from what is already there.
     virtual void prefetch(const std::vector<SwitchTarget>& targets) = 0;

@@ -19,7 +19,7 @@ QSizeF ImagePanel::fittingSize(const HUDModel& model) {
     return renderer_.fittingSize(model);
 }
 
-void ImagePanel::orderFront(double fadeSeconds) {
+void ImagePanel::show(double fadeSeconds) {
     visible_ = true;
     // Without a compositor a window cannot fade: it is shown at once.
     if (renderer_.context().composited) {

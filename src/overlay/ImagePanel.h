@@ -21,8 +21,8 @@ public:
     QSizeF fittingSize(const HUDModel& model) override;
     QRectF frame() const override { return frame_; }
     void setFrame(const QRectF& frame) override { frame_ = frame; }
-    void orderFront(double fadeSeconds) override;
-    void orderOut() override { visible_ = false; }
+    void show(double fadeSeconds) override;
+    void hide() override { visible_ = false; }
     // At once: pictures and checks want every icon ready.
     void prefetch(const std::vector<SwitchTarget>& targets) override;
 

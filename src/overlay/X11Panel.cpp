@@ -106,7 +106,7 @@ void X11Panel::setFrame(const QRectF& frame) {
     }
 }
 
-void X11Panel::orderFront(double fadeSeconds) {
+void X11Panel::show(double fadeSeconds) {
     // A compositor that came or went since the window was made needs a window of the other kind.
     if (window_ && windowComposited_ != compositorActive_) window_.reset();
     if (!window_) makeWindow();
@@ -134,7 +134,7 @@ void X11Panel::prefetch(const std::vector<SwitchTarget>& targets) {
     if (!pending_.empty()) prefetching_.start();
 }
 
-void X11Panel::orderOut() {
+void X11Panel::hide() {
     ticks_.stop();
     prefetching_.stop();
     pending_.clear();

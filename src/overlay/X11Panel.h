@@ -37,8 +37,8 @@ public:
     QSizeF fittingSize(const HUDModel& model) override;
     QRectF frame() const override { return frame_; }
     void setFrame(const QRectF& frame) override;
-    void orderFront(double fadeSeconds) override;
-    void orderOut() override;
+    void show(double fadeSeconds) override;
+    void hide() override;
     // A few icons per turn of the event loop while the panel is shown, after its first paint.
     void prefetch(const std::vector<SwitchTarget>& targets) override;
 

@@ -26,14 +26,13 @@ public:
     Observable<std::vector<std::string>> mruWindowTitles;
     Observable<std::int64_t> multitouchDevicesActive{0};
     Observable<std::int64_t> currentFingerCount{0};
-    Observable<std::int64_t> fingerStride{0};
     Observable<double> lastFingerSpread{0.0};
     Observable<std::int64_t> spreadRejects{0};
     // Linux only: touching contacts the touchpad reader did not count as fingers, each once.
     Observable<std::int64_t> palmRejects{0};
     Observable<std::int64_t> thumbRejects{0};
     // "Window control": whether the window manager lets us read and raise windows.
-    Observable<bool> accessibilityTrusted{false};
+    Observable<bool> windowControlAvailable{false};
     // Linux only: touchpads present that could not be opened (permission), and whether
     // touchpad access is granted (no touchpad refused us).
     Observable<std::int64_t> touchpadsInaccessible{0};

@@ -158,25 +158,25 @@ void SettingsStore::readSettings(const std::set<std::string>* changed) {
     read(favouriteApps, keys::favouriteApps, [&] { return readFavourites(p); });
 }
 
-void SettingsStore::addFavourite(const std::string& bundleID) {
-    if (bundleID.empty()) return;
+void SettingsStore::addFavourite(const std::string& desktopId) {
+    if (desktopId.empty()) return;
     const auto& current = favouriteApps.get();
-    if (std::find(current.begin(), current.end(), bundleID) != current.end()) return;
+    if (std::find(current.begin(), current.end(), desktopId) != current.end()) return;
     if (current.size() >= static_cast<std::size_t>(maxFavourites)) return;
     auto updated = current;
-    updated.push_back(bundleID);
+    updated.push_back(desktopId);
     favouriteApps.set(std::move(updated));
 }
 
-void SettingsStore::removeFavourite(const std::string& bundleID) {
+void SettingsStore::removeFavourite(const std::string& desktopId) {
     auto updated = favouriteApps.get();
-    std::erase(updated, bundleID);
+    std::erase(updated, desktopId);
     favouriteApps.set(std::move(updated));  // written even when nothing was removed
 }
 
-void SettingsStore::moveFavourite(const std::string& bundleID, int offset) {
+void SettingsStore::moveFavourite(const std::string& desktopId, int offset) {
     const auto& current = favouriteApps.get();
-    auto it = std::find(current.begin(), current.end(), bundleID);
+    auto it = std::find(current.begin(), current.end(), desktopId);
     if (it == current.end()) return;
     long long i = it - current.begin();
     long long j = i + offset;

@@ -88,9 +88,9 @@ public:
     Setting<bool> launchAtLogin;                          // not persisted: assignment calls LoginItem::setEnabled
     Observable<std::optional<std::string>> requestedTab;  // not persisted
 
-    void addFavourite(const std::string& bundleID);
-    void removeFavourite(const std::string& bundleID);
-    void moveFavourite(const std::string& bundleID, int offset);
+    void addFavourite(const std::string& desktopId);
+    void removeFavourite(const std::string& desktopId);
+    void moveFavourite(const std::string& desktopId, int offset);
     // The Gestures tab's "Reset to defaults": the five tuning values, nothing else.
     void resetGestureTuning();
 

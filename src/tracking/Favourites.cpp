@@ -2,42 +2,42 @@
 
 namespace trellick {
 
-std::optional<RunningApp> Favourites::runningWithBundleID(const std::string& bundleID) {
+std::optional<RunningApp> Favourites::runningWithDesktopId(const std::string& desktopId) {
     for (auto& app : workspace_->runningApps())
-        if (app.bundleID == bundleID) return app;
+        if (app.desktopId == desktopId) return app;
     return std::nullopt;
 }
 
-std::optional<Favourites::Info> Favourites::appInfo(const std::string& bundleID) {
-    if (auto it = infoCache_.find(bundleID); it != infoCache_.end()) return it->second;
+std::optional<Favourites::Info> Favourites::appInfo(const std::string& desktopId) {
+    if (auto it = infoCache_.find(desktopId); it != infoCache_.end()) return it->second;
     std::optional<Info> info;
-    if (auto app = runningWithBundleID(bundleID)) {
-        info = Info{app->icon, app->name ? *app->name : bundleID};
-    } else if (auto loc = workspace_->locate(bundleID)) {
-        info = Info{loc->icon, loc->name.empty() ? bundleID : loc->name};
+    if (auto app = runningWithDesktopId(desktopId)) {
+        info = Info{app->icon, app->name ? *app->name : desktopId};
+    } else if (auto loc = workspace_->locate(desktopId)) {
+        info = Info{loc->icon, loc->name.empty() ? desktopId : loc->name};
     }
-    infoCache_[bundleID] = info;
+    infoCache_[desktopId] = info;
     return info;
 }
 
-bool Favourites::appExists(const std::string& bundleID) {
-    if (auto it = infoCache_.find(bundleID); it != infoCache_.end()) return it->second.has_value();
-    if (runningWithBundleID(bundleID)) return true;
-    return workspace_->locate(bundleID).has_value();
+bool Favourites::appExists(const std::string& desktopId) {
+    if (auto it = infoCache_.find(desktopId); it != infoCache_.end()) return it->second.has_value();
+    if (runningWithDesktopId(desktopId)) return true;
+    return workspace_->locate(desktopId).has_value();
 }
 
-void Favourites::activate(const std::string& bundleID) {
-    if (auto app = runningWithBundleID(bundleID)) {
+void Favourites::activate(const std::string& desktopId) {
+    if (auto app = runningWithDesktopId(desktopId)) {
         workspace_->activateApp(app->pid);
-    } else if (workspace_->locate(bundleID)) {
-        workspace_->launch(bundleID);
+    } else if (workspace_->locate(desktopId)) {
+        workspace_->launch(desktopId);
     }
 }
 
-std::vector<SwitchTarget> Favourites::targets(const std::vector<std::string>& bundleIDs) {
+std::vector<SwitchTarget> Favourites::targets(const std::vector<std::string>& desktopIds) {
     std::vector<SwitchTarget> out;
     std::weak_ptr<Favourites> weak = weak_from_this();
-    for (auto& id : bundleIDs) {
+    for (auto& id : desktopIds) {
         auto info = appInfo(id);
         if (!info) continue;
         SwitchTarget t;

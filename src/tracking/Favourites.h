@@ -38,17 +38,17 @@ public:
 
     // Name and icon; nothing when no such application is running or installed. Results,
     // "not found" included, are kept for the life of the object.
-    std::optional<Info> appInfo(const std::string& bundleID);
-    bool appExists(const std::string& bundleID);
+    std::optional<Info> appInfo(const std::string& desktopId);
+    bool appExists(const std::string& desktopId);
     // Brings a running instance forward, else launches the application.
-    void activate(const std::string& bundleID);
-    std::vector<SwitchTarget> targets(const std::vector<std::string>& bundleIDs) override;
+    void activate(const std::string& desktopId);
+    std::vector<SwitchTarget> targets(const std::vector<std::string>& desktopIds) override;
     // Lets the user choose an application to pin ("Choose an app to pin"); nothing when they
     // cancel, chose nothing usable, or no chooser is set.
     std::optional<std::string> pickApp();
 
 private:
-    std::optional<RunningApp> runningWithBundleID(const std::string& bundleID);
+    std::optional<RunningApp> runningWithDesktopId(const std::string& desktopId);
 
     std::shared_ptr<Workspace> workspace_;
     std::shared_ptr<AppChooser> chooser_;

@@ -25,7 +25,7 @@ public:
 class FavouriteTargetSource {
 public:
     virtual ~FavouriteTargetSource() = default;
-    virtual std::vector<SwitchTarget> targets(const std::vector<std::string>& bundleIDs) = 0;
+    virtual std::vector<SwitchTarget> targets(const std::vector<std::string>& desktopIds) = 0;
 };
 
 }  // namespace trellick

@@ -36,9 +36,9 @@ UsageTracker::Counts UsageTracker::readCounts(const PreferencesStore& prefs) {
 }
 
 void UsageTracker::record(const RunningApp& app) {
-    if (!app.regular || !app.bundleID || app.bundleID == ownBundleID_) return;
+    if (!app.regular || !app.desktopId || app.desktopId == ownDesktopId_) return;
     // Counted on the freshest stored counts: another process may have added to them.
-    prefs_->update(keys::usageCounts, [id = *app.bundleID](const std::optional<PrefValue>& stored) {
+    prefs_->update(keys::usageCounts, [id = *app.desktopId](const std::optional<PrefValue>& stored) {
         Counts counts = countsFrom(stored);
         counts[id] += 1;
         if (counts.size() > static_cast<std::size_t>(maxEntries)) {
@@ -60,7 +60,7 @@ void UsageTracker::record(const RunningApp& app) {
 
 std::vector<std::string> UsageTracker::suggestions(const PreferencesStore& prefs, Favourites& favourites, int limit,
                                                    const std::set<std::string>& excluding,
-                                                   const std::optional<std::string>& ownBundleID) {
+                                                   const std::optional<std::string>& ownDesktopId) {
     std::vector<std::string> out;
     if (limit <= 0) return out;
     Counts counts = readCounts(prefs);
@@ -69,7 +69,7 @@ std::vector<std::string> UsageTracker::suggestions(const PreferencesStore& prefs
     std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     for (auto& [id, n] : sorted) {
         if (static_cast<int>(out.size()) >= limit) break;
-        if (id == ownBundleID || excluding.count(id) || !favourites.appExists(id)) continue;
+        if (id == ownDesktopId || excluding.count(id) || !favourites.appExists(id)) continue;
         out.push_back(id);
     }
     return out;

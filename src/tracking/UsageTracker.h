@@ -21,8 +21,8 @@ public:
     using Counts = std::map<std::string, long long>;
 
     UsageTracker(std::shared_ptr<Workspace> workspace, std::shared_ptr<PreferencesStore> prefs,
-                 std::optional<std::string> ownBundleID)
-        : workspace_(std::move(workspace)), prefs_(std::move(prefs)), ownBundleID_(std::move(ownBundleID)) {}
+                 std::optional<std::string> ownDesktopId)
+        : workspace_(std::move(workspace)), prefs_(std::move(prefs)), ownDesktopId_(std::move(ownDesktopId)) {}
 
     // Registers for application activations.
     void start();
@@ -30,16 +30,16 @@ public:
 
     // The stored counts; empty when missing or malformed (a value that is not an integer).
     static Counts readCounts(const PreferencesStore& prefs);
-    // Most used first, equal counts by identifier; leaves out `ownBundleID`, the excluded ones
+    // Most used first, equal counts by identifier; leaves out `ownDesktopId`, the excluded ones
     // and those that no longer exist.
     static std::vector<std::string> suggestions(const PreferencesStore& prefs, Favourites& favourites, int limit,
                                                 const std::set<std::string>& excluding,
-                                                const std::optional<std::string>& ownBundleID);
+                                                const std::optional<std::string>& ownDesktopId);
 
 private:
     std::shared_ptr<Workspace> workspace_;
     std::shared_ptr<PreferencesStore> prefs_;
-    std::optional<std::string> ownBundleID_;
+    std::optional<std::string> ownDesktopId_;
     Subscription observer_;
 };
 

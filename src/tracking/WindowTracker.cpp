@@ -27,7 +27,7 @@ void WindowTracker::start() {
         auto self = weak.lock();
         if (!self) return;
         // This program becoming active is also when window control is looked at again.
-        if (app.pid == self->d_.ownPID) self->refreshTrust(false);
+        if (app.pid == self->d_.ownPID) self->refreshWindowControl();
         self->recordFocusedWindow(app.pid);
     }));
     workspaceObservers_.push_back(ws.onLaunched([weak](int pid) {
@@ -39,8 +39,8 @@ void WindowTracker::start() {
     workspaceObservers_.push_back(ws.onTerminated([weak](int pid) {
         if (auto self = weak.lock()) self->detach(pid);
     }));
-    trustObserver_ = d_.windows->onWindowControlChanged([weak] {
-        if (auto self = weak.lock()) self->accessibilityTrustChanged();
+    windowControlObserver_ = d_.windows->onWindowControlChanged([weak] {
+        if (auto self = weak.lock()) self->windowControlChanged();
     });
     // One window-system observer stands in for the per-application focus observers: it
     // reports focus moves of the applications in `observers_` only.
@@ -51,7 +51,7 @@ void WindowTracker::start() {
         auto self = weak.lock();
         if (self && self->seeding_ && self->seed()) self->publish();
     });
-    refreshTrust(false);
+    refreshWindowControl();
     scheduleReconcile();
 }
 
@@ -65,19 +65,19 @@ void WindowTracker::scheduleReconcile() {
     });
 }
 
-void WindowTracker::accessibilityTrustChanged() {
+void WindowTracker::windowControlChanged() {
     std::weak_ptr<WindowTracker> weak = weak_from_this();
     d_.mainQueue->post([weak] {
-        if (auto self = weak.lock()) self->refreshTrust(false);
+        if (auto self = weak.lock()) self->refreshWindowControl();
     });
 }
 
-void WindowTracker::refreshTrust(bool) {
-    bool trusted = d_.windows->windowControlAvailable();
+void WindowTracker::refreshWindowControl() {
+    bool available = d_.windows->windowControlAvailable();
     auto diag = d_.diagnostics.lock();
-    bool was = diag ? diag->accessibilityTrusted.get() : false;
-    if (diag) diag->accessibilityTrusted.set(trusted);
-    if (trusted && !was) {
+    bool was = diag ? diag->windowControlAvailable.get() : false;
+    if (diag) diag->windowControlAvailable.set(available);
+    if (available && !was) {
         attachAll();
         // The rest of the list from the stacking order, then the active window at its head.
         seeding_ = true;

@@ -52,7 +52,7 @@ public:
     void start();
     // Re-reads window control. There is nothing to prompt for on X11: the window manager
     // either offers it or not, so `prompt` only documents the caller's intent.
-    void refreshTrust(bool prompt);
+    void refreshWindowControl();
 
     void activatePrevious() override;
     std::vector<SwitchTarget> orderedTargets() override;
@@ -64,7 +64,7 @@ public:
 
 private:
     explicit WindowTracker(Deps deps);
-    void accessibilityTrustChanged();
+    void windowControlChanged();
     void attach(int pid);
     void attachAll();
     void detach(int pid);
@@ -84,7 +84,7 @@ private:
     std::vector<WindowEntry> mru_;
     std::set<int> observers_;  // applications whose focus changes are followed
     std::vector<Subscription> workspaceObservers_;
-    Subscription focusObserver_, trustObserver_, listObserver_;
+    Subscription focusObserver_, windowControlObserver_, listObserver_;
     // Windows listed from the stacking order that have not been focused since: a guess that a
     // fresher stacking order replaces, while real focus changes never move.
     std::set<WindowId> guessed_;

@@ -126,13 +126,13 @@ RunningApp WindowWorkspace::describe(int pid, WindowId window) {
     app.pid = pid;
     WindowClassHints hints = windows_->classHints(window);
     if (auto id = resolveEntryId(pid, hints)) {
-        app.bundleID = *id;
+        app.desktopId = *id;
         if (auto entry = entries_->find(*id)) {
             if (!entry->name.empty()) app.name = entry->name;
             app.icon = entry->icon;
         }
     } else if (!hints.className.empty()) {
-        app.bundleID = hints.className;
+        app.desktopId = hints.className;
     }
     if (!app.name && !hints.className.empty()) app.name = hints.className;
     addWindowIcon(app, window);
@@ -237,14 +237,14 @@ void WindowWorkspace::activateApp(int pid) {
     if (auto w = windows_->focusedWindow(pid)) windows_->activate(*w);
 }
 
-std::optional<AppLocation> WindowWorkspace::locate(const std::string& bundleID) {
-    auto entry = entries_->find(bundleID);
+std::optional<AppLocation> WindowWorkspace::locate(const std::string& desktopId) {
+    auto entry = entries_->find(desktopId);
     if (!entry) return std::nullopt;
     return AppLocation{entry->name, entry->icon};
 }
 
-bool WindowWorkspace::launch(const std::string& bundleID) {
-    return entries_->launch(bundleID);
+bool WindowWorkspace::launch(const std::string& desktopId) {
+    return entries_->launch(desktopId);
 }
 
 Subscription WindowWorkspace::onActivated(std::function<void(const RunningApp&)> handler) {

@@ -45,8 +45,8 @@ public:
     std::vector<RunningApp> runningApps() override;
     std::optional<RunningApp> frontmostApp() override;
     void activateApp(int pid) override;
-    std::optional<AppLocation> locate(const std::string& bundleID) override;
-    bool launch(const std::string& bundleID) override;
+    std::optional<AppLocation> locate(const std::string& desktopId) override;
+    bool launch(const std::string& desktopId) override;
     Subscription onActivated(std::function<void(const RunningApp&)> handler) override;
     Subscription onLaunched(std::function<void(int)> handler) override;
     Subscription onTerminated(std::function<void(int)> handler) override;

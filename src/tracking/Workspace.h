@@ -14,8 +14,8 @@ namespace trellick {
 
 struct RunningApp {
     int pid = 0;
-    std::optional<std::string> bundleID;  // desktop entry id, else the WM_CLASS class name
-    std::optional<std::string> name;      // localized name
+    std::optional<std::string> desktopId;  // desktop entry id, else the WM_CLASS class name
+    std::optional<std::string> name;       // localized name
     std::optional<IconHandle> icon;
     bool regular = true;  // owns a managed window one switches to
 };
@@ -37,8 +37,8 @@ public:
     // Brings the application's focused window to the front.
     virtual void activateApp(int pid) = 0;
     // An installed application with that identifier, whether running or not.
-    virtual std::optional<AppLocation> locate(const std::string& bundleID) = 0;
-    virtual bool launch(const std::string& bundleID) = 0;
+    virtual std::optional<AppLocation> locate(const std::string& desktopId) = 0;
+    virtual bool launch(const std::string& desktopId) = 0;
 
     // Notifications, delivered on the main thread.
     virtual Subscription onActivated(std::function<void(const RunningApp& app)> handler) = 0;

@@ -119,8 +119,8 @@ TEST_F(SharedPreferencesTest, UsageCountsOfProcessesCountingAtOnceAreNeverLost) 
         children.push_back(inChild([&] {
             UsageTracker usage(nullptr, std::make_shared<JsonPreferencesStore>(path), std::string("trellick"));
             RunningApp own, shared;
-            own.bundleID = "own" + std::to_string(k);
-            shared.bundleID = "shared";
+            own.desktopId = "own" + std::to_string(k);
+            shared.desktopId = "shared";
             for (int i = 0; i < kActivations; ++i) {
                 usage.record(shared);
                 usage.record(own);

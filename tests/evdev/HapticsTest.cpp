@@ -50,7 +50,7 @@ struct HapticsRig {
         next.push_back(std::make_unique<FakeFF>(&logs.back()));
         return &logs.back();
     }
-    void play(HapticPattern p) { haptics.perform(p, HapticTime::now); }
+    void play(HapticPattern p) { haptics.perform(p); }
 };
 
 TEST(Haptics, EachPatternIsUploadedOnceAndPlayedEveryTimeOnDevicesThatCan) {

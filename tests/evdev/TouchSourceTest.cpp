@@ -118,7 +118,7 @@ using Plugs = std::vector<std::pair<std::string, bool>>;
 struct Rig {
     struct Delivered {
         std::string device;
-        std::vector<MTFinger> fingers;
+        std::vector<TouchContact> fingers;
         double time;
         std::thread::id thread;
     };
@@ -143,9 +143,9 @@ struct Rig {
         source->setHotplugHandler([this](const TouchDevice& dev, bool added) { hotplug.emplace_back(dev.id, added); });
     }
     bool start(const std::string& id) {
-        return source->startDevice({id, ""}, [this, id](const MTFinger* f, int n, double t) {
+        return source->startDevice({id, ""}, [this, id](const TouchContact* f, int n, double t) {
             std::lock_guard lock(m);
-            delivered.push_back({id, std::vector<MTFinger>(f, f + n), t, std::this_thread::get_id()});
+            delivered.push_back({id, std::vector<TouchContact>(f, f + n), t, std::this_thread::get_id()});
         });
     }
     Pad& pad(const std::string& id) { return *opener->pads.at(id); }
@@ -268,7 +268,7 @@ TEST(TouchSource, StopDeviceWaitsForADeliveryInProgressAndNoFrameFollows) {
     rig.source->deviceList();
     std::atomic<int> calls{0};
     std::atomic<bool> stopping{false}, stopped{false}, early{false}, late{false}, done{false};
-    ASSERT_TRUE(rig.source->startDevice({kA, ""}, [&](const MTFinger*, int, double) {
+    ASSERT_TRUE(rig.source->startDevice({kA, ""}, [&](const TouchContact*, int, double) {
         late = late || stopped;
         if (calls++ > 0) return;
         while (!stopping) std::this_thread::yield();
@@ -294,7 +294,7 @@ TEST(TouchLoop, AHandlerMayRemoveItsDeviceAndDestroyTheLoopOnTheTouchThread) {
     std::atomic<bool> destroyed{false};
     ASSERT_TRUE(loop->add(
         "pad", std::move(reader),
-        [&](const MTFinger*, int, double) {
+        [&](const TouchContact*, int, double) {
             if (++calls > 1) return;
             loop->remove("pad");  // mid-delivery, on the touch thread
             loop.reset();         // and the last owner lets go here

@@ -96,8 +96,8 @@ struct EngineRig {
         monitor->handleFrame(fs.data(), static_cast<int>(fs.size()), t);
         if (!mainBusy) queue->runPending();
     }
-    static std::vector<MTFinger> fingers(const std::vector<Pt>& pts) {
-        std::vector<MTFinger> fs;
+    static std::vector<TouchContact> fingers(const std::vector<Pt>& pts) {
+        std::vector<TouchContact> fs;
         for (auto p : pts) fs.push_back(fake::finger(p.x, p.y));
         return fs;
     }

@@ -179,7 +179,6 @@ TEST(Devices, StartStartsEveryTouchpadThatCanOnceAndPreparesTheScrollBlocker) {
     EXPECT_TRUE(rig.monitor->start());  // a retry
     rig.queue->runPending();
     EXPECT_EQ(rig.diagnostics->multitouchDevicesActive.get(), 2);
-    EXPECT_EQ(rig.diagnostics->fingerStride.get(), 96);
 }
 
 TEST(Devices, FramesOfEveryTouchpadFeedOneStateMachine) {

@@ -11,7 +11,7 @@
 namespace trellick::test {
 namespace {
 
-std::vector<MTFinger> fingers(float cx) {
+std::vector<TouchContact> fingers(float cx) {
     return EngineRig::fingers(EngineRig::three(cx, 0.5f));
 }
 

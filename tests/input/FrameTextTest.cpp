@@ -30,7 +30,7 @@ TEST(FrameText, AScenarioSurvivesTheTripThroughAnEvemuRecording) {
         }
     }
     // Dumped frame lines read back exactly, to the last bit of each float.
-    MTFinger f;
+    TouchContact f;
     f.x = 1.0f / 3.0f;
     f.y = -0.05f;
     auto line = readFramesText(framesLine(12.345678, &f, 1), "l");

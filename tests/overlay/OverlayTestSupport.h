@@ -152,9 +152,9 @@ struct RecordingPanel : ImagePanel {
         frames.push_back(f);
         ImagePanel::setFrame(f);
     }
-    void orderFront(double fade) override {
+    void show(double fade) override {
         fades.push_back(fade);
-        ImagePanel::orderFront(fade);
+        ImagePanel::show(fade);
     }
 };
 

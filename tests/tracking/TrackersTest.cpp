@@ -84,7 +84,7 @@ class WindowTrackerTest : public ::testing::Test, protected test::TrackingWorld 
 TEST_F(WindowTrackerTest, FocusBuildsTheListAcrossAndWithinApplications) {
     WindowId a1 = windows->openAndFocus(win(10, "Alpha", "a1"));
     auto t = make<WindowTracker>();
-    EXPECT_TRUE(diagnostics->accessibilityTrusted.get());
+    EXPECT_TRUE(diagnostics->windowControlAvailable.get());
     EXPECT_EQ(ids(*t), Ids{a1});
 
     WindowId b1 = windows->openAndFocus(win(20, "Beta", "b1"));
@@ -215,13 +215,13 @@ TEST_F(WindowTrackerTest, WithoutWindowControlNothingIsRecordedUntilItArrives) {
     WindowId b = windows->openAndFocus(win(20, "Beta"));
     windows->focus(a);
     settle();
-    EXPECT_FALSE(diagnostics->accessibilityTrusted.get());
+    EXPECT_FALSE(diagnostics->windowControlAvailable.get());
     EXPECT_EQ(t->orderedCount(), 0);
 
     // The window manager comes up: the front window is recorded and the others listed below it.
     windows->setWindowControl(true);
     settle();
-    EXPECT_TRUE(diagnostics->accessibilityTrusted.get());
+    EXPECT_TRUE(diagnostics->windowControlAvailable.get());
     EXPECT_EQ(ids(*t), (Ids{a, b}));
 
     // Losing it detaches nothing: once it is back (unannounced), a focus move within Alpha counts.
@@ -230,7 +230,7 @@ TEST_F(WindowTrackerTest, WithoutWindowControlNothingIsRecordedUntilItArrives) {
     windows->setWindowControl(true, /*notify=*/false);
     WindowId a2 = windows->openAndFocus(win(10, "Alpha", "a2"));
     settle();
-    EXPECT_FALSE(diagnostics->accessibilityTrusted.get());
+    EXPECT_FALSE(diagnostics->windowControlAvailable.get());
     EXPECT_EQ(ids(*t), (Ids{a2, a, b}));
 
     // Gamma starts while control is away: within Gamma, focus is followed only after the

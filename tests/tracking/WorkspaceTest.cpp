@@ -42,7 +42,7 @@ TEST_F(WindowWorkspaceTest, DesktopEntryIdIsFoundTheWayDocksFindIt) {
         if (*c.instance) w.hints.instance = c.instance;
         windows->open(w);
     }
-    for (int pid = 1; auto& c : cases) EXPECT_EQ(workspace->runningApp(pid++)->bundleID, c.id) << c.cls;
+    for (int pid = 1; auto& c : cases) EXPECT_EQ(workspace->runningApp(pid++)->desktopId, c.id) << c.cls;
 
     EXPECT_EQ(workspace->runningApp(3)->name, "Text Editor");
     EXPECT_EQ(workspace->runningApp(3)->icon->name, "te");
@@ -115,7 +115,7 @@ protected:
     static RunningApp app(const std::optional<std::string>& id, bool regular = true) {
         RunningApp a;
         a.pid = 5;
-        a.bundleID = id;
+        a.desktopId = id;
         a.regular = regular;
         return a;
     }
@@ -181,7 +181,7 @@ TEST_F(UsageFavouritesTest, FavouritesResolveRunningThenInstalledAndBringForward
     EXPECT_TRUE(entries->launched.empty());
     targets[1].activate();
     EXPECT_EQ(entries->launched, Strings{"org.example.Installed"});
-    EXPECT_EQ(workspace->frontmostApp()->bundleID, "org.example.Installed");
+    EXPECT_EQ(workspace->frontmostApp()->desktopId, "org.example.Installed");
     targets[1].activate();                 // running now: no second instance
     fav->activate("org.example.Unknown");  // neither running nor installed: nothing
     EXPECT_EQ(entries->launched.size(), 1u);

@@ -49,7 +49,7 @@ protected:
     void show() {
         const QSizeF size = panel->fittingSize(model);
         panel->setFrame(QRectF(QPointF(0, 0), size));
-        panel->orderFront(0);
+        panel->show(0);
     }
 
     // Two windows side by side, the left one focused; the right one's id.
@@ -99,7 +99,7 @@ TEST_F(PanelRigTest, ShowsCentredOnTheOutputWithTheRenderersPixelsAndGoesAwayWhe
             red += qRed(shown.pixel(x, y)) > 240 && qGreen(shown.pixel(x, y)) < 20;
     EXPECT_GT(red, 40 * 40) << "the selected entry's red icon is drawn";
 
-    panel->orderOut();
+    panel->hide();
     EXPECT_FALSE(panel->isVisible());
     ASSERT_TRUE(waitFor([&] { return changed(before, screenshot()).isEmpty(); })) << "the overlay stayed";
 }
@@ -162,7 +162,7 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
     waitFor([] { return false; }, 0.5);
     EXPECT_NE(windows()->activeWindow(), right) << "the click went through the shield";
 
-    panel->orderOut();
+    panel->hide();
     const int seen = escapes;
     ASSERT_TRUE(waitFor([&] {
         click(960, 360);

@@ -39,7 +39,7 @@ TEST_F(WindowSystemRigTest, ListsToplevelsWithTheirFactsAndMakesAppIdsApplicatio
         SCOPED_TRACE(entry);
         auto app = workspace->runningApp(windows()->pid(window));
         ASSERT_TRUE(app);
-        EXPECT_EQ(app->bundleID, entry);
+        EXPECT_EQ(app->desktopId, entry);
     }
 }
 

@@ -92,7 +92,7 @@ TEST_F(X11RigTest, WindowFactsAndApplicationIdentityComeFromTheServerAndDesktopE
 
     auto app = workspace->runningApp(pids[a]);
     ASSERT_TRUE(app);
-    EXPECT_EQ(app->bundleID, "org.trellick.Alpha");
+    EXPECT_EQ(app->desktopId, "org.trellick.Alpha");
     EXPECT_EQ(app->name, "Alpha Editor");
     EXPECT_EQ(app->icon->name, "accessories-text-editor");
     // The window's own image rides along, big enough for a device pixel ratio of 2.
@@ -100,7 +100,7 @@ TEST_F(X11RigTest, WindowFactsAndApplicationIdentityComeFromTheServerAndDesktopE
     ASSERT_TRUE(image);
     EXPECT_EQ(image->size(), QSize(128, 128));
     EXPECT_EQ(image->pixel(127, 127), 0x800000ffu);
-    EXPECT_EQ(workspace->runningApp(pids[plain])->bundleID, "Plain") << "no entry: the class name";
+    EXPECT_EQ(workspace->runningApp(pids[plain])->desktopId, "Plain") << "no entry: the class name";
     EXPECT_FALSE(workspace->runningApp(dockPid));
 
     // A window that has gone yields nothing and raises no error that could hurt.
@@ -158,10 +158,10 @@ TEST_F(X11RigTest, ARestartedWindowManagerIsFollowedAndALostServerReported) {
     ASSERT_TRUE(waitFor([&] { return windowTracker->orderedCount() == 1; }));
     rig.killWM();
     ASSERT_TRUE(waitFor([&] { return !windows->windowControlAvailable(); }));
-    EXPECT_TRUE(waitFor([&] { return !diagnostics->accessibilityTrusted.get(); }));
+    EXPECT_TRUE(waitFor([&] { return !diagnostics->windowControlAvailable.get(); }));
     EXPECT_FALSE(windows->activate(a));
     ASSERT_TRUE(rig.startWM());
-    EXPECT_TRUE(waitFor([&] { return diagnostics->accessibilityTrusted.get(); }));
+    EXPECT_TRUE(waitFor([&] { return diagnostics->windowControlAvailable.get(); }));
     WindowId b = open("BetaWin", "Beta");
     focus(b);
     EXPECT_TRUE(waitFor([&] { return windowIds().front() == b; }));
@@ -192,7 +192,7 @@ TEST_F(X11RigTest, FavouritesLaunchOrRaiseThroughRealDesktopEntries) {
     EXPECT_TRUE(waitFor(
         [&] {
             return std::ranges::any_of(workspace->runningApps(),
-                                       [](auto& app) { return app.bundleID == "org.trellick.Gamma"; });
+                                       [](auto& app) { return app.desktopId == "org.trellick.Gamma"; });
         },
         10.0));
     // A running favourite is brought forward instead.
@@ -268,7 +268,7 @@ TEST_F(X11RigTest, EscapeTypedIntoAnotherWindowCancelsOnlyDuringAWalk) {
     // cancel shows as the overlay hiding at the frame after the Escape press.
     double t = 0;
     auto frame = [&] {
-        std::vector<MTFinger> three{fake::finger(0.4f, 0.5f), fake::finger(0.5f, 0.5f), fake::finger(0.6f, 0.5f)};
+        std::vector<TouchContact> three{fake::finger(0.4f, 0.5f), fake::finger(0.5f, 0.5f), fake::finger(0.6f, 0.5f)};
         monitor->handleFrame(three.data(), 3, t += 0.05);
         queue->runPending();
         return hud->hides;

@@ -122,7 +122,7 @@ public:
         overlay->setCancelProgress(p);
     }
 
-    void perform(HapticPattern pattern, HapticTime) override {
+    void perform(HapticPattern pattern) override {
         line("haptic",
              std::string(",\"kind\":\"") + (pattern == HapticPattern::alignment ? "selection" : "switch") + "\"");
     }
@@ -177,7 +177,7 @@ void GestureRun::runDueWork(double t) {
     time_->set(t);
 }
 
-void GestureRun::frame(double t, const std::vector<MTFinger>& fingers) {
+void GestureRun::frame(double t, const std::vector<TouchContact>& fingers) {
     runDueWork(t);
     monitor_->handleFrame(fingers.data(), static_cast<int>(fingers.size()), t);
     time_->runReady();

@@ -31,7 +31,7 @@ public:
     GestureRun& operator=(const GestureRun&) = delete;
 
     // Feed items in time order. `t` is what the output reports as the time.
-    void frame(double t, const std::vector<MTFinger>& fingers);
+    void frame(double t, const std::vector<TouchContact>& fingers);
     void escape(double t);
     // End of input: runs whatever work is left.
     void finish();

@@ -23,7 +23,7 @@ namespace trellick {
 
 namespace {
 
-void dumpFrame(double t, const std::vector<MTFinger>& fingers,
+void dumpFrame(double t, const std::vector<TouchContact>& fingers,
                const std::vector<input::RejectedContact>& rejected = {}) {
     std::printf("%s\n", input::framesLine(t, fingers.data(), static_cast<int>(fingers.size())).c_str());
     // Why a touch was ignored, under its frame; frames without such contacts print as before.
@@ -99,7 +99,7 @@ public:
 
     struct Frame {
         double time;
-        std::vector<MTFinger> fingers;
+        std::vector<TouchContact> fingers;
         std::vector<input::RejectedContact> rejected;
     };
     // The touch thread reports a frame's left-out contacts just before the frame itself.
@@ -107,9 +107,9 @@ public:
         std::lock_guard lock(m_);
         rejected_ = r;
     }
-    void frame(const MTFinger* f, int n, double t) {
+    void frame(const TouchContact* f, int n, double t) {
         std::lock_guard lock(m_);
-        frames_.push_back({t, std::vector<MTFinger>(f, f + n), std::exchange(rejected_, {})});
+        frames_.push_back({t, std::vector<TouchContact>(f, f + n), std::exchange(rejected_, {})});
         cv_.notify_all();
     }
     // Waits a little for frames or work; returns what arrived.
@@ -191,7 +191,7 @@ int runLive(const DebugSource& source, const GestureRun::Options& options) {
     }
     auto devices = touchpads->deviceList();
     std::vector<TouchDevice> started;
-    auto handler = [queue](const MTFinger* f, int n, double t) { queue->frame(f, n, t); };
+    auto handler = [queue](const TouchContact* f, int n, double t) { queue->frame(f, n, t); };
     for (const auto& d : devices) {
         if (touchpads->startDevice(d, handler)) started.push_back(d);
     }

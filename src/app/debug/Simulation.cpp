@@ -98,9 +98,9 @@ std::vector<SwitchTarget> SimulatedRecents::orderedTargets() {
     return targets;
 }
 
-std::vector<SwitchTarget> SimulatedFavourites::targets(const std::vector<std::string>& bundleIDs) {
+std::vector<SwitchTarget> SimulatedFavourites::targets(const std::vector<std::string>& desktopIds) {
     std::vector<SwitchTarget> targets;
-    for (const auto& id : bundleIDs) {
+    for (const auto& id : desktopIds) {
         SwitchTarget t;
         t.title = id;
         t.activate = [] {};

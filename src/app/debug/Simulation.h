@@ -71,7 +71,7 @@ private:
 // Every pinned identifier resolves, titled with the identifier itself.
 class SimulatedFavourites : public FavouriteTargetSource {
 public:
-    std::vector<SwitchTarget> targets(const std::vector<std::string>& bundleIDs) override;
+    std::vector<SwitchTarget> targets(const std::vector<std::string>& desktopIds) override;
 };
 
 // Scrolling is never really blocked: the trace says when the engine wants it blocked.

@@ -68,7 +68,7 @@ void EvdevHaptics::lookForDevices() {
     }
 }
 
-void EvdevHaptics::perform(HapticPattern pattern, HapticTime) {
+void EvdevHaptics::perform(HapticPattern pattern) {
     // The moment to play (now, or when drawing completes) makes no difference here: there is
     // no display pipeline to wait for.
     if (!looked_ || (devices_.empty() && now_ && now_() - lookedAt_ >= lookAgainAfter)) lookForDevices();

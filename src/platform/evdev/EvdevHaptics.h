@@ -37,7 +37,7 @@ public:
     // With the touchpads udev lists (those that can be opened for writing).
     static std::shared_ptr<EvdevHaptics> createSystem();
 
-    void perform(HapticPattern pattern, HapticTime time) override;
+    void perform(HapticPattern pattern) override;
     // The touchpads changed: look for force feedback again at the next haptic.
     void refresh() { looked_ = false; }
 

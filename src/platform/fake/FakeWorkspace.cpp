@@ -231,8 +231,8 @@ std::optional<RunningApp> FakeApps::runningApp(int pid) {
     return std::nullopt;
 }
 
-std::optional<AppLocation> FakeApps::locate(const std::string& bundleID) {
-    auto it = installedApps.find(bundleID);
+std::optional<AppLocation> FakeApps::locate(const std::string& desktopId) {
+    auto it = installedApps.find(desktopId);
     if (it == installedApps.end()) return std::nullopt;
     return it->second;
 }

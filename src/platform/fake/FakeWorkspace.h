@@ -111,8 +111,8 @@ public:
     std::vector<RunningApp> runningApps() override { return running; }
     std::optional<RunningApp> frontmostApp() override { return std::nullopt; }
     void activateApp(int pid) override { activated.push_back(pid); }
-    std::optional<AppLocation> locate(const std::string& bundleID) override;
-    bool launch(const std::string& bundleID) override { return installedApps.count(bundleID) > 0; }
+    std::optional<AppLocation> locate(const std::string& desktopId) override;
+    bool launch(const std::string& desktopId) override { return installedApps.count(desktopId) > 0; }
     Subscription onActivated(std::function<void(const RunningApp&)>) override { return {}; }
     Subscription onLaunched(std::function<void(int)>) override { return {}; }
     Subscription onTerminated(std::function<void(int)>) override { return {}; }

@@ -139,13 +139,13 @@ void FakeTouchDevices::rescan() {
     }
 }
 
-void FakeTouchDevices::deliver(const std::string& id, const std::vector<MTFinger>& fingers, double t) {
+void FakeTouchDevices::deliver(const std::string& id, const std::vector<TouchContact>& fingers, double t) {
     auto it = started.find(id);
     if (it != started.end()) it->second(fingers.data(), static_cast<int>(fingers.size()), t);
 }
 
-MTFinger finger(float x, float y) {
-    MTFinger f;
+TouchContact finger(float x, float y) {
+    TouchContact f;
     f.x = x;
     f.y = y;
     return f;

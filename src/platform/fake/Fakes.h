@@ -114,7 +114,7 @@ public:
 
 class FakeHaptics : public HapticPerformer {
 public:
-    void perform(HapticPattern pattern, HapticTime) override { played.push_back(pattern); }
+    void perform(HapticPattern pattern) override { played.push_back(pattern); }
     std::vector<HapticPattern> played;
 };
 
@@ -175,7 +175,7 @@ public:
     // Reports the present devices that are neither started nor refused as added.
     void rescan() override;
     // Delivers a frame as device `id` (only while it is started).
-    void deliver(const std::string& id, const std::vector<MTFinger>& fingers, double t);
+    void deliver(const std::string& id, const std::vector<TouchContact>& fingers, double t);
 
     std::vector<TouchDevice> present;
     std::vector<std::string> refuse;  // ids whose start fails
@@ -205,6 +205,6 @@ public:
 };
 
 // A finger at (x, y) in pad units.
-MTFinger finger(float x, float y);
+TouchContact finger(float x, float y);
 
 }  // namespace trellick::fake

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/MTFinger.h"
 #include "common/MainQueue.h"
+#include "common/TouchContact.h"
 #include "gesture/TouchDevices.h"
 
 namespace trellick::recording {
@@ -20,7 +20,7 @@ class ReplayTouchSource : public TouchDeviceSource, public std::enable_shared_fr
 public:
     struct Frame {
         double time = 0;  // seconds from the start of the recording
-        std::vector<MTFinger> fingers;
+        std::vector<TouchContact> fingers;
     };
 
     // `finished` runs on the main thread after the last frame was delivered.

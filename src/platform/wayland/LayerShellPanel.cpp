@@ -182,7 +182,7 @@ void LayerShellPanel::setFrame(const QRectF& frame) {
     conn_->flush();
 }
 
-void LayerShellPanel::orderFront(double fadeSeconds) {
+void LayerShellPanel::show(double fadeSeconds) {
     const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
     if (fadeSeconds > 0)
         fade_.start(now, fadeSeconds);
@@ -194,7 +194,7 @@ void LayerShellPanel::orderFront(double fadeSeconds) {
     if (shield_) shield_->setOverlayShown(true);
 }
 
-void LayerShellPanel::orderOut() {
+void LayerShellPanel::hide() {
     if (shield_ && visible_) shield_->setOverlayShown(false);
     visible_ = false;
     prefetching_.stop();

@@ -58,8 +58,8 @@ public:
     QRectF frame() const override { return frame_; }
     // Only the size counts: the compositor places the surface.
     void setFrame(const QRectF& frame) override;
-    void orderFront(double fadeSeconds) override;
-    void orderOut() override;
+    void show(double fadeSeconds) override;
+    void hide() override;
     // A few icons per turn of the event loop while the panel is shown.
     void prefetch(const std::vector<SwitchTarget>& targets) override;
     // Called each time the compositor has taken a committed frame to the screen (its frame

@@ -1,22 +1,21 @@
-#include "app/AppDelegate.h"
+#include "app/Application.h"
 
 #include <utility>
 
 namespace trellick {
 
-AppDelegate::AppDelegate(Platform platform) : p_(std::move(platform)) {
+Application::Application(Platform platform) : p_(std::move(platform)) {
     settings_ = std::make_shared<SettingsStore>(*p_.preferences, *p_.loginItems);
     diagnostics_ = std::make_shared<Diagnostics>();
 }
 
-AppDelegate::~AppDelegate() {
+Application::~Application() {
     // The engine's touch thread must be gone before the components it calls.
     if (monitor_) monitor_->stop();
 }
 
-void AppDelegate::applicationDidFinishLaunching() {
-    activationPolicy_ = ActivationPolicy::accessory;
-    std::weak_ptr<AppDelegate> weak = weak_from_this();
+void Application::start() {
+    std::weak_ptr<Application> weak = weak_from_this();
 
     workspace_ = WindowWorkspace::create(p_.windows, p_.desktopEntries);
     appTracker_ = AppTracker::create({workspace_, p_.windows, p_.mainQueue, diagnostics_, nullptr, 0});
@@ -30,7 +29,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
     windowTracker_->start();
 
-    usageTracker_ = std::make_shared<UsageTracker>(workspace_, p_.preferences, std::string(bundleIdentifier));
+    usageTracker_ = std::make_shared<UsageTracker>(workspace_, p_.preferences, std::string(applicationId));
     usageTracker_->start();
 
     favSettingsObserver_ = notifications_->observe(kOpenFavouritesSettings, [weak] {
@@ -44,7 +43,7 @@ void AppDelegate::applicationDidFinishLaunching() {
         auto self = weak.lock();
         if (!self) return;
         if (prefs::lenientBool(*self->p_.preferences, keys::onboarded) && g == Granularity::window)
-            self->windowTracker_->refreshTrust(true);
+            self->windowTracker_->refreshWindowControl();
     }));
 
     startMonitor();
@@ -57,7 +56,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
 }
 
-void AppDelegate::createMonitor() {
+void Application::createMonitor() {
     MultitouchMonitor::Collaborators c;
     c.settings = settings_;
     c.appTracker = appTracker_;
@@ -75,7 +74,7 @@ void AppDelegate::createMonitor() {
 }
 
 // One retry after a while when no touchpad could be started.
-void AppDelegate::startMonitor() {
+void Application::startMonitor() {
     if (!monitor_->start()) {
         std::weak_ptr<MultitouchMonitor> weakMonitor = monitor_;
         p_.mainQueue->postAfter(monitorRetryDelay, [weakMonitor] {
@@ -84,52 +83,39 @@ void AppDelegate::startMonitor() {
     }
 }
 
-void AppDelegate::applicationWillTerminate() {
+void Application::shutdown() {
     if (monitor_) monitor_->stop();
     // Settings are written as they change; one whose write failed gets its last chance here.
     if (p_.preferences) p_.preferences->flush();
 }
 
-void AppDelegate::openSettings() {
+void Application::openSettings() {
     open(ShellWindow::settings);
 }
 
-void AppDelegate::openAbout() {
+void Application::openAbout() {
     open(ShellWindow::about);
 }
 
-void AppDelegate::showOnboarding() {
+void Application::showOnboarding() {
     open(ShellWindow::welcome);
 }
 
-void AppDelegate::open(ShellWindow window) {
+void Application::open(ShellWindow window) {
     if (!p_.windowHost) return;
     if (built_.insert(window).second) p_.windowHost->build(window);
-    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    std::weak_ptr<Application> weak = weak_from_this();
     p_.mainQueue->postAfter(presentDelay, [weak, window] {
         auto self = weak.lock();
         if (!self) return;
-        self->activationPolicy_ = ActivationPolicy::regular;
         self->p_.windowHost->present(window);
     });
 }
 
-void AppDelegate::windowWillClose(ShellWindow) {
-    // Checked once the close has completed, when the closing window no longer counts as visible.
-    std::weak_ptr<AppDelegate> weak = weak_from_this();
-    p_.mainQueue->post([weak] {
-        auto self = weak.lock();
-        if (!self || !self->p_.windowHost) return;
-        for (ShellWindow w : self->built_)
-            if (self->p_.windowHost->isVisible(w)) return;
-        self->activationPolicy_ = ActivationPolicy::accessory;
-    });
-}
-
-void AppDelegate::onGrant(std::function<void(const TouchpadGrant&)> done) {
+void Application::onGrant(std::function<void(const TouchpadGrant&)> done) {
     if (done) grantWaiters_.push_back(std::move(done));
     if (touchpadGrant.get().state == TouchpadGrant::State::running) return;
-    std::weak_ptr<AppDelegate> weak = weak_from_this();
+    std::weak_ptr<Application> weak = weak_from_this();
     auto finish = [weak](const TouchpadGrant& outcome) {
         auto self = weak.lock();
         if (!self) return;
@@ -144,7 +130,7 @@ void AppDelegate::onGrant(std::function<void(const TouchpadGrant&)> done) {
     p_.touchpadAccess->grant(finish);
 }
 
-void AppDelegate::onDone() {
+void Application::onDone() {
     p_.preferences->set(keys::onboarded, true);
     if (built_.count(ShellWindow::welcome)) p_.windowHost->close(ShellWindow::welcome);
 }

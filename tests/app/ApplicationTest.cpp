@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "app/AppDelegate.h"
+#include "app/Application.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/Fakes.h"
 #include "platform/recording/ReplayTouchSource.h"
@@ -15,7 +15,7 @@ const char* name(ShellWindow w) {
     return w == ShellWindow::settings ? "settings" : w == ShellWindow::about ? "about" : "welcome";
 }
 
-// The windows as the delegate drives them: what was asked, and what is visible.
+// The windows as the application drives them: what was asked, and what is visible.
 class RecordingHost : public ShellWindowHost {
 public:
     void build(ShellWindow w) override { log.push_back(std::string("build ") + name(w)); }
@@ -29,11 +29,8 @@ public:
     }
     bool isVisible(ShellWindow w) const override { return visible.count(w) > 0; }
     // Hidden first, then reported, as a real window's close does.
-    void userCloses(ShellWindow w) {
-        visible.erase(w);
-        if (auto d = delegate.lock()) d->windowWillClose(w);
-    }
-    std::weak_ptr<AppDelegate> delegate;
+    void userCloses(ShellWindow w) { visible.erase(w); }
+    std::weak_ptr<Application> application;
     std::vector<std::string> log;
     std::set<ShellWindow> visible;
 };
@@ -49,7 +46,7 @@ public:
     std::function<void(TouchpadGrant)> pending;
 };
 
-class AppDelegateTest : public ::testing::Test {
+class ApplicationTest : public ::testing::Test {
 protected:
     std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
     std::shared_ptr<fake::FakeMainQueue> queue = std::make_shared<fake::FakeMainQueue>(clock);
@@ -59,22 +56,22 @@ protected:
     std::shared_ptr<RecordingHost> host = std::make_shared<RecordingHost>();
     std::shared_ptr<ManualGrant> grant = std::make_shared<ManualGrant>();
     using Log = std::vector<std::string>;
-    void present() { queue->advanceTo(clock->now() + AppDelegate::presentDelay); }
+    void present() { queue->advanceTo(clock->now() + Application::presentDelay); }
 
-    std::shared_ptr<AppDelegate> launch() {
-        auto d = std::make_shared<AppDelegate>(AppDelegate::Platform{
+    std::shared_ptr<Application> launch() {
+        auto d = std::make_shared<Application>(Application::Platform{
             prefs, std::make_shared<fake::FakeLoginItemService>(), queue, clock, windows,
             std::make_shared<fake::FakeDesktopEntries>(), std::make_shared<fake::FakeScrollBlocker>(),
             std::make_shared<fake::FakeKeyMonitor>(), std::make_shared<fake::FakeHaptics>(),
             [this](std::weak_ptr<Diagnostics>) { return touch; }, nullptr, host, grant, nullptr});
-        host->delegate = d;
-        d->applicationDidFinishLaunching();
+        host->application = d;
+        d->start();
         queue->runPending();
         return d;
     }
 };
 
-TEST_F(AppDelegateTest, TouchpadsAreTriedOnceMoreAfterASecondAndNoMore) {
+TEST_F(ApplicationTest, TouchpadsAreTriedOnceMoreAfterASecondAndNoMore) {
     for (bool secondFails : {false, true}) {
         touch = std::make_shared<fake::FakeTouchDevices>();
         touch->present = {{"pad", "Touchpad"}};
@@ -90,7 +87,7 @@ TEST_F(AppDelegateTest, TouchpadsAreTriedOnceMoreAfterASecondAndNoMore) {
     }
 }
 
-TEST_F(AppDelegateTest, WindowControlIsAskedForOnlyAfterOnboardingWithWindowGranularity) {
+TEST_F(ApplicationTest, WindowControlIsAskedForOnlyAfterOnboardingWithWindowGranularity) {
     windows->setWindowControl(false);
     prefs->set(keys::granularity, "app");
     auto d = launch();
@@ -101,22 +98,21 @@ TEST_F(AppDelegateTest, WindowControlIsAskedForOnlyAfterOnboardingWithWindowGran
     windows->openAndFocus(alpha);
     windows->setWindowControl(true, /*notify=*/false);
     d->settings()->granularity.set(Granularity::window);
-    EXPECT_FALSE(d->diagnostics()->accessibilityTrusted.get()) << "not onboarded: no request";
+    EXPECT_FALSE(d->diagnostics()->windowControlAvailable.get()) << "not onboarded: no request";
 
     prefs->set(keys::onboarded, true);
     d->settings()->granularity.set(Granularity::app);
-    EXPECT_FALSE(d->diagnostics()->accessibilityTrusted.get());
+    EXPECT_FALSE(d->diagnostics()->windowControlAvailable.get());
     d->settings()->granularity.set(Granularity::window);
-    EXPECT_TRUE(d->diagnostics()->accessibilityTrusted.get());
+    EXPECT_TRUE(d->diagnostics()->windowControlAvailable.get());
     queue->runPending();
     EXPECT_EQ(d->diagnostics()->mruWindowTitles.get(), std::vector<std::string>{"Alpha — Alpha window"})
         << "the front window is recorded once control is there";
 }
 
-TEST_F(AppDelegateTest, TheWelcomeWindowOpensOnItsOwnOnlyUntilOnboardingIsDone) {
+TEST_F(ApplicationTest, TheWelcomeWindowOpensOnItsOwnOnlyUntilOnboardingIsDone) {
     auto d = launch();
     EXPECT_EQ(host->log, Log{"build welcome"}) << "built at launch, shown a moment later";
-    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::accessory);
     present();
     EXPECT_EQ(host->log, (Log{"build welcome", "present welcome"}));
 
@@ -130,7 +126,6 @@ TEST_F(AppDelegateTest, TheWelcomeWindowOpensOnItsOwnOnlyUntilOnboardingIsDone) 
     EXPECT_EQ(host->log.back(), "close welcome");
     EXPECT_EQ(prefs->object(keys::onboarded), std::optional<PrefValue>(true));
     queue->runPending();
-    EXPECT_EQ(d->activationPolicy(), ActivationPolicy::accessory);
 
     host = std::make_shared<RecordingHost>();
     launch();
@@ -138,7 +133,7 @@ TEST_F(AppDelegateTest, TheWelcomeWindowOpensOnItsOwnOnlyUntilOnboardingIsDone) 
     EXPECT_TRUE(host->log.empty()) << "onboarded: no welcome window";
 }
 
-TEST_F(AppDelegateTest, TheOverlaysAddFavouritesEntryBringsSettingsForwardOnTheFavouritesTab) {
+TEST_F(ApplicationTest, TheOverlaysAddFavouritesEntryBringsSettingsForwardOnTheFavouritesTab) {
     prefs->set(keys::onboarded, true);
     auto d = launch();
     d->openSettings();
@@ -150,7 +145,7 @@ TEST_F(AppDelegateTest, TheOverlaysAddFavouritesEntryBringsSettingsForwardOnTheF
     EXPECT_EQ(host->log, (Log{"build settings", "present settings", "present settings"}));
 }
 
-TEST_F(AppDelegateTest, GrantedTouchpadAccessStartsTheRefusedTouchpadWithoutARestart) {
+TEST_F(ApplicationTest, GrantedTouchpadAccessStartsTheRefusedTouchpadWithoutARestart) {
     prefs->set(keys::onboarded, true);
     touch->present = {{"pad", "Touchpad"}};
     touch->refuse = {"pad"};
@@ -171,7 +166,7 @@ TEST_F(AppDelegateTest, GrantedTouchpadAccessStartsTheRefusedTouchpadWithoutARes
     EXPECT_EQ(d->diagnostics()->multitouchDevicesActive.get(), 1);
 }
 
-TEST_F(AppDelegateTest, AGrantThatCannotRunAsksForTheManualSteps) {
+TEST_F(ApplicationTest, AGrantThatCannotRunAsksForTheManualSteps) {
     prefs->set(keys::onboarded, true);
     for (auto state :
          {TouchpadGrant::State::unavailable, TouchpadGrant::State::refused, TouchpadGrant::State::failed}) {
@@ -196,7 +191,7 @@ TEST(ReplayTouchSourceTest, StoppingEndsAPlaybackThatIsStillWaiting) {
     std::atomic<int> delivered{0};
     auto source = std::make_shared<recording::ReplayTouchSource>("rec", frames, queue, nullptr);
     auto device = source->deviceList().at(0);
-    source->startDevice(device, [&](const MTFinger*, int, double) { ++delivered; });
+    source->startDevice(device, [&](const TouchContact*, int, double) { ++delivered; });
     source->stopDevice(device);  // returns without waiting an hour
     EXPECT_LE(delivered.load(), 1);
     EXPECT_EQ(queue->pendingCount(), 0u);

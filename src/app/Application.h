@@ -33,20 +33,15 @@
 
 namespace trellick {
 
-// Linux has no Dock; the policy is kept as state so that windows can follow it.
-enum class ActivationPolicy { accessory, regular };
-
-class AppDelegate : public std::enable_shared_from_this<AppDelegate> {
+class Application : public std::enable_shared_from_this<Application> {
 public:
     // The application id: the session-bus name, and the name of the desktop entry and icon.
     static constexpr const char* applicationId = "io.github.trellick.Trellick";
-    // This program's own bundle identifier (its desktop entry id), so it never counts itself.
-    static constexpr const char* bundleIdentifier = applicationId;
     static constexpr double monitorRetryDelay = 1.0;
     // A window is shown this long after it was asked for, once the menu that asked has closed.
     static constexpr double presentDelay = 0.15;
 
-    // The platform pieces the delegate is built from; the touch source is made once the
+    // The platform pieces the application is built from; the touch source is made once the
     // diagnostics object exists.
     struct Platform {
         std::shared_ptr<PreferencesStore> preferences;
@@ -68,25 +63,22 @@ public:
 
     // Creates the settings store (loading every setting), the diagnostics object and takes
     // over the update controller.
-    explicit AppDelegate(Platform platform);
-    ~AppDelegate();
-    AppDelegate(const AppDelegate&) = delete;
-    AppDelegate& operator=(const AppDelegate&) = delete;
+    explicit Application(Platform platform);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
 
     // The launch sequence: trackers, overlay, engine, usage tracker, favourites notification,
     // granularity subscription, the touch source (with one retry after a second) and, on the
     // first launch, the welcome window.
-    void applicationDidFinishLaunching();
+    void start();
     // Stops touch reading and retries any preferences write that failed.
-    void applicationWillTerminate();
+    void shutdown();
 
     // Build the window on first use, then present it (again) after presentDelay.
     void openSettings();
     void openAbout();
     void showOnboarding();
-    // From the host, whenever one of the three windows closes: back to accessory once none is
-    // visible any more.
-    void windowWillClose(ShellWindow window);
 
     // The welcome window's callbacks. Grant: asks for touchpad access (one request at a time;
     // asking again meanwhile waits for the same answer); touchpads become readable through the
@@ -102,7 +94,6 @@ public:
     const std::shared_ptr<UpdateChecker>& updaterController() const { return p_.updaterController; }
     const std::shared_ptr<DesktopEntries>& desktopEntries() const { return p_.desktopEntries; }
     const std::shared_ptr<WindowWorkspace>& workspace() const { return workspace_; }
-    ActivationPolicy activationPolicy() const { return activationPolicy_; }
     // The last touchpad-access grant and how it went (the welcome window follows it).
     Observable<TouchpadGrant> touchpadGrant;
 
@@ -128,7 +119,6 @@ private:
 
     std::set<ShellWindow> built_;  // windows are built once and kept
     std::vector<std::function<void(const TouchpadGrant&)>> grantWaiters_;
-    ActivationPolicy activationPolicy_ = ActivationPolicy::regular;
 };
 
 }  // namespace trellick
