@@ -354,9 +354,9 @@ QWidget* quickFlickCard(SettingsStore& s, std::vector<Subscription>& subs) {
     return quick;
 }
 
-QWidget* trackpadNote() {
-    auto* trackpad = new QWidget;
-    auto* t = new QVBoxLayout(trackpad);
+QWidget* touchpadNote() {
+    auto* touchpad = new QWidget;
+    auto* t = new QVBoxLayout(touchpad);
     t->setContentsMargins(0, 0, 0, 0);
     t->setSpacing(8);
     QLabel* header = sectionHeaderLabel("Touchpad");
@@ -366,7 +366,7 @@ QWidget* trackpadNote() {
         "If a 3-finger swipe also triggers a desktop gesture (such as switching workspaces), turn that gesture off in "
         "your desktop's touchpad settings. Trellick reads raw touch data directly, so it works regardless of that "
         "setting — but it won't *prevent* your desktop from also acting on the gesture."));
-    return trackpad;
+    return touchpad;
 }
 
 // Shows a counter in `label`, followed by `suffix`.
@@ -634,7 +634,7 @@ void SettingsView::buildGestures() {
     direction->body()->addWidget(
         descriptionLabel("Flip which physical swipe direction goes toward more recently used apps versus older ones."));
     page->addWidget(direction);
-    page->addWidget(trackpadNote());
+    page->addWidget(touchpadNote());
     page->addStretch(1);
 }
 
@@ -690,20 +690,20 @@ void SettingsView::buildOverlay() {
 
 void SettingsView::buildDiagnostics() {
     QVBoxLayout* page = addPage(pages_, rawValue(Tab::diagnostics));
-    page->addWidget(buildTrackpadStats());
+    page->addWidget(buildTouchpadStats());
     page->addWidget(buildActivityStats());
     page->addWidget(buildRecentList());
     page->addStretch(1);
 }
 
-QWidget* SettingsView::buildTrackpadStats() {
+QWidget* SettingsView::buildTouchpadStats() {
     Diagnostics& d = *deps_.diagnostics;
-    auto* trackpad = new SectionCard("Touchpad");
+    auto* touchpad = new SectionCard("Touchpad");
     auto* pill = new StatusPill;
     pill->setObjectName("diag.devices");
-    addStatRow(trackpad->body(), "Touchpads", QString(), pill);
-    QLabel* refused = addStatRow(trackpad->body(), "Touchpads without access", "diag.inaccessible");
-    QLabel* fingers = addStatRow(trackpad->body(), "Fingers down now", "diag.fingers");
+    addStatRow(touchpad->body(), "Touchpads", QString(), pill);
+    QLabel* refused = addStatRow(touchpad->body(), "Touchpads without access", "diag.inaccessible");
+    QLabel* fingers = addStatRow(touchpad->body(), "Fingers down now", "diag.fingers");
     subs_.push_back(d.multitouchDevicesActive.subscribe([pill](const std::int64_t& n) {
         pill->setText(QString::number(n) + " active");
         pill->setActive(n > 0);
@@ -711,7 +711,7 @@ QWidget* SettingsView::buildTrackpadStats() {
     subs_.push_back(d.touchpadsInaccessible.subscribe(showCount(refused)));
     subs_.push_back(d.currentFingerCount.subscribe(showCount(fingers)));
     // Size and libinput quirks per touchpad: why palms and wide hands are judged as they are.
-    QLabel* known = addStatRow(trackpad->body(), "Device knowledge", "diag.knowledge");
+    QLabel* known = addStatRow(touchpad->body(), "Device knowledge", "diag.knowledge");
     known->setWordWrap(true);
     known->setTextFormat(Qt::PlainText);
     subs_.push_back(d.touchpadKnowledge.subscribe([known](const std::vector<std::string>& lines) {
@@ -719,7 +719,7 @@ QWidget* SettingsView::buildTrackpadStats() {
         for (const auto& line : lines) text << QString::fromStdString(line);
         known->setText(text.isEmpty() ? QStringLiteral("—") : text.join('\n'));
     }));
-    return trackpad;
+    return touchpad;
 }
 
 QWidget* SettingsView::buildActivityStats() {

@@ -69,7 +69,7 @@ private:
     void buildGestures();
     void buildOverlay();
     void buildDiagnostics();
-    QWidget* buildTrackpadStats();
+    QWidget* buildTouchpadStats();
     QWidget* buildActivityStats();
     // The recently used apps or windows, as the granularity chooses.
     QWidget* buildRecentList();

@@ -15,23 +15,47 @@ namespace trellick {
 
 class DirectionalWalk {
 public:
+    // Units: the centroid is normalised, so horizontal distances are in pad widths, vertical
+    // ones in pad heights, speeds in pad widths per second and times in seconds.
+
+    // Horizontal travel before a held swipe engages: a resting hand drifts less than this.
     static constexpr float engageThreshold = 0.05f;
+    // Horizontal travel must exceed the vertical by this factor: sideways, not a diagonal scroll.
     static constexpr float horizontalDominance = 1.2f;
+    // Dead zone before the first step and past each end of the row, so the selection does not
+    // flicker on a boundary.
     static constexpr float horizontalBuffer = 0.03f;
+    // Faster centroid motion is a finger landing or lifting, not travel; it also bounds the
+    // acceleration.
     static constexpr float maxSpeed = 12.0f;
+    // Weight of the newest frame in the smoothed flick speed (a moving average of a few frames).
     static constexpr float flickSpeedSmoothing = 0.4f;
+    // However fast the fingers still flick, the overlay opens this long after engaging.
     static constexpr double flickRevealHardCap = 0.5;
+    // Upward pull that reaches the favourites row, and the lower level that leaves it again
+    // (hysteresis, so a hand on the boundary does not flip rows).
     static constexpr float favouritesUpEngage = 0.13f;
     static constexpr float favouritesUpRelease = 0.06f;
+    // Upward travel beyond the engage level that still counts in full before it gives.
     static constexpr float favouritesUpCapMargin = 0.05f;
+    // Travel per favourite: the row holds at most three, so a fixed step, not the sensitivity.
     static constexpr float favStepDistance = 0.09f;
+    // Downward drift that is not yet a cancel pull: a hand sinks a little as it swipes.
     static constexpr float cancelBuffer = 0.1f;
+    // Past either cap the next verticalGiveRaw of pull counts at verticalGiveRate (an elastic
+    // feel), then the origin follows the fingers so that moving back reacts at once.
     static constexpr float verticalGiveRaw = 0.1f;
     static constexpr float verticalGiveRate = 0.45f;
+    // Haptic ticks on the way to an armed cancel.
     static constexpr int cancelDetents = 4;
+    // Shortest frame interval a speed is computed over: two frames with one timestamp would
+    // divide by zero.
     static constexpr float frameTimeFloor = 0.001f;
+    // An armed cancel disarms only when the pull falls below this share of the threshold.
     static constexpr float disarmLevel = 0.85f;
-    static constexpr float progressSteps = 40.0f;  // progress is reported in steps of 1/40
+    // Cancel progress is reported in steps of 1/40: finer than the eye sees in the overlay, and
+    // coarse enough not to post a message for every frame.
+    static constexpr float progressSteps = 40.0f;
 
     enum class CancelFeel { none, detent, armed };
     struct Selection {

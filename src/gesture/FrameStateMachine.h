@@ -19,14 +19,20 @@ class FrameStateMachine {
 public:
     // The widest three-finger hand that still makes a gesture, in widths of the pad it was set
     // for: a large glass touchpad about referencePadWidthMm wide (the 16-inch class laptops'
-    // and external trackpads' 160 mm). Finger spacing is anatomy, so where the frame says how
+    // and external touchpads' 160 mm). Finger spacing is anatomy, so where the frame says how
     // big the pad is, the limit is that many millimetres (88 mm) on every pad.
     static constexpr float maxFingerSpread = 0.55f;
     static constexpr float referencePadWidthMm = 160.0f;
+    // A toggle swipe is quick: from the fingers' landing to the lift, under this many seconds.
     static constexpr double maxDuration = 0.8;
+    // A toggle swipe's horizontal travel, in pad widths: a tenth of the pad, well past a
+    // resting hand's drift.
     static constexpr float dxThreshold = 0.1f;
     static constexpr float horizontalDominance = DirectionalWalk::horizontalDominance;
+    // Seconds after the third finger lands before travel counts: fingers land a few frames
+    // apart, and the centroid jumps while they do.
     static constexpr double settleTime = 0.04;
+    // Contacts read per frame; a larger count is a corrupt frame and is dropped.
     static constexpr int maxContacts = 32;
 
     // What the touch thread hands to the main thread. Every call posts and returns at once.

@@ -67,10 +67,16 @@ void MultitouchMonitor::mirrorSettings() {
     // derived quantity is limited so that the walk stays finite and every division and
     // float-to-int conversion stays defined (a zero step would flip the selection between the
     // ends of the row, a negative cancel threshold would make the progress absurd).
+    // Sensitivity 0..1 maps to 0.16..0.04 pad widths of travel per list step: a whole pad
+    // width walks about six entries at the least sensitive, about twenty-five at the most.
     mirror(s.sensitivity, [](Shared& sh, double v) {
         sh.stepDistance = limited((1.0 - v) * 0.12 + 0.04, minStepDistance, maxStepDistance);
     });
+    // Acceleration 0..1 maps to a gain of 0..0.7: travel at the top speed (maxSpeed pad
+    // widths per second) counts up to 1 + 12 * 0.7, about nine times.
     mirror(s.acceleration, [](Shared& sh, double v) { sh.accelGain = limited(v * 0.7, 0.0, maxAccelGain); });
+    // Cancel distance 0..1 maps to a downward pull of 0.15..0.45 pad heights (past the
+    // cancelBuffer of drift): short enough to reach on a small pad, long enough not to trip.
     mirror(s.cancelDistance, [](Shared& sh, double v) {
         sh.cancelDownThreshold = limited(v * 0.3 + 0.15, minCancelThreshold, maxCancelThreshold);
     });

@@ -204,7 +204,7 @@ TEST(TouchSource, TwoTouchpadsReadOnOneThreadThroughUnplugsAndAReconnect) {
     rig.pad(kB).close();
     ASSERT_TRUE(rig.until([&] { return rig.hotplug.size() >= 2; }));
 
-    // A Bluetooth trackpad reconnecting: reported, started, read, without a restart.
+    // A Bluetooth touchpad reconnecting: reported, started, read, without a restart.
     rig.discovery->announce({TouchpadChange::Kind::added, {kA, "Pad A"}});
     ASSERT_TRUE(rig.until([&] { return rig.hotplug.size() >= 3; }));
     EXPECT_EQ(rig.hotplug, (Plugs{{kA, false}, {kB, false}, {kA, true}}));

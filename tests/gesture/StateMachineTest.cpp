@@ -194,7 +194,7 @@ TEST(Devices, StopStopsTheTouchpadsThatHotplugLeftAndTheEscapeMonitor) {
     EngineRig rig;
     rig.touch->present = {{"a", "built-in"}};
     rig.monitor->start();
-    for (int i = 0; i < 2; ++i) rig.touch->hotplug({"bt", "Bluetooth trackpad"}, true);  // started once
+    for (int i = 0; i < 2; ++i) rig.touch->hotplug({"bt", "Bluetooth touchpad"}, true);  // started once
     rig.touch->hotplug({"a", "built-in"}, false);
     rig.monitor->installEscapeMonitor();
     rig.monitor->stop();
