@@ -30,6 +30,7 @@ declare -A may=(
   [platform/x11]="overlay gesture tracking settings common"
   [platform/wayland]="overlay gesture tracking settings common"
   [platform/fake]="gesture tracking settings common"
+  [helper]="platform/evdev"
   [app]="platform/evdev platform/recording platform/desktop platform/x11 platform/wayland overlay input gesture tracking settings common"
 )
 

@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "app/ShellWindows.h"
-#include "app/TouchpadGrant.h"
-#include "app/UpdateChecker.h"
+#include "common/ApplicationId.h"
 #include "common/MainQueue.h"
 #include "common/NotificationCenter.h"
 #include "common/Observable.h"
@@ -23,6 +22,8 @@
 #include "settings/LoginItem.h"
 #include "settings/PreferencesStore.h"
 #include "settings/SettingsStore.h"
+#include "settings/TouchpadGrant.h"
+#include "settings/UpdateChecker.h"
 #include "tracking/AppTracker.h"
 #include "tracking/DesktopEntries.h"
 #include "tracking/Favourites.h"
@@ -35,8 +36,7 @@ namespace trellick {
 
 class Application : public std::enable_shared_from_this<Application> {
 public:
-    // The application id: the session-bus name, and the name of the desktop entry and icon.
-    static constexpr const char* applicationId = "io.github.trellick.Trellick";
+    static constexpr const char* applicationId = kApplicationId;
     static constexpr double monitorRetryDelay = 1.0;
     // A window is shown this long after it was asked for, once the menu that asked has closed.
     static constexpr double presentDelay = 0.15;

@@ -11,11 +11,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/TouchpadAccess.h"
 #include "common/Observable.h"
 #include "overlay/OverlayDesktop.h"
 #include "settings/Diagnostics.h"
 #include "settings/SettingsStore.h"
+#include "settings/TouchpadAccess.h"
 
 class QLabel;
 class QLayout;

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "app/FavouritesTab.h"
-#include "app/TouchpadAccess.h"
 #include "common/Observable.h"
 #include "overlay/OverlayDesktop.h"
 #include "settings/Diagnostics.h"
 #include "settings/SettingsStore.h"
+#include "settings/TouchpadAccess.h"
 
 class QButtonGroup;
 class QStackedWidget;

@@ -5,9 +5,9 @@
 #include "app/AboutView.h"
 #include "app/AppChooserDialog.h"
 #include "app/OnboardingView.h"
-#include "app/PkexecTouchpadAccess.h"
 #include "app/SettingsView.h"
 #include "app/UpdateDialog.h"
+#include "platform/desktop/PkexecTouchpadAccess.h"
 
 namespace trellick {
 
@@ -20,13 +20,14 @@ Q_LOGGING_CATEGORY(lcShell, "trellick.app", QtWarningMsg)
 Shell::Shell(Options options) : o_(std::move(options)) {
     windows_ = std::make_shared<QtShellWindows>([this](ShellWindow w) { return makeContent(w); }, presenter_);
     if (!o_.updateFeed.isEmpty()) {
-        updater_ = std::make_shared<UpdaterController>(UpdaterController::Options{QUrl(o_.updateFeed), o_.version});
+        updater_ = std::make_shared<desktop::UpdaterController>(
+            desktop::UpdaterController::Options{QUrl(o_.updateFeed), o_.version});
         if (!updater_->configured()) updater_.reset();
     }
     if (updater_) {
         std::weak_ptr<WindowPresenter> presenter = presenter_;
         QString version = o_.version;
-        updater_->setResultHandler([presenter, version](const UpdateCheckResult& result) {
+        updater_->setResultHandler([presenter, version](const desktop::UpdateCheckResult& result) {
             QMessageBox* box = makeUpdateDialog(result, version);
             if (auto p = presenter.lock()) p->present(box);
         });
@@ -37,8 +38,8 @@ Shell::~Shell() = default;
 
 void Shell::provide(Application::Platform& platform) {
     platform.windowHost = windows_;
-    platform.touchpadAccess =
-        std::make_shared<PkexecTouchpadAccess>(PkexecTouchpadAccess::findPkexec(), PkexecTouchpadAccess::findHelper());
+    platform.touchpadAccess = std::make_shared<desktop::PkexecTouchpadAccess>(
+        desktop::PkexecTouchpadAccess::findPkexec(), desktop::PkexecTouchpadAccess::findHelper());
     platform.updaterController = updater_;
 }
 

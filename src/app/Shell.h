@@ -12,9 +12,9 @@
 #include "app/ShellWindowsQt.h"
 #include "app/TrayHost.h"
 #include "app/TrayMenu.h"
-#include "app/UpdaterController.h"
 #include "app/WindowPresenter.h"
 #include "overlay/OverlayDesktop.h"
+#include "platform/desktop/UpdaterController.h"
 
 namespace trellick {
 
@@ -45,7 +45,7 @@ private:
     std::weak_ptr<Application> application_;
     std::shared_ptr<WindowPresenter> presenter_ = std::make_shared<WindowPresenter>();
     std::shared_ptr<QtShellWindows> windows_;
-    std::shared_ptr<UpdaterController> updater_;
+    std::shared_ptr<desktop::UpdaterController> updater_;
     std::unique_ptr<TrayMenu> tray_;
     std::unique_ptr<TrayHostWatcher> trayHost_;
 };

@@ -15,9 +15,7 @@
 #include "app/Commands.h"
 #include "app/DesktopServices.h"
 #include "app/Shell.h"
-#include "app/SingleInstance.h"
 #include "app/Style.h"
-#include "app/TerminationSignals.h"
 #include "app/TrayIcon.h"
 #include "common/Log.h"
 #include "common/Text.h"
@@ -28,6 +26,8 @@
 #include "platform/desktop/PortalAppearanceSource.h"
 #include "platform/desktop/QtLogSink.h"
 #include "platform/desktop/QtMainQueue.h"
+#include "platform/desktop/SingleInstance.h"
+#include "platform/desktop/TerminationSignals.h"
 #include "platform/desktop/UnavailableWindowSystem.h"
 #include "platform/desktop/XdgAutostartService.h"
 #include "platform/evdev/EvdevHaptics.h"
@@ -259,14 +259,14 @@ int runTrayApp(int argc, char** argv) {
 
     // A second launch asks the first to open its settings, and leaves.
     std::weak_ptr<Application> running;
-    auto instance = SingleInstance::claim([&running] {
+    auto instance = desktop::SingleInstance::claim([&running] {
         if (auto d = running.lock()) d->openSettings();
     });
-    if (instance.outcome != SingleInstance::Outcome::first) {
+    if (instance.outcome != desktop::SingleInstance::Outcome::first) {
         if (!instance.message.isEmpty()) std::fprintf(stderr, "trellick: %s\n", qPrintable(instance.message));
-        return instance.outcome == SingleInstance::Outcome::failed ? 1 : 0;
+        return instance.outcome == desktop::SingleInstance::Outcome::failed ? 1 : 0;
     }
-    TerminationSignals termination([](int) { QCoreApplication::quit(); });
+    desktop::TerminationSignals termination([](int) { QCoreApplication::quit(); });
 
     // Light or dark and the accent, from the desktop portal (else the Qt palette), live.
     auto appearance = std::make_shared<desktop::PortalAppearanceSource>();

@@ -6,12 +6,12 @@
 
 namespace trellick {
 
-QMessageBox* makeUpdateDialog(const UpdateCheckResult& result, const QString& currentVersion) {
+QMessageBox* makeUpdateDialog(const desktop::UpdateCheckResult& result, const QString& currentVersion) {
     auto* box = new QMessageBox;
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowTitle("Check for Updates");
     box->setObjectName("updateDialog");
-    using Kind = UpdateCheckResult::Kind;
+    using Kind = desktop::UpdateCheckResult::Kind;
     switch (result.kind) {
     case Kind::newer: {
         box->setIcon(QMessageBox::Information);

@@ -15,8 +15,8 @@
 #include <cmath>
 
 #include "app/Theme.h"
-#include "app/TouchpadAccess.h"
 #include "platform/evdev/TouchpadAccessRule.h"
+#include "settings/TouchpadAccess.h"
 
 namespace trellick::ui {
 

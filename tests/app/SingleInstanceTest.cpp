@@ -11,7 +11,7 @@
 
 #include <filesystem>
 
-#include "app/SingleInstance.h"
+#include "platform/desktop/SingleInstance.h"
 
 using namespace trellick;
 namespace fs = std::filesystem;
@@ -47,10 +47,10 @@ protected:
 
 TEST_F(SingleInstanceTest, ALockInASharedRuntimeFolderIsIgnoredAndAPrivateOneStillKeepsOneInstance) {
     int other = holdLock(root / "shared");
-    auto first = SingleInstance::claim([] {});
-    EXPECT_EQ(first.outcome, SingleInstance::Outcome::first) << first.message.toStdString();
-    auto second = SingleInstance::claim([] {});
-    EXPECT_EQ(second.outcome, SingleInstance::Outcome::runningNoBus);
+    auto first = desktop::SingleInstance::claim([] {});
+    EXPECT_EQ(first.outcome, desktop::SingleInstance::Outcome::first) << first.message.toStdString();
+    auto second = desktop::SingleInstance::claim([] {});
+    EXPECT_EQ(second.outcome, desktop::SingleInstance::Outcome::runningNoBus);
     EXPECT_EQ(fs::status(root / "tmp" / ("trellick-" + std::to_string(geteuid()))).permissions(), fs::perms::owner_all);
     ::close(other);
 }
@@ -60,8 +60,8 @@ TEST_F(SingleInstanceTest, AFallbackFolderSharedWithOthersIsPassedOverToo) {
     fs::create_directories(taken);
     ::chmod(taken.c_str(), 0777);
     int shared = holdLock(root / "shared"), squatted = holdLock(taken);
-    auto first = SingleInstance::claim([] {});
-    EXPECT_EQ(first.outcome, SingleInstance::Outcome::first) << first.message.toStdString();
+    auto first = desktop::SingleInstance::claim([] {});
+    EXPECT_EQ(first.outcome, desktop::SingleInstance::Outcome::first) << first.message.toStdString();
     EXPECT_TRUE(
         fs::exists(root / "cache" / ("trellick-" + std::to_string(geteuid())) / "io.github.trellick.Trellick.lock"));
     ::close(shared);

@@ -17,7 +17,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/PkexecTouchpadAccess.h"
+#include "platform/desktop/PkexecTouchpadAccess.h"
 #include "platform/evdev/TouchpadAccessRule.h"
 
 using namespace trellick;
@@ -194,7 +194,7 @@ TEST_P(PkexecGrantTest, ReportsHowTheGrantWent) {
     static QCoreApplication app(argc, argv);
     fs::path pkexec = root / "bin/pkexec";
     if (GetParam().pkexec) writeScript(pkexec, GetParam().pkexec);
-    PkexecTouchpadAccess access(QString::fromStdString(pkexec.string()), TRELLICK_TOUCHPAD_HELPER);
+    desktop::PkexecTouchpadAccess access(QString::fromStdString(pkexec.string()), TRELLICK_TOUCHPAD_HELPER);
     std::optional<TouchpadGrant> outcome;
     QEventLoop loop;
     access.grant([&](TouchpadGrant g) {

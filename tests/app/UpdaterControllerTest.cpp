@@ -14,10 +14,10 @@
 #include <memory>
 
 #include "app/UpdateDialog.h"
-#include "app/UpdaterController.h"
+#include "platform/desktop/UpdaterController.h"
 
 using namespace trellick;
-using Kind = UpdateCheckResult::Kind;
+using Kind = desktop::UpdateCheckResult::Kind;
 
 namespace {
 
@@ -31,8 +31,9 @@ QApplication& app() {
 }
 
 // The feed at `url` as the tests serve it: plain HTTP on the loopback address.
-UpdaterController::Options served(const QUrl& url, int timeoutMs = UpdaterController::defaultTimeoutMs) {
-    return {url, "0.1.0", timeoutMs, UpdaterController::maxFeedBytes, true};
+desktop::UpdaterController::Options served(const QUrl& url,
+                                           int timeoutMs = desktop::UpdaterController::defaultTimeoutMs) {
+    return {url, "0.1.0", timeoutMs, desktop::UpdaterController::maxFeedBytes, true};
 }
 
 // Answers every request with `response` (raw HTTP); "silent" never answers, "endless" streams
@@ -84,10 +85,10 @@ QByteArray feed(std::initializer_list<const char*> entries) {
 }
 
 // Runs one check to its end; the canCheck values seen on the way.
-UpdateCheckResult check(UpdaterController& updater, std::vector<bool>* canCheck = nullptr) {
-    std::optional<UpdateCheckResult> result;
+desktop::UpdateCheckResult check(desktop::UpdaterController& updater, std::vector<bool>* canCheck = nullptr) {
+    std::optional<desktop::UpdateCheckResult> result;
     QEventLoop loop;
-    updater.setResultHandler([&](const UpdateCheckResult& r) {
+    updater.setResultHandler([&](const desktop::UpdateCheckResult& r) {
         result = r;
         loop.quit();
     });
@@ -96,7 +97,7 @@ UpdateCheckResult check(UpdaterController& updater, std::vector<bool>* canCheck 
     updater.checkForUpdates();
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
     if (!result) loop.exec();
-    return result.value_or(UpdateCheckResult{Kind::failed, {}, {}, "no result"});
+    return result.value_or(desktop::UpdateCheckResult{Kind::failed, {}, {}, "no result"});
 }
 
 struct FeedCase {
@@ -114,7 +115,7 @@ protected:
 
 TEST_P(UpdateCheckTest, TellsANewerReleaseFromBeingUpToDateOrWhyItCouldNotTell) {
     FeedServer server(GetParam().response);
-    UpdaterController updater(served(server.url()));
+    desktop::UpdaterController updater(served(server.url()));
     auto result = check(updater);
     EXPECT_EQ(result.kind, GetParam().kind) << result.reason.toStdString();
     if (result.kind == Kind::newer) {
@@ -166,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(UpdateCheck, AServerThatNeverAnswersTimesOutAndNoSecondCheckStartsMeanwhile) {
     app();
     FeedServer server("silent");
-    UpdaterController updater(served(server.url(), 300));
+    desktop::UpdaterController updater(served(server.url(), 300));
     std::vector<bool> canCheck;
     QTimer::singleShot(100, [&] { updater.checkForUpdates(); });  // ignored: one at a time
     auto result = check(updater, &canCheck);
@@ -180,20 +181,20 @@ TEST(UpdateCheck, OnlyHttpsIsEverFetchedOutsideTheTests) {
     app();
     for (const char* feed :
          {"http://example.org/feed", "http://127.0.0.1:8080/feed", "ftp://127.0.0.1/feed", "file:///etc/passwd", ""}) {
-        UpdaterController updater({QUrl(feed), "0.1.0"});
+        desktop::UpdaterController updater({QUrl(feed), "0.1.0"});
         std::vector<bool> canCheck;
         auto sub = updater.subscribeCanCheck([&](const bool& v) { canCheck.push_back(v); });
         updater.checkForUpdates();
         EXPECT_EQ(canCheck, std::vector<bool>{false}) << feed;
     }
-    EXPECT_TRUE(UpdaterController({QUrl("https://example.org/feed"), "0.1.0"}).configured());
+    EXPECT_TRUE(desktop::UpdaterController({QUrl("https://example.org/feed"), "0.1.0"}).configured());
 }
 
 TEST(UpdateDialog, ShowsTextFromTheNetworkAsPlainTextAndOpensOnlyWebPages) {
     app();
     const QString markup = R"(<a href="file:///etc/passwd">Open</a>)";
     struct Case {
-        UpdateCheckResult result;
+        desktop::UpdateCheckResult result;
         bool offersPage;
     };
     for (const auto& c : {Case{{Kind::failed, {}, {}, "The update server sent " + markup}, false},

@@ -10,7 +10,7 @@
 #include <functional>
 #include <memory>
 
-namespace trellick {
+namespace trellick::desktop {
 
 class SingleInstance {
 public:
@@ -41,4 +41,4 @@ private:
     std::unique_ptr<class ActivationObject> object_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop

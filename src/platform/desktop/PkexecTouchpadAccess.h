@@ -6,9 +6,9 @@
 #include <QObject>
 #include <QString>
 
-#include "app/TouchpadGrant.h"
+#include "settings/TouchpadGrant.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 class PkexecTouchpadAccess : public QObject, public TouchpadAccessGrant {
 public:
@@ -27,4 +27,4 @@ private:
     QString pkexec_, helper_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop

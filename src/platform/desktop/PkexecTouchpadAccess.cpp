@@ -1,4 +1,4 @@
-#include "app/PkexecTouchpadAccess.h"
+#include "platform/desktop/PkexecTouchpadAccess.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-namespace trellick {
+namespace trellick::desktop {
 
 PkexecTouchpadAccess::PkexecTouchpadAccess(QString pkexec, QString helper, QObject* parent)
     : QObject(parent), pkexec_(std::move(pkexec)), helper_(std::move(helper)) {}
@@ -64,4 +64,4 @@ void PkexecTouchpadAccess::grant(std::function<void(TouchpadGrant)> done) {
     process->start();
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

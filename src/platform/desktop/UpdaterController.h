@@ -16,12 +16,12 @@
 #include <functional>
 #include <optional>
 
-#include "app/UpdateChecker.h"
+#include "settings/UpdateChecker.h"
 
 class QNetworkAccessManager;
 class QNetworkReply;
 
-namespace trellick {
+namespace trellick::desktop {
 
 struct UpdateCheckResult {
     enum class Kind { newer, upToDate, failed };
@@ -81,4 +81,4 @@ private:
     std::optional<QString> abortReason_;  // why we aborted the reply ourselves
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop

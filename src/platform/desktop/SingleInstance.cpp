@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "platform/desktop/SingleInstance.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,9 +15,9 @@
 #include <QStandardPaths>
 #include <QVariantMap>
 
-#include "app/Application.h"
+#include "common/ApplicationId.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 namespace {
 
@@ -52,7 +52,7 @@ QString lockFolder() {
 int takeLock(long* holder) {
     QString folder = lockFolder();
     if (folder.isEmpty()) return -2;
-    QByteArray path = QFile::encodeName(folder + "/" + Application::applicationId + ".lock");
+    QByteArray path = QFile::encodeName(folder + "/" + kApplicationId + ".lock");
     int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return -2;  // no lock to be had: do not stand in the way
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -98,7 +98,7 @@ private:
 SingleInstance::~SingleInstance() {
     if (ownsName_) {
         QDBusConnection bus = QDBusConnection::sessionBus();
-        bus.unregisterService(Application::applicationId);
+        bus.unregisterService(kApplicationId);
         bus.unregisterObject(objectPath);
     }
     if (lockFd_ >= 0) ::close(lockFd_);
@@ -112,9 +112,8 @@ SingleInstance::Claim SingleInstance::claim(std::function<void()> onActivate) {
         // The object first, so a launch that finds the name finds someone to answer.
         self->object_ = std::make_unique<ActivationObject>(std::move(onActivate));
         bus.registerVirtualObject(objectPath, self->object_.get(), QDBusConnection::SingleNode);
-        auto reply =
-            bus.interface()->registerService(Application::applicationId, QDBusConnectionInterface::DontQueueService,
-                                             QDBusConnectionInterface::DontAllowReplacement);
+        auto reply = bus.interface()->registerService(kApplicationId, QDBusConnectionInterface::DontQueueService,
+                                                      QDBusConnectionInterface::DontAllowReplacement);
         if (!reply.isValid()) {
             // A bus that will not give names out is no bus to find each other on: the lock decides.
             bus.unregisterObject(objectPath);
@@ -123,8 +122,7 @@ SingleInstance::Claim SingleInstance::claim(std::function<void()> onActivate) {
             self->ownsName_ = true;
         } else {
             bus.unregisterObject(objectPath);
-            QDBusMessage call =
-                QDBusMessage::createMethodCall(Application::applicationId, objectPath, kInterface, "Activate");
+            QDBusMessage call = QDBusMessage::createMethodCall(kApplicationId, objectPath, kInterface, "Activate");
             QVariantMap platformData;
             if (QString id = qEnvironmentVariable("DESKTOP_STARTUP_ID"); !id.isEmpty())
                 platformData["desktop-startup-id"] = id;
@@ -153,4 +151,4 @@ SingleInstance::Claim SingleInstance::claim(std::function<void()> onActivate) {
     return result;
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -1,4 +1,4 @@
-#include "app/UpdaterController.h"
+#include "platform/desktop/UpdaterController.h"
 
 #include <QHostAddress>
 #include <QNetworkAccessManager>
@@ -12,7 +12,7 @@
 
 #include "common/Log.h"
 
-namespace trellick {
+namespace trellick::desktop {
 
 namespace {
 
@@ -202,4 +202,4 @@ UpdateCheckResult UpdaterController::evaluateFeed(const QByteArray& feed, const 
     return {UpdateCheckResult::Kind::newer, newest->text, page, {}};
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -1,4 +1,4 @@
-#include "app/TerminationSignals.h"
+#include "platform/desktop/TerminationSignals.h"
 
 #include <QSocketNotifier>
 
@@ -10,7 +10,7 @@
 
 #include "common/Log.h"
 
-namespace trellick {
+namespace trellick::desktop {
 namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -60,4 +60,4 @@ TerminationSignals::~TerminationSignals() {
     }
 }
 
-}  // namespace trellick
+}  // namespace trellick::desktop

@@ -13,7 +13,7 @@
 
 class QSocketNotifier;
 
-namespace trellick {
+namespace trellick::desktop {
 
 class TerminationSignals {
 public:
@@ -32,4 +32,4 @@ private:
     std::vector<std::pair<int, struct sigaction>> previous_;
 };
 
-}  // namespace trellick
+}  // namespace trellick::desktop
