@@ -33,6 +33,7 @@
 #include "platform/desktop/QtMainQueue.h"
 #include "platform/x11/X11CompositorSupport.h"
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Panel.h"
 
 using namespace trellick;
 
@@ -326,7 +327,7 @@ int main(int argc, char** argv) {
     auto compositor = x11::X11CompositorSupport::create(conn);
     conn->startReading();
     auto appearance = std::make_shared<ChosenAppearance>();
-    auto hud = makeHUDController(appearance, compositor);
+    auto hud = x11::makeHUDController(appearance, compositor);
     Observer obs;
     Bench bench(*hud, obs);
 

@@ -2,9 +2,9 @@
 
 #include <QGuiApplication>
 
-#include "overlay/HUDController.h"
 #include "platform/desktop/PortalAppearanceSource.h"
 #include "platform/x11/X11CompositorSupport.h"
+#include "platform/x11/X11Panel.h"
 
 namespace trellick {
 
@@ -17,7 +17,7 @@ DesktopServices desktopServices(std::shared_ptr<x11::X11Connection> connection,
     // The panel is an X11 window; Qt on another platform could not make it one.
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return s;
     s.makeHUD = [appearance = s.appearance, compositor = s.compositor]() -> std::shared_ptr<HUD> {
-        return makeHUDController(appearance, compositor);
+        return x11::makeHUDController(appearance, compositor);
     };
     return s;
 }

@@ -74,8 +74,4 @@ private:
     int lastHi_ = -1;
 };
 
-// The overlay of the tray application: an X11 panel over the Qt screens.
-std::shared_ptr<HUDController> makeHUDController(std::shared_ptr<AppearanceSource> appearance,
-                                                 std::shared_ptr<CompositorSupport> compositor);
-
 }  // namespace trellick

@@ -10,7 +10,7 @@
 #include <cmath>
 
 #include "overlay/HUDController.h"
-#include "overlay/X11Panel.h"  // QtScreens
+#include "overlay/QtScreens.h"
 #include "platform/wayland/LayerShellShield.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 

@@ -1,4 +1,4 @@
-#include "overlay/X11Panel.h"
+#include "platform/x11/X11Panel.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QWidget>
 
-#include "overlay/HUDController.h"
+#include "overlay/QtScreens.h"
 
-namespace trellick {
+namespace trellick::x11 {
 
 class X11Panel::Window : public QWidget {
 public:
@@ -180,21 +180,6 @@ void X11Panel::paintWindow(QPainter& p) {
         ticks_.start();
 }
 
-QPointF QtScreens::pointer() const {
-    return QCursor::pos();
-}
-
-std::vector<QRectF> QtScreens::screens() const {
-    std::vector<QRectF> out;
-    for (QScreen* s : QGuiApplication::screens()) out.push_back(s->geometry());
-    return out;
-}
-
-std::optional<QRectF> QtScreens::primary() const {
-    if (QScreen* s = QGuiApplication::primaryScreen()) return QRectF(s->geometry());
-    return std::nullopt;
-}
-
 std::shared_ptr<HUDController> makeHUDController(std::shared_ptr<AppearanceSource> appearance,
                                                  std::shared_ptr<CompositorSupport> compositor) {
     return std::make_shared<HUDController>(
@@ -204,4 +189,4 @@ std::shared_ptr<HUDController> makeHUDController(std::shared_ptr<AppearanceSourc
         std::make_shared<QtScreens>());
 }
 
-}  // namespace trellick
+}  // namespace trellick::x11

@@ -19,13 +19,14 @@
 #include <memory>
 
 #include "overlay/Animation.h"
+#include "overlay/HUDController.h"
 #include "overlay/HUDPanel.h"
 #include "overlay/OverlayDesktop.h"
 #include "overlay/OverlayRenderer.h"
 
 class QWidget;
 
-namespace trellick {
+namespace trellick::x11 {
 
 class X11Panel : public QObject, public HUDPanel {
 public:
@@ -71,12 +72,8 @@ private:
     bool moving_ = false;
 };
 
-// The screens and the pointer as Qt sees them.
-class QtScreens : public ScreenLocator {
-public:
-    QPointF pointer() const override;
-    std::vector<QRectF> screens() const override;
-    std::optional<QRectF> primary() const override;
-};
+// The overlay of an X11 session: an X11 panel over the Qt screens.
+std::shared_ptr<HUDController> makeHUDController(std::shared_ptr<AppearanceSource> appearance,
+                                                 std::shared_ptr<CompositorSupport> compositor);
 
-}  // namespace trellick
+}  // namespace trellick::x11
