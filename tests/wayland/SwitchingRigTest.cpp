@@ -12,11 +12,12 @@ namespace trellick::rig {
 namespace {
 
 struct SwipeCase {
+    const char* name;
     const char* mode;
     Swipe swipe;
     const char* expected;  // the title of the window active at the end
     const char* decided;   // a line of the gesture log
-    friend std::ostream& operator<<(std::ostream& out, const SwipeCase& s) { return out << s.mode; }
+    friend std::ostream& operator<<(std::ostream& out, const SwipeCase& s) { return out << s.name; }
 };
 
 class TrellickOnSway : public WaylandRigTest {
@@ -79,7 +80,8 @@ protected:
 class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
 
 // Windows focused in another order than they were opened, while trellick runs: a toggle swipe
-// goes back to the previous one; a slow directional slide walks two steps and commits there.
+// goes back to the previous one; a slow directional slide walks two steps to the third entry and
+// commits there, unless the fingers pull down before the lift.
 TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
     launchAfterThreeWindows(GetParam().mode, GetParam().swipe);
     EXPECT_EQ(exitStatus(), 0) << stderrText();
@@ -88,11 +90,17 @@ TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
         << stderrText();
 }
 INSTANTIATE_TEST_SUITE_P(
-    Modes, SwitchingRigTest,
-    ::testing::Values(SwipeCase{"toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
-                      SwipeCase{
-                          "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"}),
-    [](const auto& info) { return std::string(info.param.mode); });
+    Swipes, SwitchingRigTest,
+    ::testing::Values(
+        SwipeCase{"ToggleBack", "toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
+        SwipeCase{
+            "WalkToTheThird", "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"},
+        SwipeCase{"WalkAndPullDown",
+                  "directionalMRU",
+                  {3.0, 60, 0.004, 0, 0.4},
+                  "GammaWin window",
+                  "walk cancelled: no switch"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
 TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
