@@ -47,9 +47,6 @@ protected:
     // Starts a client and waits until its toplevel is listed with its title.
     WindowId open(const std::string& appId, const std::string& title) {
         rig.window(appId, title);
-        return listed(title);
-    }
-    WindowId listed(const std::string& title) {
         std::optional<WindowId> found;
         EXPECT_TRUE(waitFor([&] { return (found = byTitle(title)).has_value(); })) << title << " never appeared";
         return found.value_or(0);
