@@ -139,6 +139,18 @@ QString activationToken() {
     return activation ? QString::fromStdString(activation->token(AppDelegate::applicationId)) : QString();
 }
 
+// The one Trellick of the session, whose settings a later launch opens. On Wayland the window
+// may take the focus only with the token the later launch passed: Qt's Wayland plugin activates
+// the next window it is asked to with XDG_ACTIVATION_TOKEN, and drops the variable then.
+SingleInstance::Claim claimInstance(bool wayland, const std::weak_ptr<AppDelegate>& running) {
+    return SingleInstance::claim(
+        [&running, wayland](const QString& token) {
+            if (wayland && !token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+            if (auto d = running.lock()) d->openSettings();
+        },
+        [wayland] { return wayland ? activationToken() : QString(); });
+}
+
 // Window control and the overlay in a Wayland session: never X11 through XWayland, which sees
 // only X clients. Where the compositor lacks a protocol, says which; touch input works all the
 // same. A compositor lost later quits, as a lost X server does.
@@ -271,16 +283,9 @@ int runTrayApp(int argc, char** argv) {
     QApplication app(argc, argv);
     setUpApplication();
 
-    // A second launch asks the first to open its settings, and leaves. On Wayland the window may
-    // take the focus only with the token the second launch passed: Qt's Wayland plugin activates
-    // the next window it is asked to with XDG_ACTIVATION_TOKEN, and drops the variable then.
+    // A second launch asks the first to open its settings, and leaves.
     std::weak_ptr<AppDelegate> running;
-    auto instance = SingleInstance::claim(
-        [&running, wayland](const QString& token) {
-            if (wayland && !token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
-            if (auto d = running.lock()) d->openSettings();
-        },
-        [wayland] { return wayland ? activationToken() : QString(); });
+    auto instance = claimInstance(wayland, running);
     if (instance.outcome != SingleInstance::Outcome::first) {
         if (!instance.message.isEmpty()) std::fprintf(stderr, "trellick: %s\n", qPrintable(instance.message));
         return instance.outcome == SingleInstance::Outcome::failed ? 1 : 0;
