@@ -11,7 +11,7 @@ build_pkgs=(
   libevdev-dev libudev-dev
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xinput-dev libxcb-res0-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
   libglib2.0-dev libyaml-cpp-dev
-  libwayland-dev wayland-protocols  # the Wayland backend: libwayland-client, wayland-scanner, xdg-shell
+  libwayland-dev wayland-protocols  # the Wayland backend: libwayland-client and -cursor, wayland-scanner, xdg-shell
   libqt6svg6  # the SVG icon engine: many application icons are SVG only
   libgtest-dev libgmock-dev libbenchmark-dev
   scdoc  # the manual page

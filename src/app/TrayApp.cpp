@@ -37,6 +37,7 @@
 #include "platform/wayland/LayerShellShield.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandWindowSystem.h"
+#include "platform/wayland/XdgActivation.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11InputServices.h"
 #include "platform/x11/X11WindowSystem.h"
@@ -129,6 +130,27 @@ void provideDesktop(Application::Platform& platform) {
     platform.haptics = evdev::EvdevHaptics::createSystem();
 }
 
+// A token from the compositor to hand to the running instance, so that its settings window may
+// take the focus; empty where there is none to be had.
+QString activationToken() {
+    auto opened = wayland::WaylandConnection::open();
+    if (!opened) return {};
+    auto activation = wayland::XdgActivation::create(opened.value());
+    return activation ? QString::fromStdString(activation->token(Application::applicationId)) : QString();
+}
+
+// The one Trellick of the session, whose settings a later launch opens. On Wayland the window
+// may take the focus only with the token the later launch passed: Qt's Wayland plugin activates
+// the next window it is asked to with XDG_ACTIVATION_TOKEN, and drops the variable then.
+desktop::SingleInstance::Claim claimInstance(bool wayland, const std::weak_ptr<Application>& running) {
+    return desktop::SingleInstance::claim(
+        [&running, wayland](const QString& token) {
+            if (wayland && !token.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+            if (auto d = running.lock()) d->openSettings();
+        },
+        [wayland] { return wayland ? activationToken() : QString(); });
+}
+
 // Window control and the overlay in a Wayland session: never X11 through XWayland, which sees
 // only X clients. Where the compositor lacks a protocol, says which; touch input works all the
 // same. A compositor lost later quits, as a lost X server does.
@@ -150,6 +172,10 @@ void provideWayland(Application::Platform& platform, const std::shared_ptr<Appea
     auto missingControl = wayland::WaylandWindowSystem::missingProtocols(*connection);
     say(missingControl, "window control is unavailable, touchpad input still works");
     platform.windows = wayland::WaylandWindowSystem::create(connection, Application::applicationId);
+    // A launched favourite takes the focus with a token of ours.
+    if (auto activation = wayland::XdgActivation::create(connection))
+        platform.desktopEntries = std::make_shared<desktop::GioDesktopEntries>(
+            [activation](const std::string& id) { return activation->token(id); });
     auto missingOverlay = wayland::LayerShellPanel::missingProtocols(*connection);
     say(missingOverlay, "swipes switch without showing the overlay");
     std::shared_ptr<wayland::LayerShellShield> shield;
@@ -259,9 +285,7 @@ int runTrayApp(int argc, char** argv) {
 
     // A second launch asks the first to open its settings, and leaves.
     std::weak_ptr<Application> running;
-    auto instance = desktop::SingleInstance::claim([&running] {
-        if (auto d = running.lock()) d->openSettings();
-    });
+    auto instance = claimInstance(wayland, running);
     if (instance.outcome != desktop::SingleInstance::Outcome::first) {
         if (!instance.message.isEmpty()) std::fprintf(stderr, "trellick: %s\n", qPrintable(instance.message));
         return instance.outcome == desktop::SingleInstance::Outcome::failed ? 1 : 0;

@@ -47,9 +47,9 @@ protected:
 
 TEST_F(SingleInstanceTest, ALockInASharedRuntimeFolderIsIgnoredAndAPrivateOneStillKeepsOneInstance) {
     int other = holdLock(root / "shared");
-    auto first = desktop::SingleInstance::claim([] {});
+    auto first = desktop::SingleInstance::claim([](const QString&) {});
     EXPECT_EQ(first.outcome, desktop::SingleInstance::Outcome::first) << first.message.toStdString();
-    auto second = desktop::SingleInstance::claim([] {});
+    auto second = desktop::SingleInstance::claim([](const QString&) {});
     EXPECT_EQ(second.outcome, desktop::SingleInstance::Outcome::runningNoBus);
     EXPECT_EQ(fs::status(root / "tmp" / ("trellick-" + std::to_string(geteuid()))).permissions(), fs::perms::owner_all);
     ::close(other);
@@ -60,7 +60,7 @@ TEST_F(SingleInstanceTest, AFallbackFolderSharedWithOthersIsPassedOverToo) {
     fs::create_directories(taken);
     ::chmod(taken.c_str(), 0777);
     int shared = holdLock(root / "shared"), squatted = holdLock(taken);
-    auto first = desktop::SingleInstance::claim([] {});
+    auto first = desktop::SingleInstance::claim([](const QString&) {});
     EXPECT_EQ(first.outcome, desktop::SingleInstance::Outcome::first) << first.message.toStdString();
     EXPECT_TRUE(
         fs::exists(root / "cache" / ("trellick-" + std::to_string(geteuid())) / "io.github.trellick.Trellick.lock"));

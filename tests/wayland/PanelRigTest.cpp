@@ -7,6 +7,7 @@
 #include "overlay/HUDModel.h"
 #include "platform/wayland/LayerShellPanel.h"
 #include "platform/wayland/LayerShellShield.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
 namespace trellick::rig {
 namespace {
@@ -172,6 +173,44 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
     waitFor([] { return false; }, 0.3);
     EXPECT_EQ(escapes, seen);
     shield->removeMonitor(*token);
+}
+
+// The shield names the arrow of the session's cursor size, so the pointer shows over it as it
+// does elsewhere; the compositor's own arrow here is of another size (24).
+TEST_F(PanelRigTest, ThePointerShowsTheSessionsArrowOverTheShield) {
+    auto* manager = conn->bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1);
+    ASSERT_TRUE(manager);
+    zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, nullptr);
+    uint32_t now = 0;
+    auto moveTo = [&](uint32_t x, uint32_t y) {
+        zwlr_virtual_pointer_v1_motion_absolute(pointer, now += 10, x, y, 1280, 720);
+        zwlr_virtual_pointer_v1_frame(pointer);
+        conn->roundtrip();
+    };
+    // The dark outline of an arrow taller than 24 pixels: below (x, y + 24), in a picture with the cursor.
+    auto tallArrow = [&](int x, int y) {
+        const std::string file = rig.runtimeDir() + "/cursor.png";
+        const std::string box = std::to_string(x) + "," + std::to_string(y + 24) + " 24x24";
+        if (rig.runToEnd({"grim", "-c", "-g", box, file}) != 0) return false;
+        const QImage shot(QString::fromStdString(file));
+        int dark = 0;
+        for (int j = 0; j < shot.height(); ++j)
+            for (int i = 0; i < shot.width(); ++i) dark += qGray(shot.pixel(i, j)) < 60;
+        return dark > 10;
+    };
+    open("Below", "below");  // a light background
+    setenv("XCURSOR_SIZE", "48", 1);
+    ASSERT_TRUE(shield->create());
+    shield->setEnabled(true);
+    show();
+    int step = 0;
+    EXPECT_TRUE(waitFor([&] {
+        moveTo(100 + step++ % 2, 100);  // a motion: the compositor tells the surface below
+        return tallArrow(100, 100);
+    }));
+    unsetenv("XCURSOR_SIZE");
+    zwlr_virtual_pointer_v1_destroy(pointer);
+    zwlr_virtual_pointer_manager_v1_destroy(manager);
 }
 
 class TwoOutputPanelRigTest : public PanelRigTest {

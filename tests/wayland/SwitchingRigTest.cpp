@@ -12,11 +12,12 @@ namespace trellick::rig {
 namespace {
 
 struct SwipeCase {
+    const char* name;
     const char* mode;
     Swipe swipe;
     const char* expected;  // the title of the window active at the end
     const char* decided;   // a line of the gesture log
-    friend std::ostream& operator<<(std::ostream& out, const SwipeCase& s) { return out << s.mode; }
+    friend std::ostream& operator<<(std::ostream& out, const SwipeCase& s) { return out << s.name; }
 };
 
 class TrellickOnSway : public WaylandRigTest {
@@ -41,30 +42,38 @@ protected:
         at += line.size();
         return err.substr(at, err.find('\n', at) - at);
     }
-    int exitStatus() {
+    int exitStatus(pid_t& which) {
         int status = -1;
-        bool ended = waitFor([&] { return waitpid(app, &status, WNOHANG) == app; }, 40.0);
+        bool ended = waitFor([&] { return waitpid(which, &status, WNOHANG) == which; }, 40.0);
         if (!ended) return -1;
-        rig.forget(app);
-        app = -1;
+        rig.forget(which);
+        which = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // trellick with the given arguments as the rig's user, every debug category on, `preferences`
+    // stored (when given), standard error to `errors` in the rig's folder.
+    pid_t launch(const std::string& preferences, std::vector<std::string> args,
+                 std::map<std::string, std::string> env = {}, const std::string& errors = "trellick.err") {
+        const std::string config = rig.tmp() + "/xdg-config";
+        if (!preferences.empty()) {
+            std::filesystem::create_directories(config + "/trellick");
+            std::ofstream(config + "/trellick/preferences.json") << preferences;
+            rig.giveToUser(config);
+        }
+        args.insert(args.begin(), TRELLICK_EXECUTABLE);
+        env.try_emplace("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + "/no-bus");
+        env.insert({{"XDG_CONFIG_HOME", config}, {"QT_LOGGING_RULES", "trellick.*.debug=true"}});
+        return rig.spawnInSession(args, rig.tmp() + "/" + errors, env);
     }
 
     // Three windows, then trellick with `mode` replaying `swipe` as the rig's user, then focus
     // moved so that Gamma, Alpha, Beta is the recency order.
     void launchAfterThreeWindows(const std::string& mode, const Swipe& swipe) {
         for (const char* appId : {"AlphaWin", "BetaWin", "GammaWin"}) open(appId, appId + std::string(" window"));
-        const std::string config = rig.tmp() + "/xdg-config";
-        std::filesystem::create_directories(config + "/trellick");
-        std::ofstream(config + "/trellick/preferences.json")
-            << R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")" << mode << "\"}";
-        rig.giveToUser(config);
         std::ofstream(rig.tmp() + "/swipes.frames") << scenario({swipe});
-        app = rig.spawnInSession({TRELLICK_EXECUTABLE, "--replay", rig.tmp() + "/swipes.frames", "--quit-after-replay"},
-                                 rig.tmp() + "/trellick.err",
-                                 {{"XDG_CONFIG_HOME", config},
-                                  {"QT_LOGGING_RULES", "trellick.*.debug=true"},
-                                  {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + "/no-bus"}});
+        app = launch(
+            R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")" + mode + "\"}",
+            {"--replay", rig.tmp() + "/swipes.frames", "--quit-after-replay"});
         ASSERT_GT(app, 0);
         ASSERT_TRUE(waitFor([&] { return !lastList().empty(); }, 20.0)) << stderrText();
         for (const char* appId : {"BetaWin", "AlphaWin", "GammaWin"}) focus(appId);
@@ -79,20 +88,27 @@ protected:
 class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
 
 // Windows focused in another order than they were opened, while trellick runs: a toggle swipe
-// goes back to the previous one; a slow directional slide walks two steps and commits there.
+// goes back to the previous one; a slow directional slide walks two steps to the third entry and
+// commits there, unless the fingers pull down before the lift.
 TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
     launchAfterThreeWindows(GetParam().mode, GetParam().swipe);
-    EXPECT_EQ(exitStatus(), 0) << stderrText();
+    EXPECT_EQ(exitStatus(app), 0) << stderrText();
     EXPECT_EQ(windows()->activeWindow(), byTitle(GetParam().expected)) << stderrText();
     EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + GetParam().decided), std::string::npos)
         << stderrText();
 }
 INSTANTIATE_TEST_SUITE_P(
-    Modes, SwitchingRigTest,
-    ::testing::Values(SwipeCase{"toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
-                      SwipeCase{
-                          "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"}),
-    [](const auto& info) { return std::string(info.param.mode); });
+    Swipes, SwitchingRigTest,
+    ::testing::Values(
+        SwipeCase{"ToggleBack", "toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
+        SwipeCase{
+            "WalkToTheThird", "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"},
+        SwipeCase{"WalkAndPullDown",
+                  "directionalMRU",
+                  {3.0, 60, 0.004, 0, 0.4},
+                  "GammaWin window",
+                  "walk cancelled: no switch"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
 TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
@@ -103,8 +119,35 @@ TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
         rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"});
         return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
     })) << stderrText();
-    EXPECT_EQ(exitStatus(), 0) << stderrText();
+    EXPECT_EQ(exitStatus(app), 0) << stderrText();
     EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
+}
+
+// A second launch asks the first, over the session bus, to open its settings: with the token it
+// passes, the settings window takes the focus from the window the user is in, whether new or
+// already open behind it.
+TEST_F(TrellickOnSway, ASecondLaunchBringsTheSettingsWindowForward) {
+    if (rig.runToEnd({"sh", "-c", "command -v dbus-daemon"}) != 0) GTEST_SKIP() << "dbus-daemon is not installed";
+    const std::string bus = rig.runtimeDir() + "/bus";
+    rig.program({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + bus});
+    ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(bus); })) << "no session bus";
+    // By default sway only marks a window that asks for the focus as urgent.
+    ASSERT_EQ(rig.swaymsg("focus_on_window_activation focus"), 0);
+    open("AlphaWin", "AlphaWin window");
+    const std::map<std::string, std::string> env{{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + bus}};
+    app = launch(R"({"trellick.onboarded": true})", {}, env);
+    ASSERT_TRUE(waitFor([&] { return !lastList().empty(); }, 20.0)) << stderrText();
+    for (int again = 0; again < 2; ++again) {
+        focus("AlphaWin");
+        pid_t second = launch("", {}, env, "second.err");
+        EXPECT_EQ(exitStatus(second), 0) << stderrText();
+        EXPECT_TRUE(waitFor([&] {
+            auto active = windows()->activeWindow();
+            return active && windows()->title(*active) == "Settings";
+        })) << "launch "
+            << again + 1 << "\n"
+            << stderrText();
+    }
 }
 
 }  // namespace

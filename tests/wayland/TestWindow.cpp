@@ -1,5 +1,6 @@
 // A small Wayland client for the sway rig: a Qt window with the given app id and title.
 // With --report-wheel it writes a line "wheel" to standard error for each scroll it receives.
+// Started with an activation token, it asks for the focus with it once shown, as applications do.
 // Usage: wayland_test_window --class APP_ID [--title T] [--report-wheel]
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -16,6 +18,13 @@ public:
     bool reportWheel = false;
 
 protected:
+    void paintEvent(QPaintEvent* event) override {
+        QWidget::paintEvent(event);
+        // Queued: the compositor takes a request for a window only once its first frame is in.
+        if (std::exchange(firstPaint_, false) && qEnvironmentVariableIsSet("XDG_ACTIVATION_TOKEN"))
+            QMetaObject::invokeMethod(
+                this, [this] { activateWindow(); }, Qt::QueuedConnection);
+    }
     void wheelEvent(QWheelEvent* event) override {
         if (reportWheel) {
             std::fputs("wheel\n", stderr);
@@ -23,6 +32,9 @@ protected:
         }
         QWidget::wheelEvent(event);
     }
+
+private:
+    bool firstPaint_ = true;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "WaylandRigTest.h"
 #include "platform/desktop/GioDesktopEntries.h"
+#include "platform/wayland/XdgActivation.h"
 #include "tracking/WindowWorkspace.h"
 
 namespace trellick::rig {
@@ -95,6 +96,27 @@ TEST_F(WindowSystemRigTest, AClosedToplevelLeavesTheListsAndCannotBeActivated) {
     EXPECT_FALSE(windows()->title(*goes));
     EXPECT_EQ(std::ranges::count(windows()->stackingOrder(), *goes), 0);
     EXPECT_FALSE(windows()->activate(*goes));
+}
+
+// An application launched with a token of ours takes the focus with it, though the compositor
+// would not give it the focus on its own.
+TEST_F(WindowSystemRigTest, ALaunchedApplicationTakesTheFocusWithOurToken) {
+    for (const char* rule : {"no_focus [app_id=\"GammaWin\"]", "focus_on_window_activation focus"})
+        ASSERT_EQ(rig.swaymsg(rule), 0) << rule;
+    open("AlphaWin", "Alpha");
+    auto activation = wayland::XdgActivation::create(conn);
+    ASSERT_TRUE(activation);
+    // The launched program is the test's own, in the rig's session.
+    setenv("WAYLAND_DISPLAY", rig.socket.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "wayland", 1);
+    desktop::GioDesktopEntries entries([&](const std::string& id) { return activation->token(id); });
+    EXPECT_TRUE(entries.launch("org.trellick.Gamma"));
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    EXPECT_TRUE(waitFor([&] {
+        auto active = windows()->activeWindow();
+        return active && windows()->title(*active) == "Gamma launched";
+    }));
 }
 
 }  // namespace

@@ -102,8 +102,14 @@ std::optional<std::string> GioDesktopEntries::idForWMClass(const std::string& wm
 bool GioDesktopEntries::launch(const std::string& id) {
     auto info = open(id);
     if (!info) return false;
+    std::unique_ptr<GAppLaunchContext, Unref> context;
+    if (std::string token = tokens_ ? tokens_(id) : std::string(); !token.empty()) {
+        context.reset(g_app_launch_context_new());
+        for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"})
+            g_app_launch_context_setenv(context.get(), name, token.c_str());
+    }
     GError* error = nullptr;
-    gboolean ok = g_app_info_launch(G_APP_INFO(info.get()), nullptr, nullptr, &error);
+    gboolean ok = g_app_info_launch(G_APP_INFO(info.get()), nullptr, context.get(), &error);
     if (!ok) {
         log::warning("trellick.tracking",
                      "could not launch " + id + ": " + (error && error->message ? error->message : "unknown error"));

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QVariantMap>
+#include <algorithm>
 
 #include "common/ApplicationId.h"
 
@@ -22,6 +24,7 @@ namespace trellick::desktop {
 namespace {
 
 const char* kInterface = "org.freedesktop.Application";
+const char* kTokenKey = "activation-token";
 
 // A folder that only this user can change: anyone else who may write in it could hold the
 // lock and make every Trellick of this user exit as "already running".
@@ -74,7 +77,7 @@ int takeLock(long* holder) {
 // org.freedesktop.Application on the application id's object path: Activate opens settings.
 class ActivationObject : public QDBusVirtualObject {
 public:
-    explicit ActivationObject(std::function<void()> onActivate) : onActivate_(std::move(onActivate)) {}
+    explicit ActivationObject(std::function<void(const QString&)> onActivate) : onActivate_(std::move(onActivate)) {}
 
     QString introspect(const QString&) const override {
         return QString(
@@ -84,15 +87,21 @@ public:
     }
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
         if (message.interface() != kInterface || message.member() != "Activate") return false;
+        QString token;
+        if (!message.arguments().isEmpty())
+            token = qdbus_cast<QVariantMap>(message.arguments().first()).value(kTokenKey).toString();
+        // Any client of the bus may call: a token is short and printable, or it is none.
+        if (token.size() > 256 || std::any_of(token.begin(), token.end(), [](QChar c) { return !c.isPrint(); }))
+            token.clear();
         auto run = onActivate_;
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [run] { run(); }, Qt::QueuedConnection);
+            QCoreApplication::instance(), [run, token] { run(token); }, Qt::QueuedConnection);
         connection.send(message.createReply());
         return true;
     }
 
 private:
-    std::function<void()> onActivate_;
+    std::function<void(const QString&)> onActivate_;
 };
 
 SingleInstance::~SingleInstance() {
@@ -104,7 +113,8 @@ SingleInstance::~SingleInstance() {
     if (lockFd_ >= 0) ::close(lockFd_);
 }
 
-SingleInstance::Claim SingleInstance::claim(std::function<void()> onActivate) {
+SingleInstance::Claim SingleInstance::claim(std::function<void(const QString&)> onActivate,
+                                            const std::function<QString()>& activationToken) {
     Claim result;
     std::unique_ptr<SingleInstance> self(new SingleInstance);
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -126,6 +136,9 @@ SingleInstance::Claim SingleInstance::claim(std::function<void()> onActivate) {
             QVariantMap platformData;
             if (QString id = qEnvironmentVariable("DESKTOP_STARTUP_ID"); !id.isEmpty())
                 platformData["desktop-startup-id"] = id;
+            QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+            if (token.isEmpty() && activationToken) token = activationToken();
+            if (!token.isEmpty()) platformData[kTokenKey] = token;
             call << platformData;
             QDBusMessage answer = bus.call(call, QDBus::Block, 10000);
             if (answer.type() == QDBusMessage::ReplyMessage) {

@@ -4,6 +4,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
+#include <wayland-cursor.h>
+
+#include <cstdlib>
 
 #include "viewporter-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
@@ -35,6 +38,13 @@ struct LayerShellShield::Listeners {
             wl_keyboard_destroy(shield.keyboard_);
             shield.keyboard_ = nullptr;
         }
+        if ((caps & WL_SEAT_CAPABILITY_POINTER) && !shield.pointer_) {
+            shield.pointer_ = wl_seat_get_pointer(seat);
+            wl_pointer_add_listener(shield.pointer_, &pointer, data);
+        } else if (!(caps & WL_SEAT_CAPABILITY_POINTER) && shield.pointer_) {
+            wl_pointer_destroy(shield.pointer_);
+            shield.pointer_ = nullptr;
+        }
     }
     // Bound at version 1: the seat's name never comes.
     static constexpr wl_seat_listener seat = {capabilities, nullptr};
@@ -49,6 +59,17 @@ struct LayerShellShield::Listeners {
     static void modifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
     // Bound at version 1: no repeat information comes.
     static constexpr wl_keyboard_listener keyboard = {keymap, enter, leave, key, modifiers, nullptr};
+
+    static void pointerEnter(void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t, wl_fixed_t) {
+        if (surface && surface == of(data).surface_) of(data).setCursor(serial);
+    }
+    static void pointerLeave(void*, wl_pointer*, uint32_t, wl_surface*) {}
+    static void motion(void*, wl_pointer*, uint32_t, wl_fixed_t, wl_fixed_t) {}
+    static void button(void*, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t) {}
+    static void axis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
+    // Bound at version 1: frames and the finer axis events never come.
+    static constexpr wl_pointer_listener pointer = {pointerEnter, pointerLeave, motion,  button,  axis,
+                                                    nullptr,      nullptr,      nullptr, nullptr, nullptr};
 };
 
 std::vector<std::string> LayerShellShield::missingProtocols(const WaylandConnection& connection) {
@@ -65,6 +86,9 @@ LayerShellShield::~LayerShellShield() {
     lower();
     if (pixel_) wl_buffer_destroy(pixel_);
     if (keyboard_) wl_keyboard_destroy(keyboard_);
+    if (pointer_) wl_pointer_destroy(pointer_);
+    if (cursorSurface_) wl_surface_destroy(cursorSurface_);
+    if (cursorTheme_) wl_cursor_theme_destroy(cursorTheme_);
     if (seat_) wl_seat_destroy(seat_);
     if (viewporter_) wp_viewporter_destroy(viewporter_);
     if (layerShell_) zwlr_layer_shell_v1_destroy(layerShell_);
@@ -153,6 +177,27 @@ void LayerShellShield::lower() {
     viewport_ = nullptr;
     layer_ = nullptr;
     surface_ = nullptr;
+    conn_->flush();
+}
+
+void LayerShellShield::setCursor(uint32_t serial) {
+    if (!cursorSurface_) {
+        const char* size = std::getenv("XCURSOR_SIZE");
+        const int pixels = size && std::atoi(size) > 0 ? std::atoi(size) : 24;
+        // Without the theme's files, libwayland-cursor's own arrow stands in.
+        cursorTheme_ = wl_cursor_theme_load(std::getenv("XCURSOR_THEME"), pixels, shm_);
+        wl_cursor* arrow = cursorTheme_ ? wl_cursor_theme_get_cursor(cursorTheme_, "left_ptr") : nullptr;
+        if (!arrow || arrow->image_count == 0) return;
+        wl_cursor_image* image = arrow->images[0];
+        hotspotX_ = static_cast<int32_t>(image->hotspot_x);
+        hotspotY_ = static_cast<int32_t>(image->hotspot_y);
+        cursorSurface_ = wl_compositor_create_surface(compositor_);
+        wl_surface_attach(cursorSurface_, wl_cursor_image_get_buffer(image), 0, 0);
+        wl_surface_damage_buffer(cursorSurface_, 0, 0, static_cast<int32_t>(image->width),
+                                 static_cast<int32_t>(image->height));
+        wl_surface_commit(cursorSurface_);
+    }
+    wl_pointer_set_cursor(pointer_, serial, cursorSurface_, hotspotX_, hotspotY_);
     conn_->flush();
 }
 

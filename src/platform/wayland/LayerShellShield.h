@@ -11,7 +11,10 @@
 // while the overlay is shown, not for a whole walk: toggle swipes and a walk before its reveal do
 // without (libinput already makes three fingers a gesture, not a scroll).
 //
-// The surface is one transparent pixel stretched over the output by wp_viewporter. Main thread.
+// The surface is one transparent pixel stretched over the output by wp_viewporter. A surface that
+// names no cursor shows none, so the shield sets the theme's arrow when the pointer enters it
+// (XCURSOR_THEME and XCURSOR_SIZE as the session sets them, else the default theme at 24).
+// Main thread.
 
 #include <functional>
 #include <map>
@@ -24,7 +27,9 @@
 
 struct wl_buffer;
 struct wl_compositor;
+struct wl_cursor_theme;
 struct wl_keyboard;
+struct wl_pointer;
 struct wl_seat;
 struct wl_shm;
 struct wl_surface;
@@ -64,12 +69,17 @@ private:
     void raise();
     void lower();
     void escape();
+    void setCursor(uint32_t serial);
 
     std::shared_ptr<WaylandConnection> conn_;
     wl_compositor* compositor_ = nullptr;
     wl_shm* shm_ = nullptr;
     wl_seat* seat_ = nullptr;
     wl_keyboard* keyboard_ = nullptr;
+    wl_pointer* pointer_ = nullptr;
+    wl_cursor_theme* cursorTheme_ = nullptr;
+    wl_surface* cursorSurface_ = nullptr;
+    int32_t hotspotX_ = 0, hotspotY_ = 0;
     zwlr_layer_shell_v1* layerShell_ = nullptr;
     wp_viewporter* viewporter_ = nullptr;
     wl_buffer* pixel_ = nullptr;
