@@ -18,19 +18,17 @@ Q_LOGGING_CATEGORY(lcShell, "trellick.app", QtWarningMsg)
 }  // namespace
 
 Shell::Shell(Options options) : o_(std::move(options)) {
-    windows_ = std::make_shared<QtShellWindows>([this](ShellWindow w) { return makeContent(w); }, presenter_);
+    windows_ = std::make_shared<QtShellWindows>([this](ShellWindow w) { return makeContent(w); }, o_.present);
     if (!o_.updateFeed.isEmpty()) {
         updater_ = std::make_shared<desktop::UpdaterController>(
             desktop::UpdaterController::Options{QUrl(o_.updateFeed), o_.version});
         if (!updater_->configured()) updater_.reset();
     }
     if (updater_) {
-        std::weak_ptr<WindowPresenter> presenter = presenter_;
-        QString version = o_.version;
-        updater_->setResultHandler([presenter, version](const desktop::UpdateCheckResult& result) {
-            QMessageBox* box = makeUpdateDialog(result, version);
-            if (auto p = presenter.lock()) p->present(box);
-        });
+        updater_->setResultHandler(
+            [present = o_.present, version = o_.version](const desktop::UpdateCheckResult& result) {
+                present(makeUpdateDialog(result, version));
+            });
     }
 }
 

@@ -25,6 +25,7 @@ public:
         QString updateFeed;  // empty: updates come from the package manager
         // Light or dark and the accent for the windows; without one they keep the Qt palette.
         std::shared_ptr<AppearanceSource> appearance;
+        WindowPresenter present = presentPlainly;
     };
     explicit Shell(Options options);
     ~Shell();
@@ -43,7 +44,6 @@ private:
 
     Options o_;
     std::weak_ptr<Application> application_;
-    std::shared_ptr<WindowPresenter> presenter_ = std::make_shared<WindowPresenter>();
     std::shared_ptr<QtShellWindows> windows_;
     std::shared_ptr<desktop::UpdaterController> updater_;
     std::unique_ptr<TrayMenu> tray_;

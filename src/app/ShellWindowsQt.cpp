@@ -9,8 +9,8 @@
 
 namespace trellick {
 
-QtShellWindows::QtShellWindows(ContentFactory content, std::shared_ptr<WindowPresenter> presenter)
-    : content_(std::move(content)), presenter_(std::move(presenter)) {}
+QtShellWindows::QtShellWindows(ContentFactory content, WindowPresenter present)
+    : content_(std::move(content)), present_(std::move(present)) {}
 
 QtShellWindows::~QtShellWindows() = default;
 
@@ -61,7 +61,7 @@ void QtShellWindows::build(ShellWindow which) {
 }
 
 void QtShellWindows::present(ShellWindow which) {
-    if (QWidget* w = window(which)) presenter_->present(w);
+    if (QWidget* w = window(which)) present_(w);
 }
 
 void QtShellWindows::close(ShellWindow which) {

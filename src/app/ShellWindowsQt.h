@@ -20,7 +20,7 @@ class QtShellWindows : public ShellWindowHost {
 public:
     // `content` builds a window's content once.
     using ContentFactory = std::function<QWidget*(ShellWindow)>;
-    QtShellWindows(ContentFactory content, std::shared_ptr<WindowPresenter> presenter);
+    QtShellWindows(ContentFactory content, WindowPresenter present);
     ~QtShellWindows() override;
 
     static QString title(ShellWindow window);
@@ -40,7 +40,7 @@ private:
     ContentFactory content_;
     std::map<ShellWindow, std::unique_ptr<QWidget>> windows_;
     QList<QAction*> actions_;
-    std::shared_ptr<WindowPresenter> presenter_;
+    WindowPresenter present_;
 };
 
 }  // namespace trellick

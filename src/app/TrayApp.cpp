@@ -40,6 +40,7 @@
 #include "platform/wayland/XdgActivation.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11InputServices.h"
+#include "platform/x11/X11WindowPresenter.h"
 #include "platform/x11/X11WindowSystem.h"
 
 namespace trellick {
@@ -294,7 +295,12 @@ int runTrayApp(int argc, char** argv) {
 
     // Light or dark and the accent, from the desktop portal (else the Qt palette), live.
     auto appearance = std::make_shared<desktop::PortalAppearanceSource>();
-    Shell shell({TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL, appearance});
+    Shell::Options shellOptions{TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL, appearance};
+    if (!wayland) {
+        auto presenter = std::make_shared<x11::X11WindowPresenter>();
+        shellOptions.present = [presenter](QWidget* window) { presenter->present(window); };
+    }
+    Shell shell(std::move(shellOptions));
 
     std::shared_ptr<MainQueue> mainQueue = std::make_shared<desktop::QtMainQueue>();
     auto clock = std::make_shared<desktop::SteadyClock>();

@@ -1,39 +1,19 @@
 #pragma once
-// Brings Trellick's own windows to the front. On X11 that is a request to the window manager:
-// _NET_ACTIVE_WINDOW from an application (source indication 1) with a current server
-// timestamp, the window's user time set to match, so focus-stealing prevention lets a window
-// the user just asked for through (a menu entry, a second launch, the first start). Each
-// window is also marked with the application id, so that Trellick knows its own windows when
-// it tracks and counts applications.
+// Brings one of Trellick's own windows to the front (a menu entry, a second launch, the first
+// start): shows it and asks, in the window system's own way, for it to become the active
+// window. The composition root picks the way for the session.
 
-#include <xcb/xcb.h>
-
-#include <map>
-#include <string>
+#include <functional>
 
 class QWidget;
 
 namespace trellick {
 
-class WindowPresenter {
-public:
-    WindowPresenter() = default;
-    ~WindowPresenter();
-    WindowPresenter(const WindowPresenter&) = delete;
-    WindowPresenter& operator=(const WindowPresenter&) = delete;
+using WindowPresenter = std::function<void(QWidget* window)>;
 
-    // Shows `window` (a top-level widget) and asks for it to become the active window.
-    void present(QWidget* window);
-
-private:
-    xcb_atom_t atom(xcb_connection_t* c, const char* name);
-    // A current server timestamp, from a connection of our own (Qt's reads its own events).
-    xcb_timestamp_t serverTime();
-
-    xcb_connection_t* stamp_ = nullptr;
-    xcb_window_t stampWindow_ = 0;
-    bool stampFailed_ = false;
-    std::map<std::string, xcb_atom_t> atoms_;  // on Qt's connection
-};
+// Show, raise and Qt's own activation request. Enough where the window system has no way of
+// its own: on Wayland the compositor decides, given the activation token a second launch
+// passes on.
+void presentPlainly(QWidget* window);
 
 }  // namespace trellick

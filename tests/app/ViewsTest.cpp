@@ -700,7 +700,7 @@ TEST_F(ViewsTest, WelcomeSaysWhenNoTouchpadIsFoundAndFollowsHotplug) {
 }
 
 TEST_F(ViewsTest, ShellWindowsCloseFromTheKeyboardAndCarryTheAppIcon) {
-    QtShellWindows windows([](ShellWindow) { return new QLabel("content"); }, std::make_shared<WindowPresenter>());
+    QtShellWindows windows([](ShellWindow) { return new QLabel("content"); }, presentPlainly);
     for (ShellWindow which : {ShellWindow::settings, ShellWindow::welcome, ShellWindow::about}) {
         windows.build(which);
         QWidget* frame = windows.window(which);
