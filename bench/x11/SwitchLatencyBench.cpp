@@ -1,12 +1,15 @@
 // Measures, on a private Xvfb with openbox, the time from the lift frame of a toggle-mode
 // three-finger swipe to the previously used window being active: the engine's decision, the
 // main-queue hand-over, the window tracker's raise, the window manager's activation and its
-// PropertyNotify back to us. Prints the median of repeated runs.
+// PropertyNotify back to us. Against it, in the same run and alternating with it, the floor: a
+// bare _NET_ACTIVE_WINDOW request for the same switch, timed to the same PropertyNotify. Prints
+// the medians and their ratio.
 // Usage: bench_switch_latency [RUNS]
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 #include "Rig.h"
@@ -54,37 +57,47 @@ int main(int argc, char** argv) {
                      pump);
     }
 
-    std::vector<double> samples;
-    for (int run = 0; run < runs; ++run) {
-        if (windowTracker->mru().size() < 2) break;
+    // Times one switch to the second most recent window, started by `begin`; 0 when it failed.
+    auto timeSwitch = [&](const std::function<void()>& begin) -> double {
         WindowId expected = windowTracker->mru()[1].id;
-        // A toggle swipe: hold, slide 0.2 to the right in 10 ms steps, lift.
-        double t = rig::monotonicNow();
-        engine.swipe(t, pump);
         double start = rig::monotonicNow();
-        engine.touch->deliver("pad", {}, start);  // the lift frame
+        begin();
         double end = 0;
-        double deadline = start + 2.0;
-        while (rig::monotonicNow() < deadline) {
+        for (double deadline = start + 2.0; rig::monotonicNow() < deadline;) {
             pump();
             if (windows->activeWindow() == expected) {
                 end = rig::monotonicNow();
                 break;
             }
         }
-        if (end == 0) {
-            std::fprintf(stderr, "run %d: the window did not become active\n", run);
-            continue;
-        }
-        samples.push_back((end - start) * 1000.0);
         // Let the tracker see the activation before the next run.
         rig::waitFor([&] { return windowTracker->mru().front().id == expected; }, 2.0, pump);
         rig::waitFor([] { return false; }, 0.05, pump);
+        return end == 0 ? 0 : (end - start) * 1000.0;
+    };
+
+    std::vector<double> samples, floor;
+    for (int run = 0; run < runs && windowTracker->mru().size() >= 2; ++run) {
+        WindowId bare = windowTracker->mru()[1].id;
+        if (double ms = timeSwitch([&] { windows->activate(bare); })) floor.push_back(ms);
+        // A toggle swipe: hold, slide 0.2 to the right in 10 ms steps; timed from the lift.
+        engine.swipe(rig::monotonicNow(), pump);
+        double ms = timeSwitch([&] { engine.touch->deliver("pad", {}, rig::monotonicNow()); });
+        if (ms == 0)
+            std::fprintf(stderr, "run %d: the window did not become active\n", run);
+        else
+            samples.push_back(ms);
     }
-    if (samples.empty()) return 1;
-    std::sort(samples.begin(), samples.end());
-    std::printf("lift frame -> window active, %zu runs: median %.2f ms, min %.2f ms, max %.2f ms\n", samples.size(),
-                samples[samples.size() / 2], samples.front(), samples.back());
+    if (samples.empty() || floor.empty()) return 1;
+    auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    double m = median(samples), f = median(floor);
+    std::printf("lift frame -> window active, %zu runs: median %.2f ms, min %.2f ms, max %.2f ms\n", samples.size(), m,
+                samples.front(), samples.back());
+    std::printf("bare _NET_ACTIVE_WINDOW -> window active (floor), %zu runs: median %.2f ms\n", floor.size(), f);
+    std::printf("ratio to the floor: %.2f\n", m / f);
     engine.monitor->stop();
     return 0;
 }
