@@ -42,7 +42,6 @@ struct ToggleEngine {
         c.diagnostics = diagnostics;
         c.mainQueue = queue;
         c.touchDevices = touch;
-        c.notifications = std::make_shared<NotificationCenter>();
         monitor = MultitouchMonitor::create(c);
         monitor->start();
     }

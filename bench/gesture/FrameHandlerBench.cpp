@@ -74,7 +74,6 @@ struct Engine {
         c.scrollBlocker = std::make_shared<fake::FakeScrollBlocker>();
         c.keyMonitor = std::make_shared<fake::FakeKeyMonitor>();
         c.haptics = std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), clock);
-        c.notifications = std::make_shared<NotificationCenter>();
         monitor = MultitouchMonitor::create(std::move(c));
     }
 

@@ -69,7 +69,6 @@ void assembleAndEngine(benchmark::State& state, const Recordings& recs, const ch
     c.scrollBlocker = std::make_shared<fake::FakeScrollBlocker>();
     c.keyMonitor = std::make_shared<fake::FakeKeyMonitor>();
     c.haptics = std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), clock);
-    c.notifications = std::make_shared<NotificationCenter>();
     auto monitor = MultitouchMonitor::create(std::move(c));
 
     double base = 0;

@@ -32,13 +32,6 @@ void Application::start() {
     usageTracker_ = std::make_shared<UsageTracker>(workspace_, p_.preferences, std::string(applicationId));
     usageTracker_->start();
 
-    favSettingsObserver_ = notifications_->observe(kOpenFavouritesSettings, [weak] {
-        auto self = weak.lock();
-        if (!self) return;
-        self->settings_->requestedTab.set(std::string("Favourites"));
-        self->openSettings();
-    });
-
     cancellables_.push_back(settings_->granularity.subscribe([weak](const Granularity& g) {
         auto self = weak.lock();
         if (!self) return;
@@ -69,7 +62,10 @@ void Application::createMonitor() {
     c.scrollBlocker = p_.scrollBlocker;
     c.keyMonitor = p_.keyMonitor;
     c.haptics = p_.haptics ? std::make_shared<Haptics>(p_.haptics, p_.clock) : nullptr;
-    c.notifications = notifications_;
+    std::weak_ptr<Application> weak = weak_from_this();
+    c.openFavouritesSettings = [weak] {
+        if (auto self = weak.lock()) self->openFavouritesSettings();
+    };
     monitor_ = MultitouchMonitor::create(std::move(c));
 }
 
@@ -91,6 +87,11 @@ void Application::shutdown() {
 
 void Application::openSettings() {
     open(ShellWindow::settings);
+}
+
+void Application::openFavouritesSettings() {
+    settings_->requestedTab.set(SettingsTab::favourites);
+    openSettings();
 }
 
 void Application::openAbout() {

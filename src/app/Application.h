@@ -11,7 +11,6 @@
 #include "app/ShellWindows.h"
 #include "common/ApplicationId.h"
 #include "common/MainQueue.h"
-#include "common/NotificationCenter.h"
 #include "common/Observable.h"
 #include "gesture/HUD.h"
 #include "gesture/Haptics.h"
@@ -77,6 +76,8 @@ public:
 
     // Build the window on first use, then present it (again) after presentDelay.
     void openSettings();
+    // The overlay's "Add Favourites" entry: Settings, on the Favourites tab.
+    void openFavouritesSettings();
     void openAbout();
     void showOnboarding();
 
@@ -90,7 +91,6 @@ public:
     const std::shared_ptr<SettingsStore>& settings() const { return settings_; }
     const std::shared_ptr<Diagnostics>& diagnostics() const { return diagnostics_; }
     const std::shared_ptr<Favourites>& favourites() const { return favourites_; }
-    const std::shared_ptr<NotificationCenter>& notifications() const { return notifications_; }
     const std::shared_ptr<UpdateChecker>& updaterController() const { return p_.updaterController; }
     const std::shared_ptr<DesktopEntries>& desktopEntries() const { return p_.desktopEntries; }
     const std::shared_ptr<WindowWorkspace>& workspace() const { return workspace_; }
@@ -101,7 +101,6 @@ private:
     Platform p_;
     std::shared_ptr<SettingsStore> settings_;
     std::shared_ptr<Diagnostics> diagnostics_;
-    std::shared_ptr<NotificationCenter> notifications_ = std::make_shared<NotificationCenter>();
     std::shared_ptr<WindowWorkspace> workspace_;
     std::shared_ptr<AppTracker> appTracker_;
     std::shared_ptr<WindowTracker> windowTracker_;
@@ -110,7 +109,6 @@ private:
     std::shared_ptr<TouchDeviceSource> touchSource_;
     std::shared_ptr<MultitouchMonitor> monitor_;
     std::shared_ptr<UsageTracker> usageTracker_;
-    Subscription favSettingsObserver_;
     std::vector<Subscription> cancellables_;
     void open(ShellWindow window);
     // The gesture engine, given the components it works with.

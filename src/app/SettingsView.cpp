@@ -462,7 +462,7 @@ SettingsView::SettingsView(Dependencies deps, QWidget* parent) : QWidget(parent)
     subs_.push_back(followAppearance(this, deps_.appearance));
     selectTab(Tab::general);
     subs_.push_back(
-        deps_.settings->requestedTab.subscribe([this](const std::optional<std::string>&) { honourRequestedTab(); }));
+        deps_.settings->requestedTab.subscribe([this](const std::optional<SettingsTab>&) { honourRequestedTab(); }));
 }
 
 SettingsView::~SettingsView() = default;
@@ -499,14 +499,8 @@ void SettingsView::showEvent(QShowEvent* event) {
 void SettingsView::honourRequestedTab() {
     const auto& request = deps_.settings->requestedTab.get();
     if (!request) return;
-    for (Tab tab : kAllTabs) {
-        if (rawValue(tab).toStdString() == *request) {
-            selectTab(tab);
-            deps_.settings->requestedTab.set(std::nullopt);
-            return;
-        }
-    }
-    // A name that matches no tab stays where it is and changes nothing.
+    selectTab(*request);
+    deps_.settings->requestedTab.set(std::nullopt);
 }
 
 void SettingsView::grantTouchpadAccess() {

@@ -35,9 +35,9 @@ QString mediumTimeOfDay(const QTime& time, const QLocale& locale);
 
 class SettingsView : public QWidget {
 public:
-    enum class Tab { general, gestures, overlay, favourites, diagnostics };
+    using Tab = SettingsTab;
     static constexpr Tab kAllTabs[] = {Tab::general, Tab::gestures, Tab::overlay, Tab::favourites, Tab::diagnostics};
-    // The sidebar title, which is also the value `requestedTab` names the tab by.
+    // The sidebar title.
     static QString rawValue(Tab tab);
 
     struct Dependencies {

@@ -40,9 +40,9 @@ MultitouchMonitor::MultitouchMonitor(Collaborators collaborators)
     : c_(std::move(collaborators)),
       scrollSuppressor_(ScrollSuppressor::create(c_.scrollBlocker, c_.mainQueue)),
       frames_(*shared_, *scrollSuppressor_, c_.trace.get(), *this),
-      selection_(
-          {c_.settings, c_.favourites, c_.hud, c_.haptics, c_.keyMonitor, c_.trace, c_.diagnostics, c_.notifications},
-          *scrollSuppressor_, shared_) {
+      selection_({c_.settings, c_.favourites, c_.hud, c_.haptics, c_.keyMonitor, c_.trace, c_.diagnostics,
+                  c_.openFavouritesSettings},
+                 *scrollSuppressor_, shared_) {
     mainThread_.check();
 }
 

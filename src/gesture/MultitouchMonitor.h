@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "common/MainQueue.h"
-#include "common/NotificationCenter.h"
 #include "common/ThreadSafety.h"
 #include "common/TouchContact.h"
 #include "gesture/FrameStateMachine.h"
@@ -43,8 +42,8 @@ public:
         std::shared_ptr<ScrollBlocker> scrollBlocker;
         std::shared_ptr<KeyMonitor> keyMonitor;
         std::shared_ptr<Haptics> haptics;
-        std::shared_ptr<NotificationCenter> notifications;
-        std::shared_ptr<GestureTrace> trace;  // optional
+        std::function<void()> openFavouritesSettings;  // the overlay's "Add Favourites" entry
+        std::shared_ptr<GestureTrace> trace;           // optional
     };
 
     // Limits of the converted tuning values (far outside what the settings window offers).

@@ -17,9 +17,7 @@ SwitchTarget WalkSelection::addFavouritesTarget() const {
     t.icon = IconHandle{"trellick-add-favourites", nullptr};
     t.title = "Add Favourites";
     t.subtitle = "Open Settings";
-    t.activate = [centre = s_.notifications] {
-        if (auto c = centre.lock()) c->post(kOpenFavouritesSettings);
-    };
+    t.activate = s_.openFavouritesSettings;
     t.isPlaceholder = true;
     return t;
 }

@@ -8,7 +8,6 @@
 #include <optional>
 #include <vector>
 
-#include "common/NotificationCenter.h"
 #include "common/ThreadSafety.h"
 #include "gesture/GestureTrace.h"
 #include "gesture/HUD.h"
@@ -32,7 +31,8 @@ public:
         std::shared_ptr<KeyMonitor> keyMonitor;
         std::shared_ptr<GestureTrace> trace;
         std::weak_ptr<Diagnostics> diagnostics;
-        std::weak_ptr<NotificationCenter> notifications;
+        // What the overlay's "Add Favourites" entry does: open the Favourites settings.
+        std::function<void()> openFavouritesSettings;
     };
 
     // Built on the main thread, which it then belongs to.

@@ -59,6 +59,9 @@ inline constexpr double flickRevealDelay = 0.1;
 inline constexpr double flickVelocity = 2.5;
 }  // namespace defaults
 
+// The settings window's tabs, in sidebar order.
+enum class SettingsTab { general, gestures, overlay, favourites, diagnostics };
+
 class SettingsStore {
 public:
     static constexpr int maxFavourites = 3;
@@ -86,7 +89,7 @@ public:
     Setting<bool> favouritesEnabled;
     Setting<std::vector<std::string>> favouriteApps;
     Setting<bool> launchAtLogin;                          // not persisted: assignment calls LoginItem::setEnabled
-    Observable<std::optional<std::string>> requestedTab;  // not persisted
+    Observable<std::optional<SettingsTab>> requestedTab;  // not persisted: a one-shot request to the window
 
     void addFavourite(const std::string& desktopId);
     void removeFavourite(const std::string& desktopId);

@@ -138,9 +138,9 @@ TEST_F(ApplicationTest, TheOverlaysAddFavouritesEntryBringsSettingsForwardOnTheF
     auto d = launch();
     d->openSettings();
     present();
-    d->settings()->requestedTab.set(std::string("Overlay"));
-    d->notifications()->post(kOpenFavouritesSettings);
-    EXPECT_EQ(d->settings()->requestedTab.get(), std::optional<std::string>("Favourites"));
+    d->settings()->requestedTab.set(SettingsTab::overlay);
+    d->openFavouritesSettings();
+    EXPECT_EQ(d->settings()->requestedTab.get(), SettingsTab::favourites);
     present();
     EXPECT_EQ(host->log, (Log{"build settings", "present settings", "present settings"}));
 }

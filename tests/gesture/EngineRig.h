@@ -62,7 +62,7 @@ struct EngineRig {
     std::shared_ptr<fake::FakeScrollBlocker> blocker = std::make_shared<fake::FakeScrollBlocker>();
     std::shared_ptr<fake::FakeKeyMonitor> keys = std::make_shared<fake::FakeKeyMonitor>();
     std::shared_ptr<fake::FakeTouchDevices> touch = std::make_shared<fake::FakeTouchDevices>();
-    std::shared_ptr<NotificationCenter> notifications = std::make_shared<NotificationCenter>();
+    std::function<void()> openFavouritesSettings;  // what the "Add Favourites" entry did
     std::shared_ptr<TraceLog> trace = std::make_shared<TraceLog>();
     std::shared_ptr<MultitouchMonitor> monitor;
 
@@ -82,7 +82,10 @@ struct EngineRig {
                                              .scrollBlocker = blocker,
                                              .keyMonitor = keys,
                                              .haptics = std::make_shared<Haptics>(haptic, clock),
-                                             .notifications = notifications,
+                                             .openFavouritesSettings =
+                                                 [this] {
+                                                     if (openFavouritesSettings) openFavouritesSettings();
+                                                 },
                                              .trace = trace});
     }
 

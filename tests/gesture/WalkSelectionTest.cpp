@@ -36,7 +36,7 @@ TEST_P(Selection, FollowsTheFrozenRows) {
     EngineRig rig(s.prefs);
     rig.favourites->missing = {"gone"};
     std::string activated;
-    auto sub = rig.notifications->observe(kOpenFavouritesSettings, [&] { activated += "settings"; });
+    rig.openFavouritesSettings = [&] { activated += "settings"; };
     std::istringstream calls(s.calls);
     for (std::string c; calls >> c;) {
         rig.clock->advance(1);

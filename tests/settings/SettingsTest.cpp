@@ -134,7 +134,7 @@ TEST_F(SettingsStoreTest, DefaultsThenEveryAssignmentWritesThroughToItsStore) {
         assign();
         EXPECT_EQ(prefs.object(key), stored) << key;
     }
-    s.requestedTab.set("Favourites");  // not a preference
+    s.requestedTab.set(SettingsTab::favourites);  // not a preference
     EXPECT_EQ(prefs.writes(), 16);
 
     std::vector<std::string> lines;

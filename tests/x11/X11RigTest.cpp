@@ -261,7 +261,7 @@ TEST_F(X11RigTest, EscapeTypedIntoAnotherWindowCancelsOnlyDuringAWalk) {
                                    .scrollBlocker = std::make_shared<fake::FakeScrollBlocker>(),
                                    .keyMonitor = keys,
                                    .haptics = std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), clock),
-                                   .notifications = std::make_shared<NotificationCenter>(),
+                                   .openFavouritesSettings = nullptr,
                                    .trace = nullptr});
     focus(open("AlphaWin", "Alpha"));
     // Three resting fingers: a directional gesture, active from the second frame. A walk's

@@ -160,7 +160,6 @@ GestureRun::GestureRun(const Options& options, std::FILE* out) {
     c.scrollBlocker = std::make_shared<NoScrollBlocker>();
     c.keyMonitor = keyMonitor_;
     c.haptics = std::make_shared<Haptics>(printer_, time_);
-    c.notifications = std::make_shared<NotificationCenter>();
     c.trace = printer_;
     monitor_ = MultitouchMonitor::create(std::move(c));
     std::weak_ptr<Printer> printer = printer_;
