@@ -10,6 +10,7 @@
 #include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
+#include <algorithm>
 #include <array>
 #include <istream>
 #include <memory>
@@ -124,28 +125,38 @@ public:
 
     void OnDocumentStart(const YAML::Mark&) override {}
     void OnDocumentEnd() override {}
-    void OnNull(const YAML::Mark& mark, YAML::anchor_t) override { leaf(Node{Node::null, lineOf(mark), {}}); }
+    // Where the last node reported begins: the parser has read at least that far.
+    std::size_t lastPosition() const { return lastPos_; }
+    int lastLine() const { return lastLine_; }
+
+    void OnNull(const YAML::Mark& mark, YAML::anchor_t) override { leaf(Node{Node::null, at(mark), {}}); }
     void OnAlias(const YAML::Mark& mark, YAML::anchor_t) override {
         // The format never uses aliases, and an alias can stand for a whole list: a small file
         // could otherwise stand for an enormous recording.
-        if (!alias_) alias_ = lineOf(mark);
-        leaf(Node{Node::alias, lineOf(mark), {}});
+        if (!alias_) alias_ = at(mark);
+        leaf(Node{Node::alias, at(mark), {}});
     }
     void OnScalar(const YAML::Mark& mark, const std::string&, YAML::anchor_t, const std::string& value) override {
-        leaf(Node{Node::scalar, lineOf(mark), value});
+        leaf(Node{Node::scalar, at(mark), value});
     }
     void OnSequenceStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t,
                          YAML::EmitterStyle::value) override {
-        start(Node{Node::sequence, lineOf(mark), {}});
+        start(Node{Node::sequence, at(mark), {}});
     }
     void OnSequenceEnd() override { end(); }
     void OnMapStart(const YAML::Mark& mark, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {
-        start(Node{Node::map, lineOf(mark), {}});
+        start(Node{Node::map, at(mark), {}});
     }
     void OnMapEnd() override { end(); }
 
 private:
-    static int lineOf(const YAML::Mark& mark) { return mark.is_null() ? 0 : mark.line + 1; }
+    // The line of a node, noting how far the parser has come.
+    int at(const YAML::Mark& mark) {
+        if (mark.is_null()) return 0;
+        lastPos_ = std::size_t(std::max(mark.pos, 0));
+        lastLine_ = mark.line + 1;
+        return lastLine_;
+    }
 
     static Node::Kind kindOf(Role role) {
         switch (role) {
@@ -456,6 +467,8 @@ private:
     }
 
     const std::string& file_;
+    std::size_t lastPos_ = 0;
+    int lastLine_ = 0;
     std::vector<Open> stack_;
     std::optional<int> alias_;
     Node top_;
@@ -464,23 +477,50 @@ private:
     std::unique_ptr<Device> current_, first_, touchpad_;
 };
 
-// The text as a stream, without a copy of it.
+// The text as a stream, without a copy of it, handed out in blocks. The parser holds back every
+// token of a flow collection that may still turn out to be a mapping key, at some 100 bytes a
+// character of text: reading stops where no node has been reported for longer than any value
+// 'libinput record' writes (a HID report descriptor, its longest, takes some 30 KiB).
 class ViewBuffer : public std::streambuf {
 public:
-    explicit ViewBuffer(std::string_view text) {
+    static constexpr std::size_t maxStretch = std::size_t(256) << 10;
+
+    ViewBuffer(std::string_view text, const Reader& reader, const std::string& file)
+        : text_(text), reader_(reader), file_(file) {
         char* begin = const_cast<char*>(text.data());
-        setg(begin, begin, begin + text.size());
+        setg(begin, begin, begin);
     }
+
+protected:
+    int_type underflow() override {
+        if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
+        std::size_t at = std::size_t(egptr() - eback());
+        if (at >= text_.size()) return traits_type::eof();
+        if (at > reader_.lastPosition() + maxStretch) {
+            fail(file_, reader_.lastLine(),
+                 "a value after this runs on for more than " + std::to_string(maxStretch >> 10) +
+                     " KiB: no 'libinput record' file holds one so long");
+        }
+        std::size_t n = std::min(std::size_t(65536), text_.size() - at);
+        setg(eback(), eback() + at, eback() + at + n);
+        return traits_type::to_int_type(*gptr());
+    }
+
+private:
+    std::string_view text_;
+    const Reader& reader_;
+    const std::string& file_;
 };
 
 }  // namespace
 
 Recording readLibinputRecord(std::string_view text, const std::string& file) {
     try {
-        ViewBuffer buffer(text);
-        std::istream in(&buffer);
-        YAML::Parser parser(in);
         Reader reader(file);
+        ViewBuffer buffer(text, reader, file);
+        std::istream in(&buffer);
+        in.exceptions(std::ios::badbit);  // the buffer's RecordingError, not a silent end
+        YAML::Parser parser(in);
         parser.HandleNextDocument(reader);
         return reader.finish();
     } catch (const YAML::Exception& e) {
