@@ -32,10 +32,10 @@ xcb_atom_t internAtom(xcb_connection_t* c, const std::string& name) {
 
 }  // namespace
 
-TrayHostWatcher::TrayHostWatcher(std::function<void()> appeared) : appeared_(std::move(appeared)) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        auto* names = new QDBusServiceWatcher(kWatcherService, bus, QDBusServiceWatcher::WatchForRegistration, this);
+TrayHostWatcher::TrayHostWatcher(std::function<void()> appeared, QDBusConnection bus)
+    : appeared_(std::move(appeared)), bus_(std::move(bus)) {
+    if (bus_.isConnected()) {
+        auto* names = new QDBusServiceWatcher(kWatcherService, bus_, QDBusServiceWatcher::WatchForRegistration, this);
         connect(names, &QDBusServiceWatcher::serviceRegistered, this, &TrayHostWatcher::check);
         // The watcher can come before any host registers with it. A D-Bus signal reaches only a
         // slot: a timer's start() stands in for one.
@@ -43,8 +43,8 @@ TrayHostWatcher::TrayHostWatcher(std::function<void()> appeared) : appeared_(std
         hostRegistered->setSingleShot(true);
         hostRegistered->setInterval(0);
         connect(hostRegistered, &QTimer::timeout, this, &TrayHostWatcher::check);
-        bus.connect(kWatcherService, "/StatusNotifierWatcher", kWatcherService, "StatusNotifierHostRegistered",
-                    hostRegistered, SLOT(start()));
+        bus_.connect(kWatcherService, "/StatusNotifierWatcher", kWatcherService, "StatusNotifierHostRegistered",
+                     hostRegistered, SLOT(start()));
     }
     if (xcb_connection_t* c = qtConnection()) {
         // Qt's connection listens on the root window for the MANAGER message a new tray sends.
@@ -67,9 +67,8 @@ bool TrayHostWatcher::present() {
 }
 
 bool TrayHostWatcher::statusNotifierHost() const {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(kWatcherService)) return false;
-    QDBusInterface watcher(kWatcherService, "/StatusNotifierWatcher", kWatcherService, bus);
+    if (!bus_.isConnected() || !bus_.interface()->isServiceRegistered(kWatcherService)) return false;
+    QDBusInterface watcher(kWatcherService, "/StatusNotifierWatcher", kWatcherService, bus_);
     return watcher.property("IsStatusNotifierHostRegistered").toBool();
 }
 

@@ -6,6 +6,7 @@
 // host that is actually present.
 
 #include <QAbstractNativeEventFilter>
+#include <QDBusConnection>
 #include <QObject>
 
 #include <xcb/xcb.h>
@@ -17,7 +18,7 @@ namespace trellick {
 class TrayHostWatcher : public QObject, public QAbstractNativeEventFilter {
 public:
     // `appeared` runs once, at the first host that shows up after construction.
-    explicit TrayHostWatcher(std::function<void()> appeared);
+    explicit TrayHostWatcher(std::function<void()> appeared, QDBusConnection bus = QDBusConnection::sessionBus());
     ~TrayHostWatcher() override;
 
     // Whether a tray host exists now.
@@ -31,6 +32,7 @@ private:
     void check();
 
     std::function<void()> appeared_;
+    QDBusConnection bus_;
     xcb_atom_t manager_ = XCB_ATOM_NONE, selection_ = XCB_ATOM_NONE;
     bool fired_ = false;
 };

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -197,6 +198,48 @@ TEST(RecordingReaders, ReportTheFileLineAndWhatIsWrong) {
     };
     for (const auto& c : cases) EXPECT_EQ(errorOf([&] { c.read(c.text, "f"); }), c.error) << c.text;
     EXPECT_THAT(errorOf([] { readLibinputRecord("devices: [\n", "f"); }), ::testing::MatchesRegex("f:[0-9]+: .+"));
+}
+
+// The sanitizers' own memory would hide a reader's.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define TRELLICK_SANITIZED
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || defined(TRELLICK_SANITIZED)
+constexpr bool sanitized = true;
+#else
+constexpr bool sanitized = false;
+#endif
+
+// The peak memory of this process, in bytes.
+std::size_t peakMemory() {
+    struct rusage usage {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return std::size_t(usage.ru_maxrss) * 1024;
+}
+
+// Read as a document tree, a recording took some 40 times its size in memory; read as a
+// stream, it takes its events and the parser's bookkeeping (some 50 bytes a line).
+TEST(RecordingReaders, ALibinputRecordingCostsLittleMoreMemoryThanItsText) {
+    if (!sanitized) {
+        std::string text = kLibinput;
+        const std::string frame =
+            "  - evdev:\n"
+            "    - [  3,      0,   3,  53,  1330] # EV_ABS / ABS_MT_POSITION_X        1330 (+112)\n"
+            "    - [  3,      0,   0,   0,     0] # ------------ SYN_REPORT (0) ---------- +9ms\n";
+        text.reserve(text.size() + (std::size_t(8) << 20) + frame.size());
+        while (text.size() < std::size_t(8) << 20) text += frame;
+        std::size_t before = peakMemory();
+        auto rec = readLibinputRecord(text, "f");
+        EXPECT_GT(rec.events.size(), text.size() / 100);
+        EXPECT_LT(peakMemory() - before, 2 * text.size()) << "peak memory before: " << before;
+    }
+    // In flow style the parser would hold back the whole list, at some 100 bytes a character.
+    std::string flow = "devices:\n- events: [{evdev: [";
+    while (flow.size() < std::size_t(1) << 20) flow += "[0, 0, 0, 0, 0], ";
+    EXPECT_EQ(errorOf([&] { readLibinputRecord(flow, "f"); }),
+              "f:2: a value after this runs on for more than 256 KiB: no 'libinput record' file holds one so long");
 }
 
 // A scratch folder of the test's own, removed with what it holds.

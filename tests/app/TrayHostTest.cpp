@@ -1,0 +1,111 @@
+// A tray over D-Bus that comes after Trellick: the icon waits for a StatusNotifierWatcher to take
+// its name on the session bus and for a host to register with it.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDBusVirtualObject>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <atomic>
+
+#include "app/TrayHost.h"
+
+namespace trellick {
+namespace {
+
+constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
+
+// The watcher's one property Trellick reads, answered from a thread of its own: Trellick asks
+// with blocking calls from the main thread.
+class FakeWatcher : public QDBusVirtualObject {
+public:
+    std::atomic<bool> hostRegistered{false};
+    std::atomic<int> asked{0};
+
+    QString introspect(const QString&) const override {
+        return "<interface name='org.kde.StatusNotifierWatcher'>"
+               "<property name='IsStatusNotifierHostRegistered' type='b' access='read'/></interface>";
+    }
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (message.member() != "Get") return false;
+        ++asked;
+        return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(bool(hostRegistered)))));
+    }
+};
+
+bool waitFor(const std::function<bool()>& done) {
+    QDeadlineTimer deadline(10000);
+    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    return done();
+}
+
+TEST(TrayHost, AWatcherThatComesLaterCountsOnceAHostRegistersWithIt) {
+    static int argc = 1;
+    static char name[] = "tray_host_test";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);  // lives as long as the process
+    // A bus of the test's own without service folders: nothing real is ever started on it.
+    QTemporaryDir dir;
+    QFile conf(dir.filePath("bus.conf"));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write(
+        "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+        "<policy context='default'><allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
+        "<allow own='*'/></policy></busconfig>");
+    conf.close();
+    QProcess daemon;
+    daemon.start("dbus-daemon", {"--nofork", "--print-address", "--config-file=" + conf.fileName()});
+    if (!daemon.waitForStarted() || !daemon.waitForReadyRead())
+        GTEST_SKIP() << "dbus-daemon could not be started (is the dbus-daemon package installed?)";
+    struct Stop {
+        QProcess& process;
+        ~Stop() {
+            process.terminate();  // our own child, by its handle
+            process.waitForFinished();
+        }
+    } stop{daemon};
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    QDBusConnection trellickBus = QDBusConnection::connectToBus(address, "trellick");
+    QDBusConnection watcherBus = QDBusConnection::connectToBus(address, "watcher");
+    ASSERT_TRUE(trellickBus.isConnected() && watcherBus.isConnected());
+    QThread thread;
+    auto* watcher = new FakeWatcher;
+    watcher->moveToThread(&thread);
+    QObject::connect(&thread, &QThread::finished, watcher, &QObject::deleteLater);
+    thread.start();
+    struct Finish {
+        QThread& thread;
+        ~Finish() {
+            QDBusConnection::disconnectFromBus("watcher");
+            QDBusConnection::disconnectFromBus("trellick");
+            thread.quit();
+            thread.wait();
+        }
+    } finish{thread};
+
+    bool appeared = false;
+    {
+        TrayHostWatcher host([&] { appeared = true; }, trellickBus);
+        EXPECT_FALSE(host.present());
+        ASSERT_TRUE(watcherBus.registerVirtualObject("/StatusNotifierWatcher", watcher));
+        ASSERT_TRUE(watcherBus.registerService(kWatcher));
+        // The watcher's name is looked at as it appears, but without a host it is no tray yet.
+        EXPECT_TRUE(waitFor([&] { return watcher->asked > 0; }));
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(appeared);
+        watcher->hostRegistered = true;
+        watcherBus.send(QDBusMessage::createSignal("/StatusNotifierWatcher", kWatcher, "StatusNotifierHostRegistered"));
+        EXPECT_TRUE(waitFor([&] { return appeared; }));
+        EXPECT_TRUE(host.present());
+    }
+}
+
+}  // namespace
+}  // namespace trellick
