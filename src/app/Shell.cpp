@@ -50,9 +50,11 @@ void Shell::attach(const std::shared_ptr<Application>& application) {
 bool Shell::showTray() {
     if (!tray_) return false;
     // Watching starts before the first look, so a tray that comes in between is not missed.
-    trayHost_ = std::make_unique<TrayHostWatcher>([this] {
-        if (tray_->show()) qCDebug(lcShell) << "a system tray appeared: the icon is shown";
-    });
+    trayHost_ = std::make_unique<desktop::TrayHostWatcher>(
+        [this] {
+            if (tray_->show()) qCDebug(lcShell) << "a system tray appeared: the icon is shown";
+        },
+        o_.otherTrayHost);
     if (!trayHost_->present() || !tray_->show()) return false;
     trayHost_.reset();
     return true;

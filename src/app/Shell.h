@@ -10,10 +10,10 @@
 
 #include "app/Application.h"
 #include "app/ShellWindowsQt.h"
-#include "app/TrayHost.h"
 #include "app/TrayMenu.h"
 #include "app/WindowPresenter.h"
 #include "overlay/OverlayDesktop.h"
+#include "platform/desktop/TrayHost.h"
 #include "platform/desktop/UpdaterController.h"
 
 namespace trellick {
@@ -26,6 +26,8 @@ public:
         // Light or dark and the accent for the windows; without one they keep the Qt palette.
         std::shared_ptr<AppearanceSource> appearance;
         WindowPresenter present = presentPlainly;
+        // A tray host of the window system's own kind, beside the session bus's (optional).
+        desktop::MakeTrayHostWatch otherTrayHost = nullptr;
     };
     explicit Shell(Options options);
     ~Shell();
@@ -47,7 +49,7 @@ private:
     std::shared_ptr<QtShellWindows> windows_;
     std::shared_ptr<desktop::UpdaterController> updater_;
     std::unique_ptr<TrayMenu> tray_;
-    std::unique_ptr<TrayHostWatcher> trayHost_;
+    std::unique_ptr<desktop::TrayHostWatcher> trayHost_;
 };
 
 }  // namespace trellick

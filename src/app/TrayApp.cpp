@@ -42,6 +42,7 @@
 #include "platform/x11/X11InputServices.h"
 #include "platform/x11/X11WindowPresenter.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "platform/x11/XEmbedTray.h"
 
 namespace trellick {
 
@@ -299,6 +300,10 @@ int runTrayApp(int argc, char** argv) {
     if (!wayland) {
         auto presenter = std::make_shared<x11::X11WindowPresenter>();
         shellOptions.present = [presenter](QWidget* window) { presenter->present(window); };
+        shellOptions.otherTrayHost = [](std::function<void()> mayHaveAppeared) {
+            auto tray = std::make_shared<x11::XEmbedTray>(std::move(mayHaveAppeared));
+            return desktop::TrayHostWatch{[tray] { return tray->present(); }};
+        };
     }
     Shell shell(std::move(shellOptions));
 

@@ -15,7 +15,7 @@
 
 #include <atomic>
 
-#include "app/TrayHost.h"
+#include "platform/desktop/TrayHost.h"
 
 namespace trellick {
 namespace {
@@ -92,7 +92,7 @@ TEST(TrayHost, AWatcherThatComesLaterCountsOnceAHostRegistersWithIt) {
 
     bool appeared = false;
     {
-        TrayHostWatcher host([&] { appeared = true; }, trellickBus);
+        desktop::TrayHostWatcher host([&] { appeared = true; }, nullptr, trellickBus);
         EXPECT_FALSE(host.present());
         ASSERT_TRUE(watcherBus.registerVirtualObject("/StatusNotifierWatcher", watcher));
         ASSERT_TRUE(watcherBus.registerService(kWatcher));
