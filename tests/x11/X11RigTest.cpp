@@ -48,15 +48,6 @@ protected:
             if (windows->pid(w) == pid) out.push_back(w);
         return out;
     }
-    // Starts a client with `count` windows and waits for all of them.
-    Ids openMany(const std::string& cls, int count) {
-        pid_t pid = pids[open(cls, cls, {"--count", std::to_string(count)})];
-        Ids all;
-        EXPECT_TRUE(waitFor([&] { return (all = windowsOf(pid)).size() == std::size_t(count); })) << cls;
-        all.resize(count);  // no reading past the end when some never came
-        for (WindowId w : all) pids[w] = pid;
-        return all;
-    }
     Ids windowIds() {
         Ids out;
         for (auto& e : windowTracker->mru()) out.push_back(e.id);
@@ -137,18 +128,6 @@ TEST_F(X11RigTest, TitlesAndClassNamesOfAnyLengthAreCutAndLoseControlCharacters)
         EXPECT_TRUE(std::ranges::none_of(text, [](char c) { return (unsigned char)c < 0x20 || c == 0x7f; })) << what;
         EXPECT_EQ(text.find("Evil[2J Name") != std::string::npos, kept) << what;
     }
-}
-
-// The application list's limit of twenty is the tracker's own logic, checked without a server
-// (tests/tracking); the window list's limit needs many real windows.
-TEST_F(X11RigTest, TheWindowListKeepsThirty) {
-    startTrackers();
-    Ids many = openMany("Multi", 31);
-    for (WindowId w : many) focus(w);
-    ASSERT_TRUE(waitFor([&] { return windowIds().front() == many.back(); }));
-    EXPECT_EQ(windowTracker->orderedCount(), 30);
-    EXPECT_EQ(std::ranges::count(windowIds(), many.front()), 0);
-    EXPECT_EQ(diagnostics->mruWindowTitles.get().size(), 8u);
 }
 
 TEST_F(X11RigTest, ARestartedWindowManagerIsFollowedAndALostServerReported) {
