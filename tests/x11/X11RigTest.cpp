@@ -11,6 +11,7 @@
 #include "RigTest.h"
 #include "gesture/MultitouchMonitor.h"
 #include "platform/desktop/GioDesktopEntries.h"
+#include "platform/x11/X11CompositorSupport.h"
 #include "platform/x11/X11InputServices.h"
 #include "settings/Diagnostics.h"
 #include "tracking/AppTracker.h"
@@ -268,6 +269,21 @@ TEST_F(X11RigTest, EscapeTypedIntoAnotherWindowCancelsOnlyDuringAWalk) {
     frame();
     frame();
     EXPECT_EQ(press("Escape"), 1) << "the cancel removed the monitor";
+}
+
+TEST_F(X11RigTest, CompositorStateFollowsACompositorStartingQuittingAndDying) {
+    if (rig.run("command -v xcompmgr") != 0) GTEST_SKIP() << "xcompmgr is not installed";
+    auto support = X11CompositorSupport::create(conn);
+    std::vector<bool> heard;
+    auto sub = support->subscribe([&](bool active) { heard.push_back(active); });
+    for (int sig : {SIGTERM, SIGKILL}) {
+        pid_t compositor = rig::spawn({"xcompmgr", "-n"});
+        EXPECT_TRUE(waitFor([&] { return support->compositorActive(); })) << "xcompmgr never took the selection";
+        EXPECT_TRUE(X11CompositorSupport::create(conn)->compositorActive()) << "known at once when made meanwhile";
+        rig::stop(compositor, sig);
+        EXPECT_TRUE(waitFor([&] { return !support->compositorActive(); })) << "signal " << sig;
+    }
+    EXPECT_EQ(heard, (std::vector<bool>{false, true, false, true, false}));
 }
 
 }  // namespace
