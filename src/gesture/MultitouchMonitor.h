@@ -80,8 +80,6 @@ public:
 
     // The switcher chosen by the granularity setting (main thread).
     MRUSwitcher& switcher() const;
-    // The "Add Favourites" entry of an empty favourites row.
-    SwitchTarget addFavouritesTarget() const { return selection_.addFavouritesTarget(); }
 
     ScrollSuppressor& scrollSuppressor() { return *scrollSuppressor_; }
 

@@ -1,7 +1,6 @@
 // The touchpad-access helper writes its one rule under a stand-in root and asks udev; the
 // caller learns when pkexec, the helper or the user's consent is missing.
 
-#include <fnmatch.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,7 +13,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "platform/desktop/PkexecTouchpadAccess.h"
@@ -95,55 +93,6 @@ TEST_F(TouchpadHelperTest, WritesTheOneRuleThenReloadsAndTriggersTheTouchpads) {
         "control --reload\ntrigger --action=change --subsystem-match=input --property-match=ID_INPUT_TOUCHPAD=1\n"
         "settle --timeout=10\n";
     EXPECT_EQ(slurp(root / "udevadm.log"), once + once);
-}
-
-// The rule read as udev reads it (comma-separated KEY=="value" and KEY!="value" matches; an
-// unset property compares as empty): whether it tags a node with these udev properties.
-bool ruleTags(const std::map<std::string, std::string>& node) {
-    std::stringstream rule(evdev::kTouchpadRule);
-    bool tags = false;
-    for (std::string clause; std::getline(rule, clause, ',');) {
-        clause.erase(0, clause.find_first_not_of(' '));
-        auto op = clause.find_first_of("=!+");
-        std::string key = clause.substr(0, op), how = clause.substr(op, 2);
-        std::string value = clause.substr(clause.find('"') + 1);
-        value.pop_back();
-        if (key.starts_with("ENV{")) key = key.substr(4, key.size() - 5);
-        if (how == "+=") {
-            tags = tags || (key == "TAG" && value == "uaccess");
-            continue;
-        }
-        auto it = node.find(key);
-        std::string actual = it == node.end() ? "" : it->second;
-        bool equal = fnmatch(value.c_str(), actual.c_str(), 0) == 0;
-        if (equal != (how == "==")) return false;
-    }
-    return tags;
-}
-
-TEST(TouchpadRule, GrantsTouchpadsOnlyAndNeverANodeThatIsAlsoAKeyboard) {
-    using Node = std::map<std::string, std::string>;
-    const Node pad{
-        {"ACTION", "add"}, {"SUBSYSTEM", "input"}, {"KERNEL", "event5"}, {"ID_INPUT", "1"}, {"ID_INPUT_TOUCHPAD", "1"}};
-    auto with = [&](Node n, const std::string& key, const std::string& value) {
-        n[key] = value;
-        return n;
-    };
-    struct Case {
-        const char* name;
-        Node node;
-        bool tagged;
-    };
-    for (const auto& c :
-         {Case{"a touchpad", pad, true}, Case{"a touchpad, changed", with(pad, "ACTION", "change"), true},
-          Case{"a touchpad that is also a keyboard", with(pad, "ID_INPUT_KEYBOARD", "1"), false},
-          Case{"a keyboard",
-               {{"ACTION", "add"}, {"SUBSYSTEM", "input"}, {"KERNEL", "event3"}, {"ID_INPUT_KEYBOARD", "1"}},
-               false},
-          Case{"a mouse", with(with(pad, "ID_INPUT_TOUCHPAD", ""), "ID_INPUT_MOUSE", "1"), false},
-          Case{"the touchpad's mouseN node", with(pad, "KERNEL", "mouse2"), false}}) {
-        EXPECT_EQ(ruleTags(c.node), c.tagged) << c.name;
-    }
 }
 
 struct Refusal {

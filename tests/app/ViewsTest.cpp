@@ -1,4 +1,4 @@
-// The settings, welcome and about windows' content, offscreen: texts, two-way bindings with
+// The settings, welcome and about windows' content, offscreen: two-way bindings with
 // the settings store, live diagnostics, the favourites tab and the application chooser.
 
 #include <gtest/gtest.h>
@@ -164,60 +164,6 @@ protected:
 
 // ---------------------------------------------------------------------------------------------
 // Settings: texts and bindings
-
-TEST_F(ViewsTest, SettingsPagesShowTheirTexts) {
-    auto v = settingsView();
-    expectTexts(v.get(), {"Settings", "General", "Gestures", "Overlay", "Favourites", "Diagnostics"});
-    const std::pair<const char*, std::vector<const char*>> pages[] = {
-        {"General",
-         {"SWITCHING", "Enable swipe switching", "Launch at login", "Touchpad access", "SWITCH BETWEEN", "Windows",
-          "Applications", "Window control", "MODE"}},
-        {"Gestures",
-         {"FEEDBACK",
-          "Haptic feedback",
-          "A subtle touchpad tap as the selection moves, and a firmer one when it switches. Haptic touchpads only.",
-          "FEEL",
-          "Sensitivity",
-          "Low",
-          "High",
-          "Flick acceleration",
-          "Off",
-          "More",
-          "Down-swipe to cancel",
-          "Short",
-          "Long",
-          "QUICK FLICK",
-          "Reveal delay",
-          "Flick speed threshold",
-          "Reset to defaults",
-          "DIRECTION",
-          "Invert swipe direction",
-          "TOUCHPAD"}},
-        {"Overlay",
-         {"DIRECTIONAL OVERLAY", "Show overlay in directional mode", "Compact peek row", "STYLE", "Modern", "Classic",
-          "Windows 95", "LABELS", "Centered caption", "Under each icon"}},
-        {"Favourites",
-         {"Show a favourites row",
-          "Pin up to 3 apps to a row on top of the directional switcher. While swiping, swipe up to reach them. "
-          "Order here is left-to-right in the row.",
-          "PINNED APPS", "Nothing pinned yet — add one below.", "Add app…"}},
-        {"Diagnostics",
-         {"Touchpads", "Fingers down now", "ACTIVITY", "Swipes detected", "Switches triggered",
-          "Ignored (touches too far apart)", "Last 3-touch spread", "Last horizontal travel", "Last swipe",
-          "RECENT WINDOWS", "Nothing yet — click between a couple of windows."}},
-    };
-    for (auto& [page, texts] : pages) {
-        SCOPED_TRACE(page);
-        expectTexts(child(v.get(), QString("page.") + page), texts);
-    }
-    const auto note = QTextDocumentFragment::fromHtml(text(v.get(), "note.text"));
-    EXPECT_TRUE(note.toPlainText().contains("turn that gesture off in your desktop's touchpad settings"));
-    EXPECT_TRUE(note.toHtml().contains("italic")) << "*prevent* is emphasised";
-    EXPECT_EQ(child(v.get(), "sensitivity")->parentWidget()->toolTip(),
-              "How far you swipe to move one entry. Higher = a shorter swipe per step.");
-    EXPECT_EQ(child(v.get(), "resetGestures")->toolTip(),
-              "Restore all the gesture sliders above (Feel and Quick flick) to their defaults.");
-}
 
 TEST_F(ViewsTest, TogglesFollowTheStoreBothWays) {
     auto v = settingsView();
@@ -527,8 +473,6 @@ TEST_F(ViewsTest, ShelfSuggestsTheMostUsedAppsAndHidesAtTheLimit) {
         return out;
     };
     EXPECT_EQ(chips(), (std::vector<std::string>{"Beta|Pin Beta", "Gamma|Pin Gamma", "Alpha|Pin Alpha"}));
-    expectTexts(v.get(),
-                {"SUGGESTED", "Apps you switch to most — worked out entirely on your computer. Click to pin."});
     child<QAbstractButton>(v.get(), "chip.c")->click();
     flush();
     EXPECT_EQ(settings->favouriteApps.get(), std::vector<std::string>{"c"});
@@ -564,7 +508,6 @@ TEST_F(ViewsTest, AddPopoverOffersSuggestionsThenRunningAppsByName) {
     std::vector<std::string> offered;
     for (auto* row : popover->findChildren<QAbstractButton*>("candidate")) offered.push_back(row->text().toStdString());
     EXPECT_EQ(offered, (std::vector<std::string>{"Most Used", "Alpha", "alpha", "beta"}));
-    expectTexts(popover, {"Add a favourite", "Browse…"});
 
     popover->findChildren<QAbstractButton*>("candidate")[3]->click();
     EXPECT_EQ(settings->favouriteApps.get(), (std::vector<std::string>{"pinned", "b"}));
@@ -590,9 +533,6 @@ TEST_F(ViewsTest, AddPopoverStaysOnItsScreen) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// FlowLayout
-
-// ---------------------------------------------------------------------------------------------
 // The application chooser
 
 TEST_F(ViewsTest, ChooserListsInstalledAppsByNameAndFiltersFromTheKeyboard) {
@@ -600,11 +540,9 @@ TEST_F(ViewsTest, ChooserListsInstalledAppsByNameAndFiltersFromTheKeyboard) {
     entries.entries = {{"org.z.Zed", {"Zed", "", ""}}, {"a", {"alpha", "", ""}}, {"org.b.Beta", {"Beta", "", ""}}};
     AppChooserDialog dialog(entries.installed());
     dialog.show();
-    EXPECT_EQ(dialog.windowTitle(), "Choose an app to pin");
     auto* list = child<QListWidget>(&dialog, "applications");
     auto* filter = child<QLineEdit>(&dialog, "filter");
     auto* pin = child<QAbstractButton>(&dialog, "pin");
-    EXPECT_EQ(pin->text(), "Pin");
     std::vector<std::string> names;
     for (int i = 0; i < list->count(); ++i) names.push_back(list->item(i)->text().toStdString());
     EXPECT_EQ(names, (std::vector<std::string>{"alpha", "Beta", "Zed"}));
@@ -646,20 +584,11 @@ TEST(GioDesktopEntriesTest, InstalledListsTheApplicationsAMenuShows) {
 // ---------------------------------------------------------------------------------------------
 // Welcome and about
 
-TEST_F(ViewsTest, WelcomeShowsItsTextsAndFollowsTouchpadAccess) {
+TEST_F(ViewsTest, WelcomeFollowsTouchpadAccess) {
     diagnostics->touchpadsInaccessible.set(2);
     auto v = welcome();
-    expectTexts(v.get(),
-                {"Welcome", "💅", "Welcome to Trellick",
-                 "Swipe three fingers sideways on your touchpad to flip back to your last window — like Alt-Tab, but "
-                 "with a swipe.",
-                 "Everything runs locally. No network, no tracking, nothing leaves your computer.",
-                 "To read your touchpad, Trellick needs touchpad access — Linux keeps raw touchpad data behind this "
-                 "permission.",
-                 "Launch Trellick when I log in"});
     auto* mark = child<ui::SymbolView>(v.get(), "touchpadMark");
     auto* grant = child<QAbstractButton>(v.get(), "grant");
-    EXPECT_EQ(grant->text(), "Grant Touchpad Access…");
     EXPECT_EQ(mark->symbol(), Symbol::exclamationmarkCircle);
 
     pendingGrant = {GrantOutcome::cannotRun};
@@ -687,8 +616,6 @@ TEST_F(ViewsTest, WelcomeSaysWhenNoTouchpadIsFoundAndFollowsHotplug) {
         {0, 1, "grant", "Done"},      {0, 0, "noTouchpad", "Done"},
     };
     auto v = welcome();
-    EXPECT_EQ(text(v.get(), "noTouchpad"),
-              "No touchpad found. You can plug in an external touchpad at any time: Trellick starts using it at once.");
     for (const Step& s : steps) {
         SCOPED_TRACE(std::to_string(s.active) + " active, " + std::to_string(s.refused) + " refused");
         diagnostics->multitouchDevicesActive.set(s.active);
@@ -715,7 +642,7 @@ TEST_F(ViewsTest, ShellWindowsCloseFromTheKeyboardAndCarryTheAppIcon) {
     }
 }
 
-TEST_F(ViewsTest, AboutShowsVersionPrivacyAndLicence) {
+TEST_F(ViewsTest, AboutShowsTheVersionAndLicence) {
     const std::pair<VersionInfo, const char*> lines[] = {
         {{"0.1.0", "1a2b3c4"}, "Version 0.1.0 (1a2b3c4)"},
         {{std::nullopt, std::nullopt}, "Version ? (?)"},
@@ -726,9 +653,6 @@ TEST_F(ViewsTest, AboutShowsVersionPrivacyAndLicence) {
     }
     AboutView v;
     EXPECT_TRUE(text(&v, "version").startsWith("Version 0.1.0 (")) << "from the build";
-    expectTexts(
-        &v, {"About Trellick", "💅", "Trellick", "Switch to your last window or app with a three‑finger touchpad swipe.",
-             "Runs entirely on your computer — no network, no tracking, nothing collected."});
     EXPECT_TRUE(text(&v, "licence").contains("GPL-2.0-or-later"));
 }
 

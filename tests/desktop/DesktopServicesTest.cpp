@@ -175,83 +175,21 @@ TEST_F(DesktopFilesTest, AutostartEntryIsReadWrittenWithAQuotedExecLineAndRemove
     EXPECT_NE(failed.error().reason.find(entry.toStdString()), std::string::npos) << failed.error().reason;
 }
 
-// A program file at `path` (made executable).
-QString program(const QString& path) {
-    writeAll(path, "#!/bin/sh\n");
-    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-}
-
-// The value of `key` in the entry's text.
-QString valueOf(const QByteArray& entry, const QString& key) {
-    for (const QString& line : QString::fromUtf8(entry).split(QLatin1Char('\n')))
-        if (line.startsWith(key + QLatin1Char('='))) return line.mid(key.size() + 1);
-    return QStringLiteral("<none>");
-}
-
-TEST_F(DesktopFilesTest, AutostartEntryRunsTrellickByNameOnlyWhereALoginSessionFindsThisProgramSo) {
-    const QString root = tmp.path();
-    const QStringList loginPath = {root + "/usr/local/bin", root + "/usr/bin"};
-    struct Case {
-        const char* layout;
-        QString running;
-        std::vector<QString> alsoThere;  // other programs called trellick
-        bool byName;
-    };
-    const std::vector<Case> cases = {
-        {"installed in a folder of the login PATH", root + "/usr/bin/trellick", {}, true},
-        {"an earlier folder holds another trellick",
-         root + "/usr/bin/trellick",
-         {root + "/usr/local/bin/trellick"},
-         false},
-        {"a build folder", root + "/build/src/app/trellick", {}, false},
-    };
-    for (const auto& c : cases) {
-        QDir(root + "/usr").removeRecursively();
-        program(c.running);
-        for (const auto& other : c.alsoThere) program(other);
-        XdgAutostartService service(entry, c.running, loginPath);
-        ASSERT_TRUE(service.registerItem().ok()) << c.layout;
-        const QString expected = c.byName ? QStringLiteral("trellick") : c.running;
-        EXPECT_EQ(valueOf(readAll(entry), "Exec"), expected) << c.layout;
-        EXPECT_EQ(valueOf(readAll(entry), "TryExec"), expected) << c.layout;
+// Repairing at start rewrites only an enabled entry whose program is gone (the installed
+// autostart rig runs that end to end); one switched off or running the user's own command stays.
+TEST_F(DesktopFilesTest, RepairLeavesAnEntryThatIsOffOrTheUsersOwnAsItIs) {
+    const QString running = tmp.filePath("build/trellick");
+    writeAll(running, "#!/bin/sh\n");
+    QFile::setPermissions(running, QFile::ReadOwner | QFile::ExeOwner);
+    for (const QByteArray& kept : {QByteArray("[Desktop Entry]\nExec=sh -c \"exec /gone/trellick\"\n"),
+                                   QByteArray("[Desktop Entry]\nExec=/gone/trellick\nHidden=true\n")}) {
+        writeAll(entry, kept);
+        EXPECT_TRUE(XdgAutostartService(entry, running, {}).repairIfStale().ok());
+        EXPECT_EQ(readAll(entry), kept);
     }
-    // A link in a folder of the login PATH to the running program also runs it.
-    QDir(root + "/usr").removeRecursively();
-    const QString installed = program(root + "/opt/trellick/bin/trellick");
-    QDir().mkpath(root + "/usr/bin");
-    ASSERT_TRUE(QFile::link(installed, root + "/usr/bin/trellick"));
-    ASSERT_TRUE(XdgAutostartService(entry, installed, loginPath).registerItem().ok());
-    EXPECT_EQ(valueOf(readAll(entry), "Exec"), "trellick");
-}
-
-TEST_F(DesktopFilesTest, AnEnabledAutostartEntryWhoseProgramIsGoneIsWrittenAgainOthersStayAsTheyAre) {
-    const QString running = program(tmp.filePath("build/trellick"));
-    const QString spaced = program(tmp.filePath("my apps/trellick"));
-    struct Case {
-        QByteArray entry;
-        bool rewritten;
-    };
-    const std::vector<Case> cases = {
-        {"[Desktop Entry]\nExec=/gone/trellick\n", true},
-        {"[Desktop Entry]\nExec=\"/gone/my apps/trellick\" --replay x\n", true},
-        {"[Desktop Entry]\nExec=" + running.toUtf8() + "\nTryExec=/gone/trellick\n", true},
-        {"[Desktop Entry]\nExec=trellick-gone-from-every-path\n", true},
-        {"[Desktop Entry]\nName=Trellick\n", true},
-        {"[Desktop Entry]\nExec=\"" + spaced.toUtf8() + "\" %u\n", false},
-        {"[Desktop Entry]\nExec=sh -c \"exec /gone/trellick\"\n", false},  // the user's own command
-        {"[Desktop Entry]\nExec=/gone/trellick\nHidden=true\n", false},    // switched off: left off
-        {"[Desktop Entry]\nExec=/gone/trellick\nX-GNOME-Autostart-enabled=false\n", false},
-    };
-    for (const auto& c : cases) {
-        writeAll(entry, c.entry);
-        XdgAutostartService service(entry, running, {});
-        EXPECT_TRUE(service.repairIfStale().ok()) << c.entry.toStdString();
-        if (c.rewritten)
-            EXPECT_EQ(valueOf(readAll(entry), "Exec"), running) << c.entry.toStdString();
-        else
-            EXPECT_EQ(readAll(entry), c.entry);
-    }
+    writeAll(entry, "[Desktop Entry]\nExec=/gone/trellick\n");
+    EXPECT_TRUE(XdgAutostartService(entry, running, {}).repairIfStale().ok());
+    EXPECT_TRUE(readAll(entry).contains("\nExec=" + running.toUtf8() + "\n")) << readAll(entry).toStdString();
     QFile::remove(entry);
     EXPECT_TRUE(XdgAutostartService(entry, running, {}).repairIfStale().ok());
     EXPECT_FALSE(QFile::exists(entry)) << "launch at login stays off";

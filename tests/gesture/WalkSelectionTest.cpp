@@ -98,12 +98,6 @@ TEST(WalkSelection, AnEmptyWalkShowsFeelsAndSwitchesToNothing) {
     EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), 0);
 }
 
-TEST(WalkSelection, ThePlaceholderSaysWhatItOffers) {
-    auto placeholder = EngineRig().monitor->addFavouritesTarget();
-    EXPECT_TRUE(placeholder.isPlaceholder);
-    EXPECT_EQ(placeholder.title + " / " + placeholder.subtitle.value_or(""), "Add Favourites / Open Settings");
-}
-
 TEST(WalkSelection, TheEscapeMonitorIsThereFromTheFirstUpdateWhileTheOverlayShows) {
     for (bool overlay : {true, false}) {
         EngineRig rig({{keys::showHUD, PrefValue(overlay)}});

@@ -97,16 +97,11 @@ TEST_F(SettingsStoreTest, AKeyChangedByOthersIsReadByItsRuleAndHeardWithoutWriti
     EXPECT_EQ(s.mode(), SwitchMode::directionalMRU) << "a removed key reads as missing";
 }
 
-TEST_F(SettingsStoreTest, DefaultsThenEveryAssignmentWritesThroughToItsStore) {
+TEST_F(SettingsStoreTest, EveryAssignmentWritesThroughToItsStore) {
     login.enabled = true;  // launch at login is read from the login-item service, never from preferences
     SettingsStore s(prefs, login);
-    EXPECT_EQ(s.mode(), SwitchMode::directionalMRU);
-    EXPECT_EQ(s.hudStyle(), HUDStyle::modern);
-    EXPECT_TRUE(s.enabled() && s.showHUD() && s.compactPeekSpacing() && s.hapticFeedback() && s.favouritesEnabled());
-    EXPECT_FALSE(s.invertDirection());
     EXPECT_TRUE(s.launchAtLogin());
-    EXPECT_EQ(s.flickVelocity(), 2.5);
-    EXPECT_EQ(prefs.writes(), 0);
+    EXPECT_EQ(prefs.writes(), 0) << "defaults are not written";
 
     const std::vector<std::tuple<std::function<void()>, const char*, PrefValue>> assignments = {
         {[&] { s.mode.set(SwitchMode::toggleLastApp); }, keys::mode, "toggleLastApp"},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <map>
@@ -106,6 +107,15 @@ TEST_F(WindowTrackerTest, FocusBuildsTheListAcrossAndWithinApplications) {
     EXPECT_EQ(ids(*t), (Ids{mine, b1, a1, a2}));
     EXPECT_EQ(labels(t->orderedTargets()),
               (Strings{"trellick|Settings", "Beta|b1 renamed", "Alpha|a1", "Alpha|<none>"}));
+
+    // The list keeps the thirty latest windows; diagnostics show the first eight.
+    Ids many;
+    for (int pid = 100; pid <= 130; ++pid) many.push_back(windows->openAndFocus(win(pid, "Many")));
+    settle();
+    EXPECT_EQ(t->orderedCount(), 30);
+    EXPECT_EQ(ids(*t).front(), many.back());
+    EXPECT_EQ(std::ranges::count(ids(*t), many.front()), 0);
+    EXPECT_EQ(diagnostics->mruWindowTitles.get().size(), 8u);
 }
 
 TEST_F(WindowTrackerTest, ClosedWindowsAndQuitAppsArePrunedAndActivatePreviousSkipsThem) {

@@ -11,6 +11,7 @@
 #include "RigTest.h"
 #include "gesture/MultitouchMonitor.h"
 #include "platform/desktop/GioDesktopEntries.h"
+#include "platform/x11/X11CompositorSupport.h"
 #include "platform/x11/X11InputServices.h"
 #include "settings/Diagnostics.h"
 #include "tracking/AppTracker.h"
@@ -47,15 +48,6 @@ protected:
         for (WindowId w : windows->clientList())
             if (windows->pid(w) == pid) out.push_back(w);
         return out;
-    }
-    // Starts a client with `count` windows and waits for all of them.
-    Ids openMany(const std::string& cls, int count) {
-        pid_t pid = pids[open(cls, cls, {"--count", std::to_string(count)})];
-        Ids all;
-        EXPECT_TRUE(waitFor([&] { return (all = windowsOf(pid)).size() == std::size_t(count); })) << cls;
-        all.resize(count);  // no reading past the end when some never came
-        for (WindowId w : all) pids[w] = pid;
-        return all;
     }
     Ids windowIds() {
         Ids out;
@@ -137,18 +129,6 @@ TEST_F(X11RigTest, TitlesAndClassNamesOfAnyLengthAreCutAndLoseControlCharacters)
         EXPECT_TRUE(std::ranges::none_of(text, [](char c) { return (unsigned char)c < 0x20 || c == 0x7f; })) << what;
         EXPECT_EQ(text.find("Evil[2J Name") != std::string::npos, kept) << what;
     }
-}
-
-// The application list's limit of twenty is the tracker's own logic, checked without a server
-// (tests/tracking); the window list's limit needs many real windows.
-TEST_F(X11RigTest, TheWindowListKeepsThirty) {
-    startTrackers();
-    Ids many = openMany("Multi", 31);
-    for (WindowId w : many) focus(w);
-    ASSERT_TRUE(waitFor([&] { return windowIds().front() == many.back(); }));
-    EXPECT_EQ(windowTracker->orderedCount(), 30);
-    EXPECT_EQ(std::ranges::count(windowIds(), many.front()), 0);
-    EXPECT_EQ(diagnostics->mruWindowTitles.get().size(), 8u);
 }
 
 TEST_F(X11RigTest, ARestartedWindowManagerIsFollowedAndALostServerReported) {
@@ -289,6 +269,21 @@ TEST_F(X11RigTest, EscapeTypedIntoAnotherWindowCancelsOnlyDuringAWalk) {
     frame();
     frame();
     EXPECT_EQ(press("Escape"), 1) << "the cancel removed the monitor";
+}
+
+TEST_F(X11RigTest, CompositorStateFollowsACompositorStartingQuittingAndDying) {
+    if (rig.run("command -v xcompmgr") != 0) GTEST_SKIP() << "xcompmgr is not installed";
+    auto support = X11CompositorSupport::create(conn);
+    std::vector<bool> heard;
+    auto sub = support->subscribe([&](bool active) { heard.push_back(active); });
+    for (int sig : {SIGTERM, SIGKILL}) {
+        pid_t compositor = rig::spawn({"xcompmgr", "-n"});
+        EXPECT_TRUE(waitFor([&] { return support->compositorActive(); })) << "xcompmgr never took the selection";
+        EXPECT_TRUE(X11CompositorSupport::create(conn)->compositorActive()) << "known at once when made meanwhile";
+        rig::stop(compositor, sig);
+        EXPECT_TRUE(waitFor([&] { return !support->compositorActive(); })) << "signal " << sig;
+    }
+    EXPECT_EQ(heard, (std::vector<bool>{false, true, false, true, false}));
 }
 
 }  // namespace
