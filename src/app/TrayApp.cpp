@@ -33,6 +33,7 @@
 #include "platform/evdev/EvdevHaptics.h"
 #include "platform/evdev/EvdevTouchSource.h"
 #include "platform/recording/ReplayTouchSource.h"
+#include "platform/wayland/KdeWindowSystem.h"
 #include "platform/wayland/LayerShellPanel.h"
 #include "platform/wayland/LayerShellShield.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -147,9 +148,19 @@ void provideWayland(AppDelegate::Platform& platform, const std::shared_ptr<Appea
             std::fprintf(stderr, "trellick: the Wayland compositor does not offer %s: %s.\n",
                          log::joined(missing).c_str(), what);
     };
-    auto missingControl = wayland::WaylandWindowSystem::missingProtocols(*connection);
-    say(missingControl, "window control is unavailable, touchpad input still works");
-    platform.windows = wayland::WaylandWindowSystem::create(connection, AppDelegate::applicationId);
+    // KWin's window management where offered, else the wlroots one. KWin hides its global from
+    // a binary without a desktop file naming it, so under KWin that is the one missing.
+    if (wayland::KdeWindowSystem::offered(*connection)) {
+        platform.windows = wayland::KdeWindowSystem::create(connection);
+    } else {
+        const bool kwin = wayland::KdeWindowSystem::underKWin(*connection);
+        auto missingControl = kwin ? std::vector<std::string>{wayland::KdeWindowSystem::kInterface}
+                                   : wayland::WaylandWindowSystem::missingProtocols(*connection);
+        say(missingControl, kwin ? "KWin offers it only to a program whose desktop file names it; window control "
+                                   "is unavailable, touchpad input still works"
+                                 : "window control is unavailable, touchpad input still works");
+        platform.windows = wayland::WaylandWindowSystem::create(connection, AppDelegate::applicationId);
+    }
     auto missingOverlay = wayland::LayerShellPanel::missingProtocols(*connection);
     say(missingOverlay, "swipes switch without showing the overlay");
     std::shared_ptr<wayland::LayerShellShield> shield;

@@ -65,6 +65,67 @@ public:
         return true;
     }
 
+    // Starts KWin (`kwin_wayland --virtual`, one output of 1280x720) in a D-Bus session of its
+    // own instead of sway; false with a reason when it cannot run here. KWin runs as the test's
+    // own user, root included: it hands its window management only to programs whose desktop
+    // file names their binary, reading the binary from /proc, which a process of another user
+    // cannot. `entries` are those desktop files (file name to body) in the compositor's private
+    // data folder.
+    bool startKWin(std::string* why, const std::map<std::string, std::string>& entries) {
+        dataDir();
+        const std::string installed = "/usr/bin/kwin_wayland";
+        if (!std::filesystem::exists(installed) || run("command -v dbus-run-session setpriv") != 0) {
+            *why = "kwin_wayland or dbus-run-session is not installed: run scripts/install-deps.sh";
+            return false;
+        }
+        prefix_ = {"setpriv", "--pdeathsig=SIGTERM", "--"};
+        uid_ = getuid();
+        gid_ = getgid();
+        makeTmp("trellick-kwinrig-");
+        runtime_ = tmp_ + "/runtime";
+        for (const std::string& dir : {runtime_, tmp_ + "/home", tmp_ + "/bin", tmp_ + "/kwin-data/applications"})
+            std::filesystem::create_directories(dir);
+        chmod(runtime_.c_str(), 0700);
+        // A window rule of KWin's keeps the windows of app id SkipSwitcherWin out of its switcher.
+        std::filesystem::create_directories(tmp_ + "/home/.config");
+        std::ofstream(tmp_ + "/home/.config/kwinrulesrc")
+            << "[General]\ncount=1\nrules=1\n\n[1]\nDescription=skip\nwmclass=SkipSwitcherWin\nwmclassmatch=1\n"
+               "skipswitcher=true\nskipswitcherrule=2\n";
+        for (const auto& [file, body] : entries)
+            std::ofstream(tmp_ + "/kwin-data/applications/" + file) << "[Desktop Entry]\nType=Application\n" << body;
+        // The installed binary carries a file capability that a sandbox may refuse to execute;
+        // a plain copy of the same name runs.
+        std::filesystem::copy_file(installed, tmp_ + "/bin/kwin_wayland");
+        env_ = {{"XDG_RUNTIME_DIR", runtime_},
+                {"HOME", tmp_ + "/home"},
+                {"XDG_CONFIG_HOME", tmp_ + "/home/.config"},
+                {"XDG_DATA_HOME", tmp_ + "/home/.local/share"},
+                {"DISPLAY", ""},
+                {"WAYLAND_DISPLAY", ""},
+                {"DBUS_SESSION_BUS_ADDRESS", ""}};
+        auto kwinEnv = env_;
+        kwinEnv["XDG_DATA_DIRS"] = tmp_ + "/kwin-data:/usr/share";
+        sway_ = spawn(asUser({"dbus-run-session", "--", "sh", "-c",
+                              "echo \"$DBUS_SESSION_BUS_ADDRESS\" >" + tmp_ + "/bus && echo $$ >" + tmp_ +
+                                  "/kwin.pid && exec setpriv --pdeathsig=SIGTERM -- " + tmp_ +
+                                  "/bin/kwin_wayland --virtual --width 1280 --height 720 --socket kwin-rig "
+                                  "--no-lockscreen --no-global-shortcuts --no-kactivities"}),
+                      tmp_ + "/kwin.log", kwinEnv);
+        bool up = waitFor([&] { return std::filesystem::exists(runtime_ + "/kwin-rig"); }, 20.0);
+        if (sway_ <= 0 || !up) {
+            *why = "kwin_wayland did not start (see " + tmp_ + "/kwin.log)";
+            return false;
+        }
+        socket = runtime_ + "/kwin-rig";
+        env_["WAYLAND_DISPLAY"] = "kwin-rig";
+        env_["QT_QPA_PLATFORM"] = "wayland";
+        std::ifstream(tmp_ + "/bus") >> busAddress;
+        std::ifstream(tmp_ + "/kwin.pid") >> kwin_;
+        return true;
+    }
+    // The D-Bus session KWin runs in (KWin's own interfaces: effects, scripting).
+    std::string busAddress;
+
     // Spawns argv as the rig's user in the rig's session, standard error to `errors`; `env` adds
     // to or overrides the session's variables.
     pid_t spawnInSession(const std::vector<std::string>& argv, const std::string& errors,
@@ -106,6 +167,10 @@ public:
 
     void shutdown() {
         stopClientsAndRemoveTmp();
+        // KWin first (not our child: polled), so that dbus-run-session ends its bus and itself.
+        if (kwin_ > 0 && ::kill(kwin_, SIGTERM) == 0 && !waitFor([&] { return ::kill(kwin_, 0) != 0; }, 3.0))
+            ::kill(kwin_, SIGKILL);
+        kwin_ = -1;
         sway_ = (stop(sway_), -1);
     }
 
@@ -148,7 +213,8 @@ private:
     gid_t gid_ = 0;
     std::vector<std::string> prefix_;
     std::map<std::string, std::string> env_;
-    pid_t sway_ = -1;
+    pid_t sway_ = -1;  // or the dbus-run-session around KWin
+    pid_t kwin_ = -1;
     std::string runtime_;
 };
 
