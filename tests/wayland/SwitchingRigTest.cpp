@@ -24,7 +24,7 @@ protected:
     void TearDown() override {
         if (app > 0) rig.quit(app);
     }
-    void focus(const std::string& appId) {
+    virtual void focus(const std::string& appId) {
         ASSERT_EQ(rig.swaymsg("[app_id=\"^" + appId + "$\"] focus"), 0);
         ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == byTitle(appId + " window"); })) << appId;
     }
@@ -105,6 +105,39 @@ TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
     })) << stderrText();
     EXPECT_EQ(exitStatus(), 0) << stderrText();
     EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
+}
+
+// The same on KWin, where the tests' own binary and trellick have desktop entries opening its
+// window management to them, and windows are raised through it.
+class TrellickOnKWin : public TrellickOnSway {
+protected:
+    bool startRig(std::string* why) override { return rig.startKWin(why, kwinEntries({TRELLICK_EXECUTABLE})); }
+    std::shared_ptr<WindowSystem> makeWindows() override { return wayland::KdeWindowSystem::create(conn); }
+    void focus(const std::string& appId) override {
+        const auto window = byTitle(appId + " window");
+        ASSERT_TRUE(window && windows()->activate(*window)) << appId;
+        ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == window; })) << appId;
+    }
+};
+
+TEST_F(TrellickOnKWin, AToggleSwipeSwitchesToThePreviousWindow) {
+    launchAfterThreeWindows("toggleLastApp", {3.0, 10, 0.02});
+    EXPECT_EQ(exitStatus(), 0) << stderrText();
+    EXPECT_EQ(windows()->activeWindow(), byTitle("AlphaWin window")) << stderrText();
+}
+
+// A binary that no desktop entry names (a build run from elsewhere) gets no window management
+// from KWin: trellick says which global is missing and keeps reading the touchpad.
+TEST_F(TrellickOnKWin, WithoutItsDesktopEntryTrellickNamesTheMissingGlobalAndKeepsRunning) {
+    const std::string copy = rig.tmp() + "/bin/trellick";
+    std::filesystem::copy_file(TRELLICK_EXECUTABLE, copy);
+    app = rig.spawnInSession({copy}, rig.tmp() + "/trellick.err",
+                             {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + "/no-bus"}});
+    ASSERT_TRUE(waitFor(
+        [&] { return stderrText().find("does not offer org_kde_plasma_window_management") != std::string::npos; },
+        20.0))
+        << stderrText();
+    EXPECT_FALSE(waitFor([&] { return waitpid(app, nullptr, WNOHANG) == app; }, 1.0)) << stderrText();
 }
 
 }  // namespace
