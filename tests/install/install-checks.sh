@@ -58,6 +58,9 @@ desktop-entry)
   desktop-file-validate "$entry" || fail "desktop-file-validate"
   grep -qx 'Categories=.*Utility;.*' "$entry" || fail "not in Utility"
   ! grep -q '^NoDisplay=' "$entry" || fail "NoDisplay set"
+  # KWin's window management is offered only to the program an entry names by absolute path.
+  grep -qx 'Exec=/usr/bin/trellick' "$entry" || fail "Exec is not the installed program"
+  grep -qx 'X-KDE-Wayland-Interfaces=org_kde_plasma_window_management' "$entry" || fail "KWin's interface not named"
   icon=$(sed -n 's/^Icon=//p' "$entry")
   [ -f "$stage/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no installed icon $icon" ;;
 
