@@ -25,6 +25,9 @@ public:
         QString updateFeed;  // empty: updates come from the package manager
         // Light or dark and the accent for the windows; without one they keep the Qt palette.
         std::shared_ptr<AppearanceSource> appearance;
+        // Under KWin without its window management: writes the desktop entry that opens it and
+        // connects again (see SettingsView's Diagnostics). Empty elsewhere.
+        std::function<void(std::function<void(Result<>)>)> allowWindowManagement;
     };
     explicit Shell(Options options);
     ~Shell();

@@ -25,6 +25,7 @@
 #include "overlay/HUDController.h"
 #include "platform/desktop/GioDesktopEntries.h"
 #include "platform/desktop/JsonPreferencesStore.h"
+#include "platform/desktop/KdeWindowAccessEntry.h"
 #include "platform/desktop/PortalAppearanceSource.h"
 #include "platform/desktop/QtLogSink.h"
 #include "platform/desktop/QtMainQueue.h"
@@ -130,11 +131,37 @@ void provideDesktop(AppDelegate::Platform& platform) {
     platform.haptics = evdev::EvdevHaptics::createSystem();
 }
 
+using AllowHandler = std::function<void(std::function<void(Result<>)>)>;
+
+// Writes the desktop entry KWin wants for this program, then connects again until KWin has read
+// it (it watches the applications folders), for up to five seconds.
+AllowHandler allowKWinWindowManagement(const std::shared_ptr<wayland::KdeWindowSystem>& kde) {
+    std::weak_ptr<wayland::KdeWindowSystem> weak = kde;
+    return [weak](std::function<void(Result<>)> report) {
+        const QString program = QCoreApplication::applicationFilePath();
+        if (auto written = desktop::KdeWindowAccessEntry::write(program); !written) return report(written);
+        auto* timer = new QTimer;
+        timer->setInterval(250);
+        QObject::connect(timer, &QTimer::timeout, [timer, weak, report, program, tries = 0]() mutable {
+            auto kde = weak.lock();
+            const bool done = kde && kde->connectAgain();
+            if (!done && kde && ++tries < 20) return;
+            timer->stop();
+            timer->deleteLater();
+            if (done) return report({});
+            report(Error{"Wrote " + desktop::KdeWindowAccessEntry::path(program).toStdString() +
+                         ", but KWin has not offered its window management yet. Quit Trellick and start it again."});
+        });
+        timer->start();
+    };
+}
+
 // Window control and the overlay in a Wayland session: never X11 through XWayland, which sees
 // only X clients. Where the compositor lacks a protocol, says which; touch input works all the
 // same. A compositor lost later quits, as a lost X server does.
 void provideWayland(AppDelegate::Platform& platform, const std::shared_ptr<AppearanceSource>& appearance,
-                    std::shared_ptr<wayland::WaylandConnection>& connection, Subscription& lostSub) {
+                    std::shared_ptr<wayland::WaylandConnection>& connection, Subscription& lostSub,
+                    AllowHandler& allowWindowManagement) {
     auto opened = wayland::WaylandConnection::open();
     if (!opened) {
         std::fprintf(stderr, "trellick: %s; window control is unavailable, touchpad input still works.\n",
@@ -149,16 +176,20 @@ void provideWayland(AppDelegate::Platform& platform, const std::shared_ptr<Appea
                          log::joined(missing).c_str(), what);
     };
     // KWin's window management where offered, else the wlroots one. KWin hides its global from
-    // a binary without a desktop file naming it, so under KWin that is the one missing.
+    // a program that no desktop entry names, so under KWin that is the one missing, and the
+    // settings offer to write the entry.
     if (wayland::KdeWindowSystem::offered(*connection)) {
         platform.windows = wayland::KdeWindowSystem::create(connection);
+    } else if (wayland::KdeWindowSystem::underKWin(*connection)) {
+        say({wayland::KdeWindowSystem::kInterface},
+            "KWin offers it only to a program that a desktop entry names (Settings, Diagnostics: Allow); window "
+            "control is unavailable, touchpad input still works");
+        auto kde = wayland::KdeWindowSystem::create(connection);
+        platform.windows = kde;
+        allowWindowManagement = allowKWinWindowManagement(kde);
     } else {
-        const bool kwin = wayland::KdeWindowSystem::underKWin(*connection);
-        auto missingControl = kwin ? std::vector<std::string>{wayland::KdeWindowSystem::kInterface}
-                                   : wayland::WaylandWindowSystem::missingProtocols(*connection);
-        say(missingControl, kwin ? "KWin offers it only to a program whose desktop file names it; window control "
-                                   "is unavailable, touchpad input still works"
-                                 : "window control is unavailable, touchpad input still works");
+        auto missing = wayland::WaylandWindowSystem::missingProtocols(*connection);
+        say(missing, "window control is unavailable, touchpad input still works");
         platform.windows = wayland::WaylandWindowSystem::create(connection, AppDelegate::applicationId);
     }
     auto missingOverlay = wayland::LayerShellPanel::missingProtocols(*connection);
@@ -207,6 +238,7 @@ struct Backend {
     std::shared_ptr<x11::X11Connection> x11;
     std::shared_ptr<wayland::WaylandConnection> wayland;
     Subscription lostSub;
+    AllowHandler allowWindowManagement;  // under KWin without its window management
 };
 
 // The one place that picks the backend for the session: window control, the overlay and the
@@ -214,7 +246,7 @@ struct Backend {
 bool provideBackend(AppDelegate::Platform& platform, bool wayland, const std::shared_ptr<AppearanceSource>& appearance,
                     const std::shared_ptr<MainQueue>& mainQueue, Backend& backend) {
     if (wayland) {
-        provideWayland(platform, appearance, backend.wayland, backend.lostSub);
+        provideWayland(platform, appearance, backend.wayland, backend.lostSub, backend.allowWindowManagement);
         return true;
     }
     if (!provideWindows(platform, mainQueue, backend.x11, backend.lostSub)) return false;
@@ -281,8 +313,6 @@ int runTrayApp(int argc, char** argv) {
 
     // Light or dark and the accent, from the desktop portal (else the Qt palette), live.
     auto appearance = std::make_shared<desktop::PortalAppearanceSource>();
-    Shell shell({TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL, appearance});
-
     std::shared_ptr<MainQueue> mainQueue = std::make_shared<desktop::QtMainQueue>();
     auto clock = std::make_shared<desktop::SteadyClock>();
     AppDelegate::Platform platform;
@@ -291,6 +321,7 @@ int runTrayApp(int argc, char** argv) {
     platform.clock = clock;
     Backend backend;
     if (!provideBackend(platform, wayland, appearance, mainQueue, backend)) return 1;
+    Shell shell({TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL, appearance, backend.allowWindowManagement});
     provideTouch(platform, options, frames, mainQueue);
 
     shell.provide(platform);

@@ -187,8 +187,14 @@ package-purge-removes-granted-rule)
 uninstall)
   install_into "$scratch/root" /opt/trellick
   [ -n "$(tree "$scratch/root")" ] || fail "nothing installed"
-  DESTDIR=$scratch/root cmake --build "$build" --target uninstall >"$scratch/log" 2>&1 || fail "$(cat "$scratch/log")"
+  # The entry Trellick writes under KWin for this build's program goes too, another build's stays.
+  mkdir -p "$scratch/data/applications"
+  own=io.github.trellick.Trellick-$(printf %s "$(realpath "$build/src/app/trellick")" | md5sum | cut -c1-8).desktop
+  touch "$scratch/data/applications/$own" "$scratch/data/applications/$id-00000000.desktop"
+  XDG_DATA_HOME=$scratch/data DESTDIR=$scratch/root cmake --build "$build" --target uninstall >"$scratch/log" 2>&1 ||
+    fail "$(cat "$scratch/log")"
   [ -z "$(tree "$scratch/root")" ] || fail "left behind: $(tree "$scratch/root")"
+  [ "$(ls "$scratch/data/applications")" = "$id-00000000.desktop" ] || fail "entries: $(ls "$scratch/data/applications")"
   [ ! -e "$scratch/root/opt/trellick/libexec/trellick" ] || fail "left its libexec folder" ;;
 
 *) echo "install-checks.sh: unknown check $check" >&2; exit 2 ;;

@@ -1,6 +1,7 @@
 // KWin's window management on a `kwin_wayland --virtual` rig with real Qt clients.
 
 #include "WaylandRigTest.h"
+#include "platform/desktop/KdeWindowAccessEntry.h"
 
 namespace trellick::rig {
 namespace {
@@ -53,6 +54,33 @@ TEST_F(KdeWindowSystemRigTest, RecencyIsSeededFromTheStackingOrderAndFollowsActi
     ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == b; }));
     EXPECT_EQ(windows()->stackingOrder(), (std::vector<WindowId>{*b, *a, *c}));
     EXPECT_EQ(heard, (std::vector<WindowId>{*b}));
+}
+
+// A program run from where no desktop entry names it: KWin hides the global until the entry of
+// the user's own is written, and then offers it to a new connection.
+class WithoutAnEntryRigTest : public KdeWindowSystemRigTest {
+protected:
+    bool startRig(std::string* why) override { return rig.startKWin(why, {}); }
+};
+
+TEST_F(WithoutAnEntryRigTest, TheUsersOwnEntryOpensWindowControlToANewConnection) {
+    ASSERT_FALSE(windows()->windowControlAvailable());
+    ASSERT_TRUE(wayland::KdeWindowSystem::underKWin(*conn));
+    rig.window("AlphaWin", "Alpha");
+    auto kde = std::dynamic_pointer_cast<wayland::KdeWindowSystem>(windows());
+    int changes = 0;
+    auto sub = kde->onWindowControlChanged([&] { ++changes; });
+
+    const QByteArray ours = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(rig.tmp() + "/home/.local/share"));  // the compositor's
+    const QString self = QString::fromStdString(std::filesystem::read_symlink("/proc/self/exe"));
+    const bool written = bool(desktop::KdeWindowAccessEntry::write(self));
+    qputenv("XDG_DATA_HOME", ours);
+    ASSERT_TRUE(written);
+    EXPECT_TRUE(waitFor([&] { return kde->connectAgain(rig.socket.c_str()); })) << "KWin reads new entries";
+    EXPECT_TRUE(kde->windowControlAvailable());
+    EXPECT_EQ(changes, 1);
+    EXPECT_TRUE(waitFor([&] { return byTitle("Alpha").has_value(); }));
 }
 
 }  // namespace

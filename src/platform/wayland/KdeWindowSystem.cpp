@@ -100,25 +100,42 @@ bool KdeWindowSystem::underKWin(const WaylandConnection& connection) {
 
 std::shared_ptr<KdeWindowSystem> KdeWindowSystem::create(std::shared_ptr<WaylandConnection> connection) {
     std::shared_ptr<KdeWindowSystem> ws(new KdeWindowSystem(std::move(connection)));
-    // Version 13 brings windows by uuid, 16 the resource name; KWin 5.27 and Plasma 6 offer 16.
-    for (const auto& g : ws->conn_->globals())
-        if (g.interface == kInterface && g.version >= 13)
-            ws->manager_ = static_cast<org_kde_plasma_window_management*>(
-                ws->conn_->bind(g, org_kde_plasma_window_management_interface, 16));
-    if (ws->manager_) {
-        org_kde_plasma_window_management_add_listener(ws->manager_, &KdeListeners::manager, ws.get());
-        ws->control_ = true;
-        // The windows and the stacking order come with the bind, each window's state once asked.
-        ws->conn_->roundtrip();
-        ws->conn_->roundtrip();
-        std::lock_guard lock(ws->lock_);
-        ws->seedRecency();
-    }
-    std::weak_ptr<KdeWindowSystem> weak = ws;
-    ws->lostSub_ = ws->conn_->onLost([weak] {
-        if (auto self = weak.lock()) self->lost();
-    });
+    ws->bindManager();
     return ws;
+}
+
+bool KdeWindowSystem::bindManager() {
+    // Version 13 brings windows by uuid, 16 the resource name; KWin 5.27 and Plasma 6 offer 16.
+    for (const auto& g : conn_->globals())
+        if (g.interface == kInterface && g.version >= 13)
+            manager_ = static_cast<org_kde_plasma_window_management*>(
+                conn_->bind(g, org_kde_plasma_window_management_interface, 16));
+    if (manager_) {
+        org_kde_plasma_window_management_add_listener(manager_, &KdeListeners::manager, this);
+        {
+            std::lock_guard lock(lock_);
+            control_ = true;
+        }
+        // The windows and the stacking order come with the bind, each window's state once asked.
+        conn_->roundtrip();
+        conn_->roundtrip();
+        std::lock_guard lock(lock_);
+        seedRecency();
+    }
+    lostSub_ = conn_->onLost([this] { lost(); });  // ends with us, before conn_
+    return manager_ != nullptr;
+}
+
+bool KdeWindowSystem::connectAgain(const char* display) {
+    if (manager_) return true;
+    auto opened = WaylandConnection::open(display);
+    if (!opened || !offered(*opened.value())) return false;
+    lostSub_.reset();
+    conn_ = std::move(opened).value();
+    if (!bindManager()) return false;
+    controlChanged_.notify();
+    listChanged_.notify();
+    return true;
 }
 
 KdeWindowSystem::KdeWindowSystem(std::shared_ptr<WaylandConnection> connection) : conn_(std::move(connection)) {}

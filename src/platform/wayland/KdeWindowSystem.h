@@ -45,6 +45,11 @@ public:
     // Binds the window management global where offered and reads the windows already open.
     // Main thread.
     static std::shared_ptr<KdeWindowSystem> create(std::shared_ptr<WaylandConnection> connection);
+    // KWin decides which globals a client sees when it connects: after a desktop entry naming
+    // this program was written, a new connection (to `display`, else $WAYLAND_DISPLAY) may
+    // bring the global. True when window control is available now; the lists are then read
+    // and announced as a change of window control.
+    bool connectAgain(const char* display = nullptr);
     ~KdeWindowSystem() override;
     KdeWindowSystem(const KdeWindowSystem&) = delete;
     KdeWindowSystem& operator=(const KdeWindowSystem&) = delete;
@@ -77,6 +82,7 @@ public:
 private:
     explicit KdeWindowSystem(std::shared_ptr<WaylandConnection> connection);
     friend struct KdeListeners;
+    bool bindManager();
     void windowAnnounced(const char* uuid);
     void stackingOrderChanged(const char* uuids);
     void initialState(Window& w);
