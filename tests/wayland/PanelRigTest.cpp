@@ -1,9 +1,16 @@
 // The overlay's layer-shell panel on a headless sway: where it shows, that it shows what the
 // renderer draws, and that clicks go through it.
 
+#include <fcntl.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
 #include <QImage>
 
 #include "WaylandRigTest.h"
+#include "blur-client-protocol.h"
 #include "overlay/HUDModel.h"
 #include "platform/wayland/LayerShellPanel.h"
 #include "platform/wayland/LayerShellShield.h"
@@ -29,7 +36,7 @@ protected:
         panel = std::make_unique<wayland::LayerShellPanel>(conn, model, nullptr, shield);
     }
     // The output (by default the only one) as grim sees it.
-    QImage screenshot(const std::string& output = "") {
+    virtual QImage screenshot(const std::string& output = "") {
         const std::string file = rig.runtimeDir() + "/shot.png";
         std::filesystem::remove(file);
         std::vector<std::string> argv{"grim"};
@@ -172,6 +179,60 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
     waitFor([] { return false; }, 0.3);
     EXPECT_EQ(escapes, seen);
     shield->removeMonitor(*token);
+}
+
+// The same panel on KWin (layer shell version 3), with KWin's blur behind it.
+class PanelOnKWin : public PanelRigTest {
+protected:
+    bool startRig(std::string* why) override { return rig.startKWin(why, kwinEntries()); }
+    QDBusMessage callKWin(const QString& path, const QString& interface, const QString& method,
+                          const QVariantList& args) {
+        auto bus = QDBusConnection::connectToBus(QString::fromStdString(rig.busAddress), "kwin-rig");
+        auto call = QDBusMessage::createMethodCall("org.kde.KWin", path, interface, method);
+        call.setArguments(args);
+        return bus.call(call);
+    }
+    // The output as KWin's screenshot interface gives it: raw pixels written into a pipe.
+    QImage screenshot(const std::string& = "") override {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0) return {};
+        const QDBusMessage reply =
+            callKWin("/org/kde/KWin/ScreenShot2", "org.kde.KWin.ScreenShot2", "CaptureActiveScreen",
+                     {QVariantMap(), QVariant::fromValue(QDBusUnixFileDescriptor(fds[1]))});
+        close(fds[1]);
+        QByteArray bytes;
+        char chunk[65536];
+        for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) bytes.append(chunk, n);
+        close(fds[0]);
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        if (reply.arguments().isEmpty()) return {};
+        const QVariantMap meta = qdbus_cast<QVariantMap>(reply.arguments().at(0));
+        const QImage image(reinterpret_cast<const uchar*>(bytes.constData()), meta["width"].toInt(),
+                           meta["height"].toInt(), meta["stride"].toInt(),
+                           static_cast<QImage::Format>(meta["format"].toInt()));
+        return image.copy();
+    }
+};
+
+TEST_F(PanelOnKWin, ShowsCentredWithBlurBehindWhereKWinOffersIt) {
+    ASSERT_TRUE(wayland::LayerShellPanel::missingProtocols(*conn).empty());
+    // The virtual output's KWin starts without its blur effect; the panel hears the global come.
+    const QDBusMessage loaded = callKWin("/Effects", "org.kde.kwin.Effects", "loadEffect", {QString("blur")});
+    ASSERT_TRUE(loaded.type() == QDBusMessage::ReplyMessage && loaded.arguments().value(0).toBool())
+        << loaded.errorMessage().toStdString();
+    ASSERT_TRUE(waitFor([&] { return conn->offers(org_kde_kwin_blur_manager_interface); }));
+    const QImage before = screenshot();
+    ASSERT_EQ(before.size(), QSize(1280, 720));
+    show();
+    QImage shown;
+    const QSize size = panel->fittingSize(model).toSize();
+    ASSERT_TRUE(waitFor([&] { return changed(before, shown = screenshot()).width() > size.width() / 2; }))
+        << "the overlay never showed";
+    const QRect box = changed(before, shown);
+    const QRect centred(640 - size.width() / 2, 360 - size.height() / 2, size.width(), size.height());
+    EXPECT_TRUE(centred.adjusted(-1, -1, 1, 1).contains(box)) << "drawn outside the centred panel";
+    EXPECT_NEAR(box.center().x(), 640, 2);
+    EXPECT_FALSE(conn->broken()) << "KWin took the blur region";
 }
 
 class TwoOutputPanelRigTest : public PanelRigTest {
