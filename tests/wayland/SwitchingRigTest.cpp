@@ -73,39 +73,28 @@ protected:
         })) << stderrText();
     }
 
+    void expectSwitch(const SwipeCase& c) {
+        launchAfterThreeWindows(c.mode, c.swipe);
+        EXPECT_EQ(exitStatus(), 0) << stderrText();
+        EXPECT_EQ(windows()->activeWindow(), byTitle(c.expected)) << stderrText();
+        EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + c.decided), std::string::npos) << stderrText();
+    }
+
     pid_t app = -1;
 };
 
-class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
+const SwipeCase kSwipeCases[] = {
+    {"toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
+    {"directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"}};
+auto caseName = [](const auto& info) { return std::string(info.param.mode); };
 
 // Windows focused in another order than they were opened, while trellick runs: a toggle swipe
 // goes back to the previous one; a slow directional slide walks two steps and commits there.
+class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
 TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
-    launchAfterThreeWindows(GetParam().mode, GetParam().swipe);
-    EXPECT_EQ(exitStatus(), 0) << stderrText();
-    EXPECT_EQ(windows()->activeWindow(), byTitle(GetParam().expected)) << stderrText();
-    EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + GetParam().decided), std::string::npos)
-        << stderrText();
+    expectSwitch(GetParam());
 }
-INSTANTIATE_TEST_SUITE_P(
-    Modes, SwitchingRigTest,
-    ::testing::Values(SwipeCase{"toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
-                      SwipeCase{
-                          "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"}),
-    [](const auto& info) { return std::string(info.param.mode); });
-
-// Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
-TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
-    if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
-    launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
-    ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0)) << stderrText();
-    EXPECT_TRUE(waitFor([&] {
-        rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"});
-        return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
-    })) << stderrText();
-    EXPECT_EQ(exitStatus(), 0) << stderrText();
-    EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
-}
+INSTANTIATE_TEST_SUITE_P(Modes, SwitchingRigTest, ::testing::ValuesIn(kSwipeCases), caseName);
 
 // The same on KWin, where the tests' own binary and trellick have desktop entries opening its
 // window management to them, and windows are raised through it.
@@ -120,10 +109,23 @@ protected:
     }
 };
 
-TEST_F(TrellickOnKWin, AToggleSwipeSwitchesToThePreviousWindow) {
-    launchAfterThreeWindows("toggleLastApp", {3.0, 10, 0.02});
+class SwitchingOnKWin : public TrellickOnKWin, public ::testing::WithParamInterface<SwipeCase> {};
+TEST_P(SwitchingOnKWin, AReplayedSwipeSwitchesToTheEntryItChose) {
+    expectSwitch(GetParam());
+}
+INSTANTIATE_TEST_SUITE_P(Modes, SwitchingOnKWin, ::testing::ValuesIn(kSwipeCases), caseName);
+
+// Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
+TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
+    if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
+    launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
+    ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0)) << stderrText();
+    EXPECT_TRUE(waitFor([&] {
+        rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"});
+        return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
+    })) << stderrText();
     EXPECT_EQ(exitStatus(), 0) << stderrText();
-    EXPECT_EQ(windows()->activeWindow(), byTitle("AlphaWin window")) << stderrText();
+    EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
 }
 
 // A binary that no desktop entry names (a build run from elsewhere) gets no window management

@@ -38,8 +38,10 @@ public:
                                         << "output * resolution 1280x720\n"
                                         << "default_border none\n"
                                         << "focus_follows_mouse no\n";
+        // Whatever desktop the tests run in, the rig's is not it (KDE's would send Trellick to KWin's backend).
         env_ = {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", tmp_ + "/home"}, {"DISPLAY", ""},
-                {"WAYLAND_DISPLAY", ""},       {"SWAYSOCK", ""},         {"DBUS_SESSION_BUS_ADDRESS", ""}};
+                {"WAYLAND_DISPLAY", ""},       {"SWAYSOCK", ""},         {"DBUS_SESSION_BUS_ADDRESS", ""},
+                {"XDG_CURRENT_DESKTOP", ""}};
         auto swayEnv = env_;
         swayEnv.insert({{"WLR_BACKENDS", "headless"},
                         {"WLR_LIBINPUT_NO_DEVICES", "1"},
@@ -102,7 +104,8 @@ public:
                 {"XDG_DATA_HOME", tmp_ + "/home/.local/share"},
                 {"DISPLAY", ""},
                 {"WAYLAND_DISPLAY", ""},
-                {"DBUS_SESSION_BUS_ADDRESS", ""}};
+                {"DBUS_SESSION_BUS_ADDRESS", ""},
+                {"XDG_CURRENT_DESKTOP", ""}};
         auto kwinEnv = env_;
         kwinEnv["XDG_DATA_DIRS"] = tmp_ + "/kwin-data:/usr/share";
         sway_ = spawn(asUser({"dbus-run-session", "--", "sh", "-c",

@@ -94,8 +94,10 @@ bool KdeWindowSystem::offered(const WaylandConnection& connection) {
 bool KdeWindowSystem::underKWin(const WaylandConnection& connection) {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     if (desktop && std::strstr(desktop, "KDE")) return true;
-    return std::ranges::any_of(connection.globals(),
-                               [](const auto& g) { return g.interface.starts_with("org_kde_kwin_"); });
+    // Not org_kde_kwin_*: wlroots compositors offer some of those (server decorations, idle).
+    return std::ranges::any_of(connection.globals(), [](const auto& g) {
+        return g.interface.starts_with("org_kde_plasma_") || g.interface.starts_with("kde_output_device");
+    });
 }
 
 std::shared_ptr<KdeWindowSystem> KdeWindowSystem::create(std::shared_ptr<WaylandConnection> connection) {

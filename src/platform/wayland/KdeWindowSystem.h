@@ -39,8 +39,8 @@ public:
     static const char* const kInterface;
     // Whether the compositor offers it, at a version this backend uses (13 or later).
     static bool offered(const WaylandConnection& connection);
-    // Whether the compositor is KWin: it offers globals of its own (org_kde_kwin_*), or the
-    // desktop says KDE.
+    // Whether the compositor is KWin: it offers globals only KWin has (Plasma's shell and
+    // virtual desktops, KDE's output devices), or the desktop says KDE.
     static bool underKWin(const WaylandConnection& connection);
     // Binds the window management global where offered and reads the windows already open.
     // Main thread.
