@@ -8,7 +8,9 @@
 #include <QDBusMessage>
 #include <QDBusUnixFileDescriptor>
 #include <QImage>
+#include <sstream>
 
+#include "KWinFakeInput.h"
 #include "WaylandRigTest.h"
 #include "blur-client-protocol.h"
 #include "overlay/HUDModel.h"
@@ -185,9 +187,12 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
 class PanelOnKWin : public PanelRigTest {
 protected:
     bool startRig(std::string* why) override { return rig.startKWin(why, kwinEntries()); }
+    std::shared_ptr<WindowSystem> makeWindows() override { return wayland::KdeWindowSystem::create(conn); }
     QDBusMessage callKWin(const QString& path, const QString& interface, const QString& method,
                           const QVariantList& args) {
-        auto bus = QDBusConnection::connectToBus(QString::fromStdString(rig.busAddress), "kwin-rig");
+        // Named by its address: each test has a KWin and a bus of its own.
+        const QString address = QString::fromStdString(rig.busAddress);
+        auto bus = QDBusConnection::connectToBus(address, address);
         auto call = QDBusMessage::createMethodCall("org.kde.KWin", path, interface, method);
         call.setArguments(args);
         return bus.call(call);
@@ -233,6 +238,24 @@ TEST_F(PanelOnKWin, ShowsCentredWithBlurBehindWhereKWinOffersIt) {
     EXPECT_TRUE(centred.adjusted(-1, -1, 1, 1).contains(box)) << "drawn outside the centred panel";
     EXPECT_NEAR(box.center().x(), 640, 2);
     EXPECT_FALSE(conn->broken()) << "KWin took the blur region";
+}
+
+TEST_F(PanelOnKWin, ScrollsGoThroughToTheWindowBelow) {
+    KWinFakeInput input(conn);
+    ASSERT_TRUE(input.ready());
+    const std::string wheels = rig.tmp() + "/wheels";
+    rig.spawnInSession({TRELLICK_TEST_WINDOW, "--class", "BelowWin", "--title", "below", "--report-wheel"}, wheels, {});
+    ASSERT_TRUE(waitFor([&] { return byTitle("below").has_value(); }));
+    const QImage before = screenshot();
+    show();
+    ASSERT_TRUE(waitFor([&] { return !changed(before, screenshot()).isEmpty(); }));
+    input.moveTo(640, 360);  // on the panel, over the window KWin placed in the middle
+    EXPECT_TRUE(waitFor([&] {
+        input.scroll();
+        std::stringstream text;
+        text << std::ifstream(wheels).rdbuf();
+        return text.str().find("wheel") != std::string::npos;
+    })) << "the scroll did not reach the window below";
 }
 
 class TwoOutputPanelRigTest : public PanelRigTest {

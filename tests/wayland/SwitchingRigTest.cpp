@@ -1,10 +1,11 @@
-// End to end on sway: `trellick --replay` in a Wayland session switches real windows through the
-// compositor, as on the X11 rig.
+// End to end on sway and KWin: `trellick --replay` in a Wayland session switches real windows
+// through the compositor, as on the X11 rig.
 
 #include <sys/wait.h>
 
 #include <sstream>
 
+#include "KWinFakeInput.h"
 #include "WaylandRigTest.h"
 #include "app/Swipes.h"
 
@@ -73,6 +74,17 @@ protected:
         })) << stderrText();
     }
 
+    void expectEscapeCancelsAShownWalk(const std::function<void()>& typeEscape) {
+        launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
+        ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0))
+            << stderrText();
+        EXPECT_TRUE(waitFor([&] {
+            typeEscape();
+            return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
+        })) << stderrText();
+        EXPECT_EQ(exitStatus(), 0) << stderrText();
+        EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
+    }
     void expectSwitch(const SwipeCase& c) {
         launchAfterThreeWindows(c.mode, c.swipe);
         EXPECT_EQ(exitStatus(), 0) << stderrText();
@@ -118,14 +130,16 @@ INSTANTIATE_TEST_SUITE_P(Modes, SwitchingOnKWin, ::testing::ValuesIn(kSwipeCases
 // Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
 TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
     if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
-    launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
-    ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0)) << stderrText();
-    EXPECT_TRUE(waitFor([&] {
-        rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"});
-        return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
-    })) << stderrText();
-    EXPECT_EQ(exitStatus(), 0) << stderrText();
-    EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
+    expectEscapeCancelsAShownWalk([&] { rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"}); });
+}
+
+TEST_F(TrellickOnKWin, EscapeDuringAShownWalkCancelsIt) {
+    KWinFakeInput input(conn);
+    ASSERT_TRUE(input.ready());
+    expectEscapeCancelsAShownWalk([&] {
+        input.key(KEY_ESC);
+        waitFor([] { return false; }, 0.2);
+    });
 }
 
 // A binary that no desktop entry names (a build run from elsewhere) gets no window management

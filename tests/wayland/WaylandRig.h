@@ -88,8 +88,10 @@ public:
         for (const std::string& dir : {runtime_, tmp_ + "/home", tmp_ + "/bin", tmp_ + "/kwin-data/applications"})
             std::filesystem::create_directories(dir);
         chmod(runtime_.c_str(), 0700);
-        // A window rule of KWin's keeps the windows of app id SkipSwitcherWin out of its switcher.
+        // A window rule of KWin's keeps the windows of app id SkipSwitcherWin out of its switcher;
+        // new windows open in the middle of the output, as sway's first window fills it.
         std::filesystem::create_directories(tmp_ + "/home/.config");
+        std::ofstream(tmp_ + "/home/.config/kwinrc") << "[Windows]\nPlacement=Centered\n";
         std::ofstream(tmp_ + "/home/.config/kwinrulesrc")
             << "[General]\ncount=1\nrules=1\n\n[1]\nDescription=skip\nwmclass=SkipSwitcherWin\nwmclassmatch=1\n"
                "skipswitcher=true\nskipswitcherrule=2\n";

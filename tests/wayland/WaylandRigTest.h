@@ -69,12 +69,13 @@ inline std::map<std::string, std::string> kwinEntries(const std::vector<std::str
     std::map<std::string, std::string> entries;
     std::vector<std::string> programs{std::filesystem::read_symlink("/proc/self/exe")};
     programs.insert(programs.end(), more.begin(), more.end());
-    // The tests themselves also take screenshots through KWin's D-Bus interface.
+    // The tests themselves also move the pointer and type (KWinFakeInput) and take screenshots
+    // through KWin's D-Bus interface.
     for (std::size_t i = 0; i < programs.size(); ++i)
         entries["rig-program-" + std::to_string(i) + ".desktop"] =
             "Name=Rig program\nNoDisplay=true\nExec=" + programs[i] +
-            "\nX-KDE-Wayland-Interfaces=" + wayland::KdeWindowSystem::kInterface + "\n" +
-            (i == 0 ? "X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n" : "");
+            "\nX-KDE-Wayland-Interfaces=" + wayland::KdeWindowSystem::kInterface +
+            (i == 0 ? ",org_kde_kwin_fake_input\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n" : "\n");
     return entries;
 }
 
