@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 
 #include "WaylandRig.h"
-#include "platform/wayland/KdeWindowSystem.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandWindowSystem.h"
 
@@ -62,21 +61,5 @@ protected:
 private:
     std::shared_ptr<WindowSystem> windows_;
 };
-
-// Desktop entries that open KWin's window management to the test's own binary and to `more`,
-// as KWin wants them: the absolute path as Exec and the interface named.
-inline std::map<std::string, std::string> kwinEntries(const std::vector<std::string>& more = {}) {
-    std::map<std::string, std::string> entries;
-    std::vector<std::string> programs{std::filesystem::read_symlink("/proc/self/exe")};
-    programs.insert(programs.end(), more.begin(), more.end());
-    // The tests themselves also move the pointer and type (KWinFakeInput) and take screenshots
-    // through KWin's D-Bus interface.
-    for (std::size_t i = 0; i < programs.size(); ++i)
-        entries["rig-program-" + std::to_string(i) + ".desktop"] =
-            "Name=Rig program\nNoDisplay=true\nExec=" + programs[i] +
-            "\nX-KDE-Wayland-Interfaces=" + wayland::KdeWindowSystem::kInterface +
-            (i == 0 ? ",org_kde_kwin_fake_input\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n" : "\n");
-    return entries;
-}
 
 }  // namespace trellick::rig
