@@ -1,16 +1,11 @@
-// The overlay's layer-shell panel on a headless sway: where it shows, that it shows what the
-// renderer draws, and that clicks go through it.
+// The overlay's layer-shell panel on a headless sway and on KWin: where it shows, that it shows
+// what the renderer draws, and that clicks and scrolls go through it.
 
-#include <fcntl.h>
-
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusUnixFileDescriptor>
 #include <QImage>
 #include <sstream>
 
 #include "KWinFakeInput.h"
+#include "KWinScreenshot.h"
 #include "WaylandRigTest.h"
 #include "blur-client-protocol.h"
 #include "overlay/HUDModel.h"
@@ -188,43 +183,17 @@ class PanelOnKWin : public PanelRigTest {
 protected:
     bool startRig(std::string* why) override { return rig.startKWin(why, kwinEntries()); }
     std::shared_ptr<WindowSystem> makeWindows() override { return wayland::KdeWindowSystem::create(conn); }
-    QDBusMessage callKWin(const QString& path, const QString& interface, const QString& method,
-                          const QVariantList& args) {
-        // Named by its address: each test has a KWin and a bus of its own.
-        const QString address = QString::fromStdString(rig.busAddress);
-        auto bus = QDBusConnection::connectToBus(address, address);
-        auto call = QDBusMessage::createMethodCall("org.kde.KWin", path, interface, method);
-        call.setArguments(args);
-        return bus.call(call);
-    }
-    // The output as KWin's screenshot interface gives it: raw pixels written into a pipe.
     QImage screenshot(const std::string& = "") override {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) != 0) return {};
-        const QDBusMessage reply =
-            callKWin("/org/kde/KWin/ScreenShot2", "org.kde.KWin.ScreenShot2", "CaptureActiveScreen",
-                     {QVariantMap(), QVariant::fromValue(QDBusUnixFileDescriptor(fds[1]))});
-        close(fds[1]);
-        QByteArray bytes;
-        char chunk[65536];
-        for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) bytes.append(chunk, n);
-        close(fds[0]);
-        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
-        if (reply.arguments().isEmpty()) return {};
-        const QVariantMap meta = qdbus_cast<QVariantMap>(reply.arguments().at(0));
-        const QImage image(reinterpret_cast<const uchar*>(bytes.constData()), meta["width"].toInt(),
-                           meta["height"].toInt(), meta["stride"].toInt(),
-                           static_cast<QImage::Format>(meta["format"].toInt()));
-        return image.copy();
+        QImage shot = kwinScreenshot(rig.busAddress);
+        EXPECT_FALSE(shot.isNull()) << "KWin gave no screenshot";
+        return shot;
     }
 };
 
 TEST_F(PanelOnKWin, ShowsCentredWithBlurBehindWhereKWinOffersIt) {
     ASSERT_TRUE(wayland::LayerShellPanel::missingProtocols(*conn).empty());
     // The virtual output's KWin starts without its blur effect; the panel hears the global come.
-    const QDBusMessage loaded = callKWin("/Effects", "org.kde.kwin.Effects", "loadEffect", {QString("blur")});
-    ASSERT_TRUE(loaded.type() == QDBusMessage::ReplyMessage && loaded.arguments().value(0).toBool())
-        << loaded.errorMessage().toStdString();
+    ASSERT_TRUE(loadKWinBlur(rig.busAddress));
     ASSERT_TRUE(waitFor([&] { return conn->offers(org_kde_kwin_blur_manager_interface); }));
     const QImage before = screenshot();
     ASSERT_EQ(before.size(), QSize(1280, 720));
