@@ -1,5 +1,7 @@
 // KWin's window management on a `kwin_wayland --virtual` rig with real Qt clients.
 
+#include <QImage>
+
 #include "WaylandRigTest.h"
 #include "platform/desktop/KdeWindowAccessEntry.h"
 
@@ -8,7 +10,16 @@ namespace {
 
 class KdeWindowSystemRigTest : public WaylandRigTest {
 protected:
-    bool startRig(std::string* why) override { return rig.startKWin(why, kwinEntries()); }
+    // The app id RedWin has an entry whose icon is a file: KWin names no themed icon for it and
+    // hands its pixels over on request.
+    bool startRig(std::string* why) override {
+        QImage red(64, 64, QImage::Format_ARGB32);
+        red.fill(Qt::red);
+        red.save(QString::fromStdString(dataDir() + "/red.png"));
+        auto entries = kwinEntries();
+        entries["RedWin.desktop"] = "Name=Red\nIcon=" + dataDir() + "/red.png\n";
+        return rig.startKWin(why, entries);
+    }
     std::shared_ptr<WindowSystem> makeWindows() override { return wayland::KdeWindowSystem::create(conn); }
 };
 
@@ -23,8 +34,18 @@ TEST_F(KdeWindowSystemRigTest, ListsWindowsWithTheirProcessesButNotThoseKeptOutO
 
     EXPECT_EQ(windows()->pid(alpha), alphaClient);
     EXPECT_EQ(windows()->classHints(gamma).gtkApplicationId, "GammaWin");
+
     EXPECT_EQ(windows()->clientList().size(), 3u);
     EXPECT_FALSE(waitFor([&] { return byTitle("Skipped").has_value(); }, 1.0)) << "kept out of KWin's switcher";
+}
+
+TEST_F(KdeWindowSystemRigTest, IconsAreThePixelsKWinHandsOverWhereItNamesNoThemedOne) {
+    const WindowId red = open("RedWin", "Red");
+    std::optional<IconHandle> icon;
+    ASSERT_TRUE(waitFor([&] { return (icon = windows()->icon(red)).has_value(); }));
+    ASSERT_TRUE(icon->name.empty() && icon->data);
+    const auto* image = static_cast<const QImage*>(icon->data.get());
+    EXPECT_EQ(image->pixelColor(image->width() / 2, image->height() / 2), QColor(Qt::red));
 }
 
 TEST_F(KdeWindowSystemRigTest, RecencyIsSeededFromTheStackingOrderAndFollowsActivation) {

@@ -1,8 +1,15 @@
 #include "platform/wayland/KdeWindowSystem.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <wayland-client.h>
 
+#include <QDataStream>
+#include <QIcon>
+#include <QImage>
+#include <QSocketNotifier>
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,6 +30,18 @@ struct KdeWindowSystem::Window {
     org_kde_plasma_window* parent = nullptr;
     bool initialised = false;  // its initial state has come
     bool listed = false;
+    std::shared_ptr<const QImage> image;  // KWin's icon, where it names no themed one
+};
+
+// One icon on its way from KWin: it writes a serialised QIcon into the pipe, then closes it.
+struct KdeWindowSystem::IconRead {
+    int fd = -1;
+    QByteArray bytes;
+    std::unique_ptr<QSocketNotifier> notifier;
+    ~IconRead() {
+        notifier.reset();
+        if (fd >= 0) ::close(fd);
+    }
 };
 
 namespace {
@@ -53,7 +72,6 @@ struct KdeListeners {
         of(data).pid = pid;
     }
     static void ignoreText(void*, P*, const char*) {}
-    static void ignore(void*, P*) {}
     static constexpr org_kde_plasma_window_listener window = {
         .title_changed = text<&W::title>,
         .app_id_changed = text<&W::appId>,
@@ -64,7 +82,7 @@ struct KdeListeners {
         .initial_state = initialState,
         .parent_window = parent,
         .geometry = [](void*, P*, int32_t, int32_t, uint32_t, uint32_t) {},
-        .icon_changed = ignore,
+        .icon_changed = [](void* data, P*) { of(data).owner->requestIcon(of(data)); },
         .pid_changed = pid,
         .virtual_desktop_entered = ignoreText,
         .virtual_desktop_left = ignoreText,
@@ -143,6 +161,7 @@ bool KdeWindowSystem::connectAgain(const char* display) {
 KdeWindowSystem::KdeWindowSystem(std::shared_ptr<WaylandConnection> connection) : conn_(std::move(connection)) {}
 
 KdeWindowSystem::~KdeWindowSystem() {
+    icons_.clear();
     for (auto& [id, w] : windows_) org_kde_plasma_window_destroy(w->handle);
     // The manager has no destructor request: events still in flight for it are dropped.
     if (manager_) org_kde_plasma_window_management_destroy(manager_);
@@ -186,11 +205,50 @@ void KdeWindowSystem::seedRecency() {
 }
 
 void KdeWindowSystem::initialState(Window& w) {
+    bool themed = false;
     {
         std::lock_guard lock(lock_);
         w.initialised = true;
+        themed = !w.iconName.empty();
     }
+    if (!themed) requestIcon(w);
     stateChanged(w, w.state);
+}
+
+void KdeWindowSystem::requestIcon(Window& w) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    org_kde_plasma_window_get_icon(w.handle, fds[1]);
+    conn_->flush();
+    ::close(fds[1]);
+    auto read = std::make_unique<IconRead>();
+    read->fd = fds[0];
+    read->notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
+    const WindowId id = w.id;
+    QObject::connect(read->notifier.get(), &QSocketNotifier::activated, [this, id] { iconReadable(id); });
+    icons_[id] = std::move(read);  // a newer request replaces an older one
+}
+
+void KdeWindowSystem::iconReadable(WindowId id) {
+    IconRead& r = *icons_.at(id);
+    char chunk[65536];
+    ssize_t n = 0;
+    while ((n = ::read(r.fd, chunk, sizeof chunk)) > 0 && r.bytes.size() < (8 << 20)) r.bytes.append(chunk, n);
+    if (n < 0 && errno == EAGAIN) return;
+    // KWin 5 writes with Qt 5's stream format, Plasma 6 with Qt 6's.
+    QIcon icon;
+    for (auto version : {QDataStream::Qt_5_15, QDataStream::Qt_DefaultCompiledVersion}) {
+        QDataStream in(r.bytes);
+        in.setVersion(version);
+        in >> icon;
+        if (!icon.isNull()) break;
+    }
+    icons_.erase(id);  // r is gone from here on
+    if (icon.isNull()) return;
+    // The overlay draws icons of up to 56 logical pixels, 112 device pixels at twice the density.
+    auto image = std::make_shared<const QImage>(icon.pixmap(QSize(128, 128)).toImage());
+    std::lock_guard lock(lock_);
+    if (auto it = windows_.find(id); it != windows_.end()) it->second->image = std::move(image);
 }
 
 void KdeWindowSystem::stateChanged(Window& w, uint32_t flags) {
@@ -239,6 +297,7 @@ void KdeWindowSystem::unmapped(Window& w) {
         for (auto& [other, o] : windows_)
             if (o->parent == w.handle) o->parent = nullptr;
         org_kde_plasma_window_destroy(w.handle);
+        icons_.erase(id);
         windows_.erase(id);  // w is gone from here on
     }
     if (wasListed) listChanged_.notify();
@@ -337,8 +396,10 @@ WindowClassHints KdeWindowSystem::classHints(WindowId window) {
 std::optional<IconHandle> KdeWindowSystem::icon(WindowId window) {
     std::lock_guard lock(lock_);
     Window* w = find(window);
-    if (!w || w->iconName.empty()) return std::nullopt;
-    return IconHandle{w->iconName, nullptr};
+    if (!w) return std::nullopt;
+    if (!w->iconName.empty()) return IconHandle{w->iconName, nullptr};
+    if (w->image) return IconHandle{"", w->image};
+    return std::nullopt;
 }
 
 bool KdeWindowSystem::activate(WindowId window) {

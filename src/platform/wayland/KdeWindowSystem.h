@@ -68,7 +68,8 @@ public:
     // The app id (KWin sends the desktop file name for Wayland windows) as the GTK application
     // id and the class; the X11 resource name of an XWayland window as the instance.
     WindowClassHints classHints(WindowId window) override;
-    // The themed icon name KWin sends; nothing for a window without one.
+    // The themed icon name KWin sends, else the icon KWin hands over on request (an XWayland
+    // window's own pixels, or KWin's generic one), once it has come.
     std::optional<IconHandle> icon(WindowId window) override;
     // Asks KWin to activate (and unminimise) the window; it forces that past focus-stealing
     // prevention. Success shows as the window reporting the active state.
@@ -78,6 +79,7 @@ public:
     Subscription onWindowControlChanged(std::function<void()> handler) override;
 
     struct Window;
+    struct IconRead;
 
 private:
     explicit KdeWindowSystem(std::shared_ptr<WaylandConnection> connection);
@@ -87,6 +89,8 @@ private:
     void stackingOrderChanged(const char* uuids);
     void initialState(Window& w);
     void stateChanged(Window& w, uint32_t flags);
+    void requestIcon(Window& w);
+    void iconReadable(WindowId id);
     void unmapped(Window& w);
     void lost();
     void seedRecency();             // lock_ held
@@ -100,9 +104,10 @@ private:
     bool control_ = false;
     bool seeded_ = false;
     std::map<WindowId, std::unique_ptr<Window>> windows_;
-    std::vector<WindowId> announced_;    // listed, in announcement order
-    std::vector<WindowId> recency_;      // listed, most recently active first
-    std::vector<std::string> stacking_;  // uuids, bottom to top, as KWin last sent them
+    std::vector<WindowId> announced_;                      // listed, in announcement order
+    std::vector<WindowId> recency_;                        // listed, most recently active first
+    std::vector<std::string> stacking_;                    // uuids, bottom to top, as KWin last sent them
+    std::map<WindowId, std::unique_ptr<IconRead>> icons_;  // main thread only
     std::optional<WindowId> active_;
     WindowId nextId_ = 1;
 
