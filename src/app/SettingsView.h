@@ -51,7 +51,7 @@ public:
         GrantHandler onGrantTouchpadAccess;
         // "Allow" in Diagnostics, under KWin when it does not offer its window management to
         // this program (no desktop entry names it); reports what became of it. No row when empty.
-        std::function<void(std::function<void(Result<>)> report)> onAllowWindowManagement;
+        std::function<void(std::function<void(Result<>)> report)> onAllowWindowManagement = {};
         DisplayClock clock = DisplayClock::system();
     };
 

@@ -389,6 +389,28 @@ TEST_F(ViewsTest, PermissionRowsFollowDiagnostics) {
     EXPECT_FALSE(manual->isVisible());
 }
 
+// Under KWin without its window management: Allow writes the entry (the handler) and says why
+// it did not help; the row goes quiet once window control is there.
+TEST_F(ViewsTest, KWinsWindowManagementRowOffersAllowWhileWindowControlIsUnavailable) {
+    EXPECT_EQ(settingsView()->findChild<QWidget*>("kwinWindowManagement"), nullptr) << "not under KWin";
+    auto deps = settingsDeps();
+    int asked = 0;
+    deps.onAllowWindowManagement = [&](std::function<void(Result<>)> report) {
+        ++asked;
+        report(Error{"KWin said no"});
+    };
+    SettingsView v(deps);
+    v.show();
+    v.selectTab(SettingsView::Tab::diagnostics);
+    auto* allow = child<QAbstractButton>(&v, "kwinWindowManagement.grant");
+    allow->click();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(text(&v, "kwinWindowManagement.description"), "KWin said no");
+    diagnostics->accessibilityTrusted.set(true);
+    EXPECT_FALSE(allow->isVisible());
+    EXPECT_EQ(text(&v, "kwinWindowManagement.state"), "Allowed");
+}
+
 TEST_F(ViewsTest, DiagnosticsShowLiveValues) {
     auto v = settingsView();
     auto* pill = child<ui::StatusPill>(v.get(), "diag.devices");
