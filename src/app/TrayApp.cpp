@@ -137,7 +137,7 @@ using AllowHandler = std::function<void(std::function<void(Result<>)>)>;
 // it (it watches the applications folders), for up to five seconds.
 AllowHandler allowKWinWindowManagement(const std::shared_ptr<wayland::KdeWindowSystem>& kde) {
     std::weak_ptr<wayland::KdeWindowSystem> weak = kde;
-    return [weak](std::function<void(Result<>)> report) {
+    return [weak](const std::function<void(Result<>)>& report) {
         const QString program = QCoreApplication::applicationFilePath();
         if (auto written = desktop::KdeWindowAccessEntry::write(program); !written) return report(written);
         auto* timer = new QTimer;
