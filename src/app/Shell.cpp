@@ -83,9 +83,11 @@ QWidget* Shell::makeContent(ShellWindow window) {
             {d->settings(), d->diagnostics(), favourites, o_.appearance, grant, o_.allowWindowManagement});
     }
     case ShellWindow::welcome:
-        return new OnboardingView({d->settings(), d->diagnostics(), o_.appearance, grant, [weak] {
+        return new OnboardingView({d->settings(), d->diagnostics(), o_.appearance, grant,
+                                   [weak] {
                                        if (auto d = weak.lock()) d->onDone();
-                                   }});
+                                   },
+                                   o_.allowWindowManagement});
     case ShellWindow::about:
         return new AboutView(o_.appearance);
     }
