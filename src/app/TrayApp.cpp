@@ -5,6 +5,7 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -142,10 +143,12 @@ AllowHandler allowKWinWindowManagement(const std::shared_ptr<wayland::KdeWindowS
         if (auto written = desktop::KdeWindowAccessEntry::write(program); !written) return report(written);
         auto* timer = new QTimer;
         timer->setInterval(250);
-        QObject::connect(timer, &QTimer::timeout, [timer, weak, report, program, tries = 0]() mutable {
+        // Each try is a new connection, for which KWin looks the program's entry up (0.2 s on the rig).
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        QObject::connect(timer, &QTimer::timeout, [timer, weak, report, program, deadline] {
             auto kde = weak.lock();
             const bool done = kde && kde->connectAgain();
-            if (!done && kde && ++tries < 20) return;
+            if (!done && kde && std::chrono::steady_clock::now() < deadline) return;
             timer->stop();
             timer->deleteLater();
             if (done) return report({});
