@@ -1,10 +1,26 @@
 # Removes the files listed in MANIFEST (written by `cmake --install`), under $ENV{DESTDIR} as
 # the install was, then the project's own folders (named trellick) that are left empty.
-#   cmake -DMANIFEST=build/install_manifest.txt -P Uninstall.cmake
+# With BUILT_PROGRAM, also the user's desktop entry that Trellick writes under KWin for a program
+# run from its build (platform/desktop/KdeWindowAccessEntry: named from an MD5 of its real path).
+#   cmake -DMANIFEST=build/install_manifest.txt [-DBUILT_PROGRAM=build/src/app/trellick] -P Uninstall.cmake
 if(NOT EXISTS "${MANIFEST}")
   message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} is missing (cmake --install writes it)")
 endif()
 file(STRINGS "${MANIFEST}" files)
+if(BUILT_PROGRAM)
+  file(REAL_PATH "${BUILT_PROGRAM}" program)
+  string(MD5 hash "${program}")
+  string(SUBSTRING "${hash}" 0 8 hash)
+  set(data_home "$ENV{XDG_DATA_HOME}")
+  if(NOT data_home)
+    set(data_home "$ENV{HOME}/.local/share")
+  endif()
+  set(entry "${data_home}/applications/io.github.trellick.Trellick-${hash}.desktop")
+  if(EXISTS "${entry}")
+    message(STATUS "Removing: ${entry}")
+    file(REMOVE "${entry}")
+  endif()
+endif()
 set(folders "")
 set(failed "")
 foreach(file IN LISTS files)

@@ -4,8 +4,9 @@ find_program(TRELLICK_WAYLAND_SCANNER wayland-scanner REQUIRED)
 pkg_get_variable(TRELLICK_WAYLAND_PROTOCOLS_DIR wayland-protocols pkgdatadir)
 set(TRELLICK_WAYLAND_GENERATED ${PROJECT_BINARY_DIR}/wayland-protocols)
 
-# Adds the generated code of `xml` to `target`.
+# Adds the generated code of `xml` to `target` (from any folder: the tests' protocols too).
 function(trellick_wayland_protocol target xml)
+  set(TRELLICK_WAYLAND_GENERATED ${PROJECT_BINARY_DIR}/wayland-protocols)
   get_filename_component(name ${xml} NAME_WE)
   set(header ${TRELLICK_WAYLAND_GENERATED}/${name}-client-protocol.h)
   set(code ${TRELLICK_WAYLAND_GENERATED}/${name}-protocol.c)

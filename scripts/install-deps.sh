@@ -12,6 +12,7 @@ build_pkgs=(
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-xinput-dev libxcb-res0-dev libxcb-keysyms1-dev libxcb-xfixes0-dev
   libglib2.0-dev libyaml-cpp-dev
   libwayland-dev wayland-protocols  # the Wayland backend: libwayland-client and -cursor, wayland-scanner, xdg-shell
+  plasma-wayland-protocols  # KWin's window management and blur
   libqt6svg6  # the SVG icon engine: many application icons are SVG only
   libgtest-dev libgmock-dev libbenchmark-dev
   scdoc  # the manual page
@@ -30,6 +31,7 @@ test_pkgs=(
   xvfb xauth openbox xdotool wmctrl x11-utils dbus xcompmgr trayer
   # the Wayland rig: a headless sway, clients, screenshots, keys, and an event viewer to debug it
   sway foot grim wtype wev qt6-wayland
+  kwin-wayland  # the KDE rig: kwin_wayland --virtual (run in a D-Bus session of its own)
   # the installation's checks: desktop entry, metainfo, manual page, polkit action, package
   desktop-file-utils appstream man-db libxml2-utils
   "${package_pkgs[@]}"

@@ -5,8 +5,9 @@
 // the median and the slowest of RUNS. With --app TRELLICK it measures instead that tray
 // application in the rig's session, fed a held walk by --replay: its resident memory idle, with
 // the overlay shown and after; with --shot FILE also a screenshot of the shown overlay, cut to
-// the overlay and its surroundings.
-// Usage: bench_wayland_overlay_rig [RUNS] [--app TRELLICK [--shot FILE]]
+// the overlay and its surroundings. With --kwin all that on a private `kwin_wayland --virtual`
+// with its blur effect, screenshots through KWin's D-Bus interface.
+// Usage: bench_wayland_overlay_rig [--kwin] [RUNS] [--app TRELLICK [--shot FILE]]
 
 #include <sys/wait.h>
 
@@ -24,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "KWinScreenshot.h"
 #include "WaylandRig.h"
 #include "common/QtLoop.h"
 #include "overlay/HUDModel.h"
@@ -118,7 +120,7 @@ QRect changed(const QImage& before, const QImage& after) {
 
 // The tray application's footprint around one held walk, among windows of installed
 // applications (their desktop entries give the icons).
-int measureApp(rig::WaylandRig& rig, const std::string& trellick, const std::string& shot) {
+int measureApp(rig::WaylandRig& rig, const std::string& trellick, const std::string& shot, bool kwin) {
     const char* windows[][2] = {
         {"foot", "~/src/trellick — make"}, {"vim", "design.md"}, {"display-im6.q16", "overlay.png"}};
     for (auto& w : windows) {
@@ -145,6 +147,7 @@ int measureApp(rig::WaylandRig& rig, const std::string& trellick, const std::str
     rig.giveToUser(config);
     const std::string err = rig.tmp() + "/trellick.err";
     auto picture = [&](const std::string& name) {
+        if (kwin) return rig::kwinScreenshot(rig.busAddress);
         const std::string file = rig.runtimeDir() + "/" + name;
         return rig.runToEnd({"grim", file}) == 0 ? QImage(QString::fromStdString(file)) : QImage();
     };
@@ -177,7 +180,7 @@ int measureApp(rig::WaylandRig& rig, const std::string& trellick, const std::str
     const double after = mb();
     const double peak = double(vmKilobytes(app, "VmHWM")) / 1024;
     rig.quit(app);
-    std::printf("%s on sway\n", trellick.c_str());
+    std::printf("%s on %s\n", trellick.c_str(), kwin ? "KWin" : "sway");
     std::printf("  resident: idle %.1f MB, walk held %.1f MB (overlay %s), after %.1f MB, peak %.1f MB\n", idle, held,
                 shown ? "shown" : "NOT shown", after, peak);
     return shown ? 0 : 1;
@@ -187,9 +190,12 @@ int measureApp(rig::WaylandRig& rig, const std::string& trellick, const std::str
 
 int main(int argc, char** argv) {
     int runs = 30;
+    bool kwin = false;
     std::string trellick, shot;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--app") == 0 && i + 1 < argc)
+        if (std::strcmp(argv[i], "--kwin") == 0)
+            kwin = true;
+        else if (std::strcmp(argv[i], "--app") == 0 && i + 1 < argc)
             trellick = argv[++i];
         else if (std::strcmp(argv[i], "--shot") == 0 && i + 1 < argc)
             shot = argv[++i];
@@ -200,9 +206,14 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     rig::WaylandRig rig;
     std::string why;
-    if (!rig.start(&why)) {
+    // KWin names a client's program by its real path.
+    if (!trellick.empty() && std::filesystem::exists(trellick)) trellick = std::filesystem::canonical(trellick);
+    const auto entries = trellick.empty() ? rig::kwinEntries() : rig::kwinEntries({trellick});
+    if (!(kwin ? rig.startKWin(&why, entries) : rig.start(&why))) {
         std::fprintf(stderr, "bench_wayland_overlay_rig: no Wayland rig: %s\n", why.c_str());
         return 1;
     }
-    return trellick.empty() ? measurePanel(rig, runs) : measureApp(rig, trellick, shot);
+    if (kwin && !rig::loadKWinBlur(rig.busAddress))
+        std::fprintf(stderr, "bench_wayland_overlay_rig: KWin's blur effect did not load\n");
+    return trellick.empty() ? measurePanel(rig, runs) : measureApp(rig, trellick, shot, kwin);
 }

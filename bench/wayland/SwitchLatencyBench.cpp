@@ -3,8 +3,9 @@
 // decision, the main-queue hand-over, the tracker's activation request, the compositor's work
 // and its `done` back to us), against the floor: a bare client's `activate` of the same toplevel
 // to its `activated`, measured over a connection of its own in the same run, interleaved.
-// Prints both medians.
-// Usage: bench_wayland_switch_latency [RUNS]
+// Prints both medians, and the time to connect and list the windows. With --kwin the same on a private `kwin_wayland
+// --virtual`, through KWin's window management (the bare client's floor: set_state(active) to the active state). Usage:
+// bench_wayland_switch_latency [--kwin] [RUNS]
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -15,15 +16,17 @@
 #include "WaylandRig.h"
 #include "common/ToggleEngine.h"
 #include "platform/fake/Fakes.h"
+#include "platform/wayland/KdeWindowSystem.h"
 #include "platform/wayland/WaylandWindowSystem.h"
 
 using namespace trellick;
 
 namespace {
 
-std::shared_ptr<wayland::WaylandWindowSystem> connect(const std::string& socket) {
+std::shared_ptr<WindowSystem> connect(const std::string& socket, bool kwin) {
     auto opened = wayland::WaylandConnection::open(socket.c_str());
     if (!opened) return nullptr;
+    if (kwin) return wayland::KdeWindowSystem::create(opened.value());
     return wayland::WaylandWindowSystem::create(opened.value(), "");
 }
 
@@ -35,11 +38,13 @@ double median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 41;
+    const bool kwin = argc > 1 && std::string(argv[1]) == "--kwin";
+    const int first = kwin ? 2 : 1;
+    int runs = argc > first ? std::max(1, std::atoi(argv[first])) : 41;
     QCoreApplication app(argc, argv);
     rig::WaylandRig rig;
     std::string why;
-    if (!rig.start(&why)) {
+    if (!(kwin ? rig.startKWin(&why, rig::kwinEntries()) : rig.start(&why))) {
         std::fprintf(stderr, "bench_wayland_switch_latency: no Wayland rig: %s\n", why.c_str());
         return 1;
     }
@@ -51,8 +56,8 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         queue->advanceTo(rig::monotonicNow());
     };
-    auto windows = connect(rig.socket);
-    auto bare = connect(rig.socket);
+    auto windows = connect(rig.socket, kwin);
+    auto bare = connect(rig.socket, kwin);
     if (!windows || !bare || !windows->windowControlAvailable()) {
         std::fprintf(stderr, "bench_wayland_switch_latency: no window control on the rig\n");
         return 1;
@@ -70,8 +75,25 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_wayland_switch_latency: the windows did not appear\n");
         return 1;
     }
+    // Connecting (KWin checks the client's desktop entry then), and listing: a window system made
+    // on that connection, reading the three windows and their state.
+    std::vector<double> connects, listings;
+    for (int i = 0; i < 11; ++i) {
+        const double start = rig::monotonicNow();
+        auto opened = wayland::WaylandConnection::open(rig.socket.c_str());
+        if (!opened) continue;
+        const double connected = rig::monotonicNow();
+        std::shared_ptr<WindowSystem> lister;
+        if (kwin)
+            lister = wayland::KdeWindowSystem::create(opened.value());
+        else
+            lister = wayland::WaylandWindowSystem::create(opened.value(), "");
+        if (lister->clientList().size() < 3) continue;
+        connects.push_back((connected - start) * 1000.0);
+        listings.push_back((rig::monotonicNow() - connected) * 1000.0);
+    }
     // Waits until `expected` is activated as `observer` sees it; the milliseconds since `start`.
-    auto activatedAfter = [&](wayland::WaylandWindowSystem& observer, WindowId expected, double start) {
+    auto activatedAfter = [&](WindowSystem& observer, WindowId expected, double start) {
         for (double deadline = start + 2.0; rig::monotonicNow() < deadline;) {
             pump();
             if (observer.activeWindow() == expected) return (rig::monotonicNow() - start) * 1000.0;
@@ -105,5 +127,8 @@ int main(int argc, char** argv) {
     std::printf("lift frame -> toplevel activated, %zu runs: median %.2f ms\n", lifts.size(), lift);
     std::printf("bare activate -> toplevel activated, %zu runs: median %.2f ms\n", floors.size(), floor);
     std::printf("ratio: %.2fx\n", lift / floor);
+    if (!listings.empty())
+        std::printf("connect: median %.2f ms; then list 3 windows: median %.2f ms\n", median(connects),
+                    median(listings));
     return 0;
 }

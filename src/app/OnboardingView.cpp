@@ -50,6 +50,7 @@ OnboardingView::OnboardingView(Dependencies deps, QWidget* parent) : QWidget(par
     layout->addWidget(makeDivider());
 
     layout->addLayout(buildPermission());
+    if (deps_.onAllowWindowManagement) layout->addLayout(buildWindowManagementOffer());
     layout->addWidget(makeDivider());
 
     auto* login = new ToggleRow("launchAtLogin", "Launch Trellick when I log in", Symbol::power);
@@ -102,6 +103,34 @@ QLayout* OnboardingView::buildPermission() {
     manualGrant_->hide();
     permission->addWidget(manualGrant_);
     return permission;
+}
+
+QLayout* OnboardingView::buildWindowManagementOffer() {
+    auto* offer = new QVBoxLayout;
+    offer->setSpacing(10);
+    QLabel* why = makeLabel(
+        "KWin lets Trellick see and switch windows only when a desktop entry names this copy of Trellick.", 12);
+    why->setObjectName("allowWindowManagement.why");
+    why->setWordWrap(true);
+    auto* allow = new QPushButton("Allow Window Control");
+    allow->setObjectName("allowWindowManagement");
+    auto* line = new QHBoxLayout;
+    line->addWidget(allow);
+    line->addStretch(1);
+    offer->addWidget(why);
+    offer->addLayout(line);
+    QPointer<QLabel> label = why;
+    connect(allow, &QPushButton::clicked, this, [this, label] {
+        deps_.onAllowWindowManagement([label](const Result<>& done) {
+            if (label && !done) label->setText(QString::fromStdString(done.error().reason));
+        });
+    });
+    subs_.push_back(deps_.diagnostics->windowControlAvailable.subscribe([this, why, allow](const bool& available) {
+        why->setVisible(!available);
+        allow->setVisible(!available);
+        refit();
+    }));
+    return offer;
 }
 
 void OnboardingView::follow(ToggleSwitch* toggle) {

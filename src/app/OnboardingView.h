@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/Observable.h"
+#include "common/Result.h"
 #include "overlay/OverlayDesktop.h"
 #include "settings/Diagnostics.h"
 #include "settings/SettingsStore.h"
@@ -36,6 +37,8 @@ public:
         std::shared_ptr<AppearanceSource> appearance;  // null: the desktop's palette stays
         GrantHandler onGrant;                          // "Grant Touchpad Access…"
         std::function<void()> onDone;                  // the final button: record onboarding, close
+        // Under KWin without its window management: as in Settings' Diagnostics. No row when empty.
+        std::function<void(std::function<void(Result<>)> report)> onAllowWindowManagement = {};
     };
 
     // The view fixes its own size (460 wide, as tall as its content) and grows when the
@@ -49,6 +52,8 @@ protected:
 private:
     // Why touchpad access is needed, whether it is granted, and the way to grant it.
     QLayout* buildPermission();
+    // Under KWin without its window management: the offer to write the entry KWin wants.
+    QLayout* buildWindowManagementOffer();
     // Connects the buttons; the launch-at-login toggle and the access state follow the model.
     void follow(ui::ToggleSwitch* toggle);
     // The mark, the state line and the final button for the touchpads found and their access.

@@ -684,6 +684,7 @@ void SettingsView::buildOverlay() {
 
 void SettingsView::buildDiagnostics() {
     QVBoxLayout* page = addPage(pages_, rawValue(Tab::diagnostics));
+    if (deps_.onAllowWindowManagement) page->addWidget(buildWindowManagementAccess());
     page->addWidget(buildTouchpadStats());
     page->addWidget(buildActivityStats());
     page->addWidget(buildRecentList());
@@ -714,6 +715,34 @@ QWidget* SettingsView::buildTouchpadStats() {
         known->setText(text.isEmpty() ? QStringLiteral("—") : text.join('\n'));
     }));
     return touchpad;
+}
+
+QWidget* SettingsView::buildWindowManagementAccess() {
+    auto* card = new SectionCard("Window control");
+    StatusRow row = makeStatusRow("kwinWindowManagement", "KWin window management", "Allow");
+    card->body()->addWidget(row.row);
+    QLabel* text = descriptionLabel(
+        "KWin lets a program see and switch windows only when a desktop entry names it. Allow "
+        "writes one for this copy of Trellick to your applications folder, hidden from menus.");
+    text->setObjectName("kwinWindowManagement.description");
+    card->body()->addWidget(text);
+    connect(row.button, &QPushButton::clicked, this, [this, row, text] {
+        row.button->setEnabled(false);
+        QPointer<QLabel> label = text;
+        QPointer<QPushButton> button = row.button;
+        deps_.onAllowWindowManagement([label, button](const Result<>& done) {
+            if (button) button->setEnabled(true);
+            if (label && !done) label->setText(QString::fromStdString(done.error().reason));
+        });
+    });
+    subs_.push_back(deps_.diagnostics->windowControlAvailable.subscribe([row, text](const bool& available) {
+        row.dot->setColour(available ? statusGreen() : statusOrange());
+        row.state->setText("Allowed");
+        row.state->setVisible(available);
+        row.button->setVisible(!available);
+        text->setVisible(!available);
+    }));
+    return card;
 }
 
 QWidget* SettingsView::buildActivityStats() {

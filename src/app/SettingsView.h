@@ -13,6 +13,7 @@
 
 #include "app/FavouritesTab.h"
 #include "common/Observable.h"
+#include "common/Result.h"
 #include "overlay/OverlayDesktop.h"
 #include "settings/Diagnostics.h"
 #include "settings/SettingsStore.h"
@@ -48,6 +49,9 @@ public:
         std::shared_ptr<AppearanceSource> appearance;
         // "Grant…" in the Touchpad access row.
         GrantHandler onGrantTouchpadAccess;
+        // "Allow" in Diagnostics, under KWin when it does not offer its window management to
+        // this program (no desktop entry names it); reports what became of it. No row when empty.
+        std::function<void(std::function<void(Result<>)> report)> onAllowWindowManagement = {};
         DisplayClock clock = DisplayClock::system();
     };
 
@@ -71,6 +75,7 @@ private:
     void buildDiagnostics();
     QWidget* buildTouchpadStats();
     QWidget* buildActivityStats();
+    QWidget* buildWindowManagementAccess();
     // The recently used apps or windows, as the granularity chooses.
     QWidget* buildRecentList();
     void honourRequestedTab();

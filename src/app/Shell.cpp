@@ -76,12 +76,15 @@ QWidget* Shell::makeContent(ShellWindow window) {
     case ShellWindow::settings: {
         d->favourites()->setChooser(std::make_shared<DialogAppChooser>(d->desktopEntries(), o_.appearance));
         FavouritesServices favourites{d->favourites(), d->workspace(), std::string(Application::applicationId)};
-        return new SettingsView({d->settings(), d->diagnostics(), favourites, o_.appearance, grant});
+        return new SettingsView(
+            {d->settings(), d->diagnostics(), favourites, o_.appearance, grant, o_.allowWindowManagement});
     }
     case ShellWindow::welcome:
-        return new OnboardingView({d->settings(), d->diagnostics(), o_.appearance, grant, [weak] {
+        return new OnboardingView({d->settings(), d->diagnostics(), o_.appearance, grant,
+                                   [weak] {
                                        if (auto d = weak.lock()) d->onDone();
-                                   }});
+                                   },
+                                   o_.allowWindowManagement});
     case ShellWindow::about:
         return new AboutView(o_.appearance);
     }

@@ -28,6 +28,9 @@ public:
         WindowPresenter present = presentPlainly;
         // A tray host of the window system's own kind, beside the session bus's (optional).
         desktop::MakeTrayHostWatch otherTrayHost = nullptr;
+        // Under KWin without its window management: writes the desktop entry that opens it and
+        // connects again (see SettingsView's Diagnostics). Empty elsewhere.
+        std::function<void(std::function<void(Result<>)>)> allowWindowManagement = nullptr;
     };
     explicit Shell(Options options);
     ~Shell();

@@ -5,6 +5,7 @@
 
 #include <xcb/xcb.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@
 #include "overlay/HUDController.h"
 #include "platform/desktop/GioDesktopEntries.h"
 #include "platform/desktop/JsonPreferencesStore.h"
+#include "platform/desktop/KdeWindowAccessEntry.h"
 #include "platform/desktop/PortalAppearanceSource.h"
 #include "platform/desktop/QtLogSink.h"
 #include "platform/desktop/QtMainQueue.h"
@@ -33,6 +35,7 @@
 #include "platform/evdev/EvdevHaptics.h"
 #include "platform/evdev/EvdevTouchSource.h"
 #include "platform/recording/ReplayTouchSource.h"
+#include "platform/wayland/KdeWindowSystem.h"
 #include "platform/wayland/LayerShellPanel.h"
 #include "platform/wayland/LayerShellShield.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -153,11 +156,39 @@ desktop::SingleInstance::Claim claimInstance(bool wayland, const std::weak_ptr<A
         [wayland] { return wayland ? activationToken() : QString(); });
 }
 
+using AllowHandler = std::function<void(std::function<void(Result<>)>)>;
+
+// Writes the desktop entry KWin wants for this program, then connects again until KWin has read
+// it (it watches the applications folders), for up to five seconds.
+AllowHandler allowKWinWindowManagement(const std::shared_ptr<wayland::KdeWindowSystem>& kde) {
+    std::weak_ptr<wayland::KdeWindowSystem> weak = kde;
+    return [weak](const std::function<void(Result<>)>& report) {
+        const QString program = QCoreApplication::applicationFilePath();
+        if (auto written = desktop::KdeWindowAccessEntry::write(program); !written) return report(written);
+        auto* timer = new QTimer;
+        timer->setInterval(250);
+        // Each try is a new connection, for which KWin looks the program's entry up (0.2 s on the rig).
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        QObject::connect(timer, &QTimer::timeout, [timer, weak, report, program, deadline] {
+            auto kde = weak.lock();
+            const bool done = kde && kde->connectAgain();
+            if (!done && kde && std::chrono::steady_clock::now() < deadline) return;
+            timer->stop();
+            timer->deleteLater();
+            if (done) return report({});
+            report(Error{"Wrote " + desktop::KdeWindowAccessEntry::path(program).toStdString() +
+                         ", but KWin has not offered its window management yet. Quit Trellick and start it again."});
+        });
+        timer->start();
+    };
+}
+
 // Window control and the overlay in a Wayland session: never X11 through XWayland, which sees
 // only X clients. Where the compositor lacks a protocol, says which; touch input works all the
 // same. A compositor lost later quits, as a lost X server does.
 void provideWayland(Application::Platform& platform, const std::shared_ptr<AppearanceSource>& appearance,
-                    std::shared_ptr<wayland::WaylandConnection>& connection, Subscription& lostSub) {
+                    std::shared_ptr<wayland::WaylandConnection>& connection, Subscription& lostSub,
+                    AllowHandler& allowWindowManagement) {
     auto opened = wayland::WaylandConnection::open();
     if (!opened) {
         std::fprintf(stderr, "trellick: %s; window control is unavailable, touchpad input still works.\n",
@@ -171,9 +202,23 @@ void provideWayland(Application::Platform& platform, const std::shared_ptr<Appea
             std::fprintf(stderr, "trellick: the Wayland compositor does not offer %s: %s.\n",
                          log::joined(missing).c_str(), what);
     };
-    auto missingControl = wayland::WaylandWindowSystem::missingProtocols(*connection);
-    say(missingControl, "window control is unavailable, touchpad input still works");
-    platform.windows = wayland::WaylandWindowSystem::create(connection, Application::applicationId);
+    // KWin's window management where offered, else the wlroots one. KWin hides its global from
+    // a program that no desktop entry names, so under KWin that is the one missing, and the
+    // settings offer to write the entry.
+    if (wayland::KdeWindowSystem::offered(*connection)) {
+        platform.windows = wayland::KdeWindowSystem::create(connection);
+    } else if (wayland::KdeWindowSystem::underKWin(*connection)) {
+        say({wayland::KdeWindowSystem::kInterface},
+            "KWin offers it only to a program that a desktop entry names (Settings, Diagnostics: Allow); window "
+            "control is unavailable, touchpad input still works");
+        auto kde = wayland::KdeWindowSystem::create(connection);
+        platform.windows = kde;
+        allowWindowManagement = allowKWinWindowManagement(kde);
+    } else {
+        auto missing = wayland::WaylandWindowSystem::missingProtocols(*connection);
+        say(missing, "window control is unavailable, touchpad input still works");
+        platform.windows = wayland::WaylandWindowSystem::create(connection, Application::applicationId);
+    }
     // A launched favourite takes the focus with a token of ours.
     if (auto activation = wayland::XdgActivation::create(connection))
         platform.desktopEntries = std::make_shared<desktop::GioDesktopEntries>(
@@ -224,6 +269,7 @@ struct Backend {
     std::shared_ptr<x11::X11Connection> x11;
     std::shared_ptr<wayland::WaylandConnection> wayland;
     Subscription lostSub;
+    AllowHandler allowWindowManagement;  // under KWin without its window management
 };
 
 // The one place that picks the backend for the session: window control, the overlay and the
@@ -231,7 +277,7 @@ struct Backend {
 bool provideBackend(Application::Platform& platform, bool wayland, const std::shared_ptr<AppearanceSource>& appearance,
                     const std::shared_ptr<MainQueue>& mainQueue, Backend& backend) {
     if (wayland) {
-        provideWayland(platform, appearance, backend.wayland, backend.lostSub);
+        provideWayland(platform, appearance, backend.wayland, backend.lostSub, backend.allowWindowManagement);
         return true;
     }
     if (!provideWindows(platform, mainQueue, backend.x11, backend.lostSub)) return false;
@@ -272,6 +318,21 @@ void setUpApplication() {
 
 }  // namespace
 
+// The shell's window-system parts: how our windows come forward and which tray hosts count.
+Shell::Options shellOptions(bool wayland, const std::shared_ptr<AppearanceSource>& appearance, const Backend& backend) {
+    Shell::Options o{TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL, appearance};
+    o.allowWindowManagement = backend.allowWindowManagement;
+    if (!wayland) {
+        auto presenter = std::make_shared<x11::X11WindowPresenter>();
+        o.present = [presenter](QWidget* window) { presenter->present(window); };
+        o.otherTrayHost = [](std::function<void()> mayHaveAppeared) {
+            auto tray = std::make_shared<x11::XEmbedTray>(std::move(mayHaveAppeared));
+            return desktop::TrayHostWatch{[tray] { return tray->present(); }};
+        };
+    }
+    return o;
+}
+
 int runTrayApp(int argc, char** argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) return 2;
@@ -296,17 +357,6 @@ int runTrayApp(int argc, char** argv) {
 
     // Light or dark and the accent, from the desktop portal (else the Qt palette), live.
     auto appearance = std::make_shared<desktop::PortalAppearanceSource>();
-    Shell::Options shellOptions{TRELLICK_VERSION, TRELLICK_UPDATE_FEED_URL, appearance};
-    if (!wayland) {
-        auto presenter = std::make_shared<x11::X11WindowPresenter>();
-        shellOptions.present = [presenter](QWidget* window) { presenter->present(window); };
-        shellOptions.otherTrayHost = [](std::function<void()> mayHaveAppeared) {
-            auto tray = std::make_shared<x11::XEmbedTray>(std::move(mayHaveAppeared));
-            return desktop::TrayHostWatch{[tray] { return tray->present(); }};
-        };
-    }
-    Shell shell(std::move(shellOptions));
-
     std::shared_ptr<MainQueue> mainQueue = std::make_shared<desktop::QtMainQueue>();
     auto clock = std::make_shared<desktop::SteadyClock>();
     Application::Platform platform;
@@ -315,6 +365,7 @@ int runTrayApp(int argc, char** argv) {
     platform.clock = clock;
     Backend backend;
     if (!provideBackend(platform, wayland, appearance, mainQueue, backend)) return 1;
+    Shell shell(shellOptions(wayland, appearance, backend));
     provideTouch(platform, options, frames, mainQueue);
 
     shell.provide(platform);

@@ -188,10 +188,10 @@ protected:
         startBus();
         // Trellick's desktop entry as installed, its command where this build has it.
         std::filesystem::create_directories(rig::dataDir() + "/home-data/applications");
-        std::ifstream in(TRELLICK_SOURCE_DIR "/data/io.github.trellick.Trellick.desktop");
+        std::ifstream in(TRELLICK_SOURCE_DIR "/data/io.github.trellick.Trellick.desktop.in");
         std::ofstream out(rig::dataDir() + "/home-data/applications/io.github.trellick.Trellick.desktop");
         for (std::string line; std::getline(in, line);)
-            out << (line == "Exec=trellick" ? "Exec=" TRELLICK_EXECUTABLE : line) << "\n";
+            out << (line == "Exec=@TRELLICK_EXEC@" ? "Exec=" TRELLICK_EXECUTABLE : line) << "\n";
     }
     void TearDown() override {
         TrayAppRigTest::TearDown();

@@ -335,6 +335,37 @@ TEST_F(ViewsTest, PermissionRowsFollowDiagnostics) {
     EXPECT_FALSE(manual->isVisible());
 }
 
+// Under KWin without its window management, Settings' Diagnostics and the welcome window offer
+// Allow (the handler writes the entry) and say why it did not help; the offers go once window
+// control is there.
+TEST_F(ViewsTest, KWinsWindowManagementOfferShowsWhileWindowControlIsUnavailable) {
+    EXPECT_EQ(settingsView()->findChild<QWidget*>("kwinWindowManagement"), nullptr) << "not under KWin";
+    EXPECT_EQ(welcome()->findChild<QWidget*>("allowWindowManagement"), nullptr);
+    int asked = 0;
+    auto allow = [&](const std::function<void(Result<>)>& report) {
+        ++asked;
+        report(Error{"KWin said no"});
+    };
+    auto deps = settingsDeps();
+    deps.onAllowWindowManagement = allow;
+    SettingsView inSettings(deps);
+    inSettings.show();
+    inSettings.selectTab(SettingsView::Tab::diagnostics);
+    OnboardingView inWelcome({settings, diagnostics, appearance, grantHandler(), {}, allow});
+    inWelcome.show();
+    const std::tuple<QWidget*, const char*, const char*> offers[] = {
+        {&inSettings, "kwinWindowManagement.grant", "kwinWindowManagement.description"},
+        {&inWelcome, "allowWindowManagement", "allowWindowManagement.why"}};
+    for (auto [view, button, why] : offers) {
+        child<QAbstractButton>(view, button)->click();
+        EXPECT_EQ(text(view, why), "KWin said no") << button;
+    }
+    EXPECT_EQ(asked, 2);
+    diagnostics->windowControlAvailable.set(true);
+    for (auto [view, button, why] : offers) EXPECT_FALSE(child(view, button)->isVisible()) << button;
+    EXPECT_EQ(text(&inSettings, "kwinWindowManagement.state"), "Allowed");
+}
+
 TEST_F(ViewsTest, DiagnosticsShowLiveValues) {
     auto v = settingsView();
     auto* pill = child<ui::StatusPill>(v.get(), "diag.devices");

@@ -58,6 +58,9 @@ desktop-entry)
   desktop-file-validate "$entry" || fail "desktop-file-validate"
   grep -qx 'Categories=.*Utility;.*' "$entry" || fail "not in Utility"
   ! grep -q '^NoDisplay=' "$entry" || fail "NoDisplay set"
+  # KWin's window management is offered only to the program an entry names by absolute path.
+  grep -qx 'Exec=/usr/bin/trellick' "$entry" || fail "Exec is not the installed program"
+  grep -qx 'X-KDE-Wayland-Interfaces=org_kde_plasma_window_management' "$entry" || fail "KWin's interface not named"
   icon=$(sed -n 's/^Icon=//p' "$entry")
   [ -f "$stage/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no installed icon $icon" ;;
 
@@ -184,8 +187,14 @@ package-purge-removes-granted-rule)
 uninstall)
   install_into "$scratch/root" /opt/trellick
   [ -n "$(tree "$scratch/root")" ] || fail "nothing installed"
-  DESTDIR=$scratch/root cmake --build "$build" --target uninstall >"$scratch/log" 2>&1 || fail "$(cat "$scratch/log")"
+  # The entry Trellick writes under KWin for this build's program goes too, another build's stays.
+  mkdir -p "$scratch/data/applications"
+  own=io.github.trellick.Trellick-$(printf %s "$(realpath "$build/src/app/trellick")" | md5sum | cut -c1-8).desktop
+  touch "$scratch/data/applications/$own" "$scratch/data/applications/$id-00000000.desktop"
+  XDG_DATA_HOME=$scratch/data DESTDIR=$scratch/root cmake --build "$build" --target uninstall >"$scratch/log" 2>&1 ||
+    fail "$(cat "$scratch/log")"
   [ -z "$(tree "$scratch/root")" ] || fail "left behind: $(tree "$scratch/root")"
+  [ "$(ls "$scratch/data/applications")" = "$id-00000000.desktop" ] || fail "entries: $(ls "$scratch/data/applications")"
   [ ! -e "$scratch/root/opt/trellick/libexec/trellick" ] || fail "left its libexec folder" ;;
 
 *) echo "install-checks.sh: unknown check $check" >&2; exit 2 ;;

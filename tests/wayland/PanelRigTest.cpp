@@ -1,9 +1,13 @@
-// The overlay's layer-shell panel on a headless sway: where it shows, that it shows what the
-// renderer draws, and that clicks go through it.
+// The overlay's layer-shell panel on a headless sway and on KWin: where it shows, that it shows
+// what the renderer draws, and that clicks and scrolls go through it.
 
 #include <QImage>
+#include <sstream>
 
+#include "KWinFakeInput.h"
+#include "KWinScreenshot.h"
 #include "WaylandRigTest.h"
+#include "blur-client-protocol.h"
 #include "overlay/HUDModel.h"
 #include "platform/wayland/LayerShellPanel.h"
 #include "platform/wayland/LayerShellShield.h"
@@ -30,7 +34,7 @@ protected:
         panel = std::make_unique<wayland::LayerShellPanel>(conn, model, nullptr, shield);
     }
     // The output (by default the only one) as grim sees it.
-    QImage screenshot(const std::string& output = "") {
+    virtual QImage screenshot(const std::string& output = "") {
         const std::string file = rig.runtimeDir() + "/shot.png";
         std::filesystem::remove(file);
         std::vector<std::string> argv{"grim"};
@@ -211,6 +215,55 @@ TEST_F(PanelRigTest, ThePointerShowsTheSessionsArrowOverTheShield) {
     unsetenv("XCURSOR_SIZE");
     zwlr_virtual_pointer_v1_destroy(pointer);
     zwlr_virtual_pointer_manager_v1_destroy(manager);
+}
+
+// The same panel on KWin (layer shell version 3), with KWin's blur behind it.
+class PanelOnKWin : public PanelRigTest {
+protected:
+    bool startRig(std::string* why) override { return rig.startKWin(why, kwinEntries()); }
+    std::shared_ptr<WindowSystem> makeWindows() override { return wayland::KdeWindowSystem::create(conn); }
+    QImage screenshot(const std::string& = "") override {
+        QImage shot = kwinScreenshot(rig.busAddress);
+        EXPECT_FALSE(shot.isNull()) << "KWin gave no screenshot";
+        return shot;
+    }
+};
+
+TEST_F(PanelOnKWin, ShowsCentredWithBlurBehindWhereKWinOffersIt) {
+    ASSERT_TRUE(wayland::LayerShellPanel::missingProtocols(*conn).empty());
+    // The virtual output's KWin starts without its blur effect; the panel hears the global come.
+    ASSERT_TRUE(loadKWinBlur(rig.busAddress));
+    ASSERT_TRUE(waitFor([&] { return conn->offers(org_kde_kwin_blur_manager_interface); }));
+    const QImage before = screenshot();
+    ASSERT_EQ(before.size(), QSize(1280, 720));
+    show();
+    QImage shown;
+    const QSize size = panel->fittingSize(model).toSize();
+    ASSERT_TRUE(waitFor([&] { return changed(before, shown = screenshot()).width() > size.width() / 2; }))
+        << "the overlay never showed";
+    const QRect box = changed(before, shown);
+    const QRect centred(640 - size.width() / 2, 360 - size.height() / 2, size.width(), size.height());
+    EXPECT_TRUE(centred.adjusted(-1, -1, 1, 1).contains(box)) << "drawn outside the centred panel";
+    EXPECT_NEAR(box.center().x(), 640, 2);
+    EXPECT_FALSE(conn->broken()) << "KWin took the blur region";
+}
+
+TEST_F(PanelOnKWin, ScrollsGoThroughToTheWindowBelow) {
+    KWinFakeInput input(conn);
+    ASSERT_TRUE(input.ready());
+    const std::string wheels = rig.tmp() + "/wheels";
+    rig.spawnInSession({TRELLICK_TEST_WINDOW, "--class", "BelowWin", "--title", "below", "--report-wheel"}, wheels, {});
+    ASSERT_TRUE(waitFor([&] { return byTitle("below").has_value(); }));
+    const QImage before = screenshot();
+    show();
+    ASSERT_TRUE(waitFor([&] { return !changed(before, screenshot()).isEmpty(); }));
+    input.moveTo(640, 360);  // on the panel, over the window KWin placed in the middle
+    EXPECT_TRUE(waitFor([&] {
+        input.scroll();
+        std::stringstream text;
+        text << std::ifstream(wheels).rdbuf();
+        return text.str().find("wheel") != std::string::npos;
+    })) << "the scroll did not reach the window below";
 }
 
 class TwoOutputPanelRigTest : public PanelRigTest {

@@ -1,10 +1,11 @@
-// End to end on sway: `trellick --replay` in a Wayland session switches real windows through the
-// compositor, as on the X11 rig.
+// End to end on sway and KWin: `trellick --replay` in a Wayland session switches real windows
+// through the compositor, as on the X11 rig.
 
 #include <sys/wait.h>
 
 #include <sstream>
 
+#include "KWinFakeInput.h"
 #include "WaylandRigTest.h"
 #include "app/Swipes.h"
 
@@ -25,7 +26,7 @@ protected:
     void TearDown() override {
         if (app > 0) rig.quit(app);
     }
-    void focus(const std::string& appId) {
+    virtual void focus(const std::string& appId) {
         ASSERT_EQ(rig.swaymsg("[app_id=\"^" + appId + "$\"] focus"), 0);
         ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == byTitle(appId + " window"); })) << appId;
     }
@@ -82,45 +83,88 @@ protected:
         })) << stderrText();
     }
 
+    void expectEscapeCancelsAShownWalk(const std::function<void()>& typeEscape) {
+        launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
+        ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0))
+            << stderrText();
+        EXPECT_TRUE(waitFor([&] {
+            typeEscape();
+            return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
+        })) << stderrText();
+        EXPECT_EQ(exitStatus(app), 0) << stderrText();
+        EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
+    }
+    void expectSwitch(const SwipeCase& c) {
+        launchAfterThreeWindows(c.mode, c.swipe);
+        EXPECT_EQ(exitStatus(app), 0) << stderrText();
+        EXPECT_EQ(windows()->activeWindow(), byTitle(c.expected)) << stderrText();
+        EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + c.decided), std::string::npos) << stderrText();
+    }
+
     pid_t app = -1;
 };
 
-class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
+const SwipeCase kSwipeCases[] = {
+    {"ToggleBack", "toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
+    {"WalkToTheThird", "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"},
+    {"WalkAndPullDown", "directionalMRU", {3.0, 60, 0.004, 0, 0.4}, "GammaWin window", "walk cancelled: no switch"}};
+auto caseName = [](const auto& info) { return std::string(info.param.name); };
 
 // Windows focused in another order than they were opened, while trellick runs: a toggle swipe
 // goes back to the previous one; a slow directional slide walks two steps to the third entry and
 // commits there, unless the fingers pull down before the lift.
+class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
 TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
-    launchAfterThreeWindows(GetParam().mode, GetParam().swipe);
-    EXPECT_EQ(exitStatus(app), 0) << stderrText();
-    EXPECT_EQ(windows()->activeWindow(), byTitle(GetParam().expected)) << stderrText();
-    EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + GetParam().decided), std::string::npos)
-        << stderrText();
+    expectSwitch(GetParam());
 }
-INSTANTIATE_TEST_SUITE_P(
-    Swipes, SwitchingRigTest,
-    ::testing::Values(
-        SwipeCase{"ToggleBack", "toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
-        SwipeCase{
-            "WalkToTheThird", "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"},
-        SwipeCase{"WalkAndPullDown",
-                  "directionalMRU",
-                  {3.0, 60, 0.004, 0, 0.4},
-                  "GammaWin window",
-                  "walk cancelled: no switch"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Swipes, SwitchingRigTest, ::testing::ValuesIn(kSwipeCases), caseName);
+
+// The same on KWin, where the tests' own binary and trellick have desktop entries opening its
+// window management to them, and windows are raised through it.
+class TrellickOnKWin : public TrellickOnSway {
+protected:
+    bool startRig(std::string* why) override { return rig.startKWin(why, kwinEntries({TRELLICK_EXECUTABLE})); }
+    std::shared_ptr<WindowSystem> makeWindows() override { return wayland::KdeWindowSystem::create(conn); }
+    void focus(const std::string& appId) override {
+        const auto window = byTitle(appId + " window");
+        ASSERT_TRUE(window && windows()->activate(*window)) << appId;
+        ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == window; })) << appId;
+    }
+};
+
+class SwitchingOnKWin : public TrellickOnKWin, public ::testing::WithParamInterface<SwipeCase> {};
+TEST_P(SwitchingOnKWin, AReplayedSwipeSwitchesToTheEntryItChose) {
+    expectSwitch(GetParam());
+}
+INSTANTIATE_TEST_SUITE_P(Swipes, SwitchingOnKWin, ::testing::ValuesIn(kSwipeCases), caseName);
 
 // Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
 TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
     if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
-    launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
-    ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0)) << stderrText();
-    EXPECT_TRUE(waitFor([&] {
-        rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"});
-        return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
-    })) << stderrText();
-    EXPECT_EQ(exitStatus(app), 0) << stderrText();
-    EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
+    expectEscapeCancelsAShownWalk([&] { rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"}); });
+}
+
+TEST_F(TrellickOnKWin, EscapeDuringAShownWalkCancelsIt) {
+    KWinFakeInput input(conn);
+    ASSERT_TRUE(input.ready());
+    expectEscapeCancelsAShownWalk([&] {
+        input.key(KEY_ESC);
+        waitFor([] { return false; }, 0.2);
+    });
+}
+
+// A binary that no desktop entry names (a build run from elsewhere) gets no window management
+// from KWin: trellick says which global is missing and keeps reading the touchpad.
+TEST_F(TrellickOnKWin, WithoutItsDesktopEntryTrellickNamesTheMissingGlobalAndKeepsRunning) {
+    const std::string copy = rig.tmp() + "/bin/trellick";
+    std::filesystem::copy_file(TRELLICK_EXECUTABLE, copy);
+    app = rig.spawnInSession({copy}, rig.tmp() + "/trellick.err",
+                             {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + "/no-bus"}});
+    ASSERT_TRUE(waitFor(
+        [&] { return stderrText().find("does not offer org_kde_plasma_window_management") != std::string::npos; },
+        20.0))
+        << stderrText();
+    EXPECT_FALSE(waitFor([&] { return waitpid(app, nullptr, WNOHANG) == app; }, 1.0)) << stderrText();
 }
 
 // A second launch asks the first, over the session bus, to open its settings: with the token it

@@ -7,6 +7,7 @@
 #include <pwd.h>
 #include <sys/stat.h>
 
+#include "platform/wayland/KdeWindowSystem.h"
 #include "x11/Rig.h"
 
 namespace trellick::rig {
@@ -38,8 +39,10 @@ public:
                                         << "output * resolution 1280x720\n"
                                         << "default_border none\n"
                                         << "focus_follows_mouse no\n";
+        // Whatever desktop the tests run in, the rig's is not it (KDE's would send Trellick to KWin's backend).
         env_ = {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", tmp_ + "/home"}, {"DISPLAY", ""},
-                {"WAYLAND_DISPLAY", ""},       {"SWAYSOCK", ""},         {"DBUS_SESSION_BUS_ADDRESS", ""}};
+                {"WAYLAND_DISPLAY", ""},       {"SWAYSOCK", ""},         {"DBUS_SESSION_BUS_ADDRESS", ""},
+                {"XDG_CURRENT_DESKTOP", ""}};
         auto swayEnv = env_;
         swayEnv.insert({{"WLR_BACKENDS", "headless"},
                         {"WLR_LIBINPUT_NO_DEVICES", "1"},
@@ -64,6 +67,70 @@ public:
         env_["QT_QPA_PLATFORM"] = "wayland";
         return true;
     }
+
+    // Starts KWin (`kwin_wayland --virtual`, one output of 1280x720) in a D-Bus session of its
+    // own instead of sway; false with a reason when it cannot run here. KWin runs as the test's
+    // own user, root included: it hands its window management only to programs whose desktop
+    // file names their binary, reading the binary from /proc, which a process of another user
+    // cannot. `entries` are those desktop files (file name to body) in the compositor's private
+    // data folder.
+    bool startKWin(std::string* why, const std::map<std::string, std::string>& entries) {
+        dataDir();
+        const std::string installed = "/usr/bin/kwin_wayland";
+        if (!std::filesystem::exists(installed) || run("command -v dbus-run-session setpriv") != 0) {
+            *why = "kwin_wayland or dbus-run-session is not installed: run scripts/install-deps.sh";
+            return false;
+        }
+        prefix_ = {"setpriv", "--pdeathsig=SIGTERM", "--"};
+        uid_ = getuid();
+        gid_ = getgid();
+        makeTmp("trellick-kwinrig-");
+        runtime_ = tmp_ + "/runtime";
+        for (const std::string& dir : {runtime_, tmp_ + "/home", tmp_ + "/bin", tmp_ + "/kwin-data/applications"})
+            std::filesystem::create_directories(dir);
+        chmod(runtime_.c_str(), 0700);
+        // A window rule of KWin's keeps the windows of app id SkipSwitcherWin out of its switcher;
+        // new windows open in the middle of the output, as sway's first window fills it.
+        std::filesystem::create_directories(tmp_ + "/home/.config");
+        std::ofstream(tmp_ + "/home/.config/kwinrc") << "[Windows]\nPlacement=Centered\n";
+        std::ofstream(tmp_ + "/home/.config/kwinrulesrc")
+            << "[General]\ncount=1\nrules=1\n\n[1]\nDescription=skip\nwmclass=SkipSwitcherWin\nwmclassmatch=1\n"
+               "skipswitcher=true\nskipswitcherrule=2\n";
+        for (const auto& [file, body] : entries)
+            std::ofstream(tmp_ + "/kwin-data/applications/" + file) << "[Desktop Entry]\nType=Application\n" << body;
+        // The installed binary carries a file capability that a sandbox may refuse to execute;
+        // a plain copy of the same name runs.
+        std::filesystem::copy_file(installed, tmp_ + "/bin/kwin_wayland");
+        env_ = {{"XDG_RUNTIME_DIR", runtime_},
+                {"HOME", tmp_ + "/home"},
+                {"XDG_CONFIG_HOME", tmp_ + "/home/.config"},
+                {"XDG_DATA_HOME", tmp_ + "/home/.local/share"},
+                {"DISPLAY", ""},
+                {"WAYLAND_DISPLAY", ""},
+                {"DBUS_SESSION_BUS_ADDRESS", ""},
+                {"XDG_CURRENT_DESKTOP", ""}};
+        auto kwinEnv = env_;
+        kwinEnv["XDG_DATA_DIRS"] = tmp_ + "/kwin-data:/usr/share";
+        sway_ = spawn(asUser({"dbus-run-session", "--", "sh", "-c",
+                              "echo \"$DBUS_SESSION_BUS_ADDRESS\" >" + tmp_ + "/bus && echo $$ >" + tmp_ +
+                                  "/kwin.pid && exec setpriv --pdeathsig=SIGTERM -- " + tmp_ +
+                                  "/bin/kwin_wayland --virtual --width 1280 --height 720 --socket kwin-rig "
+                                  "--no-lockscreen --no-global-shortcuts --no-kactivities"}),
+                      tmp_ + "/kwin.log", kwinEnv);
+        bool up = waitFor([&] { return std::filesystem::exists(runtime_ + "/kwin-rig"); }, 20.0);
+        if (sway_ <= 0 || !up) {
+            *why = "kwin_wayland did not start (see " + tmp_ + "/kwin.log)";
+            return false;
+        }
+        socket = runtime_ + "/kwin-rig";
+        env_["WAYLAND_DISPLAY"] = "kwin-rig";
+        env_["QT_QPA_PLATFORM"] = "wayland";
+        std::ifstream(tmp_ + "/bus") >> busAddress;
+        std::ifstream(tmp_ + "/kwin.pid") >> kwin_;
+        return true;
+    }
+    // The D-Bus session KWin runs in (KWin's own interfaces: effects, scripting).
+    std::string busAddress;
 
     // Spawns argv as the rig's user in the rig's session, standard error to `errors`; `env` adds
     // to or overrides the session's variables.
@@ -106,6 +173,10 @@ public:
 
     void shutdown() {
         stopClientsAndRemoveTmp();
+        // KWin first (not our child: polled), so that dbus-run-session ends its bus and itself.
+        if (kwin_ > 0 && ::kill(kwin_, SIGTERM) == 0 && !waitFor([&] { return ::kill(kwin_, 0) != 0; }, 3.0))
+            ::kill(kwin_, SIGKILL);
+        kwin_ = -1;
         sway_ = (stop(sway_), -1);
     }
 
@@ -148,8 +219,25 @@ private:
     gid_t gid_ = 0;
     std::vector<std::string> prefix_;
     std::map<std::string, std::string> env_;
-    pid_t sway_ = -1;
+    pid_t sway_ = -1;  // or the dbus-run-session around KWin
+    pid_t kwin_ = -1;
     std::string runtime_;
 };
+
+// Desktop entries that open KWin's window management to the test's own binary and to `more`,
+// as KWin wants them: the absolute path as Exec and the interface named.
+inline std::map<std::string, std::string> kwinEntries(const std::vector<std::string>& more = {}) {
+    std::map<std::string, std::string> entries;
+    std::vector<std::string> programs{std::filesystem::read_symlink("/proc/self/exe")};
+    programs.insert(programs.end(), more.begin(), more.end());
+    // The tests themselves also move the pointer and type (KWinFakeInput) and take screenshots
+    // through KWin's D-Bus interface.
+    for (std::size_t i = 0; i < programs.size(); ++i)
+        entries["rig-program-" + std::to_string(i) + ".desktop"] =
+            "Name=Rig program\nNoDisplay=true\nExec=" + programs[i] +
+            "\nX-KDE-Wayland-Interfaces=" + wayland::KdeWindowSystem::kInterface +
+            (i == 0 ? ",org_kde_kwin_fake_input\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n" : "\n");
+    return entries;
+}
 
 }  // namespace trellick::rig

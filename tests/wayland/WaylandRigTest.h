@@ -24,21 +24,23 @@ protected:
     }
     void SetUp() override {
         std::string why;
-        if (!rig.start(&why, outputs())) GTEST_SKIP() << "no Wayland rig: " << why;
+        if (!startRig(&why)) GTEST_SKIP() << "no Wayland rig: " << why;
         auto opened = wayland::WaylandConnection::open(rig.socket.c_str());
         ASSERT_TRUE(opened) << opened.error().reason;
         conn = opened.value();
     }
     virtual int outputs() const { return 1; }
+    virtual bool startRig(std::string* why) { return rig.start(why, outputs()); }
     bool waitFor(const std::function<bool()>& done, double timeout = 5.0) {
         return rig::waitFor(done, timeout, [] { QCoreApplication::processEvents(); });
     }
 
     // Made on first use, so a test decides which toplevels exist before it starts.
-    const std::shared_ptr<wayland::WaylandWindowSystem>& windows() {
-        if (!windows_) windows_ = wayland::WaylandWindowSystem::create(conn, ownAppId);
+    const std::shared_ptr<WindowSystem>& windows() {
+        if (!windows_) windows_ = makeWindows();
         return windows_;
     }
+    virtual std::shared_ptr<WindowSystem> makeWindows() { return wayland::WaylandWindowSystem::create(conn, ownAppId); }
     std::optional<WindowId> byTitle(const std::string& title) {
         for (WindowId w : windows()->clientList())
             if (windows()->title(w) == title) return w;
@@ -57,7 +59,7 @@ protected:
     std::shared_ptr<wayland::WaylandConnection> conn;
 
 private:
-    std::shared_ptr<wayland::WaylandWindowSystem> windows_;
+    std::shared_ptr<WindowSystem> windows_;
 };
 
 }  // namespace trellick::rig

@@ -53,29 +53,6 @@ QString unescapeString(const QString& value) {
     return out;
 }
 
-// One argument of an Exec line: quoted when it holds a reserved character, with ", `, $
-// and \ escaped inside the quotes, then the string escapes applied on top, and % doubled so
-// it is not read as a field code.
-QString execArgument(const QString& arg) {
-    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
-    bool quote = arg.isEmpty();
-    for (QChar c : arg) quote = quote || reserved.contains(c);
-    QString out;
-    if (quote) {
-        out += QLatin1Char('"');
-        for (QChar c : arg) {
-            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\')) {
-                out += QLatin1Char('\\');
-            }
-            out += c;
-        }
-        out += QLatin1Char('"');
-    } else {
-        out = arg;
-    }
-    return escapeString(out).replace(QLatin1Char('%'), QStringLiteral("%%"));
-}
-
 // The program an Exec value runs: its first argument, unquoted.
 QString execProgram(const QString& exec) {
     QString line = unescapeString(exec).trimmed(), program;
@@ -129,6 +106,29 @@ bool enabledIn(const std::map<QString, QString>& keys) {
 }
 
 }  // namespace
+
+// Quoted when it holds a reserved character, with ", `, $
+// and \ escaped inside the quotes, then the string escapes applied on top, and % doubled so
+// it is not read as a field code.
+QString execArgument(const QString& arg) {
+    static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+    bool quote = arg.isEmpty();
+    for (QChar c : arg) quote = quote || reserved.contains(c);
+    QString out;
+    if (quote) {
+        out += QLatin1Char('"');
+        for (QChar c : arg) {
+            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\')) {
+                out += QLatin1Char('\\');
+            }
+            out += c;
+        }
+        out += QLatin1Char('"');
+    } else {
+        out = arg;
+    }
+    return escapeString(out).replace(QLatin1Char('%'), QStringLiteral("%%"));
+}
 
 XdgAutostartService::XdgAutostartService() : XdgAutostartService(defaultEntryPath(), runningExecutable()) {}
 

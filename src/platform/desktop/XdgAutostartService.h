@@ -14,6 +14,9 @@
 
 namespace trellick::desktop {
 
+// One argument of a desktop entry's Exec line, quoted and escaped where it needs to be.
+QString execArgument(const QString& arg);
+
 class XdgAutostartService : public LoginItemService {
 public:
     // The user's autostart folder, launching the running executable.

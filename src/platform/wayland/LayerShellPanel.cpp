@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "blur-client-protocol.h"
 #include "overlay/HUDController.h"
 #include "overlay/QtScreens.h"
 #include "platform/wayland/LayerShellShield.h"
@@ -111,15 +112,9 @@ LayerShellPanel::LayerShellPanel(std::shared_ptr<WaylandConnection> connection, 
     compositor_ = conn_->bind<wl_compositor>(wl_compositor_interface, 4);
     shm_ = conn_->bind<wl_shm>(wl_shm_interface, 1);
     layerShell_ = conn_->bind<zwlr_layer_shell_v1>(zwlr_layer_shell_v1_interface, 3);
-    for (const auto& g : conn_->globals()) outputAdded(g);
-    globalSub_ = conn_->onGlobalAdded([this](const WaylandConnection::Global& g) { outputAdded(g); });
-    globalGoneSub_ = conn_->onGlobalRemoved([this](uint32_t name) {
-        if (auto it = outputs_.find(name); it != outputs_.end()) {
-            std::erase(entered_, it->second.first);
-            wl_output_destroy(it->second.first);
-            outputs_.erase(it);
-        }
-    });
+    for (const auto& g : conn_->globals()) globalAdded(g);
+    globalSub_ = conn_->onGlobalAdded([this](const WaylandConnection::Global& g) { globalAdded(g); });
+    globalGoneSub_ = conn_->onGlobalRemoved([this](uint32_t name) { globalRemoved(name); });
     if (appearance_) {
         appearanceSub_ = appearance_->subscribe([this](const Appearance& a) {
             renderer_.setAppearance(a);
@@ -145,18 +140,52 @@ LayerShellPanel::~LayerShellPanel() {
     unmap();
     buffers_.clear();
     for (auto& [name, o] : outputs_) wl_output_destroy(o.first);
+    if (blurManager_) org_kde_kwin_blur_manager_destroy(blurManager_);
     if (layerShell_) zwlr_layer_shell_v1_destroy(layerShell_);
     if (shm_) wl_shm_destroy(shm_);
     if (compositor_) wl_compositor_destroy(compositor_);
     conn_->flush();
 }
 
-void LayerShellPanel::outputAdded(const WaylandConnection::Global& global) {
+void LayerShellPanel::globalAdded(const WaylandConnection::Global& global) {
+    // KWin offers blur only while its blur effect is loaded, which may come and go.
+    if (global.interface == org_kde_kwin_blur_manager_interface.name && !blurManager_) {
+        blurManager_ =
+            static_cast<org_kde_kwin_blur_manager*>(conn_->bind(global, org_kde_kwin_blur_manager_interface, 1));
+        blurManagerName_ = global.name;
+    }
     if (global.interface != wl_output_interface.name) return;
     // Version 2 brings the scale.
     auto* output = static_cast<wl_output*>(conn_->bind(global, wl_output_interface, 2));
     outputs_[global.name] = {output, 1};
     wl_output_add_listener(output, &Listeners::output, this);
+}
+
+void LayerShellPanel::globalRemoved(uint32_t name) {
+    if (auto it = outputs_.find(name); it != outputs_.end()) {
+        std::erase(entered_, it->second.first);
+        wl_output_destroy(it->second.first);
+        outputs_.erase(it);
+    }
+    if (blurManager_ && name == blurManagerName_) {
+        // A blur object made from it stays valid until the surface goes.
+        org_kde_kwin_blur_manager_destroy(blurManager_);
+        blurManager_ = nullptr;
+    }
+}
+
+void LayerShellPanel::applyBlur(const QSize& logical) {
+    const QRectF card = renderer_.cardRect(QSizeF(logical));
+    if (!blurManager_ || card == blurFor_) return;
+    blurFor_ = card;
+    if (!blur_) blur_ = org_kde_kwin_blur_manager_create(blurManager_, surface_);
+    wl_region* region = wl_compositor_create_region(compositor_);
+    for (const QRect& r : renderer_.cardRegion(QSizeF(logical)))
+        wl_region_add(region, r.x(), r.y(), r.width(), r.height());
+    // Applied with the surface's next commit.
+    org_kde_kwin_blur_set_region(blur_, region);
+    org_kde_kwin_blur_commit(blur_);
+    wl_region_destroy(region);
 }
 
 int LayerShellPanel::scale() const {
@@ -235,6 +264,9 @@ void LayerShellPanel::map() {
 void LayerShellPanel::unmap() {
     if (frameCallback_) wl_callback_destroy(frameCallback_);
     frameCallback_ = nullptr;
+    if (blur_) org_kde_kwin_blur_release(blur_);
+    blur_ = nullptr;
+    blurFor_ = QRectF();
     if (layer_) zwlr_layer_surface_v1_destroy(layer_);
     if (surface_) wl_surface_destroy(surface_);
     layer_ = nullptr;
@@ -299,6 +331,7 @@ void LayerShellPanel::paint() {
             p.fillRect(QRectF(QPointF(0, 0), QSizeF(logical)), QColor::fromRgbF(0, 0, 0, static_cast<float>(opacity)));
         }
     }
+    applyBlur(logical);
     wl_surface_set_buffer_scale(surface_, s);
     wl_surface_attach(surface_, b->buffer, 0, 0);
     wl_surface_damage_buffer(surface_, 0, 0, b->width, b->height);

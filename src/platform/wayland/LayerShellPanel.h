@@ -8,6 +8,9 @@
 // when the compositor asks for one (wl_surface.frame), at the integer scale of the outputs the
 // surface is on. The fade is painted, as the compositor has no window opacity to set.
 //
+// Where KWin offers blur behind (org_kde_kwin_blur_manager, while its blur effect runs), the
+// card's outline is blurred, as on X11.
+//
 // Hidden, the surface is destroyed: nothing is drawn or woken up until the next showing.
 
 #include <QElapsedTimer>
@@ -32,6 +35,8 @@ struct wl_shm;
 struct wl_surface;
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
+struct org_kde_kwin_blur_manager;
+struct org_kde_kwin_blur;
 
 namespace trellick {
 class HUDController;
@@ -77,7 +82,9 @@ private:
     void paint();
     Buffer* freeBuffer(int width, int height);
     int scale() const;
-    void outputAdded(const WaylandConnection::Global& global);
+    void globalAdded(const WaylandConnection::Global& global);
+    void globalRemoved(uint32_t name);
+    void applyBlur(const QSize& logical);
 
     std::shared_ptr<WaylandConnection> conn_;
     OverlayRenderer renderer_;
@@ -92,6 +99,10 @@ private:
 
     wl_surface* surface_ = nullptr;
     zwlr_layer_surface_v1* layer_ = nullptr;
+    org_kde_kwin_blur_manager* blurManager_ = nullptr;
+    uint32_t blurManagerName_ = 0;
+    org_kde_kwin_blur* blur_ = nullptr;
+    QRectF blurFor_;  // the card rectangle the blur region was set for
     wl_callback* frameCallback_ = nullptr;
     std::vector<std::unique_ptr<Buffer>> buffers_;
     bool configured_ = false;
