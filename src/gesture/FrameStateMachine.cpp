@@ -213,27 +213,14 @@ void FrameStateMachine::evaluateAndFire(double endTime, const Shared& settings) 
 
 // What a frame of the walk changed, to the main thread in the walk's order.
 void FrameStateMachine::handOver(const DirectionalWalk::Update& update) {
-    using Feel = DirectionalWalk::CancelFeel;
-    if (update.escaped) out_.postCancel(false);
     if (update.engaged) scroll_.begin();  // scrolling is swallowed until the gesture ends
-    if (update.feel != Feel::none) out_.cancelHaptic(update.feel == Feel::armed);
-    if (update.cancelProgress) out_.postCancelProgress(*update.cancelProgress);
-    if (auto s = update.selection) out_.postSelection(s->row, s->index, s->beginning);
+    const bool changed =
+        update.escaped || update.feel != DirectionalWalk::CancelFeel::none || update.cancelProgress || update.selection;
+    if (changed) out_.postWalk({update});
 }
 
 void FrameStateMachine::handOver(DirectionalWalk::Lift lift) {
-    using Lift = DirectionalWalk::Lift;
-    switch (lift) {
-    case Lift::nothing:
-        return;
-    case Lift::cancel:
-    case Lift::cancelWithTick:
-        return out_.postCancel(lift == Lift::cancelWithTick);
-    case Lift::commit:
-        return out_.postCommit();
-    case Lift::switchPrevious:
-        return out_.postSwitchToPrevious();
-    }
+    if (lift != DirectionalWalk::Lift::nothing) out_.postWalk({{}, lift});
 }
 
 }  // namespace trellick

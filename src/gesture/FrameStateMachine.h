@@ -15,6 +15,13 @@
 
 namespace trellick {
 
+// What one frame of a directional walk hands to the main thread, in one message: what the frame
+// changed, or, at the lift, how the walk ends.
+struct WalkMessage {
+    DirectionalWalk::Update update;
+    DirectionalWalk::Lift lift = DirectionalWalk::Lift::nothing;
+};
+
 class FrameStateMachine {
 public:
     // The widest three-finger hand that still makes a gesture, in widths of the pad it was set
@@ -41,13 +48,9 @@ public:
         virtual void postFingerCount(int count) = 0;
         virtual void postSpread(float spread, bool rejected) = 0;
         virtual void postSwipe(float dx, double endTime) = 0;
-        virtual void postRecentsCount() = 0;  // the switcher's list length into `Shared`
-        virtual void postSwitchToPrevious() = 0;
-        virtual void postSelection(SwitcherRow row, int index, bool beginning) = 0;
-        virtual void postCancelProgress(float progress) = 0;
-        virtual void postCancel(bool switchTick) = 0;
-        virtual void postCommit() = 0;
-        virtual void cancelHaptic(bool firm) = 0;
+        virtual void postRecentsCount() = 0;      // the switcher's list length into `Shared`
+        virtual void postSwitchToPrevious() = 0;  // a toggle swipe fired
+        virtual void postWalk(const WalkMessage& message) = 0;
 
     protected:
         virtual ~Outbox() = default;

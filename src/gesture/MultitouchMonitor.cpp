@@ -153,7 +153,7 @@ void MultitouchMonitor::stop() {
     }
     devices_.clear();
     frames_.touchpadsStopped();
-    removeEscapeMonitor();
+    selection_.removeEscapeMonitor();
     scrollSuppressor_->end();
 }
 
@@ -210,40 +210,21 @@ void MultitouchMonitor::postSwitchToPrevious() {
     postMain([](MultitouchMonitor& m) { m.switchToPrevious(); });
 }
 
-void MultitouchMonitor::postSelection(SwitcherRow row, int index, bool beginning) {
-    postMain([row, index, beginning](MultitouchMonitor& m) { m.updateSelection(row, index, beginning); });
-}
-
-void MultitouchMonitor::postCancelProgress(float progress) {
-    postMain([progress](MultitouchMonitor& m) {
-        if (m.c_.hud) m.c_.hud->setCancelProgress(progress);
-    });
-}
-
-void MultitouchMonitor::postCancel(bool switchTick) {
-    postMain([switchTick](MultitouchMonitor& m) {
-        if (switchTick && m.hapticsOn()) m.c_.haptics->switchTick();
-        m.cancelDirectional();
-    });
-}
-
-void MultitouchMonitor::postCommit() {
-    postMain([](MultitouchMonitor& m) { m.commitDirectional(); });
+void MultitouchMonitor::postWalk(const WalkMessage& message) {
+    postMain([message](MultitouchMonitor& m) { m.walk(message); });
 }
 
 void MultitouchMonitor::cancelHaptic(bool firm) {
-    postMain([firm](MultitouchMonitor& m) {
-        if (!m.hapticsOn()) return;
-        if (!firm) {
-            m.c_.haptics->selectionTick();
-            return;
-        }
-        m.c_.haptics->switchTick();
-        std::weak_ptr<MultitouchMonitor> weak = m.weak_from_this();
-        m.c_.mainQueue->postAfter(0.05, [weak] {  // a double thud
-            auto self = weak.lock();
-            if (self && self->c_.settings->hapticFeedback.get()) self->c_.haptics->switchTick();
-        });
+    if (!hapticsOn()) return;
+    if (!firm) {
+        c_.haptics->selectionTick();
+        return;
+    }
+    c_.haptics->switchTick();
+    std::weak_ptr<MultitouchMonitor> weak = weak_from_this();
+    c_.mainQueue->postAfter(0.05, [weak] {  // a double thud
+        auto self = weak.lock();
+        if (self && self->c_.settings->hapticFeedback.get()) self->c_.haptics->switchTick();
     });
 }
 
@@ -258,29 +239,28 @@ void MultitouchMonitor::switchToPrevious() {
     if (hapticsOn()) c_.haptics->switchTick();
 }
 
-void MultitouchMonitor::updateSelection(SwitcherRow focus, int index, bool beginning) {
+void MultitouchMonitor::walk(const WalkMessage& message) {
     mainThread_.check();
-    selection_.update(switcher(), focus, index, beginning);
-}
-
-void MultitouchMonitor::commitDirectional() {
-    mainThread_.check();
-    selection_.commit();
-}
-
-void MultitouchMonitor::cancelDirectional() {
-    mainThread_.check();
-    selection_.cancel();
-}
-
-void MultitouchMonitor::installEscapeMonitor() {
-    mainThread_.check();
-    selection_.installEscapeMonitor();
-}
-
-void MultitouchMonitor::removeEscapeMonitor() {
-    mainThread_.check();
-    selection_.removeEscapeMonitor();
+    using Feel = DirectionalWalk::CancelFeel;
+    using Lift = DirectionalWalk::Lift;
+    const DirectionalWalk::Update& u = message.update;
+    if (u.escaped) selection_.cancel();
+    if (u.feel != Feel::none) cancelHaptic(u.feel == Feel::armed);
+    if (u.cancelProgress && c_.hud) c_.hud->setCancelProgress(*u.cancelProgress);
+    if (auto s = u.selection) selection_.update(switcher(), s->row, s->index, s->beginning);
+    switch (message.lift) {
+    case Lift::nothing:
+        return;
+    case Lift::cancelWithTick:
+        if (hapticsOn()) c_.haptics->switchTick();
+        [[fallthrough]];
+    case Lift::cancel:
+        return selection_.cancel();
+    case Lift::commit:
+        return selection_.commit();
+    case Lift::switchPrevious:
+        return switchToPrevious();
+    }
 }
 
 }  // namespace trellick

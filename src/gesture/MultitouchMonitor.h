@@ -68,15 +68,12 @@ public:
         frames_.handleFrame(fingers, numFingers, now);
     }
 
-    // Main thread: the walk's half there, posted by the touch thread.
-    void updateSelection(SwitcherRow focus, int index, bool beginning);
-    void commitDirectional();
-    void cancelDirectional();
+    // Main thread: the walk's half there, one message per frame posted by the touch thread, in
+    // the order the walk changed: an Escape's cancel, the cancel pull's feel and progress, the
+    // selection, then at the lift how the walk ends.
+    void walk(const WalkMessage& message);
+    // Main thread: a toggle swipe, or a walk lifted before the overlay showed.
     void switchToPrevious();
-    void installEscapeMonitor();
-    void removeEscapeMonitor();
-    // Any thread: plays the cancel detent haptics on the main thread.
-    void cancelHaptic(bool firm) override;
 
     // The switcher chosen by the granularity setting (main thread).
     MRUSwitcher& switcher() const;
@@ -106,10 +103,8 @@ private:
     void postSwipe(float dx, double endTime) override;
     void postRecentsCount() override;
     void postSwitchToPrevious() override;
-    void postSelection(SwitcherRow row, int index, bool beginning) override;
-    void postCancelProgress(float progress) override;
-    void postCancel(bool switchTick) override;
-    void postCommit() override;
+    void postWalk(const WalkMessage& message) override;
+    void cancelHaptic(bool firm);
 
     void onHotplug(const TouchDevice& device, bool added);
     FrameHandler frameHandler();

@@ -89,6 +89,23 @@ struct EngineRig {
                                              .trace = trace});
     }
 
+    // The walk's main-thread half, driven by the messages the touch thread would post.
+    void select(SwitcherRow row, int index, bool beginning) {
+        WalkMessage m;
+        m.update.selection = DirectionalWalk::Selection{row, index, beginning};
+        monitor->walk(m);
+    }
+    void lift(DirectionalWalk::Lift how) {
+        WalkMessage m;
+        m.lift = how;
+        monitor->walk(m);
+    }
+    void armCancel() {
+        WalkMessage m;
+        m.update.feel = DirectionalWalk::CancelFeel::armed;
+        monitor->walk(m);
+    }
+
     // One frame at time t, then the main queue runs what it posted (and due delayed work)
     // unless the main thread is busy.
     bool mainBusy = false;

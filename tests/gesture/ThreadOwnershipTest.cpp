@@ -30,7 +30,7 @@ TEST(Ownership, WorkPostedForAGoneEngineDoesNothing) {
     rig.activate(0.0, 0.3f, 0.5f);
     rig.three(0.06, 0.34f, 0.5f);
     rig.three(0.07, 0.38f, 0.5f);  // engaged: the lift will post a quick switch
-    rig.monitor->cancelHaptic(true);
+    rig.armCancel();
     rig.queue->runPending();  // the first thud of an arming; the second is due in 50 ms
     rig.monitor->handleFrame(nullptr, 0, 0.08);
     rig.monitor.reset();
@@ -75,8 +75,8 @@ void onAnotherThread(const std::function<void()>& fn) {
 TEST(ThreadChecksDeathTest, ACallFromTheWrongThreadStopsADebugBuild) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EngineRig rig;  // created here: this is the main thread
-    EXPECT_DEBUG_DEATH(onAnotherThread([&] { rig.monitor->commitDirectional(); }),
-                       "commitDirectional called off the main thread");
+    EXPECT_DEBUG_DEATH(onAnotherThread([&] { rig.lift(DirectionalWalk::Lift::commit); }),
+                       "walk called off the main thread");
     onAnotherThread([&] { rig.monitor->handleFrame(nullptr, 0, 0.0); });  // the first frame binds the touch thread
     EXPECT_DEBUG_DEATH(rig.monitor->handleFrame(nullptr, 0, 0.1), "handleFrame called off the touch thread");
 }

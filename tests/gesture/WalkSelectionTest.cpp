@@ -42,9 +42,9 @@ TEST_P(Selection, FollowsTheFrozenRows) {
         rig.clock->advance(1);
         int index = c.size() > 1 ? std::stoi(c.substr(1)) : 0;
         if (c[0] == 'b' || c[0] == 'r' || c[0] == 'f')
-            rig.monitor->updateSelection(c[0] == 'f' ? Row::favourites : Row::recents, index, c[0] == 'b');
-        if (c == "c") rig.monitor->commitDirectional();
-        if (c == "x") rig.monitor->cancelDirectional();
+            rig.select(c[0] == 'f' ? Row::favourites : Row::recents, index, c[0] == 'b');
+        if (c == "c") rig.lift(DirectionalWalk::Lift::commit);
+        if (c == "x") rig.lift(DirectionalWalk::Lift::cancel);
         if (c == "+") rig.windows->names_.push_back("late");
     }
     for (const auto& a : rig.windows->activations) activated += a;
@@ -91,8 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(WalkSelection, AnEmptyWalkShowsFeelsAndSwitchesToNothing) {
     EngineRig rig({{keys::favouritesEnabled, PrefValue(false)}});
     rig.windows->names_.clear();
-    rig.monitor->updateSelection(Row::recents, 1, true);
-    rig.monitor->commitDirectional();
+    rig.select(Row::recents, 1, true);
+    rig.lift(DirectionalWalk::Lift::commit);
     EXPECT_TRUE(rig.hud->shown.empty() && rig.haptic->played.empty());
     EXPECT_EQ(rig.trace->ends, "commit r-1");
     EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), 0);
@@ -101,7 +101,7 @@ TEST(WalkSelection, AnEmptyWalkShowsFeelsAndSwitchesToNothing) {
 TEST(WalkSelection, TheEscapeMonitorIsThereFromTheFirstUpdateWhileTheOverlayShows) {
     for (bool overlay : {true, false}) {
         EngineRig rig({{keys::showHUD, PrefValue(overlay)}});
-        rig.monitor->updateSelection(Row::recents, 1, true);
+        rig.select(Row::recents, 1, true);
         EXPECT_EQ(rig.keys->handlers.size(), overlay ? 1u : 0u);
     }
 }
@@ -120,9 +120,9 @@ TEST(Haptics, SelectionTicksPlayAtMostOnceIn25msAndNotRightAfterASwitch) {
         EngineRig rig;
         rig.monitor->switchToPrevious();
         rig.clock->advance(gap);
-        rig.monitor->updateSelection(Row::recents, 1, true);
+        rig.select(Row::recents, 1, true);
         rig.clock->advance(gap);
-        rig.monitor->updateSelection(Row::recents, 2, false);
+        rig.select(Row::recents, 2, false);
         EXPECT_EQ(rig.selectionTicks(), ticks) << gap;
     }
 }
@@ -130,7 +130,7 @@ TEST(Haptics, SelectionTicksPlayAtMostOnceIn25msAndNotRightAfterASwitch) {
 TEST(Haptics, ArmingACancelThudsTwiceUnlessHapticsGoOffBetween) {
     for (bool off : {false, true}) {
         EngineRig rig;
-        rig.monitor->cancelHaptic(true);
+        rig.armCancel();
         rig.queue->runPending();
         if (off) rig.settings->hapticFeedback.set(false);
         rig.queue->drain();

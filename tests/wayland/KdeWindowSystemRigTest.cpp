@@ -28,7 +28,8 @@ TEST_F(KdeWindowSystemRigTest, ListsWindowsWithTheirProcessesButNotThoseKeptOutO
     ASSERT_TRUE(windows()->windowControlAvailable());
     const pid_t alphaClient = rig.window("AlphaWin", "Alpha");
     open("BetaWin", "Beta");
-    const WindowId alpha = byTitle("Alpha").value_or(0);
+    ASSERT_TRUE(waitFor([&] { return byTitle("Alpha").has_value(); })) << "clients may map in any order";
+    const WindowId alpha = *byTitle("Alpha");
     rig.window("SkipSwitcherWin", "Skipped");
     const WindowId gamma = open("GammaWin", "Gamma");
 

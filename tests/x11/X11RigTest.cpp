@@ -261,7 +261,9 @@ TEST_F(X11RigTest, EscapeTypedIntoAnotherWindowCancelsOnlyDuringAWalk) {
     frame();
     frame();
     EXPECT_EQ(press("Escape"), 0) << "no walk, no monitor";
-    monitor->updateSelection(SwitcherRow::recents, 1, true);  // a walk begins
+    WalkMessage begins;  // a walk begins
+    begins.update.selection = DirectionalWalk::Selection{SwitcherRow::recents, 1, true};
+    monitor->walk(begins);
     EXPECT_EQ(press("a"), 0) << "other keys do nothing";
     rig.run("xdotool key Escape");
     EXPECT_TRUE(waitFor([&] { return frame() == 1; }));
