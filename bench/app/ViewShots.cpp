@@ -11,12 +11,12 @@
 #include <cstdio>
 
 #include "FakeAppearance.h"
-#include "app/AboutView.h"
-#include "app/AppChooserDialog.h"
-#include "app/OnboardingView.h"
-#include "app/SettingsView.h"
-#include "app/Style.h"
-#include "app/Theme.h"
+#include "app/views/AboutView.h"
+#include "app/views/AppChooserDialog.h"
+#include "app/views/OnboardingView.h"
+#include "app/views/SettingsView.h"
+#include "app/views/Style.h"
+#include "app/views/Theme.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/Fakes.h"
 

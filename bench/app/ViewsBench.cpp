@@ -7,9 +7,9 @@
 #include <QApplication>
 #include <QPixmap>
 
-#include "app/AboutView.h"
-#include "app/OnboardingView.h"
-#include "app/SettingsView.h"
+#include "app/views/AboutView.h"
+#include "app/views/OnboardingView.h"
+#include "app/views/SettingsView.h"
 #include "platform/fake/FakeWorkspace.h"
 #include "platform/fake/Fakes.h"
 

@@ -13,7 +13,7 @@
 
 #include <memory>
 
-#include "app/UpdateDialog.h"
+#include "app/shell/UpdateDialog.h"
 #include "platform/desktop/UpdaterController.h"
 
 using namespace trellick;

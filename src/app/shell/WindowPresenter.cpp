@@ -1,4 +1,4 @@
-#include "app/WindowPresenter.h"
+#include "app/shell/WindowPresenter.h"
 
 #include <QWidget>
 

@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "app/ShellWindows.h"
-#include "app/WindowPresenter.h"
+#include "app/shell/WindowPresenter.h"
 
 namespace trellick {
 

@@ -9,9 +9,9 @@
 #include <memory>
 
 #include "app/Application.h"
-#include "app/ShellWindowsQt.h"
-#include "app/TrayMenu.h"
-#include "app/WindowPresenter.h"
+#include "app/shell/ShellWindowsQt.h"
+#include "app/shell/TrayMenu.h"
+#include "app/shell/WindowPresenter.h"
 #include "overlay/OverlayDesktop.h"
 #include "platform/desktop/TrayHost.h"
 #include "platform/desktop/UpdaterController.h"

@@ -1,4 +1,4 @@
-#include "app/TrayMenu.h"
+#include "app/shell/TrayMenu.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -6,7 +6,7 @@
 #include <QLoggingCategory>
 #include <QStringList>
 
-#include "app/TrayIcon.h"
+#include "app/shell/TrayIcon.h"
 
 namespace trellick {
 

@@ -1,12 +1,12 @@
-#include "app/Shell.h"
+#include "app/shell/Shell.h"
 
 #include <QLoggingCategory>
 
-#include "app/AboutView.h"
-#include "app/AppChooserDialog.h"
-#include "app/OnboardingView.h"
-#include "app/SettingsView.h"
-#include "app/UpdateDialog.h"
+#include "app/views/AboutView.h"
+#include "app/views/AppChooserDialog.h"
+#include "app/views/OnboardingView.h"
+#include "app/views/SettingsView.h"
+#include "app/shell/UpdateDialog.h"
 #include "platform/desktop/PkexecTouchpadAccess.h"
 
 namespace trellick {

@@ -1,4 +1,4 @@
-#include "app/Widgets.h"
+#include "app/widgets/Widgets.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/Theme.h"
+#include "app/views/Theme.h"
 #include "platform/evdev/TouchpadAccessRule.h"
 #include "settings/TouchpadAccess.h"
 

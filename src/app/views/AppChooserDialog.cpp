@@ -1,4 +1,4 @@
-#include "app/AppChooserDialog.h"
+#include "app/views/AppChooserDialog.h"
 
 #include <QApplication>
 #include <QCollator>
@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/Theme.h"
+#include "app/views/Theme.h"
 #include "overlay/Symbols.h"
 
 namespace trellick {

@@ -1,11 +1,11 @@
-#include "app/ShellWindowsQt.h"
+#include "app/shell/ShellWindowsQt.h"
 
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/TrayIcon.h"
+#include "app/shell/TrayIcon.h"
 
 namespace trellick {
 

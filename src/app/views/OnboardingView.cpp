@@ -1,4 +1,4 @@
-#include "app/OnboardingView.h"
+#include "app/views/OnboardingView.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Theme.h"
-#include "app/Widgets.h"
+#include "app/views/Theme.h"
+#include "app/widgets/Widgets.h"
 
 namespace trellick {
 

@@ -1,4 +1,4 @@
-#include "app/FavouritesTab.h"
+#include "app/views/FavouritesTab.h"
 
 #include <QCollator>
 #include <QGraphicsOpacityEffect>
@@ -12,9 +12,9 @@
 #include <algorithm>
 #include <set>
 
-#include "app/FlowLayout.h"
-#include "app/Theme.h"
-#include "app/Widgets.h"
+#include "app/views/Theme.h"
+#include "app/widgets/FlowLayout.h"
+#include "app/widgets/Widgets.h"
 #include "tracking/UsageTracker.h"
 
 namespace trellick::ui {

@@ -1,4 +1,4 @@
-#include "app/FlowLayout.h"
+#include "app/widgets/FlowLayout.h"
 
 #include <algorithm>
 #include <limits>

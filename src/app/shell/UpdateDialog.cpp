@@ -1,4 +1,4 @@
-#include "app/UpdateDialog.h"
+#include "app/shell/UpdateDialog.h"
 
 #include <QDesktopServices>
 #include <QLabel>

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/FavouritesTab.h"
+#include "app/views/FavouritesTab.h"
 #include "common/Observable.h"
 #include "common/Result.h"
 #include "overlay/OverlayDesktop.h"

@@ -1,4 +1,4 @@
-#include "app/TrayIcon.h"
+#include "app/shell/TrayIcon.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,4 +1,4 @@
-#include "app/Style.h"
+#include "app/views/Style.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -6,7 +6,7 @@
 #include <QStyleOptionSlider>
 #include <algorithm>
 
-#include "app/Theme.h"
+#include "app/views/Theme.h"
 
 namespace trellick::ui {
 

@@ -1,11 +1,11 @@
-#include "app/AboutView.h"
+#include "app/views/AboutView.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
 #include "app/BuildInfo.h"
-#include "app/Theme.h"
-#include "app/Widgets.h"
+#include "app/views/Theme.h"
+#include "app/widgets/Widgets.h"
 
 namespace trellick {
 
