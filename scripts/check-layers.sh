@@ -70,6 +70,19 @@ while read -r from to file header; do
   fi
 done <<<"$edges"
 
+# The logic and the views know no window system: the backends live in platform/, and app/
+# only wires them (its composition root includes their headers, never a system's own).
+named=$(cd "$src" && grep -rliwE 'x11|xcb|wayland' gesture tracking overlay app/views app/widgets 2>/dev/null || true)
+if [ -n "$named" ]; then
+  echo "check-layers: window-system code or words outside platform/: $named" >&2
+  status=1
+fi
+system=$(cd "$src" && grep -rlE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(xcb/|wayland-|QDBus|QNetwork|QProcess|libevdev|libudev)' app 2>/dev/null || true)
+if [ -n "$system" ]; then
+  echo "check-layers: platform code in app/ (move it to platform/): $system" >&2
+  status=1
+fi
+
 # A cycle between folders, even among allowed edges, is a fault of the table above.
 if ! awk '{ print $1, $2 }' <<<"$edges" | sort -u | tsort >/dev/null 2>"${TMPDIR:-/tmp}/check-layers.$$"; then
   echo "check-layers: the folders include each other in a cycle:" >&2
@@ -77,5 +90,5 @@ if ! awk '{ print $1, $2 }' <<<"$edges" | sort -u | tsort >/dev/null 2>"${TMPDIR
   status=1
 fi
 rm -f "${TMPDIR:-/tmp}/check-layers.$$"
-[ "$status" = 0 ] && echo "check-layers: every include follows the layers; no cycle."
+[ "$status" = 0 ] && echo "check-layers: every include follows the layers; no cycle; no window system outside platform/."
 exit "$status"

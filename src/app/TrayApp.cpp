@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QTimer>
 
-#include <xcb/xcb.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,9 +13,9 @@
 #include "app/Application.h"
 #include "app/Commands.h"
 #include "app/DesktopServices.h"
-#include "app/Shell.h"
-#include "app/Style.h"
-#include "app/TrayIcon.h"
+#include "app/shell/Shell.h"
+#include "app/shell/TrayIcon.h"
+#include "app/views/Style.h"
 #include "common/Log.h"
 #include "common/Text.h"
 #include "input/FrameText.h"
@@ -88,13 +86,6 @@ bool waylandSession() {
     return (type && std::strcmp(type, "wayland") == 0) || (wl && *wl);
 }
 
-bool x11DisplayReachable() {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    bool ok = c && !xcb_connection_has_error(c);
-    if (c) xcb_disconnect(c);
-    return ok;
-}
-
 using ReplayFrames = std::vector<recording::ReplayTouchSource::Frame>;
 
 // Reads the recording to replay; false (after saying why) when it cannot be read.
@@ -110,7 +101,7 @@ bool loadReplay(const std::string& file, ReplayFrames& frames) {
 
 // False (after saying why) outside Wayland when no X11 display can be reached.
 bool displayUsable(bool wayland) {
-    if (wayland || x11DisplayReachable()) return true;
+    if (wayland || x11::X11Connection::displayReachable()) return true;
     const char* display = std::getenv("DISPLAY");
     if (display && *display)
         std::fprintf(stderr, "trellick: cannot connect to the X11 display %s; Trellick needs an X11 session.\n",

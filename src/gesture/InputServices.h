@@ -7,8 +7,8 @@
 
 namespace trellick {
 
-// Swallows scroll (and pointer) events system-wide while enabled. On X11 an active pointer
-// grab; created idle.
+// Swallows scroll (and pointer) events system-wide while enabled, in the window system's own
+// way (a pointer grab, a surface over the output); created idle.
 class ScrollBlocker {
 public:
     virtual ~ScrollBlocker() = default;

@@ -2,7 +2,7 @@
 // What the overlay (and the shell's windows) need of the desktop beyond Qt: the colour scheme
 // and accent colour the user chose, whether a compositor blends translucent windows, and
 // blur behind a window where the compositor offers it. Implemented in platform/ (the XDG
-// desktop portal, X11); tests use doubles. Main thread only.
+// desktop portal, each window system); tests use doubles. Main thread only.
 
 #include <QColor>
 #include <QRegion>

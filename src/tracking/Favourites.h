@@ -1,5 +1,5 @@
 #pragma once
-// Pinned favourite applications, by bundle identifier (desktop entry id): their names and
+// Pinned favourite applications, by desktop entry id: their names and
 // icons, whether they exist, activating or launching them, and their switch targets.
 // Main thread only.
 
@@ -19,7 +19,7 @@ namespace trellick {
 class AppChooser {
 public:
     virtual ~AppChooser() = default;
-    // The bundle identifier of the application chosen, or nothing when the user cancelled.
+    // The desktop id of the application chosen, or nothing when the user cancelled.
     virtual std::optional<std::string> chooseApp() = 0;
 };
 

@@ -20,7 +20,7 @@ public:
     virtual int orderedCount() const = 0;
 };
 
-// What the gesture engine needs of the favourites: the targets of pinned bundle identifiers,
+// What the gesture engine needs of the favourites: the targets of pinned desktop ids,
 // in the given order, leaving out those that do not resolve. Main thread only.
 class FavouriteTargetSource {
 public:

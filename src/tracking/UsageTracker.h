@@ -1,5 +1,5 @@
 #pragma once
-// Counts how often each application is activated, by bundle identifier, in the preferences
+// Counts how often each application is activated, by desktop id, in the preferences
 // store ("trellick.usageCounts"), so that favourites can be suggested. Main thread only.
 
 #include <map>

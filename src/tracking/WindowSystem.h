@@ -1,6 +1,7 @@
 #pragma once
-// The desktop's windows in X11 terms (EWMH): the managed client list, the active window,
-// window titles, types, state and owners, and activation through the window manager.
+// The desktop's windows as the window system reports them: the managed client list, the active
+// window, window titles, types, state and owners, and activation through the window manager or
+// compositor.
 // Qt-free so that the recency logic can run over an in-memory double.
 
 #include <cstdint>
@@ -14,7 +15,7 @@
 
 namespace trellick {
 
-// An X11 window id. 0 is never a window.
+// A window id, as the backend numbers windows. 0 is never a window.
 using WindowId = std::uint32_t;
 
 // _NET_WM_WINDOW_TYPE, reduced to what decides whether a window can be switched to. A window

@@ -50,8 +50,7 @@ public:
 
     // Begins observing; a second call does nothing.
     void start();
-    // Re-reads window control. There is nothing to prompt for on X11: the window manager
-    // either offers it or not, so `prompt` only documents the caller's intent.
+    // Re-reads window control: the window manager or compositor either offers it or not.
     void refreshWindowControl();
 
     void activatePrevious() override;

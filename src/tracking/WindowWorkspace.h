@@ -1,8 +1,8 @@
 #pragma once
-// The running applications of an X11 desktop, derived from its windows: an application is a
+// The running applications of a desktop, derived from its windows: an application is a
 // process owning at least one managed normal (or dialog) window. Activation, launch and
-// termination notifications follow the active window and the client list. Its bundle
-// identifier is the desktop entry id, found the way docks find it. Main thread only.
+// termination notifications follow the active window and the client list. Its desktop id is
+// the desktop entry's, found the way docks find it. Main thread only.
 
 #include <functional>
 #include <map>

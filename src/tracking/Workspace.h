@@ -1,6 +1,6 @@
 #pragma once
-// Running applications as the trackers see them. On X11 an application is a process that owns
-// at least one managed normal window; its bundle identifier is its desktop entry id.
+// Running applications as the trackers see them: a process that owns at least one managed
+// normal window; its desktop id is its desktop entry's.
 
 #include <functional>
 #include <optional>
@@ -20,7 +20,7 @@ struct RunningApp {
     bool regular = true;  // owns a managed window one switches to
 };
 
-// An installed application found by its bundle identifier.
+// An installed application found by its desktop id.
 struct AppLocation {
     std::string name;
     std::optional<IconHandle> icon;

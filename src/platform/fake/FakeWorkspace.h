@@ -104,7 +104,7 @@ public:
 class FakeApps : public Workspace {
 public:
     std::vector<RunningApp> running;
-    std::map<std::string, AppLocation> installedApps;  // by bundle identifier
+    std::map<std::string, AppLocation> installedApps;  // by desktop id
     std::vector<int> activated;
 
     std::optional<RunningApp> runningApp(int pid) override;

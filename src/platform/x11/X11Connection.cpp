@@ -9,6 +9,13 @@ namespace {
 constexpr const char* kWakeAtom = "_TRELLICK_WAKE";
 }
 
+bool X11Connection::displayReachable() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    bool ok = c && !xcb_connection_has_error(c);
+    if (c) xcb_disconnect(c);
+    return ok;
+}
+
 Result<std::shared_ptr<X11Connection>> X11Connection::open(std::shared_ptr<MainQueue> mainQueue, const char* display) {
     int screenNumber = 0;
     xcb_connection_t* c = xcb_connect(display, &screenNumber);

@@ -22,6 +22,8 @@ namespace trellick::x11 {
 class X11Connection : public std::enable_shared_from_this<X11Connection> {
 public:
     // Connects to $DISPLAY (or `display`). Fails, saying why, when there is no X server.
+    // Whether an X11 display can be reached at all (a connection opened and closed again).
+    static bool displayReachable();
     static Result<std::shared_ptr<X11Connection>> open(std::shared_ptr<MainQueue> mainQueue,
                                                        const char* display = nullptr);
     ~X11Connection();
