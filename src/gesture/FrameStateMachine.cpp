@@ -93,7 +93,9 @@ void FrameStateMachine::handleFrame(const TouchContact* fingers, int numFingers,
         out_.postFingerCount(numFingers);
     }
     if (!frameLooksSane(fingers, numFingers)) return;
-    const Shared settings = shared_.copy();
+    Shared settings = shared_.copy();
+    settings.cancelRequested = settings.escapes != escapesAtStart_;
+    if (settings.recentsGesture != gesture_) settings.recentsCount = 0;  // not yet counted for this one
     switch (state_) {
     case GestureState::idle:
         return onIdle(fingers, numFingers, now);
@@ -188,11 +190,9 @@ void FrameStateMachine::reportSpread(float spread, bool rejected) {
 
 void FrameStateMachine::beginGestureTracking(float cx, float cy, int numFingers, double now) {
     walk_ = DirectionalWalk(cx, cy, numFingers, now);
-    shared_.write([](Shared& sh) {
-        sh.cancelRequested = false;
-        sh.recentsCount = 0;
-    });
-    out_.postRecentsCount();
+    ++gesture_;
+    escapesAtStart_ = shared_.copy().escapes;
+    out_.postRecentsCount(gesture_);
 }
 
 // A toggle swipe switches when it was quick, long enough and mostly horizontal, either way.
@@ -216,11 +216,11 @@ void FrameStateMachine::handOver(const DirectionalWalk::Update& update) {
     if (update.engaged) scroll_.begin();  // scrolling is swallowed until the gesture ends
     const bool changed =
         update.escaped || update.feel != DirectionalWalk::CancelFeel::none || update.cancelProgress || update.selection;
-    if (changed) out_.postWalk({update});
+    if (changed) out_.postWalk({update, DirectionalWalk::Lift::nothing, gesture_});
 }
 
 void FrameStateMachine::handOver(DirectionalWalk::Lift lift) {
-    if (lift != DirectionalWalk::Lift::nothing) out_.postWalk({{}, lift});
+    if (lift != DirectionalWalk::Lift::nothing) out_.postWalk({{}, lift, gesture_});
 }
 
 }  // namespace trellick

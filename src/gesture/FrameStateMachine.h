@@ -20,6 +20,7 @@ namespace trellick {
 struct WalkMessage {
     DirectionalWalk::Update update;
     DirectionalWalk::Lift lift = DirectionalWalk::Lift::nothing;
+    std::uint32_t gesture = 0;  // the touch thread's number of the gesture
 };
 
 class FrameStateMachine {
@@ -48,7 +49,8 @@ public:
         virtual void postFingerCount(int count) = 0;
         virtual void postSpread(float spread, bool rejected) = 0;
         virtual void postSwipe(float dx, double endTime) = 0;
-        virtual void postRecentsCount() = 0;      // the switcher's list length into `Shared`
+        // The switcher's list length into `Shared`, counted for gesture number `gesture`.
+        virtual void postRecentsCount(std::uint32_t gesture) = 0;
         virtual void postSwitchToPrevious() = 0;  // a toggle swipe fired
         virtual void postWalk(const WalkMessage& message) = 0;
 
@@ -101,6 +103,8 @@ private:
     float lastCentroidY_ GUARDED_BY(touchThread_) = 0;
     bool spreadRejectReported_ GUARDED_BY(touchThread_) = false;
     DirectionalWalk walk_ GUARDED_BY(touchThread_);
+    std::uint32_t gesture_ GUARDED_BY(touchThread_) = 0;         // gestures begun so far
+    std::uint32_t escapesAtStart_ GUARDED_BY(touchThread_) = 0;  // `Shared::escapes` then
 };
 
 }  // namespace trellick

@@ -199,11 +199,8 @@ void MultitouchMonitor::postSwipe(float dx, double endTime) {
     });
 }
 
-void MultitouchMonitor::postRecentsCount() {
-    postMain([](MultitouchMonitor& m) {
-        int count = m.switcher().orderedCount();
-        m.shared_->write([count](Shared& sh) { sh.recentsCount = count; });
-    });
+void MultitouchMonitor::postRecentsCount(std::uint32_t gesture) {
+    postMain([gesture](MultitouchMonitor& m) { m.selection_.publishCount(m.switcher().orderedCount(), gesture); });
 }
 
 void MultitouchMonitor::postSwitchToPrevious() {
@@ -247,7 +244,7 @@ void MultitouchMonitor::walk(const WalkMessage& message) {
     if (u.escaped) selection_.cancel();
     if (u.feel != Feel::none) cancelHaptic(u.feel == Feel::armed);
     if (u.cancelProgress && c_.hud) c_.hud->setCancelProgress(*u.cancelProgress);
-    if (auto s = u.selection) selection_.update(switcher(), s->row, s->index, s->beginning);
+    if (auto s = u.selection) selection_.update(switcher(), s->row, s->index, s->beginning, message.gesture);
     switch (message.lift) {
     case Lift::nothing:
         return;

@@ -101,7 +101,7 @@ private:
     void postFingerCount(int count) override;
     void postSpread(float spread, bool rejected) override;
     void postSwipe(float dx, double endTime) override;
-    void postRecentsCount() override;
+    void postRecentsCount(std::uint32_t gesture) override;
     void postSwitchToPrevious() override;
     void postWalk(const WalkMessage& message) override;
     void cancelHaptic(bool firm);

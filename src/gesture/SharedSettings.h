@@ -1,8 +1,9 @@
 #pragma once
-// The one piece of data the touch thread and the main thread both write: the engine's
-// settings snapshot. The main thread writes converted settings, the list length and an
-// Escape press into it; the touch thread copies it once per frame and clears the per-gesture
-// fields when a gesture starts.
+// The one piece of data the two threads share: the engine's settings snapshot. Only the main
+// thread writes it (converted settings, the list length, Escape presses); the touch thread
+// copies it once per frame and reads the per-gesture fields against the gesture it runs.
+
+#include <cstdint>
 
 #include "common/ThreadSafety.h"
 #include "settings/SettingsStore.h"
@@ -19,8 +20,14 @@ struct Shared {
     double flickRevealDelay = 0.1;
     float flickVelocity = 2.5f;
     int favouritesCount = 0;
-    int recentsCount = 0;
     bool favouritesEnabled = true;
+    // The recents list's length, counted for the gesture numbered `recentsGesture` (the touch
+    // thread's count of gestures); another gesture's count is no count.
+    int recentsCount = 0;
+    std::uint32_t recentsGesture = 0;
+    // Escape presses so far: one since the gesture began cancels its walk.
+    std::uint32_t escapes = 0;
+    // Not shared: set by the touch thread in its copy from `escapes`, for the walk to read.
     bool cancelRequested = false;
 };
 

@@ -22,9 +22,9 @@ SwitchTarget WalkSelection::addFavouritesTarget() const {
     return t;
 }
 
-void WalkSelection::update(MRUSwitcher& switcher, SwitcherRow focus, int index, bool beginning) {
+void WalkSelection::update(MRUSwitcher& switcher, SwitcherRow focus, int index, bool beginning, std::uint32_t gesture) {
     mainThread_.check();
-    if (beginning) freeze(switcher);
+    if (beginning) freeze(switcher, gesture);
     if (directionalSnapshot_.empty() && favouriteSnapshot_.empty()) return;
 
     SwitcherRow prevFocus = currentFocus_;
@@ -38,11 +38,18 @@ void WalkSelection::update(MRUSwitcher& switcher, SwitcherRow focus, int index, 
 }
 
 // The rows of this walk: entries that appear or go while it runs are not part of it.
-void WalkSelection::freeze(MRUSwitcher& switcher) {
+void WalkSelection::publishCount(int count, std::uint32_t gesture) {
+    mainThread_.check();
+    shared_->write([count, gesture](Shared& sh) {
+        sh.recentsCount = count;
+        sh.recentsGesture = gesture;
+    });
+}
+
+void WalkSelection::freeze(MRUSwitcher& switcher, std::uint32_t gesture) {
     auto& settings = *s_.settings;
     directionalSnapshot_ = switcher.orderedTargets();
-    int count = static_cast<int>(directionalSnapshot_.size());
-    shared_->write([count](Shared& sh) { sh.recentsCount = count; });
+    publishCount(static_cast<int>(directionalSnapshot_.size()), gesture);
     std::vector<SwitchTarget> favourites;
     if (settings.favouritesEnabled.get()) {
         if (s_.favourites) favourites = s_.favourites->targets(settings.favouriteApps.get());
@@ -120,7 +127,7 @@ void WalkSelection::installEscapeMonitor() {
     if (escapeMonitor_ || !s_.keyMonitor) return;
     // Escape typed into any application: the touch thread cancels the walk at its next frame.
     escapeMonitor_ = s_.keyMonitor->addEscapeMonitor([weak = std::weak_ptr<SharedSettings>(shared_)] {
-        if (auto shared = weak.lock()) shared->write([](Shared& sh) { sh.cancelRequested = true; });
+        if (auto shared = weak.lock()) shared->write([](Shared& sh) { ++sh.escapes; });
     });
 }
 

@@ -39,7 +39,9 @@ public:
     WalkSelection(Services services, ScrollSuppressor& scroll, std::shared_ptr<SharedSettings> shared);
 
     // `beginning`: the first update of a walk, which freezes the rows from `switcher`.
-    void update(MRUSwitcher& switcher, SwitcherRow focus, int index, bool beginning);
+    void update(MRUSwitcher& switcher, SwitcherRow focus, int index, bool beginning, std::uint32_t gesture = 0);
+    // The one writer of the recents length the touch thread limits the walk by.
+    void publishCount(int count, std::uint32_t gesture);
     void commit();
     void cancel();
     void installEscapeMonitor();
@@ -49,7 +51,7 @@ public:
     SwitchTarget addFavouritesTarget() const;
 
 private:
-    void freeze(MRUSwitcher& switcher) REQUIRES(mainThread_);
+    void freeze(MRUSwitcher& switcher, std::uint32_t gesture) REQUIRES(mainThread_);
     bool moveCursor(SwitcherRow focus, int index) REQUIRES(mainThread_);
     void show(SwitcherRow focus) REQUIRES(mainThread_);
     bool hapticsOn() const;
