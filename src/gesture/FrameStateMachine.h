@@ -84,8 +84,8 @@ private:
     void reportSpread(float spread, bool rejected);
     void beginGestureTracking(float cx, float cy, int numFingers, double now) REQUIRES(touchThread_);
     void evaluateAndFire(double endTime, const Shared& settings) REQUIRES(touchThread_);
-    void handOver(const DirectionalWalk::Update& update);
-    void handOver(DirectionalWalk::Lift lift);
+    void handOver(const DirectionalWalk::Update& update) REQUIRES(touchThread_);
+    void handOver(DirectionalWalk::Lift lift) REQUIRES(touchThread_);
 
     SharedSettings& shared_;
     ScrollSuppressor& scroll_;
