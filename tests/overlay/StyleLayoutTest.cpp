@@ -78,76 +78,77 @@ INSTANTIATE_TEST_SUITE_P(
         Shape{"favouritesFocusedLabels", 4, 0, 2, favourites, perIcon, true, {{{392, 148}, {242, 156}, {266, 147}}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The focused recents row steps its cells and marks the selection; shown with the favourites
-// focused, it peeks.
+// The cells of a row lie inside the panel, evenly stepped and without overlapping, each part
+// inside the one around it; the focused recents row marks the selection; shown with the
+// favourites focused, it peeks, smaller and dimmed.
 TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelectionTheOtherPeeks) {
-    struct Case {
-        HUDStyle style;
-        double x, top, pitch, side, box, icon;  // of the recents cells
-        double dimmed, scale;                   // the other icons' opacity, the selected icon's scale
-        double track;                           // the scroll indicator's height
-        double peekCell, peekBlock, favPitch;   // peeking: the block is the retro navy block, else the box
-        QSizeF glyph;
+    auto expectRow = [](const std::vector<StyleLayout::Cell>& row, const QRectF& panel) {
+        ASSERT_GE(row.size(), 2u);
+        const double pitch = row[1].frame.x() - row[0].frame.x();
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const StyleLayout::Cell& cell = row[i];
+            EXPECT_TRUE(panel.contains(cell.frame) && cell.frame.contains(cell.box) && cell.box.contains(cell.icon))
+                << i;
+            EXPECT_EQ(cell.frame.top(), row[0].frame.top()) << i;
+            EXPECT_DOUBLE_EQ(cell.frame.x() - row[0].frame.x(), pitch * double(i)) << i;
+            EXPECT_TRUE(i == 0 || cell.frame.left() >= row[i - 1].frame.right()) << i;
+        }
     };
-    const double t = retroTop();
-    for (const Case& c : {Case{modern, 92, 62, 72, 64, 64, 52, 0.6, 1.06, 3, 46, 30, 84, {24, 64}},
-                          Case{classic, 44, 20, 78, 72, 72, 56, 1, 1, 3, 46, 30, 86, {24, 72}},
-                          Case{retro, 36, t, 70, 64, 60, 48, 1, 1, 12, 44, 34, 78, {22, 60}}}) {
-        SCOPED_TRACE(static_cast<int>(c.style));
-        ControllerRig rig(c.style);
+    for (HUDStyle style : {modern, classic, retro}) {
+        SCOPED_TRACE(static_cast<int>(style));
+        ControllerRig rig(style);
         rig.show(targets(20), 6);
         StyleLayout l = rig.layout();
+        QRectF panel(QPointF(0, 0), l.size);
         ASSERT_EQ(l.recents.size(), 9u);
+        expectRow(l.recents, panel);
         for (int i = 0; i < 9; ++i) {
             const StyleLayout::Cell& cell = l.recents[i];
-            EXPECT_EQ(cell.frame, QRectF(c.x + c.pitch * i, c.top, c.side, c.side)) << i;
-            EXPECT_EQ(cell.box.size(), QSizeF(c.box, c.box)) << i;
-            EXPECT_EQ(cell.icon.size(), QSizeF(c.icon, c.icon)) << i;
             EXPECT_EQ(cell.selected, i == 4) << i;
-            EXPECT_EQ(cell.iconOpacity, i == 4 ? 1 : c.dimmed) << i;
-            EXPECT_EQ(cell.iconScale, i == 4 ? c.scale : 1) << i;
+            EXPECT_EQ(cell.iconOpacity == 1, i == 4 || style != modern) << i;
+            EXPECT_EQ(cell.iconScale > 1, i == 4 && style == modern) << i;
         }
-        EXPECT_EQ(l.scrollTrack, QRectF(c.x, c.top + c.side + 10, 8 * c.pitch + c.side, c.track));
-        EXPECT_EQ(l.caption.top(), l.scrollTrack.bottom() + 10);
+        // The scroll indicator spans the row below it, the caption below that.
+        EXPECT_EQ(l.scrollTrack.left(), l.recents.front().frame.left());
+        EXPECT_EQ(l.scrollTrack.right(), l.recents.back().frame.right());
+        EXPECT_GT(l.scrollTrack.top(), l.recents.front().frame.bottom());
+        EXPECT_GT(l.caption.top(), l.scrollTrack.bottom());
+        EXPECT_TRUE(panel.contains(l.caption));
 
+        const double focused = l.recents.front().frame.width();
         rig.hud.hide();
         rig.show(targets(20), 6, targets(3, "Fav "), 1, favourites);
         l = rig.layout();
+        expectRow(l.recents, panel = QRectF(QPointF(0, 0), l.size));
+        expectRow(l.favourites, panel);
         for (const StyleLayout::Cell& cell : l.recents) {
-            EXPECT_EQ(cell.frame.width(), c.peekCell);
-            EXPECT_EQ(cell.box.size(), QSizeF(30, 30));
-            EXPECT_EQ(cell.block.width(), c.peekBlock);
-            EXPECT_EQ(cell.icon.size(), QSizeF(20, 20));
+            EXPECT_LT(cell.frame.width(), focused);
             EXPECT_EQ(cell.iconOpacity, 0.5);
             EXPECT_FALSE(cell.selected);
         }
-        EXPECT_EQ(l.glyphSlot.size(), c.glyph);
-        EXPECT_EQ(l.favourites[1].frame.x() - l.favourites[0].frame.x(), c.favPitch);
+        EXPECT_TRUE(panel.contains(l.glyphSlot));
         EXPECT_TRUE(l.favourites[1].selected);
     }
 }
 
 TEST(StyleLayouts, PerIconLabelsOnlyUnderTheFocusedRow) {
-    struct Case {
-        HUDStyle style;
-        double cell;
-        QRectF block, label;  // from the cell's top-left: the icon's box (retro: the navy block), the label
-        double dimmed;        // the other labels' opacity
-    };
-    for (const Case& c : {Case{modern, 120, {28, 0, 64, 64}, {3, 68, 114, 40}, 0.85},
-                          Case{classic, 104, {16, 0, 72, 72}, {2, 76, 100, 40}, 1},
-                          Case{retro, 100, {1, 0, 98, 103}, {3, 65, 94, 36}, 1}}) {
-        SCOPED_TRACE(static_cast<int>(c.style));
-        ControllerRig rig(c.style);
+    for (HUDStyle style : {modern, classic, retro}) {
+        SCOPED_TRACE(static_cast<int>(style));
+        ControllerRig rig(style);
         rig.show(targets(4, "App ", true), 1, targets(2, "Fav "), 0, recents, perIcon);
         const StyleLayout l = rig.layout();
+        const QRectF panel(QPointF(0, 0), l.size);
         EXPECT_FALSE(l.captionShown);
         for (const StyleLayout::Cell& cell : l.favourites) EXPECT_TRUE(cell.label.isNull());
-        for (const StyleLayout::Cell& cell : l.recents) {
-            EXPECT_EQ(cell.frame.width(), c.cell);
-            EXPECT_EQ(cell.block, c.block.translated(cell.frame.topLeft()));
-            EXPECT_EQ(cell.label, c.label.translated(cell.frame.topLeft()));
-            EXPECT_EQ(cell.labelOpacity, cell.selected ? 1 : c.dimmed);
+        for (std::size_t i = 0; i < l.recents.size(); ++i) {
+            const StyleLayout::Cell& cell = l.recents[i];
+            // Under the icon, inside its cell's width (and the retro block), apart from the next.
+            EXPECT_TRUE(panel.contains(cell.block) && panel.contains(cell.label)) << i;
+            EXPECT_GT(cell.label.top(), cell.icon.top()) << i;
+            EXPECT_TRUE(cell.label.left() >= cell.frame.left() && cell.label.right() <= cell.frame.right()) << i;
+            EXPECT_TRUE(style != retro || cell.block.contains(cell.label)) << i;
+            EXPECT_TRUE(i == 0 || cell.label.left() >= l.recents[i - 1].label.right()) << i;
+            EXPECT_EQ(cell.labelOpacity == 1, cell.selected || style != modern) << i;
         }
     }
 }
