@@ -155,26 +155,4 @@ TEST_F(OverlayRigTest, AClickAtThePanelsCentreReachesTheWindowBelow) {
     xcb_disconnect(c);
 }
 
-class OverlayTwoMonitorTest : public OverlayRigTest {
-protected:
-    OverlayTwoMonitorTest() { rig.screenSize = "3840x1080x24"; }
-};
-
-TEST_F(OverlayTwoMonitorTest, ThePanelIsCentredOnTheMonitorUnderThePointer) {
-    // Kept connected: the server drops the monitors with the client that made them.
-    xcb_connection_t* c = xcb_connect(rig.display.c_str(), nullptr);
-    ASSERT_FALSE(xcb_connection_has_error(c));
-    if (!rig::splitIntoMonitors(c, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, {1920, 1920}, 1080)) {
-        xcb_disconnect(c);
-        GTEST_SKIP() << "this X server cannot set RandR monitors";
-    }
-    openWindows();
-    rig.run("xdotool mousemove 2600 300");
-    launch({walk(2.0, 3.0)});
-    rig::ShownWindow panel = waitForPanel();
-    EXPECT_NEAR(panel.centreX(), 1920 + 960, 1);
-    EXPECT_NEAR(panel.centreY(), 540, 1);
-    xcb_disconnect(c);
-}
-
 }  // namespace
