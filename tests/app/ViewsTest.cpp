@@ -23,14 +23,14 @@
 #include <tuple>
 
 #include "FakeAppearance.h"
+#include "app/shell/ShellWindowsQt.h"
 #include "app/views/AboutView.h"
 #include "app/views/AppChooserDialog.h"
-#include "app/widgets/FlowLayout.h"
 #include "app/views/OnboardingView.h"
 #include "app/views/SettingsView.h"
-#include "app/shell/ShellWindowsQt.h"
 #include "app/views/Style.h"
 #include "app/views/Theme.h"
+#include "app/widgets/FlowLayout.h"
 #include "app/widgets/Widgets.h"
 #include "platform/desktop/GioDesktopEntries.h"
 #include "platform/evdev/TouchpadAccessRule.h"
@@ -285,21 +285,19 @@ TEST_F(ViewsTest, GranularityRewordsTheGeneralTab) {
     auto v = settingsView();
     auto* windowControl = child(v.get(), "windowControl");
     EXPECT_TRUE(windowControl->isVisible());
-    EXPECT_TRUE(text(v.get(), "granularity.description").startsWith("Switches between individual windows,"));
+    const QString windows = text(v.get(), "granularity.description");
     EXPECT_EQ(text(v.get(), "mode.directionalMRU"), "Directional window list");
-    EXPECT_TRUE(text(v.get(), "mode.description").startsWith("Shows an Alt-Tab-style switcher:"));
-    EXPECT_TRUE(text(v.get(), "mode.description").contains("through the recent-window list"));
 
     child<ui::SegmentedControl>(v.get(), "granularity")->segment(1)->click();
     EXPECT_EQ(settings->granularity.get(), Granularity::app);
     EXPECT_FALSE(windowControl->isVisible());
-    EXPECT_TRUE(text(v.get(), "granularity.description").startsWith("Switches between applications,"));
+    EXPECT_NE(text(v.get(), "granularity.description"), windows);
     EXPECT_EQ(text(v.get(), "mode.directionalMRU"), "Directional app list");
-    EXPECT_EQ(text(v.get(), "mode.toggleLastApp"), "Toggle last app only");
 
+    const QString directional = text(v.get(), "mode.description");
     child<QAbstractButton>(v.get(), "mode.toggleLastApp")->click();
     EXPECT_EQ(settings->mode.get(), SwitchMode::toggleLastApp);
-    EXPECT_TRUE(text(v.get(), "mode.description").contains("switches to the previously used app"));
+    EXPECT_NE(text(v.get(), "mode.description"), directional);
     settings->mode.set(SwitchMode::directionalMRU);
     EXPECT_TRUE(child<QAbstractButton>(v.get(), "mode.directionalMRU")->isChecked());
 

@@ -330,7 +330,6 @@ TEST(FrameAssembly, EveryKindOfTouchpadKeepsItsFingersAndDropsPalms) {
          swipe(90, 0, 0),
          "0: 2@0.2,0.5 3@0.31,0.5 !1:resting / 0.03: 1@0.13,0.5 2@0.24,0.5 3@0.35,0.5 / "
          "0.06: 1@0.17,0.5 2@0.28,0.5 3@0.39,0.5 / 0.09: 1@0.21,0.5 2@0.32,0.5 3@0.43,0.5"},
-        {"a device that reports nothing", {}, swipe(90, 0, 0), kept},
     };
     expectFrames(cases);
     DeviceInfo mended = touchpad();
