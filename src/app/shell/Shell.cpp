@@ -2,11 +2,11 @@
 
 #include <QLoggingCategory>
 
+#include "app/shell/UpdateDialog.h"
 #include "app/views/AboutView.h"
 #include "app/views/AppChooserDialog.h"
 #include "app/views/OnboardingView.h"
 #include "app/views/SettingsView.h"
-#include "app/shell/UpdateDialog.h"
 #include "platform/desktop/PkexecTouchpadAccess.h"
 
 namespace trellick {
