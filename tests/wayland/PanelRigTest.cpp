@@ -179,6 +179,46 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
     shield->removeMonitor(*token);
 }
 
+// A scroll made while the overlay shows goes to the shield, never to the window below.
+TEST_F(PanelRigTest, WhileTheOverlayIsShownAScrollIsSwallowed) {
+    const std::string wheels = rig.tmp() + "/wheels";
+    rig.program({TRELLICK_TEST_WINDOW, "--class", "BelowWin", "--title", "below", "--report-wheel"}, wheels);
+    ASSERT_TRUE(waitFor([&] { return byTitle("below").has_value(); }));
+    auto* manager = conn->bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1);
+    ASSERT_TRUE(manager);
+    zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, nullptr);
+    uint32_t now = 0;
+    auto scroll = [&] {
+        now += 10;
+        zwlr_virtual_pointer_v1_motion_absolute(pointer, now, 900 + now % 20, 500, 1280, 720);
+        zwlr_virtual_pointer_v1_axis_source(pointer, WL_POINTER_AXIS_SOURCE_WHEEL);
+        zwlr_virtual_pointer_v1_axis_discrete(pointer, now += 10, WL_POINTER_AXIS_VERTICAL_SCROLL,
+                                              wl_fixed_from_int(15), 1);
+        zwlr_virtual_pointer_v1_frame(pointer);
+        conn->roundtrip();
+    };
+    auto received = [&] {
+        std::ifstream in(wheels);
+        int n = 0;
+        for (std::string line; std::getline(in, line);) n += line == "wheel";
+        return n;
+    };
+    ASSERT_TRUE(waitFor([&] {
+        scroll();
+        return received() > 0;
+    })) << "the window below never got a scroll";
+    ASSERT_TRUE(shield->create());
+    shield->setEnabled(true);
+    show();
+    waitFor([] { return false; }, 0.5);  // the shield is mapped
+    const int before = received();
+    for (int i = 0; i < 5; ++i) scroll();
+    waitFor([] { return false; }, 0.5);
+    EXPECT_EQ(received(), before) << "a scroll reached the window below the overlay";
+    zwlr_virtual_pointer_v1_destroy(pointer);
+    zwlr_virtual_pointer_manager_v1_destroy(manager);
+}
+
 // The shield names the arrow of the session's cursor size, so the pointer shows over it as it
 // does elsewhere; the compositor's own arrow here is of another size (24).
 TEST_F(PanelRigTest, ThePointerShowsTheSessionsArrowOverTheShield) {
