@@ -29,7 +29,7 @@ void Application::start() {
 
     windowTracker_->start();
 
-    usageTracker_ = std::make_shared<UsageTracker>(workspace_, p_.preferences, std::string(applicationId));
+    usageTracker_ = std::make_shared<UsageTracker>(workspace_, p_.preferences, std::string(kApplicationId));
     usageTracker_->start();
 
     cancellables_.push_back(settings_->granularity.subscribe([weak](const Granularity& g) {

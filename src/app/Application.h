@@ -35,7 +35,6 @@ namespace trellick {
 
 class Application : public std::enable_shared_from_this<Application> {
 public:
-    static constexpr const char* applicationId = kApplicationId;
     static constexpr double monitorRetryDelay = 1.0;
     // A window is shown this long after it was asked for, once the menu that asked has closed.
     static constexpr double presentDelay = 0.15;

@@ -132,7 +132,7 @@ QString activationToken() {
     auto opened = wayland::WaylandConnection::open();
     if (!opened) return {};
     auto activation = wayland::XdgActivation::create(opened.value());
-    return activation ? QString::fromStdString(activation->token(Application::applicationId)) : QString();
+    return activation ? QString::fromStdString(activation->token(kApplicationId)) : QString();
 }
 
 // The one Trellick of the session, whose settings a later launch opens. On Wayland the window
@@ -208,7 +208,7 @@ void provideWayland(Application::Platform& platform, const std::shared_ptr<Appea
     } else {
         auto missing = wayland::WaylandWindowSystem::missingProtocols(*connection);
         say(missing, "window control is unavailable, touchpad input still works");
-        platform.windows = wayland::WaylandWindowSystem::create(connection, Application::applicationId);
+        platform.windows = wayland::WaylandWindowSystem::create(connection, kApplicationId);
     }
     // A launched favourite takes the focus with a token of ours.
     if (auto activation = wayland::XdgActivation::create(connection))
@@ -302,7 +302,7 @@ void provideTouch(Application::Platform& platform, const Options& options, Repla
 void setUpApplication() {
     QApplication::setApplicationName("Trellick");
     QApplication::setQuitOnLastWindowClosed(false);
-    QGuiApplication::setDesktopFileName(Application::applicationId);
+    QGuiApplication::setDesktopFileName(kApplicationId);
     QApplication::setWindowIcon(applicationIcon());  // dialogs too, not only the shell's windows
     ui::useShellStyle();
 }

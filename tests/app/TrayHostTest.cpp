@@ -8,13 +8,11 @@
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QDeadlineTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <atomic>
 
+#include "../common/PrivateBus.h"
 #include "platform/desktop/TrayHost.h"
 
 namespace trellick {
@@ -51,27 +49,11 @@ TEST(TrayHost, AWatcherThatComesLaterCountsOnceAHostRegistersWithIt) {
     static char name[] = "tray_host_test";
     static char* argv[] = {name, nullptr};
     if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);  // lives as long as the process
-    // A bus of the test's own without service folders: nothing real is ever started on it.
-    QTemporaryDir dir;
-    QFile conf(dir.filePath("bus.conf"));
-    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-    conf.write(
-        "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
-        "<policy context='default'><allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
-        "<allow own='*'/></policy></busconfig>");
-    conf.close();
-    QProcess daemon;
-    daemon.start("dbus-daemon", {"--nofork", "--print-address", "--config-file=" + conf.fileName()});
-    if (!daemon.waitForStarted() || !daemon.waitForReadyRead())
+    test::PrivateBus bus;
+    ASSERT_TRUE(bus.written());
+    if (bus.address().isEmpty())
         GTEST_SKIP() << "dbus-daemon could not be started (is the dbus-daemon package installed?)";
-    struct Stop {
-        QProcess& process;
-        ~Stop() {
-            process.terminate();  // our own child, by its handle
-            process.waitForFinished();
-        }
-    } stop{daemon};
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    const QString& address = bus.address();
     QDBusConnection trellickBus = QDBusConnection::connectToBus(address, "trellick");
     QDBusConnection watcherBus = QDBusConnection::connectToBus(address, "watcher");
     ASSERT_TRUE(trellickBus.isConnected() && watcherBus.isConnected());

@@ -6,14 +6,13 @@
 #include <QDBusVirtualObject>
 #include <QGuiApplication>
 #include <QPalette>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <vector>
 
+#include "../common/PrivateBus.h"
 #include "../common/TestSupport.h"
 #include "platform/desktop/PortalAppearanceSource.h"
 
@@ -82,20 +81,11 @@ TEST(PortalAppearance, ThePortalsPreferencesWinOverTheFollowedPaletteWhileItRuns
     static char name[] = "appearance_tests";
     static char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
-    // A bus of our own without service directories: nothing real is ever activated on it.
-    QTemporaryDir dir;
-    QFile conf(dir.filePath("bus.conf"));
-    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-    conf.write(
-        "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
-        "<policy context='default'><allow send_destination='*' eavesdrop='true'/><allow eavesdrop='true'/>"
-        "<allow own='*'/></policy></busconfig>");
-    conf.close();
-    QProcess bus;
-    bus.start("dbus-daemon", {"--nofork", "--print-address", "--config-file=" + conf.fileName()});
-    if (!bus.waitForStarted() || !bus.waitForReadyRead())
+    test::PrivateBus bus;
+    ASSERT_TRUE(bus.written());
+    if (bus.address().isEmpty())
         GTEST_SKIP() << "dbus-daemon could not be started (is the dbus-daemon package installed?)";
-    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    const QString& address = bus.address();
     {
         QDBusConnection client = QDBusConnection::connectToBus(address, "client");
         QDBusConnection portalBus = QDBusConnection::connectToBus(address, "portal");
@@ -132,8 +122,6 @@ TEST(PortalAppearance, ThePortalsPreferencesWinOverTheFollowedPaletteWhileItRuns
     }
     QDBusConnection::disconnectFromBus("client");
     QDBusConnection::disconnectFromBus("portal");
-    bus.terminate();  // our own child, by its handle
-    bus.waitForFinished();
 }
 
 }  // namespace

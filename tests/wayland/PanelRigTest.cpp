@@ -56,6 +56,20 @@ protected:
         panel->setFrame(QRectF(QPointF(0, 0), size));
         panel->show(0);
     }
+    // Shows the panel over `before` and checks that what is drawn lies inside the panel, which
+    // the compositor centres on the output; the picture shown and the box drawn in it.
+    std::pair<QImage, QRect> showCentred(const QImage& before) {
+        show();
+        QImage shown;
+        const QSize size = panel->fittingSize(model).toSize();
+        EXPECT_TRUE(waitFor([&] { return changed(before, shown = screenshot()).width() > size.width() / 2; }))
+            << "the overlay never showed";
+        const QRect box = changed(before, shown);
+        const QRect centred(640 - size.width() / 2, 360 - size.height() / 2, size.width(), size.height());
+        EXPECT_TRUE(centred.adjusted(-1, -1, 1, 1).contains(box)) << "drawn outside the centred panel";
+        EXPECT_NEAR(box.center().x(), 640, 2) << "the card and its shadow are centred across";
+        return {shown, box};
+    }
 
     // Two windows side by side, the left one focused; the right one's id.
     WindowId leftFocusedBesideRight() {
@@ -88,16 +102,8 @@ TEST_F(PanelRigTest, ShowsCentredOnTheOutputWithTheRenderersPixelsAndGoesAwayWhe
     ASSERT_TRUE(wayland::LayerShellPanel::missingProtocols(*conn).empty());
     const QImage before = screenshot();
     ASSERT_EQ(before.size(), QSize(1280, 720));
-    show();
-    QImage shown;
-    const QSize size = panel->fittingSize(model).toSize();
-    ASSERT_TRUE(waitFor([&] { return changed(before, shown = screenshot()).width() > size.width() / 2; }))
-        << "the overlay never showed";
-    const QRect box = changed(before, shown);
-    // What is drawn lies inside the panel, which the compositor centres on the output.
-    const QRect centred(640 - size.width() / 2, 360 - size.height() / 2, size.width(), size.height());
-    EXPECT_TRUE(centred.adjusted(-1, -1, 1, 1).contains(box)) << "drawn outside the centred panel";
-    EXPECT_NEAR(box.center().x(), 640, 2) << "the card and its shadow are centred across";
+    const auto [shown, box] = showCentred(before);
+    ASSERT_FALSE(HasFailure());
     int red = 0;
     for (int y = box.top(); y <= box.bottom(); ++y)
         for (int x = box.left(); x <= box.right(); ++x)
@@ -276,15 +282,7 @@ TEST_F(PanelOnKWin, ShowsCentredWithBlurBehindWhereKWinOffersIt) {
     ASSERT_TRUE(waitFor([&] { return conn->offers(org_kde_kwin_blur_manager_interface); }));
     const QImage before = screenshot();
     ASSERT_EQ(before.size(), QSize(1280, 720));
-    show();
-    QImage shown;
-    const QSize size = panel->fittingSize(model).toSize();
-    ASSERT_TRUE(waitFor([&] { return changed(before, shown = screenshot()).width() > size.width() / 2; }))
-        << "the overlay never showed";
-    const QRect box = changed(before, shown);
-    const QRect centred(640 - size.width() / 2, 360 - size.height() / 2, size.width(), size.height());
-    EXPECT_TRUE(centred.adjusted(-1, -1, 1, 1).contains(box)) << "drawn outside the centred panel";
-    EXPECT_NEAR(box.center().x(), 640, 2);
+    showCentred(before);
     EXPECT_FALSE(conn->broken()) << "KWin took the blur region";
 }
 

@@ -75,7 +75,7 @@ QWidget* Shell::makeContent(ShellWindow window) {
     switch (window) {
     case ShellWindow::settings: {
         d->favourites()->setChooser(std::make_shared<DialogAppChooser>(d->desktopEntries(), o_.appearance));
-        FavouritesServices favourites{d->favourites(), d->workspace(), std::string(Application::applicationId)};
+        FavouritesServices favourites{d->favourites(), d->workspace(), std::string(kApplicationId)};
         return new SettingsView(
             {d->settings(), d->diagnostics(), favourites, o_.appearance, grant, o_.allowWindowManagement});
     }

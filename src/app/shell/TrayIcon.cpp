@@ -57,7 +57,7 @@ QIcon drawTrayIcon() {
 }
 
 QIcon applicationIcon() {
-    return QIcon::fromTheme(Application::applicationId, drawTrayIcon());
+    return QIcon::fromTheme(kApplicationId, drawTrayIcon());
 }
 
 }  // namespace trellick
