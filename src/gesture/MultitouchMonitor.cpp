@@ -1,18 +1,12 @@
 #include "gesture/MultitouchMonitor.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "common/Log.h"
 
 namespace trellick {
 
 namespace {
-
-// A converted setting as a float within [lo, hi] (NaN gives lo), so the cast is always defined.
-float limited(double v, double lo, double hi) {
-    return static_cast<float>(v >= lo ? std::min(v, hi) : lo);
-}
 
 // Used when a tracker is missing, so a misconfigured shell cannot crash a gesture.
 class EmptySwitcher : public MRUSwitcher {
@@ -26,7 +20,7 @@ public:
 
 std::shared_ptr<MultitouchMonitor> MultitouchMonitor::create(Collaborators collaborators) {
     std::shared_ptr<MultitouchMonitor> m(new MultitouchMonitor(std::move(collaborators)));
-    m->mirrorSettings();
+    m->watchSettings();
     if (m->c_.touchDevices) {
         std::weak_ptr<MultitouchMonitor> weak = m;
         m->c_.touchDevices->setHotplugHandler([weak](const TouchDevice& device, bool added) {
@@ -40,9 +34,9 @@ MultitouchMonitor::MultitouchMonitor(Collaborators collaborators)
     : c_(std::move(collaborators)),
       scrollSuppressor_(ScrollSuppressor::create(c_.scrollBlocker, c_.mainQueue)),
       frames_(*shared_, *scrollSuppressor_, c_.trace.get(), *this),
-      selection_({c_.settings, c_.favourites, c_.hud, c_.haptics, c_.keyMonitor, c_.trace, c_.diagnostics,
+      selection_({c_.favourites, c_.hud, c_.haptics, c_.keyMonitor, c_.trace, c_.diagnostics,
                   c_.openFavouritesSettings},
-                 *scrollSuppressor_, shared_) {
+                 *scrollSuppressor_, shared_, settings_) {
     mainThread_.check();
 }
 
@@ -50,55 +44,28 @@ MultitouchMonitor::~MultitouchMonitor() {
     if (c_.touchDevices) c_.touchDevices->setHotplugHandler(nullptr);
 }
 
-void MultitouchMonitor::mirrorSettings() {
+void MultitouchMonitor::watchSettings() {
     if (!c_.settings) return;
-    auto& s = *c_.settings;
-    std::weak_ptr<SharedSettings> weak = shared_;
-    // Each delivery writes one field under the lock; conversions in double, stored as float.
-    auto mirror = [&](auto& setting, auto write) {
-        cancellables_.push_back(setting.subscribe([weak, write](const auto& value) {
-            if (auto shared = weak.lock()) shared->write([&](Shared& sh) { write(sh, value); });
-        }));
-    };
-    mirror(s.enabled, [](Shared& sh, bool v) { sh.enabled = v; });
-    mirror(s.mode, [](Shared& sh, SwitchMode v) { sh.mode = v; });
-    mirror(s.invertDirection, [](Shared& sh, bool v) { sh.invertDirection = v; });
-    // The settings window offers small ranges, but the file may hold any finite number: each
-    // derived quantity is limited so that the walk stays finite and every division and
-    // float-to-int conversion stays defined (a zero step would flip the selection between the
-    // ends of the row, a negative cancel threshold would make the progress absurd).
-    // Sensitivity 0..1 maps to 0.16..0.04 pad widths of travel per list step: a whole pad
-    // width walks about six entries at the least sensitive, about twenty-five at the most.
-    mirror(s.sensitivity, [](Shared& sh, double v) {
-        sh.stepDistance = limited((1.0 - v) * 0.12 + 0.04, minStepDistance, maxStepDistance);
+    std::weak_ptr<MultitouchMonitor> weak = weak_from_this();
+    settingsWatch_ = subscribeEngineSettings(*c_.settings, [weak] {
+        auto self = weak.lock();
+        if (!self) return;
+        self->mainThread_.check("a settings change");
+        self->settings_ = engineSettings(*self->c_.settings);
+        self->shared_->write([&](Shared& sh) { static_cast<WalkSettings&>(sh) = self->settings_.walk; });
     });
-    // Acceleration 0..1 maps to a gain of 0..0.7: travel at the top speed (maxSpeed pad
-    // widths per second) counts up to 1 + 12 * 0.7, about nine times.
-    mirror(s.acceleration, [](Shared& sh, double v) { sh.accelGain = limited(v * 0.7, 0.0, maxAccelGain); });
-    // Cancel distance 0..1 maps to a downward pull of 0.15..0.45 pad heights (past the
-    // cancelBuffer of drift): short enough to reach on a small pad, long enough not to trip.
-    mirror(s.cancelDistance, [](Shared& sh, double v) {
-        sh.cancelDownThreshold = limited(v * 0.3 + 0.15, minCancelThreshold, maxCancelThreshold);
-    });
-    mirror(s.flickRevealDelay, [](Shared& sh, double v) { sh.flickRevealDelay = v; });
-    mirror(s.flickVelocity, [](Shared& sh, double v) {
-        sh.flickVelocity = limited(v, -std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
-    });
-    mirror(s.favouriteApps,
-           [](Shared& sh, const std::vector<std::string>& v) { sh.favouritesCount = static_cast<int>(v.size()); });
-    mirror(s.favouritesEnabled, [](Shared& sh, bool v) { sh.favouritesEnabled = v; });
 }
 
 MRUSwitcher& MultitouchMonitor::switcher() const {
     mainThread_.check();
     static EmptySwitcher empty;
-    bool app = c_.settings && c_.settings->granularity.get() == Granularity::app;
-    auto& chosen = app ? c_.appTracker : c_.windowTracker;
+    auto& chosen = settings_.granularity == Granularity::app ? c_.appTracker : c_.windowTracker;
     return chosen ? *chosen : empty;
 }
 
 bool MultitouchMonitor::hapticsOn() const {
-    return c_.settings && c_.settings->hapticFeedback.get() && c_.haptics;
+    mainThread_.check();
+    return settings_.haptics && c_.haptics;
 }
 
 void MultitouchMonitor::postDiagnostics(std::function<void(Diagnostics&)> fn) {
@@ -221,7 +188,7 @@ void MultitouchMonitor::cancelHaptic(bool firm) {
     std::weak_ptr<MultitouchMonitor> weak = weak_from_this();
     c_.mainQueue->postAfter(0.05, [weak] {  // a double thud
         auto self = weak.lock();
-        if (self && self->c_.settings->hapticFeedback.get()) self->c_.haptics->switchTick();
+        if (self && self->hapticsOn()) self->c_.haptics->switchTick();
     });
 }
 

@@ -46,13 +46,6 @@ public:
         std::shared_ptr<GestureTrace> trace;           // optional
     };
 
-    // Limits of the converted tuning values (far outside what the settings window offers).
-    static constexpr double minStepDistance = 0.01;
-    static constexpr double maxStepDistance = 100.0;
-    static constexpr double maxAccelGain = 1000.0;
-    static constexpr double minCancelThreshold = 0.01;
-    static constexpr double maxCancelThreshold = 100.0;
-
     // Builds the engine and subscribes it to the settings. The main thread: this binds it.
     static std::shared_ptr<MultitouchMonitor> create(Collaborators collaborators);
     ~MultitouchMonitor() override;
@@ -82,7 +75,8 @@ public:
 
 private:
     explicit MultitouchMonitor(Collaborators collaborators);
-    void mirrorSettings();
+    // Keeps `settings_` and the shared walk settings up to date with the store.
+    void watchSettings();
     // Posts fn(monitor) to the main queue, holding the monitor weakly.
     template <typename F>
     void postMain(F&& fn) {
@@ -114,7 +108,8 @@ private:
     ThreadRole mainThread_{"the main thread"};
     std::shared_ptr<ScrollSuppressor> scrollSuppressor_;
     std::shared_ptr<SharedSettings> shared_ = std::make_shared<SharedSettings>();
-    std::vector<Subscription> cancellables_;
+    EngineSettings settings_ GUARDED_BY(mainThread_);
+    std::vector<Subscription> settingsWatch_;
     FrameStateMachine frames_;
     WalkSelection selection_;
     std::vector<TouchDevice> devices_ GUARDED_BY(mainThread_);

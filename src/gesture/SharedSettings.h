@@ -1,26 +1,17 @@
 #pragma once
-// The one piece of data the two threads share: the engine's settings snapshot. Only the main
-// thread writes it (converted settings, the list length, Escape presses); the touch thread
-// copies it once per frame and reads the per-gesture fields against the gesture it runs.
+// The one piece of data the two threads share: the walk's half of the engine's settings and
+// what the main thread tells the walk. Only the main thread writes it (the settings, the list
+// length, Escape presses); the touch thread copies it once per frame and reads the per-gesture
+// fields against the gesture it runs.
 
 #include <cstdint>
 
 #include "common/ThreadSafety.h"
-#include "settings/SettingsStore.h"
+#include "gesture/EngineSettings.h"
 
 namespace trellick {
 
-struct Shared {
-    bool enabled = true;
-    SwitchMode mode = SwitchMode::directionalMRU;
-    bool invertDirection = false;
-    float stepDistance = 0.08f;
-    float accelGain = 0.35f;
-    float cancelDownThreshold = 0.3f;
-    double flickRevealDelay = 0.1;
-    float flickVelocity = 2.5f;
-    int favouritesCount = 0;
-    bool favouritesEnabled = true;
+struct Shared : WalkSettings {
     // The recents list's length, counted for the gesture numbered `recentsGesture` (the touch
     // thread's count of gestures); another gesture's count is no count.
     int recentsCount = 0;

@@ -6,8 +6,9 @@
 
 namespace trellick {
 
-WalkSelection::WalkSelection(Services services, ScrollSuppressor& scroll, std::shared_ptr<SharedSettings> shared)
-    : s_(std::move(services)), scroll_(scroll), shared_(std::move(shared)) {
+WalkSelection::WalkSelection(Services services, ScrollSuppressor& scroll, std::shared_ptr<SharedSettings> shared,
+                             const EngineSettings& settings)
+    : s_(std::move(services)), scroll_(scroll), shared_(std::move(shared)), settings_(settings) {
     mainThread_.check();
 }
 
@@ -32,7 +33,7 @@ void WalkSelection::update(MRUSwitcher& switcher, SwitcherRow focus, int index, 
     bool moved = moveCursor(focus, index);
     bool inFavourites = focus == SwitcherRow::favourites;
     if (s_.trace) s_.trace->selected(focus, inFavourites ? favCursor_ : cursorIndex_, beginning);
-    if (s_.settings->showHUD.get()) show(focus);
+    if (settings_.showOverlay) show(focus);
     if (!beginning && focus == prevFocus && !moved) return;
     if (hapticsOn()) s_.haptics->selectionTick();
 }
@@ -47,12 +48,11 @@ void WalkSelection::publishCount(int count, std::uint32_t gesture) {
 }
 
 void WalkSelection::freeze(MRUSwitcher& switcher, std::uint32_t gesture) {
-    auto& settings = *s_.settings;
     directionalSnapshot_ = switcher.orderedTargets();
     publishCount(static_cast<int>(directionalSnapshot_.size()), gesture);
     std::vector<SwitchTarget> favourites;
-    if (settings.favouritesEnabled.get()) {
-        if (s_.favourites) favourites = s_.favourites->targets(settings.favouriteApps.get());
+    if (settings_.walk.favouritesEnabled) {
+        if (s_.favourites) favourites = s_.favourites->targets(settings_.favouriteApps);
         if (favourites.empty()) favourites.push_back(addFavouritesTarget());
     }
     favouriteSnapshot_ = std::move(favourites);
@@ -60,7 +60,7 @@ void WalkSelection::freeze(MRUSwitcher& switcher, std::uint32_t gesture) {
     favCursor_ = 0;
     currentFocus_ = SwitcherRow::recents;
     scroll_.installIfNeeded();  // the blocker may have been refused at launch
-    if (settings.showHUD.get()) installEscapeMonitor();
+    if (settings_.showOverlay) installEscapeMonitor();
 }
 
 // Puts the focused row's cursor at `index`, limited to the row; an empty row keeps its
@@ -78,13 +78,12 @@ bool WalkSelection::moveCursor(SwitcherRow focus, int index) {
 
 void WalkSelection::show(SwitcherRow focus) {
     if (!s_.hud) return;
-    const auto& settings = *s_.settings;
-    s_.hud->showList(directionalSnapshot_, cursorIndex_, favouriteSnapshot_, favCursor_, focus,
-                     settings.hudLabelStyle.get(), settings.hudStyle.get(), settings.compactPeekSpacing.get());
+    s_.hud->showList(directionalSnapshot_, cursorIndex_, favouriteSnapshot_, favCursor_, focus, settings_.labelStyle,
+                     settings_.overlayStyle, settings_.compactPeekSpacing);
 }
 
 bool WalkSelection::hapticsOn() const {
-    return s_.haptics && s_.settings->hapticFeedback.get();
+    return s_.haptics && settings_.haptics;
 }
 
 void WalkSelection::commit() {

@@ -16,7 +16,6 @@
 #include "gesture/ScrollSuppressor.h"
 #include "gesture/SharedSettings.h"
 #include "settings/Diagnostics.h"
-#include "settings/SettingsStore.h"
 #include "tracking/MRUSwitcher.h"
 
 namespace trellick {
@@ -24,7 +23,6 @@ namespace trellick {
 class WalkSelection {
 public:
     struct Services {
-        std::shared_ptr<SettingsStore> settings;
         std::shared_ptr<FavouriteTargetSource> favourites;
         std::shared_ptr<HUD> hud;
         std::shared_ptr<Haptics> haptics;
@@ -35,8 +33,10 @@ public:
         std::function<void()> openFavouritesSettings;
     };
 
-    // Built on the main thread, which it then belongs to.
-    WalkSelection(Services services, ScrollSuppressor& scroll, std::shared_ptr<SharedSettings> shared);
+    // Built on the main thread, which it then belongs to; `settings` is the engine's snapshot,
+    // kept current by its owner.
+    WalkSelection(Services services, ScrollSuppressor& scroll, std::shared_ptr<SharedSettings> shared,
+                  const EngineSettings& settings);
 
     // `beginning`: the first update of a walk, which freezes the rows from `switcher`.
     void update(MRUSwitcher& switcher, SwitcherRow focus, int index, bool beginning, std::uint32_t gesture = 0);
@@ -59,6 +59,7 @@ private:
     Services s_;
     ScrollSuppressor& scroll_;
     std::shared_ptr<SharedSettings> shared_;
+    const EngineSettings& settings_;
 
     ThreadRole mainThread_{"the main thread"};
     std::vector<SwitchTarget> directionalSnapshot_ GUARDED_BY(mainThread_);

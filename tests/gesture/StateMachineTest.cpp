@@ -169,6 +169,40 @@ TEST(Settings, ModeAndGranularityChangesApplyFromTheNextFrame) {
     EXPECT_EQ(rig.windows->previousCalls, 0);
 }
 
+// The engine reads the store in one place: every setting it reads changes its snapshot, and
+// the change is heard (a setting read but not watched would go stale on one thread).
+TEST(Settings, EverySettingTheEngineReadsReachesItsSnapshotWhenChanged) {
+    EngineRig rig;
+    SettingsStore& s = *rig.settings;
+    int heard = 0;
+    auto watch = subscribeEngineSettings(s, [&] { ++heard; });
+    EXPECT_EQ(heard, 1);
+    std::vector<std::function<void()>> changes = {
+        [&] { s.enabled.set(false); },
+        [&] { s.mode.set(SwitchMode::toggleLastApp); },
+        [&] { s.invertDirection.set(true); },
+        [&] { s.sensitivity.set(0.9); },
+        [&] { s.acceleration.set(0.9); },
+        [&] { s.cancelDistance.set(0.9); },
+        [&] { s.flickRevealDelay.set(0.3); },
+        [&] { s.flickVelocity.set(4.0); },
+        [&] { s.favouriteApps.set({"a.desktop"}); },
+        [&] { s.favouritesEnabled.set(false); },
+        [&] { s.granularity.set(Granularity::app); },
+        [&] { s.showHUD.set(false); },
+        [&] { s.hudStyle.set(HUDStyle::windows95); },
+        [&] { s.hudLabelStyle.set(HUDLabelStyle::perIcon); },
+        [&] { s.compactPeekSpacing.set(!s.compactPeekSpacing.get()); },
+        [&] { s.hapticFeedback.set(!s.hapticFeedback.get()); },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        EngineSettings before = engineSettings(s);
+        changes[i]();
+        EXPECT_EQ(heard, static_cast<int>(i) + 2) << "change " << i;
+        EXPECT_FALSE(engineSettings(s) == before) << "change " << i;
+    }
+}
+
 TEST(Devices, StartStartsEveryTouchpadThatCanOnceAndPreparesTheScrollBlocker) {
     EngineRig rig;
     EXPECT_FALSE(rig.monitor->start());  // none yet
