@@ -34,9 +34,9 @@ MultitouchMonitor::MultitouchMonitor(Collaborators collaborators)
     : c_(std::move(collaborators)),
       scrollSuppressor_(ScrollSuppressor::create(c_.scrollBlocker, c_.mainQueue)),
       frames_(*shared_, *scrollSuppressor_, c_.trace.get(), *this),
-      selection_({c_.favourites, c_.hud, c_.haptics, c_.keyMonitor, c_.trace, c_.diagnostics,
-                  c_.openFavouritesSettings},
-                 *scrollSuppressor_, shared_, settings_) {
+      selection_(
+          {c_.favourites, c_.hud, c_.haptics, c_.keyMonitor, c_.trace, c_.diagnostics, c_.openFavouritesSettings},
+          *scrollSuppressor_, shared_, settings_) {
     mainThread_.check();
 }
 
@@ -52,7 +52,8 @@ void MultitouchMonitor::watchSettings() {
         if (!self) return;
         self->mainThread_.check("a settings change");
         self->settings_ = engineSettings(*self->c_.settings);
-        self->shared_->write([&](Shared& sh) { static_cast<WalkSettings&>(sh) = self->settings_.walk; });
+        WalkSettings walk = self->settings_.walk;
+        self->shared_->write([&walk](Shared& sh) { static_cast<WalkSettings&>(sh) = walk; });
     });
 }
 
