@@ -4,7 +4,7 @@
 // PropertyNotify back to us. Against it, in the same run and alternating with it, the floor: a
 // bare _NET_ACTIVE_WINDOW request for the same switch, timed to the same PropertyNotify. Prints
 // the medians and their ratio.
-// Usage: bench_switch_latency [RUNS]
+// Usage: bench_switch_latency [RUNS] [WINDOWS]  (WINDOWS open windows, at least 3; 3 by default)
 
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +23,7 @@ using namespace trellick::x11;
 
 int main(int argc, char** argv) {
     int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 41;
+    std::size_t count = argc > 2 ? static_cast<std::size_t>(std::max(3, std::atoi(argv[2]))) : 3;
     rig::Rig rig;
     std::string why;
     if (!rig.start(&why)) {
@@ -46,8 +47,8 @@ int main(int argc, char** argv) {
     auto& windowTracker = engine.windowTracker;
     conn->startReading();
 
-    for (const char* cls : {"AlphaWin", "BetaWin", "GammaWin"}) rig.window(cls, cls);
-    if (!rig::waitFor([&] { return windows->clientList().size() == 3; }, 10.0, pump)) {
+    for (std::size_t i = 0; i < count; ++i) rig.window("Win" + std::to_string(i), "Win" + std::to_string(i));
+    if (!rig::waitFor([&] { return windows->clientList().size() == count; }, 10.0, pump)) {
         std::fprintf(stderr, "bench_switch_latency: the windows did not appear (%zu)\n", windows->clientList().size());
         return 1;
     }

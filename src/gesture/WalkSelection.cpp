@@ -89,12 +89,10 @@ bool WalkSelection::hapticsOn() const {
 void WalkSelection::commit() {
     mainThread_.check();
     bool inFavourites = currentFocus_ == SwitcherRow::favourites;
-    const auto& row = inFavourites ? favouriteSnapshot_ : directionalSnapshot_;
+    auto& row = inFavourites ? favouriteSnapshot_ : directionalSnapshot_;
     int cursor = inFavourites ? favCursor_ : cursorIndex_;
     std::optional<SwitchTarget> target;
-    if (cursor >= 0 && cursor < static_cast<int>(row.size())) target = row[cursor];
-    directionalSnapshot_.clear();
-    favouriteSnapshot_.clear();
+    if (cursor >= 0 && cursor < static_cast<int>(row.size())) target = std::move(row[cursor]);
 
     if (s_.trace) s_.trace->committed(currentFocus_, target ? cursor : -1);
     log::debug(log::gesture, [&] {
@@ -103,10 +101,12 @@ void WalkSelection::commit() {
                ", " + target->title;
     });
     if (target) {
+        if (target->activate) target->activate();  // first: the rest need not delay the switch
         if (auto d = s_.diagnostics.lock()) d->increment(d->actionsTriggered);
-        if (target->activate) target->activate();
         if (hapticsOn()) s_.haptics->switchTick();
     }
+    directionalSnapshot_.clear();
+    favouriteSnapshot_.clear();
     if (s_.hud) s_.hud->hide();
     removeEscapeMonitor();
 }

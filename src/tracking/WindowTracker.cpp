@@ -211,36 +211,41 @@ void WindowTracker::scheduleLivenessPrune() {
     });
 }
 
-std::optional<WindowEntry> WindowTracker::previousWindow() {
-    pruneDead();
-    if (mru_.size() < 2) return std::nullopt;
-    return mru_[1];
-}
-
 void WindowTracker::activatePrevious() {
-    if (auto entry = previousWindow()) raise(*entry);
+    // Only the request itself is on the lift path. A window that went without our hearing is
+    // refused by the window system; only then are the dead pruned and the next one asked.
+    while (mru_.size() >= 2) {
+        if (raise(mru_[1])) return;
+        auto size = mru_.size();
+        pruneDead();
+        if (mru_.size() == size) return;
+    }
 }
 
-void WindowTracker::raise(const WindowEntry& entry) {
+bool WindowTracker::raise(const WindowEntry& entry) {
     // _NET_ACTIVE_WINDOW both de-iconifies the window and brings its application forward, so
     // un-minimising, activating the application and raising the window are one request here.
     // Activating the application separately first would focus its other window on the way,
     // which would then wrongly move up the recency list.
     WindowId id = entry.id;
-    auto before = d_.windows->activeWindow();
     unsigned generation = ++raiseGeneration_;
-    bool requested = d_.windows->activate(id);
+    if (!d_.windows->activate(id)) return false;  // not a window of the manager's any more
+    // Read after the request is on its way, so the switch does not wait for it. Should the
+    // manager have acted already, `before` is the window itself, which the check below treats
+    // as done.
+    auto before = d_.windows->activeWindow();
     // The window manager answers asynchronously: look once more a little later and ask again
     // if it ignored the request. Not when anything else has happened meanwhile (another
     // raise, the user focusing some window): that would steal the focus back.
     std::weak_ptr<WindowTracker> weak = weak_from_this();
-    d_.mainQueue->postAfter(raiseRetryDelay, [weak, id, requested, before, generation] {
+    d_.mainQueue->postAfter(raiseRetryDelay, [weak, id, before, generation] {
         auto self = weak.lock();
         if (!self || generation != self->raiseGeneration_) return;
         auto now = self->d_.windows->activeWindow();
-        if (now == id || (requested && now != before)) return;
+        if (now == id || now != before) return;
         self->d_.windows->activate(id);
     });
+    return true;
 }
 
 SwitchTarget WindowTracker::target(const WindowEntry& entry) {

@@ -72,8 +72,8 @@ private:
     void publish();
     void pruneDead();
     void scheduleLivenessPrune();
-    std::optional<WindowEntry> previousWindow();
-    void raise(const WindowEntry& entry);
+    // True when the window system took the request (the window is still one of its own).
+    bool raise(const WindowEntry& entry);
     SwitchTarget target(const WindowEntry& entry);
     void scheduleReconcile();
     void focusChanged(WindowId window);

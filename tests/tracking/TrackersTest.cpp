@@ -146,10 +146,11 @@ TEST_F(WindowTrackerTest, ClosedWindowsAndQuitAppsArePrunedAndActivatePreviousSk
     mainQueue->advanceTo(clock->now() + 1.0);
     EXPECT_EQ(windows->activations, Ids{c}) << "no retry once it became active";
 
-    windows->closeSilently(a3);  // c alone: nothing to switch to
-    windows->activations.clear();
+    windows->closeSilently(a3);  // c alone: nothing to switch to, and the dead entry goes
     t->activatePrevious();
-    EXPECT_TRUE(windows->activations.empty());
+    mainQueue->advanceTo(clock->now() + 1.0);
+    EXPECT_EQ(windows->activeWindow(), c);
+    EXPECT_EQ(ids(*t), Ids{c});
 }
 
 TEST_F(WindowTrackerTest, RaiseIsRetriedOnceWhenTheWindowManagerIgnoresIt) {
