@@ -29,9 +29,9 @@ declare -A may=(
   [platform/desktop]="overlay gesture tracking settings common"
   [platform/x11]="overlay gesture tracking settings common"
   [platform/wayland]="overlay gesture tracking settings common"
-  [platform/fake]="gesture tracking settings common"
+  [simulation]="gesture tracking settings common"
   [helper]="platform/evdev"
-  [app]="platform/evdev platform/recording platform/desktop platform/x11 platform/wayland overlay input gesture tracking settings common"
+  [app]="simulation platform/evdev platform/recording platform/desktop platform/x11 platform/wayland overlay input gesture tracking settings common"
 )
 
 layer_of() {

@@ -17,8 +17,8 @@
 #include "app/views/SettingsView.h"
 #include "app/views/Style.h"
 #include "app/views/Theme.h"
-#include "platform/fake/FakeWorkspace.h"
-#include "platform/fake/Fakes.h"
+#include "simulation/SimulatedDesktop.h"
+#include "simulation/Simulation.h"
 
 using namespace trellick;
 
@@ -45,10 +45,10 @@ int main(int argc, char** argv) {
     QDir().mkpath(dir.path());
 
     MemoryPreferencesStore prefs;
-    fake::FakeLoginItemService login;
+    sim::SimulatedLoginItem login;
     auto settings = std::make_shared<SettingsStore>(prefs, login);
     auto diagnostics = std::make_shared<Diagnostics>();
-    auto apps = std::make_shared<fake::FakeApps>();
+    auto apps = std::make_shared<sim::SimulatedWorkspace>();
     apps->installedApps = {{"org.gnome.TextEditor", {"Text Editor", IconHandle{"accessories-text-editor", {}}}},
                            {"firefox-esr", {"Firefox ESR", IconHandle{"web-browser", {}}}},
                            {"org.gnome.Terminal", {"Terminal", IconHandle{"utilities-terminal", {}}}},
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
         about.show();
         save(about, dir.filePath("About-" + suffix + ".png"));
 
-        fake::FakeDesktopEntries entries;
+        sim::SimulatedDesktopEntries entries;
         for (auto& [id, a] : apps->installedApps) entries.entries[id] = {a.name, a.icon ? a.icon->name : "", ""};
         AppChooserDialog chooser(entries.installed());
         Subscription chooserLook = ui::followAppearance(&chooser, look);

@@ -10,8 +10,8 @@
 #include "app/views/AboutView.h"
 #include "app/views/OnboardingView.h"
 #include "app/views/SettingsView.h"
-#include "platform/fake/FakeWorkspace.h"
-#include "platform/fake/Fakes.h"
+#include "simulation/SimulatedDesktop.h"
+#include "simulation/Simulation.h"
 
 using namespace trellick;
 
@@ -19,10 +19,10 @@ namespace {
 
 struct World {
     MemoryPreferencesStore prefs;
-    fake::FakeLoginItemService login;
+    sim::SimulatedLoginItem login;
     std::shared_ptr<SettingsStore> settings = std::make_shared<SettingsStore>(prefs, login);
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
-    std::shared_ptr<fake::FakeApps> apps = std::make_shared<fake::FakeApps>();
+    std::shared_ptr<sim::SimulatedWorkspace> apps = std::make_shared<sim::SimulatedWorkspace>();
     std::shared_ptr<Favourites> favourites = std::make_shared<Favourites>(apps);
 
     World() {

@@ -7,8 +7,8 @@
 
 #include "gesture/MultitouchMonitor.h"
 #include "platform/desktop/GioDesktopEntries.h"
-#include "platform/fake/Fakes.h"
 #include "settings/Diagnostics.h"
+#include "simulation/Simulation.h"
 #include "tracking/AppTracker.h"
 #include "tracking/WindowTracker.h"
 #include "tracking/WindowWorkspace.h"
@@ -17,11 +17,11 @@ namespace trellick::bench {
 
 struct ToggleEngine {
     MemoryPreferencesStore prefs;
-    fake::FakeLoginItemService login;
+    sim::SimulatedLoginItem login;
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
     std::shared_ptr<AppTracker> appTracker;
     std::shared_ptr<WindowTracker> windowTracker;
-    std::shared_ptr<fake::FakeTouchDevices> touch = std::make_shared<fake::FakeTouchDevices>();
+    std::shared_ptr<sim::SimulatedTouchDevices> touch = std::make_shared<sim::SimulatedTouchDevices>();
     std::shared_ptr<MultitouchMonitor> monitor;
 
     ToggleEngine(const std::shared_ptr<WindowSystem>& windows, const std::shared_ptr<MainQueue>& queue) {
@@ -37,7 +37,7 @@ struct ToggleEngine {
         c.settings = std::make_shared<SettingsStore>(prefs, login);
         c.appTracker = appTracker;
         c.windowTracker = windowTracker;
-        c.favourites = std::make_shared<fake::FakeFavourites>();
+        c.favourites = std::make_shared<sim::SimulatedFavourites>();
         c.hud = std::make_shared<NullHUD>();
         c.diagnostics = diagnostics;
         c.mainQueue = queue;
@@ -51,7 +51,7 @@ struct ToggleEngine {
     void swipe(double t, const std::function<void()>& pump) {
         auto frame = [&](float dx) {
             touch->deliver(
-                "pad", {fake::finger(0.40f + dx, 0.5f), fake::finger(0.45f + dx, 0.5f), fake::finger(0.50f + dx, 0.5f)},
+                "pad", {sim::finger(0.40f + dx, 0.5f), sim::finger(0.45f + dx, 0.5f), sim::finger(0.50f + dx, 0.5f)},
                 t);
             t += 0.01;
             pump();

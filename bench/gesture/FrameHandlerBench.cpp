@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "gesture/MultitouchMonitor.h"
-#include "platform/fake/Fakes.h"
 #include "settings/SettingsStore.h"
+#include "simulation/Simulation.h"
+#include "simulation/VirtualTime.h"
 
 namespace trellick {
 namespace {
@@ -21,7 +22,7 @@ struct Frame {
 };
 
 std::vector<TouchContact> three(float cx, float cy) {
-    return {fake::finger(cx - 0.1f, cy), fake::finger(cx, cy + 0.02f), fake::finger(cx + 0.1f, cy - 0.02f)};
+    return {sim::finger(cx - 0.1f, cy), sim::finger(cx, cy + 0.02f), sim::finger(cx + 0.1f, cy - 0.02f)};
 }
 
 std::vector<Frame> toggleSwipe() {
@@ -50,10 +51,9 @@ std::vector<Frame> longWalk() {
 }
 
 struct Engine {
-    std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
-    std::shared_ptr<fake::FakeMainQueue> queue = std::make_shared<fake::FakeMainQueue>(clock);
+    std::shared_ptr<sim::VirtualTime> time = std::make_shared<sim::VirtualTime>();
     MemoryPreferencesStore prefs;
-    fake::FakeLoginItemService login;
+    sim::SimulatedLoginItem login;
     std::shared_ptr<SettingsStore> settings;
     std::shared_ptr<MultitouchMonitor> monitor;
 
@@ -63,17 +63,17 @@ struct Engine {
         settings->favouriteApps.set({"a", "b", "c"});
         std::vector<std::string> names;
         for (int i = 0; i < 30; ++i) names.push_back("window " + std::to_string(i));
-        auto switcher = std::make_shared<fake::FakeSwitcher>(names);
+        auto switcher = std::make_shared<sim::SimulatedRecents>(names);
         MultitouchMonitor::Collaborators c;
         c.settings = settings;
         c.appTracker = switcher;
         c.windowTracker = switcher;
-        c.favourites = std::make_shared<fake::FakeFavourites>();
+        c.favourites = std::make_shared<sim::SimulatedFavourites>();
         c.hud = std::make_shared<NullHUD>();
-        c.mainQueue = queue;
-        c.scrollBlocker = std::make_shared<fake::FakeScrollBlocker>();
-        c.keyMonitor = std::make_shared<fake::FakeKeyMonitor>();
-        c.haptics = std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), clock);
+        c.mainQueue = time;
+        c.scrollBlocker = std::make_shared<sim::SimulatedScrollBlocker>();
+        c.keyMonitor = std::make_shared<sim::SimulatedKeyMonitor>();
+        c.haptics = std::make_shared<Haptics>(std::make_shared<sim::RecordingHaptics>(), time);
         monitor = MultitouchMonitor::create(std::move(c));
     }
 
@@ -81,7 +81,7 @@ struct Engine {
         for (const auto& f : frames) {
             monitor->handleFrame(f.fingers.data(), static_cast<int>(f.fingers.size()), offset + f.t);
         }
-        queue->drain();
+        time->drain();
     }
 };
 

@@ -17,8 +17,9 @@
 #include "gesture/MultitouchMonitor.h"
 #include "input/FrameAssembler.h"
 #include "input/Recording.h"
-#include "platform/fake/Fakes.h"
 #include "settings/SettingsStore.h"
+#include "simulation/Simulation.h"
+#include "simulation/VirtualTime.h"
 
 namespace trellick {
 namespace {
@@ -52,23 +53,22 @@ void assembleOnly(benchmark::State& state, const Recordings& recs) {
 }
 
 void assembleAndEngine(benchmark::State& state, const Recordings& recs, const char* mode) {
-    auto clock = std::make_shared<fake::FakeClock>();
-    auto queue = std::make_shared<fake::FakeMainQueue>(clock);
+    auto time = std::make_shared<sim::VirtualTime>();
     MemoryPreferencesStore prefs;
     prefs.set(keys::mode, PrefValue(std::string(mode)));
-    fake::FakeLoginItemService loginItems;
+    sim::SimulatedLoginItem loginItems;
     MultitouchMonitor::Collaborators c;
     c.settings = std::make_shared<SettingsStore>(prefs, loginItems);
-    c.windowTracker = std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"a", "b", "c", "d", "e"});
+    c.windowTracker = std::make_shared<sim::SimulatedRecents>(std::vector<std::string>{"a", "b", "c", "d", "e"});
     c.appTracker = c.windowTracker;
-    c.favourites = std::make_shared<fake::FakeFavourites>();
-    c.hud = std::make_shared<fake::FakeHUD>();
+    c.favourites = std::make_shared<sim::SimulatedFavourites>();
+    c.hud = std::make_shared<sim::RecordingHUD>();
     auto diagnostics = std::make_shared<Diagnostics>();
     c.diagnostics = diagnostics;
-    c.mainQueue = queue;
-    c.scrollBlocker = std::make_shared<fake::FakeScrollBlocker>();
-    c.keyMonitor = std::make_shared<fake::FakeKeyMonitor>();
-    c.haptics = std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), clock);
+    c.mainQueue = time;
+    c.scrollBlocker = std::make_shared<sim::SimulatedScrollBlocker>();
+    c.keyMonitor = std::make_shared<sim::SimulatedKeyMonitor>();
+    c.haptics = std::make_shared<Haptics>(std::make_shared<sim::RecordingHaptics>(), time);
     auto monitor = MultitouchMonitor::create(std::move(c));
 
     double base = 0;
@@ -81,11 +81,11 @@ void assembleAndEngine(benchmark::State& state, const Recordings& recs, const ch
                 double t = base + assembler.frameTime();
                 const auto& f = assembler.frame();
                 monitor->handleFrame(f.data(), static_cast<int>(f.size()), t);
-                queue->advanceTo(t);
+                time->advanceTo(t);
                 ++frames;
             }
             base += rec->events.empty() ? 0 : rec->events.back().time + 1.0;  // each pass is a later stretch of time
-            queue->drain();
+            time->drain();
         }
     }
     report(state, frames);

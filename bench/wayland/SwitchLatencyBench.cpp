@@ -15,9 +15,9 @@
 
 #include "WaylandRig.h"
 #include "common/ToggleEngine.h"
-#include "platform/fake/Fakes.h"
 #include "platform/wayland/KdeWindowSystem.h"
 #include "platform/wayland/WaylandWindowSystem.h"
+#include "simulation/VirtualTime.h"
 
 using namespace trellick;
 
@@ -49,9 +49,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Virtual time that follows the real clock: the queue and Qt's events are pumped in a loop.
-    auto clock = std::make_shared<fake::FakeClock>();
-    clock->set(rig::monotonicNow());
-    auto queue = std::make_shared<fake::FakeMainQueue>(clock);
+    auto queue = std::make_shared<sim::VirtualTime>(rig::monotonicNow());
     auto pump = [&] {
         QCoreApplication::processEvents();
         queue->advanceTo(rig::monotonicNow());

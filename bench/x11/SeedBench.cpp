@@ -13,11 +13,11 @@
 
 #include "Rig.h"
 #include "platform/desktop/GioDesktopEntries.h"
-#include "platform/fake/FakeWorkspace.h"
-#include "platform/fake/Fakes.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11WindowSystem.h"
 #include "settings/Diagnostics.h"
+#include "simulation/SimulatedDesktop.h"
+#include "simulation/VirtualTime.h"
 #include "tracking/AppTracker.h"
 #include "tracking/WindowTracker.h"
 #include "tracking/WindowWorkspace.h"
@@ -35,9 +35,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_seed: no X11 rig: %s\n", why.c_str());
         return 1;
     }
-    auto clock = std::make_shared<fake::FakeClock>();
-    clock->set(rig::monotonicNow());
-    auto queue = std::make_shared<fake::FakeMainQueue>(clock);
+    auto queue = std::make_shared<sim::VirtualTime>(rig::monotonicNow());
     auto opened = X11Connection::open(queue);
     if (!opened) {
         std::fprintf(stderr, "bench_seed: %s\n", opened.error().reason.c_str());
@@ -56,7 +54,7 @@ int main(int argc, char** argv) {
     rig::waitFor([] { return false; }, 1.0);  // let the manager finish placing and focusing them
     auto workspace = WindowWorkspace::create(windows, std::make_shared<desktop::GioDesktopEntries>());
     auto diagnostics = std::make_shared<Diagnostics>();
-    auto titles = std::make_shared<fake::ManualWorkQueue>();
+    auto titles = std::make_shared<sim::ManualWorkQueue>();
 
     std::vector<double> samples;
     std::size_t listed = 0;

@@ -14,9 +14,9 @@
 
 #include "Rig.h"
 #include "common/ToggleEngine.h"
-#include "platform/fake/Fakes.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "simulation/VirtualTime.h"
 
 using namespace trellick;
 using namespace trellick::x11;
@@ -31,9 +31,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     // Virtual time that follows the real clock: the queue is pumped in a tight loop.
-    auto clock = std::make_shared<fake::FakeClock>();
-    clock->set(rig::monotonicNow());
-    auto queue = std::make_shared<fake::FakeMainQueue>(clock);
+    auto queue = std::make_shared<sim::VirtualTime>(rig::monotonicNow());
     auto pump = [&] { queue->advanceTo(rig::monotonicNow()); };
 
     auto opened = X11Connection::open(queue);

@@ -3,9 +3,10 @@
 #include <atomic>
 
 #include "app/Application.h"
-#include "platform/fake/FakeWorkspace.h"
-#include "platform/fake/Fakes.h"
 #include "platform/recording/ReplayTouchSource.h"
+#include "simulation/SimulatedDesktop.h"
+#include "simulation/Simulation.h"
+#include "simulation/VirtualTime.h"
 
 using namespace trellick;
 
@@ -48,41 +49,40 @@ public:
 
 class ApplicationTest : public ::testing::Test {
 protected:
-    std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
-    std::shared_ptr<fake::FakeMainQueue> queue = std::make_shared<fake::FakeMainQueue>(clock);
+    std::shared_ptr<sim::VirtualTime> time = std::make_shared<sim::VirtualTime>();
     std::shared_ptr<MemoryPreferencesStore> prefs = std::make_shared<MemoryPreferencesStore>();
-    std::shared_ptr<fake::FakeWindowSystem> windows = std::make_shared<fake::FakeWindowSystem>();
-    std::shared_ptr<fake::FakeTouchDevices> touch = std::make_shared<fake::FakeTouchDevices>();
+    std::shared_ptr<sim::SimulatedWindowSystem> windows = std::make_shared<sim::SimulatedWindowSystem>();
+    std::shared_ptr<sim::SimulatedTouchDevices> touch = std::make_shared<sim::SimulatedTouchDevices>();
     std::shared_ptr<RecordingHost> host = std::make_shared<RecordingHost>();
     std::shared_ptr<ManualGrant> grant = std::make_shared<ManualGrant>();
     using Log = std::vector<std::string>;
-    void present() { queue->advanceTo(clock->now() + Application::presentDelay); }
+    void present() { time->advanceTo(time->now() + Application::presentDelay); }
 
     std::shared_ptr<Application> launch() {
         auto d = std::make_shared<Application>(Application::Platform{
-            prefs, std::make_shared<fake::FakeLoginItemService>(), queue, clock, windows,
-            std::make_shared<fake::FakeDesktopEntries>(), std::make_shared<fake::FakeScrollBlocker>(),
-            std::make_shared<fake::FakeKeyMonitor>(), std::make_shared<fake::FakeHaptics>(),
+            prefs, std::make_shared<sim::SimulatedLoginItem>(), time, time, windows,
+            std::make_shared<sim::SimulatedDesktopEntries>(), std::make_shared<sim::SimulatedScrollBlocker>(),
+            std::make_shared<sim::SimulatedKeyMonitor>(), std::make_shared<sim::RecordingHaptics>(),
             [this](std::weak_ptr<Diagnostics>) { return touch; }, nullptr, host, grant, nullptr});
         host->application = d;
         d->start();
-        queue->runPending();
+        time->runReady();
         return d;
     }
 };
 
 TEST_F(ApplicationTest, TouchpadsAreTriedOnceMoreAfterASecondAndNoMore) {
     for (bool secondFails : {false, true}) {
-        touch = std::make_shared<fake::FakeTouchDevices>();
+        touch = std::make_shared<sim::SimulatedTouchDevices>();
         touch->present = {{"pad", "Touchpad"}};
         touch->refuse = {"pad"};
         auto d = launch();
         if (!secondFails) touch->refuse.clear();
-        queue->advanceTo(clock->now() + 0.99);
+        time->advanceTo(time->now() + 0.99);
         EXPECT_TRUE(touch->started.empty()) << "not before a second";
-        queue->advanceTo(clock->now() + 0.02);
+        time->advanceTo(time->now() + 0.02);
         touch->refuse.clear();  // a third try would succeed now
-        queue->advanceTo(clock->now() + 10.0);
+        time->advanceTo(time->now() + 10.0);
         EXPECT_EQ(touch->started.count("pad"), secondFails ? 0u : 1u);
     }
 }
@@ -91,7 +91,7 @@ TEST_F(ApplicationTest, WindowControlIsAskedForOnlyAfterOnboardingWithWindowGran
     windows->setWindowControl(false);
     prefs->set(keys::granularity, "app");
     auto d = launch();
-    fake::FakeWindowSystem::Window alpha;
+    sim::SimulatedWindowSystem::Window alpha;
     alpha.pid = 10;
     alpha.hints.className = "Alpha";
     alpha.title = "Alpha window";
@@ -105,7 +105,7 @@ TEST_F(ApplicationTest, WindowControlIsAskedForOnlyAfterOnboardingWithWindowGran
     EXPECT_FALSE(d->diagnostics()->windowControlAvailable.get());
     d->settings()->granularity.set(Granularity::window);
     EXPECT_TRUE(d->diagnostics()->windowControlAvailable.get());
-    queue->runPending();
+    time->runReady();
     EXPECT_EQ(d->diagnostics()->mruWindowTitles.get(), std::vector<std::string>{"Alpha — Alpha window"})
         << "the front window is recorded once control is there";
 }
@@ -125,7 +125,7 @@ TEST_F(ApplicationTest, TheWelcomeWindowOpensOnItsOwnOnlyUntilOnboardingIsDone) 
     d->onDone();
     EXPECT_EQ(host->log.back(), "close welcome");
     EXPECT_EQ(prefs->object(keys::onboarded), std::optional<PrefValue>(true));
-    queue->runPending();
+    time->runReady();
 
     host = std::make_shared<RecordingHost>();
     launch();
@@ -150,7 +150,7 @@ TEST_F(ApplicationTest, GrantedTouchpadAccessStartsTheRefusedTouchpadWithoutARes
     touch->present = {{"pad", "Touchpad"}};
     touch->refuse = {"pad"};
     auto d = launch();
-    queue->advanceTo(clock->now() + 2.0);  // the retry fails too
+    time->advanceTo(time->now() + 2.0);  // the retry fails too
     ASSERT_TRUE(touch->started.empty());
 
     std::vector<TouchpadGrant::State> heard;
@@ -160,7 +160,7 @@ TEST_F(ApplicationTest, GrantedTouchpadAccessStartsTheRefusedTouchpadWithoutARes
     EXPECT_EQ(d->touchpadGrant.get().state, TouchpadGrant::State::running);
     touch->refuse.clear();  // the rule is in place
     grant->pending({TouchpadGrant::State::granted, ""});
-    queue->runPending();
+    time->runReady();
     EXPECT_EQ(heard, std::vector<TouchpadGrant::State>(2, TouchpadGrant::State::granted));
     EXPECT_EQ(touch->started.count("pad"), 1u);
     EXPECT_EQ(d->diagnostics()->multitouchDevicesActive.get(), 1);
@@ -185,8 +185,7 @@ TEST_F(ApplicationTest, AGrantThatCannotRunAsksForTheManualSteps) {
 }
 
 TEST(ReplayTouchSourceTest, StoppingEndsAPlaybackThatIsStillWaiting) {
-    auto clock = std::make_shared<fake::FakeClock>();
-    auto queue = std::make_shared<fake::FakeMainQueue>(clock);
+    auto queue = std::make_shared<sim::VirtualTime>();
     std::vector<recording::ReplayTouchSource::Frame> frames{{0.0, {}}, {3600.0, {}}};
     std::atomic<int> delivered{0};
     auto source = std::make_shared<recording::ReplayTouchSource>("rec", frames, queue, nullptr);

@@ -34,8 +34,8 @@
 #include "app/widgets/Widgets.h"
 #include "platform/desktop/GioDesktopEntries.h"
 #include "platform/evdev/TouchpadAccessRule.h"
-#include "platform/fake/FakeWorkspace.h"
-#include "platform/fake/Fakes.h"
+#include "simulation/SimulatedDesktop.h"
+#include "simulation/Simulation.h"
 
 using namespace trellick;
 
@@ -111,10 +111,10 @@ protected:
     }
 
     std::shared_ptr<MemoryPreferencesStore> prefs = std::make_shared<MemoryPreferencesStore>();
-    fake::FakeLoginItemService login;
+    sim::SimulatedLoginItem login;
     std::shared_ptr<SettingsStore> settings = std::make_shared<SettingsStore>(*prefs, login);
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
-    std::shared_ptr<fake::FakeApps> apps = std::make_shared<fake::FakeApps>();
+    std::shared_ptr<sim::SimulatedWorkspace> apps = std::make_shared<sim::SimulatedWorkspace>();
     std::shared_ptr<FakeChooser> chooser = std::make_shared<FakeChooser>();
     std::shared_ptr<Favourites> favourites = std::make_shared<Favourites>(apps, chooser);
     std::shared_ptr<FakeAppearance> appearance = std::make_shared<FakeAppearance>();
@@ -565,7 +565,7 @@ TEST_F(ViewsTest, AddPopoverStaysOnItsScreen) {
 // The application chooser
 
 TEST_F(ViewsTest, ChooserListsInstalledAppsByNameAndFiltersFromTheKeyboard) {
-    fake::FakeDesktopEntries entries;
+    sim::SimulatedDesktopEntries entries;
     entries.entries = {{"org.z.Zed", {"Zed", "", ""}}, {"a", {"alpha", "", ""}}, {"org.b.Beta", {"Beta", "", ""}}};
     AppChooserDialog dialog(entries.installed());
     dialog.show();

@@ -26,8 +26,8 @@
 
 #include "../common/TestSupport.h"
 #include "platform/desktop/JsonPreferencesStore.h"
-#include "platform/fake/Fakes.h"
 #include "settings/SettingsStore.h"
+#include "simulation/Simulation.h"
 #include "tracking/UsageTracker.h"
 
 namespace trellick::desktop {
@@ -215,7 +215,7 @@ TEST_F(SharedPreferencesTest, ChangesByOthersReachObserversAndOwnWritesDoNotEcho
     replaceFile(path, R"({"trellick.mode": "toggleLastApp"})");
     JsonPreferencesStore prefs(path);
     prefs.startWatching();
-    fake::FakeLoginItemService login;
+    sim::SimulatedLoginItem login;
     SettingsStore settings(prefs, login);
     std::vector<SwitchMode> modes;
     std::vector<HUDStyle> styles;

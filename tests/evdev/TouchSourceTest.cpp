@@ -16,7 +16,7 @@
 
 #include "../common/TestSupport.h"
 #include "platform/evdev/EvdevTouchSource.h"
-#include "platform/fake/Fakes.h"
+#include "simulation/VirtualTime.h"
 
 namespace trellick::evdev {
 namespace {
@@ -122,8 +122,7 @@ struct Rig {
         double time;
         std::thread::id thread;
     };
-    std::shared_ptr<fake::FakeMainQueue> queue =
-        std::make_shared<fake::FakeMainQueue>(std::make_shared<fake::FakeClock>());
+    std::shared_ptr<sim::VirtualTime> queue = std::make_shared<sim::VirtualTime>();
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
     test::Warnings warnings;
     std::mutex m;
@@ -158,7 +157,7 @@ struct Rig {
         return copy();
     }
     bool until(const std::function<bool()>& done) {
-        return test::eventually(done, [this] { queue->runPending(); });
+        return test::eventually(done, [this] { queue->runReady(); });
     }
 };
 
@@ -219,7 +218,7 @@ TEST(TouchSource, RefusedTouchpadsAreCountedExplainedOnceAndStartedWhenAccessArr
             {{kB, EACCES}, {kC, EPERM}, {"/dev/input/event7", ENOTSUP}});
     ASSERT_EQ(rig.source->deviceList().size(), 1u);
     ASSERT_TRUE(rig.start(kA));
-    rig.queue->runPending();
+    rig.queue->runReady();
     EXPECT_EQ(rig.diagnostics->touchpadsInaccessible.get(), 2);
     EXPECT_EQ(rig.source->inaccessible(), (std::vector<std::string>{kB, kC}));
     ASSERT_EQ(rig.warnings.size(), 1u);
@@ -243,7 +242,7 @@ TEST(TouchSource, RefusedTouchpadsAreCountedExplainedOnceAndStartedWhenAccessArr
     // Access given otherwise (an administrator's own rule): the shell's rescan finds C.
     rig.opener->refuse.erase(kC);
     rig.source->rescan();
-    rig.queue->runPending();
+    rig.queue->runReady();
     EXPECT_EQ(rig.hotplug, (Plugs{{kB, true}, {kC, true}}));
     EXPECT_EQ(rig.diagnostics->touchpadsInaccessible.get(), 0);
 }

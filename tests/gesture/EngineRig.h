@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "gesture/MultitouchMonitor.h"
-#include "platform/fake/Fakes.h"
 #include "settings/PreferencesStore.h"
 #include "settings/SettingsStore.h"
+#include "simulation/Simulation.h"
+#include "simulation/VirtualTime.h"
 
 namespace trellick::test {
 
@@ -46,29 +47,27 @@ struct TraceLog : GestureTrace {
 
 struct EngineRig {
     using Prefs = std::vector<std::pair<std::string, PrefValue>>;
-    std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
-    std::shared_ptr<fake::FakeMainQueue> queue = std::make_shared<fake::FakeMainQueue>(clock);
+    std::shared_ptr<sim::VirtualTime> time = std::make_shared<sim::VirtualTime>(0);
     MemoryPreferencesStore prefs;
-    fake::FakeLoginItemService loginItems;
+    sim::SimulatedLoginItem loginItems;
     std::shared_ptr<SettingsStore> settings;
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
-    std::shared_ptr<fake::FakeSwitcher> windows =
-        std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"w0", "w1", "w2", "w3", "w4"});
-    std::shared_ptr<fake::FakeSwitcher> apps =
-        std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"a0", "a1", "a2"});
-    std::shared_ptr<fake::FakeFavourites> favourites = std::make_shared<fake::FakeFavourites>();
-    std::shared_ptr<fake::FakeHUD> hud = std::make_shared<fake::FakeHUD>();
-    std::shared_ptr<fake::FakeHaptics> haptic = std::make_shared<fake::FakeHaptics>();
-    std::shared_ptr<fake::FakeScrollBlocker> blocker = std::make_shared<fake::FakeScrollBlocker>();
-    std::shared_ptr<fake::FakeKeyMonitor> keys = std::make_shared<fake::FakeKeyMonitor>();
-    std::shared_ptr<fake::FakeTouchDevices> touch = std::make_shared<fake::FakeTouchDevices>();
+    std::shared_ptr<sim::SimulatedRecents> windows =
+        std::make_shared<sim::SimulatedRecents>(std::vector<std::string>{"w0", "w1", "w2", "w3", "w4"});
+    std::shared_ptr<sim::SimulatedRecents> apps =
+        std::make_shared<sim::SimulatedRecents>(std::vector<std::string>{"a0", "a1", "a2"});
+    std::shared_ptr<sim::SimulatedFavourites> favourites = std::make_shared<sim::SimulatedFavourites>();
+    std::shared_ptr<sim::RecordingHUD> hud = std::make_shared<sim::RecordingHUD>();
+    std::shared_ptr<sim::RecordingHaptics> haptic = std::make_shared<sim::RecordingHaptics>();
+    std::shared_ptr<sim::SimulatedScrollBlocker> blocker = std::make_shared<sim::SimulatedScrollBlocker>();
+    std::shared_ptr<sim::SimulatedKeyMonitor> keys = std::make_shared<sim::SimulatedKeyMonitor>();
+    std::shared_ptr<sim::SimulatedTouchDevices> touch = std::make_shared<sim::SimulatedTouchDevices>();
     std::function<void()> openFavouritesSettings;  // what the "Add Favourites" entry did
     std::shared_ptr<TraceLog> trace = std::make_shared<TraceLog>();
     std::shared_ptr<MultitouchMonitor> monitor;
 
     // Preferences are stored before the settings load, so read rules apply.
     explicit EngineRig(const Prefs& preferences = {}) {
-        clock->set(0);
         for (auto& [k, v] : preferences) prefs.set(k, v);
         settings = std::make_shared<SettingsStore>(prefs, loginItems);
         monitor = MultitouchMonitor::create({.settings = settings,
@@ -77,11 +76,11 @@ struct EngineRig {
                                              .favourites = favourites,
                                              .hud = hud,
                                              .diagnostics = diagnostics,
-                                             .mainQueue = queue,
+                                             .mainQueue = time,
                                              .touchDevices = touch,
                                              .scrollBlocker = blocker,
                                              .keyMonitor = keys,
-                                             .haptics = std::make_shared<Haptics>(haptic, clock),
+                                             .haptics = std::make_shared<Haptics>(haptic, time),
                                              .openFavouritesSettings =
                                                  [this] {
                                                      if (openFavouritesSettings) openFavouritesSettings();
@@ -110,15 +109,15 @@ struct EngineRig {
     // unless the main thread is busy.
     bool mainBusy = false;
     void frame(double t, const std::vector<Pt>& pts) {
-        if (!mainBusy) queue->advanceTo(t);
-        clock->set(t);
+        if (!mainBusy) time->advanceTo(t);
+        time->set(t);
         auto fs = fingers(pts);
         monitor->handleFrame(fs.data(), static_cast<int>(fs.size()), t);
-        if (!mainBusy) queue->runPending();
+        if (!mainBusy) time->runReady();
     }
     static std::vector<TouchContact> fingers(const std::vector<Pt>& pts) {
         std::vector<TouchContact> fs;
-        for (auto p : pts) fs.push_back(fake::finger(p.x, p.y));
+        for (auto p : pts) fs.push_back(sim::finger(p.x, p.y));
         return fs;
     }
     // Three fingers whose centroid is (cx, cy), 0.2 apart.

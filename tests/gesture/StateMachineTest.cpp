@@ -72,7 +72,7 @@ TEST(StateMachine, TheSpreadLimitIsInMillimetresWhereThePadSizeIsKnown) {
         auto fs = EngineRig::fingers(c.pts);
         for (auto& f : fs) f.padWidthMm = c.widthMm, f.padHeightMm = c.heightMm;
         rig.monitor->handleFrame(fs.data(), 3, 0.0);
-        rig.queue->runPending();
+        rig.time->runReady();
         EXPECT_EQ(rig.diagnostics->spreadRejects.get(), c.rejected ? 1 : 0) << c.what;
         EXPECT_EQ(rig.trace->states.empty(), c.rejected) << c.what;
     }
@@ -86,7 +86,7 @@ TEST(StateMachine, TheListLengthBoundsTheWalkFromTheGestureStart) {
     rig.activate(0.0, x, y);
     rig.mainBusy = true;
     rig.move(rig.move(0.05, x, y, 0.6f, 0), x, y, -0.08f, 0);  // 0.08: one step back
-    rig.queue->runPending();
+    rig.time->runReady();
     EXPECT_EQ(rig.lastIndex(), 3);
 }
 
@@ -211,7 +211,7 @@ TEST(Devices, StartStartsEveryTouchpadThatCanOnceAndPreparesTheScrollBlocker) {
     rig.touch->refuse = {"x"};
     EXPECT_TRUE(rig.monitor->start());
     EXPECT_TRUE(rig.monitor->start());  // a retry
-    rig.queue->runPending();
+    rig.time->runReady();
     EXPECT_EQ(rig.diagnostics->multitouchDevicesActive.get(), 2);
 }
 

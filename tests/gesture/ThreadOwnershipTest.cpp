@@ -22,7 +22,7 @@ TEST(Ownership, TheEngineHoldsDiagnosticsWeakly) {
     std::weak_ptr<Diagnostics> held = rig.diagnostics;
     rig.diagnostics.reset();
     EXPECT_TRUE(held.expired());
-    rig.queue->runPending();  // must not touch them
+    rig.time->runReady();  // must not touch them
 }
 
 TEST(Ownership, WorkPostedForAGoneEngineDoesNothing) {
@@ -31,10 +31,10 @@ TEST(Ownership, WorkPostedForAGoneEngineDoesNothing) {
     rig.three(0.06, 0.34f, 0.5f);
     rig.three(0.07, 0.38f, 0.5f);  // engaged: the lift will post a quick switch
     rig.armCancel();
-    rig.queue->runPending();  // the first thud of an arming; the second is due in 50 ms
+    rig.time->runReady();  // the first thud of an arming; the second is due in 50 ms
     rig.monitor->handleFrame(nullptr, 0, 0.08);
     rig.monitor.reset();
-    rig.queue->drain();
+    rig.time->drain();
     EXPECT_EQ(rig.windows->previousCalls, 0);
     EXPECT_EQ(rig.switchTicks(), 1);
 }
@@ -57,11 +57,11 @@ TEST(Threads, TouchThreadAndMainThreadShareOnlyTheSnapshot) {
     });
     while (!done) {
         rig.settings->sensitivity.set(rig.settings->sensitivity.get() == 0.5 ? 0.6 : 0.5);
-        rig.queue->runPending();
+        rig.time->runReady();
         std::this_thread::yield();
     }
     touch.join();
-    rig.queue->drain();
+    rig.time->drain();
     EXPECT_EQ(rig.trace->commits.size(), 20u);
     EXPECT_EQ(rig.windows->activations.size(), 20u);
 }

@@ -39,13 +39,13 @@ TEST_P(Selection, FollowsTheFrozenRows) {
     rig.openFavouritesSettings = [&] { activated += "settings"; };
     std::istringstream calls(s.calls);
     for (std::string c; calls >> c;) {
-        rig.clock->advance(1);
+        rig.time->set(rig.time->now() + 1);
         int index = c.size() > 1 ? std::stoi(c.substr(1)) : 0;
         if (c[0] == 'b' || c[0] == 'r' || c[0] == 'f')
             rig.select(c[0] == 'f' ? Row::favourites : Row::recents, index, c[0] == 'b');
         if (c == "c") rig.lift(DirectionalWalk::Lift::commit);
         if (c == "x") rig.lift(DirectionalWalk::Lift::cancel);
-        if (c == "+") rig.windows->names_.push_back("late");
+        if (c == "+") rig.windows->titles.push_back("late");
     }
     for (const auto& a : rig.windows->activations) activated += a;
     for (const auto& a : rig.favourites->activations) activated += a;
@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(WalkSelection, AnEmptyWalkShowsFeelsAndSwitchesToNothing) {
     EngineRig rig({{keys::favouritesEnabled, PrefValue(false)}});
-    rig.windows->names_.clear();
+    rig.windows->titles.clear();
     rig.select(Row::recents, 1, true);
     rig.lift(DirectionalWalk::Lift::commit);
     EXPECT_TRUE(rig.hud->shown.empty() && rig.haptic->played.empty());
@@ -109,7 +109,7 @@ TEST(WalkSelection, TheEscapeMonitorIsThereFromTheFirstUpdateWhileTheOverlayShow
 TEST(WalkSelection, EntriesThatArriveBeforeTheWalkBeginsCanBeReached) {
     EngineRig rig;
     rig.activate(0.0, 0.3f, 0.5f);
-    rig.windows->names_.insert(rig.windows->names_.end(), {"w5", "w6"});
+    rig.windows->titles.insert(rig.windows->titles.end(), {"w5", "w6"});
     float x = 0.36f, y = 0.5f;
     rig.move(rig.reveal(0.1), x, y, 0.54f, 0);
     EXPECT_EQ(rig.lastIndex(), 6);
@@ -119,9 +119,9 @@ TEST(Haptics, SelectionTicksPlayAtMostOnceIn25msAndNotRightAfterASwitch) {
     for (auto [gap, ticks] : {std::pair{0.01, 0}, std::pair{0.03, 2}}) {
         EngineRig rig;
         rig.monitor->switchToPrevious();
-        rig.clock->advance(gap);
+        rig.time->set(rig.time->now() + gap);
         rig.select(Row::recents, 1, true);
-        rig.clock->advance(gap);
+        rig.time->set(rig.time->now() + gap);
         rig.select(Row::recents, 2, false);
         EXPECT_EQ(rig.selectionTicks(), ticks) << gap;
     }
@@ -131,17 +131,16 @@ TEST(Haptics, ArmingACancelThudsTwiceUnlessHapticsGoOffBetween) {
     for (bool off : {false, true}) {
         EngineRig rig;
         rig.armCancel();
-        rig.queue->runPending();
+        rig.time->runReady();
         if (off) rig.settings->hapticFeedback.set(false);
-        rig.queue->drain();
+        rig.time->drain();
         EXPECT_EQ(rig.switchTicks(), off ? 1 : 2);
     }
 }
 
 struct ScrollRig {
-    std::shared_ptr<fake::FakeMainQueue> queue =
-        std::make_shared<fake::FakeMainQueue>(std::make_shared<fake::FakeClock>());
-    std::shared_ptr<fake::FakeScrollBlocker> blocker = std::make_shared<fake::FakeScrollBlocker>();
+    std::shared_ptr<sim::VirtualTime> queue = std::make_shared<sim::VirtualTime>();
+    std::shared_ptr<sim::SimulatedScrollBlocker> blocker = std::make_shared<sim::SimulatedScrollBlocker>();
     std::shared_ptr<ScrollSuppressor> suppressor = ScrollSuppressor::create(blocker, queue);
 };
 
@@ -149,13 +148,13 @@ TEST(ScrollSuppressor, BeginAndEndTakeEffectOnTheMainThreadInCallOrderRetryingAR
     ScrollRig r;
     r.blocker->refuseCreate = true;
     r.suppressor->begin();
-    r.queue->runPending();
+    r.queue->runReady();
     r.blocker->refuseCreate = false;
     r.suppressor->begin();
     r.suppressor->end();
     r.suppressor->begin();
     EXPECT_TRUE(r.blocker->enableHistory.empty());
-    r.queue->runPending();
+    r.queue->runReady();
     EXPECT_EQ(r.blocker->createCalls, 2);
     EXPECT_EQ(r.blocker->enableHistory, (std::vector<bool>{false, true, false, true}));  // created idle
 }
@@ -164,7 +163,7 @@ TEST(ScrollSuppressor, ALostGrabIsTakenBackOnlyWhileWanted) {
     ScrollRig r;
     for (bool wanted : {true, false}) {
         wanted ? r.suppressor->begin() : r.suppressor->end();
-        r.queue->runPending();
+        r.queue->runReady();
         r.blocker->loseIt();
         EXPECT_EQ(r.blocker->enabled, wanted);
     }
@@ -174,7 +173,7 @@ TEST(ScrollSuppressor, WorkPostedForAGoneSuppressorDoesNothing) {
     ScrollRig r;
     r.suppressor->begin();
     r.suppressor.reset();
-    r.queue->runPending();
+    r.queue->runReady();
     EXPECT_EQ(r.blocker->createCalls, 0);
 }
 

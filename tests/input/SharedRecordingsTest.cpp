@@ -33,12 +33,12 @@ std::unique_ptr<test::EngineRig> decide(const std::vector<Frame>& frames, const 
     using Prefs = std::vector<std::pair<std::string, PrefValue>>;
     auto rig = std::make_unique<test::EngineRig>(Prefs{{keys::mode, PrefValue(std::string(mode))}});
     for (const auto& f : frames) {
-        rig->queue->advanceTo(f.time);
-        rig->clock->set(f.time);
+        rig->time->advanceTo(f.time);
+        rig->time->set(f.time);
         rig->monitor->handleFrame(f.fingers.data(), int(f.fingers.size()), f.time);
-        rig->queue->runPending();
+        rig->time->runReady();
     }
-    rig->queue->drain();
+    rig->time->drain();
     return rig;
 }
 std::unique_ptr<test::EngineRig> decide(const std::string& name, const char* mode) {

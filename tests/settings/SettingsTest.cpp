@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "common/Log.h"
-#include "platform/fake/Fakes.h"
 #include "settings/SettingsStore.h"
+#include "simulation/Simulation.h"
 
 namespace trellick {
 namespace {
@@ -22,7 +22,7 @@ PrefValue array(std::initializer_list<PrefValue> items) {
 class SettingsStoreTest : public ::testing::Test {
 protected:
     MemoryPreferencesStore prefs;
-    fake::FakeLoginItemService login;
+    sim::SimulatedLoginItem login;
 };
 
 using Check = std::function<bool(const SettingsStore&)>;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <limits>
 #include <map>
 
 #include "TrackingWorld.h"
@@ -57,7 +56,7 @@ TEST_F(AppTrackerTest, TheTwentyFirstAppDropsTheOldestAndTitlesAreReadOnlyWhileL
     for (int pid = 1; pid <= 20; ++pid) w.push_back(windows->openAndFocus(win(pid, "App" + std::to_string(pid), "t")));
     settle();
     w.push_back(windows->openAndFocus(win(21, "Late", "late")));
-    mainQueue->runPending();  // the title is read in the background: not yet
+    time->runReady();  // the title is read in the background: not yet
     auto listed = labels(t->orderedTargets());
     EXPECT_EQ(listed.size(), 20u);
     EXPECT_EQ(listed.front(), "Late|<none>");
@@ -70,7 +69,7 @@ TEST_F(AppTrackerTest, TheTwentyFirstAppDropsTheOldestAndTitlesAreReadOnlyWhileL
     settle();
     windows->focus(w[21]);
     windows->focus(w[1]);
-    mainQueue->runPending();
+    time->runReady();
     listed = labels(t->orderedTargets());
     EXPECT_EQ(Strings(listed.begin(), listed.begin() + 2), (Strings{"App1|<none>", "Late|<none>"}));
 
@@ -143,7 +142,7 @@ TEST_F(WindowTrackerTest, ClosedWindowsAndQuitAppsArePrunedAndActivatePreviousSk
     windows->activations.clear();
     t->activatePrevious();
     EXPECT_EQ(windows->activeWindow(), c);
-    mainQueue->advanceTo(clock->now() + 1.0);
+    time->advanceTo(time->now() + 1.0);
     EXPECT_EQ(windows->activations, Ids{c}) << "no retry once it became active";
 
     windows->closeSilently(a3);  // c alone: nothing to switch to, and the dead entry goes
@@ -161,7 +160,7 @@ TEST_F(WindowTrackerTest, RaiseIsRetriedOnceWhenTheWindowManagerIgnoresIt) {
     windows->honourActivation = false;
     t->activatePrevious();
     EXPECT_EQ(windows->activations, Ids{a});
-    mainQueue->advanceTo(clock->now() + 5.0);
+    time->advanceTo(time->now() + 5.0);
     EXPECT_EQ(windows->activations, (Ids{a, a})) << "retried once only";
 
     // The user focuses another window before the retry is due: the retry must not take it back.
@@ -170,7 +169,7 @@ TEST_F(WindowTrackerTest, RaiseIsRetriedOnceWhenTheWindowManagerIgnoresIt) {
     settle();
     t->activatePrevious();
     windows->focus(a);
-    mainQueue->advanceTo(clock->now() + 1.0);
+    time->advanceTo(time->now() + 1.0);
     EXPECT_EQ(windows->activations.size(), 1u);
     EXPECT_EQ(windows->activeWindow(), a);
 
@@ -183,7 +182,7 @@ TEST_F(WindowTrackerTest, RaiseIsRetriedOnceWhenTheWindowManagerIgnoresIt) {
     t->activatePrevious();  // asks for a; ignored
     windows->focus(a);
     windows->focus(gamma);
-    mainQueue->advanceTo(clock->now() + 1.0);
+    time->advanceTo(time->now() + 1.0);
     EXPECT_EQ(windows->activations, Ids{a});
     EXPECT_EQ(windows->activeWindow(), gamma);
 }
@@ -250,16 +249,16 @@ TEST_F(WindowTrackerTest, WithoutWindowControlNothingIsRecordedUntilItArrives) {
     settle();
     windows->openAndFocus(win(30, "Gamma", "g1"));
     windows->setWindowControl(true, /*notify=*/false);
-    double start = clock->now();
-    mainQueue->advanceTo(start + 59.9);
+    double start = time->now();
+    time->advanceTo(start + 59.9);
     windows->openAndFocus(win(30, "Gamma", "g2"));
     settle();
     EXPECT_EQ(ids(*t), (Ids{a2, a, b}));
-    mainQueue->advanceTo(start + 60.0);
+    time->advanceTo(start + 60.0);
     WindowId g3 = windows->openAndFocus(win(30, "Gamma", "g3"));
     settle();
     EXPECT_EQ(ids(*t).front(), g3);
-    EXPECT_NE(mainQueue->nextDueTime(), std::numeric_limits<double>::infinity());
+    EXPECT_TRUE(time->nextDue());
 }
 
 // Before any activation has been seen, both lists hold the active entry and, below it, what
@@ -267,7 +266,7 @@ TEST_F(WindowTrackerTest, WithoutWindowControlNothingIsRecordedUntilItArrives) {
 // ones; never our own windows nor windows one does not switch to, and no more than the limits.
 struct StartCase {
     const char* name;
-    std::function<void(fake::FakeWindowSystem&, const std::map<std::string, WindowId>&)> lastMove;
+    std::function<void(sim::SimulatedWindowSystem&, const std::map<std::string, WindowId>&)> lastMove;
     test::TrackingWorld::Strings windowsHead, appsHead;
     const char* previous;  // where a toggle goes
     friend std::ostream& operator<<(std::ostream& out, const StartCase& c) { return out << c.name; }

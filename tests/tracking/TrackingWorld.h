@@ -1,12 +1,12 @@
 #pragma once
-// A desktop in memory for the trackers: fake windows and desktop entries, the workspace
+// A desktop in memory for the trackers: simulated windows and desktop entries, the workspace
 // derived from them, a main queue on virtual time and hand-run background queues.
 
 #include <type_traits>
 
-#include "platform/fake/FakeWorkspace.h"
-#include "platform/fake/Fakes.h"
 #include "settings/Diagnostics.h"
+#include "simulation/SimulatedDesktop.h"
+#include "simulation/VirtualTime.h"
 #include "tracking/AppTracker.h"
 #include "tracking/WindowTracker.h"
 #include "tracking/WindowWorkspace.h"
@@ -18,11 +18,10 @@ struct TrackingWorld {
     using Ids = std::vector<WindowId>;
     using Strings = std::vector<std::string>;
 
-    std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
-    std::shared_ptr<fake::FakeMainQueue> mainQueue = std::make_shared<fake::FakeMainQueue>(clock);
-    std::shared_ptr<fake::FakeWindowSystem> windows = std::make_shared<fake::FakeWindowSystem>();
-    std::shared_ptr<fake::FakeDesktopEntries> entries = std::make_shared<fake::FakeDesktopEntries>();
-    std::shared_ptr<fake::ManualWorkQueue> background = std::make_shared<fake::ManualWorkQueue>();
+    std::shared_ptr<sim::VirtualTime> time = std::make_shared<sim::VirtualTime>();
+    std::shared_ptr<sim::SimulatedWindowSystem> windows = std::make_shared<sim::SimulatedWindowSystem>();
+    std::shared_ptr<sim::SimulatedDesktopEntries> entries = std::make_shared<sim::SimulatedDesktopEntries>();
+    std::shared_ptr<sim::ManualWorkQueue> background = std::make_shared<sim::ManualWorkQueue>();
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
     std::shared_ptr<WindowWorkspace> workspace;
 
@@ -36,16 +35,15 @@ struct TrackingWorld {
     template <typename Tracker>
     std::shared_ptr<Tracker> make(bool realWorkers = false) {
         if (!workspace) makeWorkspace();
-        auto t =
-            Tracker::create({workspace, windows, mainQueue, diagnostics, realWorkers ? nullptr : background, ownPID});
+        auto t = Tracker::create({workspace, windows, time, diagnostics, realWorkers ? nullptr : background, ownPID});
         if constexpr (std::is_same_v<Tracker, WindowTracker>) t->start();
         if (!realWorkers) settle();
         return t;
     }
 
     // A window of application `name` (its WM_CLASS), process `pid`, maybe with a GTK application id.
-    static fake::FakeWindowSystem::Window win(int pid, const std::string& name, const std::string& title = "",
-                                              WindowKind kind = WindowKind::normal, const std::string& gtkId = "") {
+    static sim::SimulatedWindowSystem::Window win(int pid, const std::string& name, const std::string& title = "",
+                                                  WindowKind kind = WindowKind::normal, const std::string& gtkId = "") {
         return {pid, title, kind, false, {name, name, gtkId, ""}, nullptr};
     }
 
@@ -63,7 +61,7 @@ struct TrackingWorld {
 
     // Runs background work and what it hands back, until both are idle.
     void settle() {
-        while (background->run() + mainQueue->runPending() > 0) {}
+        while (background->run() + time->runReady() > 0) {}
     }
 };
 

@@ -53,7 +53,7 @@ TEST_F(RealQueuesTest, TitlesAndLivenessComeBackFromTheirWorkers) {
     auto wins = make<WindowTracker>(/*realWorkers=*/true);
     WindowId a = windows->openAndFocus(win(10, "Alpha", "alpha title"));
     windows->openAndFocus(win(20, "Beta", "beta title"));
-    auto pump = [&] { mainQueue->runPending(); };
+    auto pump = [&] { time->runReady(); };
     auto titled = [&] { return labels(apps->orderedTargets()) == Strings{"Beta|beta title", "Alpha|alpha title"}; };
     ASSERT_TRUE(test::eventually(titled, pump));
     windows->closeSilently(a);
@@ -61,7 +61,7 @@ TEST_F(RealQueuesTest, TitlesAndLivenessComeBackFromTheirWorkers) {
     ASSERT_TRUE(test::eventually([&] { return wins->orderedCount() == 1; }, pump));
     apps.reset();  // workers still holding work must not touch the gone trackers
     wins.reset();
-    mainQueue->runPending();
+    time->runReady();
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "Rig.h"
-#include "platform/fake/Fakes.h"
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11WindowSystem.h"
+#include "simulation/VirtualTime.h"
 
 namespace trellick::rig {
 
@@ -16,14 +16,14 @@ protected:
     void SetUp() override {
         std::string why;
         if (!rig.start(&why)) GTEST_SKIP() << "no X11 rig: " << why;
-        clock->set(monotonicNow());
-        auto opened = x11::X11Connection::open(queue);
+        time->set(monotonicNow());
+        auto opened = x11::X11Connection::open(time);
         ASSERT_TRUE(opened) << opened.error().reason;
         conn = opened.value();
         windows = x11::X11WindowSystem::create(conn);
     }
     bool waitFor(const std::function<bool()>& done, double timeout = 5.0) {
-        return rig::waitFor(done, timeout, [this] { queue->advanceTo(monotonicNow()); });
+        return rig::waitFor(done, timeout, [this] { time->advanceTo(monotonicNow()); });
     }
     // Whether what the test builds over the connection knows the client `pid` yet, and has
     // seen window `w` become active.
@@ -45,8 +45,7 @@ protected:
 
     // Declared in the order they are built, so they go away in reverse: the rig last.
     Rig rig;
-    std::shared_ptr<fake::FakeClock> clock = std::make_shared<fake::FakeClock>();
-    std::shared_ptr<fake::FakeMainQueue> queue = std::make_shared<fake::FakeMainQueue>(clock);
+    std::shared_ptr<sim::VirtualTime> time = std::make_shared<sim::VirtualTime>();
     std::shared_ptr<x11::X11Connection> conn;
     std::shared_ptr<x11::X11WindowSystem> windows;
     std::map<WindowId, pid_t> pids;

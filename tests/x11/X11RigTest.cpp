@@ -14,6 +14,7 @@
 #include "platform/x11/X11CompositorSupport.h"
 #include "platform/x11/X11InputServices.h"
 #include "settings/Diagnostics.h"
+#include "simulation/Simulation.h"
 #include "tracking/AppTracker.h"
 #include "tracking/Favourites.h"
 #include "tracking/WindowTracker.h"
@@ -39,8 +40,8 @@ protected:
     // Changes are read when delivered, so one not yet delivered would be lost to the next.
     bool seenActive(WindowId w) override { return lastActive == w; }
     void startTrackers() {
-        appTracker = AppTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
-        windowTracker = WindowTracker::create({workspace, windows, queue, diagnostics, nullptr, 0});
+        appTracker = AppTracker::create({workspace, windows, time, diagnostics, nullptr, 0});
+        windowTracker = WindowTracker::create({workspace, windows, time, diagnostics, nullptr, 0});
         windowTracker->start();
     }
     Ids windowsOf(pid_t pid) {
@@ -181,7 +182,7 @@ TEST_F(X11RigTest, FavouritesLaunchOrRaiseThroughRealDesktopEntries) {
 }
 
 TEST_F(X11RigTest, PointerGrabIsHeldExactlyBetweenBeginAndEnd) {
-    auto suppressor = ScrollSuppressor::create(std::make_shared<X11ScrollBlocker>(conn), queue);
+    auto suppressor = ScrollSuppressor::create(std::make_shared<X11ScrollBlocker>(conn), time);
     xcb_connection_t* other = xcb_connect(rig.display.c_str(), nullptr);
     ASSERT_FALSE(xcb_connection_has_error(other));
     xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(other)).data->root;
@@ -201,8 +202,8 @@ TEST_F(X11RigTest, PointerGrabIsHeldExactlyBetweenBeginAndEnd) {
         if (ok && !keep) otherReleases();
         return ok;
     };
-    auto begin = [&] { suppressor->begin(), queue->runPending(); };
-    auto end = [&] { suppressor->end(), queue->runPending(); };
+    auto begin = [&] { suppressor->begin(), time->runReady(); };
+    auto end = [&] { suppressor->end(), time->runReady(); };
     suppressor->installIfNeeded();
     EXPECT_TRUE(otherGrabs()) << "created idle";
     begin();
@@ -226,31 +227,31 @@ TEST_F(X11RigTest, EscapeTypedIntoAnotherWindowCancelsOnlyDuringAWalk) {
     auto keys = X11KeyMonitor::create(conn);
     ASSERT_TRUE(keys->available());
     MemoryPreferencesStore store;
-    fake::FakeLoginItemService login;
-    auto switcher = std::make_shared<fake::FakeSwitcher>(std::vector<std::string>{"x", "y"});
-    auto hud = std::make_shared<fake::FakeHUD>();
-    auto monitor =
-        MultitouchMonitor::create({.settings = std::make_shared<SettingsStore>(store, login),
-                                   .appTracker = switcher,
-                                   .windowTracker = switcher,
-                                   .favourites = std::make_shared<fake::FakeFavourites>(),
-                                   .hud = hud,
-                                   .diagnostics = diagnostics,
-                                   .mainQueue = queue,
-                                   .touchDevices = std::make_shared<fake::FakeTouchDevices>(),
-                                   .scrollBlocker = std::make_shared<fake::FakeScrollBlocker>(),
-                                   .keyMonitor = keys,
-                                   .haptics = std::make_shared<Haptics>(std::make_shared<fake::FakeHaptics>(), clock),
-                                   .openFavouritesSettings = nullptr,
-                                   .trace = nullptr});
+    sim::SimulatedLoginItem login;
+    auto switcher = std::make_shared<sim::SimulatedRecents>(std::vector<std::string>{"x", "y"});
+    auto hud = std::make_shared<sim::RecordingHUD>();
+    auto monitor = MultitouchMonitor::create(
+        {.settings = std::make_shared<SettingsStore>(store, login),
+         .appTracker = switcher,
+         .windowTracker = switcher,
+         .favourites = std::make_shared<sim::SimulatedFavourites>(),
+         .hud = hud,
+         .diagnostics = diagnostics,
+         .mainQueue = time,
+         .touchDevices = std::make_shared<sim::SimulatedTouchDevices>(),
+         .scrollBlocker = std::make_shared<sim::SimulatedScrollBlocker>(),
+         .keyMonitor = keys,
+         .haptics = std::make_shared<Haptics>(std::make_shared<sim::RecordingHaptics>(), time),
+         .openFavouritesSettings = nullptr,
+         .trace = nullptr});
     focus(open("AlphaWin", "Alpha"));
     // Three resting fingers: a directional gesture, active from the second frame. A walk's
     // cancel shows as the overlay hiding at the frame after the Escape press.
     double t = 0;
     auto frame = [&] {
-        std::vector<TouchContact> three{fake::finger(0.4f, 0.5f), fake::finger(0.5f, 0.5f), fake::finger(0.6f, 0.5f)};
+        std::vector<TouchContact> three{sim::finger(0.4f, 0.5f), sim::finger(0.5f, 0.5f), sim::finger(0.6f, 0.5f)};
         monitor->handleFrame(three.data(), 3, t += 0.05);
-        queue->runPending();
+        time->runReady();
         return hud->hides;
     };
     auto press = [&](const std::string& key) {

@@ -134,7 +134,7 @@ private:
 GestureRun::GestureRun(const Options& options, std::FILE* out) {
     printer_ = std::make_shared<Printer>(out);
     printer_->overlay = options.overlay;
-    time_ = std::make_shared<FrameTime>(0);
+    time_ = std::make_shared<sim::VirtualTime>(0);
     if (options.favourites > 0) {
         PrefValue ids;
         auto& list = ids.v.emplace<PrefArray>();
@@ -145,19 +145,19 @@ GestureRun::GestureRun(const Options& options, std::FILE* out) {
 
     settings_ = std::make_shared<SettingsStore>(prefs_, loginItems_);
     diagnostics_ = std::make_shared<Diagnostics>();
-    keyMonitor_ = std::make_shared<ScriptedKeyMonitor>();
+    keyMonitor_ = std::make_shared<sim::SimulatedKeyMonitor>();
 
     MultitouchMonitor::Collaborators c;
     c.settings = settings_;
     // One list stands for windows and applications alike.
-    auto recents = std::make_shared<SimulatedRecents>(options.recents);
+    auto recents = std::make_shared<sim::SimulatedRecents>(options.recents);
     c.appTracker = recents;
     c.windowTracker = recents;
-    c.favourites = std::make_shared<SimulatedFavourites>();
+    c.favourites = std::make_shared<sim::SimulatedFavourites>();
     c.hud = printer_;
     c.diagnostics = diagnostics_;
     c.mainQueue = time_;
-    c.scrollBlocker = std::make_shared<NoScrollBlocker>();
+    c.scrollBlocker = std::make_shared<sim::SimulatedScrollBlocker>();
     c.keyMonitor = keyMonitor_;
     c.haptics = std::make_shared<Haptics>(printer_, time_);
     c.trace = printer_;
@@ -240,7 +240,7 @@ std::string json(const PrefValue& value) {
 std::optional<PrefValue> valueUsedInstead(const std::string& key, const PrefValue& given) {
     MemoryPreferencesStore store;
     store.set(key, given);
-    MemoryLoginItem loginItems;
+    sim::SimulatedLoginItem loginItems;
     SettingsStore s(store, loginItems);
     auto rewrite = [](auto&... setting) { (setting.set(setting.get()), ...); };
     rewrite(s.mode, s.granularity, s.enabled, s.invertDirection, s.showHUD, s.hudStyle, s.hudLabelStyle,

@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "app/debug/DebugOverlay.h"
-#include "app/debug/Simulation.h"
 #include "gesture/MultitouchMonitor.h"
 #include "settings/PreferencesStore.h"
+#include "simulation/Simulation.h"
+#include "simulation/VirtualTime.h"
 
 namespace trellick {
 
@@ -43,12 +44,12 @@ private:
     void runDueWork(double t);
 
     std::shared_ptr<Printer> printer_;
-    std::shared_ptr<FrameTime> time_;
-    MemoryLoginItem loginItems_;
+    std::shared_ptr<sim::VirtualTime> time_;
+    sim::SimulatedLoginItem loginItems_;
     MemoryPreferencesStore prefs_;
     std::shared_ptr<SettingsStore> settings_;
     std::shared_ptr<Diagnostics> diagnostics_;
-    std::shared_ptr<ScriptedKeyMonitor> keyMonitor_;
+    std::shared_ptr<sim::SimulatedKeyMonitor> keyMonitor_;
     std::shared_ptr<MultitouchMonitor> monitor_;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the touch source needs from the system, as small interfaces: the udev side (which
 // touchpads exist, and when that changes) and the evdev side (an open touchpad's events).
-// The system implementations are thin (SystemTouchpads); tests drive the logic with fakes.
+// The system implementations are thin (SystemTouchpads); tests drive the logic with in-memory doubles.
 
 #include <memory>
 #include <string>

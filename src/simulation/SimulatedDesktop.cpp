@@ -1,12 +1,11 @@
-#include "platform/fake/FakeWorkspace.h"
-#include "platform/fake/Fakes.h"
+#include "simulation/SimulatedDesktop.h"
 
 #include <algorithm>
 #include <cctype>
 
-namespace trellick::fake {
+namespace trellick::sim {
 
-WindowId FakeWindowSystem::open(Window w) {
+WindowId SimulatedWindowSystem::open(Window w) {
     WindowId id;
     {
         std::lock_guard lock(m_);
@@ -18,34 +17,34 @@ WindowId FakeWindowSystem::open(Window w) {
     return id;
 }
 
-WindowId FakeWindowSystem::openAndFocus(Window w) {
+WindowId SimulatedWindowSystem::openAndFocus(Window w) {
     WindowId id = open(std::move(w));
     focus(id);
     return id;
 }
 
-void FakeWindowSystem::close(WindowId id) {
+void SimulatedWindowSystem::close(WindowId id) {
     closeSilently(id);
     notifyClientList();
 }
 
-void FakeWindowSystem::closeSilently(WindowId id) {
+void SimulatedWindowSystem::closeSilently(WindowId id) {
     std::lock_guard lock(m_);
     windows_.erase(id);
     std::erase(stacking_, id);
     if (active_ == id) active_.reset();
 }
 
-void FakeWindowSystem::notifyClientList() {
+void SimulatedWindowSystem::notifyClientList() {
     listChanged_.notify();
 }
 
-void FakeWindowSystem::raiseLocked(WindowId id) {
+void SimulatedWindowSystem::raiseLocked(WindowId id) {
     std::erase(stacking_, id);
     stacking_.push_back(id);
 }
 
-void FakeWindowSystem::focus(WindowId id) {
+void SimulatedWindowSystem::focus(WindowId id) {
     {
         std::lock_guard lock(m_);
         auto it = windows_.find(id);
@@ -58,12 +57,12 @@ void FakeWindowSystem::focus(WindowId id) {
     activeChanged_.notify(id);
 }
 
-void FakeWindowSystem::setTitle(WindowId id, std::string title) {
+void SimulatedWindowSystem::setTitle(WindowId id, std::string title) {
     std::lock_guard lock(m_);
     if (auto it = windows_.find(id); it != windows_.end()) it->second.title = std::move(title);
 }
 
-void FakeWindowSystem::setMinimised(WindowId id, bool minimised) {
+void SimulatedWindowSystem::setMinimised(WindowId id, bool minimised) {
     std::lock_guard lock(m_);
     if (auto it = windows_.find(id); it != windows_.end()) {
         it->second.minimised = minimised;
@@ -71,12 +70,12 @@ void FakeWindowSystem::setMinimised(WindowId id, bool minimised) {
     }
 }
 
-void FakeWindowSystem::setIcon(WindowId id, std::shared_ptr<const void> icon) {
+void SimulatedWindowSystem::setIcon(WindowId id, std::shared_ptr<const void> icon) {
     std::lock_guard lock(m_);
     if (auto it = windows_.find(id); it != windows_.end()) it->second.icon = std::move(icon);
 }
 
-void FakeWindowSystem::setWindowControl(bool available, bool notify) {
+void SimulatedWindowSystem::setWindowControl(bool available, bool notify) {
     {
         std::lock_guard lock(m_);
         control_ = available;
@@ -84,34 +83,34 @@ void FakeWindowSystem::setWindowControl(bool available, bool notify) {
     if (notify) controlChanged_.notify();
 }
 
-int FakeWindowSystem::aliveChecks() const {
+int SimulatedWindowSystem::aliveChecks() const {
     std::lock_guard lock(m_);
     return aliveChecks_;
 }
 
-bool FakeWindowSystem::windowControlAvailable() {
+bool SimulatedWindowSystem::windowControlAvailable() {
     std::lock_guard lock(m_);
     return control_;
 }
 
-std::vector<WindowId> FakeWindowSystem::clientList() {
+std::vector<WindowId> SimulatedWindowSystem::clientList() {
     std::lock_guard lock(m_);
     std::vector<WindowId> out;
     for (auto& [id, w] : windows_) out.push_back(id);
     return out;
 }
 
-std::vector<WindowId> FakeWindowSystem::stackingOrder() {
+std::vector<WindowId> SimulatedWindowSystem::stackingOrder() {
     std::lock_guard lock(m_);
     return {stacking_.rbegin(), stacking_.rend()};
 }
 
-std::optional<WindowId> FakeWindowSystem::activeWindow() {
+std::optional<WindowId> SimulatedWindowSystem::activeWindow() {
     std::lock_guard lock(m_);
     return active_;
 }
 
-std::optional<WindowId> FakeWindowSystem::focusedWindow(int pid) {
+std::optional<WindowId> SimulatedWindowSystem::focusedWindow(int pid) {
     std::lock_guard lock(m_);
     if (active_ && windows_.at(*active_).pid == pid) return active_;
     std::optional<WindowId> minimisedOne;
@@ -124,54 +123,54 @@ std::optional<WindowId> FakeWindowSystem::focusedWindow(int pid) {
     return minimisedOne;
 }
 
-bool FakeWindowSystem::isAlive(WindowId window) {
+bool SimulatedWindowSystem::isAlive(WindowId window) {
     std::lock_guard lock(m_);
     ++aliveChecks_;
     auto it = windows_.find(window);
     return it != windows_.end() && it->second.kind != WindowKind::other;
 }
 
-std::optional<WindowKind> FakeWindowSystem::kind(WindowId window) {
+std::optional<WindowKind> SimulatedWindowSystem::kind(WindowId window) {
     std::lock_guard lock(m_);
     auto it = windows_.find(window);
     if (it == windows_.end()) return std::nullopt;
     return it->second.kind;
 }
 
-std::optional<std::string> FakeWindowSystem::title(WindowId window) {
+std::optional<std::string> SimulatedWindowSystem::title(WindowId window) {
     std::lock_guard lock(m_);
     auto it = windows_.find(window);
     if (it == windows_.end()) return std::nullopt;
     return it->second.title;
 }
 
-std::optional<bool> FakeWindowSystem::isMinimised(WindowId window) {
+std::optional<bool> SimulatedWindowSystem::isMinimised(WindowId window) {
     std::lock_guard lock(m_);
     auto it = windows_.find(window);
     if (it == windows_.end()) return std::nullopt;
     return it->second.minimised;
 }
 
-int FakeWindowSystem::pid(WindowId window) {
+int SimulatedWindowSystem::pid(WindowId window) {
     std::lock_guard lock(m_);
     auto it = windows_.find(window);
     return it == windows_.end() ? 0 : it->second.pid;
 }
 
-WindowClassHints FakeWindowSystem::classHints(WindowId window) {
+WindowClassHints SimulatedWindowSystem::classHints(WindowId window) {
     std::lock_guard lock(m_);
     auto it = windows_.find(window);
     return it == windows_.end() ? WindowClassHints{} : it->second.hints;
 }
 
-std::optional<IconHandle> FakeWindowSystem::icon(WindowId window) {
+std::optional<IconHandle> SimulatedWindowSystem::icon(WindowId window) {
     std::lock_guard lock(m_);
     auto it = windows_.find(window);
     if (it == windows_.end() || !it->second.icon) return std::nullopt;
     return IconHandle{"", it->second.icon};
 }
 
-bool FakeWindowSystem::activate(WindowId window) {
+bool SimulatedWindowSystem::activate(WindowId window) {
     {
         std::lock_guard lock(m_);
         activations.push_back(window);
@@ -182,17 +181,17 @@ bool FakeWindowSystem::activate(WindowId window) {
     return true;
 }
 
-Subscription FakeWindowSystem::onActiveWindowChanged(std::function<void(WindowId)> handler) {
+Subscription SimulatedWindowSystem::onActiveWindowChanged(std::function<void(WindowId)> handler) {
     return activeChanged_.connect(std::move(handler));
 }
-Subscription FakeWindowSystem::onClientListChanged(std::function<void()> handler) {
+Subscription SimulatedWindowSystem::onClientListChanged(std::function<void()> handler) {
     return listChanged_.connect([h = std::move(handler)] { h(); });
 }
-Subscription FakeWindowSystem::onWindowControlChanged(std::function<void()> handler) {
+Subscription SimulatedWindowSystem::onWindowControlChanged(std::function<void()> handler) {
     return controlChanged_.connect([h = std::move(handler)] { h(); });
 }
 
-std::optional<DesktopEntry> FakeDesktopEntries::find(const std::string& id) {
+std::optional<DesktopEntry> SimulatedDesktopEntries::find(const std::string& id) {
     auto it = entries.find(id);
     if (it == entries.end()) return std::nullopt;
     DesktopEntry e{id, it->second.name, std::nullopt};
@@ -200,7 +199,7 @@ std::optional<DesktopEntry> FakeDesktopEntries::find(const std::string& id) {
     return e;
 }
 
-std::optional<std::string> FakeDesktopEntries::idForWMClass(const std::string& wmClass) {
+std::optional<std::string> SimulatedDesktopEntries::idForWMClass(const std::string& wmClass) {
     for (auto& [id, e] : entries)
         if (e.startupWMClass == wmClass) return id;
     auto lower = [](std::string s) {
@@ -212,43 +211,29 @@ std::optional<std::string> FakeDesktopEntries::idForWMClass(const std::string& w
     return std::nullopt;
 }
 
-std::vector<DesktopEntry> FakeDesktopEntries::installed() {
+std::vector<DesktopEntry> SimulatedDesktopEntries::installed() {
     std::vector<DesktopEntry> out;
     for (auto& [id, e] : entries) out.push_back(*find(id));
     return out;
 }
 
-bool FakeDesktopEntries::launch(const std::string& id) {
+bool SimulatedDesktopEntries::launch(const std::string& id) {
     if (!entries.count(id)) return false;
     launched.push_back(id);
     if (onLaunch) onLaunch(id);
     return true;
 }
 
-std::optional<RunningApp> FakeApps::runningApp(int pid) {
+std::optional<RunningApp> SimulatedWorkspace::runningApp(int pid) {
     for (auto& app : running)
         if (app.pid == pid) return app;
     return std::nullopt;
 }
 
-std::optional<AppLocation> FakeApps::locate(const std::string& desktopId) {
+std::optional<AppLocation> SimulatedWorkspace::locate(const std::string& desktopId) {
     auto it = installedApps.find(desktopId);
     if (it == installedApps.end()) return std::nullopt;
     return it->second;
 }
 
-void ManualWorkQueue::async(std::function<void()> fn) {
-    std::lock_guard lock(m_);
-    items_.push_back(std::move(fn));
-}
-
-int ManualWorkQueue::run() {
-    return runQueued(m_, items_);
-}
-
-std::size_t ManualWorkQueue::pending() const {
-    std::lock_guard lock(m_);
-    return items_.size();
-}
-
-}  // namespace trellick::fake
+}  // namespace trellick::sim

@@ -3,7 +3,6 @@
 // opened, focused, minimised and closed by hand, and the window system reports it like an
 // EWMH window manager would. Also a work queue that runs only when the test says so.
 
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,14 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "simulation/VirtualTime.h"
 #include "tracking/DesktopEntries.h"
 #include "tracking/WindowSystem.h"
 #include "tracking/WorkQueue.h"
 #include "tracking/Workspace.h"
 
-namespace trellick::fake {
+namespace trellick::sim {
 
-class FakeWindowSystem : public WindowSystem {
+class SimulatedWindowSystem : public WindowSystem {
 public:
     struct Window {
         int pid = 0;
@@ -81,7 +81,7 @@ private:
     Signal<> controlChanged_;
 };
 
-class FakeDesktopEntries : public DesktopEntries {
+class SimulatedDesktopEntries : public DesktopEntries {
 public:
     struct Entry {
         std::string name;
@@ -101,7 +101,7 @@ public:
 
 // A workspace of running and installed applications the test lists by hand, in that order
 // (including applications that are not regular), without windows behind them.
-class FakeApps : public Workspace {
+class SimulatedWorkspace : public Workspace {
 public:
     std::vector<RunningApp> running;
     std::map<std::string, AppLocation> installedApps;  // by desktop id
@@ -121,13 +121,12 @@ public:
 // Work that runs only when the test calls run().
 class ManualWorkQueue : public WorkQueue {
 public:
-    void async(std::function<void()> fn) override;
-    int run();  // runs everything queued (and what that queues); returns how many ran
-    std::size_t pending() const;
+    void async(std::function<void()> fn) override { work_.post(std::move(fn)); }
+    int run() { return work_.runReady(); }  // everything queued (and what that queues); how many ran
+    std::size_t pending() const { return work_.pendingCount(); }
 
 private:
-    mutable std::mutex m_;
-    std::deque<std::function<void()>> items_;
+    VirtualTime work_;
 };
 
-}  // namespace trellick::fake
+}  // namespace trellick::sim
