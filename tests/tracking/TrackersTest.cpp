@@ -147,7 +147,7 @@ TEST_F(WindowTrackerTest, ClosedWindowsAndQuitAppsArePrunedAndActivatePreviousSk
 
     windows->closeSilently(a3);  // c alone: nothing to switch to, and the dead entry goes
     t->activatePrevious();
-    mainQueue->advanceTo(clock->now() + 1.0);
+    time->advanceTo(time->now() + 1.0);
     EXPECT_EQ(windows->activeWindow(), c);
     EXPECT_EQ(ids(*t), Ids{c});
 }
