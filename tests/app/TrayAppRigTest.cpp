@@ -37,14 +37,7 @@ protected:
         bus = rig::spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + rig.tmp() + "/bus"});
         ASSERT_TRUE(rig::waitFor([&] { return std::filesystem::exists(rig.tmp() + "/bus"); })) << "no dbus-daemon";
     }
-    // The recency list ("windows" or "applications") trellick logged last, once it has logged one.
-    std::optional<std::string> lastList(const std::string& of) {
-        const std::string err = stderrText(), line = "trellick.tracking: " + of + ", most recent first: ";
-        auto at = err.rfind(line);
-        if (at == std::string::npos) return std::nullopt;
-        at += line.size();
-        return err.substr(at, err.find('\n', at) - at);
-    }
+    std::optional<std::string> lastList(const std::string& of) { return rig::lastList(stderrText(), of); }
     // Waits until trellick tracks the windows: it has read them and listens for changes.
     bool tracking() {
         return waitFor([&] { return lastList("windows").has_value(); }, 20.0);
@@ -128,7 +121,7 @@ TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrit
     std::filesystem::remove(config);
     ::kill(app, SIGTERM);
     expectExit(0);
-    const std::string written = slurp(config + "/trellick/preferences.json");
+    const std::string written = test::slurp(config + "/trellick/preferences.json");
     EXPECT_NE(written.find("\"org.trellick.Alpha\": "), std::string::npos) << written << stderrText();
 }
 
@@ -276,7 +269,7 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
     }
     EXPECT_EQ(windowsTitled("Settings"), 1);
     // Trellick's own windows are never counted as application use; others are.
-    auto prefs = [&] { return slurp(rig.tmp() + "/config/trellick/preferences.json"); };
+    auto prefs = [&] { return test::slurp(rig.tmp() + "/config/trellick/preferences.json"); };
     EXPECT_TRUE(waitFor([&] { return prefs().find("org.trellick.Alpha") != std::string::npos; })) << prefs();
     EXPECT_EQ(prefs().find("rellick\""), std::string::npos) << prefs();
     app = first;
