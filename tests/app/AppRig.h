@@ -4,10 +4,7 @@
 
 #include <sys/wait.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <sstream>
-
+#include "../common/TestSupport.h"
 #include "RigTest.h"
 #include "Swipes.h"
 
@@ -32,12 +29,7 @@ protected:
         app = spawn(args, rig.tmp() + "/trellick.err", env);
         ASSERT_GT(app, 0);
     }
-    static std::string slurp(const std::string& path) {
-        std::stringstream ss;
-        ss << std::ifstream(path).rdbuf();
-        return ss.str();
-    }
-    std::string stderrText() { return slurp(rig.tmp() + "/trellick.err"); }
+    std::string stderrText() { return test::slurp(rig.tmp() + "/trellick.err"); }
     // Waits for trellick to end, running `meanwhile` at every look, and checks its exit status.
     void expectExit(
         int code, const std::function<void()>& meanwhile = [] {}) {

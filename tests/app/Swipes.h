@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,15 @@ inline std::string scenario(const std::vector<Swipe>& swipes) {
         out += line;
     }
     return out;
+}
+
+// The recency list ("windows" or "applications") trellick last logged in `err`, once it has logged one.
+inline std::optional<std::string> lastList(const std::string& err, const std::string& of = "windows") {
+    const std::string line = "trellick.tracking: " + of + ", most recent first: ";
+    auto at = err.rfind(line);
+    if (at == std::string::npos) return std::nullopt;
+    at += line.size();
+    return err.substr(at, err.find('\n', at) - at);
 }
 
 }  // namespace trellick::rig

@@ -12,9 +12,8 @@
 #include <QEventLoop>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "../common/TestSupport.h"
 #include "platform/desktop/PkexecTouchpadAccess.h"
 #include "platform/evdev/TouchpadAccessRule.h"
 
@@ -23,11 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-    std::stringstream ss;
-    ss << std::ifstream(p).rdbuf();
-    return ss.str();
-}
+using test::slurp;
 
 void writeScript(const fs::path& p, const std::string& body) {
     fs::create_directories(p.parent_path());

@@ -37,18 +37,7 @@ protected:
         bus = rig::spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + rig.tmp() + "/bus"});
         ASSERT_TRUE(rig::waitFor([&] { return std::filesystem::exists(rig.tmp() + "/bus"); })) << "no dbus-daemon";
     }
-    // The recency list ("windows" or "applications") trellick logged last, once it has logged one.
-    std::optional<std::string> lastList(const std::string& of) {
-        const std::string err = stderrText(), line = "trellick.tracking: " + of + ", most recent first: ";
-        auto at = err.rfind(line);
-        if (at == std::string::npos) return std::nullopt;
-        at += line.size();
-        return err.substr(at, err.find('\n', at) - at);
-    }
-    // Waits until trellick tracks the windows: it has read them and listens for changes.
-    bool tracking() {
-        return waitFor([&] { return lastList("windows").has_value(); }, 20.0);
-    }
+    std::optional<std::string> lastList(const std::string& of) { return rig::lastList(stderrText(), of); }
     std::optional<std::string> activeTitle() {
         auto w = windows->activeWindow();
         return w ? windows->title(*w) : std::nullopt;
@@ -56,42 +45,6 @@ protected:
 
     pid_t bus = -1;
 };
-
-// Windows focused in another order than they were stacked at launch: a toggle goes back one, a
-// slow directional slide walks two steps and commits there.
-struct SwipeCase {
-    const char* mode;
-    rig::Swipe swipe;
-    int expected;  // Alpha, Beta or Gamma
-    std::vector<std::string> decided;
-    friend std::ostream& operator<<(std::ostream& out, const SwipeCase& s) { return out << s.mode; }
-};
-class TrayAppSwipeTest : public TrayAppRigTest, public ::testing::WithParamInterface<SwipeCase> {};
-
-TEST_P(TrayAppSwipeTest, ReplayedSwipeSwitchesRealWindowsAndTheDebugOutputSaysWhy) {
-    WindowId w[] = {open("AlphaWin"), open("BetaWin"), open("GammaWin")};
-    launch(std::string(R"({"trellick.granularity": "window", "trellick.onboarded": true, "trellick.mode": ")") +
-               GetParam().mode + "\"}",
-           {GetParam().swipe});
-    ASSERT_TRUE(tracking()) << stderrText();
-    for (int i : {1, 0, 2}) focus(w[i]);
-    EXPECT_TRUE(waitFor([&] {
-        return lastList("windows").value_or("").starts_with("Gamma Mail — GammaWin window, Alpha Editor — AlphaWin");
-    })) << stderrText();
-    expectExit(0);
-    EXPECT_EQ(windows->activeWindow(), w[GetParam().expected]);
-    auto said = GetParam().decided;
-    said.insert(said.end(), {"touchpad started: ", "gesture idle -> watching", "touchpad stopped: "});
-    for (const std::string& line : said)
-        EXPECT_NE(stderrText().find("trellick.gesture: " + line), std::string::npos) << line << "\n" << stderrText();
-}
-INSTANTIATE_TEST_SUITE_P(
-    Modes, TrayAppSwipeTest,
-    ::testing::Values(
-        SwipeCase{"toggleLastApp", {3.0, 10, 0.02}, 0, {"toggle swipe: dx 0.2", "switch to the previous entry"}},
-        SwipeCase{
-            "directionalMRU", {3.0, 60, 0.004}, 1, {"lift: commit the selection", "commit: switch to entry 2, Beta"}}),
-    [](const auto& info) { return std::string(info.param.mode); });
 
 // Windows focused before Trellick starts: a toggle right after launch goes back one (the
 // application list seeded from the stacking order; the window list's seeding is the same
@@ -128,7 +81,7 @@ TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrit
     std::filesystem::remove(config);
     ::kill(app, SIGTERM);
     expectExit(0);
-    const std::string written = slurp(config + "/trellick/preferences.json");
+    const std::string written = test::slurp(config + "/trellick/preferences.json");
     EXPECT_NE(written.find("\"org.trellick.Alpha\": "), std::string::npos) << written << stderrText();
 }
 
@@ -276,7 +229,7 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
     }
     EXPECT_EQ(windowsTitled("Settings"), 1);
     // Trellick's own windows are never counted as application use; others are.
-    auto prefs = [&] { return slurp(rig.tmp() + "/config/trellick/preferences.json"); };
+    auto prefs = [&] { return test::slurp(rig.tmp() + "/config/trellick/preferences.json"); };
     EXPECT_TRUE(waitFor([&] { return prefs().find("org.trellick.Alpha") != std::string::npos; })) << prefs();
     EXPECT_EQ(prefs().find("rellick\""), std::string::npos) << prefs();
     app = first;

@@ -196,7 +196,7 @@ TEST_F(ViewsTest, TogglesFollowTheStoreBothWays) {
     EXPECT_EQ(login.calls, 4) << "launch at login reaches the login item";
 }
 
-TEST_F(ViewsTest, SlidersShowFormattedValuesAndWriteTheirPosition) {
+TEST_F(ViewsTest, SlidersShowFormattedValuesWriteTheirPositionAndResetTogether) {
     auto v = settingsView();
     struct Case {
         const char* name;
@@ -224,6 +224,12 @@ TEST_F(ViewsTest, SlidersShowFormattedValuesAndWriteTheirPosition) {
         child<QSlider>(v.get(), c.name)->setValue(1000);
         EXPECT_DOUBLE_EQ(setting.get(), c.atEnd);
     }
+    settings->hapticFeedback.set(false);
+    child<QAbstractButton>(v.get(), "resetGestures")->click();  // the five sliders back, nothing else
+    for (auto [name, shown] :
+         {std::pair{"sensitivity.value", "0.67"}, {"flickRevealDelay.value", "100 ms"}, {"flickVelocity.value", "2.5"}})
+        EXPECT_EQ(text(v.get(), name), shown);
+    EXPECT_FALSE(child<QAbstractButton>(v.get(), "hapticFeedback")->isChecked());
 }
 
 TEST_F(ViewsTest, SliderDragStoresOnceAtRelease) {
@@ -267,18 +273,6 @@ TEST_F(ViewsTest, PageScrollsByTheWheelOverAnUnfocusedSliderAndByAClickOnItsBar)
     QScrollBar* bar = page->verticalScrollBar();
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 2));
     EXPECT_EQ(bar->value(), bar->maximum());
-}
-
-TEST_F(ViewsTest, ResetMovesTheFiveSlidersOnly) {
-    auto v = settingsView();
-    settings->hapticFeedback.set(false);
-    for (const char* name : {"sensitivity", "acceleration", "cancelDistance", "flickRevealDelay", "flickVelocity"})
-        child<QSlider>(v.get(), name)->setValue(1000);
-    child<QAbstractButton>(v.get(), "resetGestures")->click();
-    EXPECT_EQ(text(v.get(), "sensitivity.value"), "0.67");
-    EXPECT_EQ(text(v.get(), "flickRevealDelay.value"), "100 ms");
-    EXPECT_EQ(text(v.get(), "flickVelocity.value"), "2.5");
-    EXPECT_FALSE(child<QAbstractButton>(v.get(), "hapticFeedback")->isChecked());
 }
 
 TEST_F(ViewsTest, GranularityRewordsTheGeneralTab) {

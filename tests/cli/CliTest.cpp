@@ -124,22 +124,6 @@ TEST(Cli, EscapeThenALiftBeforeTheNextFrameCancelsAsThatFrameWould) {
     EXPECT_EQ(r.out, golden.replace(golden.find(commit), commit.size(), "{\"t\":0.59,\"event\":\"cancel\"}\n"));
 }
 
-TEST(Cli, ARecordingWithoutRangesTakesThemFromTheGivenDescriptionAndDumpedFramesSayWhatWasNoFinger) {
-    auto palm = file(
-        "E: 1.000000 0003 0039 1\nE: 1.000000 0003 0035 50\nE: 1.000000 0003 0036 50\n"
-        "E: 1.000000 0003 003a 40\nE: 1.000000 0000 0000 0\n"
-        "E: 1.010000 0003 002f 1\nE: 1.010000 0003 0039 2\nE: 1.010000 0003 0035 20\n"
-        "E: 1.010000 0003 0036 50\nE: 1.010000 0003 0037 2\nE: 1.010000 0000 0000 0\n",
-        ".evemu");
-    EXPECT_EQ(run("debug-gestures --replay " + palm).status, 2);
-    auto desc = file("A: 35 0 100 0 0\nA: 36 0 100 0 0\nA: 3a 0 255 0 0\n", ".desc");
-    auto r = run("debug-gestures --replay " + palm + " --device-desc " + desc + " --dump-frames");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1),
-              "# size unknown: distances in widths of the pad, taken as 100 mm wide\n"
-              "0.000000 0.5 0.5\n0.010000 0.5 0.5\n# not fingers: palm at 0.2 0.5, marked as a palm by the touchpad\n");
-}
-
 }  // namespace
 
 TEST(Cli, OverlayPicturesFollowTheDecisionsWithoutChangingThem) {

@@ -3,47 +3,28 @@
 # assembles, stay byte for byte what tests/cli/golden/ holds.
 #   golden-test.sh examples   TRELLICK SOURCE_DIR
 #   golden-test.sh recordings TRELLICK SOURCE_DIR RECORDINGS_DIR
-#
-# examples:   every examples/*.frames and *.evemu in both modes (directional, the default, and
-#             toggle), with the --recents/--favourites its "# Run with:" line names; one file
-#             per example and mode, so a failing diff reads like the output itself; and the
-#             dumped frames of each evemu example.
-# recordings: every recording of RECORDINGS_DIR (top level *.evemu/*.evtest with their .desc,
-#             everyday/BOARD/* with --device-desc BOARD/board.desc) in both modes: one file per
-#             mode with a section per recording; and the SHA-256 of each recording's dumped
-#             frames (megabytes in full). Recordings without a section are reported, not
-#             failed, and so are sections whose recording is absent; without the folder the
-#             check is skipped (exit 77).
-#
-# Every run is made from the folder of its input with a relative path, so the outputs do not
-# depend on where the checkout or the recordings lie.
-#
-# After a change of behaviour that is meant, regenerate and review the diff:
-#   TRELLICK_UPDATE_GOLDEN=1 ctest -R Golden      (or this script with the variable set)
-#   git diff tests/cli/golden
+# examples: every examples/*.frames and *.evemu in both modes (directional, the default, and
+# toggle) with the list sizes its "# Run with:" line names, one file each so that a failing diff
+# reads like the output; and the dumped frames of each evemu example.
+# recordings: every recording of RECORDINGS_DIR (*.evemu/*.evtest with their .desc beside them,
+# everyday/BOARD/* with BOARD/board.desc) in both modes, one file per mode with a section per
+# recording, and the SHA-256 of each one's dumped frames (megabytes in full). Only recordings
+# both sides know are compared, the others are reported; without the folder it skips (exit 77).
+# Every run is made from its input's folder with a relative path, so the outputs do not depend
+# on where the checkout or the recordings lie. After a change of behaviour that is meant:
+#   TRELLICK_UPDATE_GOLDEN=1 ctest -R Golden      (then review git diff tests/cli/golden)
 set -euo pipefail
-
-part=$1
-trellick=$(realpath "$2")
-source_dir=$(realpath "$3")
-golden=$source_dir/tests/cli/golden
-update=${TRELLICK_UPDATE_GOLDEN:-}
+part=$1 trellick=$(realpath "$2") source_dir=$(realpath "$3")
+golden=$source_dir/tests/cli/golden update=${TRELLICK_UPDATE_GOLDEN:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-
 modes=(directional toggle)
-mode_options() {
-  case $1 in
-    directional) ;;
-    toggle) echo "--set trellick.mode=toggleLastApp" ;;
-  esac
-}
+mode_options() { [ "$1" = directional ] || echo "--set trellick.mode=toggleLastApp"; }
 
 # One run in DIR: standard output, then standard error and a failing status marked as such.
 run_in() {
-  local dir=$1
+  local dir=$1 status=0
   shift
-  local status=0
   (cd "$dir" && "$trellick" debug-gestures "$@") >"$tmp/out" 2>"$tmp/err" || status=$?
   cat "$tmp/out"
   sed 's/^/stderr: /' "$tmp/err"
@@ -55,8 +36,7 @@ failed=0
 check() {
   local actual=$1 expected=$2 label=${3:-${2#"$source_dir"/}}
   if [ -n "$update" ]; then
-    mkdir -p "$(dirname "$expected")"
-    cp "$actual" "$expected"
+    mkdir -p "$(dirname "$expected")" && cp "$actual" "$expected"
   elif [ ! -f "$expected" ]; then
     echo "golden-test: no golden file $label (TRELLICK_UPDATE_GOLDEN=1 makes it)"
     failed=1
@@ -67,12 +47,10 @@ check() {
 }
 
 examples() {
-  local ex name kind options
+  local ex name kind options mode
   for ex in "$source_dir"/examples/*.frames "$source_dir"/examples/*.evemu; do
-    name=$(basename "$ex")
-    kind=--frames
-    [ "${name##*.}" = evemu ] && kind=--replay
-    # The list sizes its "# Run with:" line names (the mode is the golden's own).
+    name=$(basename "$ex") kind=--frames
+    [ "${name##*.}" = frames ] || kind=--replay
     options=$(sed -n 's/^# Run with: trellick debug-gestures .*'"$name"'//p' "$ex" |
       grep -oE -- '--(recents|favourites) [0-9]+' | tr '\n' ' ' || true)
     for mode in "${modes[@]}"; do
@@ -89,29 +67,23 @@ examples() {
 
 # The recordings present, one "RELATIVE-PATH [--device-desc BOARD-DESC]" a line, sorted.
 list_recordings() {
-  local dir=$1 f board
+  local f board
   (
-    cd "$dir"
-    for f in *.evemu *.evtest; do
-      if [ -f "$f" ]; then echo "$f"; fi
-    done
+    cd "$1"
+    for f in *.evemu *.evtest; do [ ! -f "$f" ] || echo "$f"; done
     for board in everyday/*/; do
-      if [ ! -f "${board}board.desc" ]; then continue; fi
+      [ -f "${board}board.desc" ] || continue
       for f in "$board"*; do
         case $(basename "$f") in board.desc | README* | *.md) continue ;; esac
-        if [ -f "$f" ]; then echo "$f --device-desc ${board}board.desc"; fi
+        [ ! -f "$f" ] || echo "$f --device-desc ${board}board.desc"
       done
     done
   ) | LC_ALL=C sort
 }
 
 # Only the sections (or digest lines) of FILE whose recording is listed in NAMES.
-sections_of() {
-  awk 'NR == FNR { keep[$0] = 1; next } /^== / { on = (substr($0, 4) in keep) } on' "$2" "$1"
-}
-digests_of() {
-  awk 'NR == FNR { keep[$0] = 1; next } ($2 in keep)' "$2" "$1"
-}
+sections_of() { awk 'NR == FNR { keep[$0] = 1; next } /^== / { on = (substr($0, 4) in keep) } on' "$2" "$1"; }
+digests_of() { awk 'NR == FNR { keep[$0] = 1; next } ($2 in keep)' "$2" "$1"; }
 
 recordings() {
   local dir=$1 line rel args mode
@@ -122,58 +94,47 @@ recordings() {
   fi
   dir=$(realpath "$dir")
   list_recordings "$dir" >"$tmp/list"
-  cut -d' ' -f1 "$tmp/list" >"$tmp/present"
-  for mode in "${modes[@]}"; do : >"$tmp/actual.$mode"; done
-  : >"$tmp/actual.sha256"
+  for mode in "${modes[@]}" sha256; do : >"$tmp/actual.$mode"; done
   while read -r line; do
     rel=${line%% *}
     read -r -a args <<<"$line"
     for mode in "${modes[@]}"; do
-      {
-        echo "== $rel"
-        # shellcheck disable=SC2046
-        run_in "$dir" --replay "${args[@]}" $(mode_options "$mode")
-      } >>"$tmp/actual.$mode"
+      # shellcheck disable=SC2046
+      { echo "== $rel" && run_in "$dir" --replay "${args[@]}" $(mode_options "$mode"); } >>"$tmp/actual.$mode"
     done
     printf '%s  %s\n' "$(run_in "$dir" --replay "${args[@]}" --dump-frames | sha256sum | cut -d' ' -f1)" \
       "$rel" >>"$tmp/actual.sha256"
   done <"$tmp/list"
-
-  if [ -z "$update" ] && [ -f "$golden/recordings.directional.txt" ]; then
-    # Compare what both sides know; say what only one of them has.
-    sed -n 's/^== //p' "$golden/recordings.directional.txt" | LC_ALL=C sort >"$tmp/known"
-    LC_ALL=C comm -12 "$tmp/known" "$tmp/present" >"$tmp/both"
-    local extra missing
-    extra=$(LC_ALL=C comm -13 "$tmp/known" "$tmp/present" | wc -l)
-    missing=$(LC_ALL=C comm -23 "$tmp/known" "$tmp/present" | wc -l)
-    [ "$extra" = 0 ] || echo "golden-test: note: $extra recordings have no golden output yet (not checked)"
-    [ "$missing" = 0 ] || echo "golden-test: note: $missing recordings of the golden files are absent (not checked)"
-    if [ ! -s "$tmp/both" ]; then
-      echo "golden-test: skipped: none of the recordings at $dir has a golden output"
-      exit 77
-    fi
-    for mode in "${modes[@]}"; do
-      sections_of "$golden/recordings.$mode.txt" "$tmp/both" >"$tmp/expected.$mode"
-      sections_of "$tmp/actual.$mode" "$tmp/both" >"$tmp/now.$mode"
-      check "$tmp/now.$mode" "$tmp/expected.$mode" "recordings.$mode.txt"
-    done
-    digests_of "$golden/recordings.dump-frames.sha256" "$tmp/both" >"$tmp/expected.sha256"
-    digests_of "$tmp/actual.sha256" "$tmp/both" >"$tmp/now.sha256"
-    check "$tmp/now.sha256" "$tmp/expected.sha256" "recordings.dump-frames.sha256"
-    echo "golden-test: $(wc -l <"$tmp/both") recordings checked in ${#modes[@]} modes and as frames"
-  else
+  if [ -n "$update" ] || [ ! -f "$golden/recordings.directional.txt" ]; then
     for mode in "${modes[@]}"; do check "$tmp/actual.$mode" "$golden/recordings.$mode.txt"; done
     check "$tmp/actual.sha256" "$golden/recordings.dump-frames.sha256"
+    return
   fi
+  # Compare what both sides know; say what only one of them has.
+  sed -n 's/^== //p' "$golden/recordings.directional.txt" | LC_ALL=C sort >"$tmp/known"
+  cut -d' ' -f1 "$tmp/list" >"$tmp/present"
+  LC_ALL=C comm -12 "$tmp/known" "$tmp/present" >"$tmp/both"
+  echo "golden-test: not checked: $(LC_ALL=C comm -13 "$tmp/known" "$tmp/present" | wc -l) recordings without" \
+    "golden output, $(LC_ALL=C comm -23 "$tmp/known" "$tmp/present" | wc -l) of the golden files' absent"
+  if [ ! -s "$tmp/both" ]; then
+    echo "golden-test: skipped: none of the recordings at $dir has a golden output"
+    exit 77
+  fi
+  for mode in "${modes[@]}"; do
+    sections_of "$golden/recordings.$mode.txt" "$tmp/both" >"$tmp/expected.$mode"
+    sections_of "$tmp/actual.$mode" "$tmp/both" >"$tmp/now.$mode"
+    check "$tmp/now.$mode" "$tmp/expected.$mode" "recordings.$mode.txt"
+  done
+  digests_of "$golden/recordings.dump-frames.sha256" "$tmp/both" >"$tmp/expected.sha256"
+  digests_of "$tmp/actual.sha256" "$tmp/both" >"$tmp/now.sha256"
+  check "$tmp/now.sha256" "$tmp/expected.sha256" "recordings.dump-frames.sha256"
+  echo "golden-test: $(wc -l <"$tmp/both") recordings checked in ${#modes[@]} modes and as frames"
 }
 
 case $part in
   examples) examples ;;
   recordings) recordings "$4" ;;
-  *)
-    echo "golden-test: examples or recordings, not '$part'" >&2
-    exit 2
-    ;;
+  *) echo "golden-test: examples or recordings, not '$part'" >&2 && exit 2 ;;
 esac
 if [ "$failed" != 0 ]; then
   echo "golden-test: the output differs from tests/cli/golden (see above)." \

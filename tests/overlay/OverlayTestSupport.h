@@ -27,15 +27,6 @@ inline std::vector<SwitchTarget> targets(int n, const std::string& prefix = "App
     return out;
 }
 
-// Targets whose icon is one solid colour, so checks can tell the icon from what lies over it.
-inline std::vector<SwitchTarget> solidTargets(int n, QColor colour) {
-    auto image = std::make_shared<QImage>(64, 64, QImage::Format_ARGB32);
-    image->fill(colour);
-    auto out = targets(n);
-    for (auto& t : out) t.icon = IconHandle{"", std::shared_ptr<const void>(image, image.get())};
-    return out;
-}
-
 inline std::vector<SwitchTarget> placeholderRow() {
     SwitchTarget t;
     t.title = "Add Favourites";

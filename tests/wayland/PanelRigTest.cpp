@@ -2,8 +2,8 @@
 // what the renderer draws, and that clicks and scrolls go through it.
 
 #include <QImage>
-#include <sstream>
 
+#include "../common/TestSupport.h"
 #include "KWinFakeInput.h"
 #include "KWinScreenshot.h"
 #include "WaylandRigTest.h"
@@ -92,10 +92,33 @@ protected:
         EXPECT_EQ(rig.runToEnd({"wtype", "-s", "300", "-k", "Escape"}, 5.0, [] { QCoreApplication::processEvents(); }),
                   0);
     }
+    // A window to lie below the panel; the count of the scrolls it has heard.
+    std::function<int()> windowCountingScrolls() {
+        const std::string wheels = rig.tmp() + "/wheels";
+        rig.program({TRELLICK_TEST_WINDOW, "--class", "BelowWin", "--title", "below", "--report-wheel"}, wheels);
+        EXPECT_TRUE(waitFor([&] { return byTitle("below").has_value(); }));
+        return [wheels] {
+            const std::string text = test::slurp(wheels);
+            int n = 0;
+            for (auto at = text.find("wheel\n"); at != std::string::npos; at = text.find("wheel\n", at + 1)) ++n;
+            return n;
+        };
+    }
+    // A virtual pointer on sway's seat, which has none of its own.
+    zwlr_virtual_pointer_v1* virtualPointer() {
+        pointerManager = conn->bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1);
+        EXPECT_TRUE(pointerManager);
+        return pointerManager ? zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager, nullptr)
+                              : nullptr;
+    }
+    void TearDown() override {
+        if (pointerManager) zwlr_virtual_pointer_manager_v1_destroy(pointerManager);
+    }
 
     HUDModel model;
     std::shared_ptr<wayland::LayerShellShield> shield;
     std::unique_ptr<wayland::LayerShellPanel> panel;
+    zwlr_virtual_pointer_manager_v1* pointerManager = nullptr;
 };
 
 TEST_F(PanelRigTest, ShowsCentredOnTheOutputWithTheRenderersPixelsAndGoesAwayWhenHidden) {
@@ -187,12 +210,9 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesClicksAndEscape) {
 
 // A scroll made while the overlay shows goes to the shield, never to the window below.
 TEST_F(PanelRigTest, WhileTheOverlayIsShownAScrollIsSwallowed) {
-    const std::string wheels = rig.tmp() + "/wheels";
-    rig.program({TRELLICK_TEST_WINDOW, "--class", "BelowWin", "--title", "below", "--report-wheel"}, wheels);
-    ASSERT_TRUE(waitFor([&] { return byTitle("below").has_value(); }));
-    auto* manager = conn->bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1);
-    ASSERT_TRUE(manager);
-    zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, nullptr);
+    const auto received = windowCountingScrolls();
+    zwlr_virtual_pointer_v1* pointer = virtualPointer();
+    ASSERT_TRUE(pointer);
     uint32_t now = 0;
     auto scroll = [&] {
         now += 10;
@@ -202,12 +222,6 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownAScrollIsSwallowed) {
                                               wl_fixed_from_int(15), 1);
         zwlr_virtual_pointer_v1_frame(pointer);
         conn->roundtrip();
-    };
-    auto received = [&] {
-        std::ifstream in(wheels);
-        int n = 0;
-        for (std::string line; std::getline(in, line);) n += line == "wheel";
-        return n;
     };
     ASSERT_TRUE(waitFor([&] {
         scroll();
@@ -222,15 +236,13 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownAScrollIsSwallowed) {
     waitFor([] { return false; }, 0.5);
     EXPECT_EQ(received(), before) << "a scroll reached the window below the overlay";
     zwlr_virtual_pointer_v1_destroy(pointer);
-    zwlr_virtual_pointer_manager_v1_destroy(manager);
 }
 
 // The shield names the arrow of the session's cursor size, so the pointer shows over it as it
 // does elsewhere; the compositor's own arrow here is of another size (24).
 TEST_F(PanelRigTest, ThePointerShowsTheSessionsArrowOverTheShield) {
-    auto* manager = conn->bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1);
-    ASSERT_TRUE(manager);
-    zwlr_virtual_pointer_v1* pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, nullptr);
+    zwlr_virtual_pointer_v1* pointer = virtualPointer();
+    ASSERT_TRUE(pointer);
     uint32_t now = 0;
     auto moveTo = [&](uint32_t x, uint32_t y) {
         zwlr_virtual_pointer_v1_motion_absolute(pointer, now += 10, x, y, 1280, 720);
@@ -260,7 +272,6 @@ TEST_F(PanelRigTest, ThePointerShowsTheSessionsArrowOverTheShield) {
     }));
     unsetenv("XCURSOR_SIZE");
     zwlr_virtual_pointer_v1_destroy(pointer);
-    zwlr_virtual_pointer_manager_v1_destroy(manager);
 }
 
 // The same panel on KWin (layer shell version 3), with KWin's blur behind it.
@@ -289,18 +300,14 @@ TEST_F(PanelOnKWin, ShowsCentredWithBlurBehindWhereKWinOffersIt) {
 TEST_F(PanelOnKWin, ScrollsGoThroughToTheWindowBelow) {
     KWinFakeInput input(conn);
     ASSERT_TRUE(input.ready());
-    const std::string wheels = rig.tmp() + "/wheels";
-    rig.spawnInSession({TRELLICK_TEST_WINDOW, "--class", "BelowWin", "--title", "below", "--report-wheel"}, wheels, {});
-    ASSERT_TRUE(waitFor([&] { return byTitle("below").has_value(); }));
+    const auto received = windowCountingScrolls();
     const QImage before = screenshot();
     show();
     ASSERT_TRUE(waitFor([&] { return !changed(before, screenshot()).isEmpty(); }));
     input.moveTo(640, 360);  // on the panel, over the window KWin placed in the middle
     EXPECT_TRUE(waitFor([&] {
         input.scroll();
-        std::stringstream text;
-        text << std::ifstream(wheels).rdbuf();
-        return text.str().find("wheel") != std::string::npos;
+        return received() > 0;
     })) << "the scroll did not reach the window below";
 }
 

@@ -3,8 +3,7 @@
 
 #include <sys/wait.h>
 
-#include <sstream>
-
+#include "../common/TestSupport.h"
 #include "KWinFakeInput.h"
 #include "WaylandRigTest.h"
 #include "app/Swipes.h"
@@ -30,19 +29,8 @@ protected:
         ASSERT_EQ(rig.swaymsg("[app_id=\"^" + appId + "$\"] focus"), 0);
         ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == byTitle(appId + " window"); })) << appId;
     }
-    std::string stderrText() {
-        std::stringstream ss;
-        ss << std::ifstream(rig.tmp() + "/trellick.err").rdbuf();
-        return ss.str();
-    }
-    // The window list trellick logged last.
-    std::string lastList() {
-        const std::string err = stderrText(), line = "trellick.tracking: windows, most recent first: ";
-        auto at = err.rfind(line);
-        if (at == std::string::npos) return {};
-        at += line.size();
-        return err.substr(at, err.find('\n', at) - at);
-    }
+    std::string stderrText() { return test::slurp(rig.tmp() + "/trellick.err"); }
+    std::string lastList() { return rig::lastList(stderrText()).value_or(""); }
     int exitStatus(pid_t& which) {
         int status = -1;
         bool ended = waitFor([&] { return waitpid(which, &status, WNOHANG) == which; }, 40.0);

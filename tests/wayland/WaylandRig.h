@@ -27,22 +27,11 @@ public:
             *why = "sway, swaymsg, setpriv or grim is not installed: run scripts/install-deps.sh";
             return false;
         }
-        if (!chooseUser(why)) return false;
-        makeTmp("trellick-wlrig-");
-        runtime_ = tmp_ + "/runtime";
-        for (const std::string& dir : {runtime_, tmp_ + "/home"}) {
-            std::filesystem::create_directories(dir);
-            if (chown(dir.c_str(), uid_, gid_) != 0) return (*why = "cannot hand " + dir + " to the rig's user", false);
-            chmod(dir.c_str(), 0700);
-        }
+        if (!chooseUser(why) || !prepare("trellick-wlrig-", {}, why)) return false;
         std::ofstream(tmp_ + "/config") << "xwayland disable\n"
                                         << "output * resolution 1280x720\n"
                                         << "default_border none\n"
                                         << "focus_follows_mouse no\n";
-        // Whatever desktop the tests run in, the rig's is not it (KDE's would send Trellick to KWin's backend).
-        env_ = {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", tmp_ + "/home"}, {"DISPLAY", ""},
-                {"WAYLAND_DISPLAY", ""},       {"SWAYSOCK", ""},         {"DBUS_SESSION_BUS_ADDRESS", ""},
-                {"XDG_CURRENT_DESKTOP", ""}};
         auto swayEnv = env_;
         swayEnv.insert({{"WLR_BACKENDS", "headless"},
                         {"WLR_LIBINPUT_NO_DEVICES", "1"},
@@ -84,14 +73,9 @@ public:
         prefix_ = {"setpriv", "--pdeathsig=SIGTERM", "--"};
         uid_ = getuid();
         gid_ = getgid();
-        makeTmp("trellick-kwinrig-");
-        runtime_ = tmp_ + "/runtime";
-        for (const std::string& dir : {runtime_, tmp_ + "/home", tmp_ + "/bin", tmp_ + "/kwin-data/applications"})
-            std::filesystem::create_directories(dir);
-        chmod(runtime_.c_str(), 0700);
+        if (!prepare("trellick-kwinrig-", {"/bin", "/kwin-data/applications", "/home/.config"}, why)) return false;
         // A window rule of KWin's keeps the windows of app id SkipSwitcherWin out of its switcher;
         // new windows open in the middle of the output, as sway's first window fills it.
-        std::filesystem::create_directories(tmp_ + "/home/.config");
         std::ofstream(tmp_ + "/home/.config/kwinrc") << "[Windows]\nPlacement=Centered\n";
         std::ofstream(tmp_ + "/home/.config/kwinrulesrc")
             << "[General]\ncount=1\nrules=1\n\n[1]\nDescription=skip\nwmclass=SkipSwitcherWin\nwmclassmatch=1\n"
@@ -101,14 +85,7 @@ public:
         // The installed binary carries a file capability that a sandbox may refuse to execute;
         // a plain copy of the same name runs.
         std::filesystem::copy_file(installed, tmp_ + "/bin/kwin_wayland");
-        env_ = {{"XDG_RUNTIME_DIR", runtime_},
-                {"HOME", tmp_ + "/home"},
-                {"XDG_CONFIG_HOME", tmp_ + "/home/.config"},
-                {"XDG_DATA_HOME", tmp_ + "/home/.local/share"},
-                {"DISPLAY", ""},
-                {"WAYLAND_DISPLAY", ""},
-                {"DBUS_SESSION_BUS_ADDRESS", ""},
-                {"XDG_CURRENT_DESKTOP", ""}};
+        env_.insert({{"XDG_CONFIG_HOME", tmp_ + "/home/.config"}, {"XDG_DATA_HOME", tmp_ + "/home/.local/share"}});
         auto kwinEnv = env_;
         kwinEnv["XDG_DATA_DIRS"] = tmp_ + "/kwin-data:/usr/share";
         sway_ = spawn(asUser({"dbus-run-session", "--", "sh", "-c",
@@ -187,6 +164,24 @@ public:
     std::string socket;
 
 private:
+    // The rig's folders (runtime, home and `more` under it), its user's own, and the session's
+    // environment: whatever desktop the tests run in, the rig's is not it (KDE's would send
+    // Trellick to KWin's backend).
+    bool prepare(const std::string& prefix, const std::vector<std::string>& more, std::string* why) {
+        makeTmp(prefix);
+        runtime_ = tmp_ + "/runtime";
+        std::vector<std::string> dirs{runtime_, tmp_ + "/home"};
+        for (const auto& dir : more) dirs.push_back(tmp_ + dir);
+        for (const std::string& dir : dirs) {
+            std::filesystem::create_directories(dir);
+            if (chown(dir.c_str(), uid_, gid_) != 0) return (*why = "cannot hand " + dir + " to the rig's user", false);
+            chmod(dir.c_str(), 0700);
+        }
+        env_ = {{"XDG_RUNTIME_DIR", runtime_}, {"HOME", tmp_ + "/home"}, {"DISPLAY", ""},
+                {"WAYLAND_DISPLAY", ""},       {"SWAYSOCK", ""},         {"DBUS_SESSION_BUS_ADDRESS", ""},
+                {"XDG_CURRENT_DESKTOP", ""}};
+        return true;
+    }
     // Root runs the rig as the user trellick-rig (a system user without a home, created once).
     // Every program of the rig ends with the test process, even one that crashes.
     bool chooseUser(std::string* why) {
