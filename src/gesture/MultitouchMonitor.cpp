@@ -199,7 +199,7 @@ void MultitouchMonitor::switchToPrevious() {
     mainThread_.check();
     if (c_.trace) c_.trace->switchedPrevious();
     switcher().activatePrevious();  // first: the rest is bookkeeping the switch need not wait for
-    log::debug(log::gesture, [] { return "switched to the previous entry"; });
+    log::debug(log::gesture, [] { return "switch to the previous entry"; });
     if (auto d = c_.diagnostics.lock()) d->increment(d->actionsTriggered);
     if (hapticsOn()) c_.haptics->switchTick();
 }
