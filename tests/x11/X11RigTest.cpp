@@ -53,11 +53,6 @@ protected:
         for (auto& e : windowTracker->mru()) out.push_back(e.id);
         return out;
     }
-    static std::vector<std::string> labels(const std::vector<SwitchTarget>& targets) {
-        std::vector<std::string> out;
-        for (auto& t : targets) out.push_back(t.title + "|" + t.subtitle.value_or("<none>"));
-        return out;
-    }
 
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
     std::shared_ptr<WindowWorkspace> workspace;
