@@ -116,6 +116,8 @@ struct EngineRig {
         for (auto p : pts) fs.push_back(sim::finger(p.x, p.y));
         return fs;
     }
+    // Three fingers whose centroid is at (cx, 0.5).
+    static std::vector<TouchContact> fingers(float cx) { return fingers(three(cx, 0.5f)); }
     // Three fingers whose centroid is (cx, cy), 0.2 apart.
     static std::vector<Pt> three(float cx, float cy) {
         return {{cx - 0.1f, cy}, {cx, cy + 0.02f}, {cx + 0.1f, cy - 0.02f}};

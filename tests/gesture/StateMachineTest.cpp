@@ -221,8 +221,8 @@ TEST(Devices, FramesOfEveryTouchpadFeedOneStateMachine) {
     EngineRig rig;
     rig.touch->present = {{"a", "built-in"}, {"b", "external"}};
     rig.monitor->start();
-    rig.touch->deliver("a", EngineRig::fingers(EngineRig::three(0.3f, 0.5f)), 0.0);
-    rig.touch->deliver("b", EngineRig::fingers(EngineRig::three(0.3f, 0.5f)), 0.05);
+    rig.touch->deliver("a", EngineRig::fingers(0.3f), 0.0);
+    rig.touch->deliver("b", EngineRig::fingers(0.3f), 0.05);
     EXPECT_EQ(rig.trace->states, (std::vector<S>{S::watching, S::active}));
 }
 
