@@ -3,15 +3,12 @@
 # assembles, stay byte for byte what tests/cli/golden/ holds.
 #   golden-test.sh examples   TRELLICK SOURCE_DIR
 #   golden-test.sh recordings TRELLICK SOURCE_DIR RECORDINGS_DIR
-# examples: every examples/*.frames and *.evemu in both modes (directional, the default, and
-# toggle) with the list sizes its "# Run with:" line names, one file each so that a failing diff
-# reads like the output; and the dumped frames of each evemu example.
-# recordings: every recording of RECORDINGS_DIR (*.evemu/*.evtest with their .desc beside them,
-# everyday/BOARD/* with BOARD/board.desc) in both modes, one file per mode with a section per
-# recording, and the SHA-256 of each one's dumped frames (megabytes in full). Only recordings
-# both sides know are compared, the others are reported; without the folder it skips (exit 77).
-# Every run is made from its input's folder with a relative path, so the outputs do not depend
-# on where the checkout or the recordings lie. After a change of behaviour that is meant:
+# examples: each examples/*.frames and *.evemu in both modes, with the list sizes of its "# Run
+# with:" line, one file each; and the dumped frames of each evemu example. recordings: each
+# recording (*.evemu/*.evtest with their .desc, everyday/BOARD/* with BOARD/board.desc) in both
+# modes, a section each, and the SHA-256 of its dumped frames; only recordings both sides know
+# are compared; without the folder it skips (exit 77). Runs use relative paths from the input's
+# folder, so outputs do not depend on where things lie. After a change of behaviour that is meant:
 #   TRELLICK_UPDATE_GOLDEN=1 ctest -R Golden      (then review git diff tests/cli/golden)
 set -euo pipefail
 part=$1 trellick=$(realpath "$2") source_dir=$(realpath "$3")

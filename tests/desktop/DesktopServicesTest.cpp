@@ -1,19 +1,32 @@
+// The preferences file (shared with hand edits, dotfiles tools and other Trellicks), the
+// autostart entry, the Qt main queue and the Qt log sink.
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
-#include <ctime>
+#include <chrono>
+#include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "../common/TestSupport.h"
@@ -21,6 +34,9 @@
 #include "platform/desktop/QtLogSink.h"
 #include "platform/desktop/QtMainQueue.h"
 #include "platform/desktop/XdgAutostartService.h"
+#include "settings/SettingsStore.h"
+#include "simulation/Simulation.h"
+#include "tracking/UsageTracker.h"
 
 namespace trellick::desktop {
 namespace {
@@ -30,12 +46,36 @@ QByteArray readAll(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+QJsonObject readObject(const QString& path) {
+    return QJsonDocument::fromJson(readAll(path)).object();
+}
+
+// What another program's atomic save does.
 void writeAll(const QString& path, const QByteArray& data) {
     QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QSaveFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(data);
+    ASSERT_TRUE(f.commit());
 }
+
+// Runs `body` in a child process that then exits with status 0.
+pid_t inChild(const std::function<void()>& body) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        body();
+        ::_exit(0);
+    }
+    return pid;
+}
+
+// The Qt event loop of a test that needs one.
+struct App {
+    int argc = 1;
+    char name[32] = "trellick_desktop_tests";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
+};
 
 int modeOf(const QString& path) {
     struct stat st {};
@@ -79,10 +119,6 @@ TEST_F(DesktopFilesTest, PreferencesOfEveryKindAreSavedByReplacingTheFileWithMod
     EXPECT_EQ(reloaded.object("trellick.mode"), PrefValue("toggleLastApp"));
     EXPECT_EQ(reloaded.object("future.key"), PrefValue(PrefObject{{"x", PrefArray{1, 2}}}));
     EXPECT_TRUE(warnings.empty());
-    QByteArray oldConfigHome = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", tmp.filePath("config").toUtf8());
-    EXPECT_EQ(JsonPreferencesStore::defaultPath(), path);
-    oldConfigHome.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfigHome);
 }
 
 TEST_F(DesktopFilesTest, PreferencesFileThatIsNotAnObjectIsSetAsideNeverOverwritten) {
@@ -175,8 +211,8 @@ TEST_F(DesktopFilesTest, AutostartEntryIsReadWrittenWithAQuotedExecLineAndRemove
     EXPECT_NE(failed.error().reason.find(entry.toStdString()), std::string::npos) << failed.error().reason;
 }
 
-// Repairing at start rewrites only an enabled entry whose program is gone (the installed
-// autostart rig runs that end to end); one switched off or running the user's own command stays.
+// Repairing at start rewrites an enabled entry whose program is gone (the installed autostart
+// rig proves that end to end); one switched off, running the user's own command or absent stays.
 TEST_F(DesktopFilesTest, RepairLeavesAnEntryThatIsOffOrTheUsersOwnAsItIs) {
     const QString running = tmp.filePath("build/trellick");
     writeAll(running, "#!/bin/sh\n");
@@ -187,21 +223,180 @@ TEST_F(DesktopFilesTest, RepairLeavesAnEntryThatIsOffOrTheUsersOwnAsItIs) {
         EXPECT_TRUE(XdgAutostartService(entry, running, {}).repairIfStale().ok());
         EXPECT_EQ(readAll(entry), kept);
     }
-    writeAll(entry, "[Desktop Entry]\nExec=/gone/trellick\n");
-    EXPECT_TRUE(XdgAutostartService(entry, running, {}).repairIfStale().ok());
-    EXPECT_TRUE(readAll(entry).contains("\nExec=" + running.toUtf8() + "\n")) << readAll(entry).toStdString();
     QFile::remove(entry);
     EXPECT_TRUE(XdgAutostartService(entry, running, {}).repairIfStale().ok());
     EXPECT_FALSE(QFile::exists(entry)) << "launch at login stays off";
 }
 
+class SharedPreferencesTest : public DesktopFilesTest {};
+
+TEST_F(SharedPreferencesTest, WhatOthersWroteMeanwhileSurvivesTheNextWrite) {
+    writeAll(path, R"({"trellick.mode": "toggleLastApp", "trellick.showHUD": false, "trellick.hudStyle": "x"})");
+    JsonPreferencesStore store(path), other(path);
+    store.set("trellick.enabled", false);
+    // By hand: one key changed, one removed, one added.
+    writeAll(path, R"({"trellick.mode": "directionalMRU", "trellick.enabled": false, "trellick.hudStyle": "x",
+                          "dotfiles.note": "mine"})");
+    store.set("trellick.sensitivity", 0.9);
+    store.remove("trellick.hudStyle");
+    other.set("trellick.compactPeek", false);  // a store that read the file before all of it
+    EXPECT_EQ(readObject(path), QJsonObject({{"trellick.mode", "directionalMRU"},
+                                             {"trellick.enabled", false},
+                                             {"dotfiles.note", "mine"},
+                                             {"trellick.sensitivity", 0.9},
+                                             {"trellick.compactPeek", false}}));
+    EXPECT_EQ(store.object("trellick.mode"), PrefValue("directionalMRU"));
+}
+
+TEST_F(SharedPreferencesTest, MembersOfOthersGoBackAsTheirTextWithEveryDigit) {
+    const std::vector<QByteArray> texts = {"9007199254740993",
+                                           "18446744073709551615",
+                                           "-9223372036854775808",
+                                           "1.0",
+                                           "\"caf\\u00e9\"",
+                                           R"({"a": [1, 2.50, null]})",
+                                           "1e999",
+                                           "[-1e999, \"1e999\"]"};
+    QByteArray file = R"({"trellick.mode": "app")";
+    for (std::size_t i = 0; i < texts.size(); ++i) file += ",\n  \"k" + QByteArray::number(i) + "\": " + texts[i];
+    writeAll(path, file + R"(, "last": 0})");
+    JsonPreferencesStore store(path);
+    // A number too large for a double unsets its own key only, not the whole file.
+    EXPECT_EQ(store.object("trellick.mode"), PrefValue("app"));
+    EXPECT_EQ(store.object("k6"), PrefValue());
+    store.set("trellick.mode", "toggleLastApp");
+    const QByteArray written = readAll(path);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        EXPECT_TRUE(written.contains("\"k" + QByteArray::number(i) + "\": " + texts[i] + ","))
+            << texts[i].toStdString() << " in\n"
+            << written.toStdString();
+    EXPECT_EQ(JsonPreferencesStore(path).object("trellick.mode"), PrefValue("toggleLastApp"));
+}
+
+TEST_F(SharedPreferencesTest, UsageCountsOfProcessesCountingAtOnceAreNeverLost) {
+    constexpr int kProcesses = 3, kActivations = 25;
+    JsonPreferencesStore(path).set(keys::usageCounts, PrefObject{{"shared", 100}});
+    std::vector<pid_t> children;
+    for (int k = 0; k < kProcesses; ++k) {
+        children.push_back(inChild([&] {
+            UsageTracker usage(nullptr, std::make_shared<JsonPreferencesStore>(path), std::string("trellick"));
+            RunningApp own, shared;
+            own.desktopId = "own" + std::to_string(k);
+            shared.desktopId = "shared";
+            for (int i = 0; i < kActivations; ++i) {
+                usage.record(shared);
+                usage.record(own);
+            }
+        }));
+    }
+    for (pid_t child : children) {
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    QJsonObject expected{{"shared", 100 + kProcesses * kActivations}};
+    for (int k = 0; k < kProcesses; ++k) expected.insert("own" + QString::number(k), kActivations);
+    EXPECT_EQ(readObject(path).value(keys::usageCounts).toObject(), expected);
+}
+
+TEST_F(SharedPreferencesTest, AWriterKilledAtAnyMomentLeavesAWholeFileAndNoLock) {
+    const PrefValue big(std::string(200000, 'x'));
+    for (int round = 0; round < 12; ++round) {
+        pid_t child = inChild([&] {
+            JsonPreferencesStore store(path);
+            for (int i = 0;; ++i) store.set("trellick.big" + std::to_string(i % 3), big);
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(5 + 7 * round));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        if (!QFile::exists(path)) continue;  // killed before its first write
+        QJsonParseError error{};
+        EXPECT_TRUE(QJsonDocument::fromJson(readAll(path), &error).isObject()) << error.errorString().toStdString();
+    }
+    JsonPreferencesStore after(path);
+    after.set("trellick.enabled", false);
+    EXPECT_TRUE(after.isSaved()) << "the lock of a killed writer is released";
+    EXPECT_TRUE(warnings.empty()) << warnings[0];
+}
+
+TEST_F(SharedPreferencesTest, ALinkedFileIsWrittenThroughTheLinkWhichStaysALink) {
+    const std::vector<std::tuple<QByteArray, QJsonObject, bool>> targets = {
+        {R"({"x": 1})", {{"x", 1}, {"trellick.enabled", false}}, false},
+        {"", {{"trellick.enabled", false}}, false},       // not made yet
+        {"{ half", {{"trellick.enabled", false}}, true},  // unreadable: kept beside it
+    };
+    for (const auto& [contents, expected, keptAside] : targets) {
+        QTemporaryDir dir;
+        const QString link = dir.filePath("trellick/preferences.json"), real = dir.filePath("dotfiles/trellick.json");
+        QDir().mkpath(dir.filePath("dotfiles"));
+        if (!contents.isEmpty()) writeAll(real, contents);
+        QDir().mkpath(dir.filePath("trellick"));
+        ASSERT_TRUE(QFile::link("../dotfiles/trellick.json", link));
+        JsonPreferencesStore(link).set("trellick.enabled", false);
+        EXPECT_TRUE(QFileInfo(link).isSymLink()) << contents.toStdString();
+        EXPECT_EQ(readObject(real), expected) << contents.toStdString();
+        EXPECT_EQ(readAll(real + ".bad"), keptAside ? contents : QByteArray("<missing>"));
+    }
+}
+
+TEST_F(SharedPreferencesTest, WhatIsNotARegularFileIsNeverOpenedNorReplaced) {
+    const std::vector<std::pair<const char*, std::function<void(const QByteArray&)>>> kinds = {
+        {"fifo", [](const QByteArray& p) { ::mkfifo(p.constData(), 0600); }},
+        {"link to a device", [](const QByteArray& p) { ASSERT_EQ(::symlink("/dev/null", p.constData()), 0); }},
+        {"folder", [](const QByteArray& p) { ::mkdir(p.constData(), 0700); }},
+    };
+    for (const auto& [kind, make] : kinds) {
+        QTemporaryDir dir;
+        const QByteArray file = QFile::encodeName(dir.filePath("preferences.json"));
+        make(file);
+        struct stat before {
+        }, after{};
+        ::lstat(file.constData(), &before);
+        warnings.clear();
+        auto made = std::async(std::launch::async, [&] { return std::make_unique<JsonPreferencesStore>(file); });
+        if (made.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << kind << ": reading the preferences hangs";
+            ::close(::open(file.constData(), O_WRONLY | O_NONBLOCK));  // lets the reader go
+        }
+        auto store = made.get();
+        store->set("trellick.enabled", false);
+        store->set("trellick.showHUD", false);
+        EXPECT_EQ(store->object("trellick.enabled"), PrefValue(false)) << kind << ": kept while running";
+        ::lstat(file.constData(), &after);
+        EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT) << kind;
+        ASSERT_EQ(warnings.size(), 1u) << kind;
+        EXPECT_NE(warnings[0].find(file.toStdString() + " is not a regular file"), std::string::npos) << warnings[0];
+    }
+}
+
+TEST_F(SharedPreferencesTest, ChangesByOthersReachObserversAndOwnWritesDoNotEcho) {
+    App qt;
+    writeAll(path, R"({"trellick.mode": "toggleLastApp"})");
+    JsonPreferencesStore prefs(path);
+    prefs.startWatching();
+    sim::SimulatedLoginItem login;
+    SettingsStore settings(prefs, login);
+    std::vector<SwitchMode> modes;
+    std::vector<HUDStyle> styles;
+    auto s1 = settings.mode.subscribe([&](const SwitchMode& v) { modes.push_back(v); });
+    auto s2 = settings.hudStyle.subscribe([&](const HUDStyle& v) { styles.push_back(v); });
+
+    settings.hudStyle.set(HUDStyle::classic);
+    const QByteArray other = R"({"trellick.mode": "bogus", "trellick.hudStyle": "classic"})";
+    writeAll(path, other);
+    test::eventually([&] { return modes.size() >= 2; }, [] { QCoreApplication::processEvents(); });
+
+    EXPECT_EQ(modes, (std::vector<SwitchMode>{SwitchMode::toggleLastApp, SwitchMode::directionalMRU}))
+        << "read by the setting's own rule";
+    EXPECT_EQ(styles, (std::vector<HUDStyle>{HUDStyle::modern, HUDStyle::classic})) << "no echo of the own write";
+    EXPECT_EQ(readAll(path), other) << "nothing written back";
+}
+
 using Steps = std::vector<std::string>;
 
 TEST(QtMainQueue, WorkFromAnyThreadRunsOnTheMainThreadImmediateWorkInOrderThenDelayedWorkWhenDue) {
-    static int argc = 1;
-    static char name[] = "trellick_desktop_tests";
-    static char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    App qt;
+    QCoreApplication& app = qt.app;
     Steps ran;
     bool offMain = false;
     // Work that records its name and whether it ran off the main thread; `last` also ends the loop.

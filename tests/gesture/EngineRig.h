@@ -29,14 +29,10 @@ struct TraceLog : GestureTrace {
     std::vector<GestureState> states;
     std::vector<Sel> selects;
     std::vector<std::pair<SwitcherRow, int>> commits;
-    int previous = 0;
     std::string ends;  // how walks and swipes ended, in order: "commit r1 cancel previous"
     void stateChanged(GestureState to) override { states.push_back(to); }
     void selected(SwitcherRow row, int index, bool beginning) override { selects.push_back({row, index, beginning}); }
-    void switchedPrevious() override {
-        ++previous;
-        end("previous");
-    }
+    void switchedPrevious() override { end("previous"); }
     void committed(SwitcherRow row, int index) override {
         commits.emplace_back(row, index);
         end("commit " + std::string(row == SwitcherRow::recents ? "r" : "f") + std::to_string(index));
@@ -120,6 +116,8 @@ struct EngineRig {
         for (auto p : pts) fs.push_back(sim::finger(p.x, p.y));
         return fs;
     }
+    // Three fingers whose centroid is at (cx, 0.5).
+    static std::vector<TouchContact> fingers(float cx) { return fingers(three(cx, 0.5f)); }
     // Three fingers whose centroid is (cx, cy), 0.2 apart.
     static std::vector<Pt> three(float cx, float cy) {
         return {{cx - 0.1f, cy}, {cx, cy + 0.02f}, {cx + 0.1f, cy - 0.02f}};

@@ -169,8 +169,9 @@ TEST(Settings, ModeAndGranularityChangesApplyFromTheNextFrame) {
     EXPECT_EQ(rig.windows->previousCalls, 0);
 }
 
-// The engine reads the store in one place: every setting it reads changes its snapshot, and
-// the change is heard (a setting read but not watched would go stale on one thread).
+// The engine reads the store in one place: every setting it reads changes its snapshot, the
+// change is heard (a setting read but not watched would go stale on one thread) and it is
+// stored, read back the same by the next start.
 TEST(Settings, EverySettingTheEngineReadsReachesItsSnapshotWhenChanged) {
     EngineRig rig;
     SettingsStore& s = *rig.settings;
@@ -200,6 +201,7 @@ TEST(Settings, EverySettingTheEngineReadsReachesItsSnapshotWhenChanged) {
         changes[i]();
         EXPECT_EQ(heard, static_cast<int>(i) + 2) << "change " << i;
         EXPECT_FALSE(engineSettings(s) == before) << "change " << i;
+        EXPECT_TRUE(engineSettings(SettingsStore(rig.prefs, rig.loginItems)) == engineSettings(s)) << "change " << i;
     }
 }
 
@@ -219,8 +221,8 @@ TEST(Devices, FramesOfEveryTouchpadFeedOneStateMachine) {
     EngineRig rig;
     rig.touch->present = {{"a", "built-in"}, {"b", "external"}};
     rig.monitor->start();
-    rig.touch->deliver("a", EngineRig::fingers(EngineRig::three(0.3f, 0.5f)), 0.0);
-    rig.touch->deliver("b", EngineRig::fingers(EngineRig::three(0.3f, 0.5f)), 0.05);
+    rig.touch->deliver("a", EngineRig::fingers(0.3f), 0.0);
+    rig.touch->deliver("b", EngineRig::fingers(0.3f), 0.05);
     EXPECT_EQ(rig.trace->states, (std::vector<S>{S::watching, S::active}));
 }
 

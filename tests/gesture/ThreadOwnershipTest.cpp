@@ -11,13 +11,9 @@
 namespace trellick::test {
 namespace {
 
-std::vector<TouchContact> fingers(float cx) {
-    return EngineRig::fingers(EngineRig::three(cx, 0.5f));
-}
-
 TEST(Ownership, TheEngineHoldsDiagnosticsWeakly) {
     EngineRig rig;
-    auto fs = fingers(0.3f);
+    auto fs = EngineRig::fingers(0.3f);
     rig.monitor->handleFrame(fs.data(), 3, 0.0);  // posts diagnostics updates
     std::weak_ptr<Diagnostics> held = rig.diagnostics;
     rig.diagnostics.reset();
@@ -48,7 +44,7 @@ TEST(Threads, TouchThreadAndMainThreadShareOnlyTheSnapshot) {
         for (int gesture = 0; gesture < 20; ++gesture) {
             double t0 = gesture * 2.0;
             for (int i = -5; i <= 60; ++i) {  // settle, then slide 0.3 to the right
-                auto fs = fingers(0.2f + 0.005f * static_cast<float>(std::max(i, 0)));
+                auto fs = EngineRig::fingers(0.2f + 0.005f * static_cast<float>(std::max(i, 0)));
                 rig.monitor->handleFrame(fs.data(), 3, t0 + 0.05 + 0.01 * i);
             }
             rig.monitor->handleFrame(nullptr, 0, t0 + 1.0);

@@ -8,20 +8,15 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "../common/TestSupport.h"
 #include "Rig.h"
 
 using namespace trellick;
+using test::slurp;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string slurp(const fs::path& path) {
-    std::stringstream s;
-    s << std::ifstream(path).rdbuf();
-    return s.str();
-}
 
 void rememberPid(GDesktopAppInfo*, GPid pid, gpointer out) {
     *static_cast<pid_t*>(out) = pid;
