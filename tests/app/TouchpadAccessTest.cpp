@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QEventLoop>
 
 #include <filesystem>
@@ -132,10 +131,6 @@ struct Answer {
 class PkexecGrantTest : public TouchpadHelperTest, public ::testing::WithParamInterface<Answer> {};
 
 TEST_P(PkexecGrantTest, ReportsHowTheGrantWent) {
-    static int argc = 1;
-    static char arg0[] = "test";
-    static char* argv[] = {arg0, nullptr};
-    static QCoreApplication app(argc, argv);
     fs::path pkexec = root / "bin/pkexec";
     if (GetParam().pkexec) writeScript(pkexec, GetParam().pkexec);
     desktop::PkexecTouchpadAccess access(QString::fromStdString(pkexec.string()), TRELLICK_TOUCHPAD_HELPER);

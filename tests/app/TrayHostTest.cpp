@@ -45,10 +45,6 @@ bool waitFor(const std::function<bool()>& done) {
 }
 
 TEST(TrayHost, AWatcherThatComesLaterCountsOnceAHostRegistersWithIt) {
-    static int argc = 1;
-    static char name[] = "tray_host_test";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);  // lives as long as the process
     test::PrivateBus bus;
     ASSERT_TRUE(bus.written());
     if (bus.address().isEmpty())
