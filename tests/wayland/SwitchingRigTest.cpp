@@ -93,7 +93,7 @@ protected:
 };
 
 const SwipeCase kSwipeCases[] = {
-    {"ToggleBack", "toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
+    {"ToggleBack", "toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switched to the previous entry"},
     {"WalkToTheThird", "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"},
     {"WalkAndPullDown", "directionalMRU", {3.0, 60, 0.004, 0, 0.4}, "GammaWin window", "walk cancelled: no switch"}};
 auto caseName = [](const auto& info) { return std::string(info.param.name); };
