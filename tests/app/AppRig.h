@@ -30,16 +30,10 @@ protected:
         ASSERT_GT(app, 0);
     }
     std::string stderrText() { return test::slurp(rig.tmp() + "/trellick.err"); }
-    // Waits for trellick to end, running `meanwhile` at every look, and checks its exit status.
-    void expectExit(
-        int code, const std::function<void()>& meanwhile = [] {}) {
+    // Waits for trellick to end and checks its exit status.
+    void expectExit(int code) {
         int status = -1;
-        bool ended = waitFor(
-            [&] {
-                meanwhile();
-                return waitpid(app, &status, WNOHANG) == app;
-            },
-            40.0);
+        bool ended = waitFor([&] { return waitpid(app, &status, WNOHANG) == app; }, 40.0);
         if (ended) app = -1;
         ASSERT_TRUE(ended && WIFEXITED(status)) << "status " << status << ": " << stderrText();
         EXPECT_EQ(WEXITSTATUS(status), code) << stderrText();

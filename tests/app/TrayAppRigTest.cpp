@@ -32,12 +32,6 @@ protected:
         env.try_emplace("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + (bus > 0 ? "/bus" : "/no-bus"));
         start(swipes, std::move(args), env);
     }
-    // A session bus of the test's own.
-    void startBus() {
-        bus = rig::spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + rig.tmp() + "/bus"});
-        ASSERT_TRUE(rig::waitFor([&] { return std::filesystem::exists(rig.tmp() + "/bus"); })) << "no dbus-daemon";
-    }
-    std::optional<std::string> lastList(const std::string& of) { return rig::lastList(stderrText(), of); }
     std::optional<std::string> activeTitle() {
         auto w = windows->activeWindow();
         return w ? windows->title(*w) : std::nullopt;
@@ -75,7 +69,8 @@ TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrit
     // One more use of Alpha once writing has failed, heard by Trellick before it is told to quit.
     focus(b);
     focus(a);
-    ASSERT_TRUE(waitFor([&] { return lastList("applications").value_or("").starts_with("Alpha Editor"); }, 10.0))
+    ASSERT_TRUE(waitFor(
+        [&] { return rig::lastList(stderrText(), "applications").value_or("").starts_with("Alpha Editor"); }, 10.0))
         << stderrText();
 
     std::filesystem::remove(config);
@@ -138,7 +133,8 @@ protected:
         if (rig.run("(command -v trayer && command -v dbus-daemon)") != 0)
             GTEST_SKIP() << "trayer or dbus-daemon missing";
         startTray();
-        startBus();
+        bus = rig::spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + rig.tmp() + "/bus"});
+        ASSERT_TRUE(rig::waitFor([&] { return std::filesystem::exists(rig.tmp() + "/bus"); })) << "no dbus-daemon";
         // Trellick's desktop entry as installed, its command where this build has it.
         std::filesystem::create_directories(rig::dataDir() + "/home-data/applications");
         std::ifstream in(TRELLICK_SOURCE_DIR "/data/io.github.trellick.Trellick.desktop.in");
