@@ -56,8 +56,7 @@ protected:
         panel->setFrame(QRectF(QPointF(0, 0), size));
         panel->show(0);
     }
-    // Shows the panel over `before` and checks that what is drawn lies inside the panel, which
-    // the compositor centres on the output; the picture shown and the box drawn in it.
+    // Shows the panel over `before`, checks that it is drawn centred; the picture and the box drawn.
     std::pair<QImage, QRect> showCentred(const QImage& before) {
         show();
         QImage shown;
@@ -80,7 +79,6 @@ protected:
         EXPECT_TRUE(waitFor([&] { return windows()->activeWindow() == byTitle("left"); }));
         return right;
     }
-    // Clicks at (x, y) of the output through sway's seat.
     void click(int x, int y) {
         ASSERT_EQ(rig.swaymsg("seat - cursor set " + std::to_string(x) + " " + std::to_string(y)), 0);
         ASSERT_EQ(rig.swaymsg("seat - cursor press button1"), 0);
@@ -161,7 +159,6 @@ TEST_F(PanelRigTest, ClicksGoThroughToTheWindowBelow) {
     show();
     ASSERT_TRUE(waitFor([&] { return !changed(before, screenshot()).isEmpty(); }));
 
-    // A click on the panel where the right window lies below it.
     const QRect box = changed(before, screenshot());
     ASSERT_GT(box.right(), 660) << "the panel does not reach over the right window";
     click(std::min(box.right() - 5, 700), box.center().y());
@@ -221,8 +218,7 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownAScrollIsSwallowed) {
     zwlr_virtual_pointer_v1_destroy(pointer);
 }
 
-// The shield names the arrow of the session's cursor size, so the pointer shows over it as it
-// does elsewhere; the compositor's own arrow here is of another size (24).
+// Over the shield the pointer shows the arrow of the session's cursor size (the compositor's is 24).
 TEST_F(PanelRigTest, ThePointerShowsTheSessionsArrowOverTheShield) {
     zwlr_virtual_pointer_v1* pointer = virtualPointer();
     ASSERT_TRUE(pointer);

@@ -1,6 +1,6 @@
 #pragma once
-// A test on a sway rig of its own, with our own Wayland connection to it. The test process runs
-// Qt offscreen: it talks Wayland only through the backend under test.
+// A test on a sway rig of its own; the test process runs Qt offscreen and talks Wayland only
+// through the backend under test.
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,6 @@ protected:
             if (windows()->title(w) == title) return w;
         return std::nullopt;
     }
-    // Starts a client and waits until its toplevel is listed with its title.
     WindowId open(const std::string& appId, const std::string& title) {
         rig.window(appId, title);
         std::optional<WindowId> found;
