@@ -63,17 +63,6 @@ QString text(const QObject* root, const QString& name) {
     return label ? label->text() : QString();
 }
 
-class FakeChooser : public AppChooser {
-public:
-    std::optional<std::string> chooseApp() override {
-        calls.push_back(onChoose ? onChoose() : true);
-        return answer;
-    }
-    std::optional<std::string> answer;
-    std::function<bool()> onChoose;  // what the test sees while the chooser is up
-    std::vector<bool> calls;
-};
-
 class ViewsTest : public ::testing::Test {
 protected:
     std::shared_ptr<MemoryPreferencesStore> prefs = std::make_shared<MemoryPreferencesStore>();
@@ -81,8 +70,7 @@ protected:
     std::shared_ptr<SettingsStore> settings = std::make_shared<SettingsStore>(*prefs, login);
     std::shared_ptr<Diagnostics> diagnostics = std::make_shared<Diagnostics>();
     std::shared_ptr<sim::SimulatedWorkspace> apps = std::make_shared<sim::SimulatedWorkspace>();
-    std::shared_ptr<FakeChooser> chooser = std::make_shared<FakeChooser>();
-    std::shared_ptr<Favourites> favourites = std::make_shared<Favourites>(apps, chooser);
+    std::shared_ptr<Favourites> favourites = std::make_shared<Favourites>(apps);
     std::shared_ptr<FakeAppearance> appearance = std::make_shared<FakeAppearance>();
     std::vector<GrantOutcome> pendingGrant;  // what the next grant request reports
     int grantRequests = 0;
