@@ -36,7 +36,6 @@ public:
     std::set<ShellWindow> visible;
 };
 
-// Touchpad access that answers when the test says so.
 class ManualGrant : public TouchpadAccessGrant {
 public:
     void grant(std::function<void(TouchpadGrant)> done) override {

@@ -9,8 +9,7 @@ using namespace trellick;
 
 namespace {
 
-// A held directional walk at `start`: it settles, slides right (the overlay opens one step
-// away, then walks one more), rests for `hold` seconds and lifts.
+// A held directional walk at `start` that opens the overlay and walks one more step.
 rig::Swipe walk(double start, double hold) {
     return {start, 44, 0.005, hold};
 }
@@ -21,7 +20,6 @@ protected:
         AppRigTest::TearDown();
         rig::stop(compositor);
     }
-    // Three windows, the last one active, so a walk has somewhere to go.
     void openWindows() {
         for (const char* cls : {"AlphaWin", "BetaWin", "GammaWin"})
             focus(active = open(cls, std::string(cls) + " window"));
@@ -104,8 +102,7 @@ INSTANTIATE_TEST_SUITE_P(Compositor, OverlayPanelTest, ::testing::Bool(),
 // test holds it first, so Trellick's grab fails and the click goes where the pointer is.
 TEST_F(OverlayRigTest, AClickAtThePanelsCentreReachesTheWindowBelow) {
     openWindows();
-    // The active window, moved under the screen's centre (long before the panel shows), hears
-    // button presses.
+    // The active window, moved under the screen's centre long before the panel shows, hears presses.
     ASSERT_EQ(rig.run("wmctrl -i -r " + std::to_string(active) + " -e 0,560,340,800,400"), 0);
     xcb_connection_t* c = xcb_connect(rig.display.c_str(), nullptr);
     ASSERT_FALSE(xcb_connection_has_error(c));

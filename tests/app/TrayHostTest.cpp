@@ -20,8 +20,7 @@ namespace {
 
 constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
 
-// The watcher's one property Trellick reads, answered from a thread of its own: Trellick asks
-// with blocking calls from the main thread.
+// The watcher's one property, answered from a thread of its own: Trellick asks with blocking calls.
 class FakeWatcher : public QDBusVirtualObject {
 public:
     std::atomic<bool> hostRegistered{false};

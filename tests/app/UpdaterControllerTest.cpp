@@ -1,5 +1,4 @@
-// The update check against a release feed served on 127.0.0.1 by the test itself, and the
-// dialog that shows its outcome.
+// The update check against a release feed the test serves on 127.0.0.1, and its dialog.
 
 #include <gtest/gtest.h>
 
@@ -21,7 +20,6 @@ using Kind = desktop::UpdateCheckResult::Kind;
 
 namespace {
 
-// The feed at `url` as the tests serve it: plain HTTP on the loopback address.
 desktop::UpdaterController::Options served(const QUrl& url,
                                            int timeoutMs = desktop::UpdaterController::defaultTimeoutMs) {
     return {url, "0.1.0", timeoutMs, desktop::UpdaterController::maxFeedBytes, true};
@@ -198,8 +196,7 @@ TEST(UpdateDialog, ShowsTextFromTheNetworkAsPlainTextAndOpensOnlyWebPages) {
 
 }  // namespace
 
-// app_shell_tests' main: one offscreen QApplication for the update dialog and the event loops
-// of the other files' tests.
+// app_shell_tests' main: one offscreen QApplication for every test of the binary.
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
