@@ -1,5 +1,4 @@
-// The three styles' geometry, from each style's constants and the font's line metrics, for
-// models as the controller leaves them; then the retro style's own arithmetic.
+// The three styles' geometry for models as the controller leaves them; then the retro style's own.
 
 #include <gtest/gtest.h>
 

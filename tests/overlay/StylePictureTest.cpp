@@ -141,10 +141,8 @@ TEST(ModernPicture, AddFavouritesIsASymbolInsideItsIconSquare) {
 
 class RetroCloseButton : public testing::TestWithParam<std::pair<double, bool>> {};
 
-// The bevel, probed at its top corners and its bottom-left one on the outer and inner edge (the
-// cancel pointer covers the bottom right at the end). Raised: white and light silver at the top
-// left, black and grey where the right and bottom edges are drawn over them; pressed (sunken):
-// grey and black, white and light silver.
+// The bevel at its top corners and bottom-left one, outer and inner edge (the cancel pointer
+// covers the bottom right at the end).
 TEST_P(RetroCloseButton, IsDrawnPressedAboveTheThreshold) {
     const auto [progress, pressed] = GetParam();
     ControllerRig rig(retro);
