@@ -153,19 +153,6 @@ TEST_F(PanelRigTest, OnAScaledOutputItDrawsAtTheOutputsScaleAndTheSameLogicalSiz
     EXPECT_GT(detailed, 100) << "stretched from a buffer of scale 1";
 }
 
-TEST_F(PanelRigTest, ClicksGoThroughToTheWindowBelow) {
-    leftFocusedBesideRight();
-    const QImage before = screenshot();
-    show();
-    ASSERT_TRUE(waitFor([&] { return !changed(before, screenshot()).isEmpty(); }));
-
-    const QRect box = changed(before, screenshot());
-    ASSERT_GT(box.right(), 660) << "the panel does not reach over the right window";
-    click(std::min(box.right() - 5, 700), box.center().y());
-    EXPECT_TRUE(waitFor([&] { return windows()->activeWindow() == byTitle("right"); }))
-        << "the click did not reach the window below";
-}
-
 // The shield comes and goes with the overlay; Escape on it is the end-to-end tests' (TrellickOn*).
 TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesTheClicksBesideIt) {
     const WindowId right = leftFocusedBesideRight();

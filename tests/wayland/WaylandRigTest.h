@@ -1,10 +1,10 @@
 #pragma once
-// A test on a sway rig of its own; the test process runs Qt offscreen and talks Wayland only
-// through the backend under test.
+// A test on a sway rig of its own; the test process runs Qt offscreen (the overlay tests' main)
+// and talks Wayland only through the backend under test.
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 #include "WaylandRig.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -14,14 +14,6 @@ namespace trellick::rig {
 
 class WaylandRigTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "wayland_rig_tests";
-        static char* argv[] = {name, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        new QGuiApplication(argc, argv);  // lives as long as the process
-    }
     void SetUp() override {
         std::string why;
         if (!startRig(&why)) GTEST_SKIP() << "no Wayland rig: " << why;
