@@ -90,11 +90,10 @@ protected:
 
     std::unique_ptr<OnboardingView> welcome() {
         auto v = std::make_unique<OnboardingView>(
-            OnboardingView::Dependencies{settings, diagnostics, appearance, grantHandler(), [this] { ++done; }});
+            OnboardingView::Dependencies{settings, diagnostics, appearance, grantHandler(), {}});
         v->show();
         return v;
     }
-    int done = 0;  // the welcome window's final button
 
     std::unique_ptr<SettingsView> settingsView(std::optional<SettingsView::Tab> tab = {}) {
         auto v = std::make_unique<SettingsView>(settingsDeps());
