@@ -70,15 +70,6 @@ protected:
         return {shown, box};
     }
 
-    // Two windows side by side, the left one focused; the right one's id.
-    WindowId leftFocusedBesideRight() {
-        open("AlphaWin", "left");
-        const WindowId right = open("BetaWin", "right");
-        EXPECT_TRUE(waitFor([&] { return windows()->activeWindow() == right; }));
-        EXPECT_EQ(rig.swaymsg("[title=\"^left$\"] focus"), 0);
-        EXPECT_TRUE(waitFor([&] { return windows()->activeWindow() == byTitle("left"); }));
-        return right;
-    }
     void click(int x, int y) {
         ASSERT_EQ(rig.swaymsg("seat - cursor set " + std::to_string(x) + " " + std::to_string(y)), 0);
         ASSERT_EQ(rig.swaymsg("seat - cursor press button1"), 0);
@@ -155,23 +146,24 @@ TEST_F(PanelRigTest, OnAScaledOutputItDrawsAtTheOutputsScaleAndTheSameLogicalSiz
 
 // The shield comes and goes with the overlay; Escape on it is the end-to-end tests' (TrellickOn*).
 TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesTheClicksBesideIt) {
-    const WindowId right = leftFocusedBesideRight();
+    const WindowId left = open("AlphaWin", "left"), right = open("BetaWin", "right");
+    ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == right; }));
     ASSERT_TRUE(shield->create());
     shield->setEnabled(true);
     waitFor([] { return false; }, 0.3);
-    click(960, 360);
-    ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == right; })) << "a shield before the overlay shows";
+    click(100, 360);
+    ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == left; })) << "a shield before the overlay shows";
 
     show();
     waitFor([] { return false; }, 0.5);  // the shield is mapped
-    click(100, 360);                     // the left window, beside the overlay
+    click(960, 360);                     // the right window, beside the overlay
     waitFor([] { return false; }, 0.5);
-    EXPECT_NE(windows()->activeWindow(), byTitle("left")) << "the click went through the shield";
+    EXPECT_NE(windows()->activeWindow(), right) << "the click went through the shield";
 
     panel->hide();
     EXPECT_TRUE(waitFor([&] {
-        click(100, 360);
-        return windows()->activeWindow() == byTitle("left");
+        click(960, 360);
+        return windows()->activeWindow() == right;
     })) << "the shield stayed after the overlay";
 }
 

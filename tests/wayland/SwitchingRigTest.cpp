@@ -80,13 +80,6 @@ protected:
         EXPECT_EQ(exitStatus(app), 0) << stderrText();
         EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
     }
-    void expectSwitch(const SwipeCase& c) {
-        launchAfterThreeWindows(c.mode, c.swipe);
-        EXPECT_EQ(exitStatus(app), 0) << stderrText();
-        EXPECT_EQ(windows()->activeWindow(), byTitle(c.expected)) << stderrText();
-        EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + c.decided), std::string::npos) << stderrText();
-    }
-
     pid_t app = -1;
 };
 
@@ -99,7 +92,11 @@ const SwipeCase kSwipeCases[] = {
 // the third entry and commits there, unless the fingers pull down before the lift.
 class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
 TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
-    expectSwitch(GetParam());
+    const SwipeCase& c = GetParam();
+    launchAfterThreeWindows(c.mode, c.swipe);
+    EXPECT_EQ(exitStatus(app), 0) << stderrText();
+    EXPECT_EQ(windows()->activeWindow(), byTitle(c.expected)) << stderrText();
+    EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + c.decided), std::string::npos) << stderrText();
 }
 INSTANTIATE_TEST_SUITE_P(Swipes, SwitchingRigTest, ::testing::ValuesIn(kSwipeCases),
                          [](const auto& info) { return std::string(info.param.name); });
