@@ -28,7 +28,6 @@
 #include "app/views/SettingsView.h"
 #include "app/views/Style.h"
 #include "app/views/Theme.h"
-#include "app/widgets/FlowLayout.h"
 #include "app/widgets/Widgets.h"
 #include "platform/desktop/GioDesktopEntries.h"
 #include "platform/evdev/TouchpadAccessRule.h"
