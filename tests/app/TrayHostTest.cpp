@@ -7,12 +7,12 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QDeadlineTimer>
 #include <QThread>
 
 #include <atomic>
 
 #include "../common/PrivateBus.h"
+#include "../common/TestSupport.h"
 #include "platform/desktop/TrayHost.h"
 
 namespace trellick {
@@ -38,9 +38,7 @@ public:
 };
 
 bool waitFor(const std::function<bool()>& done) {
-    QDeadlineTimer deadline(10000);
-    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
+    return test::eventually(done, [] { QCoreApplication::processEvents(); });
 }
 
 TEST(TrayHost, AWatcherThatComesLaterCountsOnceAHostRegistersWithIt) {
