@@ -53,11 +53,7 @@ TEST_F(KdeWindowSystemRigTest, RecencyIsSeededFromTheStackingOrderAndFollowsActi
     // under test starts: a, c, b from the top, which is not the order of opening.
     {
         auto probe = wayland::KdeWindowSystem::create(conn);
-        auto find = [&](const std::string& title) {
-            for (WindowId w : probe->clientList())
-                if (probe->title(w) == title) return std::optional(w);
-            return std::optional<WindowId>();
-        };
+        auto find = [&](const std::string& title) { return titled(*probe, title); };
         for (const char* title : {"a", "b", "c"}) {
             rig.window(std::string("App") + title, title);
             ASSERT_TRUE(waitFor([&] { return find(title) && probe->activeWindow() == find(title); })) << title;

@@ -33,9 +33,10 @@ protected:
         return windows_;
     }
     virtual std::shared_ptr<WindowSystem> makeWindows() { return wayland::WaylandWindowSystem::create(conn, ownAppId); }
-    std::optional<WindowId> byTitle(const std::string& title) {
-        for (WindowId w : windows()->clientList())
-            if (windows()->title(w) == title) return w;
+    std::optional<WindowId> byTitle(const std::string& title) { return titled(*windows(), title); }
+    static std::optional<WindowId> titled(WindowSystem& in, const std::string& title) {
+        for (WindowId w : in.clientList())
+            if (in.title(w) == title) return w;
         return std::nullopt;
     }
     WindowId open(const std::string& appId, const std::string& title) {
