@@ -1,6 +1,5 @@
 #pragma once
-// The trellick executable on the X11 rig: started with its preferences stored and a scenario of
-// swipes to replay, its standard error kept for the test to read.
+// The trellick executable on the X11 rig, replaying swipes, its standard error kept.
 
 #include <sys/wait.h>
 
@@ -17,8 +16,7 @@ protected:
         std::filesystem::create_directories(rig.tmp() + "/config/trellick");
         std::ofstream(rig.tmp() + "/config/trellick/preferences.json") << json;
     }
-    // Starts trellick with `args`, after a replay of `swipes` where there are any (else it reads
-    // this machine's touchpads).
+    // Starts trellick with `args`, replaying `swipes` (when there are any).
     void start(const std::vector<Swipe>& swipes, std::vector<std::string> args = {},
                const std::map<std::string, std::string>& env = {}) {
         if (!swipes.empty()) {
@@ -30,16 +28,9 @@ protected:
         ASSERT_GT(app, 0);
     }
     std::string stderrText() { return test::slurp(rig.tmp() + "/trellick.err"); }
-    // Waits for trellick to end, running `meanwhile` at every look, and checks its exit status.
-    void expectExit(
-        int code, const std::function<void()>& meanwhile = [] {}) {
+    void expectExit(int code) {
         int status = -1;
-        bool ended = waitFor(
-            [&] {
-                meanwhile();
-                return waitpid(app, &status, WNOHANG) == app;
-            },
-            40.0);
+        bool ended = waitFor([&] { return waitpid(app, &status, WNOHANG) == app; }, 40.0);
         if (ended) app = -1;
         ASSERT_TRUE(ended && WIFEXITED(status)) << "status " << status << ": " << stderrText();
         EXPECT_EQ(WEXITSTATUS(status), code) << stderrText();

@@ -31,12 +31,10 @@ public:
     bool isVisible(ShellWindow w) const override { return visible.count(w) > 0; }
     // Hidden first, then reported, as a real window's close does.
     void userCloses(ShellWindow w) { visible.erase(w); }
-    std::weak_ptr<Application> application;
     std::vector<std::string> log;
     std::set<ShellWindow> visible;
 };
 
-// Touchpad access that answers when the test says so.
 class ManualGrant : public TouchpadAccessGrant {
 public:
     void grant(std::function<void(TouchpadGrant)> done) override {
@@ -64,7 +62,6 @@ protected:
             std::make_shared<sim::SimulatedDesktopEntries>(), std::make_shared<sim::SimulatedScrollBlocker>(),
             std::make_shared<sim::SimulatedKeyMonitor>(), std::make_shared<sim::RecordingHaptics>(),
             [this](std::weak_ptr<Diagnostics>) { return touch; }, nullptr, host, grant, nullptr});
-        host->application = d;
         d->start();
         time->runReady();
         return d;

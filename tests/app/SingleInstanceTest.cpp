@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-
 #include <filesystem>
 
 #include "platform/desktop/SingleInstance.h"
@@ -21,10 +19,6 @@ namespace {
 class SingleInstanceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static int argc = 1;
-        static char arg0[] = "test";
-        static char* argv[] = {arg0, nullptr};
-        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
         root = fs::temp_directory_path() / ("trellick-instance-" + std::to_string(getpid()));
         for (const char* dir : {"shared", "tmp", "cache"}) fs::create_directories(root / dir);
         // No bus to find each other on: the lock decides.

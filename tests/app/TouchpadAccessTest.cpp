@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QEventLoop>
 
 #include <filesystem>
@@ -90,30 +89,22 @@ TEST_F(TouchpadHelperTest, WritesTheOneRuleThenReloadsAndTriggersTheTouchpads) {
     EXPECT_EQ(slurp(root / "udevadm.log"), once + once);
 }
 
-struct Refusal {
-    const char* name;
-    std::vector<std::string> args;
-    bool pkexecd;  // the stand-in root must not be honoured under pkexec
-    int status;
-    const char* says;
-    friend std::ostream& operator<<(std::ostream& out, const Refusal& r) { return out << r.name; }
-};
-class TouchpadHelperRefusalTest : public TouchpadHelperTest, public ::testing::WithParamInterface<Refusal> {};
-
-TEST_P(TouchpadHelperRefusalTest, RefusesAndWritesNothing) {
-    std::vector<std::string> env{testRoot()};
-    if (GetParam().pkexecd) env.push_back("PKEXEC_UID=1000");
-    if (std::string(GetParam().name) == "NoTestRoot") env.clear();
-    EXPECT_EQ(run(GetParam().args, env), GetParam().status);
-    EXPECT_NE(errors.find(GetParam().says), std::string::npos) << errors;
-    EXPECT_FALSE(fs::exists(rules()));
-    EXPECT_FALSE(fs::exists(root / "udevadm.log"));
+TEST_F(TouchpadHelperTest, RefusesArgumentsAndAnyoneButRootAndWritesNothing) {
+    struct Refusal {
+        std::vector<std::string> args, env;
+        int status;
+        const char* says;
+    };
+    for (const Refusal& r :
+         {Refusal{{"/etc/passwd"}, {testRoot()}, 2, "takes no arguments"}, Refusal{{}, {}, 1, "must run as root"},
+          // The stand-in root is not honoured under pkexec.
+          Refusal{{}, {testRoot(), "PKEXEC_UID=1000"}, 1, "must run as root"}}) {
+        EXPECT_EQ(run(r.args, r.env), r.status) << r.says;
+        EXPECT_NE(errors.find(r.says), std::string::npos) << errors;
+        EXPECT_FALSE(fs::exists(rules()));
+        EXPECT_FALSE(fs::exists(root / "udevadm.log"));
+    }
 }
-INSTANTIATE_TEST_SUITE_P(Cases, TouchpadHelperRefusalTest,
-                         ::testing::Values(Refusal{"Arguments", {"/etc/passwd"}, false, 2, "takes no arguments"},
-                                           Refusal{"NoTestRoot", {}, false, 1, "must run as root"},
-                                           Refusal{"UnderPkexec", {}, true, 1, "must run as root"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TouchpadHelperTest, AFailingUdevIsReported) {
     writeScript(root / "usr/bin/udevadm", "[ \"$1\" = trigger ] && exit 1; exit 0");
@@ -121,48 +112,35 @@ TEST_F(TouchpadHelperTest, AFailingUdevIsReported) {
     EXPECT_NE(errors.find("udevadm trigger"), std::string::npos) << errors;
 }
 
-// The caller: pkexec stand-ins that answer as pkexec does.
-struct Answer {
-    const char* name;
-    const char* pkexec;  // script body; nullptr: no pkexec
-    TouchpadGrant::State state;
-    const char* detail;
-    friend std::ostream& operator<<(std::ostream& out, const Answer& a) { return out << a.name; }
-};
-class PkexecGrantTest : public TouchpadHelperTest, public ::testing::WithParamInterface<Answer> {};
-
-TEST_P(PkexecGrantTest, ReportsHowTheGrantWent) {
-    static int argc = 1;
-    static char arg0[] = "test";
-    static char* argv[] = {arg0, nullptr};
-    static QCoreApplication app(argc, argv);
-    fs::path pkexec = root / "bin/pkexec";
-    if (GetParam().pkexec) writeScript(pkexec, GetParam().pkexec);
-    desktop::PkexecTouchpadAccess access(QString::fromStdString(pkexec.string()), TRELLICK_TOUCHPAD_HELPER);
-    std::optional<TouchpadGrant> outcome;
-    QEventLoop loop;
-    access.grant([&](TouchpadGrant g) {
-        outcome = g;
-        loop.quit();
-    });
-    if (!outcome) loop.exec();
-    ASSERT_TRUE(outcome);
-    EXPECT_EQ(outcome->state, GetParam().state);
-    EXPECT_NE(outcome->detail.find(GetParam().detail), std::string::npos) << outcome->detail;
-    if (GetParam().state == TouchpadGrant::State::granted) {
-        EXPECT_EQ(slurp(root / "pkexec.args"), std::string(TRELLICK_TOUCHPAD_HELPER) + "\n") << "the helper alone";
+// The caller, with pkexec stand-ins that answer as pkexec does.
+TEST_F(TouchpadHelperTest, PkexecGrantReportsHowTheGrantWent) {
+    struct Answer {
+        const char* pkexec;  // script body; nullptr: no pkexec
+        TouchpadGrant::State state;
+        const char* detail;
+    };
+    const fs::path pkexec = root / "bin/pkexec";
+    for (const Answer& a :
+         {Answer{nullptr, TouchpadGrant::State::unavailable, "pkexec is not installed"},
+          Answer{"echo \"$*\" > \"$(dirname \"$0\")/../pkexec.args\"", TouchpadGrant::State::granted, ""},
+          Answer{"exit 126", TouchpadGrant::State::refused, "dismissed"},
+          Answer{"echo 'No authentication agent found.' >&2; exit 127", TouchpadGrant::State::refused,
+                 "No authentication agent found."},
+          Answer{"echo 'cannot write the rule' >&2; exit 1", TouchpadGrant::State::failed, "cannot write the rule"}}) {
+        if (a.pkexec) writeScript(pkexec, a.pkexec);
+        desktop::PkexecTouchpadAccess access(QString::fromStdString(pkexec.string()), TRELLICK_TOUCHPAD_HELPER);
+        std::optional<TouchpadGrant> outcome;
+        QEventLoop loop;
+        access.grant([&](TouchpadGrant g) {
+            outcome = g;
+            loop.quit();
+        });
+        if (!outcome) loop.exec();
+        ASSERT_TRUE(outcome) << a.detail;
+        EXPECT_EQ(outcome->state, a.state) << a.detail;
+        EXPECT_NE(outcome->detail.find(a.detail), std::string::npos) << outcome->detail;
     }
+    EXPECT_EQ(slurp(root / "pkexec.args"), std::string(TRELLICK_TOUCHPAD_HELPER) + "\n") << "the helper alone";
 }
-INSTANTIATE_TEST_SUITE_P(Cases, PkexecGrantTest,
-                         ::testing::Values(Answer{"Granted", "echo \"$*\" > \"$(dirname \"$0\")/../pkexec.args\"",
-                                                  TouchpadGrant::State::granted, ""},
-                                           Answer{"NoPkexec", nullptr, TouchpadGrant::State::unavailable,
-                                                  "pkexec is not installed"},
-                                           Answer{"Dismissed", "exit 126", TouchpadGrant::State::refused, "dismissed"},
-                                           Answer{"NoAgent", "echo 'No authentication agent found.' >&2; exit 127",
-                                                  TouchpadGrant::State::refused, "No authentication agent found."},
-                                           Answer{"HelperFailed", "echo 'cannot write the rule' >&2; exit 1",
-                                                  TouchpadGrant::State::failed, "cannot write the rule"}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,5 +1,4 @@
-// End to end: `trellick --replay` on the X11 rig switches real windows; its tray, windows and
-// single instance.
+// End to end on the X11 rig: `trellick --replay` switches real windows; its tray, windows and single instance.
 
 #include <gtest/gtest.h>
 
@@ -22,9 +21,8 @@ protected:
         rig::stop(bus);
     }
     WindowId open(const std::string& cls) { return AppRigTest::open(cls, cls + " window"); }
-    // Starts trellick with `preferences` stored (when given) and every debug category on. Each
-    // test's instances meet only each other: a runtime folder (the rig's) and a session bus of
-    // their own (by default none, an address nobody listens on).
+    // Starts trellick with `preferences` stored (when given) and every debug category on, in the
+    // rig's runtime folder and on the test's own session bus (by default an address nobody is at).
     void launch(const std::string& preferences, const std::vector<rig::Swipe>& swipes,
                 std::vector<std::string> args = {"--quit-after-replay"}, std::map<std::string, std::string> env = {}) {
         if (!preferences.empty()) writePreferences(preferences);
@@ -32,12 +30,6 @@ protected:
         env.try_emplace("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + (bus > 0 ? "/bus" : "/no-bus"));
         start(swipes, std::move(args), env);
     }
-    // A session bus of the test's own.
-    void startBus() {
-        bus = rig::spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + rig.tmp() + "/bus"});
-        ASSERT_TRUE(rig::waitFor([&] { return std::filesystem::exists(rig.tmp() + "/bus"); })) << "no dbus-daemon";
-    }
-    std::optional<std::string> lastList(const std::string& of) { return rig::lastList(stderrText(), of); }
     std::optional<std::string> activeTitle() {
         auto w = windows->activeWindow();
         return w ? windows->title(*w) : std::nullopt;
@@ -47,8 +39,7 @@ protected:
 };
 
 // Windows focused before Trellick starts: a toggle right after launch goes back one (the
-// application list seeded from the stacking order; the window list's seeding is the same
-// tracker code, checked without a server in tests/tracking).
+// application list seeded from the stacking order).
 TEST_F(TrayAppRigTest, AToggleRightAfterLaunchHasSomewhereToGo) {
     WindowId w[] = {open("AlphaWin"), open("BetaWin"), open("GammaWin"), open("DeltaWin")};
     for (WindowId x : w) focus(x);
@@ -65,8 +56,7 @@ TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrit
     const std::string config = rig.tmp() + "/blocked-config";
     std::ofstream(config) << "in the way";
     launch("{}", {{600.0, 10, 0.02}}, {}, {{"XDG_CONFIG_HOME", config}});
-    // Not onboarded (nothing can be read): the welcome window comes up on its own and takes the
-    // focus; let it, before the test moves the focus itself.
+    // Not onboarded: let the welcome window take the focus before the test moves it.
     ASSERT_TRUE(waitFor([&] { return activeTitle() == "Welcome"; }, 20.0)) << stderrText();
     WindowId a = open("AlphaWin"), b = open("BetaWin");
     auto failedToSave = [&] { return stderrText().find("could not save preferences") != std::string::npos; };
@@ -75,7 +65,8 @@ TEST_F(TrayAppRigTest, TerminationSignalQuitsNormallyAndWritesWhatCouldNotBeWrit
     // One more use of Alpha once writing has failed, heard by Trellick before it is told to quit.
     focus(b);
     focus(a);
-    ASSERT_TRUE(waitFor([&] { return lastList("applications").value_or("").starts_with("Alpha Editor"); }, 10.0))
+    ASSERT_TRUE(waitFor(
+        [&] { return rig::lastList(stderrText(), "applications").value_or("").starts_with("Alpha Editor"); }, 10.0))
         << stderrText();
 
     std::filesystem::remove(config);
@@ -100,8 +91,7 @@ TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesN
     EXPECT_EQ(windows->activeWindow(), b);
 }
 
-// What clients ask the window manager to activate: the (source, timestamp) of each
-// _NET_ACTIVE_WINDOW message sent to the root, seen over a connection of its own.
+// The (source, timestamp) of each _NET_ACTIVE_WINDOW request clients send to the root.
 class ActivationWatch {
 public:
     ActivationWatch() : c_(xcb_connect(nullptr, nullptr)) {
@@ -138,7 +128,8 @@ protected:
         if (rig.run("(command -v trayer && command -v dbus-daemon)") != 0)
             GTEST_SKIP() << "trayer or dbus-daemon missing";
         startTray();
-        startBus();
+        bus = rig::spawn({"dbus-daemon", "--session", "--nofork", "--address=unix:path=" + rig.tmp() + "/bus"});
+        ASSERT_TRUE(rig::waitFor([&] { return std::filesystem::exists(rig.tmp() + "/bus"); })) << "no dbus-daemon";
         // Trellick's desktop entry as installed, its command where this build has it.
         std::filesystem::create_directories(rig::dataDir() + "/home-data/applications");
         std::ifstream in(TRELLICK_SOURCE_DIR "/data/io.github.trellick.Trellick.desktop.in");
@@ -164,7 +155,6 @@ protected:
         }
         return out;
     }
-    // Starts an onboarded trellick and waits for its tray icon.
     void launchShell() {
         launch(R"({"trellick.onboarded": true})", {{600.0, 10, 0.02}}, {});
         ASSERT_TRUE(waitFor([&] { return iconCentre().has_value(); }, 10.0)) << "no tray icon: " << stderrText();

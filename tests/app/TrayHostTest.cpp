@@ -7,12 +7,12 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
-#include <QDeadlineTimer>
 #include <QThread>
 
 #include <atomic>
 
 #include "../common/PrivateBus.h"
+#include "../common/TestSupport.h"
 #include "platform/desktop/TrayHost.h"
 
 namespace trellick {
@@ -20,8 +20,7 @@ namespace {
 
 constexpr const char* kWatcher = "org.kde.StatusNotifierWatcher";
 
-// The watcher's one property Trellick reads, answered from a thread of its own: Trellick asks
-// with blocking calls from the main thread.
+// The watcher's one property, answered from a thread of its own: Trellick asks with blocking calls.
 class FakeWatcher : public QDBusVirtualObject {
 public:
     std::atomic<bool> hostRegistered{false};
@@ -39,16 +38,10 @@ public:
 };
 
 bool waitFor(const std::function<bool()>& done) {
-    QDeadlineTimer deadline(10000);
-    while (!done() && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
+    return test::eventually(done, [] { QCoreApplication::processEvents(); });
 }
 
 TEST(TrayHost, AWatcherThatComesLaterCountsOnceAHostRegistersWithIt) {
-    static int argc = 1;
-    static char name[] = "tray_host_test";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);  // lives as long as the process
     test::PrivateBus bus;
     ASSERT_TRUE(bus.written());
     if (bus.address().isEmpty())

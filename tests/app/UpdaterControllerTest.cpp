@@ -1,5 +1,4 @@
-// The update check against a release feed served on 127.0.0.1 by the test itself, and the
-// dialog that shows its outcome.
+// The update check against a release feed the test serves on 127.0.0.1, and its dialog.
 
 #include <gtest/gtest.h>
 
@@ -21,16 +20,6 @@ using Kind = desktop::UpdateCheckResult::Kind;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char arg0[] = "test";
-    static char* argv[] = {arg0, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
-// The feed at `url` as the tests serve it: plain HTTP on the loopback address.
 desktop::UpdaterController::Options served(const QUrl& url,
                                            int timeoutMs = desktop::UpdaterController::defaultTimeoutMs) {
     return {url, "0.1.0", timeoutMs, desktop::UpdaterController::maxFeedBytes, true};
@@ -108,10 +97,7 @@ struct FeedCase {
     const char* says;     // failed: part of the reason; newer: the page
     friend std::ostream& operator<<(std::ostream& out, const FeedCase& c) { return out << c.name; }
 };
-class UpdateCheckTest : public ::testing::TestWithParam<FeedCase> {
-protected:
-    void SetUp() override { app(); }
-};
+class UpdateCheckTest : public ::testing::TestWithParam<FeedCase> {};
 
 TEST_P(UpdateCheckTest, TellsANewerReleaseFromBeingUpToDateOrWhyItCouldNotTell) {
     FeedServer server(GetParam().response);
@@ -165,7 +151,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateCheck, AServerThatNeverAnswersTimesOutAndNoSecondCheckStartsMeanwhile) {
-    app();
     FeedServer server("silent");
     desktop::UpdaterController updater(served(server.url(), 300));
     std::vector<bool> canCheck;
@@ -178,7 +163,6 @@ TEST(UpdateCheck, AServerThatNeverAnswersTimesOutAndNoSecondCheckStartsMeanwhile
 }
 
 TEST(UpdateCheck, OnlyHttpsIsEverFetchedOutsideTheTests) {
-    app();
     for (const char* feed :
          {"http://example.org/feed", "http://127.0.0.1:8080/feed", "ftp://127.0.0.1/feed", "file:///etc/passwd", ""}) {
         desktop::UpdaterController updater({QUrl(feed), "0.1.0"});
@@ -191,7 +175,6 @@ TEST(UpdateCheck, OnlyHttpsIsEverFetchedOutsideTheTests) {
 }
 
 TEST(UpdateDialog, ShowsTextFromTheNetworkAsPlainTextAndOpensOnlyWebPages) {
-    app();
     const QString markup = R"(<a href="file:///etc/passwd">Open</a>)";
     struct Case {
         desktop::UpdateCheckResult result;
@@ -212,3 +195,11 @@ TEST(UpdateDialog, ShowsTextFromTheNetworkAsPlainTextAndOpensOnlyWebPages) {
 }
 
 }  // namespace
+
+// app_shell_tests' main: one offscreen QApplication for every test of the binary.
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -159,8 +159,6 @@ TEST(FrameAssembly, ProtocolAListsEachContactAndEveryPacketStandsAlone) {
               "0: -1@0.1,0.8 -1@0.9,0.2 / 1: -1@0.12,0.8 / 2: / 3: -1@0.5,0.5 -1@0.01,0.98");
 }
 
-// ---- Palms and thumbs ----
-
 // A device that also reports `code`, with a declared range when `max` > 0.
 std::function<void(DeviceInfo&)> axis(int code, int max = 0, int resolution = 0, bool semiMt = false) {
     return [=](DeviceInfo& d) {

@@ -200,15 +200,13 @@ TEST(RecordingReaders, ReportTheFileLineAndWhatIsWrong) {
     EXPECT_THAT(errorOf([] { readLibinputRecord("devices: [\n", "f"); }), ::testing::MatchesRegex("f:[0-9]+: .+"));
 }
 
-// The sanitizers' own memory would hide a reader's (the asan build is gcc's, the tsan one
-// clang's: each names its sanitizer).
+// The sanitizers' own memory would hide a reader's (gcc's asan and clang's tsan each name theirs).
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool sanitized = true;
 #else
 constexpr bool sanitized = false;
 #endif
 
-// The peak memory of this process, in bytes.
 std::size_t peakMemory() {
     struct rusage usage {};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -238,7 +236,6 @@ TEST(RecordingReaders, ALibinputRecordingCostsLittleMoreMemoryThanItsText) {
               "f:2: a value after this runs on for more than 256 KiB: no 'libinput record' file holds one so long");
 }
 
-// A scratch folder of the test's own, removed with what it holds.
 struct Scratch {
     std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("trellick-load-" + std::to_string(::getpid()));

@@ -10,39 +10,32 @@
 namespace trellick::test {
 namespace {
 
-struct WindowCase {
-    int n, s;
-    int lo, hi;
-    bool moreBefore, moreAfter;
-};
-
-class WindowOfNine : public testing::TestWithParam<WindowCase> {};
-
-TEST_P(WindowOfNine, ShowsTheSliceAroundTheCursor) {
-    const WindowCase c = GetParam();
-    ControllerRig rig;
-    rig.show(targets(c.n), c.s);
-    const HUDModel& m = rig.hud.model();
-    std::vector<std::string> expected;
-    for (int i = c.lo; i < c.hi; ++i) expected.push_back("App " + std::to_string(i));
-    EXPECT_EQ(titles(m.visible()), expected);
-    EXPECT_EQ(m.selected(), c.s - c.lo);
-    EXPECT_EQ(m.recentsAbsolute(), c.s);
-    EXPECT_EQ(m.recentsCount(), c.n);
-    EXPECT_EQ(m.moreBefore(), c.moreBefore);
-    EXPECT_EQ(m.moreAfter(), c.moreAfter);
+TEST(HUDController, ShowsAWindowOfNineAroundTheCursor) {
+    struct Case {
+        int n, s, lo, hi;
+        bool moreBefore, moreAfter;
+    };
+    for (const Case& c :
+         {Case{20, 0, 0, 9, false, true}, Case{20, 6, 2, 11, true, true}, Case{20, 19, 11, 20, true, false},
+          Case{5, 0, 0, 5, false, false}, Case{5, 4, 0, 5, false, false}, Case{9, 8, 0, 9, false, false},
+          Case{10, 4, 0, 9, false, true}, Case{10, 5, 1, 10, true, false}, Case{10, 9, 1, 10, true, false}}) {
+        SCOPED_TRACE(std::to_string(c.s) + " of " + std::to_string(c.n));
+        ControllerRig rig;
+        rig.show(targets(c.n), c.s);
+        const HUDModel& m = rig.hud.model();
+        std::vector<std::string> expected;
+        for (int i = c.lo; i < c.hi; ++i) expected.push_back("App " + std::to_string(i));
+        EXPECT_EQ(titles(m.visible()), expected);
+        EXPECT_EQ(m.selected(), c.s - c.lo);
+        EXPECT_EQ(m.recentsAbsolute(), c.s);
+        EXPECT_EQ(m.recentsCount(), c.n);
+        EXPECT_EQ(m.moreBefore(), c.moreBefore);
+        EXPECT_EQ(m.moreAfter(), c.moreAfter);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, WindowOfNine,
-                         testing::Values(WindowCase{20, 0, 0, 9, false, true}, WindowCase{20, 6, 2, 11, true, true},
-                                         WindowCase{20, 19, 11, 20, true, false}, WindowCase{5, 0, 0, 5, false, false},
-                                         WindowCase{5, 4, 0, 5, false, false}, WindowCase{9, 8, 0, 9, false, false},
-                                         WindowCase{10, 4, 0, 9, false, true}, WindowCase{10, 5, 1, 10, true, false},
-                                         WindowCase{10, 9, 1, 10, true, false}));
-
-// A cursor step republishes the list only when the window slides, and measures only when the
-// size key changes: at the first showing (both rows, once) and when entries come to lie before
-// the window.
+// A cursor step republishes the list only when the window slides, and measures only at the first
+// showing (both rows, once) and when entries come to lie before the window.
 TEST(HUDController, CursorStepsRedoOnlyWhatTheyChange) {
     ControllerRig rig;
     int listPublications = 0, cursorPublications = 0;
@@ -131,68 +124,58 @@ TEST(HUDController, ShowsNothingUnlessARowHasEntries) {
     EXPECT_EQ(rig.panel->frames.size(), frames);
 }
 
-struct PlacementCase {
-    const char* name;
-    QPointF pointer;
-    std::vector<QRectF> screens;
-    std::optional<QRectF> primary;
-    QPointF centre;  // of the panel; NaN: where it was
-};
-
-class Placement : public testing::TestWithParam<PlacementCase> {};
-
-TEST_P(Placement, CentresOnTheScreenUnderThePointer) {
-    const auto& c = GetParam();
-    ControllerRig rig;
-    rig.screens->at = c.pointer;
-    rig.screens->frames = c.screens;
-    rig.screens->main = c.primary;
-    rig.show(targets(3), 0);
-    QRectF f = rig.panel->frames.back();
-    if (std::isnan(c.centre.x())) {
-        EXPECT_EQ(f.topLeft(), QPointF(0, 0));
-    } else {
-        EXPECT_NEAR(f.center().x(), c.centre.x(), 0.5);
-        EXPECT_NEAR(f.center().y(), c.centre.y(), 0.5);
+TEST(HUDController, CentresOnTheScreenUnderThePointer) {
+    struct Case {
+        const char* name;
+        QPointF pointer;
+        std::vector<QRectF> screens;
+        std::optional<QRectF> primary;
+        QPointF centre;  // of the panel; NaN: where it was
+    };
+    const QRectF left(0, 0, 1920, 1080), right(1920, 0, 1280, 1024);
+    for (const Case& c : {Case{"first", {100, 100}, {left, right}, left, {960, 540}},
+                          Case{"second", {2000, 900}, {left, right}, left, {2560, 512}},
+                          Case{"edge", {1920, 10}, {left, right}, left, {2560, 512}},
+                          Case{"off", {5000, 5000}, {left, right}, right, {2560, 512}},
+                          Case{"none", {5, 5}, {}, std::nullopt, {NAN, NAN}}}) {
+        SCOPED_TRACE(c.name);
+        ControllerRig rig;
+        rig.screens->at = c.pointer;
+        rig.screens->frames = c.screens;
+        rig.screens->main = c.primary;
+        rig.show(targets(3), 0);
+        QRectF f = rig.panel->frames.back();
+        if (std::isnan(c.centre.x())) {
+            EXPECT_EQ(f.topLeft(), QPointF(0, 0));
+        } else {
+            EXPECT_NEAR(f.center().x(), c.centre.x(), 0.5);
+            EXPECT_NEAR(f.center().y(), c.centre.y(), 0.5);
+        }
     }
 }
 
-const QRectF left(0, 0, 1920, 1080), right(1920, 0, 1280, 1024);
-INSTANTIATE_TEST_SUITE_P(Cases, Placement,
-                         testing::Values(PlacementCase{"first", {100, 100}, {left, right}, left, {960, 540}},
-                                         PlacementCase{"second", {2000, 900}, {left, right}, left, {2560, 512}},
-                                         PlacementCase{"edge", {1920, 10}, {left, right}, left, {2560, 512}},
-                                         PlacementCase{"off", {5000, 5000}, {left, right}, right, {2560, 512}},
-                                         PlacementCase{"none", {5, 5}, {}, std::nullopt, {NAN, NAN}}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct RefitCase {
-    double first, second;
-    int refits;  // new frames after `second`
-};
-
-class Refit : public testing::TestWithParam<RefitCase> {};
-
-TEST_P(Refit, GrowsAndShrinksAtTheBottomWhenTheRingComesOrGoes) {
-    const auto c = GetParam();
-    ControllerRig rig;
-    rig.show(targets(5), 1);
-    rig.hud.setCancelProgress(c.first);
-    const QRectF before = rig.panel->frames.back();
-    const auto framesBefore = rig.panel->frames.size();
-    rig.hud.setCancelProgress(c.second);
-    ASSERT_EQ(rig.panel->frames.size() - framesBefore, static_cast<std::size_t>(c.refits));
-    if (c.refits == 0) return;
-    const QRectF after = rig.panel->frames.back();
-    EXPECT_EQ(after.top(), before.top());
-    EXPECT_NEAR(after.center().x(), before.center().x(), 0.5);
-    // The ring and its spacing: 22 + 10 points.
-    EXPECT_EQ(after.height() - before.height(), c.second > c.first ? 32 : -32);
+TEST(HUDController, GrowsAndShrinksAtTheBottomWhenTheRingComesOrGoes) {
+    struct Case {
+        double first, second;
+        std::size_t refits;  // new frames after `second`
+    };
+    for (const Case& c :
+         {Case{0.05, 0.2, 1}, Case{0.3, 0.9, 0}, Case{0.9, 0.05, 1}, Case{0.0, 0.1, 0}, Case{0.1, 0.1000001, 1}}) {
+        SCOPED_TRACE(std::to_string(c.first) + " to " + std::to_string(c.second));
+        ControllerRig rig;
+        rig.show(targets(5), 1);
+        rig.hud.setCancelProgress(c.first);
+        const QRectF before = rig.panel->frames.back();
+        const auto framesBefore = rig.panel->frames.size();
+        rig.hud.setCancelProgress(c.second);
+        ASSERT_EQ(rig.panel->frames.size() - framesBefore, c.refits);
+        if (c.refits == 0) continue;
+        const QRectF after = rig.panel->frames.back();
+        EXPECT_EQ(after.top(), before.top());
+        EXPECT_NEAR(after.center().x(), before.center().x(), 0.5);
+        EXPECT_EQ(after.height() > before.height(), c.second > c.first);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, Refit,
-                         testing::Values(RefitCase{0.05, 0.2, 1}, RefitCase{0.3, 0.9, 0}, RefitCase{0.9, 0.05, 1},
-                                         RefitCase{0.0, 0.1, 0}, RefitCase{0.1, 0.1000001, 1}));
 
 TEST(HUDController, TheRingComingAndGoingKeepsRoomForTheOtherRow) {
     // Labels under the icons, one recent and three favourites: the favourites row needs the

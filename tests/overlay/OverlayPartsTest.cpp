@@ -86,8 +86,7 @@ TEST(AppIcons, FallsBackFromThemeToWindowImageToGenericGlyph) {
 
 TEST(AppIcons, AWindowImageIsResolvedAgainOnceItsAddressIsReused) {
     IconRig rig;
-    // Owned apart from its control block, so its memory is freed while the cache still
-    // remembers the address.
+    // Owned apart from its control block: freed while the cache still remembers the address.
     std::shared_ptr<QImage> first(new QImage(16, 16, QImage::Format_ARGB32));
     first->fill(Qt::blue);
     const void* address = first.get();

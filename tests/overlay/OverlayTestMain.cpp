@@ -1,4 +1,4 @@
-// The overlay's tests need fonts and images, not a display.
+// Qt offscreen, for the overlay's tests (fonts and images) and the Wayland rigs' (an event loop).
 #include <gtest/gtest.h>
 #include <QGuiApplication>
 

@@ -1,6 +1,5 @@
 #pragma once
-// The pointer and keys of the KWin rig's tests: KWin's fake input, offered (like its window
-// management) to programs whose desktop entry names it, which kwinEntries does for the tests.
+// The KWin rig's pointer and keys: KWin's fake input, offered to the tests by kwinEntries.
 
 #include <linux/input-event-codes.h>
 #include <wayland-client.h>

@@ -1,7 +1,6 @@
 #pragma once
-// KWin's D-Bus interfaces on the KWin rig's session bus: its effects, and screenshots through
-// org.kde.KWin.ScreenShot2, which KWin answers for programs whose desktop entry names it (the
-// rig's entries for the tests do).
+// KWin's D-Bus interfaces on the KWin rig's session bus: its effects and screenshots (answered
+// for programs whose desktop entry names them, as the rig's entries do).
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -37,8 +36,7 @@ inline bool loadKWinBlur(const std::string& busAddress) {
     });
 }
 
-// The output as KWin's screenshot interface gives it: raw pixels written into a pipe, described by
-// the reply. Null when KWin refused.
+// The output as raw pixels KWin writes into a pipe, described by the reply; null if it refused.
 inline QImage kwinScreenshot(const std::string& busAddress) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return {};

@@ -10,8 +10,7 @@ namespace {
 
 class KdeWindowSystemRigTest : public WaylandRigTest {
 protected:
-    // The app id RedWin has an entry whose icon is a file: KWin names no themed icon for it and
-    // hands its pixels over on request.
+    // RedWin's entry names an icon file: KWin hands over its pixels, not a themed name.
     bool startRig(std::string* why) override {
         QImage red(64, 64, QImage::Format_ARGB32);
         red.fill(Qt::red);
@@ -54,11 +53,7 @@ TEST_F(KdeWindowSystemRigTest, RecencyIsSeededFromTheStackingOrderAndFollowsActi
     // under test starts: a, c, b from the top, which is not the order of opening.
     {
         auto probe = wayland::KdeWindowSystem::create(conn);
-        auto find = [&](const std::string& title) {
-            for (WindowId w : probe->clientList())
-                if (probe->title(w) == title) return std::optional(w);
-            return std::optional<WindowId>();
-        };
+        auto find = [&](const std::string& title) { return titled(*probe, title); };
         for (const char* title : {"a", "b", "c"}) {
             rig.window(std::string("App") + title, title);
             ASSERT_TRUE(waitFor([&] { return find(title) && probe->activeWindow() == find(title); })) << title;
@@ -78,8 +73,8 @@ TEST_F(KdeWindowSystemRigTest, RecencyIsSeededFromTheStackingOrderAndFollowsActi
     EXPECT_EQ(heard, (std::vector<WindowId>{*b}));
 }
 
-// A program run from where no desktop entry names it: KWin hides the global until the entry of
-// the user's own is written, and then offers it to a new connection.
+// Without a desktop entry naming the program KWin hides the global until the user's own entry
+// is written, then offers it to a new connection.
 class WithoutAnEntryRigTest : public KdeWindowSystemRigTest {
 protected:
     bool startRig(std::string* why) override { return rig.startKWin(why, {}); }

@@ -1,7 +1,6 @@
-// A small Wayland client for the sway rig: a Qt window with the given app id and title.
-// With --report-wheel it writes a line "wheel" to standard error for each scroll it receives.
-// Started with an activation token, it asks for the focus with it once shown, as applications do.
-// Usage: wayland_test_window --class APP_ID [--title T] [--report-wheel]
+// A Qt window for the Wayland rigs: wayland_test_window --class APP_ID [--title T] [--report-wheel]
+// writes "wheel" to standard error for each scroll; given an activation token, it asks for the
+// focus with it once shown, as applications do.
 
 #include <QApplication>
 #include <QWheelEvent>

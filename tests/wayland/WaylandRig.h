@@ -19,8 +19,7 @@ public:
     WaylandRig& operator=(const WaylandRig&) = delete;
     ~WaylandRig() { shutdown(); }
 
-    // Starts sway with `outputs` headless outputs of 1280x720; false with a reason when it
-    // cannot run here.
+    // Starts sway with `outputs` headless outputs of 1280x720; false with a reason if it cannot.
     bool start(std::string* why, int outputs = 1) {
         dataDir();
         if (run("for t in sway swaymsg setpriv grim; do command -v $t || exit 1; done") != 0) {
@@ -57,12 +56,10 @@ public:
         return true;
     }
 
-    // Starts KWin (`kwin_wayland --virtual`, one output of 1280x720) in a D-Bus session of its
-    // own instead of sway; false with a reason when it cannot run here. KWin runs as the test's
-    // own user, root included: it hands its window management only to programs whose desktop
-    // file names their binary, reading the binary from /proc, which a process of another user
-    // cannot. `entries` are those desktop files (file name to body) in the compositor's private
-    // data folder.
+    // Starts KWin (one 1280x720 virtual output) in a D-Bus session of its own instead of sway.
+    // It runs as the test's own user, root included: it reads from /proc the binary of a client
+    // (which another user's process cannot) to find the desktop entry, among `entries` (file
+    // name to body), that opens its window management to it.
     bool startKWin(std::string* why, const std::map<std::string, std::string>& entries) {
         dataDir();
         const std::string installed = "/usr/bin/kwin_wayland";
@@ -74,16 +71,14 @@ public:
         uid_ = getuid();
         gid_ = getgid();
         if (!prepare("trellick-kwinrig-", {"/bin", "/kwin-data/applications", "/home/.config"}, why)) return false;
-        // A window rule of KWin's keeps the windows of app id SkipSwitcherWin out of its switcher;
-        // new windows open in the middle of the output, as sway's first window fills it.
+        // SkipSwitcherWin is kept out of KWin's switcher; new windows open in the middle.
         std::ofstream(tmp_ + "/home/.config/kwinrc") << "[Windows]\nPlacement=Centered\n";
         std::ofstream(tmp_ + "/home/.config/kwinrulesrc")
             << "[General]\ncount=1\nrules=1\n\n[1]\nDescription=skip\nwmclass=SkipSwitcherWin\nwmclassmatch=1\n"
                "skipswitcher=true\nskipswitcherrule=2\n";
         for (const auto& [file, body] : entries)
             std::ofstream(tmp_ + "/kwin-data/applications/" + file) << "[Desktop Entry]\nType=Application\n" << body;
-        // The installed binary carries a file capability that a sandbox may refuse to execute;
-        // a plain copy of the same name runs.
+        // A sandbox may refuse to run the installed binary's file capability; a plain copy runs.
         std::filesystem::copy_file(installed, tmp_ + "/bin/kwin_wayland");
         env_.insert({{"XDG_CONFIG_HOME", tmp_ + "/home/.config"}, {"XDG_DATA_HOME", tmp_ + "/home/.local/share"}});
         auto kwinEnv = env_;
@@ -109,8 +104,7 @@ public:
     // The D-Bus session KWin runs in (KWin's own interfaces: effects, scripting).
     std::string busAddress;
 
-    // Spawns argv as the rig's user in the rig's session, standard error to `errors`; `env` adds
-    // to or overrides the session's variables.
+    // Spawns argv as the rig's user in its session, standard error to `errors`, `env` added.
     pid_t spawnInSession(const std::vector<std::string>& argv, const std::string& errors,
                          const std::map<std::string, std::string>& env) {
         auto all = env_;
@@ -133,8 +127,7 @@ public:
     }
     // A client that ended and was waited for: its PID may be reused and must not be stopped.
     void forget(pid_t client) { std::erase(clients_, client); }
-    // Runs a program of the rig's user to its end, running `pump` meanwhile; its exit status (-1
-    // when it could not run).
+    // Runs a program of the rig's user to its end, running `pump` meanwhile; its exit status or -1.
     int runToEnd(const std::vector<std::string>& argv, double timeout = 10.0,
                  const std::function<void()>& pump = nullptr) {
         pid_t pid = spawn(asUser(argv), tmp_ + "/last-command.log", env_);
@@ -159,14 +152,12 @@ public:
 
     // Writable by the rig's programs (grim's pictures), readable by the test.
     const std::string& runtimeDir() const { return runtime_; }
-    // The compositor's socket, as an absolute path: the test process connects without its
-    // environment.
+    // The compositor's socket as an absolute path: the test process connects without its environment.
     std::string socket;
 
 private:
-    // The rig's folders (runtime, home and `more` under it), its user's own, and the session's
-    // environment: whatever desktop the tests run in, the rig's is not it (KDE's would send
-    // Trellick to KWin's backend).
+    // The rig's folders, its user's own, and the session's environment, which is not the
+    // desktop the tests run in (KDE's would send Trellick to KWin's backend).
     bool prepare(const std::string& prefix, const std::vector<std::string>& more, std::string* why) {
         makeTmp(prefix);
         runtime_ = tmp_ + "/runtime";
@@ -182,8 +173,8 @@ private:
                 {"XDG_CURRENT_DESKTOP", ""}};
         return true;
     }
-    // Root runs the rig as the user trellick-rig (a system user without a home, created once).
-    // Every program of the rig ends with the test process, even one that crashes.
+    // Root runs the rig as the system user trellick-rig. Every program of the rig ends with the
+    // test process, even one that crashes.
     bool chooseUser(std::string* why) {
         prefix_ = {"setpriv", "--pdeathsig=SIGTERM"};
         if (geteuid() != 0) {
@@ -219,14 +210,12 @@ private:
     std::string runtime_;
 };
 
-// Desktop entries that open KWin's window management to the test's own binary and to `more`,
-// as KWin wants them: the absolute path as Exec and the interface named.
+// Desktop entries opening KWin's window management to the test's own binary and to `more`.
 inline std::map<std::string, std::string> kwinEntries(const std::vector<std::string>& more = {}) {
     std::map<std::string, std::string> entries;
     std::vector<std::string> programs{std::filesystem::read_symlink("/proc/self/exe")};
     programs.insert(programs.end(), more.begin(), more.end());
-    // The tests themselves also move the pointer and type (KWinFakeInput) and take screenshots
-    // through KWin's D-Bus interface.
+    // The tests themselves also use KWin's fake input and screenshots.
     for (std::size_t i = 0; i < programs.size(); ++i)
         entries["rig-program-" + std::to_string(i) + ".desktop"] =
             "Name=Rig program\nNoDisplay=true\nExec=" + programs[i] +

@@ -1,10 +1,10 @@
 #pragma once
-// A test on a sway rig of its own, with our own Wayland connection to it. The test process runs
-// Qt offscreen: it talks Wayland only through the backend under test.
+// A test on a sway rig of its own; the test process runs Qt offscreen (the overlay tests' main)
+// and talks Wayland only through the backend under test.
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 #include "WaylandRig.h"
 #include "platform/wayland/WaylandConnection.h"
@@ -14,14 +14,6 @@ namespace trellick::rig {
 
 class WaylandRigTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        if (QCoreApplication::instance()) return;
-        static int argc = 1;
-        static char name[] = "wayland_rig_tests";
-        static char* argv[] = {name, nullptr};
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        new QGuiApplication(argc, argv);  // lives as long as the process
-    }
     void SetUp() override {
         std::string why;
         if (!startRig(&why)) GTEST_SKIP() << "no Wayland rig: " << why;
@@ -41,12 +33,12 @@ protected:
         return windows_;
     }
     virtual std::shared_ptr<WindowSystem> makeWindows() { return wayland::WaylandWindowSystem::create(conn, ownAppId); }
-    std::optional<WindowId> byTitle(const std::string& title) {
-        for (WindowId w : windows()->clientList())
-            if (windows()->title(w) == title) return w;
+    std::optional<WindowId> byTitle(const std::string& title) { return titled(*windows(), title); }
+    static std::optional<WindowId> titled(WindowSystem& in, const std::string& title) {
+        for (WindowId w : in.clientList())
+            if (in.title(w) == title) return w;
         return std::nullopt;
     }
-    // Starts a client and waits until its toplevel is listed with its title.
     WindowId open(const std::string& appId, const std::string& title) {
         rig.window(appId, title);
         std::optional<WindowId> found;

@@ -98,8 +98,7 @@ TEST_F(WindowSystemRigTest, AClosedToplevelLeavesTheListsAndCannotBeActivated) {
     EXPECT_FALSE(windows()->activate(*goes));
 }
 
-// An application launched with a token of ours takes the focus with it, though the compositor
-// would not give it the focus on its own.
+// The token lets a launched application take the focus the compositor would not give it.
 TEST_F(WindowSystemRigTest, ALaunchedApplicationTakesTheFocusWithOurToken) {
     for (const char* rule : {"no_focus [app_id=\"GammaWin\"]", "focus_on_window_activation focus"})
         ASSERT_EQ(rig.swaymsg(rule), 0) << rule;
