@@ -80,11 +80,17 @@ protected:
         EXPECT_EQ(exitStatus(app), 0) << stderrText();
         EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
     }
+    void expectSwitch(const SwipeCase& c) {
+        launchAfterThreeWindows(c.mode, c.swipe);
+        EXPECT_EQ(exitStatus(app), 0) << stderrText();
+        EXPECT_EQ(windows()->activeWindow(), byTitle(c.expected)) << stderrText();
+        EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + c.decided), std::string::npos) << stderrText();
+    }
     pid_t app = -1;
 };
 
 const SwipeCase kSwipeCases[] = {
-    {"ToggleBack", "toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switched to the previous entry"},
+    {"ToggleBack", "toggleLastApp", {3.0, 10, 0.02}, "AlphaWin window", "switch to the previous entry"},
     {"WalkToTheThird", "directionalMRU", {3.0, 60, 0.004}, "BetaWin window", "commit: switch to entry 2, Beta"},
     {"WalkAndPullDown", "directionalMRU", {3.0, 60, 0.004, 0, 0.4}, "GammaWin window", "walk cancelled: no switch"}};
 
@@ -92,17 +98,13 @@ const SwipeCase kSwipeCases[] = {
 // the third entry and commits there, unless the fingers pull down before the lift.
 class SwitchingRigTest : public TrellickOnSway, public ::testing::WithParamInterface<SwipeCase> {};
 TEST_P(SwitchingRigTest, AReplayedSwipeSwitchesToTheEntryItChose) {
-    const SwipeCase& c = GetParam();
-    launchAfterThreeWindows(c.mode, c.swipe);
-    EXPECT_EQ(exitStatus(app), 0) << stderrText();
-    EXPECT_EQ(windows()->activeWindow(), byTitle(c.expected)) << stderrText();
-    EXPECT_NE(stderrText().find(std::string("trellick.gesture: ") + c.decided), std::string::npos) << stderrText();
+    expectSwitch(GetParam());
 }
-INSTANTIATE_TEST_SUITE_P(Swipes, SwitchingRigTest, ::testing::ValuesIn(kSwipeCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+auto caseName = [](const auto& info) { return std::string(info.param.name); };
+INSTANTIATE_TEST_SUITE_P(Swipes, SwitchingRigTest, ::testing::ValuesIn(kSwipeCases), caseName);
 
-// On KWin, where windows are raised through its window management (KdeWindowSystemRigTest proves
-// that; the switch itself is the sway cases').
+// The same on KWin, where the tests' own binary and trellick have desktop entries opening its
+// window management to them, and windows are raised through it.
 class TrellickOnKWin : public TrellickOnSway {
 protected:
     bool startRig(std::string* why) override { return rig.startKWin(why, kwinEntries({TRELLICK_EXECUTABLE})); }
@@ -113,6 +115,12 @@ protected:
         ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == window; })) << appId;
     }
 };
+
+class SwitchingOnKWin : public TrellickOnKWin, public ::testing::WithParamInterface<SwipeCase> {};
+TEST_P(SwitchingOnKWin, AReplayedSwipeSwitchesToTheEntryItChose) {
+    expectSwitch(GetParam());
+}
+INSTANTIATE_TEST_SUITE_P(Swipes, SwitchingOnKWin, ::testing::ValuesIn(kSwipeCases), caseName);
 
 // Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
 TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
