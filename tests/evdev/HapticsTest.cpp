@@ -50,7 +50,6 @@ struct HapticsRig {
         next.push_back(std::make_unique<FakeFF>(&logs.back()));
         return &logs.back();
     }
-    void play(HapticPattern p) { haptics.perform(p); }
 };
 
 TEST(Haptics, EachPatternIsUploadedOnceAndPlayedEveryTimeOnDevicesThatCan) {
@@ -58,9 +57,9 @@ TEST(Haptics, EachPatternIsUploadedOnceAndPlayedEveryTimeOnDevicesThatCan) {
     FFLog* rumble = rig.add({FF_RUMBLE, FF_PERIODIC});
     FFLog* periodic = rig.add({FF_PERIODIC});
     FFLog* none = rig.add({FF_CONSTANT});
-    rig.play(HapticPattern::alignment);
-    rig.play(HapticPattern::alignment);
-    rig.play(HapticPattern::levelChange);
+    rig.haptics.perform(HapticPattern::alignment);
+    rig.haptics.perform(HapticPattern::alignment);
+    rig.haptics.perform(HapticPattern::levelChange);
     ASSERT_EQ(rumble->uploaded.size(), 2u);
     EXPECT_EQ(rumble->played, (std::vector<int>{0, 0, 1}));
     const ff_effect& tick = rumble->uploaded[0];
@@ -79,20 +78,20 @@ TEST(Haptics, EachPatternIsUploadedOnceAndPlayedEveryTimeOnDevicesThatCan) {
 TEST(Haptics, FailingDevicesAreDroppedAndMissingHardwareIsLookedForRarely) {
     HapticsRig rig;
     FFLog* pad = rig.add({FF_RUMBLE});
-    rig.play(HapticPattern::alignment);
+    rig.haptics.perform(HapticPattern::alignment);
     pad->failPlayWith = ENODEV;  // unplugged
-    rig.play(HapticPattern::alignment);
+    rig.haptics.perform(HapticPattern::alignment);
     pad->failPlayWith = 0;
-    rig.play(HapticPattern::alignment);
+    rig.haptics.perform(HapticPattern::alignment);
     EXPECT_EQ(pad->played.size(), 1u);  // given up after the failure
 
     // Nothing left to play on: looked for again only after a while, then found.
     FFLog* replugged = rig.add({FF_RUMBLE});
     rig.now = 5;
-    rig.play(HapticPattern::alignment);
+    rig.haptics.perform(HapticPattern::alignment);
     EXPECT_EQ(rig.looks, 1);
     rig.now = 5 + EvdevHaptics::lookAgainAfter;
-    rig.play(HapticPattern::levelChange);
+    rig.haptics.perform(HapticPattern::levelChange);
     EXPECT_EQ(rig.looks, 2);
     EXPECT_EQ(replugged->played.size(), 1u);
 
@@ -100,8 +99,8 @@ TEST(Haptics, FailingDevicesAreDroppedAndMissingHardwareIsLookedForRarely) {
     FFLog* full = rig.add({FF_RUMBLE});
     full->failUploadWith = ENOSPC;
     rig.haptics.refresh();
-    rig.play(HapticPattern::alignment);
-    rig.play(HapticPattern::alignment);
+    rig.haptics.perform(HapticPattern::alignment);
+    rig.haptics.perform(HapticPattern::alignment);
     EXPECT_TRUE(full->played.empty());
     EXPECT_EQ(rig.looks, 3);
 }

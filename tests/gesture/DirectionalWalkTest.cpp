@@ -29,60 +29,51 @@ struct Move {
     bool escape = false;
 };
 const Move escape{0, 0, true};
-struct Walk {
-    const char* name;
-    EngineRig::Prefs prefs;
-    std::vector<Move> path;
-    const char* walk;
-    const char* end;
-    friend void PrintTo(const Walk& w, std::ostream* os) { *os << w.name; }
-};
-class Walks : public ::testing::TestWithParam<Walk> {
-protected:
-    void SetUp() override {
+TEST(Walks, GoWhereTheFingersLeadAndLeaveNothingBehind) {
+    struct Walk {
+        const char* name;
+        EngineRig::Prefs prefs;
+        std::vector<Move> path;
+        const char* walk;
+        const char* end;
+    };
+    for (const auto& w :
+         {Walk{"OneStepPer0_08", plain(), {{0.06f}}, "r1 r2", "commit r2"},  // 0.17 - 0.03 = 0.14
+          Walk{"BackPastTheStartIsNotStored", plain(), {{0.06f}, {-0.245f}, {0.09f}}, "r1 r2 r1 r0 r1", "commit r1"},
+          Walk{"InvertedTheOtherWay", inverted, {{0.06f}, {-0.245f}, {0.09f}}, "r1 r2 r1 r0 r1", "commit r1"},
+          Walk{"PastTheLastEntryHoldsUntilOneStepBack", plain(), {{0.54f}, {-0.08f}}, "r1 r2 r3 r4 r3", "commit r3"},
+          // A short step is where a pin that forgot the dead zone would bounce off the end.
+          Walk{"PastTheLastEntryWithAShortStep", shortStep, {{0.54f}, {-0.04f}}, "r1 r2 r3 r4 r3", "commit r3"},
+          Walk{"UpIntoTheFavouritesRowAndAlongIt", favourites, {{0, 0.14f}, {0.1f}}, "r1 f0 f1", "commit f1"},
+          Walk{"FavouritesHoldAboveTheRelease", favourites, {{0, 0.14f}, {0, -0.06f}, {0.1f}}, "r1 f0 f1", "commit f1"},
+          // Back in recents where the walk now is: 0.11 + 0.10 = 0.21, 0.18 / 0.08.
+          Walk{"DownOutOfTheFavouritesRow", favourites, {{0, 0.14f}, {0.1f}, {0, -0.1f}}, "r1 f0 f1 r2", "commit r2"},
+          Walk{"NoFavouritesRowWhenSwitchedOff", noFavourites, {{0, 0.3f}, {0.1f}}, "r1 r2", "commit r2"},
+          // A cancel distance of 0 arms at a pull of 0.25.
+          Walk{"APullShortOfTheCancelCommits", cancelDistance(0), {{0, -0.24f}}, "r1", "commit r1"},
+          Walk{"APullToTheCancelCancels", cancelDistance(0), {{0, -0.26f}}, "r1", "cancel"},
+          Walk{"AnArmedCancelHoldsAboveTheDisarmLevel", cancelDistance(0.5), {{0, -0.45f}, {0, 0.08f}}, "r1", "cancel"},
+          Walk{"BelowTheDisarmLevelTheLiftCommits", cancelDistance(0.5), {{0, -0.45f}, {0, 0.14f}}, "r1", "commit r1"},
+          Walk{"EscapeStopsTheWalkAtTheNextFrame", plain(), {escape, {0.24f}}, "r1", "cancel"},
+          Walk{"EscapeJustBeforeTheLiftCancels", plain(), {{0.06f}, escape}, "r1 r2", "cancel"}}) {
+        SCOPED_TRACE(w.name);
+        EngineRig rig(w.prefs);
         float d = rig.settings->invertDirection.get() ? -1.0f : 1.0f;
         float x = 0.5f - 0.14f * d, y = 0.5f;  // where the reveal leaves the fingers
         double t = rig.reveal(0, d);
         ASSERT_TRUE(rig.hud->visible && !rig.keys->handlers.empty() && rig.blocker->enabled);
-        for (auto m : GetParam().path) {
+        for (auto m : w.path) {
             if (m.escape) rig.keys->pressEscape();
             if (!m.escape) t = rig.move(t, x, y, m.dx * d, m.dy);
         }
         rig.lift(t + 0.01);
+        EXPECT_EQ(rig.walk(), w.walk);
+        EXPECT_EQ(rig.trace->ends, w.end);
+        EXPECT_FALSE(rig.hud->visible);
+        EXPECT_TRUE(rig.keys->handlers.empty());
+        EXPECT_FALSE(rig.blocker->enabled);
     }
-    EngineRig rig{GetParam().prefs};
-};
-
-TEST_P(Walks, GoWhereTheFingersLeadAndLeaveNothingBehind) {
-    EXPECT_EQ(rig.walk(), GetParam().walk);
-    EXPECT_EQ(rig.trace->ends, GetParam().end);
-    EXPECT_FALSE(rig.hud->visible);
-    EXPECT_TRUE(rig.keys->handlers.empty());
-    EXPECT_FALSE(rig.blocker->enabled);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, Walks,
-    ::testing::Values(
-        Walk{"OneStepPer0_08", plain(), {{0.06f}}, "r1 r2", "commit r2"},  // 0.17 - 0.03 = 0.14
-        Walk{"BackPastTheStartIsNotStored", plain(), {{0.06f}, {-0.245f}, {0.09f}}, "r1 r2 r1 r0 r1", "commit r1"},
-        Walk{"InvertedTheOtherWay", inverted, {{0.06f}, {-0.245f}, {0.09f}}, "r1 r2 r1 r0 r1", "commit r1"},
-        Walk{"PastTheLastEntryHoldsUntilOneStepBack", plain(), {{0.54f}, {-0.08f}}, "r1 r2 r3 r4 r3", "commit r3"},
-        // A short step is where a pin that forgot the dead zone would bounce off the end.
-        Walk{"PastTheLastEntryWithAShortStep", shortStep, {{0.54f}, {-0.04f}}, "r1 r2 r3 r4 r3", "commit r3"},
-        Walk{"UpIntoTheFavouritesRowAndAlongIt", favourites, {{0, 0.14f}, {0.1f}}, "r1 f0 f1", "commit f1"},
-        Walk{"FavouritesHoldAboveTheirRelease", favourites, {{0, 0.14f}, {0, -0.06f}, {0.1f}}, "r1 f0 f1", "commit f1"},
-        // Back in recents where the walk now is: 0.11 + 0.10 = 0.21, 0.18 / 0.08.
-        Walk{"DownOutOfTheFavouritesRow", favourites, {{0, 0.14f}, {0.1f}, {0, -0.1f}}, "r1 f0 f1 r2", "commit r2"},
-        Walk{"NoFavouritesRowWhenSwitchedOff", noFavourites, {{0, 0.3f}, {0.1f}}, "r1 r2", "commit r2"},
-        // A cancel distance of 0 arms at a pull of 0.25.
-        Walk{"APullShortOfTheCancelCommits", cancelDistance(0), {{0, -0.24f}}, "r1", "commit r1"},
-        Walk{"APullToTheCancelCancels", cancelDistance(0), {{0, -0.26f}}, "r1", "cancel"},
-        Walk{"AnArmedCancelHoldsAboveTheDisarmLevel", cancelDistance(0.5), {{0, -0.45f}, {0, 0.08f}}, "r1", "cancel"},
-        Walk{"BelowTheDisarmLevelTheLiftCommits", cancelDistance(0.5), {{0, -0.45f}, {0, 0.14f}}, "r1", "commit r1"},
-        Walk{"EscapeStopsTheWalkAtTheNextFrame", plain(), {escape, {0.24f}}, "r1", "cancel"},
-        Walk{"EscapeJustBeforeTheLiftCancels", plain(), {{0.06f}, escape}, "r1 r2", "cancel"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DirectionalWalk, ALiftBeforeThePickerOpensSwitchesAtOnceOrCancels) {
     // A flick lifted within the reveal delay, pulled down far or not, with the engine on or off.
@@ -137,35 +128,31 @@ TEST(DirectionalWalk, AfterAnEscapeTheNextGestureStartsClean) {
 // Tuning values only a hand-edited file can hold: the walk still opens one step away, walks
 // one way for a one-way slide, and a far pull fills the cancel indicator just when the lift
 // then cancels.
-class ExtremeTuning : public ::testing::TestWithParam<std::tuple<const char*, double, bool>> {};
-
-TEST_P(ExtremeTuning, KeepsTheWalkOrderlyAndTheCancelConsistent) {
-    auto [key, value, cancels] = GetParam();
-    auto prefs = plain();
-    prefs.emplace_back(key, PrefValue(value));  // the later value wins
-    EngineRig rig(prefs);
-    double t = rig.reveal();
-    for (int i = 0; i < 3; ++i) rig.three(t += 0.01, 0.36f, 0.5f);  // resting walks nowhere
-    EXPECT_EQ(rig.walk(), "r1");
-    float x = 0.36f, y = 0.5f;
-    t = rig.move(t, x, y, 0.34f, 0);
-    for (std::size_t i = 1; i < rig.trace->selects.size(); ++i)
-        EXPECT_GE(rig.trace->selects[i].index, rig.trace->selects[i - 1].index);
-    t = rig.move(t, x, y, 0, -0.5f, 0.01f);
-    for (double p : rig.hud->cancelProgress) EXPECT_TRUE(p >= 0 && p <= 1) << p;
-    EXPECT_EQ(rig.hud->cancelProgress.back(), cancels ? 1.0 : 0.0);
-    rig.lift(t + 0.01);
-    EXPECT_EQ(rig.trace->ends, cancels ? "cancel" : "commit r4");
+TEST(ExtremeTuning, KeepsTheWalkOrderlyAndTheCancelConsistent) {
+    for (auto [key, value, cancels] :
+         {std::tuple{keys::sensitivity, 1.3333333333333333, true}, std::tuple{keys::sensitivity, 1e300, true},
+          std::tuple{keys::sensitivity, -1e300, true}, std::tuple{keys::acceleration, 1e39, true},
+          std::tuple{keys::acceleration, -1e39, true}, std::tuple{keys::cancelDistance, -0.50000000001, true},
+          std::tuple{keys::cancelDistance, 1e300, false}, std::tuple{keys::flickVelocity, 1e300, true},
+          std::tuple{keys::flickRevealDelay, -1e300, true}}) {
+        SCOPED_TRACE(::testing::Message() << key << " = " << value);
+        auto prefs = plain();
+        prefs.emplace_back(key, PrefValue(value));  // the later value wins
+        EngineRig rig(prefs);
+        double t = rig.reveal();
+        for (int i = 0; i < 3; ++i) rig.three(t += 0.01, 0.36f, 0.5f);  // resting walks nowhere
+        EXPECT_EQ(rig.walk(), "r1");
+        float x = 0.36f, y = 0.5f;
+        t = rig.move(t, x, y, 0.34f, 0);
+        for (std::size_t i = 1; i < rig.trace->selects.size(); ++i)
+            EXPECT_GE(rig.trace->selects[i].index, rig.trace->selects[i - 1].index);
+        t = rig.move(t, x, y, 0, -0.5f, 0.01f);
+        for (double p : rig.hud->cancelProgress) EXPECT_TRUE(p >= 0 && p <= 1) << p;
+        EXPECT_EQ(rig.hud->cancelProgress.back(), cancels ? 1.0 : 0.0);
+        rig.lift(t + 0.01);
+        EXPECT_EQ(rig.trace->ends, cancels ? "cancel" : "commit r4");
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    HandEdited, ExtremeTuning,
-    ::testing::Values(std::tuple{keys::sensitivity, 1.3333333333333333, true},
-                      std::tuple{keys::sensitivity, 1e300, true}, std::tuple{keys::sensitivity, -1e300, true},
-                      std::tuple{keys::acceleration, 1e39, true}, std::tuple{keys::acceleration, -1e39, true},
-                      std::tuple{keys::cancelDistance, -0.50000000001, true},
-                      std::tuple{keys::cancelDistance, 1e300, false}, std::tuple{keys::flickVelocity, 1e300, true},
-                      std::tuple{keys::flickRevealDelay, -1e300, true}));
 
 }  // namespace
 }  // namespace trellick::test

@@ -90,51 +90,40 @@ TEST(StateMachine, TheListLengthBoundsTheWalkFromTheGestureStart) {
     EXPECT_EQ(rig.lastIndex(), 3);
 }
 
-// Toggle mode: three fingers rest, move by (dx, dy), and end at `duration` by lifting or by
-// a fourth finger arriving.
-struct Swipe {
-    const char* name;
-    float dx, dy;
-    double duration;
-    bool fires, fourthFinger = false, enabled = true;
-    friend void PrintTo(const Swipe& s, std::ostream* os) { *os << s.name; }
-};
-class ToggleSwipe : public ::testing::TestWithParam<Swipe> {
-protected:
-    void SetUp() override {
-        const Swipe& s = GetParam();
+// Toggle mode: three fingers rest, move by (dx, dy), and end at `duration` by lifting or by a
+// fourth finger arriving. Whether it switches or not, the swipe is reported to diagnostics and
+// never swallows scrolling.
+TEST(ToggleSwipe, SwitchesToThePreviousEntryOnlyWhenQuickFarAndLevelEnough) {
+    struct Swipe {
+        const char* name;
+        float dx, dy;
+        double duration;
+        bool fires, fourthFinger = false, enabled = true;
+    };
+    for (const auto& s :
+         {Swipe{"right", 0.12f, 0.05f, 0.5, true}, Swipe{"left", -0.12f, 0.05f, 0.5, true},
+          Swipe{"tooSteep", 0.12f, 0.11f, 0.5, false},  // 0.11 x 1.2 >= 0.12
+          Swipe{"tooSlow", 0.12f, 0.05f, 0.8, false}, Swipe{"tooShort", 0.095f, 0.0f, 0.5, false},
+          Swipe{"farDiagonal", -0.3f, -0.2f, 0.79, true}, Swipe{"fourthFinger", 0.2f, 0.0f, 0.3, true, true},
+          Swipe{"switchedOff", 0.2f, 0.0f, 0.3, false, false, false}}) {
+        SCOPED_TRACE(s.name);
+        EngineRig rig;
         rig.settings->mode.set(SwitchMode::toggleLastApp);
         rig.settings->enabled.set(s.enabled);
         rig.three(0.0, 0.4f, 0.5f);
         rig.three(0.05, 0.4f + s.dx / 2, 0.5f + s.dy / 2);
         rig.three(s.duration - 0.01, 0.4f + s.dx, 0.5f + s.dy);
         rig.frame(s.duration, s.fourthFinger ? std::vector<Pt>(4, Pt{0.5f, 0.5f}) : std::vector<Pt>{});
+        int fires = s.fires ? 1 : 0;
+        EXPECT_EQ(rig.windows->previousCalls, fires);
+        EXPECT_EQ(rig.switchTicks(), fires);
+        EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), fires);
+        EXPECT_EQ(rig.diagnostics->swipeEventsSeen.get(), 1);
+        EXPECT_NEAR(rig.diagnostics->lastDeltaX.get(), s.dx, 1e-5);
+        EXPECT_EQ(rig.diagnostics->lastEventAt.get(), std::optional<double>(s.duration));
+        EXPECT_EQ(std::ranges::count(rig.blocker->enableHistory, true), 0);
     }
-    EngineRig rig;
-};
-
-// Whether it switches or not, the swipe is reported to diagnostics and never swallows scrolling.
-TEST_P(ToggleSwipe, SwitchesToThePreviousEntryOnlyWhenQuickFarAndLevelEnough) {
-    int fires = GetParam().fires ? 1 : 0;
-    EXPECT_EQ(rig.windows->previousCalls, fires);
-    EXPECT_EQ(rig.switchTicks(), fires);
-    EXPECT_EQ(rig.diagnostics->actionsTriggered.get(), fires);
-    EXPECT_EQ(rig.diagnostics->swipeEventsSeen.get(), 1);
-    EXPECT_NEAR(rig.diagnostics->lastDeltaX.get(), GetParam().dx, 1e-5);
-    EXPECT_EQ(rig.diagnostics->lastEventAt.get(), std::optional<double>(GetParam().duration));
-    EXPECT_EQ(std::ranges::count(rig.blocker->enableHistory, true), 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(Swipes, ToggleSwipe,
-                         ::testing::Values(Swipe{"right", 0.12f, 0.05f, 0.5, true},
-                                           Swipe{"left", -0.12f, 0.05f, 0.5, true},
-                                           Swipe{"tooSteep", 0.12f, 0.11f, 0.5, false},  // 0.11 x 1.2 >= 0.12
-                                           Swipe{"tooSlow", 0.12f, 0.05f, 0.8, false},
-                                           Swipe{"tooShort", 0.095f, 0.0f, 0.5, false},
-                                           Swipe{"farDiagonal", -0.3f, -0.2f, 0.79, true},
-                                           Swipe{"fourthFinger", 0.2f, 0.0f, 0.3, true, true},
-                                           Swipe{"switchedOff", 0.2f, 0.0f, 0.3, false, false, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Settings, ChangedWhileRunningTheyMoveWhereATravelLandsTheSelection) {
     // A slide after the reveal, every 10 ms: the step follows the sensitivity, and with

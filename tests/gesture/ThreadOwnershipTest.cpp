@@ -62,24 +62,20 @@ TEST(Threads, TouchThreadAndMainThreadShareOnlyTheSnapshot) {
     EXPECT_EQ(rig.windows->activations.size(), 20u);
 }
 
-void onAnotherThread(const std::function<void()>& fn) {
-    std::thread(fn).join();
-}
-
 // Debug builds stop a call made off the thread that owns the function, naming it; release
 // builds compile the check out and let it run.
 TEST(ThreadChecksDeathTest, ACallFromTheWrongThreadStopsADebugBuild) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EngineRig rig;  // created here: this is the main thread
-    EXPECT_DEBUG_DEATH(onAnotherThread([&] { rig.lift(DirectionalWalk::Lift::commit); }),
+    EXPECT_DEBUG_DEATH(std::thread([&] { rig.lift(DirectionalWalk::Lift::commit); }).join(),
                        "walk called off the main thread");
-    onAnotherThread([&] { rig.monitor->handleFrame(nullptr, 0, 0.0); });  // the first frame binds the touch thread
+    std::thread([&] { rig.monitor->handleFrame(nullptr, 0, 0.0); }).join();  // the first frame binds the touch thread
     EXPECT_DEBUG_DEATH(rig.monitor->handleFrame(nullptr, 0, 0.1), "handleFrame called off the touch thread");
 }
 
 TEST(ThreadChecks, AfterStopFramesMayComeFromANewThread) {
     EngineRig rig;
-    onAnotherThread([&] { rig.monitor->handleFrame(nullptr, 0, 0.0); });
+    std::thread([&] { rig.monitor->handleFrame(nullptr, 0, 0.0); }).join();
     rig.monitor->stop();
     rig.three(1.0, 0.5f, 0.5f);
     EXPECT_EQ(rig.trace->states, std::vector<GestureState>{GestureState::watching});

@@ -19,74 +19,62 @@ const EngineRig::Prefs gone{{keys::favouriteApps, PrefValue(PrefArray{PrefValue(
 // entry arriving in the recency list, and a favourite named "gone" never resolves. Each case:
 // the selections as the trace sees them, the selection ticks, the overlay at the end
 // (recents+favourites shown @ the selection, "-" when hidden) and what was activated.
-struct Script {
-    const char* name;
-    EngineRig::Prefs prefs;
-    const char* calls;
-    const char* walk;
-    int ticks;
-    const char* overlay;
-    const char* activated;
-    friend void PrintTo(const Script& s, std::ostream* os) { *os << s.name << ": " << s.calls; }
-};
-class Selection : public ::testing::TestWithParam<Script> {};
-
-TEST_P(Selection, FollowsTheFrozenRows) {
-    const Script& s = GetParam();
-    EngineRig rig(s.prefs);
-    rig.favourites->missing = {"gone"};
-    std::string activated;
-    rig.openFavouritesSettings = [&] { activated += "settings"; };
-    std::istringstream calls(s.calls);
-    for (std::string c; calls >> c;) {
-        rig.time->set(rig.time->now() + 1);
-        int index = c.size() > 1 ? std::stoi(c.substr(1)) : 0;
-        if (c[0] == 'b' || c[0] == 'r' || c[0] == 'f')
-            rig.select(c[0] == 'f' ? Row::favourites : Row::recents, index, c[0] == 'b');
-        if (c == "c") rig.lift(DirectionalWalk::Lift::commit);
-        if (c == "x") rig.lift(DirectionalWalk::Lift::cancel);
-        if (c == "+") rig.windows->titles.push_back("late");
+TEST(Selection, FollowsTheFrozenRows) {
+    struct Script {
+        const char* name;
+        EngineRig::Prefs prefs;
+        const char *calls, *walk;
+        int ticks;
+        const char *overlay, *activated;
+    };
+    for (const auto& s :
+         {Script{"TheFirstUpdateShowsTheFrozenRowsAndTicks", {}, "b1", "r1", 1, "5+1@r1", ""},
+          Script{"AnIndexPastTheEndSelectsTheLastEntry", {}, "b1 r9", "r1 r4", 2, "5+1@r4", ""},
+          Script{"ANegativeIndexSelectsTheFirstEntry", {}, "b1 r-3", "r1 r0", 2, "5+1@r0", ""},
+          Script{"ASelectionHeldAtTheEndDoesNotTick", {}, "b4 r9", "r4 r4", 1, "5+1@r4", ""},
+          Script{"AChangeOfRowTicksAtTheSameIndex", {}, "b0 f0", "r0 f0", 2, "5+1@f0", ""},
+          Script{"EntriesArrivingDuringTheWalkAreNotPartOfIt", {}, "b1 + r5", "r1 r4", 2, "5+1@r4", ""},
+          Script{"TheFavouritesRowIsLimitedToItsEntries", {twoFavourites}, "b1 f7", "r1 f1", 2, "5+2@f1", ""},
+          Script{"ACommitActivatesTheSelectedEntry", {}, "b1 r3 c", "r1 r3", 2, "-", "w3"},
+          Script{"ACommitAtIndexZeroActivatesTheCurrentEntry", {}, "b1 r0 c", "r1 r0", 2, "-", "w0"},
+          Script{"ACommitInTheFavouritesRowActivatesTheFavourite", {twoFavourites}, "b1 f1 c", "r1 f1", 2, "-", "f2"},
+          Script{"AnUnresolvedFavouriteLeavesThePlaceholder", gone, "b1 f0 c", "r1 f0", 2, "-", "settings"},
+          Script{
+              "WithFavouritesOffOnlyRecentsAreShown", {{keys::favouritesEnabled, false}}, "b1", "r1", 1, "5+0@r1", ""},
+          Script{"WithTheOverlayOffTheWalkIsOnlyFelt", {{keys::showHUD, false}}, "b1 r2 c", "r1 r2", 2, "-", "w2"},
+          Script{"WithHapticsOffTheWalkIsOnlySeen", {{keys::hapticFeedback, false}}, "b1 r2", "r1 r2", 0, "5+1@r2", ""},
+          Script{"AnUpdateAfterACommitShowsNothing", {}, "b1 c r2", "r1", 1, "-", "w1"},
+          Script{"AnUpdateAfterACancelShowsNothing", {}, "b1 x r2", "r1", 1, "-", ""}}) {
+        SCOPED_TRACE(::testing::Message() << s.name << ": " << s.calls);
+        EngineRig rig(s.prefs);
+        rig.favourites->missing = {"gone"};
+        std::string activated;
+        rig.openFavouritesSettings = [&] { activated += "settings"; };
+        std::istringstream calls(s.calls);
+        for (std::string c; calls >> c;) {
+            rig.time->set(rig.time->now() + 1);
+            int index = c.size() > 1 ? std::stoi(c.substr(1)) : 0;
+            if (c[0] == 'b' || c[0] == 'r' || c[0] == 'f')
+                rig.select(c[0] == 'f' ? Row::favourites : Row::recents, index, c[0] == 'b');
+            if (c == "c") rig.lift(DirectionalWalk::Lift::commit);
+            if (c == "x") rig.lift(DirectionalWalk::Lift::cancel);
+            if (c == "+") rig.windows->titles.push_back("late");
+        }
+        for (const auto& a : rig.windows->activations) activated += a;
+        for (const auto& a : rig.favourites->activations) activated += a;
+        std::string overlay = "-";
+        if (rig.hud->visible) {
+            auto& last = rig.hud->shown.back();
+            bool recents = last.focus == Row::recents;
+            overlay = std::to_string(last.recentsCount) + "+" + std::to_string(last.favouritesCount) + "@" +
+                      (recents ? "r" : "f") + std::to_string(recents ? last.recentsSelected : last.favSelected);
+        }
+        EXPECT_EQ(rig.walk(), s.walk);
+        EXPECT_EQ(rig.selectionTicks(), s.ticks);
+        EXPECT_EQ(overlay, s.overlay);
+        EXPECT_EQ(activated, s.activated);
     }
-    for (const auto& a : rig.windows->activations) activated += a;
-    for (const auto& a : rig.favourites->activations) activated += a;
-    std::string overlay = "-";
-    if (rig.hud->visible) {
-        auto& last = rig.hud->shown.back();
-        bool recents = last.focus == Row::recents;
-        overlay = std::to_string(last.recentsCount) + "+" + std::to_string(last.favouritesCount) + "@" +
-                  (recents ? "r" : "f") + std::to_string(recents ? last.recentsSelected : last.favSelected);
-    }
-    EXPECT_EQ(rig.walk(), s.walk);
-    EXPECT_EQ(rig.selectionTicks(), s.ticks);
-    EXPECT_EQ(overlay, s.overlay);
-    EXPECT_EQ(activated, s.activated);
 }
-
-EngineRig::Prefs with(const char* key, PrefValue value) {
-    return {{key, std::move(value)}};
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Scripts, Selection,
-    ::testing::Values(
-        Script{"TheFirstUpdateShowsTheFrozenRowsAndTicks", {}, "b1", "r1", 1, "5+1@r1", ""},
-        Script{"AnIndexPastTheEndSelectsTheLastEntry", {}, "b1 r9", "r1 r4", 2, "5+1@r4", ""},
-        Script{"ANegativeIndexSelectsTheFirstEntry", {}, "b1 r-3", "r1 r0", 2, "5+1@r0", ""},
-        Script{"ASelectionHeldAtTheEndDoesNotTick", {}, "b4 r9", "r4 r4", 1, "5+1@r4", ""},
-        Script{"AChangeOfRowTicksAtTheSameIndex", {}, "b0 f0", "r0 f0", 2, "5+1@f0", ""},
-        Script{"EntriesArrivingDuringTheWalkAreNotPartOfIt", {}, "b1 + r5", "r1 r4", 2, "5+1@r4", ""},
-        Script{"TheFavouritesRowIsLimitedToItsEntries", {twoFavourites}, "b1 f7", "r1 f1", 2, "5+2@f1", ""},
-        Script{"ACommitActivatesTheSelectedEntry", {}, "b1 r3 c", "r1 r3", 2, "-", "w3"},
-        Script{"ACommitAtIndexZeroActivatesTheCurrentEntry", {}, "b1 r0 c", "r1 r0", 2, "-", "w0"},
-        Script{"ACommitInTheFavouritesRowActivatesTheFavourite", {twoFavourites}, "b1 f1 c", "r1 f1", 2, "-", "f2"},
-        Script{"AnUnresolvedFavouriteLeavesThePlaceholder", gone, "b1 f0 c", "r1 f0", 2, "-", "settings"},
-        Script{"WithFavouritesOffOnlyRecentsAreShown", with(keys::favouritesEnabled, false), "b1", "r1", 1, "5+0@r1",
-               ""},
-        Script{"WithTheOverlayOffTheWalkIsOnlyFelt", with(keys::showHUD, false), "b1 r2 c", "r1 r2", 2, "-", "w2"},
-        Script{"WithHapticsOffTheWalkIsOnlySeen", with(keys::hapticFeedback, false), "b1 r2", "r1 r2", 0, "5+1@r2", ""},
-        Script{"AnUpdateAfterACommitShowsNothing", {}, "b1 c r2", "r1", 1, "-", "w1"},
-        Script{"AnUpdateAfterACancelShowsNothing", {}, "b1 x r2", "r1", 1, "-", ""}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(WalkSelection, AnEmptyWalkShowsFeelsAndSwitchesToNothing) {
     EngineRig rig({{keys::favouritesEnabled, PrefValue(false)}});

@@ -253,20 +253,14 @@ TEST(FrameAssembly, PalmsAndThumbsAreNotFingers) {
         {"a finger beside one still landing", axis(ABS_MT_PRESSURE), landing,
          "0: 1@0.3,0.5 / 0.1: 1@0.3,0.5 2@0.5,0.5 / 0.12: 1@0.3,0.5 2@0.5,0.5 / 0.14: 1@0.3,0.5 2@0.5,0.5 / "
          "0.2: 1@0.3,0.5 2@0.5,0.5"},
-        {"an edge contact that stays still while the others move",
-         {},
-         thumb,
+        {"an edge contact that stays still while the others move", nullptr, thumb,
          "0: 2@0.3,0.6 3@0.4,0.6 !1:thumb:resting / 0.05: 2@0.35,0.6 3@0.45,0.6 !1:thumb:resting / "
          "0.1: 2@0.4,0.6 3@0.5,0.6 !1:thumb:edge* / 0.15: 2@0.4,0.6 3@0.5,0.6 !1:thumb:edge !4:resting / "
          "0.2: 2@0.4,0.6 3@0.5,0.6 4@0.07,0.5 !1:thumb:edge"},
-        {"a flickering contact",
-         {},
-         flicker,
+        {"a flickering contact", nullptr, flicker,
          "0: 1@0.5,0.5 9@0.2,0.8 / 0.05: 9@0.2,0.8 / 0.1: 2@0.51,0.5 9@0.2,0.8 / 0.15: 9@0.2,0.8 / "
          "0.2: 9@0.2,0.8 !3:flicker*"},
-        {"a device that reports nothing to judge by",
-         {},
-         plain,
+        {"a device that reports nothing to judge by", nullptr, plain,
          "0: 1@0.3,0.6 / 0.02: 1@0.3,0.6 2@0.4,0.6 / 0.04: 1@0.3,0.6 2@0.4,0.6 3@0.5,0.6 / "
          "0.1: 1@0.4,0.6 2@0.5,0.6 3@0.6,0.6 / 0.15: 1@0.4,0.6 2@0.5,0.6 / 0.25: 1@0.4,0.6 2@0.5,0.6 4@0.6,0.58 / "
          "0.3:"},
@@ -276,12 +270,8 @@ TEST(FrameAssembly, PalmsAndThumbsAreNotFingers) {
         {"the tool count never brings a palm back", palmPressure(150), tools,
          "0: 2@0.5,0.5 -1@0.5,0.5 !1:pressure* / 0.05: 2@0.5,0.5 -1@0.5,0.5 / 0.1: 2@0.5,0.5 -1@0.5,0.5 !3:flicker* / "
          "0.15: 2@0.5,0.5 -1@0.5,0.5"},
-        {"protocol A",
-         [](DeviceInfo& d) {
-             palmPressure(150)(d);
-             d.protocolA = true;
-         },
-         packets, "0: -1@0.1,0.8 !-1:pressure* / 1: -1@0.11,0.8 !-1:pressure"},
+        {"protocol A", [](DeviceInfo& d) { palmPressure(150)(d), d.protocolA = true; }, packets,
+         "0: -1@0.1,0.8 !-1:pressure* / 1: -1@0.11,0.8 !-1:pressure"},
     };
     expectFrames(cases);
 }
@@ -311,10 +301,9 @@ TEST(FrameAssembly, EveryKindOfTouchpadKeepsItsFingersAndDropsPalms) {
         d.abs[ABS_MT_TOUCH_MAJOR] = {true, 0, 2048, 0};
         d.abs[ABS_MT_WIDTH_MAJOR] = {true, 0, 2048, 0};
     };
-    auto wrongResolution = [](DeviceInfo& d) {  // declares 83 x 42 mm; the quirks know it is 100 x 56
-        d.abs[ABS_MT_POSITION_X].resolution = 12, d.abs[ABS_MT_POSITION_Y].resolution = 12;
-        d.quirks.sizeHintMm = std::pair{100, 56};
-    };
+    // Declares 83 x 42 mm; the quirks know it is 100 x 56.
+    auto wrong = [](DeviceInfo& d) { d.abs[ABS_MT_POSITION_X].resolution = d.abs[ABS_MT_POSITION_Y].resolution = 12; };
+    auto hinted = [=](DeviceInfo& d) { wrong(d), d.quirks.sizeHintMm = std::pair{100, 56}; };
     const char* kept =
         "0: 1@0.09,0.5 2@0.2,0.5 3@0.31,0.5 / 0.03: 1@0.13,0.5 2@0.24,0.5 3@0.35,0.5 / "
         "0.06: 1@0.17,0.5 2@0.28,0.5 3@0.39,0.5 / 0.09: 1@0.21,0.5 2@0.32,0.5 3@0.43,0.5";
@@ -322,18 +311,15 @@ TEST(FrameAssembly, EveryKindOfTouchpadKeepsItsFingersAndDropsPalms) {
         {"glass: fingertips of 300 to 420 with the tool at 2,100", apple, swipe(90, 300, 2100), kept},
         {"glass: a palm four times a fingertip", apple, palm,
          "0: 1@0.3,0.5 2@0.42,0.5 / 0.1: 1@0.3,0.5 2@0.42,0.5 !3:size*"},
-        {"a wrong resolution mended by a size hint: 9 mm from the edge", wrongResolution, swipe(90, 0, 0), kept},
-        {"the wrong resolution alone puts it at the edge until it moves",
-         [](DeviceInfo& d) { d.abs[ABS_MT_POSITION_X].resolution = 12, d.abs[ABS_MT_POSITION_Y].resolution = 12; },
-         swipe(90, 0, 0),
+        {"a wrong resolution mended by a size hint: 9 mm from the edge", hinted, swipe(90, 0, 0), kept},
+        {"the wrong resolution alone puts it at the edge until it moves", wrong, swipe(90, 0, 0),
          "0: 2@0.2,0.5 3@0.31,0.5 !1:resting / 0.03: 1@0.13,0.5 2@0.24,0.5 3@0.35,0.5 / "
          "0.06: 1@0.17,0.5 2@0.28,0.5 3@0.39,0.5 / 0.09: 1@0.21,0.5 2@0.32,0.5 3@0.43,0.5"},
     };
     expectFrames(cases);
     DeviceInfo mended = touchpad();
-    wrongResolution(mended);
-    auto frames = run(mended, swipe(90, 0, 0));
-    EXPECT_EQ(frames[0].fingers[0].padWidthMm, 100.0f);  // the engine judges the hand in millimetres
+    hinted(mended);
+    EXPECT_EQ(run(mended, swipe(90, 0, 0))[0].fingers[0].padWidthMm, 100.0f);  // the engine judges in millimetres
 }
 
 }  // namespace
