@@ -158,11 +158,12 @@ TEST(Cli, OverlayPicturesFollowTheDecisionsWithoutChangingThemEvenAtHugeTimes) {
         ++selections;
         char suffix[400];
         std::snprintf(suffix, sizeof suffix, "-t%.3f.png", std::stod(line.substr(5)));
-        bool found = false;
-        for (const auto& f : fs::directory_iterator(dir))
-            found =
-                found || (f.path().filename().string().ends_with(suffix) && slurp(f.path()).rfind("\x89PNG", 0) == 0);
-        EXPECT_TRUE(found) << "no picture for " << line;
+        EXPECT_TRUE(std::ranges::any_of(fs::directory_iterator(dir),
+                                        [&](const fs::directory_entry& f) {
+                                            return f.path().filename().string().ends_with(suffix) &&
+                                                   slurp(f.path()).rfind("\x89PNG", 0) == 0;
+                                        }))
+            << "no picture for " << line;
     }
     EXPECT_GT(selections, 1);
     for (const char* args : {"--overlay", "--overlay-appearance blue --overlay /tmp/x", "--overlay-scale 9",

@@ -1,14 +1,11 @@
 #!/usr/bin/env bash
 # The golden check: what `trellick debug-gestures` decides, and the frames `--dump-frames`
 # assembles, stay byte for byte what tests/cli/golden/ holds.
-#   golden-test.sh examples   TRELLICK SOURCE_DIR
-#   golden-test.sh recordings TRELLICK SOURCE_DIR RECORDINGS_DIR
-# examples: each examples/*.frames and *.evemu in both modes, with the list sizes of its "# Run
-# with:" line, one file each; and the dumped frames of each evemu example. recordings: each
-# recording (*.evemu/*.evtest with their .desc, everyday/BOARD/* with BOARD/board.desc) in both
-# modes, a section each, and the SHA-256 of its dumped frames; only recordings both sides know
-# are compared; without the folder it skips (exit 77). Runs use relative paths from the input's
-# folder, so outputs do not depend on where things lie. After a change of behaviour that is meant:
+#   golden-test.sh examples|recordings TRELLICK SOURCE_DIR [RECORDINGS_DIR]
+# Each example (with the list sizes of its "# Run with:" line) and each recording (with its
+# .desc, or BOARD/board.desc under everyday/) runs in both modes, from its own folder; evemu
+# examples are dumped as frames, recordings as a SHA-256 of them. Only recordings both sides
+# know are compared; without the folder it skips (exit 77). After a change meant to alter them:
 #   TRELLICK_UPDATE_GOLDEN=1 ctest -R Golden      (then review git diff tests/cli/golden)
 set -euo pipefail
 part=$1 trellick=$(realpath "$2") source_dir=$(realpath "$3")
@@ -84,11 +81,8 @@ digests_of() { awk 'NR == FNR { keep[$0] = 1; next } ($2 in keep)' "$2" "$1"; }
 
 recordings() {
   local dir=$1 line rel args mode
-  if [ ! -d "$dir" ]; then
-    echo "golden-test: skipped: the shared touchpad recordings are not at $dir" \
-      "(they live in ../shared/recordings beside the checkout; TRELLICK_RECORDINGS_DIR names another place)"
-    exit 77
-  fi
+  [ -d "$dir" ] || { echo "golden-test: skipped: the shared touchpad recordings are not at $dir" \
+    "(they live in ../shared/recordings beside the checkout; TRELLICK_RECORDINGS_DIR names another place)" && exit 77; }
   dir=$(realpath "$dir")
   list_recordings "$dir" >"$tmp/list"
   for mode in "${modes[@]}" sha256; do : >"$tmp/actual.$mode"; done
@@ -113,10 +107,7 @@ recordings() {
   LC_ALL=C comm -12 "$tmp/known" "$tmp/present" >"$tmp/both"
   echo "golden-test: not checked: $(LC_ALL=C comm -13 "$tmp/known" "$tmp/present" | wc -l) recordings without" \
     "golden output, $(LC_ALL=C comm -23 "$tmp/known" "$tmp/present" | wc -l) of the golden files' absent"
-  if [ ! -s "$tmp/both" ]; then
-    echo "golden-test: skipped: none of the recordings at $dir has a golden output"
-    exit 77
-  fi
+  [ -s "$tmp/both" ] || { echo "golden-test: skipped: none of the recordings at $dir has a golden output" && exit 77; }
   for mode in "${modes[@]}"; do
     sections_of "$golden/recordings.$mode.txt" "$tmp/both" >"$tmp/expected.$mode"
     sections_of "$tmp/actual.$mode" "$tmp/both" >"$tmp/now.$mode"

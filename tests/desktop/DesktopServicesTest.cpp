@@ -90,7 +90,7 @@ protected:
     test::Warnings warnings;
 };
 
-TEST_F(DesktopFilesTest, PreferencesOfEveryKindAreSavedByReplacingTheFileWithMode0600KeepingUnknownKeys) {
+TEST_F(DesktopFilesTest, PreferencesOfEveryKindAreSavedByReplacingTheFileWithMode0600) {
     const QByteArray original = R"({"trellick.mode": "toggleLastApp", "future.key": {"x": [1, 2]}})";
     writeAll(path, original);
     ::chmod(QFile::encodeName(path).constData(), 0644);
@@ -116,8 +116,6 @@ TEST_F(DesktopFilesTest, PreferencesOfEveryKindAreSavedByReplacingTheFileWithMod
         << "a temporary file was left behind";
     JsonPreferencesStore reloaded(path);
     for (const auto& [k, v] : values) EXPECT_EQ(reloaded.object(k), v) << k;
-    EXPECT_EQ(reloaded.object("trellick.mode"), PrefValue("toggleLastApp"));
-    EXPECT_EQ(reloaded.object("future.key"), PrefValue(PrefObject{{"x", PrefArray{1, 2}}}));
     EXPECT_TRUE(warnings.empty());
 }
 
@@ -228,9 +226,7 @@ TEST_F(DesktopFilesTest, RepairLeavesAnEntryThatIsOffOrTheUsersOwnAsItIs) {
     EXPECT_FALSE(QFile::exists(entry)) << "launch at login stays off";
 }
 
-class SharedPreferencesTest : public DesktopFilesTest {};
-
-TEST_F(SharedPreferencesTest, WhatOthersWroteMeanwhileSurvivesTheNextWrite) {
+TEST_F(DesktopFilesTest, WhatOthersWroteMeanwhileSurvivesTheNextWrite) {
     writeAll(path, R"({"trellick.mode": "toggleLastApp", "trellick.showHUD": false, "trellick.hudStyle": "x"})");
     JsonPreferencesStore store(path), other(path);
     store.set("trellick.enabled", false);
@@ -248,17 +244,12 @@ TEST_F(SharedPreferencesTest, WhatOthersWroteMeanwhileSurvivesTheNextWrite) {
     EXPECT_EQ(store.object("trellick.mode"), PrefValue("directionalMRU"));
 }
 
-TEST_F(SharedPreferencesTest, MembersOfOthersGoBackAsTheirTextWithEveryDigit) {
-    const std::vector<QByteArray> texts = {"9007199254740993",
-                                           "18446744073709551615",
-                                           "-9223372036854775808",
-                                           "1.0",
-                                           "\"caf\\u00e9\"",
-                                           R"({"a": [1, 2.50, null]})",
-                                           "1e999",
-                                           "[-1e999, \"1e999\"]"};
+TEST_F(DesktopFilesTest, MembersOfOthersGoBackAsTheirTextWithEveryDigit) {
+    const QList<QByteArray> texts = QByteArray(R"(9007199254740993|18446744073709551615|-9223372036854775808|1.0|)"
+                                               R"("caf\u00e9"|{"a": [1, 2.50, null]}|1e999|[-1e999, "1e999"])")
+                                        .split('|');
     QByteArray file = R"({"trellick.mode": "app")";
-    for (std::size_t i = 0; i < texts.size(); ++i) file += ",\n  \"k" + QByteArray::number(i) + "\": " + texts[i];
+    for (qsizetype i = 0; i < texts.size(); ++i) file += ",\n  \"k" + QByteArray::number(i) + "\": " + texts[i];
     writeAll(path, file + R"(, "last": 0})");
     JsonPreferencesStore store(path);
     // A number too large for a double unsets its own key only, not the whole file.
@@ -266,14 +257,14 @@ TEST_F(SharedPreferencesTest, MembersOfOthersGoBackAsTheirTextWithEveryDigit) {
     EXPECT_EQ(store.object("k6"), PrefValue());
     store.set("trellick.mode", "toggleLastApp");
     const QByteArray written = readAll(path);
-    for (std::size_t i = 0; i < texts.size(); ++i)
+    for (qsizetype i = 0; i < texts.size(); ++i)
         EXPECT_TRUE(written.contains("\"k" + QByteArray::number(i) + "\": " + texts[i] + ","))
             << texts[i].toStdString() << " in\n"
             << written.toStdString();
     EXPECT_EQ(JsonPreferencesStore(path).object("trellick.mode"), PrefValue("toggleLastApp"));
 }
 
-TEST_F(SharedPreferencesTest, UsageCountsOfProcessesCountingAtOnceAreNeverLost) {
+TEST_F(DesktopFilesTest, UsageCountsOfProcessesCountingAtOnceAreNeverLost) {
     constexpr int kProcesses = 3, kActivations = 25;
     JsonPreferencesStore(path).set(keys::usageCounts, PrefObject{{"shared", 100}});
     std::vector<pid_t> children;
@@ -299,7 +290,7 @@ TEST_F(SharedPreferencesTest, UsageCountsOfProcessesCountingAtOnceAreNeverLost) 
     EXPECT_EQ(readObject(path).value(keys::usageCounts).toObject(), expected);
 }
 
-TEST_F(SharedPreferencesTest, AWriterKilledAtAnyMomentLeavesAWholeFileAndNoLock) {
+TEST_F(DesktopFilesTest, AWriterKilledAtAnyMomentLeavesAWholeFileAndNoLock) {
     const PrefValue big(std::string(200000, 'x'));
     for (int round = 0; round < 12; ++round) {
         pid_t child = inChild([&] {
@@ -319,7 +310,7 @@ TEST_F(SharedPreferencesTest, AWriterKilledAtAnyMomentLeavesAWholeFileAndNoLock)
     EXPECT_TRUE(warnings.empty()) << warnings[0];
 }
 
-TEST_F(SharedPreferencesTest, ALinkedFileIsWrittenThroughTheLinkWhichStaysALink) {
+TEST_F(DesktopFilesTest, ALinkedFileIsWrittenThroughTheLinkWhichStaysALink) {
     const std::vector<std::tuple<QByteArray, QJsonObject, bool>> targets = {
         {R"({"x": 1})", {{"x", 1}, {"trellick.enabled", false}}, false},
         {"", {{"trellick.enabled", false}}, false},       // not made yet
@@ -339,7 +330,7 @@ TEST_F(SharedPreferencesTest, ALinkedFileIsWrittenThroughTheLinkWhichStaysALink)
     }
 }
 
-TEST_F(SharedPreferencesTest, WhatIsNotARegularFileIsNeverOpenedNorReplaced) {
+TEST_F(DesktopFilesTest, WhatIsNotARegularFileIsNeverOpenedNorReplaced) {
     const std::vector<std::pair<const char*, std::function<void(const QByteArray&)>>> kinds = {
         {"fifo", [](const QByteArray& p) { ::mkfifo(p.constData(), 0600); }},
         {"link to a device", [](const QByteArray& p) { ASSERT_EQ(::symlink("/dev/null", p.constData()), 0); }},
@@ -369,7 +360,7 @@ TEST_F(SharedPreferencesTest, WhatIsNotARegularFileIsNeverOpenedNorReplaced) {
     }
 }
 
-TEST_F(SharedPreferencesTest, ChangesByOthersReachObserversAndOwnWritesDoNotEcho) {
+TEST_F(DesktopFilesTest, ChangesByOthersReachObserversAndOwnWritesDoNotEcho) {
     App qt;
     writeAll(path, R"({"trellick.mode": "toggleLastApp"})");
     JsonPreferencesStore prefs(path);
@@ -432,28 +423,19 @@ TEST(QtMainQueue, WorkFromAnyThreadRunsOnTheMainThreadImmediateWorkInOrderThenDe
 
 // What reaches the terminal, formatted by Qt's own message pattern.
 Steps printed;
-class QtLogSinkTest : public ::testing::Test {
-protected:
-    QtLogSinkTest() {
-        printed.clear();
-        installQtLogSink();
-    }
-    ~QtLogSinkTest() override {
-        QLoggingCategory::setFilterRules({});
-        log::setSink(nullptr);
-        log::setDebugSink(nullptr);
-        qInstallMessageHandler(previous_);
-    }
-    QtMessageHandler previous_ = qInstallMessageHandler([](QtMsgType t, const QMessageLogContext& c, const QString& m) {
+TEST(QtLogSink, WarningsNameTheProgramOnceAndRulesSilenceTheirCategory) {
+    QtMessageHandler previous = qInstallMessageHandler([](QtMsgType t, const QMessageLogContext& c, const QString& m) {
         printed.push_back(qFormatLogMessage(t, c, m).toStdString());
     });
-};
-
-TEST_F(QtLogSinkTest, WarningsNameTheProgramOnceAndRulesSilenceTheirCategory) {
+    installQtLogSink();
     log::warning("trellick.settings", "Trellick: failed to update login item: \"x\"");
     log::warning("trellick.tracking", "could not launch org.example.App: no such file");
     QLoggingCategory::setFilterRules("trellick.settings.warning=false");
     log::warning("trellick.settings", "silenced");
+    QLoggingCategory::setFilterRules({});
+    log::setSink(nullptr);
+    log::setDebugSink(nullptr);
+    qInstallMessageHandler(previous);
     EXPECT_EQ(printed, (Steps{"Trellick: failed to update login item: \"x\"",
                               "Trellick: could not launch org.example.App: no such file"}));
 }

@@ -74,18 +74,13 @@ TEST(Quirks, AFaultySectionIsLeftOutAndReportedWhereItIs) {
     EXPECT_EQ(db.lookup(usb(1, 2)).palmSizeThreshold, 700);
 }
 
-TEST(Quirks, TheSizeHintOverridesAResolutionThatMakesNoPad) {
+// That a size hint wins is FrameAssembly.EveryKindOfTouchpadKeepsItsFingersAndDropsPalms's.
+TEST(Quirks, AResolutionThatMakesNoPadIsNotBelieved) {
     DeviceInfo d;
     d.abs[ABS_MT_POSITION_X] = {true, 0, 960, 20};  // 48 mm: too small for a touchpad
     d.abs[ABS_MT_POSITION_Y] = {true, 0, 540, 20};
     EXPECT_FALSE(physicalSize(d));
-    d.quirks.sizeHintMm = std::pair{100, 56};
-    auto size = physicalSize(d);
-    ASSERT_TRUE(size);
-    EXPECT_EQ(size->widthMm, 100);
-    EXPECT_STREQ(size->source, "size hint");
-    d.quirks = {};
-    d.abs[ABS_MT_POSITION_X].resolution = 10, d.abs[ABS_MT_POSITION_Y].resolution = 10;
+    d.abs[ABS_MT_POSITION_X].resolution = d.abs[ABS_MT_POSITION_Y].resolution = 10;
     EXPECT_EQ(physicalSize(d)->widthMm, 96);  // believable as declared
 }
 
