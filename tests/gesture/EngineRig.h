@@ -24,14 +24,13 @@ struct TraceLog : GestureTrace {
     struct Sel {
         SwitcherRow row;
         int index;
-        bool beginning;
     };
     std::vector<GestureState> states;
     std::vector<Sel> selects;
     std::vector<std::pair<SwitcherRow, int>> commits;
     std::string ends;  // how walks and swipes ended, in order: "commit r1 cancel previous"
     void stateChanged(GestureState to) override { states.push_back(to); }
-    void selected(SwitcherRow row, int index, bool beginning) override { selects.push_back({row, index, beginning}); }
+    void selected(SwitcherRow row, int index, bool) override { selects.push_back({row, index}); }
     void switchedPrevious() override { end("previous"); }
     void committed(SwitcherRow row, int index) override {
         commits.emplace_back(row, index);

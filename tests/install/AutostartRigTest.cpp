@@ -18,10 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void rememberPid(GDesktopAppInfo*, GPid pid, gpointer out) {
-    *static_cast<pid_t*>(out) = pid;
-}
-
 TEST(InstalledAutostart, EntryNamingAGoneProgramIsWrittenAgainAndStartsTheInstalledOne) {
     if (!fs::exists(TRELLICK_INSTALLED)) GTEST_SKIP() << TRELLICK_INSTALLED " is not installed (Install.Stage)";
     rig::Rig rig;
@@ -42,8 +38,9 @@ TEST(InstalledAutostart, EntryNamingAGoneProgramIsWrittenAgainAndStartsTheInstal
     ASSERT_NE(info, nullptr) << "GIO does not take the entry (TryExec?):\n" << slurp(entry);
     pid_t launched = -1;
     GError* error = nullptr;
-    bool started = g_desktop_app_info_launch_uris_as_manager(info, nullptr, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                                                             nullptr, rememberPid, &launched, &error);
+    bool started = g_desktop_app_info_launch_uris_as_manager(
+        info, nullptr, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr,
+        +[](GDesktopAppInfo*, GPid pid, gpointer out) { *static_cast<pid_t*>(out) = pid; }, &launched, &error);
     g_object_unref(info);
     ASSERT_TRUE(started && launched > 0) << (error ? error->message : "no process");
     // A launcher in between may exec the program in the same process: wait for the program.
