@@ -56,7 +56,10 @@ std::vector<std::tuple<const char*, PrefValue, Check>> readRuleCases() {
         {keys::cancelDistance, -0.5, [](auto& s) { return s.cancelDistance() == -0.5; }},
         {keys::acceleration, HUGE_VAL, [](auto& s) { return s.acceleration() == 0.08; }},
         {keys::flickVelocity, -HUGE_VAL, [](auto& s) { return s.flickVelocity() == 2.5; }},
-        {keys::favouriteApps, array({"a", "b", "c", "d"}), [](auto& s) { return s.favouriteApps().back() == "c"; }},
+        {keys::favouriteApps, array({"a", "b", "c", "d"}),
+         [](auto& s) {
+             return s.favouriteApps() == Ids{"a", "b", "c"};
+         }},
         {keys::favouriteApps, array({"a", "b", "c", 4}), [](auto& s) { return s.favouriteApps().empty(); }},
         {keys::favouriteApps, "a", [](auto& s) { return s.favouriteApps().empty(); }},
     };
