@@ -146,14 +146,9 @@ protected:
                            "--height", "28", "--SetDockType", "true"});
         ASSERT_TRUE(waitFor([&] { return !capture("xdotool search --classname '^panel$'").empty(); }));
     }
-    static std::string capture(const std::string& command) {
-        std::string out;
-        if (FILE* f = popen((command + " 2>/dev/null").c_str(), "r")) {
-            char buf[256];
-            while (fgets(buf, sizeof buf, f)) out += buf;
-            pclose(f);
-        }
-        return out;
+    std::string capture(const std::string& command) {
+        rig.run("{ " + command + " >" + rig.tmp() + "/captured; }");
+        return test::slurp(rig.tmp() + "/captured");
     }
     void launchShell() {
         launch(R"({"trellick.onboarded": true})", {{600.0, 10, 0.02}}, {});
@@ -172,9 +167,6 @@ protected:
             x > at(panel, 4) && x < at(panel, 4) + at(panel, 2) && y > at(panel, 5) && y < at(panel, 5) + at(panel, 3);
         if (!inside || capture("xwininfo -id " + icon[1].str()).find("IsViewable") == std::string::npos) return {};
         return std::pair{x, y};
-    }
-    int windowsTitled(const std::string& title) {
-        return std::stoi(capture("wmctrl -l | awk '{$1=$2=$3=\"\"; print substr($0,4)}' | grep -cx '" + title + "'"));
     }
     pid_t tray = -1;
 };
@@ -217,7 +209,8 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
         })) << "no current _NET_ACTIVE_WINDOW request";
         focus(other);
     }
-    EXPECT_EQ(windowsTitled("Settings"), 1);
+    EXPECT_EQ(std::ranges::count_if(windows->clientList(), [&](WindowId w) { return windows->title(w) == "Settings"; }),
+              1);
     // Trellick's own windows are never counted as application use; others are.
     auto prefs = [&] { return test::slurp(rig.tmp() + "/config/trellick/preferences.json"); };
     EXPECT_TRUE(waitFor([&] { return prefs().find("org.trellick.Alpha") != std::string::npos; })) << prefs();

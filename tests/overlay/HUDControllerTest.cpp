@@ -58,7 +58,7 @@ TEST(HUDController, CursorStepsRedoOnlyWhatTheyChange) {
 
 TEST(HUDController, MovingTheFocusBetweenRowsNeverResizes) {
     const auto favs = targets(3, "Fav ");
-    for (auto style : {HUDStyle::modern, HUDStyle::classic, HUDStyle::windows95})
+    for (auto style : {modern, classic, retro})
         for (auto labels : {HUDLabelStyle::caption, HUDLabelStyle::perIcon})
             for (int n : {1, 3, 12})
                 for (bool compact : {true, false}) {

@@ -16,6 +16,8 @@
 
 namespace trellick::test {
 
+constexpr HUDStyle modern = HUDStyle::modern, classic = HUDStyle::classic, retro = HUDStyle::windows95;
+
 inline std::vector<SwitchTarget> targets(int n, const std::string& prefix = "App ", bool subtitles = false) {
     std::vector<SwitchTarget> out;
     for (int i = 0; i < n; ++i) {
@@ -28,12 +30,11 @@ inline std::vector<SwitchTarget> targets(int n, const std::string& prefix = "App
 }
 
 inline std::vector<SwitchTarget> placeholderRow() {
-    SwitchTarget t;
-    t.title = "Add Favourites";
-    t.subtitle = "Open Settings";
-    t.icon = IconHandle{addFavouritesIconName, nullptr};
-    t.isPlaceholder = true;
-    return {t};
+    return {{.icon = IconHandle{addFavouritesIconName, nullptr},
+             .title = "Add Favourites",
+             .subtitle = "Open Settings",
+             .activate = {},
+             .isPlaceholder = true}};
 }
 
 inline std::vector<std::string> titles(const std::vector<SwitchTarget>& list) {

@@ -10,46 +10,37 @@
 namespace trellick::test {
 namespace {
 
-constexpr HUDStyle modern = HUDStyle::modern, classic = HUDStyle::classic, retro = HUDStyle::windows95;
 constexpr QFont::Weight bold = QFont::Bold, demiBold = QFont::DemiBold, normal = QFont::Normal;
-
-struct Shape {
-    const char* name;
-    int n, s, favourites;
-    SwitcherRow focus;
-    HUDLabelStyle labels;
-};
-
-class Shapes : public testing::TestWithParam<Shape> {};
-
-// Marks for entries beyond the window (the modern chevrons at 0.6), and the scroll indicator,
-// only in a focused recents row; the caption only with caption labels.
-TEST_P(Shapes, MarksAndCaptionFollowTheRowsAndLabels) {
-    const Shape& c = GetParam();
-    for (HUDStyle style : {modern, classic, retro}) {
-        SCOPED_TRACE(static_cast<int>(style));
-        ControllerRig rig(style);
-        rig.show(targets(c.n), c.s, targets(c.favourites, "Fav "), 0, c.focus, c.labels);
-        const StyleLayout l = rig.layout();
-        const HUDModel& m = rig.hud.model();
-        const bool recents = c.focus == SwitcherRow::recents;
-        const double shown = style == modern ? 0.6 : 1;
-        EXPECT_EQ(l.leadingOpacity, recents && m.moreBefore() ? shown : 0);
-        EXPECT_EQ(l.trailingOpacity, recents && m.moreAfter() ? shown : 0);
-        EXPECT_EQ(l.scroll, recents && (m.moreBefore() || m.moreAfter()));
-        EXPECT_EQ(l.captionShown, c.labels == HUDLabelStyle::caption);
-    }
-}
 
 const auto caption = HUDLabelStyle::caption, perIcon = HUDLabelStyle::perIcon;
 const auto recents = SwitcherRow::recents, favourites = SwitcherRow::favourites;
-INSTANTIATE_TEST_SUITE_P(Cases, Shapes,
-                         testing::Values(Shape{"nineOfTwenty", 20, 0, 0, recents, caption},
-                                         Shape{"middleOfTwenty", 20, 10, 0, recents, caption},
-                                         Shape{"nineOfNine", 9, 8, 0, recents, caption},
-                                         Shape{"perIcon", 20, 10, 0, recents, perIcon},
-                                         Shape{"favouritesFocused", 20, 0, 3, favourites, caption}),
-                         [](const auto& info) { return std::string(info.param.name); });
+
+// Marks for entries beyond the window (the modern chevrons at 0.6), and the scroll indicator,
+// only in a focused recents row; the caption only with caption labels.
+TEST(StyleLayouts, MarksAndCaptionFollowTheRowsAndLabels) {
+    struct Shape {
+        int n, s, favourites;
+        SwitcherRow focus;
+        HUDLabelStyle labels;
+    };
+    for (const Shape& c :
+         {Shape{20, 0, 0, recents, caption}, Shape{20, 10, 0, recents, caption}, Shape{9, 8, 0, recents, caption},
+          Shape{20, 10, 0, recents, perIcon}, Shape{20, 0, 3, favourites, caption}})
+        for (HUDStyle style : {modern, classic, retro}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(style)) + " " + std::to_string(c.s) + " of " +
+                         std::to_string(c.n));
+            ControllerRig rig(style);
+            rig.show(targets(c.n), c.s, targets(c.favourites, "Fav "), 0, c.focus, c.labels);
+            const StyleLayout l = rig.layout();
+            const HUDModel& m = rig.hud.model();
+            const bool inRecents = c.focus == recents;
+            const double shown = style == modern ? 0.6 : 1;
+            EXPECT_EQ(l.leadingOpacity, inRecents && m.moreBefore() ? shown : 0);
+            EXPECT_EQ(l.trailingOpacity, inRecents && m.moreAfter() ? shown : 0);
+            EXPECT_EQ(l.scroll, inRecents && (m.moreBefore() || m.moreAfter()));
+            EXPECT_EQ(l.captionShown, c.labels == caption);
+        }
+}
 
 // The cells of a row lie inside the panel, evenly stepped and without overlapping, each part
 // inside the one around it; the focused recents row marks the selection; shown with the

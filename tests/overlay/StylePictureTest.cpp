@@ -12,8 +12,6 @@
 namespace trellick::test {
 namespace {
 
-constexpr HUDStyle modern = HUDStyle::modern, classic = HUDStyle::classic, retro = HUDStyle::windows95;
-
 QColor at(const QImage& img, QPointF p) {
     return img.pixelColor(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
 }
