@@ -94,13 +94,11 @@ TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesN
 // The (source, timestamp) of each _NET_ACTIVE_WINDOW request clients send to the root.
 class ActivationWatch {
 public:
-    ActivationWatch() : c_(xcb_connect(nullptr, nullptr)) {
+    explicit ActivationWatch(xcb_atom_t active) : c_(xcb_connect(nullptr, nullptr)), active_(active) {
         uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         xcb_change_window_attributes(c_, xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root, XCB_CW_EVENT_MASK,
                                      &mask);
-        auto* reply = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, 18, "_NET_ACTIVE_WINDOW"), nullptr);
-        active_ = reply->atom;
-        std::free(reply);
+        xcb_flush(c_);
     }
     ~ActivationWatch() { xcb_disconnect(c_); }
     std::vector<std::pair<uint32_t, uint32_t>> requests() {
@@ -150,10 +148,6 @@ protected:
         rig.run("{ " + command + " >" + rig.tmp() + "/captured; }");
         return test::slurp(rig.tmp() + "/captured");
     }
-    void launchShell() {
-        launch(R"({"trellick.onboarded": true})", {{600.0, 10, 0.02}}, {});
-        ASSERT_TRUE(waitFor([&] { return iconCentre().has_value(); }, 10.0)) << "no tray icon: " << stderrText();
-    }
     // Where trayer shows the icon, once embedded and shown: Trellick's icon window inside the panel.
     std::optional<std::pair<int, int>> iconCentre() {
         static const std::regex geometry(R"((0x[0-9a-f]+) .*\s(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+))");
@@ -172,7 +166,8 @@ protected:
 };
 
 TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSettingsWindowForward) {
-    launchShell();
+    launch(R"({"trellick.onboarded": true})", {{600.0, 10, 0.02}}, {});
+    ASSERT_TRUE(waitFor([&] { return iconCentre().has_value(); }, 10.0)) << "no tray icon: " << stderrText();
     const std::string menu =
         std::string("tray menu: About Trellick | ") +
         (*TRELLICK_UPDATE_FEED_URL ? "Check for Updates…" : "Updates Come from Your Package Manager (disabled)") +
@@ -194,7 +189,7 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
     pid_t first = std::exchange(app, -1);
     WindowId other = open("AlphaWin");
     focus(other);
-    ActivationWatch watch;
+    ActivationWatch watch(conn->atom("_NET_ACTIVE_WINDOW"));
     for (int launch = 0; launch < 2; ++launch) {
         xcb_timestamp_t focused = conn->lastTime();  // when the user moved to the other window
         this->launch("", {{600.0, 10, 0.02}}, {});

@@ -48,10 +48,6 @@ inline const OverlayFonts& fonts() {
     return f;
 }
 
-inline double line(int points, QFont::Weight weight) {
-    return fonts().lineHeight(points, weight);
-}
-
 // What the three styles' layouts share, read the same way from each.
 struct StyleLayout {
     struct Cell {

@@ -125,9 +125,9 @@ TEST(StyleLayouts, TheCaptionNamesTheFocusedEntryAndKeepsItsHeightWithoutOne) {
         HUDStyle style;
         double width, title, subtitle;  // the subtitle's height with its spacing
     };
-    for (const Case& c : {Case{modern, 360, line(18, demiBold), 3 + line(14, normal)},
-                          Case{classic, 320, line(15, demiBold), 2 + line(12, normal)},
-                          Case{retro, 316, 8 + line(13, bold), 1 + line(11, normal)}}) {
+    for (const Case& c : {Case{modern, 360, fonts().lineHeight(18, demiBold), 3 + fonts().lineHeight(14, normal)},
+                          Case{classic, 320, fonts().lineHeight(15, demiBold), 2 + fonts().lineHeight(12, normal)},
+                          Case{retro, 316, 8 + fonts().lineHeight(13, bold), 1 + fonts().lineHeight(11, normal)}}) {
         SCOPED_TRACE(static_cast<int>(c.style));
         ControllerRig rig(c.style);
         rig.show(targets(2, "App ", true), 1);  // a row narrower than the caption
