@@ -9,10 +9,8 @@ using namespace trellick;
 
 namespace {
 
-// A held directional walk at `start` that opens the overlay and walks one more step.
-rig::Swipe walk(double start, double hold) {
-    return {start, 44, 0.005, hold};
-}
+// A held directional walk that opens the overlay and walks one more step.
+const rig::Swipe heldWalk{2.0, 44, 0.005, 4.0};
 
 class OverlayRigTest : public rig::AppRigTest {
 protected:
@@ -63,7 +61,7 @@ TEST_P(OverlayPanelTest, AHeldWalkShowsOneCentredPanelThatTakesNoFocusAndGoesAtT
         if (IsSkipped()) return;
     }
     openWindows();
-    launch({walk(2.0, 3.0)});
+    launch({heldWalk});
     rig::ShownWindow panel = waitForPanel();
     ASSERT_NE(panel.id, 0u);
     EXPECT_NEAR(panel.centreX(), 960, 1);
@@ -115,7 +113,7 @@ TEST_F(OverlayRigTest, AClickAtThePanelsCentreReachesTheWindowBelow) {
     ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
     free(grab);
 
-    launch({walk(2.0, 4.0)});
+    launch({heldWalk});
     rig::ShownWindow panel = waitForPanel();
     ASSERT_NE(panel.id, 0u);
     xcb_ungrab_pointer(c, XCB_CURRENT_TIME);
