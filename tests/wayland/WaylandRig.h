@@ -27,10 +27,8 @@ public:
             return false;
         }
         if (!chooseUser(why) || !prepare("trellick-wlrig-", {}, why)) return false;
-        std::ofstream(tmp_ + "/config") << "xwayland disable\n"
-                                        << "output * resolution 1280x720\n"
-                                        << "default_border none\n"
-                                        << "focus_follows_mouse no\n";
+        std::ofstream(tmp_ + "/config")
+            << "xwayland disable\noutput * resolution 1280x720\ndefault_border none\nfocus_follows_mouse no\n";
         auto swayEnv = env_;
         swayEnv.insert({{"WLR_BACKENDS", "headless"},
                         {"WLR_LIBINPUT_NO_DEVICES", "1"},
