@@ -106,9 +106,8 @@ TEST_F(OverlayRigTest, AClickAtThePanelsCentreReachesTheWindowBelow) {
     ASSERT_FALSE(xcb_connection_has_error(c));
     uint32_t mask = XCB_EVENT_MASK_BUTTON_PRESS;
     ASSERT_EQ(xcb_request_check(c, xcb_change_window_attributes_checked(c, active, XCB_CW_EVENT_MASK, &mask)), nullptr);
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     auto* grab = xcb_grab_pointer_reply(
-        c, xcb_grab_pointer(c, 0, screen->root, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, 0, 0, XCB_CURRENT_TIME),
+        c, xcb_grab_pointer(c, 0, conn->root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, 0, 0, XCB_CURRENT_TIME),
         nullptr);
     ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
     free(grab);

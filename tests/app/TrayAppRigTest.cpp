@@ -92,12 +92,10 @@ TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesN
 }
 
 // The (source, timestamp) of each _NET_ACTIVE_WINDOW request clients send to the root.
-class ActivationWatch {
-public:
-    explicit ActivationWatch(xcb_atom_t active) : c_(xcb_connect(nullptr, nullptr)), active_(active) {
+struct ActivationWatch {
+    ActivationWatch(xcb_window_t root, xcb_atom_t active) : c_(xcb_connect(nullptr, nullptr)), active_(active) {
         uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(c_, xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root, XCB_CW_EVENT_MASK,
-                                     &mask);
+        xcb_change_window_attributes(c_, root, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(c_);
     }
     ~ActivationWatch() { xcb_disconnect(c_); }
@@ -110,8 +108,6 @@ public:
         }
         return seen_;
     }
-
-private:
     xcb_connection_t* c_;
     xcb_atom_t active_;
     std::vector<std::pair<uint32_t, uint32_t>> seen_;
@@ -189,7 +185,7 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
     pid_t first = std::exchange(app, -1);
     WindowId other = open("AlphaWin");
     focus(other);
-    ActivationWatch watch(conn->atom("_NET_ACTIVE_WINDOW"));
+    ActivationWatch watch(conn->root(), conn->atom("_NET_ACTIVE_WINDOW"));
     for (int launch = 0; launch < 2; ++launch) {
         xcb_timestamp_t focused = conn->lastTime();  // when the user moved to the other window
         this->launch("", {{600.0, 10, 0.02}}, {});

@@ -25,8 +25,7 @@ desktop::UpdaterController::Options served(const QUrl& url,
     return {url, "0.1.0", timeoutMs, desktop::UpdaterController::maxFeedBytes, true};
 }
 
-// Answers every request with `response` (raw HTTP); "silent" never answers, "endless" streams
-// a body that does not end.
+// Answers every request with `response` (raw HTTP); "silent" never answers, "endless" streams a body that does not end.
 class FeedServer {
 public:
     explicit FeedServer(QByteArray response) : response_(std::move(response)) {

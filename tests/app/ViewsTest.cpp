@@ -270,9 +270,8 @@ TEST_F(ViewsTest, PermissionRowsFollowDiagnostics) {
     EXPECT_FALSE(manual->isVisible());
 }
 
-// Under KWin without its window management, Settings' Diagnostics and the welcome window offer
-// Allow (the handler writes the entry) and say why it did not help; the offers go once window
-// control is there.
+// Under KWin without its window management, Settings' Diagnostics and the welcome window offer Allow (the handler
+// writes the entry) and say why it did not help; the offers go once window control is there.
 TEST_F(ViewsTest, KWinsWindowManagementOfferShowsWhileWindowControlIsUnavailable) {
     EXPECT_EQ(settingsView()->findChild<QWidget*>("kwinWindowManagement"), nullptr) << "not under KWin";
     EXPECT_EQ(welcome()->findChild<QWidget*>("allowWindowManagement"), nullptr);
@@ -371,12 +370,9 @@ TEST_F(ViewsTest, ViewsFollowTheDesktopAppearanceLiveInsideAnyWindow) {
         {"Copy", [&] { return child<QAbstractButton>(views[1].get(), "manualGrant.copy")->icon(); }},
         {"placeholder", [&] { return child<QListWidget>(&chooser, "applications")->item(0)->icon(); }},
     };
-    auto* divider = [&]() -> QFrame* {
-        for (auto* f : views[1]->findChildren<QFrame*>())
-            if (f->height() == 1) return f;
-        return nullptr;
-    }();
-    ASSERT_TRUE(divider);
+    const auto frames = views[1]->findChildren<QFrame*>();
+    const auto divider = std::ranges::find_if(frames, [](QFrame* f) { return f->height() == 1; });
+    ASSERT_NE(divider, frames.end());
     const QColor orange(0xe6, 0x61, 0x00), blue(0x35, 0x84, 0xe4);
     for (auto [scheme, accent] : {std::pair{ColorScheme::dark, orange}, std::pair{ColorScheme::light, blue},
                                   std::pair{ColorScheme::dark, orange}}) {
@@ -391,7 +387,7 @@ TEST_F(ViewsTest, ViewsFollowTheDesktopAppearanceLiveInsideAnyWindow) {
         EXPECT_EQ(QColor(hosts[0].grab().toImage().pixel(200, 14)), accent) << "the selected tab";
         for (auto& [name, icon] : icons) EXPECT_EQ(iconLightness(icon()) > 128, dark) << name;
         const QImage shot = hosts[1].grab().toImage();
-        const QPoint on = divider->mapTo(&hosts[1], QPoint(divider->width() / 2, 0));
+        const QPoint on = (*divider)->mapTo(&hosts[1], QPoint((*divider)->width() / 2, 0));
         const int contrast =
             std::abs(QColor(shot.pixel(on)).lightness() - QColor(shot.pixel(on + QPoint(0, 3))).lightness());
         EXPECT_GE(contrast, 20) << "the divider stands out from the window";

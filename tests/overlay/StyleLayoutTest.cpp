@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "OverlayTestSupport.h"
 
@@ -27,8 +26,7 @@ TEST(StyleLayouts, MarksAndCaptionFollowTheRowsAndLabels) {
          {Shape{20, 0, 0, recents, caption}, Shape{20, 10, 0, recents, caption}, Shape{9, 8, 0, recents, caption},
           Shape{20, 10, 0, recents, perIcon}, Shape{20, 0, 3, favourites, caption}})
         for (HUDStyle style : {modern, classic, retro}) {
-            SCOPED_TRACE(std::to_string(static_cast<int>(style)) + " " + std::to_string(c.s) + " of " +
-                         std::to_string(c.n));
+            SCOPED_TRACE(testing::Message() << static_cast<int>(style) << ": " << c.s << " of " << c.n);
             ControllerRig rig(style);
             rig.show(targets(c.n), c.s, targets(c.favourites, "Fav "), 0, c.focus, c.labels);
             const StyleLayout l = rig.layout();
@@ -42,9 +40,8 @@ TEST(StyleLayouts, MarksAndCaptionFollowTheRowsAndLabels) {
         }
 }
 
-// The cells of a row lie inside the panel, evenly stepped and without overlapping, each part
-// inside the one around it; the focused recents row marks the selection; shown with the
-// favourites focused, it peeks, smaller and dimmed.
+// The cells of a row lie inside the panel, evenly stepped and without overlapping, each part inside the one around it;
+// the focused recents row marks the selection; shown with the favourites focused, it peeks, smaller and dimmed.
 TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelectionTheOtherPeeks) {
     auto expectRows = [](const StyleLayout& l) {
         EXPECT_FALSE(l.favourites[0].frame.intersects(l.recents[0].frame));

@@ -1,6 +1,5 @@
-// A Qt window for the Wayland rigs: wayland_test_window --class APP_ID [--title T] writes
-// "wheel" to standard error for each scroll; given an activation token, it asks for the
-// focus with it once shown, as applications do.
+// A Qt window for the Wayland rigs: wayland_test_window --class APP_ID [--title T] writes "wheel" to standard error for
+// each scroll; given an activation token, it asks for the focus with it once shown, as applications do.
 
 #include <QApplication>
 #include <QWheelEvent>

@@ -1,6 +1,5 @@
 // The foreign-toplevel window system on a headless sway with real Qt clients.
 
-#include <QImage>
 #include <algorithm>
 
 #include "WaylandRigTest.h"
