@@ -88,11 +88,7 @@ TEST_F(ApplicationTest, WindowControlIsAskedForOnlyAfterOnboardingWithWindowGran
     windows->setWindowControl(false);
     prefs->set(keys::granularity, "app");
     auto d = launch();
-    sim::SimulatedWindowSystem::Window alpha;
-    alpha.pid = 10;
-    alpha.hints.className = "Alpha";
-    alpha.title = "Alpha window";
-    windows->openAndFocus(alpha);
+    windows->openAndFocus({10, "Alpha window", WindowKind::normal, false, {"", "Alpha", "", ""}, nullptr});
     windows->setWindowControl(true, /*notify=*/false);
     d->settings()->granularity.set(Granularity::window);
     EXPECT_FALSE(d->diagnostics()->windowControlAvailable.get()) << "not onboarded: no request";

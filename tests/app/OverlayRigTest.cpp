@@ -9,10 +9,8 @@ using namespace trellick;
 
 namespace {
 
-// A held directional walk at `start` that opens the overlay and walks one more step.
-rig::Swipe walk(double start, double hold) {
-    return {start, 44, 0.005, hold};
-}
+// A held directional walk that opens the overlay and walks one more step.
+const rig::Swipe heldWalk{2.0, 44, 0.005, 4.0};
 
 class OverlayRigTest : public rig::AppRigTest {
 protected:
@@ -63,7 +61,7 @@ TEST_P(OverlayPanelTest, AHeldWalkShowsOneCentredPanelThatTakesNoFocusAndGoesAtT
         if (IsSkipped()) return;
     }
     openWindows();
-    launch({walk(2.0, 3.0)});
+    launch({heldWalk});
     rig::ShownWindow panel = waitForPanel();
     ASSERT_NE(panel.id, 0u);
     EXPECT_NEAR(panel.centreX(), 960, 1);
@@ -108,14 +106,13 @@ TEST_F(OverlayRigTest, AClickAtThePanelsCentreReachesTheWindowBelow) {
     ASSERT_FALSE(xcb_connection_has_error(c));
     uint32_t mask = XCB_EVENT_MASK_BUTTON_PRESS;
     ASSERT_EQ(xcb_request_check(c, xcb_change_window_attributes_checked(c, active, XCB_CW_EVENT_MASK, &mask)), nullptr);
-    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     auto* grab = xcb_grab_pointer_reply(
-        c, xcb_grab_pointer(c, 0, screen->root, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, 0, 0, XCB_CURRENT_TIME),
+        c, xcb_grab_pointer(c, 0, conn->root(), 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, 0, 0, XCB_CURRENT_TIME),
         nullptr);
     ASSERT_TRUE(grab && grab->status == XCB_GRAB_STATUS_SUCCESS);
     free(grab);
 
-    launch({walk(2.0, 4.0)});
+    launch({heldWalk});
     rig::ShownWindow panel = waitForPanel();
     ASSERT_NE(panel.id, 0u);
     xcb_ungrab_pointer(c, XCB_CURRENT_TIME);

@@ -26,8 +26,7 @@ using test::slurp;
 void writeScript(const fs::path& p, const std::string& body) {
     fs::create_directories(p.parent_path());
     std::ofstream(p) << "#!/bin/sh\n" << body << "\n";
-    fs::permissions(p, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
-                           fs::perms::others_exec);
+    fs::permissions(p, fs::perms(0755));
 }
 
 class TouchpadHelperTest : public ::testing::Test {
@@ -79,8 +78,7 @@ TEST_F(TouchpadHelperTest, WritesTheOneRuleThenReloadsAndTriggersTheTouchpads) {
     for (int run = 0; run < 2; ++run) {  // replacing an older file, then finding it current
         ASSERT_EQ(this->run({}, {testRoot()}), 0) << errors;
         EXPECT_EQ(slurp(rules()), evdev::touchpadRulesFileContent());
-        EXPECT_EQ(fs::status(rules()).permissions() & fs::perms::all,
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read);
+        EXPECT_EQ(fs::status(rules()).permissions() & fs::perms::all, fs::perms(0644));
         EXPECT_EQ(std::distance(fs::directory_iterator(rules().parent_path()), {}), 1) << "no temporary left";
     }
     std::string once =

@@ -92,15 +92,11 @@ TEST_F(TrayAppRigTest, WithoutAnX11DisplayItExitsAndInAWaylandSessionItSwitchesN
 }
 
 // The (source, timestamp) of each _NET_ACTIVE_WINDOW request clients send to the root.
-class ActivationWatch {
-public:
-    ActivationWatch() : c_(xcb_connect(nullptr, nullptr)) {
+struct ActivationWatch {
+    ActivationWatch(xcb_window_t root, xcb_atom_t active) : c_(xcb_connect(nullptr, nullptr)), active_(active) {
         uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(c_, xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root, XCB_CW_EVENT_MASK,
-                                     &mask);
-        auto* reply = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, 18, "_NET_ACTIVE_WINDOW"), nullptr);
-        active_ = reply->atom;
-        std::free(reply);
+        xcb_change_window_attributes(c_, root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(c_);
     }
     ~ActivationWatch() { xcb_disconnect(c_); }
     std::vector<std::pair<uint32_t, uint32_t>> requests() {
@@ -112,8 +108,6 @@ public:
         }
         return seen_;
     }
-
-private:
     xcb_connection_t* c_;
     xcb_atom_t active_;
     std::vector<std::pair<uint32_t, uint32_t>> seen_;
@@ -146,18 +140,9 @@ protected:
                            "--height", "28", "--SetDockType", "true"});
         ASSERT_TRUE(waitFor([&] { return !capture("xdotool search --classname '^panel$'").empty(); }));
     }
-    static std::string capture(const std::string& command) {
-        std::string out;
-        if (FILE* f = popen((command + " 2>/dev/null").c_str(), "r")) {
-            char buf[256];
-            while (fgets(buf, sizeof buf, f)) out += buf;
-            pclose(f);
-        }
-        return out;
-    }
-    void launchShell() {
-        launch(R"({"trellick.onboarded": true})", {{600.0, 10, 0.02}}, {});
-        ASSERT_TRUE(waitFor([&] { return iconCentre().has_value(); }, 10.0)) << "no tray icon: " << stderrText();
+    std::string capture(const std::string& command) {
+        rig.run("{ " + command + " >" + rig.tmp() + "/captured; }");
+        return test::slurp(rig.tmp() + "/captured");
     }
     // Where trayer shows the icon, once embedded and shown: Trellick's icon window inside the panel.
     std::optional<std::pair<int, int>> iconCentre() {
@@ -173,14 +158,12 @@ protected:
         if (!inside || capture("xwininfo -id " + icon[1].str()).find("IsViewable") == std::string::npos) return {};
         return std::pair{x, y};
     }
-    int windowsTitled(const std::string& title) {
-        return std::stoi(capture("wmctrl -l | awk '{$1=$2=$3=\"\"; print substr($0,4)}' | grep -cx '" + title + "'"));
-    }
     pid_t tray = -1;
 };
 
 TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSettingsWindowForward) {
-    launchShell();
+    launch(R"({"trellick.onboarded": true})", {{600.0, 10, 0.02}}, {});
+    ASSERT_TRUE(waitFor([&] { return iconCentre().has_value(); }, 10.0)) << "no tray icon: " << stderrText();
     const std::string menu =
         std::string("tray menu: About Trellick | ") +
         (*TRELLICK_UPDATE_FEED_URL ? "Check for Updates…" : "Updates Come from Your Package Manager (disabled)") +
@@ -202,7 +185,7 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
     pid_t first = std::exchange(app, -1);
     WindowId other = open("AlphaWin");
     focus(other);
-    ActivationWatch watch;
+    ActivationWatch watch(conn->root(), conn->atom("_NET_ACTIVE_WINDOW"));
     for (int launch = 0; launch < 2; ++launch) {
         xcb_timestamp_t focused = conn->lastTime();  // when the user moved to the other window
         this->launch("", {{600.0, 10, 0.02}}, {});
@@ -217,7 +200,8 @@ TEST_F(ShellRigTest, ALeftOrRightClickOpensTheMenuAndASecondLaunchBringsTheSetti
         })) << "no current _NET_ACTIVE_WINDOW request";
         focus(other);
     }
-    EXPECT_EQ(windowsTitled("Settings"), 1);
+    EXPECT_EQ(std::ranges::count_if(windows->clientList(), [&](WindowId w) { return windows->title(w) == "Settings"; }),
+              1);
     // Trellick's own windows are never counted as application use; others are.
     auto prefs = [&] { return test::slurp(rig.tmp() + "/config/trellick/preferences.json"); };
     EXPECT_TRUE(waitFor([&] { return prefs().find("org.trellick.Alpha") != std::string::npos; })) << prefs();

@@ -37,10 +37,6 @@ public:
     }
 };
 
-bool waitFor(const std::function<bool()>& done) {
-    return test::eventually(done, [] { QCoreApplication::processEvents(); });
-}
-
 TEST(TrayHost, AWatcherThatComesLaterCountsOnceAHostRegistersWithIt) {
     test::PrivateBus bus;
     ASSERT_TRUE(bus.written());
@@ -66,18 +62,19 @@ TEST(TrayHost, AWatcherThatComesLaterCountsOnceAHostRegistersWithIt) {
     } finish{thread};
 
     bool appeared = false;
+    const auto pump = [] { QCoreApplication::processEvents(); };
     {
         desktop::TrayHostWatcher host([&] { appeared = true; }, nullptr, trellickBus);
         EXPECT_FALSE(host.present());
         ASSERT_TRUE(watcherBus.registerVirtualObject("/StatusNotifierWatcher", watcher));
         ASSERT_TRUE(watcherBus.registerService(kWatcher));
         // The watcher's name is looked at as it appears, but without a host it is no tray yet.
-        EXPECT_TRUE(waitFor([&] { return watcher->asked > 0; }));
+        EXPECT_TRUE(test::eventually([&] { return watcher->asked > 0; }, pump));
         QCoreApplication::processEvents();
         EXPECT_FALSE(appeared);
         watcher->hostRegistered = true;
         watcherBus.send(QDBusMessage::createSignal("/StatusNotifierWatcher", kWatcher, "StatusNotifierHostRegistered"));
-        EXPECT_TRUE(waitFor([&] { return appeared; }));
+        EXPECT_TRUE(test::eventually([&] { return appeared; }, pump));
         EXPECT_TRUE(host.present());
     }
 }

@@ -25,8 +25,7 @@ desktop::UpdaterController::Options served(const QUrl& url,
     return {url, "0.1.0", timeoutMs, desktop::UpdaterController::maxFeedBytes, true};
 }
 
-// Answers every request with `response` (raw HTTP); "silent" never answers, "endless" streams
-// a body that does not end.
+// Answers every request with `response` (raw HTTP); "silent" never answers, "endless" streams a body that does not end.
 class FeedServer {
 public:
     explicit FeedServer(QByteArray response) : response_(std::move(response)) {
@@ -89,66 +88,63 @@ desktop::UpdateCheckResult check(desktop::UpdaterController& updater, std::vecto
     return result.value_or(desktop::UpdateCheckResult{Kind::failed, {}, {}, "no result"});
 }
 
-struct FeedCase {
-    const char* name;
-    QByteArray response;
-    Kind kind;
-    const char* version;  // newer: the release offered
-    const char* says;     // failed: part of the reason; newer: the page
-    friend std::ostream& operator<<(std::ostream& out, const FeedCase& c) { return out << c.name; }
-};
-class UpdateCheckTest : public ::testing::TestWithParam<FeedCase> {};
-
-TEST_P(UpdateCheckTest, TellsANewerReleaseFromBeingUpToDateOrWhyItCouldNotTell) {
-    FeedServer server(GetParam().response);
-    desktop::UpdaterController updater(served(server.url()));
-    auto result = check(updater);
-    EXPECT_EQ(result.kind, GetParam().kind) << result.reason.toStdString();
-    if (result.kind == Kind::newer) {
-        EXPECT_EQ(result.version.toStdString(), GetParam().version);
-        EXPECT_TRUE(result.page.toString().endsWith(GetParam().says) || (!*GetParam().says && result.page.isEmpty()))
-            << result.page.toString().toStdString();
-    }
-    if (result.kind == Kind::failed) {
-        EXPECT_TRUE(result.reason.contains(GetParam().says)) << result.reason.toStdString();
+// "says": for a failure part of the reason, for a newer release the end of its page.
+TEST(UpdateCheck, TellsANewerReleaseFromBeingUpToDateOrWhyItCouldNotTell) {
+    struct Case {
+        const char* name;
+        QByteArray response;
+        Kind kind;
+        const char* version;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"Newer",
+         ok(feed({"<title>Trellick 0.1.0</title>",
+                  R"(<title>Trellick 0.10.2</title><link rel="alternate" href="/releases/tag/v0.10.2"/>)",
+                  "<title>Trellick 0.9.0</title>"})),
+         Kind::newer, "0.10.2", "/releases/tag/v0.10.2"},
+        {"VersionInTheTagOnly",
+         ok(feed({R"(<title>Spring cleaning</title><link href="https://example.org/releases/tag/v0.2"/>)"})),
+         Kind::newer, "0.2", "https://example.org/releases/tag/v0.2"},
+        {"Same", ok(feed({"<title>v0.1.0</title>", "<title>v0.0.9</title>"})), Kind::upToDate, "", ""},
+        {"Older", ok(feed({"<title>0.0.9</title>"})), Kind::upToDate, "", ""},
+        {"PreReleasesAreNotOffered", ok(feed({"<title>0.2.0-rc1</title>", "<title>0.1.0</title>"})), Kind::upToDate, "",
+         ""},
+        {"Malformed", ok("<feed><entry><title>0.2.0</titel></entry></feed>"), Kind::failed, "", "could not be read"},
+        {"NotAFeed", ok("<html><body>Hello</body></html>"), Kind::failed, "", "does not serve a release feed"},
+        {"NoRelease", ok(feed({"<title>Roadmap</title>"})), Kind::failed, "", "lists no release"},
+        // The server's reason phrase is its own words: only the status code is reported.
+        {"ReasonPhraseLeftOut",
+         "HTTP/1.1 404 <a href=\"file:///etc/passwd\">update here</a>\r\nContent-Length: 0\r\n\r\n", Kind::failed, "",
+         "The update server answered 404."},
+        // Entities declared in a document type can expand a small feed beyond any memory.
+        {"DocumentTypeRefused",
+         ok(R"(<?xml version="1.0"?><!DOCTYPE feed [<!ENTITY v "0.2.0">]><feed><entry><title>&v;</title>)"
+            "</entry></feed>"),
+         Kind::failed, "", "declares a document type"},
+        {"OverlongLinkIsNoPage",
+         ok(feed(
+             {("<title>0.2.0</title><link href=\"https://example.org/" + std::string(2000, 'x') + "\"/>").c_str()})),
+         Kind::newer, "0.2.0", ""},
+        {"EndlessBody", "endless", Kind::failed, "", "larger than 1024 KB"},
+        {"RedirectAway", "HTTP/1.1 302 Found\r\nLocation: http://example.org/feed\r\nContent-Length: 0\r\n\r\n",
+         Kind::failed, "", "does not fetch"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FeedServer server(c.response);
+        desktop::UpdaterController updater(served(server.url()));
+        auto result = check(updater);
+        EXPECT_EQ(result.kind, c.kind) << result.reason.toStdString();
+        if (result.kind == Kind::newer) {
+            EXPECT_EQ(result.version.toStdString(), c.version);
+            EXPECT_TRUE(result.page.toString().endsWith(c.says) || (!*c.says && result.page.isEmpty()))
+                << result.page.toString().toStdString();
+        }
+        if (result.kind == Kind::failed) {
+            EXPECT_TRUE(result.reason.contains(c.says)) << result.reason.toStdString();
+        }
     }
 }
-INSTANTIATE_TEST_SUITE_P(
-    Feeds, UpdateCheckTest,
-    ::testing::Values(
-        FeedCase{"Newer",
-                 ok(feed({"<title>Trellick 0.1.0</title>",
-                          R"(<title>Trellick 0.10.2</title><link rel="alternate" href="/releases/tag/v0.10.2"/>)",
-                          "<title>Trellick 0.9.0</title>"})),
-                 Kind::newer, "0.10.2", "/releases/tag/v0.10.2"},
-        FeedCase{"VersionInTheTagOnly",
-                 ok(feed({R"(<title>Spring cleaning</title><link href="https://example.org/releases/tag/v0.2"/>)"})),
-                 Kind::newer, "0.2", "https://example.org/releases/tag/v0.2"},
-        FeedCase{"Same", ok(feed({"<title>v0.1.0</title>", "<title>v0.0.9</title>"})), Kind::upToDate, "", ""},
-        FeedCase{"Older", ok(feed({"<title>0.0.9</title>"})), Kind::upToDate, "", ""},
-        FeedCase{"PreReleasesAreNotOffered", ok(feed({"<title>0.2.0-rc1</title>", "<title>0.1.0</title>"})),
-                 Kind::upToDate, "", ""},
-        FeedCase{"Malformed", ok("<feed><entry><title>0.2.0</titel></entry></feed>"), Kind::failed, "",
-                 "could not be read"},
-        FeedCase{"NotAFeed", ok("<html><body>Hello</body></html>"), Kind::failed, "", "does not serve a release feed"},
-        FeedCase{"NoRelease", ok(feed({"<title>Roadmap</title>"})), Kind::failed, "", "lists no release"},
-        // The server's reason phrase is its own words: only the status code is reported.
-        FeedCase{"ReasonPhraseLeftOut",
-                 "HTTP/1.1 404 <a href=\"file:///etc/passwd\">update here</a>\r\nContent-Length: 0\r\n\r\n",
-                 Kind::failed, "", "The update server answered 404."},
-        // Entities declared in a document type can expand a small feed beyond any memory.
-        FeedCase{"DocumentTypeRefused",
-                 ok(R"(<?xml version="1.0"?><!DOCTYPE feed [<!ENTITY v "0.2.0">]><feed><entry><title>&v;</title>)"
-                    "</entry></feed>"),
-                 Kind::failed, "", "declares a document type"},
-        FeedCase{"OverlongLinkIsNoPage",
-                 ok(feed({("<title>0.2.0</title><link href=\"https://example.org/" + std::string(2000, 'x') + "\"/>")
-                              .c_str()})),
-                 Kind::newer, "0.2.0", ""},
-        FeedCase{"EndlessBody", "endless", Kind::failed, "", "larger than 1024 KB"},
-        FeedCase{"RedirectAway", "HTTP/1.1 302 Found\r\nLocation: http://example.org/feed\r\nContent-Length: 0\r\n\r\n",
-                 Kind::failed, "", "does not fetch"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(UpdateCheck, AServerThatNeverAnswersTimesOutAndNoSecondCheckStartsMeanwhile) {
     FeedServer server("silent");

@@ -16,6 +16,8 @@
 
 namespace trellick::test {
 
+constexpr HUDStyle modern = HUDStyle::modern, classic = HUDStyle::classic, retro = HUDStyle::windows95;
+
 inline std::vector<SwitchTarget> targets(int n, const std::string& prefix = "App ", bool subtitles = false) {
     std::vector<SwitchTarget> out;
     for (int i = 0; i < n; ++i) {
@@ -28,12 +30,11 @@ inline std::vector<SwitchTarget> targets(int n, const std::string& prefix = "App
 }
 
 inline std::vector<SwitchTarget> placeholderRow() {
-    SwitchTarget t;
-    t.title = "Add Favourites";
-    t.subtitle = "Open Settings";
-    t.icon = IconHandle{addFavouritesIconName, nullptr};
-    t.isPlaceholder = true;
-    return {t};
+    return {{.icon = IconHandle{addFavouritesIconName, nullptr},
+             .title = "Add Favourites",
+             .subtitle = "Open Settings",
+             .activate = {},
+             .isPlaceholder = true}};
 }
 
 inline std::vector<std::string> titles(const std::vector<SwitchTarget>& list) {
@@ -45,10 +46,6 @@ inline std::vector<std::string> titles(const std::vector<SwitchTarget>& list) {
 inline const OverlayFonts& fonts() {
     static OverlayFonts f;
     return f;
-}
-
-inline double line(int points, QFont::Weight weight) {
-    return fonts().lineHeight(points, weight);
 }
 
 // What the three styles' layouts share, read the same way from each.
@@ -81,7 +78,8 @@ inline std::vector<StyleLayout::Cell> cellsOf(const PartRow& row, bool blocks) {
 inline StyleLayout layoutOf(const HUDModel& m, const Appearance& look = {}, bool composited = true) {
     StyleLayout s;
     // What every style has, under the names the style gives it.
-    auto read = [&](const auto& l, QRectF card, const auto& leading, const auto& trailing, const auto& caption) {
+    auto read = [&](const auto& l, QRectF card, const auto& leading, const auto& trailing, const auto& caption,
+                    bool scroll, QRectF scrollTrack) {
         s.size = l.size;
         s.card = card;
         const bool blocks = m.style() == HUDStyle::windows95;
@@ -93,21 +91,19 @@ inline StyleLayout layoutOf(const HUDModel& m, const Appearance& look = {}, bool
         s.captionShown = caption.present;
         s.caption = caption.frame;
         s.captionIndex = caption.index;
+        s.scroll = scroll;
+        s.scrollTrack = scrollTrack;
     };
-    // The modern and classic styles also share a scroll indicator and the cancel ring.
+    // The modern and classic styles also share the cancel ring.
     auto readCard = [&](const auto& l) {
-        read(l, l.card, l.leading, l.trailing, l.caption);
-        s.scroll = l.scrollPresent;
-        s.scrollTrack = l.scrollTrack;
+        read(l, l.card, l.leading, l.trailing, l.caption, l.scrollPresent, l.scrollTrack);
         s.ring = l.ringPresent;
         s.ringFrame = l.ring;
     };
     if (m.style() == HUDStyle::windows95) {
         Windows95Layout l;
         layoutWindows95(m, fonts(), l);
-        read(l, l.window, l.left, l.right, l.caption);
-        s.scroll = l.scroll.present;
-        s.scrollTrack = l.scroll.track;
+        read(l, l.window, l.left, l.right, l.caption, l.scroll.present, l.scroll.track);
     } else if (m.style() == HUDStyle::classic) {
         ClassicLayout l;
         layoutClassic(m, fonts(), look, composited, l);

@@ -3,68 +3,60 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "OverlayTestSupport.h"
 
 namespace trellick::test {
 namespace {
 
-constexpr HUDStyle modern = HUDStyle::modern, classic = HUDStyle::classic, retro = HUDStyle::windows95;
 constexpr QFont::Weight bold = QFont::Bold, demiBold = QFont::DemiBold, normal = QFont::Normal;
-
-struct Shape {
-    const char* name;
-    int n, s, favourites;
-    SwitcherRow focus;
-    HUDLabelStyle labels;
-};
-
-class Shapes : public testing::TestWithParam<Shape> {};
-
-// Marks for entries beyond the window (the modern chevrons at 0.6), and the scroll indicator,
-// only in a focused recents row; the caption only with caption labels.
-TEST_P(Shapes, MarksAndCaptionFollowTheRowsAndLabels) {
-    const Shape& c = GetParam();
-    for (HUDStyle style : {modern, classic, retro}) {
-        SCOPED_TRACE(static_cast<int>(style));
-        ControllerRig rig(style);
-        rig.show(targets(c.n), c.s, targets(c.favourites, "Fav "), 0, c.focus, c.labels);
-        const StyleLayout l = rig.layout();
-        const HUDModel& m = rig.hud.model();
-        const bool recents = c.focus == SwitcherRow::recents;
-        const double shown = style == modern ? 0.6 : 1;
-        EXPECT_EQ(l.leadingOpacity, recents && m.moreBefore() ? shown : 0);
-        EXPECT_EQ(l.trailingOpacity, recents && m.moreAfter() ? shown : 0);
-        EXPECT_EQ(l.scroll, recents && (m.moreBefore() || m.moreAfter()));
-        EXPECT_EQ(l.captionShown, c.labels == HUDLabelStyle::caption);
-    }
-}
 
 const auto caption = HUDLabelStyle::caption, perIcon = HUDLabelStyle::perIcon;
 const auto recents = SwitcherRow::recents, favourites = SwitcherRow::favourites;
-INSTANTIATE_TEST_SUITE_P(Cases, Shapes,
-                         testing::Values(Shape{"nineOfTwenty", 20, 0, 0, recents, caption},
-                                         Shape{"middleOfTwenty", 20, 10, 0, recents, caption},
-                                         Shape{"nineOfNine", 9, 8, 0, recents, caption},
-                                         Shape{"perIcon", 20, 10, 0, recents, perIcon},
-                                         Shape{"favouritesFocused", 20, 0, 3, favourites, caption}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
-// The cells of a row lie inside the panel, evenly stepped and without overlapping, each part
-// inside the one around it; the focused recents row marks the selection; shown with the
-// favourites focused, it peeks, smaller and dimmed.
+// Marks for entries beyond the window (the modern chevrons at 0.6), and the scroll indicator,
+// only in a focused recents row; the caption only with caption labels.
+TEST(StyleLayouts, MarksAndCaptionFollowTheRowsAndLabels) {
+    struct Shape {
+        int n, s, favourites;
+        SwitcherRow focus;
+        HUDLabelStyle labels;
+    };
+    for (const Shape& c :
+         {Shape{20, 0, 0, recents, caption}, Shape{20, 10, 0, recents, caption}, Shape{9, 8, 0, recents, caption},
+          Shape{20, 10, 0, recents, perIcon}, Shape{20, 0, 3, favourites, caption}})
+        for (HUDStyle style : {modern, classic, retro}) {
+            SCOPED_TRACE(testing::Message() << static_cast<int>(style) << ": " << c.s << " of " << c.n);
+            ControllerRig rig(style);
+            rig.show(targets(c.n), c.s, targets(c.favourites, "Fav "), 0, c.focus, c.labels);
+            const StyleLayout l = rig.layout();
+            const HUDModel& m = rig.hud.model();
+            const bool inRecents = c.focus == recents;
+            const double shown = style == modern ? 0.6 : 1;
+            EXPECT_EQ(l.leadingOpacity, inRecents && m.moreBefore() ? shown : 0);
+            EXPECT_EQ(l.trailingOpacity, inRecents && m.moreAfter() ? shown : 0);
+            EXPECT_EQ(l.scroll, inRecents && (m.moreBefore() || m.moreAfter()));
+            EXPECT_EQ(l.captionShown, c.labels == caption);
+        }
+}
+
+// The cells of a row lie inside the panel, evenly stepped and without overlapping, each part inside the one around it;
+// the focused recents row marks the selection; shown with the favourites focused, it peeks, smaller and dimmed.
 TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelectionTheOtherPeeks) {
-    auto expectRow = [](const std::vector<StyleLayout::Cell>& row, const QRectF& panel) {
-        ASSERT_GE(row.size(), 2u);
-        const double pitch = row[1].frame.x() - row[0].frame.x();
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            const StyleLayout::Cell& cell = row[i];
-            EXPECT_TRUE(panel.contains(cell.frame) && cell.frame.contains(cell.box) && cell.box.contains(cell.icon))
-                << i;
-            EXPECT_EQ(cell.frame.top(), row[0].frame.top()) << i;
-            EXPECT_DOUBLE_EQ(cell.frame.x() - row[0].frame.x(), pitch * double(i)) << i;
-            EXPECT_TRUE(i == 0 || cell.frame.left() >= row[i - 1].frame.right()) << i;
+    auto expectRows = [](const StyleLayout& l) {
+        EXPECT_FALSE(l.favourites[0].frame.intersects(l.recents[0].frame));
+        for (const auto* row : {&l.recents, &l.favourites}) {
+            ASSERT_GE(row->size(), 2u);
+            const double pitch = (*row)[1].frame.x() - (*row)[0].frame.x();
+            for (std::size_t i = 0; i < row->size(); ++i) {
+                const StyleLayout::Cell& cell = (*row)[i];
+                EXPECT_TRUE(QRectF(QPointF(0, 0), l.size).contains(cell.frame) && cell.frame.contains(cell.box) &&
+                            cell.box.contains(cell.icon))
+                    << i;
+                EXPECT_EQ(cell.frame.top(), (*row)[0].frame.top()) << i;
+                EXPECT_DOUBLE_EQ(cell.frame.x() - (*row)[0].frame.x(), pitch * double(i)) << i;
+                EXPECT_TRUE(i == 0 || cell.frame.left() >= (*row)[i - 1].frame.right()) << i;
+            }
         }
     };
     for (HUDStyle style : {modern, classic, retro}) {
@@ -72,11 +64,8 @@ TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelectionTheOtherPeeks) 
         ControllerRig rig(style);
         rig.show(targets(20), 6, targets(3, "Fav "));
         StyleLayout l = rig.layout();
-        QRectF panel(QPointF(0, 0), l.size);
         ASSERT_EQ(l.recents.size(), 9u);
-        expectRow(l.recents, panel);
-        expectRow(l.favourites, panel);
-        EXPECT_FALSE(l.favourites[0].frame.intersects(l.recents[0].frame));
+        expectRows(l);
         for (int i = 0; i < 9; ++i) {
             const StyleLayout::Cell& cell = l.recents[i];
             EXPECT_EQ(cell.selected, i == 4) << i;
@@ -88,21 +77,19 @@ TEST(StyleLayouts, TheFocusedRowStepsItsCellsAndMarksTheSelectionTheOtherPeeks) 
         EXPECT_EQ(l.scrollTrack.right(), l.recents.back().frame.right());
         EXPECT_GT(l.scrollTrack.top(), l.recents.front().frame.bottom());
         EXPECT_GT(l.caption.top(), l.scrollTrack.bottom());
-        EXPECT_TRUE(panel.contains(l.caption));
+        EXPECT_TRUE(QRectF(QPointF(0, 0), l.size).contains(l.caption));
 
         const double focused = l.recents.front().frame.width();
         rig.hud.hide();
         rig.show(targets(20), 6, targets(3, "Fav "), 1, favourites);
         l = rig.layout();
-        expectRow(l.recents, panel = QRectF(QPointF(0, 0), l.size));
-        expectRow(l.favourites, panel);
-        EXPECT_FALSE(l.favourites[0].frame.intersects(l.recents[0].frame));
+        expectRows(l);
         for (const StyleLayout::Cell& cell : l.recents) {
             EXPECT_LT(cell.frame.width(), focused);
             EXPECT_EQ(cell.iconOpacity, 0.5);
             EXPECT_FALSE(cell.selected);
         }
-        EXPECT_TRUE(panel.contains(l.glyphSlot));
+        EXPECT_TRUE(QRectF(QPointF(0, 0), l.size).contains(l.glyphSlot));
         EXPECT_TRUE(l.favourites[1].selected);
     }
 }
@@ -134,9 +121,9 @@ TEST(StyleLayouts, TheCaptionNamesTheFocusedEntryAndKeepsItsHeightWithoutOne) {
         HUDStyle style;
         double width, title, subtitle;  // the subtitle's height with its spacing
     };
-    for (const Case& c : {Case{modern, 360, line(18, demiBold), 3 + line(14, normal)},
-                          Case{classic, 320, line(15, demiBold), 2 + line(12, normal)},
-                          Case{retro, 316, 8 + line(13, bold), 1 + line(11, normal)}}) {
+    for (const Case& c : {Case{modern, 360, fonts().lineHeight(18, demiBold), 3 + fonts().lineHeight(14, normal)},
+                          Case{classic, 320, fonts().lineHeight(15, demiBold), 2 + fonts().lineHeight(12, normal)},
+                          Case{retro, 316, 8 + fonts().lineHeight(13, bold), 1 + fonts().lineHeight(11, normal)}}) {
         SCOPED_TRACE(static_cast<int>(c.style));
         ControllerRig rig(c.style);
         rig.show(targets(2, "App ", true), 1);  // a row narrower than the caption
@@ -162,22 +149,6 @@ TEST(StyleLayouts, CompactSpacingNarrowsTheCardWhileTheFavouritesHaveTheFocus) {
             width[compact] = rig.layout().size.width();
         }
         EXPECT_LT(width[1], width[0]) << static_cast<int>(style);
-    }
-}
-
-TEST(StyleLayouts, TheCancelRingAppearsAboveATenthOfTheWay) {
-    for (HUDStyle style : {modern, classic}) {
-        SCOPED_TRACE(static_cast<int>(style));
-        ControllerRig rig(style);
-        rig.show(targets(4), 1);
-        rig.hud.setCancelProgress(0.1);
-        const StyleLayout before = rig.layout();
-        EXPECT_FALSE(before.ring);
-        rig.hud.setCancelProgress(0.11);
-        const StyleLayout l = rig.layout();
-        ASSERT_TRUE(l.ring);
-        EXPECT_EQ(l.size.height(), before.size.height() + 10 + 22);
-        EXPECT_EQ(l.ringFrame, QRectF(l.card.center().x() - 11, before.caption.bottom() + 10, 22, 22));
     }
 }
 

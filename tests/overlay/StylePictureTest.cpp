@@ -4,15 +4,12 @@
 
 #include <QPainter>
 #include <cmath>
-#include <numbers>
 
 #include "OverlayTestSupport.h"
 #include "overlay/Widgets.h"
 
 namespace trellick::test {
 namespace {
-
-constexpr HUDStyle modern = HUDStyle::modern, classic = HUDStyle::classic, retro = HUDStyle::windows95;
 
 QColor at(const QImage& img, QPointF p) {
     return img.pixelColor(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
@@ -113,8 +110,7 @@ TEST(StylePictures, AreOpaqueAndCutToTheirOutlineWithoutACompositor) {
     EXPECT_EQ(retroWindow.pixelColor(retroWindow.width() - 1, retroWindow.height() - 1), Win95::ink);
 }
 
-// The "Add Favourites" entry is its symbol at the symbols' size inside the icon square, not a
-// disc filling it.
+// The "Add Favourites" entry is its symbol at the symbols' size inside the icon square, not a disc filling it.
 TEST(ModernPicture, AddFavouritesIsASymbolInsideItsIconSquare) {
     ControllerRig rig;
     rig.show(targets(3), 1, placeholderRow(), 0, SwitcherRow::favourites);

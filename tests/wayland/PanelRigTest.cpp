@@ -78,7 +78,7 @@ protected:
     // A window to lie below the panel; the count of the scrolls it has heard.
     std::function<int()> windowCountingScrolls() {
         const std::string wheels = rig.tmp() + "/wheels";
-        rig.program({TRELLICK_TEST_WINDOW, "--class", "BelowWin", "--title", "below", "--report-wheel"}, wheels);
+        rig.program({TRELLICK_TEST_WINDOW, "--class", "BelowWin", "--title", "below"}, wheels);
         EXPECT_TRUE(waitFor([&] { return byTitle("below").has_value(); }));
         return [wheels] {
             const std::string text = test::slurp(wheels);
@@ -87,14 +87,23 @@ protected:
             return n;
         };
     }
-    // A virtual pointer on sway's seat, which has none of its own.
-    zwlr_virtual_pointer_v1* virtualPointer() {
-        pointerManager = conn->bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1);
-        EXPECT_TRUE(pointerManager);
-        return pointerManager ? zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager, nullptr)
-                              : nullptr;
+    // Moves a virtual pointer (sway's seat has none of its own) to (x, y), a wheel notch there if asked.
+    void pointTo(uint32_t x, uint32_t y, bool scroll = false) {
+        if (!pointerManager)
+            pointerManager = conn->bind<zwlr_virtual_pointer_manager_v1>(zwlr_virtual_pointer_manager_v1_interface, 1);
+        ASSERT_TRUE(pointerManager);
+        if (!pointer) pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointerManager, nullptr);
+        zwlr_virtual_pointer_v1_motion_absolute(pointer, pointerTime += 10, x, y, 1280, 720);
+        if (scroll) {
+            zwlr_virtual_pointer_v1_axis_source(pointer, WL_POINTER_AXIS_SOURCE_WHEEL);
+            zwlr_virtual_pointer_v1_axis_discrete(pointer, pointerTime += 10, WL_POINTER_AXIS_VERTICAL_SCROLL,
+                                                  wl_fixed_from_int(15), 1);
+        }
+        zwlr_virtual_pointer_v1_frame(pointer);
+        conn->roundtrip();
     }
     void TearDown() override {
+        if (pointer) zwlr_virtual_pointer_v1_destroy(pointer);
         if (pointerManager) zwlr_virtual_pointer_manager_v1_destroy(pointerManager);
     }
 
@@ -102,6 +111,8 @@ protected:
     std::shared_ptr<wayland::LayerShellShield> shield;
     std::unique_ptr<wayland::LayerShellPanel> panel;
     zwlr_virtual_pointer_manager_v1* pointerManager = nullptr;
+    zwlr_virtual_pointer_v1* pointer = nullptr;
+    uint32_t pointerTime = 0;
 };
 
 TEST_F(PanelRigTest, ShowsCentredOnTheOutputWithTheRenderersPixelsAndGoesAwayWhenHidden) {
@@ -170,20 +181,8 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownTheShieldTakesTheClicksBesideIt) {
 // A scroll made while the overlay shows goes to the shield, never to the window below.
 TEST_F(PanelRigTest, WhileTheOverlayIsShownAScrollIsSwallowed) {
     const auto received = windowCountingScrolls();
-    zwlr_virtual_pointer_v1* pointer = virtualPointer();
-    ASSERT_TRUE(pointer);
-    uint32_t now = 0;
-    auto scroll = [&] {
-        now += 10;
-        zwlr_virtual_pointer_v1_motion_absolute(pointer, now, 900 + now % 20, 500, 1280, 720);
-        zwlr_virtual_pointer_v1_axis_source(pointer, WL_POINTER_AXIS_SOURCE_WHEEL);
-        zwlr_virtual_pointer_v1_axis_discrete(pointer, now += 10, WL_POINTER_AXIS_VERTICAL_SCROLL,
-                                              wl_fixed_from_int(15), 1);
-        zwlr_virtual_pointer_v1_frame(pointer);
-        conn->roundtrip();
-    };
     ASSERT_TRUE(waitFor([&] {
-        scroll();
+        pointTo(910, 500, true);
         return received() > 0;
     })) << "the window below never got a scroll";
     ASSERT_TRUE(shield->create());
@@ -191,22 +190,13 @@ TEST_F(PanelRigTest, WhileTheOverlayIsShownAScrollIsSwallowed) {
     show();
     waitFor([] { return false; }, 0.5);  // the shield is mapped
     const int before = received();
-    for (int i = 0; i < 5; ++i) scroll();
+    for (int i = 0; i < 5; ++i) pointTo(910, 500, true);
     waitFor([] { return false; }, 0.5);
     EXPECT_EQ(received(), before) << "a scroll reached the window below the overlay";
-    zwlr_virtual_pointer_v1_destroy(pointer);
 }
 
 // Over the shield the pointer shows the arrow of the session's cursor size (the compositor's is 24).
 TEST_F(PanelRigTest, ThePointerShowsTheSessionsArrowOverTheShield) {
-    zwlr_virtual_pointer_v1* pointer = virtualPointer();
-    ASSERT_TRUE(pointer);
-    uint32_t now = 0;
-    auto moveTo = [&](uint32_t x, uint32_t y) {
-        zwlr_virtual_pointer_v1_motion_absolute(pointer, now += 10, x, y, 1280, 720);
-        zwlr_virtual_pointer_v1_frame(pointer);
-        conn->roundtrip();
-    };
     // The dark outline of an arrow taller than 24 pixels: below (x, y + 24), in a picture with the cursor.
     auto tallArrow = [&](int x, int y) {
         const std::string file = rig.runtimeDir() + "/cursor.png";
@@ -225,11 +215,10 @@ TEST_F(PanelRigTest, ThePointerShowsTheSessionsArrowOverTheShield) {
     show();
     int step = 0;
     EXPECT_TRUE(waitFor([&] {
-        moveTo(100 + step++ % 2, 100);  // a motion: the compositor tells the surface below
+        pointTo(100 + step++ % 2, 100);  // a motion: the compositor tells the surface below
         return tallArrow(100, 100);
     }));
     unsetenv("XCURSOR_SIZE");
-    zwlr_virtual_pointer_v1_destroy(pointer);
 }
 
 // The same panel on KWin (layer shell version 3), with KWin's blur behind it.

@@ -1,6 +1,5 @@
-// A Qt window for the Wayland rigs: wayland_test_window --class APP_ID [--title T] [--report-wheel]
-// writes "wheel" to standard error for each scroll; given an activation token, it asks for the
-// focus with it once shown, as applications do.
+// A Qt window for the Wayland rigs: wayland_test_window --class APP_ID [--title T] writes "wheel" to standard error for
+// each scroll; given an activation token, it asks for the focus with it once shown, as applications do.
 
 #include <QApplication>
 #include <QWheelEvent>
@@ -13,9 +12,6 @@
 namespace {
 
 class Window : public QWidget {
-public:
-    bool reportWheel = false;
-
 protected:
     void paintEvent(QPaintEvent* event) override {
         QWidget::paintEvent(event);
@@ -25,10 +21,8 @@ protected:
                 this, [this] { activateWindow(); }, Qt::QueuedConnection);
     }
     void wheelEvent(QWheelEvent* event) override {
-        if (reportWheel) {
-            std::fputs("wheel\n", stderr);
-            std::fflush(stderr);
-        }
+        std::fputs("wheel\n", stderr);
+        std::fflush(stderr);
         QWidget::wheelEvent(event);
     }
 
@@ -47,7 +41,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromStdString(arg["--class"]));
     Window window;
-    window.reportWheel = arg.count("--report-wheel") > 0;
     window.setWindowTitle(QString::fromStdString(arg["--title"]));
     window.resize(320, 200);
     window.show();

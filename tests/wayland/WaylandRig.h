@@ -22,15 +22,11 @@ public:
     // Starts sway with `outputs` headless outputs of 1280x720; false with a reason if it cannot.
     bool start(std::string* why, int outputs = 1) {
         dataDir();
-        if (run("for t in sway swaymsg setpriv grim; do command -v $t || exit 1; done") != 0) {
-            *why = "sway, swaymsg, setpriv or grim is not installed: run scripts/install-deps.sh";
-            return false;
-        }
+        if (run("for t in sway swaymsg setpriv grim; do command -v $t || exit 1; done") != 0)
+            return (*why = "sway, swaymsg, setpriv or grim is not installed: run scripts/install-deps.sh", false);
         if (!chooseUser(why) || !prepare("trellick-wlrig-", {}, why)) return false;
-        std::ofstream(tmp_ + "/config") << "xwayland disable\n"
-                                        << "output * resolution 1280x720\n"
-                                        << "default_border none\n"
-                                        << "focus_follows_mouse no\n";
+        std::ofstream(tmp_ + "/config")
+            << "xwayland disable\noutput * resolution 1280x720\ndefault_border none\nfocus_follows_mouse no\n";
         auto swayEnv = env_;
         swayEnv.insert({{"WLR_BACKENDS", "headless"},
                         {"WLR_LIBINPUT_NO_DEVICES", "1"},
@@ -45,10 +41,7 @@ public:
             return std::string();
         };
         bool up = waitFor([&] { return !found("wayland-").empty() && !found("sway-ipc.").empty(); }, 10.0);
-        if (sway_ <= 0 || !up) {
-            *why = "sway did not start (see " + tmp_ + "/sway.log)";
-            return false;
-        }
+        if (sway_ <= 0 || !up) return (*why = "sway did not start (see " + tmp_ + "/sway.log)", false);
         socket = runtime_ + "/" + found("wayland-");
         env_["WAYLAND_DISPLAY"] = found("wayland-");
         env_["SWAYSOCK"] = runtime_ + "/" + found("sway-ipc.");
@@ -56,17 +49,14 @@ public:
         return true;
     }
 
-    // Starts KWin (one 1280x720 virtual output) in a D-Bus session of its own instead of sway.
-    // It runs as the test's own user, root included: it reads from /proc the binary of a client
-    // (which another user's process cannot) to find the desktop entry, among `entries` (file
-    // name to body), that opens its window management to it.
+    // Starts KWin (one 1280x720 virtual output) in a D-Bus session of its own instead of sway. It runs as the test's
+    // own user, root included: it reads from /proc the binary of a client (which another user's process cannot) to find
+    // the desktop entry, among `entries` (file name to body), that opens its window management to it.
     bool startKWin(std::string* why, const std::map<std::string, std::string>& entries) {
         dataDir();
         const std::string installed = "/usr/bin/kwin_wayland";
-        if (!std::filesystem::exists(installed) || run("command -v dbus-run-session setpriv") != 0) {
-            *why = "kwin_wayland or dbus-run-session is not installed: run scripts/install-deps.sh";
-            return false;
-        }
+        if (!std::filesystem::exists(installed) || run("command -v dbus-run-session setpriv") != 0)
+            return (*why = "kwin_wayland or dbus-run-session is not installed: run scripts/install-deps.sh", false);
         prefix_ = {"setpriv", "--pdeathsig=SIGTERM", "--"};
         uid_ = getuid();
         gid_ = getgid();
@@ -90,10 +80,7 @@ public:
                                   "--no-lockscreen --no-global-shortcuts --no-kactivities"}),
                       tmp_ + "/kwin.log", kwinEnv);
         bool up = waitFor([&] { return std::filesystem::exists(runtime_ + "/kwin-rig"); }, 20.0);
-        if (sway_ <= 0 || !up) {
-            *why = "kwin_wayland did not start (see " + tmp_ + "/kwin.log)";
-            return false;
-        }
+        if (sway_ <= 0 || !up) return (*why = "kwin_wayland did not start (see " + tmp_ + "/kwin.log)", false);
         socket = runtime_ + "/kwin-rig";
         env_["WAYLAND_DISPLAY"] = "kwin-rig";
         env_["QT_QPA_PLATFORM"] = "wayland";
@@ -185,10 +172,8 @@ private:
         }
         if (!getpwnam("trellick-rig") &&
             run("useradd --system --no-create-home --shell /usr/sbin/nologin trellick-rig") != 0 &&
-            !getpwnam("trellick-rig")) {
-            *why = "cannot create the user trellick-rig to run sway as (sway refuses root)";
-            return false;
-        }
+            !getpwnam("trellick-rig"))
+            return (*why = "cannot create the user trellick-rig to run sway as (sway refuses root)", false);
         const passwd* pw = getpwnam("trellick-rig");
         uid_ = pw->pw_uid;
         gid_ = pw->pw_gid;

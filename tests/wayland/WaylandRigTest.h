@@ -39,6 +39,10 @@ protected:
             if (in.title(w) == title) return w;
         return std::nullopt;
     }
+    std::optional<std::string> activeTitle() {
+        auto w = windows()->activeWindow();
+        return w ? windows()->title(*w) : std::nullopt;
+    }
     WindowId open(const std::string& appId, const std::string& title) {
         rig.window(appId, title);
         std::optional<WindowId> found;

@@ -1,6 +1,5 @@
 // The foreign-toplevel window system on a headless sway with real Qt clients.
 
-#include <QImage>
 #include <algorithm>
 
 #include "WaylandRigTest.h"
@@ -11,10 +10,7 @@
 namespace trellick::rig {
 namespace {
 
-class WindowSystemRigTest : public WaylandRigTest {
-protected:
-    void focusThroughSway(const std::string& title) { EXPECT_EQ(rig.swaymsg("[title=\"^" + title + "$\"] focus"), 0); }
-};
+using WindowSystemRigTest = WaylandRigTest;
 
 TEST_F(WindowSystemRigTest, ListsToplevelsWithTheirFactsAndMakesAppIdsApplications) {
     ASSERT_TRUE(windows()->windowControlAvailable());
@@ -46,7 +42,6 @@ TEST_F(WindowSystemRigTest, ListsToplevelsWithTheirFactsAndMakesAppIdsApplicatio
 
 TEST_F(WindowSystemRigTest, RecencyIsSeededActivatedFirstAndFollowsFocusButNotAnEmptyWorkspace) {
     // Opened one after the other before the window system starts: sway focuses each new window.
-    std::optional<WindowId> a, b, c;
     for (const char* title : {"a", "b", "c"}) {
         rig.window(std::string("App") + title, title);
         ASSERT_TRUE(waitFor([&] {
@@ -56,7 +51,7 @@ TEST_F(WindowSystemRigTest, RecencyIsSeededActivatedFirstAndFollowsFocusButNotAn
         })) << title
             << " never focused";
     }
-    a = byTitle("a"), b = byTitle("b"), c = byTitle("c");
+    const auto a = byTitle("a"), b = byTitle("b"), c = byTitle("c");
     // The activated one first, the others as the compositor announced them (sway: newest first).
     std::vector<WindowId> seeded{*c};
     for (WindowId w : windows()->clientList())
@@ -65,7 +60,7 @@ TEST_F(WindowSystemRigTest, RecencyIsSeededActivatedFirstAndFollowsFocusButNotAn
 
     std::vector<WindowId> heard;
     auto sub = windows()->onActiveWindowChanged([&](WindowId w) { heard.push_back(w); });
-    focusThroughSway("a");
+    ASSERT_EQ(rig.swaymsg("[title=\"^a$\"] focus"), 0);
     ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == a; }));
     std::vector<WindowId> afterA{*a};
     for (WindowId w : seeded)
@@ -76,7 +71,7 @@ TEST_F(WindowSystemRigTest, RecencyIsSeededActivatedFirstAndFollowsFocusButNotAn
     ASSERT_EQ(rig.swaymsg("workspace 2"), 0);
     ASSERT_TRUE(waitFor([&] { return !windows()->activeWindow(); }));
     EXPECT_EQ(windows()->stackingOrder(), afterA);
-    focusThroughSway("b");
+    ASSERT_EQ(rig.swaymsg("[title=\"^b$\"] focus"), 0);
     ASSERT_TRUE(waitFor([&] { return windows()->activeWindow() == b; }));
     EXPECT_EQ(windows()->stackingOrder(), (std::vector<WindowId>{*b, *a, *c}));
     EXPECT_EQ(heard, (std::vector<WindowId>{*a, *b}));
@@ -112,10 +107,7 @@ TEST_F(WindowSystemRigTest, ALaunchedApplicationTakesTheFocusWithOurToken) {
     EXPECT_TRUE(entries.launch("org.trellick.Gamma"));
     unsetenv("WAYLAND_DISPLAY");
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    EXPECT_TRUE(waitFor([&] {
-        auto active = windows()->activeWindow();
-        return active && windows()->title(*active) == "Gamma launched";
-    }));
+    EXPECT_TRUE(waitFor([&] { return activeTitle() == "Gamma launched"; }));
 }
 
 }  // namespace
