@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string wheels = rig.tmp() + "/wheels.log";
-    rig.program({TRELLICK_TEST_WINDOW, "--class", "Below", "--title", "below", "--report-wheel"}, wheels);
+    rig.program({TRELLICK_TEST_WINDOW, "--class", "Below", "--title", "below"}, wheels);
     auto received = [&] {
         std::ifstream in(wheels);
         int n = 0;

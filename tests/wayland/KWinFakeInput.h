@@ -1,6 +1,7 @@
 #pragma once
-// The KWin rig's pointer: KWin's fake input, offered to the tests by kwinEntries.
+// The KWin rig's pointer and keys: KWin's fake input, offered to the tests by kwinEntries.
 
+#include <linux/input-event-codes.h>
 #include <wayland-client.h>
 
 #include "fake-input-client-protocol.h"
@@ -11,9 +12,9 @@ namespace trellick::rig {
 class KWinFakeInput {
 public:
     explicit KWinFakeInput(const std::shared_ptr<wayland::WaylandConnection>& conn) : conn_(conn) {
-        // Version 3 brings absolute pointer motion.
-        input_ = conn_->bind<org_kde_kwin_fake_input>(org_kde_kwin_fake_input_interface, 3);
-        if (input_) org_kde_kwin_fake_input_authenticate(input_, "Trellick tests", "the rig's pointer");
+        // Version 4 brings keys; 3 absolute pointer motion.
+        input_ = conn_->bind<org_kde_kwin_fake_input>(org_kde_kwin_fake_input_interface, 4);
+        if (input_) org_kde_kwin_fake_input_authenticate(input_, "Trellick tests", "the rig's pointer and keys");
     }
     ~KWinFakeInput() {
         if (input_) org_kde_kwin_fake_input_destroy(input_);
@@ -28,6 +29,11 @@ public:
     }
     void scroll() {
         org_kde_kwin_fake_input_axis(input_, WL_POINTER_AXIS_VERTICAL_SCROLL, wl_fixed_from_int(15));
+        conn_->roundtrip();
+    }
+    void key(uint32_t code) {
+        org_kde_kwin_fake_input_keyboard_key(input_, code, WL_KEYBOARD_KEY_STATE_PRESSED);
+        org_kde_kwin_fake_input_keyboard_key(input_, code, WL_KEYBOARD_KEY_STATE_RELEASED);
         conn_->roundtrip();
     }
 

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include "../common/TestSupport.h"
+#include "KWinFakeInput.h"
 #include "WaylandRigTest.h"
 #include "app/Swipes.h"
 
@@ -68,6 +69,17 @@ protected:
         })) << stderrText();
     }
 
+    void expectEscapeCancelsAShownWalk(const std::function<void()>& typeEscape) {
+        launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
+        ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0))
+            << stderrText();
+        EXPECT_TRUE(waitFor([&] {
+            typeEscape();
+            return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
+        })) << stderrText();
+        EXPECT_EQ(exitStatus(app), 0) << stderrText();
+        EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
+    }
     void expectSwitch(const SwipeCase& c) {
         launchAfterThreeWindows(c.mode, c.swipe);
         EXPECT_EQ(exitStatus(app), 0) << stderrText();
@@ -113,14 +125,31 @@ INSTANTIATE_TEST_SUITE_P(Swipes, SwitchingOnKWin, ::testing::ValuesIn(kSwipeCase
 // Escape typed while the overlay is shown reaches trellick's shield and cancels the walk.
 TEST_F(TrellickOnSway, EscapeDuringAShownWalkCancelsIt) {
     if (rig.runToEnd({"sh", "-c", "command -v wtype"}) != 0) GTEST_SKIP() << "wtype is not installed";
-    launchAfterThreeWindows("directionalMRU", {3.0, 60, 0.004, 3.0});
-    ASSERT_TRUE(waitFor([&] { return stderrText().find("picker opened") != std::string::npos; }, 20.0)) << stderrText();
-    EXPECT_TRUE(waitFor([&] {
-        rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"});
-        return stderrText().find("trellick.gesture: walk cancelled: no switch") != std::string::npos;
-    })) << stderrText();
-    EXPECT_EQ(exitStatus(app), 0) << stderrText();
-    EXPECT_EQ(windows()->activeWindow(), byTitle("GammaWin window")) << "no switch";
+    expectEscapeCancelsAShownWalk([&] { rig.runToEnd({"wtype", "-s", "200", "-k", "Escape"}); });
+}
+
+// KWin gives the shield the keyboard too.
+TEST_F(TrellickOnKWin, EscapeDuringAShownWalkCancelsIt) {
+    KWinFakeInput input(conn);
+    ASSERT_TRUE(input.ready());
+    expectEscapeCancelsAShownWalk([&] {
+        input.key(KEY_ESC);
+        waitFor([] { return false; }, 0.2);
+    });
+}
+
+// A binary that no desktop entry names (a build run from elsewhere) gets no window management
+// from KWin: trellick says which global is missing and keeps reading the touchpad.
+TEST_F(TrellickOnKWin, WithoutItsDesktopEntryTrellickNamesTheMissingGlobalAndKeepsRunning) {
+    const std::string copy = rig.tmp() + "/bin/trellick";
+    std::filesystem::copy_file(TRELLICK_EXECUTABLE, copy);
+    app = rig.spawnInSession({copy}, rig.tmp() + "/trellick.err",
+                             {{"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + rig.tmp() + "/no-bus"}});
+    ASSERT_TRUE(waitFor(
+        [&] { return stderrText().find("does not offer org_kde_plasma_window_management") != std::string::npos; },
+        20.0))
+        << stderrText();
+    EXPECT_FALSE(waitFor([&] { return waitpid(app, nullptr, WNOHANG) == app; }, 1.0)) << stderrText();
 }
 
 // A second launch asks the first over the session bus to open its settings, which take the focus
