@@ -200,12 +200,8 @@ TEST(RecordingReaders, ReportTheFileLineAndWhatIsWrong) {
     EXPECT_THAT(errorOf([] { readLibinputRecord("devices: [\n", "f"); }), ::testing::MatchesRegex("f:[0-9]+: .+"));
 }
 
-// The sanitizers' own memory would hide a reader's (gcc's asan and clang's tsan each name theirs).
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool sanitized = true;
-#else
-constexpr bool sanitized = false;
-#endif
+// The sanitizers' own memory would hide a reader's.
+constexpr bool sanitized = TRELLICK_SANITIZED;
 
 std::size_t peakMemory() {
     struct rusage usage {};
