@@ -19,17 +19,15 @@ namespace trellick::wayland {
 
 const char* const KdeWindowSystem::kInterface = "org_kde_plasma_window_management";
 
-struct KdeWindowSystem::Window {
+// Listed once its initial state has come, unless KWin keeps it out of its switcher.
+struct KdeWindowSystem::Window : ListedWindow {
     KdeWindowSystem* owner = nullptr;
-    WindowId id = 0;
     std::string uuid;
     org_kde_plasma_window* handle = nullptr;
-    std::string title, appId, resourceName, iconName;
+    std::string resourceName, iconName;
     uint32_t pid = 0;
     uint32_t state = 0;
-    org_kde_plasma_window* parent = nullptr;
-    bool initialised = false;  // its initial state has come
-    bool listed = false;
+    bool initialised = false;             // its initial state has come
     std::shared_ptr<const QImage> image;  // KWin's icon, where it names no themed one
 };
 
@@ -55,7 +53,7 @@ struct KdeListeners {
     using W = KdeWindowSystem::Window;
     using P = org_kde_plasma_window;
     static W& of(void* data) { return *static_cast<W*>(data); }
-    template <std::string W::*field>
+    template <auto field>  // a std::string member of W (or of its ListedWindow)
     static void text(void* data, P*, const char* s) {
         std::lock_guard lock(of(data).owner->lock_);
         of(data).*field = s ? s : "";
@@ -73,8 +71,8 @@ struct KdeListeners {
     }
     static void ignoreText(void*, P*, const char*) {}
     static constexpr org_kde_plasma_window_listener window = {
-        .title_changed = text<&W::title>,
-        .app_id_changed = text<&W::appId>,
+        .title_changed = text<&ListedWindow::title>,
+        .app_id_changed = text<&ListedWindow::appId>,
         .state_changed = state,
         .virtual_desktop_changed = [](void*, P*, int32_t) {},
         .themed_icon_name_changed = text<&W::iconName>,
@@ -258,28 +256,12 @@ void KdeWindowSystem::stateChanged(Window& w, uint32_t flags) {
         w.state = flags;
         if (!w.initialised) return;
         const bool listed = !(flags & kSkipSwitcher);
-        if (listed != w.listed) {
-            w.listed = listed;
-            listChanged = true;
-            if (listed) {
-                announced_.push_back(w.id);
-                recency_.push_back(w.id);
-            } else {
-                std::erase(announced_, w.id);
-                std::erase(recency_, w.id);
-            }
-        }
+        listChanged = setListed(w, listed);
         // A window kept out of the lists (a panel, the desktop) taking the focus is no change of
         // recency, as nothing activated is none on other compositors.
-        const bool active = listed && (flags & kActive);
-        if (active && active_ != w.id) {
-            active_ = w.id;
-            std::erase(recency_, w.id);
-            recency_.insert(recency_.begin(), w.id);
-            activated = seeded_;
-        } else if (!active && active_ == w.id) {
-            active_.reset();
-        }
+        w.active = listed && (flags & kActive);
+        w.minimised = flags & kMinimised;
+        activated = followActive(w) && seeded_;
     }
     if (listChanged) listChanged_.notify();
     if (activated) activeChanged_.notify(w.id);
@@ -289,103 +271,29 @@ void KdeWindowSystem::unmapped(Window& w) {
     bool wasListed = false;
     {
         std::lock_guard lock(lock_);
-        wasListed = w.listed;
-        const WindowId id = w.id;
-        std::erase(announced_, id);
-        std::erase(recency_, id);
-        if (active_ == id) active_.reset();
+        wasListed = setListed(w, false);
         for (auto& [other, o] : windows_)
             if (o->parent == w.handle) o->parent = nullptr;
         org_kde_plasma_window_destroy(w.handle);
-        icons_.erase(id);
-        windows_.erase(id);  // w is gone from here on
+        icons_.erase(w.id);
+        windows_.erase(w.id);  // w is gone from here on
     }
     if (wasListed) listChanged_.notify();
 }
 
-void KdeWindowSystem::lost() {
-    {
-        std::lock_guard lock(lock_);
-        if (!control_) return;
-        control_ = false;
-    }
-    controlChanged_.notify();
-}
-
-KdeWindowSystem::Window* KdeWindowSystem::find(WindowId window) {
+ListedWindow* KdeWindowSystem::find(WindowId window) {
     auto it = windows_.find(window);
     return it == windows_.end() || !it->second->listed ? nullptr : it->second.get();
 }
 
-bool KdeWindowSystem::windowControlAvailable() {
-    std::lock_guard lock(lock_);
-    return control_;
-}
-
-std::vector<WindowId> KdeWindowSystem::clientList() {
-    std::lock_guard lock(lock_);
-    return announced_;
-}
-
-std::vector<WindowId> KdeWindowSystem::stackingOrder() {
-    std::lock_guard lock(lock_);
-    return recency_;
-}
-
-std::optional<WindowId> KdeWindowSystem::activeWindow() {
-    std::lock_guard lock(lock_);
-    return active_;
-}
-
-std::optional<WindowId> KdeWindowSystem::focusedWindow(int wantedPid) {
-    std::lock_guard lock(lock_);
-    if (wantedPid < 1) return std::nullopt;
-    std::optional<WindowId> minimisedOne;
-    for (WindowId id : recency_) {
-        Window* w = find(id);
-        if (!w || static_cast<int>(w->pid) != wantedPid) continue;
-        if ((w->state & kActive) || !(w->state & kMinimised)) return id;  // the active one heads the list
-        if (!minimisedOne) minimisedOne = id;
-    }
-    return minimisedOne;
-}
-
-bool KdeWindowSystem::isAlive(WindowId window) {
-    std::lock_guard lock(lock_);
-    return find(window) != nullptr;
-}
-
-std::optional<WindowKind> KdeWindowSystem::kind(WindowId window) {
-    std::lock_guard lock(lock_);
-    Window* w = find(window);
-    if (!w) return std::nullopt;
-    return w->parent ? WindowKind::dialog : WindowKind::normal;
-}
-
-std::optional<std::string> KdeWindowSystem::title(WindowId window) {
-    std::lock_guard lock(lock_);
-    Window* w = find(window);
-    if (!w) return std::nullopt;
-    return w->title;
-}
-
-std::optional<bool> KdeWindowSystem::isMinimised(WindowId window) {
-    std::lock_guard lock(lock_);
-    Window* w = find(window);
-    if (!w) return std::nullopt;
-    return (w->state & kMinimised) != 0;
-}
-
-int KdeWindowSystem::pid(WindowId window) {
-    std::lock_guard lock(lock_);
-    Window* w = find(window);
-    return w ? static_cast<int>(w->pid) : 0;
+int KdeWindowSystem::processOf(ListedWindow& w) {
+    return static_cast<int>(static_cast<Window&>(w).pid);
 }
 
 WindowClassHints KdeWindowSystem::classHints(WindowId window) {
     std::lock_guard lock(lock_);
     WindowClassHints h;
-    if (Window* w = find(window)) {
+    if (auto* w = static_cast<Window*>(find(window))) {
         h.instance = w->resourceName;
         h.className = w->appId;
         h.gtkApplicationId = w->appId;
@@ -395,7 +303,7 @@ WindowClassHints KdeWindowSystem::classHints(WindowId window) {
 
 std::optional<IconHandle> KdeWindowSystem::icon(WindowId window) {
     std::lock_guard lock(lock_);
-    Window* w = find(window);
+    auto* w = static_cast<Window*>(find(window));
     if (!w) return std::nullopt;
     if (!w->iconName.empty()) return IconHandle{w->iconName, nullptr};
     if (w->image) return IconHandle{"", w->image};
@@ -405,22 +313,12 @@ std::optional<IconHandle> KdeWindowSystem::icon(WindowId window) {
 bool KdeWindowSystem::activate(WindowId window) {
     {
         std::lock_guard lock(lock_);
-        Window* w = find(window);
+        auto* w = static_cast<Window*>(find(window));
         if (!control_ || !w) return false;
         org_kde_plasma_window_set_state(w->handle, kActive | kMinimised, kActive);
     }
     conn_->flush();
     return true;
-}
-
-Subscription KdeWindowSystem::onActiveWindowChanged(std::function<void(WindowId)> handler) {
-    return activeChanged_.connect(std::move(handler));
-}
-Subscription KdeWindowSystem::onClientListChanged(std::function<void()> handler) {
-    return listChanged_.connect([h = std::move(handler)] { h(); });
-}
-Subscription KdeWindowSystem::onWindowControlChanged(std::function<void()> handler) {
-    return controlChanged_.connect([h = std::move(handler)] { h(); });
 }
 
 }  // namespace trellick::wayland

@@ -21,19 +21,18 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/wayland/ListedWindows.h"
 #include "platform/wayland/WaylandConnection.h"
-#include "tracking/WindowSystem.h"
 
 struct org_kde_plasma_window_management;
 struct org_kde_plasma_window;
 
 namespace trellick::wayland {
 
-class KdeWindowSystem : public WindowSystem {
+class KdeWindowSystem : public ListedWindows {
 public:
     // The interface KWin gates behind the desktop file.
     static const char* const kInterface;
@@ -54,17 +53,6 @@ public:
     KdeWindowSystem(const KdeWindowSystem&) = delete;
     KdeWindowSystem& operator=(const KdeWindowSystem&) = delete;
 
-    bool windowControlAvailable() override;
-    std::vector<WindowId> clientList() override;
-    // Most recently active first (see above).
-    std::vector<WindowId> stackingOrder() override;
-    std::optional<WindowId> activeWindow() override;
-    std::optional<WindowId> focusedWindow(int pid) override;
-    bool isAlive(WindowId window) override;
-    std::optional<WindowKind> kind(WindowId window) override;
-    std::optional<std::string> title(WindowId window) override;
-    std::optional<bool> isMinimised(WindowId window) override;
-    int pid(WindowId window) override;
     // The app id (KWin sends the desktop file name for Wayland windows) as the GTK application
     // id and the class; the X11 resource name of an XWayland window as the instance.
     WindowClassHints classHints(WindowId window) override;
@@ -74,9 +62,6 @@ public:
     // Asks KWin to activate (and unminimise) the window; it forces that past focus-stealing
     // prevention. Success shows as the window reporting the active state.
     bool activate(WindowId window) override;
-    Subscription onActiveWindowChanged(std::function<void(WindowId)> handler) override;
-    Subscription onClientListChanged(std::function<void()> handler) override;
-    Subscription onWindowControlChanged(std::function<void()> handler) override;
 
     struct Window;
     struct IconRead;
@@ -92,28 +77,19 @@ private:
     void requestIcon(Window& w);
     void iconReadable(WindowId id);
     void unmapped(Window& w);
-    void lost();
-    void seedRecency();             // lock_ held
-    Window* find(WindowId window);  // lock_ held; listed windows only
+    void seedRecency();  // lock_ held
+    ListedWindow* find(WindowId window) override;
+    int processOf(ListedWindow& w) override;
 
     std::shared_ptr<WaylandConnection> conn_;
     org_kde_plasma_window_management* manager_ = nullptr;
     Subscription lostSub_;
 
-    std::mutex lock_;
-    bool control_ = false;
-    bool seeded_ = false;
-    std::map<WindowId, std::unique_ptr<Window>> windows_;
-    std::vector<WindowId> announced_;                      // listed, in announcement order
-    std::vector<WindowId> recency_;                        // listed, most recently active first
-    std::vector<std::string> stacking_;                    // uuids, bottom to top, as KWin last sent them
+    bool seeded_ = false;                                  // lock_ held
+    std::map<WindowId, std::unique_ptr<Window>> windows_;  // lock_ held
+    std::vector<std::string> stacking_;                    // lock_ held; uuids, bottom to top, as KWin last sent them
     std::map<WindowId, std::unique_ptr<IconRead>> icons_;  // main thread only
-    std::optional<WindowId> active_;
     WindowId nextId_ = 1;
-
-    Signal<WindowId> activeChanged_;
-    Signal<> listChanged_;
-    Signal<> controlChanged_;
 };
 
 }  // namespace trellick::wayland

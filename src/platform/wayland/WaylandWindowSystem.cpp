@@ -9,16 +9,10 @@
 
 namespace trellick::wayland {
 
-struct WaylandWindowSystem::Toplevel {
+// Listed from its first `done`.
+struct WaylandWindowSystem::Toplevel : ListedWindow {
     WaylandWindowSystem* owner = nullptr;
-    WindowId id = 0;
     zwlr_foreign_toplevel_handle_v1* handle = nullptr;
-    std::string title;
-    std::string appId;
-    bool activated = false;
-    bool minimised = false;
-    zwlr_foreign_toplevel_handle_v1* parent = nullptr;
-    bool announced = false;  // its first `done` has come
 };
 
 // The C callbacks, forwarding to the members.
@@ -44,7 +38,7 @@ struct Listeners {
             minimised |= *s == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_MINIMIZED;
         }
         std::lock_guard lock(of(data).owner->lock_);
-        of(data).activated = activated;
+        of(data).active = activated;
         of(data).minimised = minimised;
     }
     static void done(void* data, zwlr_foreign_toplevel_handle_v1*) { of(data).owner->toplevelDone(of(data)); }
@@ -131,40 +125,24 @@ void WaylandWindowSystem::toplevelDone(Toplevel& t) {
     bool listChanged = false, activated = false;
     {
         std::lock_guard lock(lock_);
-        if (!t.announced) {
-            t.announced = true;
-            announced_.push_back(t.id);
-            recency_.push_back(t.id);
-            listChanged = true;
-        }
-        if (t.activated && active_ != t.id) {
-            active_ = t.id;
-            std::erase(recency_, t.id);
-            recency_.insert(recency_.begin(), t.id);
-            activated = true;
-        } else if (!t.activated && active_ == t.id) {
-            active_.reset();
-        }
+        listChanged = setListed(t, true);
+        activated = followActive(t);
     }
     if (listChanged) listChanged_.notify();
     if (activated) activeChanged_.notify(t.id);
 }
 
 void WaylandWindowSystem::toplevelClosed(Toplevel& t) {
-    bool wasAnnounced = false;
+    bool wasListed = false;
     {
         std::lock_guard lock(lock_);
-        wasAnnounced = t.announced;
-        const WindowId id = t.id;
-        std::erase(announced_, id);
-        std::erase(recency_, id);
-        if (active_ == id) active_.reset();
+        wasListed = setListed(t, false);
         for (auto& [other, o] : toplevels_)
             if (o->parent == t.handle) o->parent = nullptr;
         zwlr_foreign_toplevel_handle_v1_destroy(t.handle);
-        toplevels_.erase(id);  // t is gone from here on
+        toplevels_.erase(t.id);  // t is gone from here on
     }
-    if (wasAnnounced) listChanged_.notify();
+    if (wasListed) listChanged_.notify();
 }
 
 void WaylandWindowSystem::managerFinished() {
@@ -175,21 +153,12 @@ void WaylandWindowSystem::managerFinished() {
     controlChanged_.notify();
 }
 
-void WaylandWindowSystem::lost() {
-    {
-        std::lock_guard lock(lock_);
-        if (!control_) return;
-        control_ = false;
-    }
-    controlChanged_.notify();
-}
-
-WaylandWindowSystem::Toplevel* WaylandWindowSystem::find(WindowId window) {
+ListedWindow* WaylandWindowSystem::find(WindowId window) {
     auto it = toplevels_.find(window);
-    return it == toplevels_.end() || !it->second->announced ? nullptr : it->second.get();
+    return it == toplevels_.end() || !it->second->listed ? nullptr : it->second.get();
 }
 
-int WaylandWindowSystem::appKey(const Toplevel& t) {
+int WaylandWindowSystem::processOf(ListedWindow& t) {
     if (!ownAppId_.empty() && t.appId == ownAppId_) return static_cast<int>(::getpid());
     const std::string key = t.appId.empty() ? "\n" + std::to_string(t.id) : t.appId;
     auto [it, added] = appKeys_.try_emplace(key, nextKey_);
@@ -197,75 +166,10 @@ int WaylandWindowSystem::appKey(const Toplevel& t) {
     return it->second;
 }
 
-bool WaylandWindowSystem::windowControlAvailable() {
-    std::lock_guard lock(lock_);
-    return control_;
-}
-
-std::vector<WindowId> WaylandWindowSystem::clientList() {
-    std::lock_guard lock(lock_);
-    return announced_;
-}
-
-std::vector<WindowId> WaylandWindowSystem::stackingOrder() {
-    std::lock_guard lock(lock_);
-    return recency_;
-}
-
-std::optional<WindowId> WaylandWindowSystem::activeWindow() {
-    std::lock_guard lock(lock_);
-    return active_;
-}
-
-std::optional<WindowId> WaylandWindowSystem::focusedWindow(int wantedPid) {
-    std::lock_guard lock(lock_);
-    if (wantedPid < 1) return std::nullopt;
-    std::optional<WindowId> minimisedOne;
-    for (WindowId id : recency_) {
-        Toplevel* t = find(id);
-        if (!t || appKey(*t) != wantedPid) continue;
-        if (t->activated || !t->minimised) return id;  // the active one heads the recency list
-        if (!minimisedOne) minimisedOne = id;
-    }
-    return minimisedOne;
-}
-
-bool WaylandWindowSystem::isAlive(WindowId window) {
-    std::lock_guard lock(lock_);
-    return find(window) != nullptr;
-}
-
-std::optional<WindowKind> WaylandWindowSystem::kind(WindowId window) {
-    std::lock_guard lock(lock_);
-    Toplevel* t = find(window);
-    if (!t) return std::nullopt;
-    return t->parent ? WindowKind::dialog : WindowKind::normal;
-}
-
-std::optional<std::string> WaylandWindowSystem::title(WindowId window) {
-    std::lock_guard lock(lock_);
-    Toplevel* t = find(window);
-    if (!t) return std::nullopt;
-    return t->title;
-}
-
-std::optional<bool> WaylandWindowSystem::isMinimised(WindowId window) {
-    std::lock_guard lock(lock_);
-    Toplevel* t = find(window);
-    if (!t) return std::nullopt;
-    return t->minimised;
-}
-
-int WaylandWindowSystem::pid(WindowId window) {
-    std::lock_guard lock(lock_);
-    Toplevel* t = find(window);
-    return t ? appKey(*t) : 0;
-}
-
 WindowClassHints WaylandWindowSystem::classHints(WindowId window) {
     std::lock_guard lock(lock_);
     WindowClassHints h;
-    if (Toplevel* t = find(window)) {
+    if (ListedWindow* t = find(window)) {
         h.gtkApplicationId = t->appId;
         h.className = t->appId;
     }
@@ -275,23 +179,13 @@ WindowClassHints WaylandWindowSystem::classHints(WindowId window) {
 bool WaylandWindowSystem::activate(WindowId window) {
     {
         std::lock_guard lock(lock_);
-        Toplevel* t = find(window);
+        auto* t = static_cast<Toplevel*>(find(window));
         if (!control_ || !t) return false;
         // Also unminimises it on wlroots compositors.
         zwlr_foreign_toplevel_handle_v1_activate(t->handle, seat_);
     }
     conn_->flush();
     return true;
-}
-
-Subscription WaylandWindowSystem::onActiveWindowChanged(std::function<void(WindowId)> handler) {
-    return activeChanged_.connect(std::move(handler));
-}
-Subscription WaylandWindowSystem::onClientListChanged(std::function<void()> handler) {
-    return listChanged_.connect([h = std::move(handler)] { h(); });
-}
-Subscription WaylandWindowSystem::onWindowControlChanged(std::function<void()> handler) {
-    return controlChanged_.connect([h = std::move(handler)] { h(); });
 }
 
 }  // namespace trellick::wayland

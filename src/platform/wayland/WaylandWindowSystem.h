@@ -20,12 +20,11 @@
 
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/wayland/ListedWindows.h"
 #include "platform/wayland/WaylandConnection.h"
-#include "tracking/WindowSystem.h"
 
 struct wl_seat;
 struct zwlr_foreign_toplevel_manager_v1;
@@ -33,7 +32,7 @@ struct zwlr_foreign_toplevel_handle_v1;
 
 namespace trellick::wayland {
 
-class WaylandWindowSystem : public WindowSystem {
+class WaylandWindowSystem : public ListedWindows {
 public:
     // Binds the toplevel manager where offered and reads the toplevels already open. `ownAppId`:
     // the app id of Trellick's own windows. Main thread.
@@ -45,17 +44,6 @@ public:
     WaylandWindowSystem(const WaylandWindowSystem&) = delete;
     WaylandWindowSystem& operator=(const WaylandWindowSystem&) = delete;
 
-    bool windowControlAvailable() override;
-    std::vector<WindowId> clientList() override;
-    // Most recently activated first (see above).
-    std::vector<WindowId> stackingOrder() override;
-    std::optional<WindowId> activeWindow() override;
-    std::optional<WindowId> focusedWindow(int pid) override;
-    bool isAlive(WindowId window) override;
-    std::optional<WindowKind> kind(WindowId window) override;
-    std::optional<std::string> title(WindowId window) override;
-    std::optional<bool> isMinimised(WindowId window) override;
-    int pid(WindowId window) override;
     // The app id as the GTK application id (tried as a desktop entry id first) and as the class
     // (matched against StartupWMClass and entry file names), as docks match it.
     WindowClassHints classHints(WindowId window) override;
@@ -63,9 +51,6 @@ public:
     // Asks the compositor to activate the toplevel on our seat. Success shows as the toplevel
     // reporting `activated`.
     bool activate(WindowId window) override;
-    Subscription onActiveWindowChanged(std::function<void(WindowId)> handler) override;
-    Subscription onClientListChanged(std::function<void()> handler) override;
-    Subscription onWindowControlChanged(std::function<void()> handler) override;
 
     struct Toplevel;
 
@@ -76,9 +61,8 @@ private:
     void toplevelDone(Toplevel& t);
     void toplevelClosed(Toplevel& t);
     void managerFinished();
-    void lost();
-    int appKey(const Toplevel& t);    // lock_ held
-    Toplevel* find(WindowId window);  // lock_ held
+    ListedWindow* find(WindowId window) override;
+    int processOf(ListedWindow& w) override;  // the app key, see above
 
     std::shared_ptr<WaylandConnection> conn_;
     std::string ownAppId_;
@@ -86,19 +70,10 @@ private:
     wl_seat* seat_ = nullptr;
     Subscription lostSub_;
 
-    std::mutex lock_;
-    bool control_ = false;
-    std::map<WindowId, std::unique_ptr<Toplevel>> toplevels_;
-    std::vector<WindowId> announced_;  // announcement order
-    std::vector<WindowId> recency_;    // most recently activated first
-    std::optional<WindowId> active_;
-    std::map<std::string, int> appKeys_;
+    std::map<WindowId, std::unique_ptr<Toplevel>> toplevels_;  // lock_ held
+    std::map<std::string, int> appKeys_;                       // lock_ held
     WindowId nextId_ = 1;
     int nextKey_ = 1 << 23;
-
-    Signal<WindowId> activeChanged_;
-    Signal<> listChanged_;
-    Signal<> controlChanged_;
 };
 
 }  // namespace trellick::wayland
