@@ -69,12 +69,12 @@ TEST(TrayHost, AWatcherThatComesLaterCountsOnceAHostRegistersWithIt) {
         ASSERT_TRUE(watcherBus.registerVirtualObject("/StatusNotifierWatcher", watcher));
         ASSERT_TRUE(watcherBus.registerService(kWatcher));
         // The watcher's name is looked at as it appears, but without a host it is no tray yet.
-        EXPECT_TRUE(test::eventually([&] { return watcher->asked > 0; }, pump));
+        EXPECT_TRUE(test::waitFor([&] { return watcher->asked > 0; }, 10, pump));
         QCoreApplication::processEvents();
         EXPECT_FALSE(appeared);
         watcher->hostRegistered = true;
         watcherBus.send(QDBusMessage::createSignal("/StatusNotifierWatcher", kWatcher, "StatusNotifierHostRegistered"));
-        EXPECT_TRUE(test::eventually([&] { return appeared; }, pump));
+        EXPECT_TRUE(test::waitFor([&] { return appeared; }, 10, pump));
         EXPECT_TRUE(host.present());
     }
 }

@@ -20,13 +20,18 @@ inline std::string slurp(const std::string& path) {
     return s.str();
 }
 
-// Looks at `done` every millisecond, after running `pump` (a main queue, say), for up to 10 s.
-inline bool eventually(const std::function<bool()>& done, const std::function<void()>& pump = {}) {
-    for (auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);;) {
+inline double monotonicNow() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Polls `done` every 10 ms for up to `timeout` seconds, running `pump` (a main queue, say)
+// before each look.
+inline bool waitFor(const std::function<bool()>& done, double timeout = 5.0,
+                    const std::function<void()>& pump = nullptr) {
+    for (double end = monotonicNow() + timeout;; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
         if (pump) pump();
         if (done()) return true;
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (monotonicNow() > end) return false;
     }
 }
 

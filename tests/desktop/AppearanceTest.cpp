@@ -76,11 +76,6 @@ QPalette palette(QColor window, QColor highlight) {
 // Read, then changed live, each change heard once) win over it, and when it quits the palette
 // is followed again.
 TEST(PortalAppearance, ThePortalsPreferencesWinOverTheFollowedPaletteWhileItRuns) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "appearance_tests";
-    static char* argv[] = {name, nullptr};
-    QGuiApplication app(argc, argv);
     test::PrivateBus bus;
     ASSERT_TRUE(bus.written());
     if (bus.address().isEmpty())
@@ -99,7 +94,7 @@ TEST(PortalAppearance, ThePortalsPreferencesWinOverTheFollowedPaletteWhileItRuns
         std::vector<Appearance> heard;
         Subscription sub = source.subscribe([&](const Appearance& a) { heard.push_back(a); });
         auto becomes = [&](Appearance a) {
-            return test::eventually([&] { return source.current() == a; }, [] { QCoreApplication::processEvents(); });
+            return test::waitFor([&] { return source.current() == a; }, 10, [] { QCoreApplication::processEvents(); });
         };
         EXPECT_EQ(source.current(), (Appearance{ColorScheme::dark, paletteAccent}));
 

@@ -375,7 +375,7 @@ TEST_F(DesktopFilesTest, ChangesByOthersReachObserversAndOwnWritesDoNotEcho) {
     settings.hudStyle.set(HUDStyle::classic);
     const QByteArray other = R"({"trellick.mode": "bogus", "trellick.hudStyle": "classic"})";
     writeAll(path, other);
-    test::eventually([&] { return modes.size() >= 2; }, [] { QCoreApplication::processEvents(); });
+    test::waitFor([&] { return modes.size() >= 2; }, 10, [] { QCoreApplication::processEvents(); });
 
     EXPECT_EQ(modes, (std::vector<SwitchMode>{SwitchMode::toggleLastApp, SwitchMode::directionalMRU}))
         << "read by the setting's own rule";

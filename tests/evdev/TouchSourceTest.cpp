@@ -157,7 +157,7 @@ struct Rig {
         return copy();
     }
     bool until(const std::function<bool()>& done) {
-        return test::eventually(done, [this] { queue->runReady(); });
+        return test::waitFor(done, 10, [this] { queue->runReady(); });
     }
 };
 
@@ -301,7 +301,7 @@ TEST(TouchLoop, AHandlerMayRemoveItsDeviceAndDestroyTheLoopOnTheTouchThread) {
         },
         nullptr));
     pad->fingers(1, {{1, 1}}).fingers(2, {{2, 2}}).fingers(3, {{3, 3}});
-    ASSERT_TRUE(test::eventually([&] { return destroyed.load(); }));
+    ASSERT_TRUE(test::waitFor([&] { return destroyed.load(); }, 10));
     EXPECT_EQ(calls, 1);  // removed: the frames already written are not delivered
 }
 

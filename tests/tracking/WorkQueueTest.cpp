@@ -52,10 +52,10 @@ TEST_F(RealQueuesTest, TitlesAndLivenessComeBackFromTheirWorkers) {
     windows->openAndFocus(win(20, "Beta", "beta title"));
     auto pump = [&] { time->runReady(); };
     auto titled = [&] { return labels(apps->orderedTargets()) == Strings{"Beta|beta title", "Alpha|alpha title"}; };
-    ASSERT_TRUE(test::eventually(titled, pump));
+    ASSERT_TRUE(test::waitFor(titled, 10, pump));
     windows->closeSilently(a);
     for (int walk = 0; walk < 20; ++walk) wins->orderedTargets();  // overlapping walks: one check at a time
-    ASSERT_TRUE(test::eventually([&] { return wins->orderedCount() == 1; }, pump));
+    ASSERT_TRUE(test::waitFor([&] { return wins->orderedCount() == 1; }, 10, pump));
     apps.reset();  // workers still holding work must not touch the gone trackers
     wins.reset();
     time->runReady();

@@ -19,13 +19,14 @@
 #include <thread>
 #include <vector>
 
+#include "../common/TestSupport.h"
+
 extern char** environ;
 
 namespace trellick::rig {
 
-inline double monotonicNow() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using test::monotonicNow;
+using test::waitFor;
 
 // Starts argv (looked up in PATH) with standard error to `errors` and standard output
 // discarded; `env` overrides variables, an empty value removes one.
@@ -49,16 +50,6 @@ inline pid_t spawn(std::vector<std::string> argv, const std::string& errors = "/
     if (posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&fa);
     return pid;
-}
-
-// Polls `done` every 10 ms for up to `timeout` seconds, running `pump` before each look.
-inline bool waitFor(const std::function<bool()>& done, double timeout = 5.0,
-                    const std::function<void()>& pump = nullptr) {
-    for (double end = monotonicNow() + timeout;; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-        if (pump) pump();
-        if (done()) return true;
-        if (monotonicNow() > end) return false;
-    }
 }
 
 // Stops a child: `sig`, then SIGKILL if it lingers for 3 s. Returns its wait status.

@@ -1,4 +1,5 @@
-// Qt offscreen, for the overlay's tests (fonts and images) and the Wayland rigs' (an event loop).
+// One offscreen Qt application for a whole test binary: the overlay's tests (fonts and images),
+// the Wayland rigs' and the appearance source's (an event loop).
 #include <gtest/gtest.h>
 #include <QGuiApplication>
 
